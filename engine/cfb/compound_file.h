@@ -1,0 +1,94 @@
+// Compound-file storage: the container format of packages, merge modules and transforms.
+//
+// Reader: a read-only view over a memory-mapped file. It never writes, locks or touches the
+// file it reads. Every sector index, chain length and size it follows is checked, so a damaged
+// or hostile file gives an Error naming the file and the cause, never a crash, hang or huge
+// allocation.
+//
+// Editor: a set of changes (new, replaced and removed streams and storages) applied to an
+// existing file or to an empty one, then committed. A commit never leaves a half-written file:
+// whatever happens, the target holds either its previous content or the new one.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace msi::cfb {
+
+class Error : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+using Bytes = std::vector<std::uint8_t>;
+using Clsid = std::array<std::uint8_t, 16>;
+// A path from the root storage: the names of the storages to descend, then the entry's name.
+// Names are UTF-16 code units, as stored (table streams keep their compressed names here).
+using Path = std::vector<std::u16string>;
+
+enum class EntryKind { Storage, Stream };
+
+struct EntryInfo {
+  std::u16string name;
+  EntryKind kind = EntryKind::Stream;
+  std::uint64_t size = 0;  // streams only
+  Clsid clsid{};           // storages only
+};
+
+class Reader {
+ public:
+  // Maps the file read-only. Throws Error("<path>: <cause>").
+  static std::shared_ptr<const Reader> open(const std::filesystem::path& path);
+  // Reads from a buffer (tests, fuzzing, nested data). `name` appears in error messages.
+  static std::shared_ptr<const Reader> fromBytes(Bytes data, std::string name = "<memory>");
+
+  virtual ~Reader() = default;
+  virtual const std::string& name() const = 0;  // file path or given name, for messages
+  virtual Clsid rootClsid() const = 0;
+  // Children of a storage (the root when `storage` is empty), in directory order.
+  virtual std::vector<EntryInfo> list(const Path& storage = {}) const = 0;
+  virtual std::optional<EntryInfo> find(const Path& entry) const = 0;
+  // Whole content of a stream. Throws Error when it is missing or damaged.
+  virtual Bytes read(const Path& stream) const = 0;
+};
+
+class Editor {
+ public:
+  // Changes to an empty compound file whose root has `rootClsid`.
+  explicit Editor(Clsid rootClsid);
+  // Changes to `base`; everything not changed is kept as it is in `base`.
+  explicit Editor(std::shared_ptr<const Reader> base);
+  ~Editor();
+  Editor(Editor&&) noexcept;
+  Editor& operator=(Editor&&) noexcept;
+
+  void setRootClsid(const Clsid& clsid);
+  // Creates or replaces a stream; storages on the way are created as needed.
+  void putStream(const Path& stream, Bytes data);
+  // Creates a storage (or sets the CLSID of an existing one).
+  void putStorage(const Path& storage, const Clsid& clsid = {});
+  // Copies a whole storage subtree of another file into this one at `to`.
+  void copyStorage(const Reader& from, const Path& fromPath, const Path& to);
+  // Removes a stream or a storage with all it holds; no effect when absent.
+  void remove(const Path& entry);
+  bool hasChanges() const;
+
+  // Writes the result to `target`. When `target` is the base file, only the changed streams
+  // plus the allocation and directory sectors are written; otherwise a new file is written
+  // beside `target` and renamed over it. Throws Error naming `target` on failure, in which
+  // case `target` is as it was.
+  void commit(const std::filesystem::path& target);
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace msi::cfb

@@ -1,0 +1,75 @@
+// An installer database: tables of rows over a compound file, a shared string pool,
+// streams and summary information.
+//
+// Opening reads only the catalogue; a table's rows are read when first asked for. Changes
+// stay in memory until commit(), which writes only what changed, atomically.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/db/summary_info.h"
+#include "engine/db/value.h"
+
+namespace msi {
+
+enum class OpenMode {
+  ReadOnly = 0,      // never writes, locks or touches the file
+  Transact = 1,      // changes are written by commit()
+  Direct = 2,        // same as Transact here: commit() still writes
+  Create = 3,        // a new, empty database at the path (replacing any file on commit)
+  CreateDirect = 4,  // same as Create
+};
+
+// Rows of one table, kept sorted by primary key (stored order on read).
+class Table {
+ public:
+  virtual ~Table() = default;
+  virtual const Schema& schema() const = 0;
+  virtual std::size_t size() const = 0;
+  virtual const Row& row(std::size_t i) const = 0;  // 0-based
+  // Index of the row whose key columns equal those of `keyOrRow` (first keyCount values).
+  virtual std::optional<std::size_t> find(const Row& keyOrRow) const = 0;
+
+  // Each throws Error naming the table and the cause, and changes nothing on failure.
+  virtual void insert(Row row, bool temporary = false) = 0;  // fails when the key is present
+  virtual void update(std::size_t i, Row row) = 0;           // key columns must not change
+  virtual void erase(std::size_t i) = 0;
+};
+
+class Database {
+ public:
+  // Throws Error("<path>: <cause>").
+  static std::unique_ptr<Database> open(const std::filesystem::path& path, OpenMode mode);
+  virtual ~Database() = default;
+
+  virtual const std::filesystem::path& path() const = 0;
+  virtual bool readOnly() const = 0;
+
+  // Persistent tables in catalogue (`_Tables`) order, then temporary ones.
+  virtual std::vector<std::string> tableNames() const = 0;
+  virtual bool hasTable(std::string_view name) const = 0;
+  // Also serves `_Tables`, `_Columns`, `_Streams` and `_Storages`. Throws Error when absent.
+  virtual Table& table(std::string_view name) = 0;
+  virtual bool isPersistent(std::string_view table) const = 0;
+
+  virtual void createTable(Schema schema) = 0;
+  virtual void dropTable(std::string_view name) = 0;
+  virtual void addColumn(std::string_view table, Column column) = 0;
+
+  // Database codepage (0 neutral, 1252, 932, 65001 ...) used for strings in the file.
+  virtual int codepage() const = 0;
+  virtual void setCodepage(int codepage) = 0;
+
+  virtual SummaryInfo& summaryInfo() = 0;
+
+  // Writes every change to the file, atomically. Throws Error on a read-only database.
+  virtual void commit() = 0;
+};
+
+}  // namespace msi
