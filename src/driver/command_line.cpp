@@ -1,0 +1,81 @@
+#include "src/driver/command_line.h"
+
+#include <algorithm>
+
+namespace fennick::driver {
+
+std::string PackagePathFrom(const std::string& argumentText) {
+  std::string path = argumentText;
+  path.erase(std::remove(path.begin(), path.end(), '"'), path.end());
+  return path;
+}
+
+Options ParseCommandLine(const std::vector<std::string>& args) {
+  Options options;
+  std::size_t i = 0;
+  auto value = [&](const std::string& option) -> std::string {
+    if (i + 1 >= args.size()) throw UsageError(option + " needs a value");
+    return args[++i];
+  };
+  for (; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--") {
+      ++i;
+      break;
+    }
+    if (a == "--help" || a == "-h") {
+      options.help = true;
+    } else if (a == "--version") {
+      options.version = true;
+    } else if (a == "--record") {
+      options.recordWalk = value(a);
+    } else if (a == "--replay") {
+      options.replayWalk = value(a);
+    } else if (a == "--dump-tables") {
+      options.dumpTables = value(a);
+    } else if (a.size() > 1 && a[0] == '-' && a[1] == '-') {
+      throw UsageError("unknown option " + a);
+    } else {
+      break;
+    }
+  }
+  if (options.recordWalk && options.replayWalk)
+    throw UsageError("--record and --replay cannot be used together");
+  std::string text;
+  for (std::size_t first = i; i < args.size(); ++i) {
+    if (i > first) text += ' ';
+    text += args[i];
+  }
+  options.packagePath = PackagePathFrom(text);
+  return options;
+}
+
+std::string UsageText() {
+  return R"(Usage: fennick [OPTION]... PACKAGE
+
+Plays a Windows Installer package's own setup dialogs, lets you answer them, installs
+nothing, and writes your choices as a transform (.mst) for the package.
+
+The package path is every argument after the options, joined by one blank, with every
+double quote removed; nothing else is changed.
+
+Options:
+  --record WALK        interactive run that also writes each answer to the walk file WALK
+  --replay WALK        headless run: answer the dialogs from the walk file WALK; message
+                       boxes are written to standard error and answered with OK
+  --dump-tables FILE   at the end of the run, write the six working tables to FILE
+  --help               show this help and exit
+  --version            show the version and exit
+  --                   end of options
+
+Exit status:
+  0  transform written
+  1  unhandled failure (reported as "fennick: <description>")
+  2  wrong usage, no display for an interactive run, or a walk that does not match the package
+  3  package refused: it cannot be opened, or it has no user interface
+  4  an action failed, or the user exited the package's dialogs
+  5  the user cancelled the save prompt
+)";
+}
+
+}  // namespace fennick::driver

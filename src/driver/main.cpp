@@ -1,0 +1,65 @@
+// Entry point of the fennick executable: options, the host for the run, then Main.
+#include <QApplication>
+#include <cstdlib>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "src/driver/command_line.h"
+#include "src/driver/run_state.h"
+#include "src/driver/session_driver.h"
+#include "src/ui/headless_host.h"
+#include "src/ui/qt_host.h"
+
+#ifndef FENNICK_VERSION
+#define FENNICK_VERSION "0.0.0"
+#endif
+
+namespace {
+
+bool DisplayAvailable() {
+  const char* platform = std::getenv("QT_QPA_PLATFORM");
+  if (platform && (std::string(platform).rfind("offscreen", 0) == 0 || std::string(platform).rfind("minimal", 0) == 0))
+    return false;
+  const char* x11 = std::getenv("DISPLAY");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  return (x11 && *x11) || (wayland && *wayland);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace fennick;
+  std::vector<std::string> args(argv + 1, argv + argc);
+  driver::Options options;
+  try {
+    options = driver::ParseCommandLine(args);
+  } catch (const driver::UsageError& e) {
+    std::cerr << "fennick: " << e.what() << "\nTry 'fennick --help' for more information.\n";
+    return driver::kExitUsage;
+  }
+  if (options.help) {
+    std::cout << driver::UsageText();
+    return 0;
+  }
+  if (options.version) {
+    std::cout << "fennick " FENNICK_VERSION "\n";
+    return 0;
+  }
+
+  if (options.replayWalk) {
+    // Headless: no window and no display needed. Pumping has nothing to do without windows.
+    ui::HeadlessHost host(std::cerr);
+    return driver::Main(options, {host, installer::CreateInstaller, std::cerr, false});
+  }
+  if (!DisplayAvailable()) {
+    std::cerr << "fennick: no display is available for an interactive run; "
+                 "use --replay WALK to run headless\n";
+    return driver::kExitUsage;
+  }
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("Fennick");
+  ui::QtHost host;
+  return driver::Main(options, {host, installer::CreateInstaller, std::cerr, true});
+}

@@ -1,0 +1,111 @@
+#include "src/driver/session_driver.h"
+
+#include <fstream>
+
+#include "src/driver/run_state.h"
+#include "src/inspect/inspect.h"
+#include "src/tables/working_tables.h"
+
+namespace fennick::driver {
+
+extern RunState* g_run;
+
+namespace {
+
+constexpr const char* kCrLf = "\r\n";
+
+// Makes `state` the run in progress for the length of Main.
+class CurrentRun {
+ public:
+  explicit CurrentRun(RunState& state) { g_run = &state; }
+  ~CurrentRun() { g_run = nullptr; }
+  CurrentRun(const CurrentRun&) = delete;
+  CurrentRun& operator=(const CurrentRun&) = delete;
+};
+
+void WriteDump(const Options& options, const RunState& run) {
+  if (!options.dumpTables) return;
+  std::ofstream out(*options.dumpTables, std::ios::binary | std::ios::trunc);
+  static const tables::WorkingTables kEmpty;
+  tables::DumpTables(run.tables ? *run.tables : kEmpty, out);
+  out.flush();
+  if (!out) throw std::runtime_error(*options.dumpTables + ": cannot write the table dump");
+}
+
+// Steps 3 and 4: open the package with the full user interface. Any failure inside the
+// trap is answered by the open-failure message and ends the run.
+void OpenPackage(RunState& run) {
+  try {
+    run.installer->UILevel(installer::kUILevelFull);
+    Pump();
+    run.session = run.installer->OpenPackage(run.packagePath, 0);
+    run.installer->UILevel(installer::kUILevelFull);
+    Pump();
+  } catch (const std::exception& failure) {
+    const auto* error = dynamic_cast<const installer::Error*>(&failure);
+    const std::string description = error ? error->Description() : failure.what();
+    ui::ShowMessage(*run.host,
+                    "Unable to open package: " + run.packagePath + kCrLf + kCrLf + description);
+    Terminate(kExitRefused);
+  }
+  run.installer->UILevel(installer::kUILevelFull);
+  Pump();
+}
+
+int RunSteps(RunState& run) {
+  OpenPackage(run);
+
+  run.hasUI = false;
+  inspect::LoadTables();
+  if (!run.hasUI) {
+    ui::ShowMessage(*run.host, "There is no user interface in this package.",
+                    ui::BoxStyle::Critical, "Exiting");
+    Terminate(kExitRefused);
+  }
+  inspect::LoadUISequence();
+  inspect::LoadProperties();
+  // The UI run and the transform build are called here as they land.
+  // Let the windows catch up before the wind-down.
+  Pump();
+  return kExitTransformWritten;
+}
+
+}  // namespace
+
+int Main(const Options& options, RunEnvironment env) {
+  RunState run;
+  run.host = &env.host;
+  run.packagePath = options.packagePath;
+  CurrentRun current(run);
+  int status = kExitTransformWritten;
+  try {
+    try {
+      run.installer = env.createInstaller();
+      if (!run.installer) throw installer::Error("the installer service could not be created");
+      status = RunSteps(run);
+    } catch (const Termination& t) {
+      status = t.status;
+    }
+    WriteDump(options, run);
+    // Wind-down: Session, then Installer, then the tables window.
+    run.session.reset();
+    run.installer.reset();
+    if (run.tables) {
+      env.host.UnloadTablesWindow();
+      run.tables.reset();
+    }
+    return status;
+  } catch (const std::exception& failure) {
+    const auto* error = dynamic_cast<const installer::Error*>(&failure);
+    const std::string description = error ? error->Description() : failure.what();
+    env.err << "fennick: " << description << std::endl;
+    if (env.interactive) env.host.MessageBox(description, ui::BoxStyle::Critical, ui::kAppTitle);
+    try {
+      WriteDump(options, run);
+    } catch (const std::exception&) {
+    }
+    return kExitFailure;
+  }
+}
+
+}  // namespace fennick::driver

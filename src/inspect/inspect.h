@@ -1,0 +1,19 @@
+// Package inspection: what the run records of the package before any dialog is shown.
+#pragma once
+
+#include <string_view>
+
+namespace fennick::inspect {
+
+// Lists every table of the package into lvTable; sets the has-UI flag when the list holds
+// "InstallUISequence". Reads through a read-only database of its own.
+void LoadTables();
+// Copies InstallUISequence into lvUI in Sequence order: action, condition, sequence.
+void LoadUISequence();
+// Records the Property table, INSTALLDIR, TARGETDIR and every control-bound property with
+// its value into lvProperty, then sorts lvProperty once by name.
+void LoadProperties();
+// Appends `name` with the session's value, unless lvProperty already has it.
+void AddSessionProperty(std::string_view name);
+
+}  // namespace fennick::inspect

@@ -1,0 +1,213 @@
+#include "tests/support/fake_installer.h"
+
+#include <algorithm>
+
+namespace fennick::test {
+namespace {
+
+// Order of ORDER BY: integers by value (null first), texts by bytes.
+bool Less(const std::string& a, const std::string& b) {
+  auto isInt = [](const std::string& s) {
+    return !s.empty() && s.find_first_not_of("-0123456789") == std::string::npos;
+  };
+  if ((a.empty() || isInt(a)) && (b.empty() || isInt(b))) {
+    if (a.empty() || b.empty()) return a.empty() && !b.empty();
+    return std::stol(a) < std::stol(b);
+  }
+  return a < b;
+}
+
+class FakeRecord : public installer::Record {
+ public:
+  explicit FakeRecord(std::vector<std::string> fields) : fields_(std::move(fields)) {}
+  std::string StringData(int field) const override {
+    if (field < 1 || field > static_cast<int>(fields_.size()))
+      throw installer::Error("record has no field " + std::to_string(field));
+    return fields_[field - 1];
+  }
+  void StringData(int field, std::string_view value) override {
+    if (field < 1 || field > static_cast<int>(fields_.size()))
+      throw installer::Error("record has no field " + std::to_string(field));
+    fields_[field - 1] = std::string(value);
+  }
+
+ private:
+  std::vector<std::string> fields_;
+};
+
+// Understands the few query shapes the tool issues: SELECT cols FROM table [ORDER BY col].
+class FakeView : public installer::View {
+ public:
+  FakeView(const FakePackage& package, std::string_view sql, Log log) : log_(std::move(log)) {
+    log_->push_back("OpenView " + std::string(sql));
+    std::string q(sql);
+    auto strip = [](std::string s) {
+      s.erase(std::remove(s.begin(), s.end(), '`'), s.end());
+      while (!s.empty() && s.front() == ' ') s.erase(s.begin());
+      while (!s.empty() && s.back() == ' ') s.pop_back();
+      return s;
+    };
+    const auto from = q.find(" FROM ");
+    if (q.rfind("SELECT ", 0) != 0 || from == std::string::npos) throw installer::Error("fake: unsupported query " + q);
+    std::string cols = q.substr(7, from - 7);
+    const bool distinct = cols.rfind("DISTINCT ", 0) == 0;
+    if (distinct) cols = cols.substr(9);
+    std::string rest = q.substr(from + 6);
+    std::string order;
+    if (auto o = rest.find(" ORDER BY "); o != std::string::npos) {
+      order = strip(rest.substr(o + 10));
+      rest = rest.substr(0, o);
+    }
+    if (auto w = rest.find(" WHERE "); w != std::string::npos) rest = rest.substr(0, w);
+    const std::string table = strip(rest);
+    auto it = package.tables.find(table);
+    if (it == package.tables.end()) throw installer::Error("fake: no table " + table);
+    const FakeTable& t = it->second;
+    std::vector<std::size_t> index;
+    std::size_t start = 0;
+    while (start <= cols.size()) {
+      auto comma = cols.find(',', start);
+      std::string c = strip(cols.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+      if (c == "*") {
+        for (std::size_t i = 0; i < t.columns.size(); ++i) index.push_back(i);
+      } else {
+        auto pos = std::find(t.columns.begin(), t.columns.end(), c);
+        if (pos == t.columns.end()) throw installer::Error("fake: no column " + c + " in " + table);
+        index.push_back(static_cast<std::size_t>(pos - t.columns.begin()));
+      }
+      if (comma == std::string::npos) break;
+      start = comma + 1;
+    }
+    for (const auto& row : t.rows) {
+      std::vector<std::string> out;
+      for (auto i : index) out.push_back(i < row.size() ? row[i] : "");
+      rows_.push_back(out);
+    }
+    if (!order.empty()) {
+      auto pos = std::find(t.columns.begin(), t.columns.end(), order);
+      auto key = static_cast<std::size_t>(pos - t.columns.begin());
+      std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>> sorted;
+      for (std::size_t r = 0; r < t.rows.size(); ++r) sorted.push_back({t.rows[r], rows_[r]});
+      std::stable_sort(sorted.begin(), sorted.end(), [&](const auto& a, const auto& b) {
+        return Less(a.first[key], b.first[key]);
+      });
+      rows_.clear();
+      for (auto& s : sorted) rows_.push_back(s.second);
+    }
+    if (distinct) {
+      std::vector<std::vector<std::string>> unique;
+      for (auto& r : rows_)
+        if (std::find(unique.begin(), unique.end(), r) == unique.end()) unique.push_back(r);
+      rows_ = unique;
+    }
+  }
+  void Execute() override { next_ = 0; }
+  std::shared_ptr<installer::Record> Fetch() override {
+    if (next_ >= rows_.size()) return nullptr;
+    return std::make_shared<FakeRecord>(rows_[next_++]);
+  }
+  void Modify(int mode, installer::Record&) override { log_->push_back("Modify " + std::to_string(mode)); }
+  void Close() override { log_->push_back("Close view"); }
+
+ private:
+  Log log_;
+  std::vector<std::vector<std::string>> rows_;
+  std::size_t next_ = 0;
+};
+
+class FakeDatabase : public installer::Database {
+ public:
+  FakeDatabase(FakePackage package, std::string name, Log log)
+      : package_(std::move(package)), name_(std::move(name)), log_(std::move(log)) {
+    FakeTable tables{{"Name"}, {}, true};
+    for (const auto& n : package_.catalogue) tables.rows.push_back({n});
+    package_.tables["_Tables"] = tables;
+  }
+  ~FakeDatabase() override { log_->push_back("release Database " + name_); }
+  std::shared_ptr<installer::View> OpenView(std::string_view sql) override {
+    return std::make_shared<FakeView>(package_, sql, log_);
+  }
+  std::int32_t TablePersistent(std::string_view table) override {
+    auto it = package_.tables.find(std::string(table));
+    if (it == package_.tables.end()) return installer::kTableMissing;
+    return it->second.persistent ? installer::kTablePersistent : installer::kTableTemporary;
+  }
+  void Export(std::string_view t, std::string_view, std::string_view) override { log_->push_back("Export " + std::string(t)); }
+  void Import(std::string_view, std::string_view f) override { log_->push_back("Import " + std::string(f)); }
+  void Commit() override { log_->push_back("Commit " + name_); }
+  void GenerateTransform(installer::Database&, std::string_view f) override { log_->push_back("GenerateTransform " + std::string(f)); }
+  void CreateTransformSummaryInfo(installer::Database&, std::string_view f, int e, int v) override {
+    log_->push_back("CreateTransformSummaryInfo " + std::string(f) + " " + std::to_string(e) + " " + std::to_string(v));
+  }
+
+ private:
+  FakePackage package_;
+  std::string name_;
+  Log log_;
+};
+
+class FakeSession : public installer::Session {
+ public:
+  FakeSession(FakePackage package, Log log) : package_(std::move(package)), log_(std::move(log)) {}
+  ~FakeSession() override { log_->push_back("release Session"); }
+  std::string Property(std::string_view name) override {
+    auto it = package_.properties.find(std::string(name));
+    return it == package_.properties.end() ? "" : it->second;
+  }
+  std::shared_ptr<installer::Database> Database() override {
+    return std::make_shared<FakeDatabase>(package_, "session", log_);
+  }
+  std::int32_t EvaluateCondition(std::string_view c) override {
+    auto it = package_.conditions.find(std::string(c));
+    return it == package_.conditions.end() ? (c.empty() ? 2 : 1) : it->second;
+  }
+  std::int32_t DoAction(std::string_view a) override {
+    log_->push_back("DoAction " + std::string(a));
+    auto it = package_.actionStatus.find(std::string(a));
+    return it == package_.actionStatus.end() ? 1 : it->second;
+  }
+  std::int32_t FeatureRequestState(std::string_view f) override {
+    auto it = package_.featureStates.find(std::string(f));
+    if (it == package_.featureStates.end()) throw installer::Error("unknown feature " + std::string(f));
+    return it->second;
+  }
+
+ private:
+  FakePackage package_;
+  Log log_;
+};
+
+}  // namespace
+
+FakeInstaller::~FakeInstaller() { log_->push_back("release Installer"); }
+
+void FakeInstaller::UILevel(int level) { log_->push_back("UILevel " + std::to_string(level)); }
+
+std::shared_ptr<installer::Session> FakeInstaller::OpenPackage(std::string_view path, int options) {
+  log_->push_back("OpenPackage [" + std::string(path) + "] " + std::to_string(options));
+  auto it = packages_.find(std::string(path));
+  if (it == packages_.end()) throw installer::Error("This installation package could not be opened.", 1619);
+  return std::make_shared<FakeSession>(it->second, log_);
+}
+
+std::shared_ptr<installer::Database> FakeInstaller::OpenDatabase(std::string_view path, int mode) {
+  log_->push_back("OpenDatabase [" + std::string(path) + "] " + std::to_string(mode));
+  auto it = packages_.find(std::string(path));
+  if (it == packages_.end()) throw installer::Error("cannot open database " + std::string(path), 1619);
+  return std::make_shared<FakeDatabase>(it->second, std::string(path), log_);
+}
+
+void RecordingHost::MessageBox(std::string_view text, ui::BoxStyle style, std::string_view title) {
+  boxes.push_back({std::string(text), style, std::string(title)});
+  log_->push_back("message box " + std::string(title));
+}
+
+void RecordingHost::SetProgressRange(float min, float max) {
+  log_->push_back("progress range " + std::to_string(static_cast<int>(min)) + ".." + std::to_string(static_cast<int>(max)));
+}
+
+void RecordingHost::SetProgressValue(float value) {
+  log_->push_back("progress value " + std::to_string(static_cast<int>(value)));
+}
+
+}  // namespace fennick::test

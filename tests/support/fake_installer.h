@@ -1,0 +1,72 @@
+// A test double of the installer service: packages are described in the test, and every
+// call and release is written to a shared log so tests can check order.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "src/installer/installer.h"
+#include "src/ui/host.h"
+
+namespace fennick::test {
+
+using Log = std::shared_ptr<std::vector<std::string>>;
+
+// Rows of a table as text; an empty text is a null cell.
+struct FakeTable {
+  std::vector<std::string> columns;
+  std::vector<std::vector<std::string>> rows;
+  bool persistent = true;
+};
+
+struct FakePackage {
+  std::map<std::string, FakeTable> tables;       // name -> rows; catalogue order = _Tables rows
+  std::vector<std::string> catalogue;            // _Tables order
+  std::map<std::string, std::string> properties;  // session properties
+  std::map<std::string, int> featureStates;
+  std::map<std::string, int> actionStatus;        // DoAction results (default 1)
+  std::map<std::string, int> conditions;          // EvaluateCondition results (default 1)
+};
+
+class FakeInstaller : public installer::Installer {
+ public:
+  FakeInstaller(Log log, std::map<std::string, FakePackage> packages)
+      : log_(std::move(log)), packages_(std::move(packages)) {}
+  ~FakeInstaller() override;
+  void UILevel(int level) override;
+  std::shared_ptr<installer::Session> OpenPackage(std::string_view path, int options) override;
+  std::shared_ptr<installer::Database> OpenDatabase(std::string_view path, int mode) override;
+
+ private:
+  Log log_;
+  std::map<std::string, FakePackage> packages_;
+};
+
+// A host that records what a person would have seen.
+class RecordingHost : public ui::Host {
+ public:
+  explicit RecordingHost(Log log) : log_(std::move(log)) {}
+  void MessageBox(std::string_view text, ui::BoxStyle style, std::string_view title) override;
+  void Pump() override { log_->push_back("pump"); }
+  void LoadTablesWindow() override { log_->push_back("load tables window"); }
+  void UnloadTablesWindow() override { log_->push_back("unload tables window"); }
+  void ShowProgress() override { log_->push_back("show progress"); }
+  void SetProgressRange(float min, float max) override;
+  void SetProgressValue(float value) override;
+  void RefreshProgress() override {}
+  void UnloadProgress() override { log_->push_back("unload progress"); }
+
+  struct Box {
+    std::string text;
+    ui::BoxStyle style;
+    std::string title;
+  };
+  std::vector<Box> boxes;
+
+ private:
+  Log log_;
+};
+
+}  // namespace fennick::test

@@ -1,0 +1,117 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QScreen>
+#include <filesystem>
+
+#include "src/ui/qt_host.h"
+#include "tests/support/fake_installer.h"
+
+namespace fennick::ui {
+namespace {
+
+// One application for the whole test program; headless through QT_QPA_PLATFORM=offscreen.
+QApplication& App() {
+  static int argc = 1;
+  static char name[] = "test_ui";
+  static char* argv[] = {name, nullptr};
+  static QApplication app(argc, argv);
+  return app;
+}
+
+std::filesystem::path Picture(const std::string& name) {
+  auto dir = std::filesystem::current_path() / "pictures";
+  std::filesystem::create_directories(dir);
+  return dir / name;
+}
+
+TEST(ProgressWindow, LayoutFollowsTheTwipsGrid) {
+  App();
+  ProgressWindow w;
+  EXPECT_EQ(w.windowTitle(), "Fennick");
+  EXPECT_EQ(w.size(), QSize(359, 53));  // 5385 x 795 twips
+  EXPECT_EQ(w.Label()->geometry(), QRect(8, 8, 345, 17));
+  EXPECT_EQ(w.Label()->text(), "Creating Reference Database");
+  EXPECT_EQ(w.Bar()->geometry(), QRect(8, 24, 345, 17));
+  EXPECT_EQ(w.Bar()->minimum(), 0);
+  EXPECT_EQ(w.Bar()->maximum(), 100);
+  EXPECT_LT(w.Label()->geometry().top(), w.Bar()->geometry().top());  // label above the bar
+
+  // The range is replaced at run time by the number of tables.
+  w.SetRange(0.0f, 37.0f);
+  w.SetValue(12.0f);
+  EXPECT_EQ(w.Bar()->maximum(), 37);
+  EXPECT_EQ(w.Bar()->value(), 12);
+
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  const QPoint centre = QRect(w.pos(), w.size()).center();
+  EXPECT_LE(std::abs(centre.x() - screen.center().x()), 1);
+  EXPECT_LE(std::abs(centre.y() - screen.center().y()), 1);
+
+  w.show();
+  QApplication::processEvents();
+  const QPixmap shot = w.grab();
+  EXPECT_EQ(shot.size(), QSize(359, 53));
+  ASSERT_TRUE(shot.save(QString::fromStdString(Picture("frmTransform.png").string())));
+  // The bar is drawn: some pixel inside it differs from the window background.
+  const QImage image = shot.toImage();
+  const QRgb background = image.pixel(2, 2);
+  bool drawn = false;
+  for (int x = 10; x < 350 && !drawn; ++x) drawn = image.pixel(x, 32) != background;
+  EXPECT_TRUE(drawn);
+}
+
+TEST(MessageBoxes, PlainAndCriticalCarryTheirTitleTextAndOneButton) {
+  App();
+  auto plain = MakeMessageBox("Unable to open package: a.msi\r\n\r\nno such file", BoxStyle::Plain, "Fennick");
+  auto critical = MakeMessageBox("There is no user interface in this package.", BoxStyle::Critical, "Exiting");
+  EXPECT_EQ(plain->windowTitle(), "Fennick");
+  EXPECT_EQ(plain->icon(), QMessageBox::NoIcon);
+  EXPECT_EQ(plain->text(), "Unable to open package: a.msi\n\nno such file");
+  EXPECT_EQ(critical->windowTitle(), "Exiting");
+  EXPECT_EQ(critical->icon(), QMessageBox::Critical);
+  for (auto* box : {plain.get(), critical.get()}) {
+    ASSERT_EQ(box->buttons().size(), 1);
+    EXPECT_EQ(box->standardButton(box->buttons()[0]), QMessageBox::Ok);
+    box->show();
+    QApplication::processEvents();
+  }
+  ASSERT_TRUE(plain->grab().save(QString::fromStdString(Picture("message-plain.png").string())));
+  ASSERT_TRUE(critical->grab().save(QString::fromStdString(Picture("message-critical.png").string())));
+  // The critical box is wider by its icon.
+  EXPECT_FALSE(critical->iconPixmap().isNull());
+  EXPECT_TRUE(plain->iconPixmap().isNull());
+}
+
+TEST(MessageBoxes, MissingTitleBecomesTheApplicationTitle) {
+  auto log = std::make_shared<std::vector<std::string>>();
+  test::RecordingHost host(log);
+  ShowMessage(host, "hello");
+  ShowMessage(host, "bye", BoxStyle::Critical, "Transform Cancelled");
+  ASSERT_EQ(host.boxes.size(), 2u);
+  EXPECT_EQ(host.boxes[0].title, "Fennick");
+  EXPECT_EQ(host.boxes[1].title, "Transform Cancelled");
+}
+
+TEST(TablesWindow, HoldsSixListViewsAndIsNeverShown) {
+  App();
+  QtHost host;
+  host.LoadTablesWindow();
+  TablesWindow* w = host.Tables();
+  ASSERT_NE(w, nullptr);
+  EXPECT_FALSE(w->isVisible());
+  EXPECT_EQ(w->windowTitle(), "Tables");
+  EXPECT_EQ(w->size(), QSize(739, 414));
+  EXPECT_EQ(w->ListView("lvTable")->geometry(), QRect(0, 8, 305, 209));
+  EXPECT_EQ(w->ListView("lvFeatureChanged")->geometry(), QRect(528, 224, 209, 185));
+  EXPECT_EQ(w->ListView("lvUI")->headerItem()->text(2), "Sequence");
+  EXPECT_EQ(w->ListView("lvUI")->columnWidth(0), 96);
+  host.UnloadTablesWindow();
+  EXPECT_EQ(host.Tables(), nullptr);
+}
+
+}  // namespace
+}  // namespace fennick::ui
