@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Runs a Windows console program under the project's Wine prefix, headless:
+#   tests/peer/wine-run.sh PROGRAM.exe [ARG...]
+# The program's standard output, standard error and exit status pass through unchanged.
+# Arguments pass through as they are; msiprobe itself reads "/a/b" as "Z:\a\b" (Wine maps
+# drive Z: to the Unix root), so Unix paths can be given directly.
+#
+# Prefix: $FENNICK_WINEPREFIX, default ~/.cache/fennick/wineprefix (made by
+# scripts/setup-peers.sh). Exit 125 when Wine or the prefix is missing, so that callers can
+# tell "no peer here" from a failing program.
+set -euo pipefail
+
+if (($# < 1)); then
+  echo "usage: wine-run.sh PROGRAM.exe [ARG...]" >&2
+  exit 2
+fi
+
+wine=$(command -v wine || command -v wine64 || true)
+if [[ -z $wine ]]; then
+  echo "wine-run: no wine or wine64 on PATH (run scripts/setup-peers.sh)" >&2
+  exit 125
+fi
+prefix=${FENNICK_WINEPREFIX:-$HOME/.cache/fennick/wineprefix}
+if [[ ! -f $prefix/system.reg ]]; then
+  echo "wine-run: no Wine prefix at $prefix (run scripts/setup-peers.sh)" >&2
+  exit 125
+fi
+
+export WINEPREFIX=$prefix
+export WINEDEBUG=${FENNICK_WINEDEBUG:--all}
+# No Mono or Gecko prompts; nothing here needs them.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+# Headless: without DISPLAY, Wine's graphics driver stays unloaded for console programs.
+unset DISPLAY WAYLAND_DISPLAY
+exec "$wine" "$@"
