@@ -39,7 +39,7 @@ if [[ -z $WINE ]]; then
   exit 1
 fi
 
-prefix=${FENNICK_WINEPREFIX:-$HOME/.cache/fennick/wineprefix}
+prefix=${FENNICK_WINEPREFIX:-${HOME:-/tmp}/.cache/fennick/wineprefix}
 if [[ -f $prefix/system.reg ]]; then
   echo "setup-peers: Wine prefix present at $prefix"
   exit 0

@@ -1,0 +1,220 @@
+// Wine's export of every real package agrees, table by table, with what msitools exports:
+// this proves that msiprobe reads packages faithfully before anything is compared with it.
+//
+// The two exporters differ in a few known ways; each is normalised in one place below:
+//  - binary cells (foldBinaryCells): Wine writes the stream to <Table>/<key> and the key in the
+//    cell; msitools writes no file and the stream name <Table>.<key>. The stream's bytes are
+//    compared with `msiinfo extract` instead.
+//  - text outside ASCII (foldNonAscii): msitools writes UTF-8; Wine writes its ANSI codepage
+//    (1252 in our prefix), '?' for characters that lacks. The exact text is checked through
+//    the probe's UTF-8 query output instead (NonAsciiTextReadsExactly).
+//  - _ForceCodepage: msitools ends the file with a NUL byte (dropped).
+//  - _SummaryInformation: Wine 8 writes only the properties whose id is below the number of
+//    properties present (its loop counts properties but indexes by id); the probe's
+//    _suminfo.txt, read property by property, is compared in full.
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/peer/probe.h"
+#include "tests/support/fixtures.h"
+
+namespace {
+namespace fs = std::filesystem;
+using fennick::peer::parseRecords;
+using fennick::peer::ProcessResult;
+using fennick::peer::recordsOf;
+using fennick::peer::runProbe;
+using fennick::peer::runProcess;
+using fennick::test::fixture;
+using fennick::test::fixturePackages;
+using fennick::test::scratchDir;
+
+std::string readFile(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Lines without their CR LF (both exporters end lines with CR LF).
+std::vector<std::string> lines(std::string_view text) {
+  std::vector<std::string> out;
+  std::istringstream in{std::string(text)};
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    out.push_back(line);
+  }
+  return out;
+}
+
+std::vector<std::string> cells(const std::string& line) {
+  std::vector<std::string> out(1);
+  for (char c : line) {
+    if (c == '\t')
+      out.emplace_back();
+    else
+      out.back() += c;
+  }
+  return out;
+}
+
+std::string join(const std::vector<std::string>& parts) {
+  std::string out;
+  for (size_t i = 0; i < parts.size(); ++i) out += (i ? "\t" : "") + parts[i];
+  return out;
+}
+
+// One '?' per character outside ASCII: a UTF-8 sequence (msitools) or a byte (Wine).
+std::string foldNonAscii(std::string_view s, bool utf8) {
+  std::string out;
+  for (size_t i = 0; i < s.size(); ++i) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+      continue;
+    }
+    out += '?';
+    if (utf8)
+      while (i + 1 < s.size() && (static_cast<unsigned char>(s[i + 1]) & 0xC0) == 0x80) ++i;
+  }
+  return out;
+}
+
+// First line where the archives differ, or empty when they agree.
+std::string firstDifference(const std::vector<std::string>& wine,
+                            const std::vector<std::string>& msitools) {
+  for (size_t i = 0; i < std::max(wine.size(), msitools.size()); ++i) {
+    const std::string w = i < wine.size() ? wine[i] : "<no line>";
+    const std::string m = i < msitools.size() ? msitools[i] : "<no line>";
+    if (w != m)
+      return "line " + std::to_string(i + 1) + ":\n  wine:     " + w + "\n  msitools: " + m;
+  }
+  return {};
+}
+
+struct Exported {
+  std::string pkgName;
+  fs::path pkg;
+  fs::path wineDir;
+  fs::path scratch;
+};
+
+ProcessResult msiinfo(const std::vector<std::string>& args, const fs::path& scratch) {
+  std::vector<std::string> argv{"msiinfo"};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return runProcess(argv, scratch);
+}
+
+// Rewrites Wine's binary cells as msitools names them, after checking that the file Wine
+// wrote holds the stream's bytes.
+void foldBinaryCells(const Exported& e, const std::string& table, std::vector<std::string>& wine) {
+  if (wine.size() < 3) return;
+  const std::vector<std::string> types = cells(wine[1]);
+  for (size_t row = 3; row < wine.size(); ++row) {
+    std::vector<std::string> c = cells(wine[row]);
+    for (size_t col = 0; col < c.size() && col < types.size(); ++col) {
+      if (types[col].empty() || (types[col][0] != 'v' && types[col][0] != 'V') || c[col].empty())
+        continue;
+      const std::string stream = table + "." + c[col];
+      const ProcessResult extracted = msiinfo({"extract", e.pkg.string(), stream}, e.scratch);
+      EXPECT_EQ(extracted.exitCode, 0) << e.pkgName << ": msiinfo extract " << stream;
+      EXPECT_TRUE(readFile(e.wineDir / table / c[col]) == extracted.out)
+          << e.pkgName << ": stream " << stream << " differs from Wine's " << table << "/" << c[col];
+      c[col] = stream;
+    }
+    wine[row] = join(c);
+  }
+}
+
+void compareSummary(const Exported& e, const std::vector<std::string>& msitools) {
+  // msitools: header lines, then "PID<TAB>VALUE".
+  std::map<int, std::string> expected;
+  for (size_t i = 3; i < msitools.size(); ++i) {
+    const std::vector<std::string> c = cells(msitools[i]);
+    if (c.size() == 2) expected[std::stoi(c[0])] = c[1];
+  }
+  std::map<int, std::string> actual;
+  for (const auto& r : parseRecords(readFile(e.wineDir / "_suminfo.txt")))
+    if (r.size() == 3) actual[std::stoi(r[0])] = r[2];
+  EXPECT_EQ(actual, expected) << e.pkgName << ": _suminfo.txt";
+
+  const std::vector<std::string> wine = lines(readFile(e.wineDir / "_SummaryInformation.idt"));
+  std::vector<std::string> belowCount;
+  for (size_t i = 0; i < msitools.size(); ++i)
+    if (i < 3 || std::stoul(cells(msitools[i])[0]) < expected.size()) belowCount.push_back(msitools[i]);
+  EXPECT_EQ(firstDifference(wine, belowCount), "") << e.pkgName << ": _SummaryInformation";
+}
+
+void compareTable(const Exported& e, const std::string& table) {
+  const ProcessResult ref = msiinfo({"export", e.pkg.string(), table}, e.scratch);
+  ASSERT_EQ(ref.exitCode, 0) << e.pkgName << ": msiinfo export " << table << ": " << ref.err;
+  std::string refText = ref.out;
+  if (table == "_ForceCodepage" && !refText.empty() && refText.back() == '\0') refText.pop_back();
+  const std::vector<std::string> msitools = lines(refText);
+  if (table == "_SummaryInformation") return compareSummary(e, msitools);
+
+  std::vector<std::string> wine = lines(readFile(e.wineDir / (table + ".idt")));
+  foldBinaryCells(e, table, wine);
+  std::vector<std::string> wineFolded, msitoolsFolded;
+  for (const auto& l : wine) wineFolded.push_back(foldNonAscii(l, false));
+  for (const auto& l : msitools) msitoolsFolded.push_back(foldNonAscii(l, true));
+  EXPECT_EQ(firstDifference(wineFolded, msitoolsFolded), "") << e.pkgName << ": table " << table;
+}
+
+TEST(ExportPeer, EveryTableOfEveryPackageMatchesMsitools) {
+  FENNICK_REQUIRE_FIXTURES();
+  FENNICK_REQUIRE_PROBE();
+  const fs::path scratch = scratchDir();
+  const auto packages = fixturePackages();
+  ASSERT_FALSE(packages.empty());
+  for (const fs::path& pkg : packages) {
+    Exported e{pkg.parent_path().filename().string() + "/" + pkg.filename().string(), pkg,
+               scratch / (pkg.parent_path().filename().string() + "-" + pkg.stem().string()),
+               scratch / "run"};
+    const ProcessResult probe = runProbe({"export", pkg.string(), e.wineDir.string()}, e.scratch);
+    ASSERT_EQ(probe.exitCode, 0) << e.pkgName << ": " << probe.err;
+
+    const ProcessResult tables = msiinfo({"tables", pkg.string()}, e.scratch);
+    ASSERT_EQ(tables.exitCode, 0) << e.pkgName << ": msiinfo tables: " << tables.err;
+    std::set<std::string> expected;
+    for (const auto& t : lines(tables.out))
+      if (!t.empty()) expected.insert(t);
+    std::set<std::string> exported;
+    for (const auto& r : recordsOf(parseRecords(probe.out), "table")) exported.insert(r.at(0));
+    EXPECT_EQ(exported, expected) << e.pkgName << ": tables exported";
+
+    for (const std::string& table : expected) compareTable(e, table);
+  }
+}
+
+TEST(ExportPeer, NonAsciiTextReadsExactly) {
+  FENNICK_REQUIRE_FIXTURES();
+  FENNICK_REQUIRE_PROBE();
+  // A Hebrew feature description in a codepage-1255 package: Wine's query output (UTF-8)
+  // must carry the same characters msitools decodes.
+  const fs::path pkg = fixture("odd-wix3-testdata/he-il-codepage1255.msi");
+  const fs::path scratch = scratchDir();
+  const ProcessResult probe =
+      runProbe({"query", pkg.string(), "SELECT `Feature`, `Description` FROM `Feature`"}, scratch);
+  ASSERT_EQ(probe.exitCode, 0) << probe.err;
+  const auto rows = parseRecords(probe.out);
+  ASSERT_EQ(rows.size(), 2u) << probe.out;
+  EXPECT_EQ(rows[0], (fennick::peer::Record{"Feature", "Description"}));
+
+  const ProcessResult ref = msiinfo({"export", pkg.string(), "Feature"}, scratch);
+  ASSERT_EQ(ref.exitCode, 0) << ref.err;
+  const auto refLines = lines(ref.out);
+  ASSERT_EQ(refLines.size(), 4u);
+  const auto refCells = cells(refLines[3]);
+  EXPECT_EQ(rows[1], (fennick::peer::Record{refCells.at(0), refCells.at(3)}));
+  EXPECT_NE(rows[1].at(1).find("\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D"), std::string::npos)  // shalom
+      << rows[1].at(1);
+}
+
+}  // namespace

@@ -1,0 +1,81 @@
+#include "tests/peer/probe.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+
+namespace fennick::peer {
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path fromEnv(const char* name, const char* fallback) {
+  const char* env = std::getenv(name);
+  return env && *env ? fs::path(env) : fs::path(fallback);
+}
+
+std::string checkUnavailable() {
+  const fs::path probe = msiprobePath();
+  const fs::path runner = wineRunPath();
+  std::error_code ec;
+  if (probe.empty() || !fs::is_regular_file(probe, ec))
+    return "msiprobe.exe not built (" + probe.string() +
+           "; needs x86_64-w64-mingw32-gcc and wine at configure time)";
+  if (runner.empty() || !fs::is_regular_file(runner, ec))
+    return "runner script not found (" + runner.string() + ")";
+  const ProcessResult check =
+      runProcess({runner.string(), "--check"},
+                 fs::temp_directory_path() / ("fennick-peer-check-" + std::to_string(getpid())));
+  if (check.exitCode != 0)
+    return check.err.empty() ? runner.string() + " --check failed" : check.err;
+  return {};
+}
+
+}  // namespace
+
+fs::path msiprobePath() { return fromEnv("FENNICK_MSIPROBE", FENNICK_MSIPROBE_DEFAULT); }
+
+fs::path wineRunPath() { return fromEnv("FENNICK_WINE_RUN", FENNICK_WINE_RUN_DEFAULT); }
+
+std::string probeUnavailable() {
+  static const std::string why = checkUnavailable();
+  return why;
+}
+
+ProcessResult runProbe(const std::vector<std::string>& args, const fs::path& scratch) {
+  std::vector<std::string> argv{wineRunPath().string(), msiprobePath().string()};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return runProcess(argv, scratch);
+}
+
+std::vector<Record> parseRecords(std::string_view text) {
+  std::vector<Record> out;
+  while (!text.empty()) {
+    const size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
+    Record record(1);
+    for (size_t i = 0; i < line.size(); ++i) {
+      const char c = line[i];
+      if (c == '\t') {
+        record.emplace_back();
+      } else if (c == '\\' && i + 1 < line.size()) {
+        const char e = line[++i];
+        record.back() += e == 't' ? '\t' : e == 'n' ? '\n' : e == 'r' ? '\r' : e;
+      } else {
+        record.back() += c;
+      }
+    }
+    out.push_back(std::move(record));
+  }
+  return out;
+}
+
+std::vector<Record> recordsOf(const std::vector<Record>& records, std::string_view kind) {
+  std::vector<Record> out;
+  for (const Record& r : records)
+    if (!r.empty() && r.front() == kind) out.emplace_back(r.begin() + 1, r.end());
+  return out;
+}
+
+}  // namespace fennick::peer

@@ -1,0 +1,169 @@
+// Wine applies the two real transforms made on Windows for Example.msi, and lists their
+// changes in its view-transform mode. The expected changes are those decoded byte by byte from
+// the transforms (Directory: update "Modified", insert "Foo" and "Added", delete "Deleted";
+// Property in the Japanese one: ProductLanguage and ProductName; _Tables: a record for "AppId").
+// The resulting tables stay in the test's scratch folder for engine tests to compare with.
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/peer/probe.h"
+#include "tests/support/fixtures.h"
+
+namespace {
+namespace fs = std::filesystem;
+using fennick::peer::parseRecords;
+using fennick::peer::ProcessResult;
+using fennick::peer::Record;
+using fennick::peer::recordsOf;
+using fennick::peer::runProbe;
+using fennick::peer::runProcess;
+using fennick::test::fixture;
+using fennick::test::scratchDir;
+
+const char* const kDir = "noui-wix37-with-transforms-psmsi/";
+
+std::string readFile(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Rows of an .idt archive (lines after the three header lines), CR LF removed.
+std::set<std::string> idtRows(std::string_view text) {
+  std::set<std::string> rows;
+  std::istringstream in{std::string(text)};
+  int n = 0;
+  for (std::string line; std::getline(in, line); ++n) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (n >= 3) rows.insert(line);
+  }
+  return rows;
+}
+
+std::set<std::string> msitoolsRows(const fs::path& pkg, const std::string& table,
+                                   const fs::path& scratch) {
+  const ProcessResult r = runProcess({"msiinfo", "export", pkg.string(), table}, scratch);
+  EXPECT_EQ(r.exitCode, 0) << "msiinfo export " << pkg << " " << table << ": " << r.err;
+  return idtRows(r.out);
+}
+
+bool contains(const std::vector<Record>& records, const Record& wanted) {
+  for (const Record& r : records)
+    if (r == wanted) return true;
+  return false;
+}
+
+// Directory after either transform: the base's TARGETDIR, "Modified" (its update found no row,
+// so Wine inserts it), "Foo" and "Added"; the delete of the missing "Deleted" changes nothing.
+const std::set<std::string> kDirectoryAfter = {
+    "TARGETDIR\t\tSourceDir", "Modified\t\tnew value", "Foo\t\t.", "Added\t\t."};
+
+struct Applied {
+  ProcessResult probe;
+  fs::path outPkg;
+  fs::path outDir;
+};
+
+// Applies MST to Example.msi with the transform's own error conditions (the low word of its
+// summary CharCount), exporting the committed result.
+Applied apply(const std::string& mst, const std::string& conditions, const fs::path& scratch) {
+  Applied a{{}, scratch / "out.msi", scratch / "tables"};
+  a.probe = runProbe({"apply", fixture(std::string(kDir) + "Example.msi").string(),
+                      fixture(kDir + mst).string(), a.outPkg.string(), a.outDir.string(), conditions},
+                     scratch / "run");
+  return a;
+}
+
+// Wine creates the table named by the transform's _Tables record for "AppId" with no columns,
+// so it cannot export it: the probe reports that one table and exits 1.
+void expectOnlyAppIdFailed(const Applied& a) {
+  const auto records = parseRecords(a.probe.out);
+  EXPECT_EQ(a.probe.exitCode, 1) << a.probe.out << a.probe.err;
+  EXPECT_EQ(recordsOf(records, "apply"), (std::vector<Record>{{"0"}}));
+  EXPECT_EQ(recordsOf(records, "commit"), (std::vector<Record>{{"0"}}));
+  EXPECT_EQ(recordsOf(records, "failed"), (std::vector<Record>{{"AppId", "1615"}}));
+}
+
+TEST(TransformPeer, ViewListsTheChangesOfEachTransform) {
+  FENNICK_REQUIRE_FIXTURES();
+  FENNICK_REQUIRE_PROBE();
+  const fs::path scratch = scratchDir();
+  const fs::path base = fixture(std::string(kDir) + "Example.msi");
+
+  const ProcessResult en = runProbe(
+      {"viewtransform", base.string(), fixture(std::string(kDir) + "Example.mst").string(),
+       (scratch / "en").string()},
+      scratch / "run");
+  ASSERT_EQ(en.exitCode, 0) << en.err;
+  const auto enRows = parseRecords(readFile(scratch / "en" / "_TransformView.txt"));
+  ASSERT_FALSE(enRows.empty());
+  EXPECT_EQ(enRows[0], (Record{"Table", "Column", "Row", "Data", "Current"}));
+  EXPECT_TRUE(contains(enRows, {"Directory", "DefaultDir", "Modified", "new value", ""}));
+  EXPECT_TRUE(contains(enRows, {"Directory", "INSERT", "Foo", "", ""}));
+  EXPECT_TRUE(contains(enRows, {"Directory", "INSERT", "Added", "", ""}));
+  // Wine lists the _Tables record as CREATE although its mask is that of a delete.
+  EXPECT_TRUE(contains(enRows, {"AppId", "CREATE", "", "", ""}));
+  for (const Record& r : enRows) EXPECT_NE(r.at(0), "Property") << "only the Japanese one changes Property";
+  // The same listing is printed on standard output.
+  EXPECT_EQ(parseRecords(en.out).size(), enRows.size() + 1);
+
+  const ProcessResult jpn = runProbe(
+      {"viewtransform", base.string(), fixture(std::string(kDir) + "Example.jpn.mst").string(),
+       (scratch / "jpn").string()},
+      scratch / "run");
+  ASSERT_EQ(jpn.exitCode, 0) << jpn.err;
+  const auto jpnRows = parseRecords(readFile(scratch / "jpn" / "_TransformView.txt"));
+  // Current values are the base's, as msitools reads them.
+  const auto baseProperty = msitoolsRows(base, "Property", scratch / "run");
+  ASSERT_TRUE(baseProperty.count("ProductLanguage\t1033") && baseProperty.count("ProductName\tTEST"));
+  EXPECT_TRUE(contains(jpnRows, {"Property", "Value", "ProductLanguage", "1041", "1033"}));
+  EXPECT_TRUE(contains(
+      jpnRows, {"Property", "Value", "ProductName",
+                "\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88\xE3\x83\x97\xE3\x83\xAD\xE3\x83\x80\xE3\x82"
+                "\xAF\xE3\x83\x88",  // テストプロダクト, from the transform's codepage-932 pool
+                "TEST"}));
+  EXPECT_TRUE(contains(jpnRows, {"Directory", "DefaultDir", "Modified", "new value", ""}));
+}
+
+TEST(TransformPeer, ApplyingExampleChangesOnlyDirectory) {
+  FENNICK_REQUIRE_FIXTURES();
+  FENNICK_REQUIRE_PROBE();
+  const fs::path scratch = scratchDir();
+  const fs::path base = fixture(std::string(kDir) + "Example.msi");
+  const Applied a = apply("Example.mst", "0x1F", scratch);
+  expectOnlyAppIdFailed(a);
+
+  EXPECT_EQ(idtRows(readFile(a.outDir / "Directory.idt")), kDirectoryAfter);
+  // msitools reads the package Wine committed the same way.
+  EXPECT_EQ(msitoolsRows(a.outPkg, "Directory", scratch / "run"), kDirectoryAfter);
+  // Every other table is the base's, row for row.
+  for (const Record& t : recordsOf(parseRecords(a.probe.out), "table")) {
+    const std::string& table = t.at(0);
+    if (table == "Directory" || table.front() == '_') continue;
+    EXPECT_EQ(idtRows(readFile(a.outDir / (table + ".idt"))), msitoolsRows(base, table, scratch / "run"))
+        << "table " << table;
+  }
+}
+
+TEST(TransformPeer, ApplyingJapaneseTransformChangesLanguage) {
+  FENNICK_REQUIRE_FIXTURES();
+  FENNICK_REQUIRE_PROBE();
+  const fs::path scratch = scratchDir();
+  const Applied a = apply("Example.jpn.mst", "0x3F", scratch);
+  expectOnlyAppIdFailed(a);
+
+  const auto property = idtRows(readFile(a.outDir / "Property.idt"));
+  EXPECT_TRUE(property.count("ProductLanguage\t1041"));
+  // Example.msi has the neutral codepage 0, which Wine writes as its ANSI codepage (1252) on
+  // commit: the eight Japanese characters survive only as '?'.
+  EXPECT_TRUE(property.count("ProductName\t????????"));
+  EXPECT_FALSE(property.count("ProductName\tTEST"));
+  EXPECT_EQ(idtRows(readFile(a.outDir / "Directory.idt")), kDirectoryAfter);
+}
+
+}  // namespace
