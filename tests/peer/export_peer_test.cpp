@@ -217,4 +217,20 @@ TEST(ExportPeer, NonAsciiTextReadsExactly) {
       << rows[1].at(1);
 }
 
+TEST(ExportPeer, QueryShowsBinaryCellsAsStreamSizes) {
+  FENNICK_REQUIRE_FIXTURES();
+  FENNICK_REQUIRE_PROBE();
+  const fs::path pkg = fixture("ui-wix3-minimal-gaze/GazeToolbarInstall.msi");
+  const fs::path scratch = scratchDir();
+  const ProcessResult probe = runProbe({"query", pkg.string(), "SELECT * FROM `Binary`"}, scratch);
+  ASSERT_EQ(probe.exitCode, 0) << probe.err;
+  const auto rows = parseRecords(probe.out);
+  ASSERT_GT(rows.size(), 1u);
+  for (size_t i = 1; i < rows.size(); ++i) {
+    const ProcessResult stream = msiinfo({"extract", pkg.string(), "Binary." + rows[i].at(0)}, scratch);
+    ASSERT_EQ(stream.exitCode, 0) << stream.err;
+    EXPECT_EQ(rows[i].at(1), "binary:" + std::to_string(stream.out.size())) << rows[i].at(0);
+  }
+}
+
 }  // namespace

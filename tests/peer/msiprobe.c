@@ -209,13 +209,23 @@ static int fetch(MSIHANDLE view, MSIHANDLE *rec, const wchar_t *what) {
   return 1;
 }
 
-/* Every row of `view` as a TAB-separated line, after a header line of the column names. */
+/* Every row of `view` as a TAB-separated line, after a header line of the column names.
+ * A binary cell prints as `binary:SIZE` (its stream's size in bytes). */
 static void dump_view(MSIHANDLE view, const wchar_t *what, Text *out) {
-  MSIHANDLE names = 0;
+  MSIHANDLE names = 0, types = 0;
   Text field = {0};
   UINT r = MsiViewGetColumnInfo(view, MSICOLINFO_NAMES, &names);
   if (r != ERROR_SUCCESS) die_code(L"column names", what, r);
+  r = MsiViewGetColumnInfo(view, MSICOLINFO_TYPES, &types);
+  if (r != ERROR_SUCCESS) die_code(L"column types", what, r);
   UINT columns = MsiRecordGetFieldCount(names);
+  if (columns > 256) die(L"view", what, L"more than 256 columns");
+  int binary[257] = {0};
+  for (UINT c = 1; c <= columns; ++c) {
+    record_string(types, c, &field);
+    binary[c] = field.len > 0 && (field.data[0] == L'v' || field.data[0] == L'V');
+  }
+  MsiCloseHandle(types);
   for (UINT c = 1; c <= columns; ++c) {
     record_string(names, c, &field);
     if (c > 1) text_addc(out, L'\t');
@@ -228,6 +238,11 @@ static void dump_view(MSIHANDLE view, const wchar_t *what, Text *out) {
     for (UINT c = 1; c <= columns; ++c) {
       if (c > 1) text_addc(out, L'\t');
       if (MsiRecordIsNull(rec, c)) continue;
+      if (binary[c]) {
+        text_add(out, L"binary:");
+        text_addint(out, MsiRecordDataSize(rec, c));
+        continue;
+      }
       record_string(rec, c, &field);
       text_addfield(out, field.data);
     }

@@ -134,7 +134,8 @@ TEST(SessionPeer, FeatureLevelsInstallLevelAndOverrides) {
   EXPECT_EQ(secondField(recordsOf(over, "directory"))["INSTALLDIR"], "C:\\Apps\\PuTTY\\");
 }
 
-TEST(SessionPeer, ProbeRefusesWrongUsage) {
+TEST(SessionPeer, ProbeRefusesWrongUsageAndBrokenPackages) {
+  FENNICK_REQUIRE_FIXTURES();
   FENNICK_REQUIRE_PROBE();
   const fs::path scratch = scratchDir();
   const ProcessResult none = runProbe({}, scratch);
@@ -143,6 +144,13 @@ TEST(SessionPeer, ProbeRefusesWrongUsage) {
   const ProcessResult missing = runProbe({"session", (scratch / "absent.msi").string()}, scratch);
   EXPECT_EQ(missing.exitCode, 1);
   EXPECT_NE(missing.err.find("absent.msi"), std::string::npos) << missing.err;
+  // A file that is not a compound file: the service refuses it, the probe says which.
+  const ProcessResult corrupt = runProbe(
+      {"export", fixture("odd-wix3-testdata/corrupt-ole-header-then-xml.msi").string(),
+       (scratch / "out").string()},
+      scratch);
+  EXPECT_EQ(corrupt.exitCode, 1);
+  EXPECT_NE(corrupt.err.find("corrupt-ole-header-then-xml.msi"), std::string::npos) << corrupt.err;
 }
 
 }  // namespace
