@@ -18,6 +18,10 @@
 
 namespace msi {
 
+namespace cfb {
+class Reader;
+}
+
 enum class OpenMode {
   ReadOnly = 0,      // never writes, locks or touches the file
   Transact = 1,      // changes are written by commit()
@@ -46,6 +50,9 @@ class Database {
  public:
   // Throws Error("<path>: <cause>").
   static std::unique_ptr<Database> open(const std::filesystem::path& path, OpenMode mode);
+  // A read-only database over an already opened compound file (memory, nested storage,
+  // fuzzing). path() is the reader's name.
+  static std::unique_ptr<Database> open(std::shared_ptr<const cfb::Reader> reader);
   virtual ~Database() = default;
 
   virtual const std::filesystem::path& path() const = 0;

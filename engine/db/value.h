@@ -30,6 +30,8 @@ class Blob {
   explicit Blob(std::function<Bytes()> loader);  // called at most once, on first bytes()
   const Bytes& bytes() const;
   bool operator==(const Blob& other) const;  // by content
+  // True when both are copies of the same blob (no content is loaded to decide).
+  bool sameAs(const Blob& other) const noexcept;
 
  private:
   struct State;

@@ -1,0 +1,134 @@
+// Commit: recount string references, then write the pool, the catalogue and each changed
+// table or stream in one atomic compound-file commit.
+#include <algorithm>
+
+#include "engine/db/database_impl.h"
+#include "engine/db/stream_name.h"
+
+namespace msi {
+namespace {
+
+const cfb::Clsid kPackageClsid = {0x84, 0x10, 0x0C, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                  0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+constexpr std::uint32_t kMaxShortRef = 0xFFFF;
+constexpr std::uint32_t kMaxLongRef = 0xFFFFFF;
+
+cfb::Path tablePath(std::string_view name) { return {stream_name::encode(name, true)}; }
+
+}  // namespace
+
+void DatabaseImpl::commit() {
+  if (readOnly_) throw Error(where() + ": database is open read-only; commit is not allowed");
+  for (const auto& s : slots_)
+    if (s.persistent && !s.error.empty())
+      throw Error(where(s.schema.name) + ": cannot commit while its definition is broken (" + s.error +
+                  "); drop the table first");
+
+  // 1. Exact reference counts. Loaded tables count from memory; the others from their
+  //    streams, which stay as they are, so every id they use must keep its string.
+  const auto schemas = persistentSchemas();
+  std::vector<std::uint32_t> refs(pool_.size(), 0), tempRefs(pool_.size(), 0);
+  catalogue::countStrings(schemas, pool_, refs);
+  for (const auto& s : slots_) {
+    if (s.table) {
+      s.table->countStrings(refs, tempRefs);
+      continue;
+    }
+    const cfb::Path path = tablePath(s.schema.name);
+    if (!source_->exists(path)) continue;
+    const auto cells = table_stream::decode(source_->read(path), s.schema.columns, file_.longRefs, s.schema.name);
+    const std::size_t ncols = s.schema.columns.size();
+    for (std::size_t c = 0; c < ncols; ++c) {
+      if (s.schema.columns[c].type != ColumnType::String) continue;
+      for (std::size_t r = 0; r < cells.rows; ++r) {
+        const std::uint32_t id = cells.values[r * ncols + c];
+        if (id == 0) continue;
+        if (id >= file_.hasString.size() || !file_.hasString[id])
+          throw Error(where(s.schema.name) + ": row " + std::to_string(r + 1) + " refers to string id " +
+                      std::to_string(id) + ", which is not in the string pool");
+        ++refs[id];
+      }
+    }
+  }
+  refs.resize(pool_.size(), 0);
+  tempRefs.resize(pool_.size(), 0);
+
+  std::uint32_t maxId = 0;
+  for (std::uint32_t id = 1; id < refs.size(); ++id)
+    if (refs[id] > 0) maxId = id;
+  if (maxId > kMaxLongRef)
+    throw Error(where() + ": " + std::to_string(maxId) + " strings are more than a database can hold");
+  // A file that already uses 3-byte references keeps them, so its tables need not change.
+  const bool longRefs = (file_.exists && file_.longRefs) || maxId > kMaxShortRef;
+  const bool widen = file_.exists && longRefs != file_.longRefs;
+
+  // 2. What must be encoded again.
+  std::vector<StoredTable*> encodeList;
+  for (auto& s : slots_) {
+    if (!s.persistent) continue;
+    if (widen) load(s);
+    if (s.table && (s.table->changed() || widen)) encodeList.push_back(s.table.get());
+  }
+
+  // 3. Stage everything in an editor; nothing in this object changes until it committed.
+  std::unique_ptr<cfb::Editor> editor;
+  if (file_.exists) {
+    editor = std::make_unique<cfb::Editor>(source_->reader);
+  } else {
+    editor = std::make_unique<cfb::Editor>(kPackageClsid);
+  }
+  const auto poolStreams = pool_.serialize(refs, longRefs, where());
+  const auto catalogueStreams = catalogue::encode(schemas, pool_, longRefs);
+  const bool fresh = !file_.exists;
+  try {
+    if (fresh || poolStreams.pool != file_.pool || poolStreams.data != file_.data) {
+      editor->putStream(tablePath("_StringPool"), poolStreams.pool);
+      editor->putStream(tablePath("_StringData"), poolStreams.data);
+    }
+    if (fresh || catalogueStreams.tables != file_.tables) editor->putStream(tablePath("_Tables"), catalogueStreams.tables);
+    if (fresh || catalogueStreams.columns != file_.columns) editor->putStream(tablePath("_Columns"), catalogueStreams.columns);
+    std::set<std::string> written;
+    for (const StoredTable* t : encodeList) {
+      const Bytes bytes = t->encode(longRefs);
+      if (bytes.empty()) {
+        editor->remove(tablePath(t->schema().name));
+      } else {
+        editor->putStream(tablePath(t->schema().name), bytes);
+      }
+      written.insert(t->schema().name);
+    }
+    for (const auto& name : dropped_)
+      if (!written.count(name)) editor->remove(tablePath(name));
+    streams_.stage(*editor);
+    if (summary_ && summary_->changed) editor->putStream({u"\u0005SummaryInformation"}, summary_->serialize());
+    if (fresh || editor->hasChanges()) editor->commit(path_);
+  } catch (const cfb::Error& e) {
+    throw Error(e.what());
+  }
+
+  // 4. The file now matches memory: record it, and read from the new file from now on.
+  for (std::uint32_t id = 1; id < refs.size(); ++id)
+    if (refs[id] == 0 && tempRefs[id] == 0 && pool_.has(id)) pool_.release(id);
+  pool_.setLongRefs(longRefs);
+  file_.exists = true;
+  file_.longRefs = longRefs;
+  file_.hasString.assign(pool_.size(), false);
+  for (std::uint32_t id = 1; id < pool_.size() && id < refs.size(); ++id)
+    file_.hasString[id] = refs[id] > 0 && pool_.has(id);
+  file_.pool = poolStreams.pool;
+  file_.data = poolStreams.data;
+  file_.tables = catalogueStreams.tables;
+  file_.columns = catalogueStreams.columns;
+  for (auto& s : slots_)
+    if (s.table) s.table->setChanged(false);
+  dropped_.clear();
+  if (summary_) summary_->changed = false;
+  try {
+    source_->reader = cfb::Reader::open(path_);
+  } catch (const cfb::Error& e) {
+    throw Error(std::string(e.what()) + " (after commit)");
+  }
+  streams_.reset();
+}
+
+}  // namespace msi

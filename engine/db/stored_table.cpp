@@ -1,0 +1,346 @@
+// Rows of a user table: validation, ordering by stored key values, binary cells.
+#include "engine/db/stored_table.h"
+
+#include <algorithm>
+#include <numeric>
+
+namespace msi {
+namespace {
+
+std::string backticked(std::string_view s) { return "`" + std::string(s) + "`"; }
+
+std::string keyText(const Row& row, const std::vector<std::size_t>& keys) {
+  std::string out;
+  for (std::size_t k = 0; k < keys.size(); ++k) {
+    if (k) out += ", ";
+    out += keys[k] < row.size() ? row[keys[k]].text() : "";
+  }
+  return "(" + out + ")";
+}
+
+// Equality that never loads a blob: two blobs are equal only when they are the same blob.
+bool sameCell(const Value& a, const Value& b) {
+  if (a.isBlob() || b.isBlob()) return a.isBlob() && b.isBlob() && a.asBlob().sameAs(b.asBlob());
+  return a == b;
+}
+
+}  // namespace
+
+StoredTable::StoredTable(Schema schema, bool persistent, StringPool& pool, StreamStore& streams)
+    : schema_(std::move(schema)), persistent_(persistent), pool_(pool), streams_(streams) {
+  for (std::size_t c = 0; c < schema_.columns.size(); ++c) {
+    if (schema_.columns[c].key) keyColumns_.push_back(c);
+    if (schema_.columns[c].type == ColumnType::Binary) hasBinary_ = true;
+  }
+}
+
+const Row& StoredTable::row(std::size_t i) const {
+  if (i >= entries_.size())
+    throw Error(where() + ": row " + std::to_string(i) + " out of range (" +
+                std::to_string(entries_.size()) + " rows)");
+  return entries_[i].values;
+}
+
+bool StoredTable::storedKey(const Row& keyOrRow, std::vector<std::uint32_t>& key) const {
+  const bool full = keyOrRow.size() == schema_.columns.size();
+  key.assign(keyColumns_.size(), 0);
+  for (std::size_t k = 0; k < keyColumns_.size(); ++k) {
+    const std::size_t from = full ? keyColumns_[k] : k;
+    if (from >= keyOrRow.size()) continue;  // missing key values count as null
+    const Value& v = keyOrRow[from];
+    const Column& col = schema_.columns[keyColumns_[k]];
+    if (v.isNull()) continue;
+    if (col.type == ColumnType::Integer && v.isInt()) {
+      key[k] = table_stream::storeInt(v.asInt(), col.width).value_or(0);
+    } else if (col.type == ColumnType::String && v.isString()) {
+      key[k] = pool_.find(v.asString());
+      if (key[k] == 0) return false;
+    } else if (col.type == ColumnType::Binary) {
+      key[k] = 1;
+    } else {
+      return false;  // a value of the wrong kind matches no row
+    }
+  }
+  return true;
+}
+
+int StoredTable::compareKey(const Entry& e, const std::vector<std::uint32_t>& key) const {
+  std::vector<std::uint32_t> mine;
+  storedKey(e.values, mine);
+  for (std::size_t k = 0; k < key.size(); ++k) {
+    if (mine[k] != key[k]) return mine[k] < key[k] ? -1 : 1;
+  }
+  return 0;
+}
+
+std::size_t StoredTable::lowerBound(const std::vector<std::uint32_t>& key) const {
+  std::size_t lo = 0, hi = entries_.size();
+  while (lo < hi) {
+    const std::size_t mid = lo + (hi - lo) / 2;
+    if (compareKey(entries_[mid], key) < 0) {
+      lo = mid + 1;
+    } else {
+      hi = mid;
+    }
+  }
+  return lo;
+}
+
+std::optional<std::size_t> StoredTable::find(const Row& keyOrRow) const {
+  if (keyColumns_.empty()) return std::nullopt;
+  std::vector<std::uint32_t> key;
+  if (!storedKey(keyOrRow, key)) return std::nullopt;
+  const std::size_t i = lowerBound(key);
+  if (i < entries_.size() && compareKey(entries_[i], key) == 0) return i;
+  return std::nullopt;
+}
+
+void StoredTable::check(const Row& row, const Row* current) const {
+  if (row.size() != schema_.columns.size())
+    throw Error(where() + ": row has " + std::to_string(row.size()) + " values, table has " +
+                std::to_string(schema_.columns.size()) + " columns");
+  for (std::size_t c = 0; c < row.size(); ++c) {
+    const Column& col = schema_.columns[c];
+    const Value& v = row[c];
+    const std::string at = where() + ": column " + backticked(col.name);
+    if (v.isNull()) {
+      // A row read from a file may already break the rule; leaving such a cell alone is fine.
+      if (!col.nullable && !(current && (*current)[c].isNull()))
+        throw Error(at + " cannot be null");
+      continue;
+    }
+    switch (col.type) {
+      case ColumnType::Integer:
+        if (!v.isInt()) throw Error(at + " holds integers, not `" + v.text() + "`");
+        if (!table_stream::storeInt(v.asInt(), col.width))
+          throw Error(at + ": " + std::to_string(v.asInt()) + " does not fit a " +
+                      std::to_string(col.width) + "-byte integer" +
+                      (col.width == 4 ? "" : " (-32767..32767)"));
+        break;
+      case ColumnType::String:
+        if (!v.isString()) throw Error(at + " holds text, not " + (v.isInt() ? "an integer" : "binary data"));
+        break;
+      case ColumnType::Binary:
+        if (!v.isBlob()) throw Error(at + " holds binary data, not `" + v.text() + "`");
+        break;
+    }
+  }
+}
+
+bool StoredTable::writesStreams(bool temporaryRow) const { return hasBinary_ && persistent_ && !temporaryRow; }
+
+std::string StoredTable::streamName(const Row& row) const {
+  std::string name = schema_.name;
+  for (const std::size_t k : keyColumns_) name += "." + row[k].text();
+  return name;
+}
+
+void StoredTable::internStrings(const Row& row) {
+  for (const Value& v : row)
+    if (v.isString()) pool_.intern(v.asString());
+}
+
+void StoredTable::insert(Row row, bool temporary) {
+  temporary = temporary || !persistent_;
+  check(row, nullptr);
+  const bool streams = writesStreams(temporary);
+  std::string name;
+  if (streams) {
+    name = streamName(row);
+    StreamStore::checkName(name, where() + ": binary cell stream");
+  }
+  std::vector<std::uint32_t> key;
+  if (!keyColumns_.empty() && storedKey(row, key)) {
+    const std::size_t i = lowerBound(key);
+    if (i < entries_.size() && compareKey(entries_[i], key) == 0)
+      throw Error(where() + ": a row with key " + keyText(row, keyColumns_) + " already exists");
+  }
+  internStrings(row);
+  std::size_t at = entries_.size();
+  if (!keyColumns_.empty()) {
+    storedKey(row, key);
+    at = lowerBound(key);
+    // Rows with equal keys (only from damaged files) keep insertion order.
+    while (at < entries_.size() && compareKey(entries_[at], key) == 0) ++at;
+  }
+  if (streams) {
+    for (std::size_t c = 0; c < row.size(); ++c) {
+      if (schema_.columns[c].type != ColumnType::Binary || schema_.columns[c].temporary) continue;
+      if (row[c].isBlob()) {
+        streams_.putStream(name, row[c].asBlob());
+      } else {
+        streams_.removeStream(name);
+      }
+    }
+  }
+  entries_.insert(entries_.begin() + static_cast<std::ptrdiff_t>(at), Entry{std::move(row), temporary});
+  if (!temporary) changed_ = true;
+}
+
+void StoredTable::update(std::size_t i, Row row) {
+  const Row& current = this->row(i);
+  check(row, &current);
+  for (const std::size_t k : keyColumns_)
+    if (!sameCell(row[k], current[k]))
+      throw Error(where() + ": column " + backticked(schema_.columns[k].name) +
+                  " is part of the key and cannot change");
+  Entry& e = entries_[i];
+  bool persistentChange = false;
+  for (std::size_t c = 0; c < row.size(); ++c) {
+    if (sameCell(row[c], current[c])) continue;
+    const Column& col = schema_.columns[c];
+    if (!col.temporary) persistentChange = true;
+    if (col.type == ColumnType::Binary && !col.temporary && writesStreams(e.temporary)) {
+      const std::string name = streamName(row);
+      if (row[c].isBlob()) {
+        streams_.putStream(name, row[c].asBlob());
+      } else {
+        streams_.removeStream(name);
+      }
+    }
+  }
+  internStrings(row);
+  e.values = std::move(row);
+  if (persistentChange && persistent_ && !e.temporary) changed_ = true;
+}
+
+void StoredTable::erase(std::size_t i) {
+  const Row& current = row(i);
+  const Entry& e = entries_[i];
+  if (writesStreams(e.temporary)) {
+    for (std::size_t c = 0; c < current.size(); ++c)
+      if (schema_.columns[c].type == ColumnType::Binary && current[c].isBlob())
+        streams_.removeStream(streamName(current));
+  }
+  if (persistent_ && !e.temporary) changed_ = true;
+  entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(i));
+}
+
+void StoredTable::appendColumn(Column column) {
+  if (column.key) keyColumns_.push_back(schema_.columns.size());
+  if (column.type == ColumnType::Binary) hasBinary_ = true;
+  schema_.columns.push_back(std::move(column));
+  for (auto& e : entries_) e.values.emplace_back();
+}
+
+std::vector<Column> StoredTable::persistentColumns() const {
+  std::vector<Column> out;
+  for (const auto& c : schema_.columns) {
+    if (c.temporary) break;
+    out.push_back(c);
+  }
+  return out;
+}
+
+bool StoredTable::load(const table_stream::Cells& cells, const std::string& at) {
+  const std::size_t ncols = schema_.columns.size();
+  std::vector<std::uint32_t> raw = cells.values;
+  bool remapped = false;
+  // Validate string ids and fold duplicate pool strings onto the id lookups use.
+  for (std::size_t r = 0; r < cells.rows; ++r) {
+    for (std::size_t c = 0; c < ncols; ++c) {
+      if (schema_.columns[c].type != ColumnType::String) continue;
+      std::uint32_t& id = raw[r * ncols + c];
+      if (id == 0) continue;
+      if (!pool_.has(id))
+        throw Error(at + ": row " + std::to_string(r + 1) + ", column " +
+                    backticked(schema_.columns[c].name) + ": string id " + std::to_string(id) +
+                    " is not in the string pool");
+      const std::uint32_t canonical = pool_.find(pool_.at(id));
+      if (canonical != id) {
+        id = canonical;
+        remapped = true;
+      }
+    }
+  }
+  std::vector<std::size_t> order(cells.rows);
+  std::iota(order.begin(), order.end(), 0);
+  const auto less = [&](std::size_t a, std::size_t b) {
+    for (const std::size_t k : keyColumns_) {
+      const std::uint32_t x = raw[a * ncols + k], y = raw[b * ncols + k];
+      if (x != y) return x < y;
+    }
+    return false;
+  };
+  if (!std::is_sorted(order.begin(), order.end(), less)) std::stable_sort(order.begin(), order.end(), less);
+
+  entries_.clear();
+  entries_.reserve(cells.rows);
+  for (const std::size_t r : order) {
+    Entry e;
+    e.values.resize(ncols);
+    for (std::size_t c = 0; c < ncols; ++c) {
+      const Column& col = schema_.columns[c];
+      const std::uint32_t v = raw[r * ncols + c];
+      if (col.type == ColumnType::Integer) {
+        if (const auto i = table_stream::loadInt(v, col.width)) e.values[c] = Value(*i);
+      } else if (col.type == ColumnType::String) {
+        if (v) e.values[c] = Value(pool_.at(v));
+      }
+    }
+    if (hasBinary_) {
+      // The placeholder is not trusted: a cell has data when its stream exists.
+      const std::string name = streamName(e.values);
+      const auto blob = streams_.stream(name);
+      for (std::size_t c = 0; c < ncols; ++c)
+        if (schema_.columns[c].type == ColumnType::Binary && blob) e.values[c] = Value(*blob);
+    }
+    entries_.push_back(std::move(e));
+  }
+  return !remapped;
+}
+
+void StoredTable::countStrings(std::vector<std::uint32_t>& persistent,
+                               std::vector<std::uint32_t>& temporary) const {
+  const auto bump = [](std::vector<std::uint32_t>& counts, std::uint32_t id) {
+    if (id >= counts.size()) counts.resize(id + 1, 0);
+    ++counts[id];
+  };
+  for (const auto& e : entries_) {
+    for (std::size_t c = 0; c < e.values.size(); ++c) {
+      const Value& v = e.values[c];
+      if (!v.isString()) continue;
+      const bool kept = persistent_ && !e.temporary && !schema_.columns[c].temporary;
+      bump(kept ? persistent : temporary, pool_.find(v.asString()));
+    }
+  }
+}
+
+Bytes StoredTable::encode(bool longRefs) const {
+  const auto columns = persistentColumns();
+  const std::size_t ncols = columns.size();
+  std::vector<std::uint32_t> values;
+  values.reserve(entries_.size() * ncols);
+  for (const auto& e : entries_) {
+    if (e.temporary) continue;
+    for (std::size_t c = 0; c < ncols; ++c) {
+      const Value& v = e.values[c];
+      std::uint32_t stored = 0;
+      if (v.isInt()) {
+        stored = table_stream::storeInt(v.asInt(), columns[c].width).value_or(0);
+      } else if (v.isString()) {
+        stored = pool_.find(v.asString());
+      } else if (v.isBlob()) {
+        stored = 1;
+      }
+      values.push_back(stored);
+    }
+  }
+  return table_stream::encode(values, columns, longRefs);
+}
+
+std::vector<std::string> StoredTable::binaryStreamNames() const {
+  std::vector<std::string> out;
+  if (!hasBinary_ || !persistent_) return out;
+  for (const auto& e : entries_) {
+    if (e.temporary) continue;
+    for (std::size_t c = 0; c < e.values.size(); ++c)
+      if (schema_.columns[c].type == ColumnType::Binary && e.values[c].isBlob()) {
+        out.push_back(streamName(e.values));
+        break;
+      }
+  }
+  return out;
+}
+
+}  // namespace msi

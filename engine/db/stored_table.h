@@ -1,0 +1,76 @@
+// The rows of one user table, kept sorted by the stored values of their keys (string-pool
+// ids for text, biased numbers for integers), as the installer stores them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/db/database.h"
+#include "engine/db/stream_store.h"
+#include "engine/db/string_pool.h"
+#include "engine/db/table_stream.h"
+
+namespace msi {
+
+class StoredTable final : public Table {
+ public:
+  // `persistent` is false for a temporary table (never written). Rows start empty.
+  StoredTable(Schema schema, bool persistent, StringPool& pool, StreamStore& streams);
+
+  // Fills the table from a decoded stream; `where` prefixes errors. Throws Error on cells
+  // that name no string. Returns false when ids had to be remapped (duplicate pool strings),
+  // which means the stream must be written again.
+  bool load(const table_stream::Cells& cells, const std::string& where);
+
+  const Schema& schema() const override { return schema_; }
+  std::size_t size() const override { return entries_.size(); }
+  const Row& row(std::size_t i) const override;
+  std::optional<std::size_t> find(const Row& keyOrRow) const override;
+  void insert(Row row, bool temporary = false) override;
+  void update(std::size_t i, Row row) override;
+  void erase(std::size_t i) override;
+
+  bool persistent() const { return persistent_; }
+  // True when the persistent part differs from what the file holds.
+  bool changed() const { return changed_; }
+  void setChanged(bool on) { changed_ = on; }
+  bool isTemporaryRow(std::size_t i) const { return entries_.at(i).temporary; }
+
+  // Appends a column (null in every row). The caller has checked it.
+  void appendColumn(Column column);
+  // Columns written to the file: the leading non-temporary ones.
+  std::vector<Column> persistentColumns() const;
+  // Adds each string reference to `persistent` or `temporary`, indexed by pool id.
+  void countStrings(std::vector<std::uint32_t>& persistent, std::vector<std::uint32_t>& temporary) const;
+  // The table stream for the persistent rows and columns.
+  Bytes encode(bool longRefs) const;
+  // Names of the binary-cell streams of the persistent rows.
+  std::vector<std::string> binaryStreamNames() const;
+
+ private:
+  struct Entry {
+    Row values;
+    bool temporary = false;
+  };
+  std::string where() const { return "table `" + schema_.name + "`"; }
+  // Stored key values of a full row or of a bare key; false when a key string is not pooled.
+  bool storedKey(const Row& keyOrRow, std::vector<std::uint32_t>& key) const;
+  int compareKey(const Entry& e, const std::vector<std::uint32_t>& key) const;
+  std::size_t lowerBound(const std::vector<std::uint32_t>& key) const;
+  void check(const Row& row, const Row* current) const;
+  std::string streamName(const Row& row) const;
+  bool writesStreams(bool temporaryRow) const;
+  void internStrings(const Row& row);
+
+  Schema schema_;
+  bool persistent_;
+  StringPool& pool_;
+  StreamStore& streams_;
+  std::vector<std::size_t> keyColumns_;
+  bool hasBinary_ = false;
+  std::vector<Entry> entries_;
+  bool changed_ = false;
+};
+
+}  // namespace msi

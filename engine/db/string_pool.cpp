@@ -1,0 +1,198 @@
+// String pool: parsing (both long-string layouts in the wild), interning and writing.
+#include "engine/db/string_pool.h"
+
+namespace msi {
+namespace {
+
+constexpr std::uint32_t kLongRefsFlag = 0x80000000u;
+constexpr std::uint32_t kLongStringMin = 0x10000;
+
+std::uint16_t u16At(const Bytes& b, std::size_t off) {
+  return static_cast<std::uint16_t>(b[off] | (b[off + 1] << 8));
+}
+
+void putU16(Bytes& b, std::uint32_t v) {
+  b.push_back(static_cast<std::uint8_t>(v & 0xFF));
+  b.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
+}
+
+std::string backticked(std::string_view s) {
+  constexpr std::size_t kShown = 60;
+  return "`" + std::string(s.substr(0, kShown)) + (s.size() > kShown ? "...`" : "`");
+}
+
+}  // namespace
+
+StringPool::StringPool(int codepage) : codepage_(codepage) {}
+
+void StringPool::setCodepage(int codepage) { codepage_ = Codepage(codepage); }
+
+const std::string& StringPool::at(std::uint32_t id) const {
+  static const std::string empty;
+  return id < strings_.size() ? strings_[id] : empty;
+}
+
+std::uint32_t StringPool::find(std::string_view s) const {
+  if (s.empty()) return 0;
+  const auto it = ids_.find(s);
+  return it == ids_.end() ? 0 : it->second;
+}
+
+std::uint32_t StringPool::intern(std::string_view s) {
+  if (s.empty()) return 0;
+  if (const auto id = find(s)) return id;
+  std::uint32_t id;
+  if (!holes_.empty()) {
+    id = *holes_.begin();
+    holes_.erase(holes_.begin());
+  } else {
+    id = size();
+    strings_.emplace_back();
+  }
+  strings_[id] = std::string(s);
+  ids_.emplace(strings_[id], id);
+  return id;
+}
+
+void StringPool::release(std::uint32_t id) {
+  if (!has(id)) return;
+  const auto it = ids_.find(strings_[id]);
+  if (it != ids_.end() && it->second == id) ids_.erase(it);
+  strings_[id].clear();
+  // Trailing holes shrink the pool instead, so ids stay dense.
+  if (id + 1 == strings_.size()) {
+    strings_.pop_back();
+    while (strings_.size() > 1 && strings_.back().empty()) {
+      holes_.erase(static_cast<std::uint32_t>(strings_.size() - 1));
+      strings_.pop_back();
+    }
+  } else {
+    holes_.insert(id);
+  }
+}
+
+StringPool StringPool::parse(const Bytes& pool, const Bytes& data, std::string_view where) {
+  const std::string at(where);
+  if (pool.size() % 4 != 0)
+    throw Error(at + ": _StringPool size " + std::to_string(pool.size()) +
+                " is not a multiple of 4");
+  std::uint32_t header = 0;
+  if (pool.size() >= 4) header = u16At(pool, 0) | (std::uint32_t(u16At(pool, 2)) << 16);
+  const int cp = static_cast<int>(header & ~kLongRefsFlag);
+  if (!Codepage::supported(cp))
+    throw Error(at + ": string pool codepage " + std::to_string(cp) + " is not supported");
+  StringPool sp(cp);
+  sp.longRefs_ = (header & kLongRefsFlag) != 0;
+
+  // A long string takes two slots; writers disagree on which half holds the refcount, so
+  // both readings are kept and the one whose lengths add up to the data size wins.
+  struct Entry {
+    std::uint32_t length = 0;     // short strings; the first reading for long ones
+    std::uint32_t altLength = 0;  // the second reading for long ones
+    bool isLong = false;
+    bool hole = false;
+  };
+  std::vector<Entry> entries;
+  const std::size_t slots = pool.size() / 4;
+  entries.reserve(slots);
+  bool anyLong = false;
+  for (std::size_t i = 1; i < slots; ++i) {
+    const std::uint16_t len = u16At(pool, i * 4);
+    const std::uint16_t refs = u16At(pool, i * 4 + 2);
+    Entry e;
+    if (len == 0 && refs == 0) {
+      e.hole = true;
+    } else if (len == 0) {
+      if (i + 1 >= slots)
+        throw Error(at + ": string pool ends inside the entry of long string " +
+                    std::to_string(entries.size() + 1));
+      ++i;
+      const std::uint16_t lo = u16At(pool, i * 4);
+      const std::uint16_t hi = u16At(pool, i * 4 + 2);
+      e.isLong = anyLong = true;
+      e.length = (std::uint32_t(refs) << 16) | lo;  // first half (0, high word), then (low, refs)
+      e.altLength = (std::uint32_t(hi) << 16) | lo;  // first half (0, refs), then the length
+    } else {
+      e.length = len;
+    }
+    entries.push_back(e);
+  }
+  const auto total = [&](bool alt) {
+    std::uint64_t sum = 0;
+    for (const auto& e : entries) sum += e.hole ? 0 : (alt && e.isLong ? e.altLength : e.length);
+    return sum;
+  };
+  bool alt = false;
+  if (total(false) != data.size()) {
+    if (anyLong && total(true) == data.size()) {
+      alt = true;
+    } else {
+      throw Error(at + ": string pool lengths add up to " + std::to_string(total(false)) +
+                  " bytes but _StringData holds " + std::to_string(data.size()));
+    }
+  }
+
+  sp.strings_.reserve(entries.size() + 1);
+  std::size_t offset = 0;
+  for (const auto& e : entries) {
+    const std::uint32_t id = sp.size();
+    sp.strings_.emplace_back();
+    if (e.hole) {
+      sp.holes_.insert(id);
+      continue;
+    }
+    const std::uint32_t len = alt && e.isLong ? e.altLength : e.length;
+    if (len == 0) {  // a long-string entry of no length names nothing
+      sp.holes_.insert(id);
+      continue;
+    }
+    std::string text = sp.codepage_.decode(
+        std::string_view(reinterpret_cast<const char*>(data.data()) + offset, len));
+    offset += len;
+    sp.strings_[id] = std::move(text);
+    sp.ids_.emplace(sp.strings_[id], id);  // a duplicate keeps the first id for lookups
+  }
+  while (sp.strings_.size() > 1 && sp.strings_.back().empty()) {
+    sp.holes_.erase(static_cast<std::uint32_t>(sp.strings_.size() - 1));
+    sp.strings_.pop_back();
+  }
+  return sp;
+}
+
+StringPool::Streams StringPool::serialize(const std::vector<std::uint32_t>& refcounts,
+                                          bool longRefs, std::string_view where) const {
+  Streams out;
+  std::uint32_t last = 0;
+  for (std::uint32_t id = 1; id < size() && id < refcounts.size(); ++id)
+    if (refcounts[id] > 0 && has(id)) last = id;
+  const std::uint32_t header =
+      static_cast<std::uint32_t>(codepage_.id()) | (longRefs ? kLongRefsFlag : 0);
+  out.pool.reserve((last + 1) * 4);
+  putU16(out.pool, header & 0xFFFF);
+  putU16(out.pool, header >> 16);
+  for (std::uint32_t id = 1; id <= last; ++id) {
+    if (refcounts[id] == 0 || !has(id)) {
+      putU16(out.pool, 0);
+      putU16(out.pool, 0);
+      continue;
+    }
+    const auto bytes = codepage_.encode(strings_[id]);
+    if (!bytes)
+      throw Error(std::string(where) + ": string " + backticked(strings_[id]) +
+                  " cannot be written in codepage " + std::to_string(codepage_.id()));
+    const auto len = static_cast<std::uint32_t>(bytes->size());
+    const std::uint32_t refs = refcounts[id] > 0xFFFF ? 0xFFFF : refcounts[id];
+    if (len >= kLongStringMin) {
+      putU16(out.pool, 0);
+      putU16(out.pool, len >> 16);
+      putU16(out.pool, len & 0xFFFF);
+    } else {
+      putU16(out.pool, len);
+    }
+    putU16(out.pool, refs);
+    out.data.insert(out.data.end(), bytes->begin(), bytes->end());
+  }
+  return out;
+}
+
+}  // namespace msi

@@ -1,0 +1,62 @@
+// The string pool shared by every table of a database (`_StringPool` + `_StringData`):
+// id 0 is null, every other id names one string or is an unused hole.
+#pragma once
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/db/codepage.h"
+#include "engine/db/value.h"
+
+namespace msi {
+
+class StringPool {
+ public:
+  explicit StringPool(int codepage = 0);
+  // Reads the two streams. Throws Error("<where>: <cause>") when they disagree.
+  static StringPool parse(const Bytes& pool, const Bytes& data, std::string_view where);
+
+  int codepage() const { return codepage_.id(); }
+  void setCodepage(int codepage);  // throws Error when unsupported
+  // Whether the file these strings came from uses 3-byte string references.
+  bool longRefs() const { return longRefs_; }
+  void setLongRefs(bool on) { longRefs_ = on; }
+
+  // One more than the highest id in use (holes included).
+  std::uint32_t size() const { return static_cast<std::uint32_t>(strings_.size()); }
+  // True when `id` names a string (not null, not a hole, not out of range).
+  bool has(std::uint32_t id) const { return id < strings_.size() && !strings_[id].empty(); }
+  const std::string& at(std::uint32_t id) const;  // "" for null, holes and unknown ids
+  std::uint32_t find(std::string_view s) const;   // 0 when absent (or empty)
+  // Id of `s`, adding it in the lowest hole (else at the end) when absent. "" gives 0.
+  std::uint32_t intern(std::string_view s);
+  // Makes `id` a hole that a later intern() may reuse.
+  void release(std::uint32_t id);
+
+  struct Streams {
+    Bytes pool;
+    Bytes data;
+  };
+  // The two streams for the strings whose count in `refcounts` (indexed by id) is not zero;
+  // the others are written as holes, trailing holes are dropped. Counts above 65535 are
+  // written as 65535. Throws Error naming `where` for a string the codepage cannot hold.
+  Streams serialize(const std::vector<std::uint32_t>& refcounts, bool longRefs,
+                    std::string_view where) const;
+
+ private:
+  struct Hash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+  };
+  Codepage codepage_;
+  bool longRefs_ = false;
+  std::vector<std::string> strings_{std::string()};  // index = id; "" = null or hole
+  std::unordered_map<std::string, std::uint32_t, Hash, std::equal_to<>> ids_;
+  std::set<std::uint32_t> holes_;
+};
+
+}  // namespace msi
