@@ -29,6 +29,8 @@ constexpr char16_t kSingleBase = 0x4800;
 
 std::u16string encode(std::string_view name, bool table) {
   const std::u16string in = utf8ToUtf16(name);
+  // Property-set streams ("\005SummaryInformation", signatures) keep their names as they are.
+  if (!table && !in.empty() && in.front() == u'\u0005') return in;
   std::u16string out;
   if (table) out.push_back(kTablePrefix);
   for (std::size_t i = 0; i < in.size(); ++i) {

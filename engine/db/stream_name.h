@@ -12,7 +12,8 @@ constexpr std::size_t kMaxStoredLength = 31;
 // First unit of every table stream's stored name.
 constexpr char16_t kTablePrefix = 0x4840;
 
-// The stored form of `name` (UTF-8); table streams carry the table prefix.
+// The stored form of `name` (UTF-8); table streams carry the table prefix. Names that start
+// with U+0005 (property sets such as summary information) are stored uncompressed.
 std::u16string encode(std::string_view name, bool table);
 
 struct Decoded {

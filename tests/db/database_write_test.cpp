@@ -1,0 +1,343 @@
+// Databases we write are read back by msitools as we meant them.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "engine/cfb/compound_file.h"
+#include "engine/db/database.h"
+#include "engine/db/stream_name.h"
+#include "tests/db/db_builders.h"
+#include "tests/db/msitools.h"
+#include "tests/support/fixtures.h"
+
+namespace {
+
+using namespace fennick::test;
+namespace fs = std::filesystem;
+
+std::string exportOf(const fs::path& pkg, const std::string& table) {
+  return run("msiinfo export " + shellQuote(pkg.string()) + " " + shellQuote(table)).out;
+}
+
+void buildSample(msi::Database& db) {
+  db.createTable({"Property", {col("Property", "s72", true), col("Value", "l0")}});
+  db.createTable({"Feature",
+                  {col("Feature", "s38", true), col("Title", "L64"), col("Display", "I2"), col("Level", "i2"),
+                   col("Attributes", "i4")}});
+  db.createTable({"Binary", {col("Name", "s72", true), col("Data", "v0")}});
+  auto& prop = db.table("Property");
+  prop.insert({"ProductName", "Sample"});
+  prop.insert({"ALLUSERS", "1"});
+  prop.insert({"Manufacturer", "Fennick tests"});
+  auto& feature = db.table("Feature");
+  feature.insert({"Main", "Main feature", 2, 1, 0});
+  feature.insert({"Extras", msi::Value(), msi::Value(), 32767, -2147483647});
+  feature.insert({"Negative", "Below zero", -32767, 3, 2147483647});
+  db.table("Binary").insert({"Icon", msi::Blob(bytesOf("not really an icon"))});
+  auto& si = db.summaryInfo();
+  si.properties[msi::PID_CODEPAGE] = 1252;
+  si.properties[msi::PID_TITLE] = std::string("Installation Database");
+  si.properties[msi::PID_SUBJECT] = std::string("Sample");
+  si.properties[msi::PID_TEMPLATE] = std::string("Intel;1033");
+  si.properties[msi::PID_REVNUMBER] = std::string("{11111111-2222-3333-4444-555555555555}");
+  si.properties[msi::PID_PAGECOUNT] = 200;
+  si.properties[msi::PID_WORDCOUNT] = 2;
+  si.changed = true;
+}
+
+TEST(DatabaseWrite, NewDatabaseIsReadByMsitools) {
+  const fs::path pkg = scratchDir() / "new.msi";
+  {
+    auto db = msi::Database::open(pkg, msi::OpenMode::Create);
+    buildSample(*db);
+    EXPECT_FALSE(fs::exists(pkg)) << "nothing is written before commit";
+    db->commit();
+  }
+  EXPECT_EQ(msiinfoTables(pkg), (std::vector<std::string>{"Property", "Feature", "Binary"}));
+  EXPECT_EQ(exportOf(pkg, "Feature"),
+            "Feature\tTitle\tDisplay\tLevel\tAttributes\r\ns38\tL64\tI2\ti2\ti4\r\nFeature\tFeature\r\n"
+            "Main\tMain feature\t2\t1\t0\r\nExtras\t\t\t32767\t-2147483647\r\n"
+            "Negative\tBelow zero\t-32767\t3\t2147483647\r\n");
+  EXPECT_EQ(exportOf(pkg, "Property"),
+            "Property\tValue\r\ns72\tl0\r\nProperty\tProperty\r\nProductName\tSample\r\nALLUSERS\t1\r\n"
+            "Manufacturer\tFennick tests\r\n");
+  EXPECT_EQ(run("msiinfo extract " + shellQuote(pkg.string()) + " Binary.Icon").out, "not really an icon");
+  const auto suminfo = run("msiinfo suminfo " + shellQuote(pkg.string())).out;
+  EXPECT_NE(suminfo.find("Title: Installation Database"), std::string::npos) << suminfo;
+  EXPECT_NE(suminfo.find("Template: Intel;1033"), std::string::npos) << suminfo;
+  EXPECT_NE(suminfo.find("Version: 200"), std::string::npos) << suminfo;
+
+  // The root carries the package class, so installers recognise the file.
+  const auto reader = msi::cfb::Reader::open(pkg);
+  const msi::cfb::Clsid packageClsid = {0x84, 0x10, 0x0C, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46};
+  EXPECT_EQ(reader->rootClsid(), packageClsid);
+
+  // And we read back what we wrote.
+  auto again = msi::Database::open(pkg, msi::OpenMode::ReadOnly);
+  const auto& feature = again->table("Feature");
+  ASSERT_EQ(feature.size(), 3u);
+  EXPECT_EQ(feature.row(*feature.find({"Negative"}))[2], msi::Value(-32767));
+  EXPECT_EQ(again->table("Binary").row(0)[1].asBlob().bytes(), bytesOf("not really an icon"));
+  EXPECT_EQ(std::get<std::string>(again->summaryInfo().properties.at(msi::PID_SUBJECT)), "Sample");
+}
+
+TEST(DatabaseWrite, OutputIsDeterministic) {
+  const fs::path dir = scratchDir();
+  for (const char* name : {"a.msi", "b.msi"}) {
+    auto db = msi::Database::open(dir / name, msi::OpenMode::Create);
+    buildSample(*db);
+    db->commit();
+  }
+  EXPECT_EQ(fileText(dir / "a.msi"), fileText(dir / "b.msi"));
+}
+
+TEST(DatabaseWrite, CopyOfEveryFixtureExportsIdentically) {
+  FENNICK_REQUIRE_FIXTURES();
+  const fs::path dir = scratchDir();
+  int n = 0;
+  for (const auto& src : fixturePackages()) {
+    SCOPED_TRACE(src.string());
+    const fs::path dst = dir / ("copy" + std::to_string(n++) + ".msi");
+    auto in = msi::Database::open(src, msi::OpenMode::ReadOnly);
+    {
+      auto out = msi::Database::open(dst, msi::OpenMode::Create);
+      out->setCodepage(in->codepage());
+      for (const auto& name : in->tableNames()) {
+        const msi::Table& t = in->table(name);
+        out->createTable(t.schema());
+        msi::Table& copy = out->table(name);
+        for (std::size_t r = 0; r < t.size(); ++r) copy.insert(t.row(r));
+      }
+      // Streams that are not binary cells (cabinets) come across through _Streams.
+      msi::Table& streams = in->table("_Streams");
+      msi::Table& outStreams = out->table("_Streams");
+      for (std::size_t r = 0; r < streams.size(); ++r)
+        if (!outStreams.find({streams.row(r)[0]})) outStreams.insert(streams.row(r));
+      out->summaryInfo() = in->summaryInfo();
+      out->summaryInfo().changed = true;
+      out->commit();
+    }
+    // Table order follows the ids of the names, which the copy assigns afresh.
+    auto srcTables = msiinfoTables(src), dstTables = msiinfoTables(dst);
+    std::sort(srcTables.begin(), srcTables.end());
+    std::sort(dstTables.begin(), dstTables.end());
+    EXPECT_EQ(dstTables, srcTables);
+    // Rows come out in string-id order, and the copy numbers its strings afresh, so the rows
+    // are compared as sets; the three header lines must be identical.
+    for (const auto& name : in->tableNames()) {
+      auto ours = lines(exportOf(dst, name));
+      auto theirs = lines(exportOf(src, name));
+      ASSERT_GE(ours.size(), 3u) << name;
+      ASSERT_GE(theirs.size(), 3u) << name;
+      EXPECT_TRUE(std::equal(ours.begin(), ours.begin() + 3, theirs.begin(), theirs.begin() + 3)) << name;
+      std::sort(ours.begin() + 3, ours.end());
+      std::sort(theirs.begin() + 3, theirs.end());
+      EXPECT_EQ(ours, theirs) << name;
+    }
+    EXPECT_EQ(run("msiinfo suminfo " + shellQuote(dst.string())).out,
+              run("msiinfo suminfo " + shellQuote(src.string())).out);
+    auto theirs = lines(run("msiinfo streams " + shellQuote(src.string())).out);
+    auto ours = lines(run("msiinfo streams " + shellQuote(dst.string())).out);
+    // A package may hold the same decoded name twice (compressed and plain); one copy is kept.
+    std::sort(theirs.begin(), theirs.end());
+    theirs.erase(std::unique(theirs.begin(), theirs.end()), theirs.end());
+    std::sort(ours.begin(), ours.end());
+    EXPECT_EQ(ours, theirs);
+  }
+}
+
+TEST(DatabaseWrite, TransactCommitRewritesOnlyChangedTables) {
+  FENNICK_REQUIRE_FIXTURES();
+  const fs::path pkg = scratchDir() / "edit.msi";
+  fs::copy_file(fixture("ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi"), pkg);
+  const auto before = msi::cfb::Reader::open(pkg);
+  const msi::cfb::Path fileTable{msi::stream_name::encode("File", true)};
+  const msi::Bytes fileBefore = before->read(fileTable);
+  {
+    auto db = msi::Database::open(pkg, msi::OpenMode::Transact);
+    auto& prop = db->table("Property");
+    const auto i = prop.find({"ProductName"});
+    ASSERT_TRUE(i);
+    prop.update(*i, {"ProductName", "PuTTY, edited"});
+    prop.insert({"FENNICK_NEW", "a string the pool did not have"});
+    db->commit();
+  }
+  const auto after = msi::cfb::Reader::open(pkg);
+  EXPECT_EQ(after->read(fileTable), fileBefore) << "an untouched table keeps its stream";
+  const auto rows = msiinfoRows(pkg, "Property");
+  bool edited = false, added = false;
+  for (const auto& r : rows) {
+    edited = edited || (r[0] == "ProductName" && r[1] == "PuTTY, edited");
+    added = added || (r[0] == "FENNICK_NEW" && r[1] == "a string the pool did not have");
+  }
+  EXPECT_TRUE(edited);
+  EXPECT_TRUE(added);
+  // Everything else still reads as before.
+  const auto src = fixture("ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi");
+  for (const char* t : {"File", "Component", "Feature", "Directory", "Dialog", "Control"})
+    EXPECT_EQ(exportOf(pkg, t), exportOf(src, t)) << t;
+}
+
+TEST(DatabaseWrite, CodepageTranslatesAtTheFileBoundary) {
+  FENNICK_REQUIRE_FIXTURES();
+  const auto src = fixture("odd-wix3-testdata/he-il-codepage1255.msi");
+  auto in = msi::Database::open(src, msi::OpenMode::ReadOnly);
+  EXPECT_EQ(in->codepage(), 1255);
+  bool hebrew = false;
+  const auto& feature = in->table("Feature");
+  for (std::size_t i = 0; i < feature.size(); ++i)
+    hebrew = hebrew || feature.row(i)[3].text().find("\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D") != std::string::npos;
+  EXPECT_TRUE(hebrew) << "Hebrew text decodes to UTF-8";
+
+  const fs::path pkg = scratchDir() / "hebrew.msi";
+  {
+    auto db = msi::Database::open(pkg, msi::OpenMode::Create);
+    db->setCodepage(1255);
+    db->createTable({"Property", {col("Property", "s72", true), col("Value", "l0")}});
+    db->table("Property").insert({"Greeting", "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D"});  // shalom
+    db->commit();
+  }
+  const auto pool = msi::cfb::Reader::open(pkg)->read({msi::stream_name::encode("_StringData", true)});
+  const std::string data(pool.begin(), pool.end());
+  EXPECT_NE(data.find("\xF9\xEC\xE5\xED"), std::string::npos) << "stored in 1255";
+  EXPECT_EQ(msiinfoRows(pkg, "Property").at(0).at(1), "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D");
+
+  auto db = msi::Database::open(pkg, msi::OpenMode::Transact);
+  db->setCodepage(1252);
+  db->table("Property").insert({"Other", "x"});
+  EXPECT_THROW(db->commit(), msi::Error) << "Hebrew has no form in 1252";
+  EXPECT_EQ(msiinfoRows(pkg, "Property").size(), 1u) << "a failed commit leaves the file";
+}
+
+TEST(DatabaseWrite, ManyStringsUseThreeByteReferences) {
+  const fs::path pkg = scratchDir() / "big.msi";
+  constexpr int kRows = 70000;
+  {
+    auto db = msi::Database::open(pkg, msi::OpenMode::Create);
+    db->createTable({"Big", {col("Key", "s72", true), col("Number", "i4"), col("Text", "S0")}});
+    auto& t = db->table("Big");
+    for (int i = 0; i < kRows; ++i) t.insert({"k" + std::to_string(i), i, i % 7 ? msi::Value("same") : msi::Value()});
+    db->commit();
+  }
+  const auto pool = msi::cfb::Reader::open(pkg)->read({msi::stream_name::encode("_StringPool", true)});
+  ASSERT_GE(pool.size(), 4u);
+  EXPECT_TRUE(pool[3] & 0x80) << "long-reference flag";
+  const auto rows = msiinfoRows(pkg, "Big");
+  ASSERT_EQ(rows.size(), static_cast<std::size_t>(kRows));
+  EXPECT_EQ(rows[0], (std::vector<std::string>{"k0", "0", ""}));
+  EXPECT_EQ(rows[kRows - 1], (std::vector<std::string>{"k69999", "69999", "same"}));
+  auto db = msi::Database::open(pkg, msi::OpenMode::ReadOnly);
+  const auto& t = db->table("Big");
+  ASSERT_EQ(t.size(), static_cast<std::size_t>(kRows));
+  EXPECT_EQ(t.row(*t.find({"k65600"}))[1], msi::Value(65600));
+}
+
+TEST(DatabaseWrite, LongStringsRoundTrip) {
+  const fs::path pkg = scratchDir() / "long.msi";
+  const std::string longText(70000, 'x');
+  {
+    auto db = msi::Database::open(pkg, msi::OpenMode::Create);
+    db->createTable({"T", {col("K", "s72", true), col("V", "S0")}});
+    db->table("T").insert({"a", longText});
+    db->table("T").insert({"b", "short"});
+    db->commit();
+  }
+  EXPECT_EQ(msiinfoRows(pkg, "T").at(0).at(1), longText) << "msitools reads our long-string entry";
+  auto db = msi::Database::open(pkg, msi::OpenMode::ReadOnly);
+  EXPECT_EQ(db->table("T").row(0)[1].asString(), longText);
+  EXPECT_EQ(db->table("T").row(1)[1].asString(), "short");
+}
+
+TEST(DatabaseWrite, TemporaryDataIsNeverWritten) {
+  const fs::path pkg = scratchDir() / "temp.msi";
+  auto db = msi::Database::open(pkg, msi::OpenMode::Create);
+  db->createTable({"Property", {col("Property", "s72", true), col("Value", "l0")}});
+  msi::Schema hold{"Scratch", {col("Name", "s72", true)}, true};
+  db->createTable(hold);
+  db->table("Scratch").insert({"gone"});
+  db->table("Property").insert({"Kept", "yes"});
+  db->table("Property").insert({"Passing", "no"}, true);
+  db->addColumn("Property", [] { auto c = col("Note", "S0"); c.temporary = true; return c; }());
+  EXPECT_EQ(db->tableNames(), (std::vector<std::string>{"Property", "Scratch"}));
+  EXPECT_FALSE(db->isPersistent("Scratch"));
+  db->commit();
+  EXPECT_EQ(msiinfoTables(pkg), std::vector<std::string>{"Property"});
+  EXPECT_EQ(exportOf(pkg, "Property"), "Property\tValue\r\ns72\tl0\r\nProperty\tProperty\r\nKept\tyes\r\n");
+  // In memory they are still there.
+  EXPECT_EQ(db->table("Property").size(), 2u);
+  EXPECT_EQ(db->table("Scratch").size(), 1u);
+}
+
+TEST(DatabaseWrite, StreamsTableAddsReplacesAndRemovesStreams) {
+  const fs::path pkg = scratchDir() / "streams.msi";
+  auto db = msi::Database::open(pkg, msi::OpenMode::Create);
+  auto& streams = db->table("_Streams");
+  streams.insert({"cab1.cab", msi::Blob(bytesOf("first"))});
+  streams.insert({"other", msi::Blob(bytesOf("second"))});
+  EXPECT_THROW(streams.insert({"other", msi::Blob(bytesOf("again"))}), msi::Error);
+  EXPECT_THROW(streams.insert({std::string(70, 'n'), msi::Blob(bytesOf("x"))}), msi::Error) << "name too long";
+  db->commit();
+  const auto extract = [&](const char* s) {
+    return run("msiinfo extract " + shellQuote(pkg.string()) + " " + s).out;
+  };
+  EXPECT_EQ(extract("cab1.cab"), "first");
+  const auto i = streams.find({"cab1.cab"});
+  ASSERT_TRUE(i);
+  streams.update(*i, {"cab1.cab", msi::Blob(bytesOf("replaced"))});
+  streams.erase(*streams.find({"other"}));
+  db->commit();
+  EXPECT_EQ(extract("cab1.cab"), "replaced");
+  EXPECT_EQ(lines(run("msiinfo streams " + shellQuote(pkg.string())).out), std::vector<std::string>{"cab1.cab"});
+}
+
+TEST(DatabaseWrite, ReadOnlyDatabaseNeverTouchesItsFile) {
+  FENNICK_REQUIRE_FIXTURES();
+  const fs::path pkg = scratchDir() / "ro.msi";
+  fs::copy_file(fixture("noui-wix311-nofeature-jsign/minimal.msi"), pkg);
+  const std::string before = fileText(pkg);
+  auto db = msi::Database::open(pkg, msi::OpenMode::ReadOnly);
+  EXPECT_TRUE(db->readOnly());
+  db->table("Property").insert({"InMemory", "only"});
+  try {
+    db->commit();
+    ADD_FAILURE() << "commit on a read-only database";
+  } catch (const msi::Error& e) {
+    EXPECT_NE(std::string(e.what()).find("read-only"), std::string::npos) << e.what();
+  }
+  EXPECT_TRUE(db->table("Property").find({"InMemory"})) << "in-memory changes remain usable";
+  EXPECT_EQ(fileText(pkg), before);
+}
+
+TEST(DatabaseWrite, FailedCommitLeavesTargetAndNoTemporaryFile) {
+  const fs::path dir = scratchDir();
+  const fs::path target = dir / "occupied";
+  fs::create_directories(target / "inside");  // a directory cannot be replaced by a file
+  auto db = msi::Database::open(target, msi::OpenMode::Create);
+  db->createTable({"T", {col("K", "s72", true)}});
+  db->table("T").insert({"row"});
+  EXPECT_THROW(db->commit(), msi::Error);
+  EXPECT_TRUE(fs::is_directory(target / "inside"));
+  std::vector<fs::path> left;
+  for (const auto& e : fs::directory_iterator(dir)) left.push_back(e.path().filename());
+  EXPECT_EQ(left, std::vector<fs::path>{"occupied"}) << "no temporary file stays behind";
+  EXPECT_EQ(db->table("T").size(), 1u);
+}
+
+TEST(DatabaseWrite, DroppedTablesLeaveTheFile) {
+  const fs::path pkg = scratchDir() / "drop.msi";
+  {
+    auto db = msi::Database::open(pkg, msi::OpenMode::Create);
+    buildSample(*db);
+    db->commit();
+    db->dropTable("Binary");
+    db->dropTable("Feature");
+    db->commit();
+  }
+  EXPECT_EQ(msiinfoTables(pkg), std::vector<std::string>{"Property"});
+  const auto names = lines(run("msiinfo streams " + shellQuote(pkg.string())).out);
+  EXPECT_EQ(std::count(names.begin(), names.end(), "Binary.Icon"), 0) << "binary cells go with their table";
+  const auto reader = msi::cfb::Reader::open(pkg);
+  EXPECT_FALSE(reader->find({msi::stream_name::encode("Feature", true)}));
+}
+
+}  // namespace
