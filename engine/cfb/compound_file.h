@@ -52,6 +52,8 @@ class Reader {
   virtual ~Reader() = default;
   virtual const std::string& name() const = 0;  // file path or given name, for messages
   virtual Clsid rootClsid() const = 0;
+  // Format version: 3 (512-byte sectors) or 4 (4096-byte sectors).
+  virtual int version() const = 0;
   // Children of a storage (the root when `storage` is empty), in directory order.
   virtual std::vector<EntryInfo> list(const Path& storage = {}) const = 0;
   virtual std::optional<EntryInfo> find(const Path& entry) const = 0;
@@ -70,6 +72,9 @@ class Editor {
   Editor& operator=(Editor&&) noexcept;
 
   void setRootClsid(const Clsid& clsid);
+  // Format version a full write produces: 3 or 4. Defaults to the base's version (3 for a new
+  // file). A commit into the base file with a different version rewrites it whole.
+  void setVersion(int major);
   // Creates or replaces a stream; storages on the way are created as needed.
   void putStream(const Path& stream, Bytes data);
   // Creates a storage (or sets the CLSID of an existing one).
@@ -84,7 +89,18 @@ class Editor {
   // plus the allocation and directory sectors are written; otherwise a new file is written
   // beside `target` and renamed over it. Throws Error naming `target` on failure, in which
   // case `target` is as it was.
+  //
+  // In-place commits never overwrite a sector the previous state uses (new data goes to free
+  // or appended sectors; the header is written last), so a Reader opened before the commit
+  // keeps reading the old content until the NEXT commit to the same file, which may reuse the
+  // sectors this one freed: reopen Readers after a commit. After an in-place commit this
+  // Editor continues from the reopened file (base() is the new Reader, hasChanges() false).
+  // Files written whole are deterministic: the same content gives the same bytes (zero
+  // times, zero CLSIDs unless set).
   void commit(const std::filesystem::path& target);
+
+  // The Reader this Editor builds on; null for a new file.
+  std::shared_ptr<const Reader> base() const;
 
  private:
   struct Impl;

@@ -1,0 +1,384 @@
+#include "engine/cfb/compound_reader.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "engine/cfb/entry_name.h"
+
+namespace msi::cfb {
+using namespace format;
+
+std::shared_ptr<const Reader> Reader::open(const std::filesystem::path& path) {
+  auto file = std::make_unique<MappedFile>(path);
+  return std::make_shared<CompoundReader>(std::move(file), path);
+}
+
+std::shared_ptr<const Reader> Reader::fromBytes(Bytes data, std::string name) {
+  return std::make_shared<CompoundReader>(std::move(data), std::move(name));
+}
+
+CompoundReader::CompoundReader(std::unique_ptr<MappedFile> file, std::filesystem::path path)
+    : file_(std::move(file)), data_(file_->bytes()), path_(std::move(path)), name_(path_.string()) {
+  load();
+}
+
+CompoundReader::CompoundReader(Bytes data, std::string name)
+    : owned_(std::move(data)), data_(owned_), name_(std::move(name)) {
+  load();
+}
+
+void CompoundReader::fail(const std::string& cause) const { throw Error(name_ + ": " + cause); }
+
+void CompoundReader::load() {
+  header_ = Header::parse(data_, name_);
+  const std::uint64_t ss = sectorSize();
+  const std::uint64_t count = data_.size() > ss ? sectorsFor(data_.size() - ss, ss) : 0;
+  sectorCount_ = static_cast<std::uint32_t>(std::min<std::uint64_t>(count, kMaxRegular + 1ull));
+  loadDifat();
+  loadDirectory();
+  loadTree();
+}
+
+const std::uint8_t* CompoundReader::sectorBytes(std::uint32_t id, std::size_t offset,
+                                                std::size_t length, std::string_view what) const {
+  if (id >= sectorCount_)
+    fail(std::string(what) + ": sector " + std::to_string(id) + " is out of range (the file has " +
+         std::to_string(sectorCount_) + " sectors)");
+  const std::uint64_t at = (static_cast<std::uint64_t>(id) + 1) * sectorSize() + offset;
+  if (at + length > data_.size())
+    fail(std::string(what) + ": sector " + std::to_string(id) +
+         " lies past the end of the file (truncated)");
+  return data_.data() + at;
+}
+
+void CompoundReader::loadDifat() {
+  const std::uint32_t perSector = sectorSize() / 4;
+  // Every FAT sector is a sector of the file, so a larger count is damage, and checking it
+  // first keeps a hostile count from driving a huge allocation.
+  if (header_.fatSectorCount > sectorCount_)
+    fail("header declares " + std::to_string(header_.fatSectorCount) +
+         " FAT sectors but the file has only " + std::to_string(sectorCount_) + " sectors");
+  fatSectors_.reserve(header_.fatSectorCount);
+  for (std::size_t i = 0; i < kHeaderDifatSlots && fatSectors_.size() < header_.fatSectorCount; ++i)
+    fatSectors_.push_back(header_.difat[i]);
+  // The rest of the list lives in a chain of DIFAT sectors. Some writers put FREESECT rather
+  // than ENDOFCHAIN in "first DIFAT sector" when there is none; both end the list.
+  std::uint32_t next = header_.firstDifatSector;
+  while (fatSectors_.size() < header_.fatSectorCount) {
+    if (next == kEndOfChain || next == kFreeSect)
+      fail("DIFAT lists " + std::to_string(fatSectors_.size()) + " FAT sectors, header declares " +
+           std::to_string(header_.fatSectorCount));
+    if (difatSectors_.size() >= sectorCount_) fail("DIFAT sector chain loops");
+    if (std::find(difatSectors_.begin(), difatSectors_.end(), next) != difatSectors_.end())
+      fail("DIFAT sector chain loops at sector " + std::to_string(next));
+    const std::uint8_t* p = sectorBytes(next, 0, sectorSize(), "DIFAT");
+    difatSectors_.push_back(next);
+    for (std::uint32_t i = 0; i + 1 < perSector && fatSectors_.size() < header_.fatSectorCount; ++i)
+      fatSectors_.push_back(get32(p + 4 * i));
+    next = get32(p + 4 * (perSector - 1));
+  }
+  for (std::size_t i = 0; i < fatSectors_.size(); ++i) {
+    const std::uint32_t s = fatSectors_[i];
+    if (s >= sectorCount_)
+      fail("FAT sector " + std::to_string(i) + " is at sector id " + std::to_string(s) +
+           ", out of range (the file has " + std::to_string(sectorCount_) + " sectors)");
+    sectorBytes(s, 0, sectorSize(), "FAT");  // must be whole
+  }
+}
+
+std::uint32_t CompoundReader::fatEntry(std::uint32_t sector) const {
+  const std::uint32_t perSector = sectorSize() / 4;
+  const std::uint32_t index = sector / perSector;
+  if (index >= fatSectors_.size())
+    fail("sector " + std::to_string(sector) + " has no FAT entry (the FAT has " +
+         std::to_string(fatSectors_.size()) + " sectors)");
+  return get32(sectorBytes(fatSectors_[index], 4 * (sector % perSector), 4, "FAT"));
+}
+
+std::uint32_t CompoundReader::miniFatEntry(std::uint32_t mini) const {
+  const std::uint32_t perSector = sectorSize() / 4;
+  const std::uint32_t index = mini / perSector;
+  if (index >= miniFatSectors_.size())
+    fail("mini sector " + std::to_string(mini) + " has no mini FAT entry");
+  return get32(sectorBytes(miniFatSectors_[index], 4 * (mini % perSector), 4, "mini FAT"));
+}
+
+namespace {
+
+std::string describeLink(std::uint32_t id) {
+  switch (id) {
+    case kFreeSect: return "a free sector";
+    case kFatSect: return "a FAT sector marker";
+    case kDifSect: return "a DIFAT sector marker";
+    case kEndOfChain: return "the end-of-chain marker";
+    default: return "sector id " + std::to_string(id);
+  }
+}
+
+// The first id that occurs twice in `ids`, if any.
+std::optional<std::uint32_t> firstRepeat(const std::vector<std::uint32_t>& ids) {
+  std::vector<std::uint32_t> sorted = ids;
+  std::sort(sorted.begin(), sorted.end());
+  const auto it = std::adjacent_find(sorted.begin(), sorted.end());
+  if (it == sorted.end()) return std::nullopt;
+  return *it;
+}
+
+}  // namespace
+
+std::vector<std::uint32_t> CompoundReader::chain(std::uint32_t start,
+                                                 std::optional<std::uint64_t> needed,
+                                                 std::string_view what) const {
+  const std::string label(what);
+  if (needed && *needed > sectorCount_)
+    fail(label + ": needs " + std::to_string(*needed) + " sectors but the file has only " +
+         std::to_string(sectorCount_));
+  std::vector<std::uint32_t> out;
+  if (needed) out.reserve(static_cast<std::size_t>(*needed));
+  std::uint32_t s = start;
+  while (!needed || out.size() < *needed) {
+    if (s == kEndOfChain) {
+      if (needed)
+        fail(label + ": sector chain ends after " + std::to_string(out.size()) + " of " +
+             std::to_string(*needed) + " sectors");
+      break;
+    }
+    if (s >= sectorCount_)
+      fail(label + ": sector chain leads to " + describeLink(s) + ", out of range (the file has " +
+           std::to_string(sectorCount_) + " sectors)");
+    // A chain longer than the file has sectors must visit one twice.
+    if (out.size() >= sectorCount_) fail(label + ": sector chain loops at sector " + std::to_string(s));
+    out.push_back(s);
+    if (needed && out.size() == *needed) break;
+    s = fatEntry(s);
+  }
+  if (const auto repeat = firstRepeat(out))
+    fail(label + ": sector chain loops at sector " + std::to_string(*repeat));
+  return out;
+}
+
+std::vector<std::uint32_t> CompoundReader::miniChain(std::uint32_t start, std::uint64_t needed,
+                                                     std::string_view what) const {
+  const std::string label(what);
+  const std::uint64_t miniCount = miniStreamSize() / kMiniSectorSize;
+  if (needed > miniCount)
+    fail(label + ": needs " + std::to_string(needed) + " mini sectors but the mini stream has only " +
+         std::to_string(miniCount));
+  std::vector<std::uint32_t> out;
+  out.reserve(static_cast<std::size_t>(needed));
+  std::uint32_t m = start;
+  while (out.size() < needed) {
+    if (m >= miniCount)
+      fail(label + ": mini sector chain leads to " + describeLink(m) +
+           ", out of range (the mini stream has " + std::to_string(miniCount) + " mini sectors)");
+    out.push_back(m);
+    if (out.size() == needed) break;
+    m = miniFatEntry(m);
+    if (m == kEndOfChain)
+      fail(label + ": mini sector chain ends after " + std::to_string(out.size()) + " of " +
+           std::to_string(needed) + " mini sectors");
+  }
+  if (const auto repeat = firstRepeat(out))
+    fail(label + ": mini sector chain loops at mini sector " + std::to_string(*repeat));
+  return out;
+}
+
+void CompoundReader::loadDirectory() {
+  dirSectors_ = chain(header_.firstDirSector, std::nullopt, "directory");
+  if (dirSectors_.empty()) fail("directory is empty (no root entry)");
+  const std::size_t perSector = sectorSize() / kDirEntrySize;
+  entries_.reserve(dirSectors_.size() * perSector);
+  for (const std::uint32_t s : dirSectors_) {
+    const std::uint8_t* p = sectorBytes(s, 0, sectorSize(), "directory");
+    for (std::size_t i = 0; i < perSector; ++i)
+      entries_.push_back(DirectoryEntry::parse(p + i * kDirEntrySize, header_.major));
+  }
+  const DirectoryEntry& root = entries_[0];
+  if (root.type != kTypeRoot) fail("directory entry 0 is not the root storage");
+  if (root.size > data_.size())
+    fail("mini stream declares " + std::to_string(root.size) + " bytes, more than the file's " +
+         std::to_string(data_.size()));
+  if (root.size > 0) miniStreamSectors_ = chain(root.start, sectorsFor(root.size, sectorSize()), "mini stream");
+  // The mini FAT is only needed when the mini stream holds something.
+  if (header_.firstMiniFatSector != kEndOfChain && header_.firstMiniFatSector != kFreeSect &&
+      root.size > 0)
+    miniFatSectors_ = chain(header_.firstMiniFatSector, std::nullopt, "mini FAT");
+}
+
+std::string CompoundReader::entryLabel(std::uint32_t id) const {
+  Path path;
+  for (std::uint32_t at = id; at != 0 && at < parent_.size() && parent_[at] != kNoStream &&
+                              path.size() < entries_.size();
+       at = parent_[at])
+    path.insert(path.begin(), entries_[at].name);
+  return "`" + displayPath(path) + "`";
+}
+
+void CompoundReader::loadTree() {
+  const std::size_t count = entries_.size();
+  parent_.assign(count, kNoStream);
+  children_.assign(count, {});
+  byName_.assign(count, {});
+  std::vector<bool> reached(count, false);
+  reached[0] = true;
+  std::vector<std::uint32_t> storages{0};
+  std::vector<std::uint32_t> stack;
+  // Each storage's children form a binary tree through the left/right links; walk it in order
+  // without recursion (a hostile tree may be as deep as it has entries). An entry reached a
+  // second time means the links form a cycle or share a subtree.
+  while (!storages.empty()) {
+    const std::uint32_t storage = storages.back();
+    storages.pop_back();
+    const std::string where = storage == 0 ? "root storage" : "storage " + entryLabel(storage);
+    std::vector<std::uint32_t>& kids = children_[storage];
+    const auto visit = [&](std::uint32_t id) {
+      if (id >= count)
+        fail("directory: " + where + " links to entry " + std::to_string(id) +
+             ", out of range (the directory has " + std::to_string(count) + " entries)");
+      if (reached[id])
+        fail("directory: entry " + std::to_string(id) + " is linked twice (a cycle in " + where + ")");
+      reached[id] = true;
+      parent_[id] = storage;
+      const DirectoryEntry& e = entries_[id];
+      if (e.type != kTypeStorage && e.type != kTypeStream)
+        fail("directory: entry " + std::to_string(id) + " in " + where +
+             (e.type == kTypeUnused ? " is unused" : " has bad type " + std::to_string(e.type)));
+      if (!e.nameValid || e.name.empty())
+        fail("directory: entry " + std::to_string(id) + " in " + where + " has a bad name length");
+    };
+    std::uint32_t at = entries_[storage].child;
+    while (at != kNoStream || !stack.empty()) {
+      while (at != kNoStream) {
+        visit(at);
+        stack.push_back(at);
+        at = entries_[at].left;
+      }
+      at = stack.back();
+      stack.pop_back();
+      kids.push_back(at);
+      at = entries_[at].right;
+    }
+    std::vector<std::uint32_t>& sorted = byName_[storage];
+    sorted = kids;
+    std::sort(sorted.begin(), sorted.end(), [&](std::uint32_t a, std::uint32_t b) {
+      return compareNames(entries_[a].name, entries_[b].name) < 0;
+    });
+    for (std::size_t i = 1; i < sorted.size(); ++i)
+      if (compareNames(entries_[sorted[i - 1]].name, entries_[sorted[i]].name) == 0)
+        fail("directory: " + where + " holds two entries named `" +
+             displayName(entries_[sorted[i]].name) + "`");
+    for (const std::uint32_t id : kids) {
+      const DirectoryEntry& e = entries_[id];
+      if (e.isStorage()) {
+        storages.push_back(id);
+      } else if (e.size > data_.size()) {
+        fail("stream " + entryLabel(id) + " declares " + std::to_string(e.size) +
+             " bytes, more than the file's " + std::to_string(data_.size()));
+      }
+    }
+  }
+}
+
+std::optional<std::uint32_t> CompoundReader::lookup(const Path& path) const {
+  std::uint32_t at = 0;
+  for (const auto& part : path) {
+    if (!entries_[at].isStorage()) return std::nullopt;
+    const auto& sorted = byName_[at];
+    const auto it = std::lower_bound(sorted.begin(), sorted.end(), part, [&](std::uint32_t id, const std::u16string& n) {
+      return compareNames(entries_[id].name, n) < 0;
+    });
+    if (it == sorted.end() || compareNames(entries_[*it].name, part) != 0) return std::nullopt;
+    at = *it;
+  }
+  return at;
+}
+
+EntryInfo CompoundReader::info(std::uint32_t id) const {
+  const DirectoryEntry& e = entries_[id];
+  EntryInfo out;
+  out.name = e.name;
+  if (e.isStorage()) {
+    out.kind = EntryKind::Storage;
+    out.clsid = e.clsid;
+  } else {
+    out.kind = EntryKind::Stream;
+    out.size = e.size;
+  }
+  return out;
+}
+
+std::uint32_t CompoundReader::requireStorage(const Path& storage) const {
+  const auto id = lookup(storage);
+  if (!id) fail("no storage `" + displayPath(storage) + "`");
+  if (!entries_[*id].isStorage()) fail("`" + displayPath(storage) + "` is a stream, not a storage");
+  return *id;
+}
+
+std::vector<EntryInfo> CompoundReader::list(const Path& storage) const {
+  const std::uint32_t id = requireStorage(storage);
+  std::vector<EntryInfo> out;
+  out.reserve(children_[id].size());
+  for (const std::uint32_t child : children_[id]) out.push_back(info(child));
+  return out;
+}
+
+std::optional<EntryInfo> CompoundReader::find(const Path& entry) const {
+  const auto id = lookup(entry);
+  if (!id) return std::nullopt;
+  return info(*id);
+}
+
+Bytes CompoundReader::read(const Path& stream) const {
+  const auto id = lookup(stream);
+  if (!id) fail("no stream `" + displayPath(stream) + "`");
+  if (!entries_[*id].isStream()) fail("`" + displayPath(stream) + "` is a storage, not a stream");
+  return readEntry(*id);
+}
+
+std::vector<std::uint32_t> CompoundReader::streamSectors(std::uint32_t id) const {
+  const DirectoryEntry& e = entries_[id];
+  if (e.size < kMiniStreamCutoff) return {};
+  return chain(e.start, sectorsFor(e.size, sectorSize()), "stream " + entryLabel(id));
+}
+
+std::vector<std::uint32_t> CompoundReader::streamMiniSectors(std::uint32_t id) const {
+  const DirectoryEntry& e = entries_[id];
+  if (e.size == 0 || e.size >= kMiniStreamCutoff) return {};
+  return miniChain(e.start, sectorsFor(e.size, kMiniSectorSize), "stream " + entryLabel(id));
+}
+
+Bytes CompoundReader::readEntry(std::uint32_t id) const {
+  const DirectoryEntry& e = entries_[id];
+  const std::string label = "stream " + entryLabel(id);
+  Bytes out;
+  if (e.size == 0) return out;
+  // Chains are followed (and checked) before the buffer is allocated, so the allocation is
+  // bounded by what the file really holds.
+  if (e.size >= kMiniStreamCutoff) {
+    const auto sectors = streamSectors(id);
+    out.resize(static_cast<std::size_t>(e.size));
+    std::size_t done = 0;
+    for (const std::uint32_t s : sectors) {
+      const std::size_t n = std::min<std::size_t>(sectorSize(), out.size() - done);
+      std::copy_n(sectorBytes(s, 0, n, label), n, out.data() + done);
+      done += n;
+    }
+  } else {
+    const auto minis = streamMiniSectors(id);
+    out.resize(static_cast<std::size_t>(e.size));
+    std::size_t done = 0;
+    for (const std::uint32_t m : minis) {
+      const std::uint64_t at = static_cast<std::uint64_t>(m) * kMiniSectorSize;
+      const std::size_t index = static_cast<std::size_t>(at / sectorSize());
+      if (index >= miniStreamSectors_.size())
+        fail(label + ": mini sector " + std::to_string(m) + " lies past the mini stream");
+      const std::size_t n = std::min<std::size_t>(kMiniSectorSize, out.size() - done);
+      std::copy_n(sectorBytes(miniStreamSectors_[index], at % sectorSize(), n, label), n,
+                  out.data() + done);
+      done += n;
+    }
+  }
+  return out;
+}
+
+}  // namespace msi::cfb

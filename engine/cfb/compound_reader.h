@@ -1,0 +1,101 @@
+// The one Reader implementation: a checked view of a compound file held in memory (mapped from
+// disk or owned). Besides the public interface it exposes the allocation structures the Editor
+// needs for an in-place commit. Private to engine/cfb.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/cfb/compound_file.h"
+#include "engine/cfb/directory_entry.h"
+#include "engine/cfb/header.h"
+#include "engine/cfb/mapped_file.h"
+
+namespace msi::cfb {
+
+class CompoundReader final : public Reader {
+ public:
+  CompoundReader(std::unique_ptr<MappedFile> file, std::filesystem::path path);
+  CompoundReader(Bytes data, std::string name);
+
+  const std::string& name() const override { return name_; }
+  Clsid rootClsid() const override { return entries_[0].clsid; }
+  int version() const override { return header_.major; }
+  std::vector<EntryInfo> list(const Path& storage) const override;
+  std::optional<EntryInfo> find(const Path& entry) const override;
+  Bytes read(const Path& stream) const override;
+
+  // --- for the Editor ---
+  const Header& header() const { return header_; }
+  std::uint32_t sectorSize() const { return header_.sectorSize(); }
+  // Sectors whose start lies inside the file (the last may be partial).
+  std::uint32_t sectorCount() const { return sectorCount_; }
+  std::span<const std::uint8_t> bytes() const { return data_; }
+  // Set for a mapped file, null for one read from bytes.
+  const MappedFile* mappedFile() const { return file_.get(); }
+  const std::filesystem::path& path() const { return path_; }
+
+  const std::vector<DirectoryEntry>& entries() const { return entries_; }
+  // Entry ids of the children of storage `id`, in directory (tree in-order) order.
+  const std::vector<std::uint32_t>& children(std::uint32_t id) const { return children_[id]; }
+  // Entry id at `path`, or nothing when absent.
+  std::optional<std::uint32_t> lookup(const Path& path) const;
+  Bytes readEntry(std::uint32_t id) const;
+  // Regular sectors holding the stream `id` (empty for mini streams and empty streams).
+  std::vector<std::uint32_t> streamSectors(std::uint32_t id) const;
+  // Mini sectors holding the stream `id` (empty unless it lives in the mini stream).
+  std::vector<std::uint32_t> streamMiniSectors(std::uint32_t id) const;
+
+  const std::vector<std::uint32_t>& fatSectors() const { return fatSectors_; }
+  const std::vector<std::uint32_t>& difatSectors() const { return difatSectors_; }
+  const std::vector<std::uint32_t>& directorySectors() const { return dirSectors_; }
+  const std::vector<std::uint32_t>& miniFatSectors() const { return miniFatSectors_; }
+  const std::vector<std::uint32_t>& miniStreamSectors() const { return miniStreamSectors_; }
+  std::uint64_t miniStreamSize() const { return entries_[0].size; }
+  // Bytes [offset, offset+length) of sector `id`; throws Error when they lie past the end.
+  const std::uint8_t* sectorBytes(std::uint32_t id, std::size_t offset, std::size_t length,
+                                  std::string_view what) const;
+
+ private:
+  void load();
+  [[noreturn]] void fail(const std::string& cause) const;
+  std::uint32_t fatEntry(std::uint32_t sector) const;
+  std::uint32_t miniFatEntry(std::uint32_t mini) const;
+  // Follows a chain from `start`. With `needed`, stops after that many sectors (a shorter
+  // chain is an error); otherwise follows it to ENDOFCHAIN. Loops are errors either way.
+  std::vector<std::uint32_t> chain(std::uint32_t start, std::optional<std::uint64_t> needed,
+                                   std::string_view what) const;
+  std::vector<std::uint32_t> miniChain(std::uint32_t start, std::uint64_t needed,
+                                       std::string_view what) const;
+  void loadDifat();
+  void loadDirectory();
+  void loadTree();
+  std::string entryLabel(std::uint32_t id) const;
+  EntryInfo info(std::uint32_t id) const;
+  std::uint32_t requireStorage(const Path& storage) const;
+
+  std::unique_ptr<MappedFile> file_;
+  Bytes owned_;
+  std::span<const std::uint8_t> data_;
+  std::filesystem::path path_;
+  std::string name_;
+  Header header_;
+  std::uint32_t sectorCount_ = 0;
+  std::vector<std::uint32_t> fatSectors_;
+  std::vector<std::uint32_t> difatSectors_;
+  std::vector<std::uint32_t> dirSectors_;
+  std::vector<std::uint32_t> miniFatSectors_;
+  std::vector<std::uint32_t> miniStreamSectors_;
+  std::vector<DirectoryEntry> entries_;
+  std::vector<std::uint32_t> parent_;  // storage holding each reachable entry; kNoStream if none
+  std::vector<std::vector<std::uint32_t>> children_;
+  std::vector<std::vector<std::uint32_t>> byName_;  // children sorted by name, for lookups
+};
+
+}  // namespace msi::cfb

@@ -1,0 +1,34 @@
+// The Editor's picture of the file to write: a tree of storages and streams, each either
+// still the entry of the base file it came from or new content. Private to engine/cfb.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "engine/cfb/compound_file.h"
+#include "engine/cfb/entry_name.h"
+
+namespace msi::cfb {
+
+struct EntryNode {
+  std::u16string name;
+  EntryKind kind = EntryKind::Storage;
+  Clsid clsid{};  // storages only
+  // The entry of the base file this node stands for, while it stands where that entry stood.
+  std::optional<std::uint32_t> baseId;
+  // Streams: true when the content is `data`; false when it is still the base entry's.
+  bool replaced = false;
+  Bytes data;
+  std::uint64_t baseSize = 0;  // size of the base entry's content
+  // Storages: true when children were added or removed since the base.
+  bool membershipChanged = false;
+  std::map<std::u16string, std::unique_ptr<EntryNode>, NameLess> children;
+
+  std::uint64_t size() const { return replaced ? data.size() : baseSize; }
+  bool isStorage() const { return kind == EntryKind::Storage; }
+};
+
+}  // namespace msi::cfb

@@ -1,0 +1,527 @@
+#include "engine/cfb/in_place_commit.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <span>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "engine/cfb/file_output.h"
+#include "engine/cfb/sibling_tree.h"
+
+namespace msi::cfb {
+using namespace format;
+
+namespace {
+
+class ShadowCommit {
+ public:
+  ShadowCommit(const CompoundReader& base, const EntryNode& root, const std::filesystem::path& target)
+      : base_(base),
+        root_(root),
+        target_(target),
+        name_(target.string()),
+        ss_(base.sectorSize()),
+        perSector_(base.sectorSize() / 4),
+        fileSectors_(base.sectorCount()) {}
+
+  void run() {
+    markOldState();
+    numberEntries();
+    placeLargeStreams();
+    placeMiniStreams();
+    placeDirectory();
+    placeAllocationTables();
+    write();
+  }
+
+ private:
+  [[noreturn]] void fail(const std::string& cause) const { throw Error(name_ + ": " + cause); }
+
+  // --- allocation ---
+
+  void ensureFat(std::uint64_t sector) {
+    if (sector >= fat_.size()) fat_.resize(static_cast<std::size_t>(sector + 1), kFreeSect);
+  }
+
+  // The next sector nothing in the old state uses (whatever its old FAT entry says), then
+  // sectors past the end of the file.
+  std::uint32_t allocate() {
+    while (cursor_ < fileSectors_ && oldLive_[cursor_]) ++cursor_;
+    if (cursor_ >= kMaxRegular) fail("file too large for a compound file");
+    const std::uint32_t s = cursor_++;
+    ensureFat(s);
+    return s;
+  }
+
+  std::vector<std::uint32_t> allocateChain(std::uint64_t count) {
+    std::vector<std::uint32_t> out;
+    out.reserve(static_cast<std::size_t>(count));
+    for (std::uint64_t i = 0; i < count; ++i) out.push_back(allocate());
+    link(out);
+    return out;
+  }
+
+  void link(const std::vector<std::uint32_t>& chain) {
+    for (std::size_t i = 0; i < chain.size(); ++i) {
+      ensureFat(chain[i]);
+      fat_[chain[i]] = i + 1 < chain.size() ? chain[i + 1] : kEndOfChain;
+    }
+  }
+
+  // Queues a whole sector; shorter data is padded with zeros.
+  void queue(std::uint32_t sector, std::span<const std::uint8_t> data) {
+    if (data.size() < ss_) {
+      Bytes& padded = owned_.emplace_back(ss_, 0);
+      std::copy(data.begin(), data.end(), padded.begin());
+      data = padded;
+    }
+    writes_[sector] = data;
+  }
+  void queue(std::uint32_t sector, Bytes data) {
+    queue(sector, std::span<const std::uint8_t>(owned_.emplace_back(std::move(data))));
+  }
+
+  std::span<const std::uint8_t> oldSector(std::uint32_t sector) const {
+    return {base_.sectorBytes(sector, 0, ss_, "in-place commit"), ss_};
+  }
+
+  // --- the old state ---
+
+  void markOldState() {
+    oldLive_.assign(fileSectors_, false);
+    const auto mark = [&](const std::vector<std::uint32_t>& sectors) {
+      for (const std::uint32_t s : sectors)
+        if (s < fileSectors_) oldLive_[s] = true;
+    };
+    mark(base_.fatSectors());
+    mark(base_.difatSectors());
+    mark(base_.directorySectors());
+    mark(base_.miniFatSectors());
+    mark(base_.miniStreamSectors());
+    const auto& entries = base_.entries();
+    oldReachable_.assign(entries.size(), false);
+    oldReachable_[0] = true;
+    std::vector<std::uint32_t> storages{0};
+    while (!storages.empty()) {
+      const std::uint32_t storage = storages.back();
+      storages.pop_back();
+      for (const std::uint32_t id : base_.children(storage)) {
+        oldReachable_[id] = true;
+        if (entries[id].isStorage())
+          storages.push_back(id);
+        else
+          mark(base_.streamSectors(id));
+      }
+    }
+    fat_.assign(fileSectors_, kFreeSect);
+  }
+
+  // --- directory entries ---
+
+  void numberEntries() {
+    const std::size_t oldCount = base_.entries().size();
+    std::vector<const EntryNode*> order{&root_};
+    for (std::size_t at = 0; at < order.size(); ++at)
+      for (const auto& [name, child] : order[at]->children) order.push_back(child.get());
+    std::vector<bool> used(oldCount, false);
+    for (const EntryNode* node : order)
+      if (node->baseId) used[*node->baseId] = true;
+    // Entries keep their ids; new ones take the lowest free slots, so unchanged parts of the
+    // directory stay byte-identical.
+    std::uint32_t nextFree = 1;
+    const auto freeId = [&]() -> std::uint32_t {
+      while (nextFree < oldCount && used[nextFree]) ++nextFree;
+      return nextFree++;
+    };
+    for (const EntryNode* node : order) {
+      const std::uint32_t id = node->baseId ? *node->baseId : freeId();
+      if (id >= nodeAt_.size()) nodeAt_.resize(id + 1, nullptr);
+      nodeAt_[id] = node;
+      idOf_[node] = id;
+    }
+    entries_.resize(nodeAt_.size());
+    for (std::size_t id = 0; id < nodeAt_.size(); ++id) {
+      const EntryNode* node = nodeAt_[id];
+      if (!node) continue;
+      DirectoryEntry& e = entries_[id];
+      if (node->baseId) e = base_.entries()[*node->baseId];
+      if (node != &root_) e.name = node->name;
+      e.type = node == &root_ ? kTypeRoot : node->isStorage() ? kTypeStorage : kTypeStream;
+      if (node->isStorage()) e.clsid = node->clsid;
+      if (!node->baseId && node->isStorage()) e.start = 0;
+    }
+    for (std::size_t id = 0; id < nodeAt_.size(); ++id) {
+      const EntryNode* node = nodeAt_[id];
+      if (!node || !node->isStorage() || (node->baseId && !node->membershipChanged)) continue;
+      std::vector<std::uint32_t> ids;
+      for (const auto& [name, child] : node->children) ids.push_back(idOf_.at(child.get()));
+      entries_[id].child = linkSiblings(ids, entries_);
+    }
+  }
+
+  // --- stream data ---
+
+  void placeLargeStreams() {
+    for (std::size_t id = 0; id < nodeAt_.size(); ++id) {
+      const EntryNode* node = nodeAt_[id];
+      if (!node || node->isStorage()) continue;
+      DirectoryEntry& e = entries_[id];
+      if (!node->replaced) {
+        if (node->baseSize >= kMiniStreamCutoff) link(base_.streamSectors(*node->baseId));
+        continue;
+      }
+      const std::uint64_t size = node->data.size();
+      if (base_.header().major == 3 && size > 0xFFFFFFFFull)
+        fail("stream `" + displayName(node->name) + "` is 4 GB or larger, more than a version 3 file can hold");
+      e.size = size;
+      if (size == 0) e.start = kEndOfChain;
+      if (size < kMiniStreamCutoff) continue;
+      const auto chain = allocateChain(sectorsFor(size, ss_));
+      e.start = chain[0];
+      for (std::size_t i = 0; i < chain.size(); ++i) {
+        const std::size_t at = i * ss_;
+        queue(chain[i], std::span(node->data).subspan(at, std::min<std::size_t>(ss_, size - at)));
+      }
+    }
+  }
+
+  void placeMiniStreams() {
+    const std::uint64_t oldMiniCount = base_.miniStreamSize() / kMiniSectorSize;
+    std::vector<bool> used(static_cast<std::size_t>(oldMiniCount), false);
+    std::vector<std::uint32_t> miniFat(static_cast<std::size_t>(oldMiniCount), kFreeSect);
+    const auto linkMini = [&](const std::vector<std::uint32_t>& chain) {
+      for (std::size_t i = 0; i < chain.size(); ++i) {
+        if (chain[i] >= used.size()) {
+          used.resize(chain[i] + 1, false);
+          miniFat.resize(chain[i] + 1, kFreeSect);
+        }
+        used[chain[i]] = true;
+        miniFat[chain[i]] = i + 1 < chain.size() ? chain[i + 1] : kEndOfChain;
+      }
+    };
+    for (std::size_t id = 0; id < nodeAt_.size(); ++id) {
+      const EntryNode* node = nodeAt_[id];
+      if (node && !node->isStorage() && !node->replaced && node->baseSize > 0 &&
+          node->baseSize < kMiniStreamCutoff)
+        linkMini(base_.streamMiniSectors(*node->baseId));
+    }
+    // New small streams take free mini sectors first, including ones freed by this commit:
+    // the regular sectors holding them are rewritten elsewhere, never in place.
+    std::map<std::uint32_t, std::span<const std::uint8_t>> miniWrites;
+    std::uint32_t cursor = 0;
+    for (std::size_t id = 0; id < nodeAt_.size(); ++id) {
+      const EntryNode* node = nodeAt_[id];
+      if (!node || node->isStorage() || !node->replaced || node->data.empty() ||
+          node->data.size() >= kMiniStreamCutoff)
+        continue;
+      std::vector<std::uint32_t> chain;
+      const std::size_t n = static_cast<std::size_t>(sectorsFor(node->data.size(), kMiniSectorSize));
+      for (std::size_t i = 0; i < n; ++i) {
+        while (cursor < used.size() && used[cursor]) ++cursor;
+        chain.push_back(cursor++);
+      }
+      linkMini(chain);
+      entries_[id].start = chain[0];
+      for (std::size_t i = 0; i < n; ++i) {
+        const std::size_t at = i * kMiniSectorSize;
+        miniWrites[chain[i]] = std::span(node->data).subspan(at, std::min<std::size_t>(kMiniSectorSize, node->data.size() - at));
+      }
+    }
+
+    std::uint64_t miniCount = used.size();
+    while (miniCount > 0 && !used[miniCount - 1]) --miniCount;
+    DirectoryEntry& root = entries_[0];
+    if (miniCount == 0) {
+      root.start = kEndOfChain;
+      root.size = 0;
+      miniFatSectors_.clear();
+      return;
+    }
+
+    // The mini stream's regular sectors: unchanged ones stay, changed or new ones are written
+    // to fresh sectors holding the old content with the new mini sectors laid over it.
+    const auto& oldSectors = base_.miniStreamSectors();
+    const std::size_t perRegular = ss_ / kMiniSectorSize;
+    const std::size_t regularCount = static_cast<std::size_t>(sectorsFor(miniCount * kMiniSectorSize, ss_));
+    std::vector<std::uint32_t> chain(regularCount);
+    for (std::size_t i = 0; i < regularCount; ++i) {
+      const auto first = miniWrites.lower_bound(static_cast<std::uint32_t>(i * perRegular));
+      const bool touched = first != miniWrites.end() && first->first < (i + 1) * perRegular;
+      if (i < oldSectors.size() && !touched) {
+        chain[i] = oldSectors[i];
+        continue;
+      }
+      Bytes content(ss_, 0);
+      if (i < oldSectors.size()) {
+        const auto old = oldSector(oldSectors[i]);
+        std::copy(old.begin(), old.end(), content.begin());
+      }
+      for (auto it = first; it != miniWrites.end() && it->first < (i + 1) * perRegular; ++it)
+        std::copy(it->second.begin(), it->second.end(),
+                  content.begin() + (it->first - i * perRegular) * kMiniSectorSize);
+      chain[i] = allocate();
+      queue(chain[i], std::move(content));
+    }
+    link(chain);
+    root.start = chain[0];
+    root.size = miniCount * kMiniSectorSize;
+
+    miniFat.resize(static_cast<std::size_t>(sectorsFor(miniCount, perSector_) * perSector_), kFreeSect);
+    miniFatSectors_ = rewriteChanged(miniFat, base_.miniFatSectors());
+    link(miniFatSectors_);
+  }
+
+  // Sectors for `ids` (a whole number of sectors of 32-bit values): where the content equals
+  // the old sector at the same position, that sector is kept, otherwise a fresh one is written.
+  std::vector<std::uint32_t> rewriteChanged(const std::vector<std::uint32_t>& ids,
+                                            const std::vector<std::uint32_t>& oldSectors) {
+    std::vector<std::uint32_t> out;
+    for (std::size_t k = 0; k * perSector_ < ids.size(); ++k) {
+      Bytes content(ss_);
+      for (std::size_t i = 0; i < perSector_; ++i) put32(content.data() + 4 * i, ids[k * perSector_ + i]);
+      if (k < oldSectors.size()) {
+        const auto old = oldSector(oldSectors[k]);
+        if (std::equal(old.begin(), old.end(), content.begin())) {
+          out.push_back(oldSectors[k]);
+          continue;
+        }
+      }
+      out.push_back(allocate());
+      queue(out.back(), std::move(content));
+    }
+    return out;
+  }
+
+  // --- directory ---
+
+  void placeDirectory() {
+    const std::size_t perSector = ss_ / kDirEntrySize;
+    const auto& oldSectors = base_.directorySectors();
+    const std::size_t oldCount = base_.entries().size();
+    const std::size_t sectors = static_cast<std::size_t>(sectorsFor(entries_.size(), perSector));
+    for (std::size_t k = 0; k < sectors; ++k) {
+      Bytes content(ss_, 0);
+      for (std::size_t i = 0; i < perSector; ++i) {
+        const std::size_t id = k * perSector + i;
+        std::uint8_t* p = content.data() + i * kDirEntrySize;
+        const EntryNode* node = id < nodeAt_.size() ? nodeAt_[id] : nullptr;
+        const bool hasOld = id < oldCount;
+        if (hasOld && (!node || node->baseId)) {
+          // Keep state bits, times and any bytes we do not model.
+          const std::uint8_t* old = base_.sectorBytes(oldSectors[k], i * kDirEntrySize, kDirEntrySize, "directory");
+          std::copy_n(old, kDirEntrySize, p);
+        }
+        if (node)
+          entries_[id].store(p);
+        else if (!hasOld || oldReachable_[id])
+          DirectoryEntry::storeUnused(p);
+      }
+      if (k < oldSectors.size()) {
+        const auto old = oldSector(oldSectors[k]);
+        if (std::equal(old.begin(), old.end(), content.begin())) {
+          dirSectors_.push_back(oldSectors[k]);
+          continue;
+        }
+      }
+      dirSectors_.push_back(allocate());
+      queue(dirSectors_.back(), std::move(content));
+    }
+    link(dirSectors_);
+  }
+
+  // --- FAT and DIFAT ---
+
+  Bytes fatSectorContent(std::size_t index) const {
+    Bytes content(ss_);
+    for (std::size_t i = 0; i < perSector_; ++i) {
+      const std::size_t at = index * perSector_ + i;
+      put32(content.data() + 4 * i, at < fat_.size() ? fat_[at] : kFreeSect);
+    }
+    return content;
+  }
+
+  Bytes difatSectorContent(std::size_t index) const {
+    Bytes content(ss_);
+    for (std::size_t i = 0; i + 1 < perSector_; ++i) {
+      const std::size_t at = kHeaderDifatSlots + index * (perSector_ - 1) + i;
+      put32(content.data() + 4 * i, at < fatPos_.size() ? fatPos_[at] : kFreeSect);
+    }
+    put32(content.data() + 4 * (perSector_ - 1),
+          index + 1 < difatPos_.size() ? difatPos_[index + 1] : kEndOfChain);
+    return content;
+  }
+
+  // Moving a FAT sector changes FAT entries (its new and old places), which may change other
+  // FAT sectors, and growing the file may need more FAT and DIFAT sectors: repeat until
+  // nothing moves. Each sector moves at most once, so this ends.
+  void placeAllocationTables() {
+    const auto& oldFat = base_.fatSectors();
+    const auto& oldDifat = base_.difatSectors();
+    fatPos_ = oldFat;
+    difatPos_ = oldDifat;
+    std::vector<bool> fatFresh(fatPos_.size(), false), difatFresh(difatPos_.size(), false);
+    for (const std::uint32_t s : fatPos_) {
+      ensureFat(s);
+      fat_[s] = kFatSect;
+    }
+    for (const std::uint32_t s : difatPos_) {
+      ensureFat(s);
+      fat_[s] = kDifSect;
+    }
+    for (bool moved = true; moved;) {
+      moved = false;
+      while (fatPos_.size() < sectorsFor(fat_.size(), perSector_)) {
+        const std::uint32_t s = allocate();
+        fat_[s] = kFatSect;
+        fatPos_.push_back(s);
+        fatFresh.push_back(true);
+        moved = true;
+      }
+      const std::size_t difatNeeded = fatPos_.size() > kHeaderDifatSlots
+          ? static_cast<std::size_t>(sectorsFor(fatPos_.size() - kHeaderDifatSlots, perSector_ - 1))
+          : 0;
+      while (difatPos_.size() < difatNeeded) {
+        const std::uint32_t s = allocate();
+        fat_[s] = kDifSect;
+        difatPos_.push_back(s);
+        difatFresh.push_back(true);
+        moved = true;
+      }
+      for (std::size_t i = 0; i < fatPos_.size(); ++i) {
+        if (fatFresh[i]) continue;
+        const auto old = oldSector(oldFat[i]);
+        const Bytes now = fatSectorContent(i);
+        if (std::equal(old.begin(), old.end(), now.begin())) continue;
+        fatPos_[i] = allocate();
+        fat_[fatPos_[i]] = kFatSect;
+        fat_[oldFat[i]] = kFreeSect;
+        fatFresh[i] = true;
+        moved = true;
+      }
+      for (std::size_t i = 0; i < difatPos_.size(); ++i) {
+        if (difatFresh[i]) continue;
+        const auto old = oldSector(oldDifat[i]);
+        const Bytes now = difatSectorContent(i);
+        if (std::equal(old.begin(), old.end(), now.begin())) continue;
+        difatPos_[i] = allocate();
+        fat_[difatPos_[i]] = kDifSect;
+        fat_[oldDifat[i]] = kFreeSect;
+        difatFresh[i] = true;
+        moved = true;
+      }
+    }
+    for (std::size_t i = 0; i < fatPos_.size(); ++i)
+      if (fatFresh[i]) queue(fatPos_[i], fatSectorContent(i));
+    for (std::size_t i = 0; i < difatPos_.size(); ++i)
+      if (difatFresh[i]) queue(difatPos_[i], difatSectorContent(i));
+  }
+
+  Header newHeader() const {
+    Header h = base_.header();
+    h.fatSectorCount = static_cast<std::uint32_t>(fatPos_.size());
+    h.difat.fill(kFreeSect);
+    for (std::size_t i = 0; i < kHeaderDifatSlots && i < fatPos_.size(); ++i) h.difat[i] = fatPos_[i];
+    h.firstDifatSector = difatPos_.empty() ? kEndOfChain : difatPos_[0];
+    h.difatSectorCount = static_cast<std::uint32_t>(difatPos_.size());
+    h.firstDirSector = dirSectors_[0];
+    h.dirSectorCount = static_cast<std::uint32_t>(dirSectors_.size());
+    h.firstMiniFatSector = miniFatSectors_.empty() ? kEndOfChain : miniFatSectors_[0];
+    h.miniFatSectorCount = static_cast<std::uint32_t>(miniFatSectors_.size());
+    return h;
+  }
+
+  // --- writing ---
+
+  void write() {
+    std::uint8_t header[kHeaderFieldsSize];
+    std::copy_n(base_.bytes().data(), kHeaderFieldsSize, header);
+    newHeader().store(header);
+
+    const int raw = ::open(target_.c_str(), O_RDWR | O_CLOEXEC);
+    if (raw < 0) fail(std::string("cannot open for writing: ") + std::strerror(errno));
+    FileDescriptor fd(raw);
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) fail(std::string("cannot examine: ") + std::strerror(errno));
+    const FileIdentity& was = base_.mappedFile()->identity();
+    if (st.st_dev != was.device || st.st_ino != was.inode || static_cast<std::uint64_t>(st.st_size) != was.size ||
+        static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec != was.modifiedNs)
+      fail("changed on disk since it was opened; reopen it before committing");
+
+    try {
+      // Runs of consecutive sectors go out in one write each.
+      Bytes run;
+      std::uint64_t runStart = 0;
+      const auto flushRun = [&] {
+        if (!run.empty()) writeAt(fd.get(), (runStart + 1) * ss_, run.data(), run.size());
+        run.clear();
+      };
+      for (const auto& [sector, data] : writes_) {
+        if (run.empty() || sector != runStart + run.size() / ss_ || run.size() >= (8u << 20)) {
+          flushRun();
+          runStart = sector;
+        }
+        run.insert(run.end(), data.begin(), data.end());
+      }
+      flushRun();
+      syncData(fd.get());
+    } catch (const SystemFailure& f) {
+      // Nothing reachable changed: drop what was appended and put the modification time back,
+      // so the file is as it was (and the same base can be committed again).
+      if (::ftruncate(fd.get(), static_cast<off_t>(was.size)) == 0) {
+        const timespec times[2] = {{0, UTIME_OMIT},
+                                   {static_cast<time_t>(was.modifiedNs / 1000000000),
+                                    static_cast<long>(was.modifiedNs % 1000000000)}};
+        ::futimens(fd.get(), times);
+        ::fdatasync(fd.get());
+      }
+      fail(f.message());
+    }
+    try {
+      writeAt(fd.get(), 0, header, sizeof header);
+      syncData(fd.get());
+      fd.close();
+    } catch (const SystemFailure& f) {
+      fail(f.message() + " (while writing the header)");
+    }
+  }
+
+  const CompoundReader& base_;
+  const EntryNode& root_;
+  const std::filesystem::path& target_;
+  std::string name_;
+  const std::uint32_t ss_;
+  const std::uint32_t perSector_;
+  const std::uint32_t fileSectors_;
+
+  std::vector<bool> oldLive_;
+  std::vector<bool> oldReachable_;
+  std::vector<std::uint32_t> fat_;
+  std::uint32_t cursor_ = 0;
+
+  std::vector<const EntryNode*> nodeAt_;
+  std::map<const EntryNode*, std::uint32_t> idOf_;
+  std::vector<DirectoryEntry> entries_;
+  std::vector<std::uint32_t> dirSectors_;
+  std::vector<std::uint32_t> miniFatSectors_;
+  std::vector<std::uint32_t> fatPos_;
+  std::vector<std::uint32_t> difatPos_;
+
+  std::deque<Bytes> owned_;
+  std::map<std::uint32_t, std::span<const std::uint8_t>> writes_;
+};
+
+}  // namespace
+
+void commitInPlace(const CompoundReader& base, const EntryNode& root, const std::filesystem::path& target) {
+  if (!base.mappedFile()) throw Error(target.string() + ": in-place commit needs a mapped file");
+  ShadowCommit(base, root, target).run();
+}
+
+}  // namespace msi::cfb

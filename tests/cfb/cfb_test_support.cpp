@@ -1,0 +1,147 @@
+#include "tests/cfb/cfb_test_support.h"
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <sstream>
+#include <stdexcept>
+
+#include <csignal>
+
+#include <sys/wait.h>
+
+namespace cfbtest {
+
+Bytes readFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path.string());
+  return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+void writeFile(const std::filesystem::path& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+Bytes pattern(std::size_t size, unsigned seed) {
+  Bytes out(size);
+  std::uint32_t x = 2463534242u ^ (seed * 0x9E3779B9u);
+  for (auto& b : out) {
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    b = static_cast<std::uint8_t>(x);
+  }
+  return out;
+}
+
+std::uint32_t u32(const Bytes& b, std::size_t at) {
+  return b.at(at) | (b.at(at + 1) << 8) | (b.at(at + 2) << 16) | (static_cast<std::uint32_t>(b.at(at + 3)) << 24);
+}
+
+void setU32(Bytes& b, std::size_t at, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) b.at(at + i) = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+void setU64(Bytes& b, std::size_t at, std::uint64_t v) {
+  setU32(b, at, static_cast<std::uint32_t>(v));
+  setU32(b, at + 4, static_cast<std::uint32_t>(v >> 32));
+}
+
+namespace {
+std::size_t sectorSize(const Bytes& file) { return std::size_t{1} << (file.at(0x1E) | (file.at(0x1F) << 8)); }
+}  // namespace
+
+std::size_t sectorOffset(const Bytes& file, std::uint32_t id) { return (id + 1) * sectorSize(file); }
+
+std::size_t fatEntryOffset(const Bytes& file, std::uint32_t id) {
+  const std::size_t perSector = sectorSize(file) / 4;
+  return sectorOffset(file, u32(file, 0x4C + 4 * (id / perSector))) + 4 * (id % perSector);
+}
+
+std::size_t entryOffset(const Bytes& file, std::uint32_t id) {
+  const std::size_t perSector = sectorSize(file) / 128;
+  std::uint32_t sector = u32(file, 0x30);
+  for (std::uint32_t i = 0; i < id / perSector; ++i) sector = u32(file, fatEntryOffset(file, sector));
+  return sectorOffset(file, sector) + 128 * (id % perSector);
+}
+
+std::string contentListing(const msi::cfb::Reader& reader, const Path& storage) {
+  std::string out;
+  for (const auto& e : reader.list(storage)) {
+    Path path = storage;
+    path.push_back(e.name);
+    std::string label;
+    for (std::size_t i = storage.size(); i < path.size(); ++i)
+      for (char16_t c : path[i]) label += c < 0x80 ? std::string(1, static_cast<char>(c)) : "<" + std::to_string(c) + ">";
+    if (e.kind == msi::cfb::EntryKind::Storage) {
+      out += label + "\tstorage\n";
+      out += contentListing(reader, path);
+    } else {
+      const Bytes data = reader.read(path);
+      std::uint64_t digest = 1469598103934665603ull;
+      for (auto b : data) digest = (digest ^ b) * 1099511628211ull;
+      out += label + "\t" + std::to_string(e.size) + "\t" + std::to_string(data.size()) + "\t" +
+             std::to_string(digest) + "\n";
+    }
+  }
+  return out;
+}
+
+std::string run(const std::string& command, int* status) {
+  std::string out;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (!pipe) throw std::runtime_error("cannot run " + command);
+  char buf[4096];
+  std::size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
+  const int rc = ::pclose(pipe);
+  if (status) *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+  return out;
+}
+
+std::string quote(const std::filesystem::path& path) {
+  std::string out = "'";
+  for (char c : path.string()) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+std::string msitoolsView(const std::filesystem::path& package) {
+  const std::string pkg = quote(package);
+  int status = 0;
+  const std::string tables = run("msiinfo tables " + pkg + " 2>&1", &status);
+  std::string out = "tables (status " + std::to_string(status) + "):\n" + tables;
+  std::istringstream lines(tables);
+  for (std::string table; std::getline(lines, table);) {
+    if (table.empty()) continue;
+    out += "== " + table + "\n" + run("msiinfo export " + pkg + " " + quote(table) + " 2>&1");
+  }
+  out += "streams:\n" + run("msiinfo streams " + pkg + " 2>&1");
+  out += "summary:\n" + run("msiinfo suminfo " + pkg + " 2>&1");
+  // Warnings carry a process id and a time: keep only what they say.
+  static const std::regex noise(R"(\(msiinfo:[0-9]+\): ([A-Za-z-]+) \*\*: [0-9:.]+:)");
+  return std::regex_replace(out, noise, "(msiinfo): $1:");
+}
+
+bool haveMsitools() {
+  int status = 0;
+  run("command -v msiinfo >/dev/null 2>&1", &status);
+  return status == 0;
+}
+
+FileSizeLimit::FileSizeLimit(rlim_t bytes) {
+  getrlimit(RLIMIT_FSIZE, &saved_);
+  previous_ = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit limit = saved_;
+  limit.rlim_cur = bytes;
+  setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+FileSizeLimit::~FileSizeLimit() {
+  setrlimit(RLIMIT_FSIZE, &saved_);
+  std::signal(SIGXFSZ, previous_);
+}
+
+}  // namespace cfbtest

@@ -1,0 +1,56 @@
+// Helpers shared by the compound-file tests: files as bytes, raw field access for building
+// damaged files, and msitools as the independent reader of what we write.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include <sys/resource.h>
+
+#include "engine/cfb/compound_file.h"
+
+namespace cfbtest {
+
+using msi::cfb::Bytes;
+using msi::cfb::Path;
+
+Bytes readFile(const std::filesystem::path& path);
+void writeFile(const std::filesystem::path& path, const Bytes& bytes);
+// `size` bytes of a repeatable pattern, different for each `seed`.
+Bytes pattern(std::size_t size, unsigned seed);
+
+std::uint32_t u32(const Bytes& b, std::size_t at);
+void setU32(Bytes& b, std::size_t at, std::uint32_t v);
+void setU64(Bytes& b, std::size_t at, std::uint64_t v);
+// Byte offset of sector `id` and of directory entry `id` (the directory chain is followed).
+std::size_t sectorOffset(const Bytes& file, std::uint32_t id);
+std::size_t entryOffset(const Bytes& file, std::uint32_t id);
+// FAT entry offset for sector `id` (FAT sectors from the header's first 109 slots).
+std::size_t fatEntryOffset(const Bytes& file, std::uint32_t id);
+
+// Every entry below `storage`, streams with their content, as "path\tsize\tdigest" lines in
+// list order (paths relative to `storage`): a whole file's content in one comparable string.
+std::string contentListing(const msi::cfb::Reader& reader, const Path& storage = {});
+
+// stdout of a shell command; `status` gets its exit status.
+std::string run(const std::string& command, int* status = nullptr);
+std::string quote(const std::filesystem::path& path);
+// What msitools reads from a package: table list, every table exported, stream list, summary.
+std::string msitoolsView(const std::filesystem::path& package);
+bool haveMsitools();
+
+// While in scope, writes past `bytes` fail with EFBIG, as on a full disk.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes);
+  ~FileSizeLimit();
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit saved_{};
+  void (*previous_)(int) = nullptr;
+};
+
+}  // namespace cfbtest

@@ -1,0 +1,273 @@
+// Writing whole files: round trips, determinism, large files, and msitools reading our output.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include "engine/cfb/compound_file.h"
+#include "engine/cfb/entry_name.h"
+#include "tests/cfb/cfb_test_support.h"
+#include "tests/support/fixtures.h"
+
+namespace {
+
+using namespace msi::cfb;
+using cfbtest::pattern;
+using cfbtest::u32;
+namespace fs = std::filesystem;
+
+constexpr Clsid kDatabaseClsid = {0x84, 0x10, 0x0C, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                  0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+
+std::vector<fs::path> folderEntries(const fs::path& dir) {
+  std::vector<fs::path> out;
+  for (const auto& e : fs::directory_iterator(dir)) out.push_back(e.path().filename());
+  return out;
+}
+
+TEST(EditorNewFile, EverySizeAroundTheSectorAndCutoffBoundariesRoundTrips) {
+  const std::size_t sizes[] = {0, 1, 63, 64, 65, 511, 512, 513, 4095, 4096, 4097, 70000};
+  for (const int version : {3, 4}) {
+    SCOPED_TRACE(version);
+    Editor ed(kDatabaseClsid);
+    ed.setVersion(version);
+    Clsid storageClsid{};
+    storageClsid[0] = 0x42;
+    ed.putStorage({u"Nested"}, storageClsid);
+    for (std::size_t i = 0; i < std::size(sizes); ++i) {
+      const std::u16string name = u"s" + std::u16string(1, static_cast<char16_t>(u'A' + i));
+      ed.putStream({name}, pattern(sizes[i], static_cast<unsigned>(i)));
+      ed.putStream({u"Nested", u"Deeper", name}, pattern(sizes[i], static_cast<unsigned>(i + 100)));
+    }
+    const auto path = fennick::test::scratchDir() / "new.msi";
+    ed.commit(path);
+
+    const auto r = Reader::open(path);
+    EXPECT_EQ(r->version(), version);
+    EXPECT_EQ(r->rootClsid(), kDatabaseClsid);
+    EXPECT_EQ(cfbtest::readFile(path).size() % (version == 3 ? 512 : 4096), 0u);
+    EXPECT_EQ(r->find({u"Nested"})->clsid, storageClsid);
+    for (std::size_t i = 0; i < std::size(sizes); ++i) {
+      const std::u16string name = u"s" + std::u16string(1, static_cast<char16_t>(u'A' + i));
+      EXPECT_EQ(r->read({name}), pattern(sizes[i], static_cast<unsigned>(i))) << sizes[i];
+      EXPECT_EQ(r->read({u"Nested", u"Deeper", name}), pattern(sizes[i], static_cast<unsigned>(i + 100)));
+    }
+    // Our own tree must list in the format's name order.
+    const auto list = r->list();
+    for (std::size_t i = 1; i < list.size(); ++i) EXPECT_LT(compareNames(list[i - 1].name, list[i].name), 0);
+  }
+}
+
+TEST(EditorNewFile, SameContentGivesSameBytesWhateverTheOrderOfCalls) {
+  const auto dir = fennick::test::scratchDir();
+  Editor one(kDatabaseClsid);
+  one.putStream({u"zeta"}, pattern(5000, 1));
+  one.putStream({u"Alpha"}, pattern(10, 2));
+  one.putStream({u"S", u"x"}, pattern(300, 3));
+  one.commit(dir / "one.msi");
+
+  Editor two(kDatabaseClsid);
+  two.putStream({u"S", u"x"}, pattern(300, 3));
+  two.putStream({u"Alpha"}, pattern(99, 9));
+  two.putStream({u"zeta"}, pattern(5000, 1));
+  two.putStream({u"ALPHA"}, pattern(10, 2));  // the same entry, spelled as in `one` below
+  two.putStream({u"Alpha"}, pattern(10, 2));
+  two.putStream({u"gone"}, pattern(10, 2));
+  two.remove({u"GONE"});
+  two.commit(dir / "two.msi");
+  EXPECT_EQ(cfbtest::readFile(dir / "one.msi"), cfbtest::readFile(dir / "two.msi"));
+}
+
+TEST(EditorNewFile, ManyEntriesOfEveryNameLengthKeepASearchableTree) {
+  FENNICK_REQUIRE_FIXTURES();
+  const auto base = Reader::open(fennick::test::fixture("odd-wix3-testdata/nondefault-lang1040.msi"));
+  Editor ed(base);
+  std::vector<std::string> names;
+  for (int i = 0; i < 300; ++i) {
+    std::string name = "n" + std::to_string(i);
+    for (int k = 0; k < i % 27; ++k) name += static_cast<char>((k + i) % 2 ? 'a' + (i * 7 + k) % 26 : 'A' + k);
+    names.push_back(name);
+    ed.putStream({std::u16string(name.begin(), name.end())}, pattern(static_cast<std::size_t>(i), static_cast<unsigned>(i)));
+  }
+  const auto path = fennick::test::scratchDir() / "many.msi";
+  ed.commit(path);
+  const auto r = Reader::open(path);
+  EXPECT_EQ(r->list().size(), names.size() + base->list().size());
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const auto e = r->find({std::u16string(names[i].begin(), names[i].end())});
+    ASSERT_TRUE(e) << names[i];
+    EXPECT_EQ(e->size, i);
+  }
+  if (!cfbtest::haveMsitools()) return;
+  // msitools walks the sibling tree itself: it must see every stream.
+  const std::string listed = cfbtest::run("msiinfo streams " + cfbtest::quote(path));
+  for (const auto& name : names) EXPECT_NE(("\n" + listed).find("\n" + name + "\n"), std::string::npos) << name;
+}
+
+TEST(EditorNewFile, FilesBeyondOneHundredAndNineFatSectorsUseDifatSectors) {
+  // 109 FAT sectors of a v3 file address a little under 7 MB.
+  Editor ed(kDatabaseClsid);
+  const Bytes big = pattern(8 << 20, 7);
+  ed.putStream({u"big"}, big);
+  ed.putStream({u"small"}, pattern(100, 8));
+  const auto path = fennick::test::scratchDir() / "large.msi";
+  ed.commit(path);
+  const Bytes file = cfbtest::readFile(path);
+  EXPECT_GT(u32(file, 0x2C), 109u);  // FAT sectors
+  EXPECT_EQ(u32(file, 0x48), 1u);    // DIFAT sectors
+  const auto r = Reader::open(path);
+  EXPECT_EQ(r->read({u"big"}), big);
+  EXPECT_EQ(r->read({u"small"}), pattern(100, 8));
+}
+
+TEST(EditorNewFile, BadNamesAndKindClashesAreRefused) {
+  Editor ed(Clsid{});
+  EXPECT_THROW(ed.putStream({u"a/b"}, {}), Error);
+  EXPECT_THROW(ed.putStream({u"a!b"}, {}), Error);
+  EXPECT_THROW(ed.putStream({std::u16string(32, u'x')}, {}), Error);
+  EXPECT_NO_THROW(ed.putStream({std::u16string(31, u'x')}, {}));
+  EXPECT_THROW(ed.putStream({u""}, {}), Error);
+  EXPECT_THROW(ed.putStream({}, {}), Error);
+  ed.putStream({u"stream"}, {1, 2, 3});
+  EXPECT_THROW(ed.putStorage({u"STREAM"}), Error);
+  EXPECT_THROW(ed.putStream({u"stream", u"child"}, {}), Error);
+  ed.putStorage({u"store"});
+  EXPECT_THROW(ed.putStream({u"Store"}, {}), Error);
+  EXPECT_THROW(ed.remove({}), Error);
+  EXPECT_NO_THROW(ed.remove({u"absent", u"deeper"}));
+  EXPECT_THROW(ed.setVersion(5), Error);
+}
+
+TEST(EditorEdits, ReplaceRemoveAndEmbedATransformAsASubStorage) {
+  FENNICK_REQUIRE_FIXTURES();
+  const auto base = Reader::open(fennick::test::fixture("noui-wix37-with-transforms-psmsi/Example.msi"));
+  const auto mst = Reader::open(fennick::test::fixture("noui-wix37-with-transforms-psmsi/Example.mst"));
+  const auto first = base->list().front();
+  const auto summary = base->read({u"\u0005SummaryInformation"});
+
+  Editor ed(base);
+  EXPECT_FALSE(ed.hasChanges());
+  ed.copyStorage(*mst, {}, {u"Embedded"});
+  ed.remove({first.name});
+  ed.putStream({u"Added"}, pattern(5000, 1));
+  EXPECT_TRUE(ed.hasChanges());
+  const auto path = fennick::test::scratchDir() / "edited.msi";
+  ed.commit(path);
+
+  const auto r = Reader::open(path);
+  EXPECT_EQ(r->version(), base->version());  // a v4 base stays v4
+  EXPECT_FALSE(r->find({first.name}));
+  EXPECT_EQ(r->read({u"Added"}), pattern(5000, 1));
+  EXPECT_EQ(r->read({u"\u0005SummaryInformation"}), summary);
+  const auto embedded = r->find({u"Embedded"});
+  ASSERT_TRUE(embedded);
+  EXPECT_EQ(embedded->kind, EntryKind::Storage);
+  EXPECT_EQ(embedded->clsid, mst->rootClsid());
+  EXPECT_EQ(cfbtest::contentListing(*r, {u"Embedded"}), cfbtest::contentListing(*mst));
+
+  // A nested storage copies out again as a file of its own.
+  Editor out(Clsid{});
+  out.copyStorage(*r, {u"Embedded"}, {});
+  out.commit(path.parent_path() / "extracted.mst");
+  const auto extracted = Reader::open(path.parent_path() / "extracted.mst");
+  EXPECT_EQ(extracted->rootClsid(), mst->rootClsid());
+  EXPECT_EQ(cfbtest::contentListing(*extracted), cfbtest::contentListing(*mst));
+}
+
+// The peer check: msitools must read our copy of every fixture exactly as it reads the original.
+TEST(EditorPeer, MsitoolsReadsOurCopiesOfEveryFixtureLikeTheOriginals) {
+  FENNICK_REQUIRE_FIXTURES();
+  if (!cfbtest::haveMsitools()) GTEST_SKIP() << "msitools not installed";
+  const auto dir = fennick::test::scratchDir();
+  for (const auto& pkg : fennick::test::fixturePackages()) {
+    SCOPED_TRACE(pkg.string());
+    const auto original = Reader::open(pkg);
+    // Every stream put anew, into a new v3 file...
+    Editor fresh(original->rootClsid());
+    fresh.copyStorage(*original, {}, {});
+    const auto copy = dir / ("copy" + pkg.extension().string());
+    fresh.commit(copy);
+    // ...and the base carried over whole, in the base's own version.
+    const auto kept = dir / ("kept" + pkg.extension().string());
+    Editor(original).commit(kept);
+
+    const std::string theirs = cfbtest::msitoolsView(pkg);
+    ASSERT_NE(theirs.find("tables (status 0)"), std::string::npos) << theirs.substr(0, 300);
+    EXPECT_EQ(cfbtest::msitoolsView(copy), theirs);
+    EXPECT_EQ(Reader::open(copy)->version(), 3);
+    EXPECT_EQ(Reader::open(kept)->version(), original->version());
+    if (original->version() == 3) {
+      // Both are whole v3 writes of the same content, so they are the same bytes.
+      EXPECT_EQ(cfbtest::readFile(kept), cfbtest::readFile(copy));
+    } else {
+      EXPECT_EQ(cfbtest::msitoolsView(kept), theirs);
+    }
+    EXPECT_EQ(cfbtest::contentListing(*Reader::open(copy)), cfbtest::contentListing(*original));
+  }
+}
+
+TEST(EditorPeer, MsitoolsReadsAPackageWithDifatSectors) {
+  FENNICK_REQUIRE_FIXTURES();
+  if (!cfbtest::haveMsitools()) GTEST_SKIP() << "msitools not installed";
+  const auto pkg = fennick::test::fixture("odd-wix3-testdata/nondefault-lang1040.msi");
+  Editor ed(Reader::open(pkg));
+  const Bytes big = pattern(9 << 20, 3);
+  ed.putStream({u"BigPayload"}, big);
+  const auto out = fennick::test::scratchDir() / "difat.msi";
+  ed.commit(out);
+  ASSERT_GT(u32(cfbtest::readFile(out), 0x48), 0u);  // DIFAT sectors in use
+  std::string view = cfbtest::msitoolsView(out);
+  const std::string theirs = cfbtest::msitoolsView(pkg);
+  EXPECT_NE(view.find("BigPayload"), std::string::npos);
+  const std::string extracted = cfbtest::run("msiinfo extract " + cfbtest::quote(out) + " BigPayload");
+  EXPECT_TRUE(extracted == std::string(big.begin(), big.end()));
+  view.erase(view.find("BigPayload\n"), 11);
+  EXPECT_EQ(view, theirs);
+}
+
+TEST(EditorCommit, FailedWriteLeavesTargetAsItWasAndNoTemporaryFile) {
+  const auto dir = fennick::test::scratchDir();
+  const auto target = dir / "target.msi";
+  Editor first(Clsid{});
+  first.putStream({u"old"}, pattern(1000, 1));
+  first.commit(target);
+  const Bytes before = cfbtest::readFile(target);
+
+  Editor second(Clsid{});
+  second.putStream({u"new"}, pattern(200000, 2));
+  try {
+    cfbtest::FileSizeLimit limit(64 * 1024);
+    second.commit(target);
+    FAIL() << "commit past the file size limit succeeded";
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()).rfind(target.string() + ": ", 0), 0u) << e.what();
+    EXPECT_NE(std::string(e.what()).find("File too large"), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(cfbtest::readFile(target), before);
+  EXPECT_EQ(folderEntries(dir), std::vector<fs::path>{"target.msi"});
+}
+
+TEST(EditorCommit, UnwritableOrMissingFolderLeavesNothing) {
+  const auto dir = fennick::test::scratchDir();
+  Editor ed(Clsid{});
+  ed.putStream({u"s"}, pattern(10, 1));
+  const auto missing = dir / "no-such-folder" / "out.msi";
+  try {
+    ed.commit(missing);
+    FAIL();
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()).rfind(missing.string() + ": ", 0), 0u) << e.what();
+  }
+  cfbtest::writeFile(dir / "file", {1});
+  EXPECT_THROW(ed.commit(dir / "file" / "out.msi"), Error);  // a file where a folder should be
+  EXPECT_EQ(folderEntries(dir), std::vector<fs::path>{"file"});
+
+  if (::geteuid() == 0) return;  // permissions do not bind the superuser
+  const auto locked = dir / "locked";
+  fs::create_directory(locked);
+  fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
+  EXPECT_THROW(ed.commit(locked / "out.msi"), Error);
+  fs::permissions(locked, fs::perms::owner_all);
+  EXPECT_TRUE(fs::is_empty(locked));
+}
+
+}  // namespace

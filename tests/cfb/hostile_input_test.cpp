@@ -1,0 +1,241 @@
+// Damaged and hostile files: each gives an Error naming the file and the cause, never a
+// crash, a hang or a huge allocation.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "engine/cfb/compound_file.h"
+#include "tests/cfb/cfb_test_support.h"
+#include "tests/support/fixtures.h"
+
+namespace {
+
+using namespace msi::cfb;
+using cfbtest::entryOffset;
+using cfbtest::fatEntryOffset;
+using cfbtest::setU32;
+using cfbtest::setU64;
+using cfbtest::u32;
+
+constexpr std::uint32_t kEnd = 0xFFFFFFFE;
+constexpr std::uint32_t kFree = 0xFFFFFFFF;
+const std::string kName = "hostile.msi";
+
+// Entries, in the id order our writer gives them: 0 root, 1 "a" (100 bytes, mini stream),
+// 2 "b" (`bigSize` bytes), 3 "c" (3000 bytes, mini stream), 4 storage "S", 5 "S/x".
+Bytes sample(int version = 3, std::size_t bigSize = 10000) {
+  Editor ed(Clsid{});
+  ed.setVersion(version);
+  ed.putStream({u"a"}, cfbtest::pattern(100, 1));
+  ed.putStream({u"b"}, cfbtest::pattern(bigSize, 2));
+  ed.putStream({u"c"}, cfbtest::pattern(3000, 3));
+  ed.putStream({u"S", u"x"}, cfbtest::pattern(10, 4));
+  const auto path = fennick::test::scratchDir() / "sample.msi";
+  ed.commit(path);
+  return cfbtest::readFile(path);
+}
+
+std::uint32_t startOf(const Bytes& f, std::uint32_t id) { return u32(f, entryOffset(f, id) + 0x74); }
+
+// Opens `file` and reads everything in it; returns the Error message, or "" when all worked.
+std::string failure(const Bytes& file) {
+  try {
+    const auto r = Reader::fromBytes(file, kName);
+    cfbtest::contentListing(*r);
+    return {};
+  } catch (const Error& e) {
+    return e.what();
+  }
+}
+
+void expectFailure(const Bytes& file, const std::string& cause) {
+  const std::string message = failure(file);
+  ASSERT_FALSE(message.empty()) << "no error; expected one about: " << cause;
+  EXPECT_EQ(message.rfind(kName + ": ", 0), 0u) << message;
+  EXPECT_NE(message.find(cause), std::string::npos) << message;
+}
+
+TEST(HostileFat, ChainsThatLoopLeaveOrEndEarly) {
+  const Bytes good = sample();
+  ASSERT_EQ(failure(good), "");
+  const std::uint32_t b = startOf(good, 2);
+
+  Bytes loop = good;
+  setU32(loop, fatEntryOffset(loop, b + 5), b + 2);
+  expectFailure(loop, "stream `b`: sector chain loops at sector " + std::to_string(b + 2));
+
+  Bytes outside = good;
+  setU32(outside, fatEntryOffset(outside, b + 3), 0x00100000);
+  expectFailure(outside, "stream `b`: sector chain leads to sector id 1048576, out of range");
+
+  Bytes freed = good;
+  setU32(freed, fatEntryOffset(freed, b + 3), kFree);
+  expectFailure(freed, "leads to a free sector");
+
+  Bytes shortChain = good;
+  setU32(shortChain, fatEntryOffset(shortChain, b + 3), kEnd);
+  expectFailure(shortChain, "sector chain ends after 4 of 20 sectors");
+
+  Bytes selfLoop = good;  // the directory chain points at itself: found when opening
+  const std::uint32_t dir = u32(good, 0x30);
+  setU32(selfLoop, fatEntryOffset(selfLoop, dir), dir);
+  expectFailure(selfLoop, "directory: sector chain loops");
+}
+
+TEST(HostileFat, MiniChainsAreCheckedToo) {
+  const Bytes good = sample();
+  const std::uint32_t c = startOf(good, 3);
+  const std::size_t miniFat = cfbtest::sectorOffset(good, u32(good, 0x3C));
+
+  Bytes loop = good;
+  setU32(loop, miniFat + 4 * (c + 3), c);
+  expectFailure(loop, "stream `c`: mini sector chain loops at mini sector " + std::to_string(c));
+
+  Bytes outside = good;
+  setU32(outside, miniFat + 4 * (c + 3), 5000);
+  expectFailure(outside, "mini sector chain leads to sector id 5000, out of range");
+
+  Bytes startOutside = good;
+  setU32(startOutside, entryOffset(startOutside, 1) + 0x74, 70000);
+  expectFailure(startOutside, "stream `a`: mini sector chain leads to sector id 70000");
+}
+
+TEST(HostileHeader, CountsAndGeometryOutOfRange) {
+  const Bytes good = sample();
+
+  Bytes manyFat = good;
+  setU32(manyFat, 0x2C, 0x00FFFFFF);
+  expectFailure(manyFat, "header declares 16777215 FAT sectors but the file has only");
+
+  Bytes badFatSector = good;
+  setU32(badFatSector, 0x4C, 4000);
+  expectFailure(badFatSector, "FAT sector 0 is at sector id 4000, out of range");
+
+  Bytes badShift = good;
+  badShift[0x1E] = 20;
+  expectFailure(badShift, "unsupported sector size 2^20");
+
+  Bytes badVersion = good;
+  badVersion[0x1A] = 7;
+  expectFailure(badVersion, "unsupported format version 7");
+
+  Bytes badSignature = good;
+  badSignature[3] ^= 0xFF;
+  expectFailure(badSignature, "not a compound file");
+
+  Bytes noDifat = sample(3, 160000);  // more FAT sectors than the header lists, no DIFAT chain
+  setU32(noDifat, 0x2C, 110);
+  for (std::size_t i = 1; i < 109; ++i) setU32(noDifat, 0x4C + 4 * i, 0);
+  expectFailure(noDifat, "DIFAT lists 109 FAT sectors, header declares 110");
+}
+
+TEST(HostileHeader, DifatChainThatLoops) {
+  Bytes file = sample(3, 160000);  // enough sectors for a long FAT sector list
+  const std::uint32_t b = startOf(file, 2);
+  setU32(file, 0x2C, 109 + 127 + 5);
+  for (std::size_t i = 1; i < 109; ++i) setU32(file, 0x4C + 4 * i, 0);
+  setU32(file, 0x44, b);
+  const std::size_t at = cfbtest::sectorOffset(file, b);
+  for (std::size_t i = 0; i < 127; ++i) setU32(file, at + 4 * i, 0);
+  setU32(file, at + 4 * 127, b);
+  expectFailure(file, "DIFAT sector chain loops at sector " + std::to_string(b));
+}
+
+TEST(HostileDirectory, CyclesOutOfRangeLinksAndBadEntries) {
+  const Bytes good = sample();
+  // Sibling tree of the root: c (3) at the top, b (2) left of it, a (1) left of b, S (4) right.
+  ASSERT_EQ(u32(good, entryOffset(good, 0) + 0x4C), 3u);
+
+  Bytes cycle = good;
+  setU32(cycle, entryOffset(cycle, 1) + 0x48, 3);  // a's right sibling is the tree's top
+  expectFailure(cycle, "entry 3 is linked twice");
+
+  Bytes intoItself = good;  // a storage whose child tree holds the storage itself
+  setU32(intoItself, entryOffset(intoItself, 5) + 0x44, 4);
+  expectFailure(intoItself, "entry 4 is linked twice");
+
+  Bytes outside = good;
+  setU32(outside, entryOffset(outside, 0) + 0x4C, 999);
+  expectFailure(outside, "root storage links to entry 999, out of range");
+
+  Bytes unused = good;
+  unused[entryOffset(unused, 3) + 0x42] = 0;
+  expectFailure(unused, "entry 3 in root storage is unused");
+
+  Bytes rootless = good;
+  rootless[entryOffset(rootless, 0) + 0x42] = 1;
+  expectFailure(rootless, "directory entry 0 is not the root storage");
+
+  Bytes badName = good;
+  badName[entryOffset(badName, 2) + 0x40] = 77;
+  expectFailure(badName, "bad name length");
+
+  Bytes twins = good;  // "a" renamed to "B": two entries of the same name, ignoring case
+  twins[entryOffset(twins, 1)] = 'B';
+  expectFailure(twins, "root storage holds two entries named");
+}
+
+TEST(HostileSizes, HugeDeclaredSizesFailBeforeAllocating) {
+  Bytes v3 = sample(3);
+  setU32(v3, entryOffset(v3, 2) + 0x78, 0xFFFFF000);
+  expectFailure(v3, "stream `b` declares 4294963200 bytes, more than the file's");
+
+  Bytes v4 = sample(4);
+  setU64(v4, entryOffset(v4, 2) + 0x78, std::uint64_t{1} << 40);
+  expectFailure(v4, "declares 1099511627776 bytes");
+
+  Bytes mini = sample(3);  // a mini stream larger than the file
+  setU32(mini, entryOffset(mini, 0) + 0x78, 0x7FFFFFFF);
+  expectFailure(mini, "mini stream declares 2147483647 bytes");
+
+  Bytes longer = sample(3);  // fits the file, but the chain is shorter than the size says
+  setU32(longer, entryOffset(longer, 2) + 0x78, 12000);
+  expectFailure(longer, "sector chain ends after 20 of 24 sectors");
+}
+
+TEST(HostileSizes, Version3IgnoresTheHighDwordOfSizes) {
+  Bytes file = sample(3);
+  setU32(file, entryOffset(file, 2) + 0x7C, 0xDEADBEEF);  // garbage some writers leave
+  const auto r = Reader::fromBytes(file, kName);
+  EXPECT_EQ(r->find({u"b"})->size, 10000u);
+  EXPECT_EQ(r->read({u"b"}), cfbtest::pattern(10000, 2));
+}
+
+TEST(HostileTruncation, EveryCutGivesAnErrorOrTheRightContent) {
+  for (const int version : {3, 4}) {
+    const Bytes good = sample(version);
+    const auto r = Reader::fromBytes(good, kName);
+    const std::string expected = cfbtest::contentListing(*r);
+    std::size_t errors = 0;
+    for (std::size_t cut = 0; cut < good.size(); cut += (cut < 1024 ? 37 : 211)) {
+      const Bytes head(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(cut));
+      try {
+        const auto t = Reader::fromBytes(head, kName);
+        EXPECT_EQ(cfbtest::contentListing(*t), expected) << "cut at " << cut;
+      } catch (const Error& e) {
+        EXPECT_EQ(std::string(e.what()).rfind(kName + ": ", 0), 0u) << e.what();
+        ++errors;
+      }
+    }
+    EXPECT_GT(errors, 10u);
+  }
+  Bytes tail = sample(3);
+  tail.resize(tail.size() - 1024);  // the big stream is last: its end is gone
+  expectFailure(tail, "stream `b`: sector chain leads to sector id");
+  expectFailure(Bytes(300, 0), "not a compound file");
+}
+
+TEST(HostileFixture, CorruptHeaderFollowedByXml) {
+  FENNICK_REQUIRE_FIXTURES();
+  const auto path = fennick::test::fixture("odd-wix3-testdata/corrupt-ole-header-then-xml.msi");
+  try {
+    Reader::open(path);
+    FAIL() << "opened a corrupt package";
+  } catch (const Error& e) {
+    const std::string message = e.what();
+    EXPECT_EQ(message.rfind(path.string() + ": ", 0), 0u) << message;
+    EXPECT_NE(message.find("unsupported format version"), std::string::npos) << message;
+  }
+}
+
+}  // namespace

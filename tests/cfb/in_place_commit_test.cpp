@@ -1,0 +1,259 @@
+// Commits into the base file itself: cost, safety of earlier readers, failures, and msitools
+// reading the result.
+#include <gtest/gtest.h>
+
+
+#include "engine/cfb/compound_file.h"
+#include "tests/cfb/cfb_test_support.h"
+#include "tests/support/fixtures.h"
+
+namespace {
+
+using namespace msi::cfb;
+using cfbtest::pattern;
+namespace fs = std::filesystem;
+
+fs::path copyFixture(const std::string& relative, const std::string& as) {
+  const auto path = fennick::test::scratchDir() / as;
+  fs::copy_file(fennick::test::fixture(relative), path);
+  return path;
+}
+
+// The root stream whose content is what `msiinfo extract` gives for `name` (stream names are
+// mangled in the file, so they are matched by content).
+std::u16string streamNamed(const fs::path& pkg, const std::string& name) {
+  const std::string theirs = cfbtest::run("msiinfo extract " + cfbtest::quote(pkg) + " " + name);
+  const auto r = Reader::open(pkg);
+  for (const auto& e : r->list())
+    if (e.kind == EntryKind::Stream && e.size == theirs.size()) {
+      const Bytes ours = r->read({e.name});
+      if (std::string(ours.begin(), ours.end()) == theirs) return e.name;
+    }
+  return {};
+}
+
+std::size_t bytesThatDiffer(const Bytes& before, const Bytes& after) {
+  std::size_t n = 0;
+  for (std::size_t i = 0; i < before.size() && i < after.size(); ++i) n += before[i] != after[i];
+  return n;
+}
+
+TEST(InPlaceCommit, ChangingOneStreamCostsAboutThatStreamAndMsitoolsSeesIt) {
+  FENNICK_REQUIRE_FIXTURES();
+  if (!cfbtest::haveMsitools()) GTEST_SKIP() << "msitools not installed";
+  const std::string relative = "ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi";
+  const auto pkg = copyFixture(relative, "putty.msi");
+  const std::u16string bitmap = streamNamed(pkg, "Binary.WixUI_Bmp_Up");
+  ASSERT_FALSE(bitmap.empty());
+  const Bytes before = cfbtest::readFile(pkg);
+  const std::string tablesBefore = cfbtest::msitoolsView(pkg);
+  const Bytes replacement = pattern(20000, 5);
+
+  Editor ed(Reader::open(pkg));
+  ed.putStream({bitmap}, replacement);
+  ed.commit(pkg);
+  EXPECT_FALSE(ed.hasChanges());
+
+  const Bytes after = cfbtest::readFile(pkg);
+  // 2.8 MB file: it grows by the new stream plus a few allocation and directory sectors, and
+  // only the header and sectors that were free change inside the old extent.
+  EXPECT_GE(after.size(), before.size());
+  EXPECT_LE(after.size(), before.size() + replacement.size() + 8 * 512);
+  EXPECT_LE(bytesThatDiffer(before, after), 8u * 512);
+  const std::string extracted = cfbtest::run("msiinfo extract " + cfbtest::quote(pkg) + " Binary.WixUI_Bmp_Up");
+  EXPECT_TRUE(extracted == std::string(replacement.begin(), replacement.end()));
+  EXPECT_EQ(cfbtest::msitoolsView(pkg), tablesBefore);  // same stream list, same tables
+}
+
+TEST(InPlaceCommit, ReadersOpenedBeforeTheCommitKeepTheOldContent) {
+  FENNICK_REQUIRE_FIXTURES();
+  const auto pkg = copyFixture("ui-wix3-minimal-gaze/GazeToolbarInstall.msi", "gaze.msi");  // v4
+  const auto old = Reader::open(pkg);
+  const std::string oldContent = cfbtest::contentListing(*old);
+  const auto streams = old->list();
+
+  Editor ed(old);
+  for (std::size_t i = 0; i < streams.size(); i += 3)
+    if (streams[i].kind == EntryKind::Stream)
+      ed.putStream({streams[i].name}, pattern(streams[i].size + 100, static_cast<unsigned>(i)));
+  ed.remove({streams[1].name});
+  ed.putStream({u"Fresh", u"inside"}, pattern(3000, 9));
+  ed.commit(pkg);
+
+  EXPECT_EQ(cfbtest::contentListing(*old), oldContent);
+  const auto now = Reader::open(pkg);
+  EXPECT_EQ(now->version(), 4);
+  EXPECT_FALSE(now->find({streams[1].name}));
+  EXPECT_EQ(now->read({u"Fresh", u"inside"}), pattern(3000, 9));
+  EXPECT_EQ(now->read({streams[0].name}), pattern(streams[0].size + 100, 0));
+  EXPECT_EQ(ed.base()->read({u"Fresh", u"inside"}), pattern(3000, 9));  // the editor moved on
+}
+
+// The part of msitools' view that shows the tables (not the stream list or summary).
+std::string tablesView(const fs::path& pkg) {
+  const std::string view = cfbtest::msitoolsView(pkg);
+  return view.substr(0, view.find("\nstreams:\n"));
+}
+
+// An in-place commit and a whole-file write of the same changes hold the same content, and
+// the tables stay readable throughout.
+TEST(InPlaceCommit, SameContentAsAWholeWriteForEveryKindOfChange) {
+  FENNICK_REQUIRE_FIXTURES();
+  const std::u16string summary = u"\u0005SummaryInformation";
+  for (const std::string relative : {"odd-wix3-testdata/nondefault-lang1040.msi",   // v3
+                                     "noui-wix37-with-transforms-psmsi/Example.msi"}) {  // v4
+    SCOPED_TRACE(relative);
+    const auto original = fennick::test::fixture(relative);
+    const auto pkg = copyFixture(relative, "inplace.msi");
+    const auto whole = pkg.parent_path() / "whole.msi";
+    const auto mst = Reader::open(fennick::test::fixture("noui-wix37-with-transforms-psmsi/Example.mst"));
+    const Bytes summaryBytes = Reader::open(pkg)->read({summary});
+    const auto apply = [&](Editor& ed) {
+      // Rewrite every table stream with its own content: new sectors, same tables.
+      for (const auto& e : ed.base()->list())
+        if (e.kind == EntryKind::Stream && e.name != summary) ed.putStream({e.name}, ed.base()->read({e.name}));
+      ed.remove({summary});
+      ed.putStream({u"NewSmall"}, pattern(700, 3));
+      ed.putStream({u"NewLarge"}, pattern(50000, 4));
+      ed.putStream({u"Empty"}, {});
+      ed.copyStorage(*mst, {}, {u"#Transform"});
+      ed.putStorage({u"Bare"}, Clsid{7});
+    };
+    Editor inPlace(Reader::open(pkg));
+    apply(inPlace);
+    Editor copy(Reader::open(pkg));
+    apply(copy);
+    copy.commit(whole);
+    inPlace.commit(pkg);
+    EXPECT_EQ(cfbtest::contentListing(*Reader::open(pkg)), cfbtest::contentListing(*Reader::open(whole)));
+
+    // A second round on the committed file: undo most of the first.
+    Editor again(Reader::open(pkg));
+    again.remove({u"NewLarge"});
+    again.remove({u"#Transform"});
+    again.putStream({u"NewSmall"}, pattern(5000, 6));  // small grows past the cutoff
+    again.putStream({summary}, summaryBytes);
+    again.commit(pkg);
+    const auto r = Reader::open(pkg);
+    EXPECT_FALSE(r->find({u"NewLarge"}));
+    EXPECT_FALSE(r->find({u"#Transform"}));
+    EXPECT_EQ(r->read({u"NewSmall"}), pattern(5000, 6));
+    EXPECT_EQ(r->find({u"Bare"})->clsid, Clsid{7});
+    if (cfbtest::haveMsitools()) {
+      EXPECT_EQ(tablesView(pkg), tablesView(original));
+      EXPECT_EQ(cfbtest::run("msiinfo suminfo " + cfbtest::quote(pkg)),
+                cfbtest::run("msiinfo suminfo " + cfbtest::quote(original)));
+    }
+    fs::remove(whole);
+    fs::remove(pkg);
+  }
+}
+
+TEST(InPlaceCommit, RepeatedCommitsReuseFreedSectors) {
+  const auto path = fennick::test::scratchDir() / "repeat.msi";
+  Editor first(Clsid{});
+  first.putStream({u"data"}, pattern(100000, 0));
+  first.putStream({u"other"}, pattern(1000, 0));
+  first.commit(path);
+  Editor ed(Reader::open(path));
+  for (unsigned round = 1; round <= 10; ++round) {
+    ed.putStream({u"data"}, pattern(100000, round));
+    ed.putStream({u"other"}, pattern(1000, round));
+    ed.commit(path);
+  }
+  // Each commit needs the previous copy intact, so at most two copies live at once.
+  EXPECT_LE(fs::file_size(path), 2u * 100000 + 20 * 512);
+  const auto r = Reader::open(path);
+  EXPECT_EQ(r->read({u"data"}), pattern(100000, 10));
+  EXPECT_EQ(r->read({u"other"}), pattern(1000, 10));
+}
+
+TEST(InPlaceCommit, GrowingPastTheFatIntoDifatSectors) {
+  FENNICK_REQUIRE_FIXTURES();
+  const auto pkg = copyFixture("odd-wix3-testdata/he-il-codepage1255.msi", "grow.msi");  // v3, 1 FAT sector
+  const std::string content = cfbtest::contentListing(*Reader::open(pkg));
+  Editor ed(Reader::open(pkg));
+  const Bytes big = pattern(8 << 20, 1);
+  ed.putStream({u"Huge"}, big);
+  ed.commit(pkg);
+  const Bytes file = cfbtest::readFile(pkg);
+  EXPECT_GT(cfbtest::u32(file, 0x48), 0u);
+  const auto r = Reader::open(pkg);
+  EXPECT_EQ(r->read({u"Huge"}), big);
+
+  Editor shrink(r);
+  shrink.remove({u"Huge"});
+  shrink.commit(pkg);
+  EXPECT_EQ(cfbtest::contentListing(*Reader::open(pkg)), content);
+  if (cfbtest::haveMsitools()) {
+    EXPECT_EQ(cfbtest::msitoolsView(pkg), cfbtest::msitoolsView(fennick::test::fixture("odd-wix3-testdata/he-il-codepage1255.msi")));
+  }
+}
+
+TEST(InPlaceCommit, NothingChangedWritesNothing) {
+  FENNICK_REQUIRE_FIXTURES();
+  const auto pkg = copyFixture("noui-wixl-osslsigncode/unsigned.msi", "same.msi");
+  const Bytes before = cfbtest::readFile(pkg);
+  const auto stamp = fs::last_write_time(pkg);
+  Editor(Reader::open(pkg)).commit(pkg);
+  EXPECT_EQ(cfbtest::readFile(pkg), before);
+  EXPECT_EQ(fs::last_write_time(pkg), stamp);
+}
+
+TEST(InPlaceCommit, AFailedWriteLeavesTheOldStateReadable) {
+  FENNICK_REQUIRE_FIXTURES();
+  const auto pkg = copyFixture("ui-vsinstaller-filetype-small/fixture.msi", "full.msi");
+  const auto size = fs::file_size(pkg);
+  const std::string content = cfbtest::contentListing(*Reader::open(pkg));
+  Editor ed(Reader::open(pkg));
+  ed.putStream({u"Payload"}, pattern(300000, 1));
+  try {
+    cfbtest::FileSizeLimit limit(size + 100000);  // the disk fills up half-way
+    ed.commit(pkg);
+    FAIL() << "commit past the file size limit succeeded";
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()).rfind(pkg.string() + ": ", 0), 0u) << e.what();
+  }
+  EXPECT_EQ(fs::file_size(pkg), size);  // appended sectors are gone again
+  EXPECT_EQ(cfbtest::contentListing(*Reader::open(pkg)), content);
+  EXPECT_TRUE(ed.hasChanges());
+  ed.commit(pkg);  // and once there is room, the same Editor commits
+  EXPECT_EQ(Reader::open(pkg)->read({u"Payload"}), pattern(300000, 1));
+  if (cfbtest::haveMsitools()) {
+    int status = 0;
+    cfbtest::run("msiinfo tables " + cfbtest::quote(pkg) + " >/dev/null 2>&1", &status);
+    EXPECT_EQ(status, 0);
+  }
+}
+
+TEST(InPlaceCommit, RefusesAFileChangedOnDiskSinceItWasOpened) {
+  FENNICK_REQUIRE_FIXTURES();
+  const auto pkg = copyFixture("noui-wixl-osslsigncode/unsigned.msi", "moved.msi");
+  Editor ed(Reader::open(pkg));
+  ed.putStream({u"x"}, pattern(10, 1));
+  Bytes bytes = cfbtest::readFile(pkg);
+  bytes.resize(bytes.size() + 512);
+  cfbtest::writeFile(pkg, bytes);  // same file, rewritten by someone else
+  try {
+    ed.commit(pkg);
+    FAIL();
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find("changed on disk"), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(cfbtest::readFile(pkg), bytes);
+}
+
+TEST(InPlaceCommit, ChangingTheVersionRewritesTheWholeFile) {
+  FENNICK_REQUIRE_FIXTURES();
+  const auto pkg = copyFixture("noui-wix311-nofeature-jsign/minimal.msi", "v4.msi");
+  const std::string content = cfbtest::contentListing(*Reader::open(pkg));
+  Editor ed(Reader::open(pkg));
+  ed.setVersion(3);
+  ed.commit(pkg);
+  const auto r = Reader::open(pkg);
+  EXPECT_EQ(r->version(), 3);
+  EXPECT_EQ(cfbtest::contentListing(*r), content);
+  EXPECT_EQ(ed.base()->version(), 3);
+}
+
+}  // namespace
