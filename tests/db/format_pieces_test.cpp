@@ -1,0 +1,220 @@
+// The file-format pieces: stream names, column types, codepages, the string pool, table
+// streams and summary information, each against bytes and values from the format's
+// published examples or built by hand here.
+#include <gtest/gtest.h>
+
+#include "engine/db/codepage.h"
+#include "engine/db/stream_name.h"
+#include "engine/db/string_pool.h"
+#include "engine/db/summary_info.h"
+#include "engine/db/table_stream.h"
+#include "engine/db/value.h"
+#include "tests/db/db_builders.h"
+
+namespace {
+
+using fennick::test::bytesOf;
+using fennick::test::col;
+using msi::Bytes;
+
+TEST(StreamName, EncodesKnownNames) {
+  EXPECT_EQ(msi::stream_name::encode("_Columns", true), (std::u16string{0x4840, 0x3B3F, 0x43F2, 0x4438, 0x45B1}));
+  EXPECT_EQ(msi::stream_name::encode("_Tables", true), (std::u16string{0x4840, 0x3F7F, 0x4164, 0x422F, 0x4836}));
+  EXPECT_EQ(msi::stream_name::encode("_StringPool", true),
+            (std::u16string{0x4840, 0x3F3F, 0x4577, 0x446C, 0x3E6A, 0x44B2, 0x482F}));
+  EXPECT_EQ(msi::stream_name::encode("Property", true), (std::u16string{0x4840, 0x4559, 0x44F2, 0x4568, 0x4737}));
+  EXPECT_EQ(msi::stream_name::encode("App.exe", false), (std::u16string{0x44CA, 0x47B3, 0x46E8, 0x4828}));
+  EXPECT_EQ(msi::stream_name::encode("\x05SummaryInformation", false), u"\u0005SummaryInformation");
+}
+
+TEST(StreamName, DecodesWhatItEncodes) {
+  for (const char* name : {"Binary.WixUI_Bmp_Banner", "a b-c", "Icon.app.exe", "\xC3\xA9t\xC3\xA9.1"}) {
+    const auto d = msi::stream_name::decode(msi::stream_name::encode(name, false));
+    EXPECT_EQ(d.name, name);
+    EXPECT_FALSE(d.table);
+  }
+  const auto t = msi::stream_name::decode(msi::stream_name::encode("Feature", true));
+  EXPECT_EQ(t.name, "Feature");
+  EXPECT_TRUE(t.table);
+}
+
+TEST(Column, TypeBitsMatchTheInstallersValues) {
+  const auto bits = [](const char* def, bool key = false) { return col("c", def, key).typeBits(); };
+  EXPECT_EQ(bits("s72", true), 0x2D48);
+  EXPECT_EQ(bits("S255"), 0x1DFF);
+  EXPECT_EQ(bits("L0"), 0x1F00);
+  EXPECT_EQ(bits("l64"), 0x0F40);
+  EXPECT_EQ(bits("i2"), 0x0502);
+  EXPECT_EQ(bits("I2"), 0x1502);
+  EXPECT_EQ(bits("i4"), 0x0104);
+  EXPECT_EQ(bits("I4"), 0x1104);
+  EXPECT_EQ(bits("v0"), 0x0900);
+  EXPECT_EQ(bits("V0"), 0x1900);
+  for (const char* def : {"s72", "S255", "L0", "l64", "i2", "I2", "i4", "I4", "v0", "V0"}) {
+    const msi::Column c = msi::Column::fromTypeBits("c", col("c", def).typeBits());
+    EXPECT_EQ(c.definition(), def);
+  }
+  EXPECT_EQ(msi::Column::fromTypeBits("c", 0x2D48).key, true);
+  EXPECT_EQ(msi::Column::fromTypeBits("c", 0x0501).width, 2) << "1-byte integers are stored in 2";
+  EXPECT_THROW(msi::Column::fromTypeBits("c", 0x0503), msi::Error);
+  for (const char* bad : {"x72", "s", "i3", "s256", "s7x", ""}) EXPECT_THROW(col("c", bad), msi::Error) << bad;
+}
+
+TEST(Codepage, Windows1252RoundTripsEveryByte) {
+  const msi::Codepage cp(1252);
+  std::string all;
+  for (int b = 1; b < 256; ++b) all.push_back(static_cast<char>(b));
+  const std::string utf8 = cp.decode(all);
+  EXPECT_NE(utf8.find("\xE2\x82\xAC"), std::string::npos) << "0x80 is the euro sign";
+  EXPECT_EQ(cp.encode(utf8), all);
+  EXPECT_EQ(msi::Codepage(0).decode("\xE9"), "\xC3\xA9") << "neutral reads as 1252";
+}
+
+TEST(Codepage, DoubleByteAndUnrepresentableText) {
+  const msi::Codepage sjis(932);
+  EXPECT_EQ(sjis.decode("\x93\xFA\x96\x7B"), "\xE6\x97\xA5\xE6\x9C\xAC");  // "日本"
+  EXPECT_EQ(sjis.encode("\xE6\x97\xA5\xE6\x9C\xAC"), std::string("\x93\xFA\x96\x7B"));
+  EXPECT_EQ(sjis.decode("a\x93"), "a\xEF\xBF\xBD") << "a lead byte without its trail";
+  EXPECT_EQ(msi::Codepage(1252).encode("\xD7\xA9"), std::nullopt) << "Hebrew is not in 1252";
+  EXPECT_EQ(msi::Codepage(1255).encode("\xD7\xA9"), std::string("\xF9"));
+  EXPECT_EQ(msi::Codepage(65001).decode("ok\xFF"), "ok\xEF\xBF\xBD");
+  for (int id : {0, 932, 936, 949, 950, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258, 65001})
+    EXPECT_TRUE(msi::Codepage::supported(id)) << id;
+  EXPECT_FALSE(msi::Codepage::supported(12345));
+  EXPECT_THROW(msi::Codepage(12345), msi::Error);
+}
+
+// A pool stream by hand: codepage word, then (length, refcount) pairs.
+Bytes poolBytes(std::uint32_t header, std::initializer_list<std::pair<std::uint16_t, std::uint16_t>> slots) {
+  Bytes b = {static_cast<std::uint8_t>(header), static_cast<std::uint8_t>(header >> 8),
+             static_cast<std::uint8_t>(header >> 16), static_cast<std::uint8_t>(header >> 24)};
+  for (const auto& [len, refs] : slots) {
+    b.push_back(len & 0xFF), b.push_back(len >> 8);
+    b.push_back(refs & 0xFF), b.push_back(refs >> 8);
+  }
+  return b;
+}
+
+TEST(StringPool, ReadsIdsHolesAndFlags) {
+  const auto pool = msi::StringPool::parse(poolBytes(0x800004E4, {{3, 2}, {0, 0}, {4, 7}}), bytesOf("FooQuux"), "t.msi");
+  EXPECT_EQ(pool.codepage(), 1252);
+  EXPECT_TRUE(pool.longRefs());
+  EXPECT_EQ(pool.at(1), "Foo");
+  EXPECT_FALSE(pool.has(2)) << "an empty slot still takes an id";
+  EXPECT_EQ(pool.at(3), "Quux");
+  EXPECT_EQ(pool.find("Quux"), 3u);
+  EXPECT_EQ(pool.find("nope"), 0u);
+}
+
+TEST(StringPool, ReadsLongStringsInEitherLayout) {
+  const std::string big(0x10005, 'x');
+  Bytes data = bytesOf(big + "ab");
+  // (0, high word) then (low word, refcount), as msitools and rust-msi write it ...
+  auto a = msi::StringPool::parse(poolBytes(1252, {{0, 1}, {5, 3}, {2, 1}}), data, "a");
+  EXPECT_EQ(a.at(1).size(), big.size());
+  EXPECT_EQ(a.at(2), "ab") << "the long string takes two slots but one id";
+  // ... and (0, refcount) then the 32-bit length.
+  auto b = msi::StringPool::parse(poolBytes(1252, {{0, 3}, {5, 1}, {2, 1}}), data, "b");
+  EXPECT_EQ(b.at(1).size(), big.size());
+  EXPECT_EQ(b.at(2), "ab");
+}
+
+TEST(StringPool, RejectsPoolsThatDisagreeWithTheirData) {
+  try {
+    msi::StringPool::parse(poolBytes(1252, {{3, 1}, {9, 1}}), bytesOf("Foo"), "bad.msi");
+    FAIL() << "lengths larger than the data";
+  } catch (const msi::Error& e) {
+    EXPECT_NE(std::string(e.what()).find("bad.msi"), std::string::npos) << e.what();
+  }
+  EXPECT_THROW(msi::StringPool::parse(Bytes{1, 2, 3, 4, 5}, {}, "x"), msi::Error) << "not whole slots";
+  EXPECT_THROW(msi::StringPool::parse(poolBytes(1252, {{0, 1}}), {}, "x"), msi::Error) << "cut long entry";
+  EXPECT_THROW(msi::StringPool::parse(poolBytes(4242, {}), {}, "x"), msi::Error) << "unknown codepage";
+}
+
+TEST(StringPool, InternFillsHolesAndWritesExactCounts) {
+  auto pool = msi::StringPool::parse(poolBytes(1252, {{1, 1}, {0, 0}, {1, 1}}), bytesOf("ab"), "p");
+  EXPECT_EQ(pool.intern("b"), 3u) << "known strings keep their id";
+  EXPECT_EQ(pool.intern("new"), 2u) << "the lowest hole is reused";
+  EXPECT_EQ(pool.intern("newer"), 4u);
+  EXPECT_EQ(pool.intern(""), 0u);
+  // Id 1 unused, id 3 used 70000 times (saturates), id 4 unused and trailing: dropped.
+  const auto s = pool.serialize({0, 0, 2, 70000, 0}, false, "p");
+  EXPECT_EQ(s.pool, poolBytes(1252, {{0, 0}, {3, 2}, {1, 0xFFFF}}));
+  EXPECT_EQ(s.data, bytesOf("newb"));
+  pool.release(2);
+  EXPECT_EQ(pool.find("new"), 0u);
+  EXPECT_EQ(pool.intern("again"), 2u);
+}
+
+TEST(TableStream, StoresColumnsOneAfterAnother) {
+  const std::vector<msi::Column> cols = {col("K", "s72", true), col("N", "I2"), col("L", "i4")};
+  // Two rows: (id 1, 5, -1) and (id 2, null, 70000).
+  const std::vector<std::uint32_t> values = {1, *msi::table_stream::storeInt(5, 2), *msi::table_stream::storeInt(-1, 4),
+                                             2, 0, *msi::table_stream::storeInt(70000, 4)};
+  const Bytes bytes = msi::table_stream::encode(values, cols, false);
+  EXPECT_EQ(bytes, (Bytes{1, 0, 2, 0, 0x05, 0x80, 0, 0, 0xFF, 0xFF, 0xFF, 0x7F, 0x70, 0x11, 0x01, 0x80}));
+  const auto cells = msi::table_stream::decode(bytes, cols, false, "T");
+  EXPECT_EQ(cells.rows, 2u);
+  EXPECT_EQ(cells.values, values);
+  EXPECT_EQ(msi::table_stream::encode({0x12345}, {col("K", "s0", true)}, true), (Bytes{0x45, 0x23, 0x01}));
+}
+
+TEST(TableStream, IntegerRangesAndNull) {
+  using msi::table_stream::loadInt;
+  using msi::table_stream::storeInt;
+  EXPECT_EQ(storeInt(32767, 2), 0xFFFFu);
+  EXPECT_EQ(storeInt(-32767, 2), 1u);
+  EXPECT_EQ(storeInt(-32768, 2), std::nullopt) << "would read back as null";
+  EXPECT_EQ(storeInt(32768, 2), std::nullopt);
+  EXPECT_EQ(storeInt(INT32_MIN, 4), std::nullopt);
+  EXPECT_EQ(loadInt(0, 2), std::nullopt);
+  EXPECT_EQ(loadInt(*storeInt(-2147483647, 4), 4), -2147483647);
+}
+
+TEST(TableStream, SizesThatDoNotFitTheColumns) {
+  const std::vector<msi::Column> cols = {col("K", "s72", true), col("N", "i4")};
+  EXPECT_EQ(msi::table_stream::decode(Bytes(12 + 2, 1), cols, false, "T").rows, 2u) << "stray bytes";
+  try {
+    msi::table_stream::decode(Bytes(12 + 5, 1), cols, false, "Feature");
+    FAIL();
+  } catch (const msi::Error& e) {
+    EXPECT_NE(std::string(e.what()).find("table `Feature`"), std::string::npos) << e.what();
+  }
+  // A file flagged for 3-byte references whose table still has 2-byte ones.
+  const auto cells = msi::table_stream::decode(Bytes{1, 0, 2, 0}, {col("K", "s72", true)}, true, "T");
+  EXPECT_EQ(cells.rows, 2u);
+  EXPECT_FALSE(cells.longRefs);
+}
+
+TEST(SummaryInfo, WritesWhatItReads) {
+  msi::SummaryInfo in;
+  in.properties[msi::PID_CODEPAGE] = 1251;
+  in.properties[msi::PID_TITLE] = std::string("\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82");  // Cyrillic
+  in.properties[msi::PID_TEMPLATE] = std::string("x64;1049");
+  in.properties[msi::PID_CREATE_DTM] = msi::FileTime{132000000000000000ull};
+  in.properties[msi::PID_PAGECOUNT] = 500;
+  const Bytes bytes = in.serialize();
+  const auto out = msi::SummaryInfo::parse(bytes, "s");
+  EXPECT_EQ(out.properties, in.properties);
+  // Strings are stored in the declared codepage: 6 Cyrillic letters are 6 bytes + NUL.
+  const std::string raw(bytes.begin(), bytes.end());
+  EXPECT_NE(raw.find("\xCF\xF0\xE8\xE2\xE5\xF2"), std::string::npos);
+
+  msi::SummaryInfo utf8;
+  utf8.properties[msi::PID_CODEPAGE] = 65001;
+  EXPECT_EQ(std::get<std::int32_t>(msi::SummaryInfo::parse(utf8.serialize(), "u").properties.at(msi::PID_CODEPAGE)), 65001);
+}
+
+TEST(SummaryInfo, RejectsDamagedSets) {
+  msi::SummaryInfo in;
+  in.properties[msi::PID_TITLE] = std::string("Installation Database");
+  Bytes bytes = in.serialize();
+  for (std::size_t cut : {std::size_t(10), std::size_t(50), bytes.size() - 4}) {
+    Bytes shorter(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(cut));
+    EXPECT_THROW(msi::SummaryInfo::parse(shorter, "s"), msi::Error) << cut;
+  }
+  bytes[0] = 0;
+  EXPECT_THROW(msi::SummaryInfo::parse(bytes, "s"), msi::Error);
+}
+
+}  // namespace
