@@ -1,0 +1,114 @@
+// Formatted text beyond the corpus: message records (field references, the default
+// template, fields formatted before insertion), short file paths, and hostile nesting.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "engine/session/formatted.h"
+#include "tests/session/fake_session_context.h"
+
+namespace {
+
+using msi::formatRecord;
+using msi::formatText;
+
+class FormattedTest : public ::testing::Test {
+ protected:
+  FormattedTest() {
+    context.properties["One"] = "mercury";
+    context.properties["prop"] = "val";
+    context.fileTargets["App"] = "C:\\Program Files\\Demo\\application.exe";
+    context.fileShortNames["App"] = "C:\\PROGRA~1\\Demo\\APPLIC~1.EXE";
+  }
+  std::string record(std::vector<std::string> fields) const { return formatRecord(fields, context); }
+  fennick::test::FakeSessionContext context;
+};
+
+TEST_F(FormattedTest, RecordFieldsReplaceNumberedReferences) {
+  EXPECT_EQ(record({"[1] [2]", "boo", "hoo"}), "boo hoo");
+  EXPECT_EQ(record({"[1] [One] [2]", "boo", "hoo"}), "boo mercury hoo");
+  EXPECT_EQ(record({"[01]", "hoo"}), "hoo");
+  EXPECT_EQ(record({"[100]", "hoo"}), "");
+  EXPECT_EQ(record({"[99999999999999999999]", "hoo"}), "");
+  // Field 0 is the template itself, inserted as written.
+  EXPECT_EQ(record({"[1] test [0]", "boo"}), "boo test [1] test [0]");
+}
+
+TEST_F(FormattedTest, NestedFieldReferencesUseTheFieldValues) {
+  std::vector<std::string> fields(13);
+  fields[1] = "2";
+  fields[2] = "hey";
+  fields[3] = "1";
+  fields[12] = "big";
+  fields[0] = "[[1]] [2]";
+  EXPECT_EQ(record(fields), "hey hey");
+  fields[0] = "[[3][1]] [2]";
+  EXPECT_EQ(record(fields), "big hey");
+  fields[0] = "[[3][4][1]] [2]";  // field 4 is null and adds nothing
+  EXPECT_EQ(record(fields), "big hey");
+  fields[0] = "[[[3]]] [2]";
+  EXPECT_EQ(record(fields), "hey hey");
+}
+
+TEST_F(FormattedTest, EmptyTemplateListsEveryField) {
+  EXPECT_EQ(record({"", "boo", "hoo", "", "123"}), "1: boo 2: hoo 3:  4: 123 ");
+  EXPECT_EQ(record({""}), "");
+  EXPECT_EQ(formatRecord({}, context), "");
+}
+
+TEST_F(FormattedTest, FieldsAreFormattedWithoutRecordReferencesBeforeInsertion) {
+  EXPECT_EQ(record({"[1]", "[prop]"}), "val");
+  EXPECT_EQ(record({"[1]|[2]", "[2]", "stuff"}), "[2]|stuff");
+  EXPECT_EQ(record({"[[1]]", "\\help"}), "h");
+}
+
+TEST_F(FormattedTest, GroupsInRecordsDependOnFieldsToo) {
+  EXPECT_EQ(record({"{[1] [2]}", "boo", "hoo"}), "boo hoo");
+  EXPECT_EQ(record({"a{b[1]c}d", ""}), "ad");
+  EXPECT_EQ(record({"{[1][2]} {abc}", "1", "2"}), "12 {abc}");
+  EXPECT_EQ(record({"[1] [~] [2]", "boo", "hoo"}), std::string("boo \0 hoo", 9));
+}
+
+TEST_F(FormattedTest, ShortFilePathsOnlyWhenAsked) {
+  EXPECT_EQ(formatText("[!App]", context), "C:\\Program Files\\Demo\\application.exe");
+  msi::FormatOptions shortPaths;
+  shortPaths.shortFilePaths = true;
+  EXPECT_EQ(formatText("[!App]", context, shortPaths), "C:\\PROGRA~1\\Demo\\APPLIC~1.EXE");
+  EXPECT_EQ(formatText("[#App]", context, shortPaths), "C:\\Program Files\\Demo\\application.exe");
+}
+
+TEST_F(FormattedTest, NestingBeyondTheCapIsLeftAsWritten) {
+  // Each level names the property whose value the next level needs: "P" -> "One".
+  context.properties["P"] = "One";
+  const std::size_t cap = msi::kMaxFormatNesting;
+  EXPECT_EQ(formatText("[[P]]", context), "mercury");
+  const std::string deep = std::string(cap + 1, '[') + "x" + std::string(cap + 1, ']');
+  EXPECT_EQ(formatText(deep, context), deep);
+  const std::string braces = std::string(cap + 1, '{') + "[One]" + std::string(cap + 1, '}');
+  EXPECT_EQ(formatText(braces, context), braces);
+  // Far deeper input returns promptly, also unbalanced.
+  const std::string hostile = std::string(100000, '[') + std::string(100000, '{');
+  EXPECT_EQ(formatText(hostile, context), hostile);
+  const std::string many = std::string(50000, '{') + "[One]";
+  EXPECT_EQ(formatText(many, context), many);
+  // Below the cap, unmatched braces are ordinary characters around a resolved reference.
+  EXPECT_EQ(formatText(std::string(cap - 1, '{') + "[One]", context), std::string(cap - 1, '{') + "mercury");
+}
+
+TEST_F(FormattedTest, LongTemplatesResolveEveryReference) {
+  std::string tmpl;
+  for (int i = 0; i < 20000; ++i) tmpl += "[One]{[One]}[\\x]";
+  std::string expected;
+  for (int i = 0; i < 20000; ++i) expected += "mercurymercuryx";
+  EXPECT_EQ(formatText(tmpl, context), expected);
+}
+
+TEST_F(FormattedTest, NonAsciiTextAndEscapesKeepWholeCharacters) {
+  context.properties["Name"] = "Caf\xC3\xA9";
+  EXPECT_EQ(formatText("\xC2\xBB[Name]\xC2\xAB", context), "\xC2\xBB" "Caf\xC3\xA9\xC2\xAB");
+  EXPECT_EQ(formatText("[\\\xE2\x82\xACuro]", context), "\xE2\x82\xAC");  // [\€uro] -> €
+  EXPECT_EQ(formatText("[\\\xE2\x82]", context), "\xE2\x82");              // truncated stays bytes
+}
+
+}  // namespace
