@@ -18,18 +18,22 @@ class Record {
   Record() = default;
   explicit Record(std::size_t fieldCount) : fields_(fieldCount) {}
   std::size_t fieldCount() const { return fields_.size(); }
-  const Value& field(std::size_t i) const;  // 1-based; throws Error when out of range
-  void setField(std::size_t i, Value v);    // 1-based; throws Error when out of range
+  // 1-based; 0 is the format field. Throw Error when beyond fieldCount().
+  const Value& field(std::size_t i) const;
+  void setField(std::size_t i, Value v);
   // Text of a field: integers as decimal text, null as "".
   std::string stringData(std::size_t i) const { return field(i).text(); }
   void setStringData(std::size_t i, std::string_view text);  // "" stores null
+  // Integers, and text that is a decimal integer; nullopt for null and anything else.
   std::optional<std::int32_t> integerData(std::size_t i) const;
+  bool isNull(std::size_t i) const { return field(i).isNull(); }
 
   // Set by View::fetch: which view and row the record came from (for Modify update/delete).
   std::uint64_t origin = 0;
   std::size_t originRow = 0;
 
  private:
+  Value format_;  // field 0
   std::vector<Value> fields_;
 };
 

@@ -1,0 +1,231 @@
+// Syntax: the statement forms, the lexical rules, and the exact place a bad query fails.
+#include <gtest/gtest.h>
+
+#include "engine/sql/parser.h"
+#include "engine/sql/tokenizer.h"
+#include "tests/sql/query_helpers.h"
+
+namespace msi::sql {
+namespace {
+
+using fennick::test::errorOf;
+
+std::string parseError(std::string_view sql) {
+  return errorOf([&] { parse(sql); });
+}
+
+TEST(SqlTokenizer, ReadsNamesStringsNumbersAndOperators) {
+  const auto tokens = tokenize("select `Property`,[Value] FROM t WHERE a!=-12 AND b<>'x y' AND c>=?");
+  std::vector<TokenKind> kinds;
+  for (const Token& t : tokens) kinds.push_back(t.kind);
+  const std::vector<TokenKind> expected{
+      TokenKind::Keyword, TokenKind::Name,  TokenKind::Comma,   TokenKind::Name,
+      TokenKind::Keyword, TokenKind::Name,  TokenKind::Keyword, TokenKind::Name,
+      TokenKind::Ne,      TokenKind::Minus, TokenKind::Integer, TokenKind::Keyword,
+      TokenKind::Name,    TokenKind::Ne,    TokenKind::String,  TokenKind::Keyword,
+      TokenKind::Name,    TokenKind::Ge,    TokenKind::Param,   TokenKind::End};
+  EXPECT_EQ(kinds, expected);
+  EXPECT_EQ(tokens[0].keyword, Keyword::Select);
+  EXPECT_EQ(tokens[1].text, "Property");
+  EXPECT_EQ(tokens[3].text, "Value");
+  EXPECT_EQ(tokens[14].text, "x y");
+  EXPECT_EQ(tokens[10].offset, 43u);
+}
+
+TEST(SqlTokenizer, OnlyTheDialectsWordsAreKeywords) {
+  // ORDER is reserved, Property and File are not; CHARACTER and INTEGER are synonyms.
+  const auto tokens = tokenize("Order Property File character Integer temporary");
+  EXPECT_EQ(tokens[0].keyword, Keyword::Order);
+  EXPECT_EQ(tokens[1].kind, TokenKind::Name);
+  EXPECT_EQ(tokens[2].kind, TokenKind::Name);
+  EXPECT_EQ(tokens[3].keyword, Keyword::Char);
+  EXPECT_EQ(tokens[4].keyword, Keyword::Int);
+  EXPECT_EQ(tokens[5].keyword, Keyword::Temporary);
+}
+
+TEST(SqlTokenizer, NamesMayHoldDashesAndUtf8ButNotStartWithADigit) {
+  const auto tokens = tokenize("My-Table Größe 12abc");
+  EXPECT_EQ(tokens[0].text, "My-Table");
+  EXPECT_EQ(tokens[1].text, "Größe");
+  EXPECT_EQ(tokens[2].kind, TokenKind::Integer);
+  EXPECT_EQ(tokens[3].text, "abc");
+}
+
+TEST(SqlTokenizer, RejectsStrayAndUnterminatedInput) {
+  EXPECT_EQ(errorOf([] { tokenize("SELECT * FROM t WHERE a = 'open"); }),
+            "query `SELECT * FROM t WHERE a = 'open`: unterminated string at offset 26");
+  EXPECT_EQ(errorOf([] { tokenize("SELECT `Name FROM t"); }),
+            "query `SELECT `Name FROM t`: unterminated name at offset 7");
+  EXPECT_EQ(errorOf([] { tokenize("SELECT [Name FROM t"); }),
+            "query `SELECT [Name FROM t`: unterminated name at offset 7");
+  EXPECT_EQ(errorOf([] { tokenize("SELECT a;"); }),
+            "query `SELECT a;`: unexpected character `;` at offset 8");
+  EXPECT_EQ(errorOf([] { tokenize("SELECT a ! b"); }),
+            "query `SELECT a ! b`: unexpected character `!` at offset 9");
+  EXPECT_EQ(errorOf([] { tokenize("SELECT ``"); }), "query `SELECT ```: empty name at offset 7");
+}
+
+TEST(SqlParser, SelectWithEveryClause) {
+  const Query q = parse(
+      "SELECT DISTINCT `Control`.`Dialog_`, Text FROM `Control`, Dialog "
+      "WHERE (`Control`.`Dialog_` = `Dialog`.`Dialog` AND `Type` <> 'Line') OR Attributes >= ? "
+      "ORDER BY `Dialog_`, Control");
+  const auto& s = std::get<SelectStatement>(q.statement);
+  EXPECT_TRUE(s.distinct);
+  ASSERT_EQ(s.columns.size(), 2u);
+  EXPECT_EQ(s.columns[0].table, "Control");
+  EXPECT_EQ(s.columns[0].column, "Dialog_");
+  EXPECT_EQ(s.columns[1].table, "");
+  ASSERT_EQ(s.tables.size(), 2u);
+  EXPECT_EQ(s.tables[1].name, "Dialog");
+  ASSERT_TRUE(s.where.has_value());
+  EXPECT_EQ(s.where->kind, Expr::Kind::Or);
+  ASSERT_EQ(s.where->children.size(), 2u);
+  EXPECT_EQ(s.where->children[0].kind, Expr::Kind::And);
+  EXPECT_EQ(s.where->children[0].children[1].op, CompareOp::Ne);
+  EXPECT_EQ(s.where->children[0].children[1].right.text, "Line");
+  EXPECT_EQ(s.where->children[1].op, CompareOp::Ge);
+  EXPECT_EQ(s.where->children[1].right.kind, Operand::Kind::Param);
+  ASSERT_EQ(s.orderBy.size(), 2u);
+  EXPECT_EQ(s.orderBy[1].column, "Control");
+  EXPECT_EQ(q.paramCount, 1u);
+}
+
+TEST(SqlParser, AndBindsTighterThanOrAndChainsStayFlat) {
+  const Query q = parse("SELECT * FROM t WHERE a = 1 OR b = 2 AND c = 3 AND d = 4 OR e IS NOT NULL");
+  const Expr& e = *std::get<SelectStatement>(q.statement).where;
+  ASSERT_EQ(e.kind, Expr::Kind::Or);
+  ASSERT_EQ(e.children.size(), 3u);
+  EXPECT_EQ(e.children[0].kind, Expr::Kind::Compare);
+  ASSERT_EQ(e.children[1].kind, Expr::Kind::And);
+  EXPECT_EQ(e.children[1].children.size(), 3u);
+  EXPECT_EQ(e.children[2].op, CompareOp::IsNotNull);
+}
+
+TEST(SqlParser, ConstantsAndParametersNumberLeftToRight) {
+  const Query q = parse("UPDATE t SET a = ?, b = -5, c = '' WHERE d = ? AND e = NULL AND f = 2147483647");
+  const auto& s = std::get<UpdateStatement>(q.statement);
+  EXPECT_EQ(q.paramCount, 2u);
+  EXPECT_EQ(s.assignments[0].value.param, 0u);
+  EXPECT_EQ(s.assignments[1].value.integer, -5);
+  EXPECT_EQ(s.assignments[2].value.kind, Operand::Kind::Null);  // '' is null
+  EXPECT_EQ(s.where->children[0].right.param, 1u);
+  EXPECT_EQ(s.where->children[1].right.kind, Operand::Kind::Null);
+  EXPECT_EQ(s.where->children[2].right.integer, 2147483647);
+  EXPECT_EQ(std::get<SelectStatement>(parse("SELECT * FROM t WHERE a = -2147483648").statement)
+                .where->right.integer,
+            -2147483647 - 1);
+}
+
+TEST(SqlParser, DataStatements) {
+  const Query ins = parse("INSERT INTO `Property` (`Property`, `Value`) VALUES ('A', ?) TEMPORARY");
+  const auto& i = std::get<InsertStatement>(ins.statement);
+  EXPECT_EQ(i.table.name, "Property");
+  EXPECT_EQ(i.columns.size(), 2u);
+  EXPECT_EQ(i.values[0].text, "A");
+  EXPECT_TRUE(i.temporary);
+
+  const Query del = parse("DELETE FROM t WHERE a < 3");
+  const auto& d = std::get<DeleteStatement>(del.statement);
+  EXPECT_EQ(d.table.name, "t");
+  EXPECT_EQ(d.where->op, CompareOp::Lt);
+  EXPECT_FALSE(std::get<DeleteStatement>(parse("delete from t").statement).where.has_value());
+}
+
+TEST(SqlParser, SchemaStatements) {
+  const Query c = parse(
+      "CREATE TABLE `T` (`A` CHAR(72) NOT NULL, `B` SHORT, `C` LONG TEMPORARY, `D` OBJECT, "
+      "`E` LONGCHAR LOCALIZABLE, `F` CHARACTER, `G` INTEGER PRIMARY KEY `A`, `B`) HOLD");
+  const auto& s = std::get<CreateTableStatement>(c.statement);
+  ASSERT_EQ(s.columns.size(), 7u);
+  EXPECT_EQ(s.columns[0].type, ColumnType::String);
+  EXPECT_EQ(s.columns[0].width, 72);
+  EXPECT_FALSE(s.columns[0].nullable);
+  EXPECT_EQ(s.columns[1].width, 2);
+  EXPECT_TRUE(s.columns[1].nullable);
+  EXPECT_EQ(s.columns[2].width, 4);
+  EXPECT_TRUE(s.columns[2].temporary);
+  EXPECT_EQ(s.columns[3].type, ColumnType::Binary);
+  EXPECT_TRUE(s.columns[4].localizable);
+  EXPECT_EQ(s.columns[4].width, 0);
+  EXPECT_EQ(s.columns[5].width, 0);
+  EXPECT_EQ(s.columns[6].width, 2);  // INT and INTEGER are two-byte columns
+  ASSERT_EQ(s.primaryKey.size(), 2u);
+  EXPECT_TRUE(s.hold);
+
+  const Query alter = parse("ALTER TABLE t ADD `N` INT HOLD");
+  const auto& a = std::get<AlterTableStatement>(alter.statement);
+  EXPECT_EQ(a.action, AlterTableStatement::Action::AddColumn);
+  EXPECT_EQ(a.column.name, "N");
+  EXPECT_TRUE(a.hold);
+  EXPECT_EQ(std::get<AlterTableStatement>(parse("ALTER TABLE t FREE").statement).action,
+            AlterTableStatement::Action::Free);
+  EXPECT_EQ(std::get<DropTableStatement>(parse("DROP TABLE `T`").statement).table.name, "T");
+}
+
+TEST(SqlParser, ReportsWhereASelectGoesWrong) {
+  EXPECT_EQ(parseError("SELECT FROM t"),
+            "query `SELECT FROM t`: expected a column name, found FROM at offset 7");
+  EXPECT_EQ(parseError("SELECT a FROM"),
+            "query `SELECT a FROM`: expected a table name, found end of query at offset 13");
+  EXPECT_EQ(parseError("SELECT a FROM t WHERE"),
+            "query `SELECT a FROM t WHERE`: expected a column name, found end of query at offset 21");
+  EXPECT_EQ(parseError("SELECT a FROM t WHERE 1 = a"),
+            "query `SELECT a FROM t WHERE 1 = a`: expected a column name, found number 1 at offset 22");
+  EXPECT_EQ(parseError("SELECT a FROM t WHERE a LIKE 'x%'"),
+            "query `SELECT a FROM t WHERE a LIKE 'x%'`: LIKE is not supported at offset 24");
+  EXPECT_EQ(parseError("SELECT a FROM t WHERE (a = 1"),
+            "query `SELECT a FROM t WHERE (a = 1`: expected `)`, found end of query at offset 28");
+  EXPECT_EQ(parseError("SELECT a FROM t ORDER a"),
+            "query `SELECT a FROM t ORDER a`: expected BY, found name `a` at offset 22");
+  EXPECT_EQ(parseError("SELECT a FROM t t2"),
+            "query `SELECT a FROM t t2`: unexpected name `t2` after the end of the statement at offset 16");
+  EXPECT_EQ(parseError("SELECT a FROM t WHERE a = 2147483648"),
+            "query `SELECT a FROM t WHERE a = 2147483648`: number 2147483648 is out of range at offset 26");
+  EXPECT_EQ(parseError("SELECT a FROM t WHERE a IS 5"),
+            "query `SELECT a FROM t WHERE a IS 5`: expected NULL, found number 5 at offset 27");
+  EXPECT_EQ(parseError("SELECT a FROM t WHERE a = - b"),
+            "query `SELECT a FROM t WHERE a = - b`: expected a number, found name `b` at offset 28");
+  EXPECT_EQ(parseError("SHOW TABLES"),
+            "query `SHOW TABLES`: expected SELECT, INSERT, UPDATE, DELETE, CREATE, ALTER or DROP, "
+            "found name `SHOW` at offset 0");
+}
+
+TEST(SqlParser, ReportsWhereOtherStatementsGoWrong) {
+  EXPECT_EQ(parseError("INSERT INTO t (a, b) VALUES (1)"),
+            "query `INSERT INTO t (a, b) VALUES (1)`: 2 columns but 1 values at offset 28");
+  EXPECT_EQ(parseError("INSERT INTO t (a) VALUES (b)"),
+            "query `INSERT INTO t (a) VALUES (b)`: expected a value, found name `b` at offset 26");
+  EXPECT_EQ(parseError("UPDATE t SET a = b"),
+            "query `UPDATE t SET a = b`: expected a value, found name `b` at offset 17");
+  EXPECT_EQ(parseError("DELETE FROM a, b"),
+            "query `DELETE FROM a, b`: DELETE works on one table at offset 13");
+  EXPECT_EQ(parseError("CREATE TABLE t (a CHAR(256) PRIMARY KEY a)"),
+            "query `CREATE TABLE t (a CHAR(256) PRIMARY KEY a)`: string width must be 0 to 255 at offset 23");
+  EXPECT_EQ(parseError("CREATE TABLE t (a VARCHAR PRIMARY KEY a)"),
+            "query `CREATE TABLE t (a VARCHAR PRIMARY KEY a)`: expected a column type, found name `VARCHAR` at offset 18");
+  EXPECT_EQ(parseError("CREATE TABLE t (a SHORT)"),
+            "query `CREATE TABLE t (a SHORT)`: expected `,` or PRIMARY KEY, found `)` at offset 23");
+  EXPECT_EQ(parseError("ALTER TABLE t DROP a"),
+            "query `ALTER TABLE t DROP a`: expected ADD, HOLD or FREE, found DROP at offset 14");
+  EXPECT_EQ(parseError("DROP t"), "query `DROP t`: expected TABLE, found name `t` at offset 5");
+}
+
+TEST(SqlParser, DeepNestingIsRefusedNotOverflowed) {
+  std::string deep = "SELECT a FROM t WHERE " + std::string(10000, '(') + "a = 1" +
+                     std::string(10000, ')');
+  EXPECT_NE(parseError(deep).find("parentheses nest too deeply"), std::string::npos);
+  std::string fine = "SELECT a FROM t WHERE " + std::string(30, '(') + "a = 1" + std::string(30, ')');
+  EXPECT_EQ(parseError(fine), "");
+}
+
+TEST(SqlParser, LongQueriesAreShortenedInMessages) {
+  const std::string sql = "SELECT " + std::string(500, 'x') + " FROM";
+  const std::string message = parseError(sql);
+  EXPECT_LT(message.size(), 400u);
+  EXPECT_NE(message.find("...`: expected a table name, found end of query at offset 512"),
+            std::string::npos);
+}
+
+}  // namespace
+}  // namespace msi::sql

@@ -1,0 +1,51 @@
+// Small helpers for query tests: run a query and read its rows as text.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/sql/view.h"
+
+namespace fennick::test {
+
+using TextRows = std::vector<std::vector<std::string>>;
+
+// Every row of the query, each field as Record::stringData gives it.
+inline TextRows queryRows(msi::Database& db, std::string_view sql,
+                          const msi::Record* params = nullptr) {
+  auto view = msi::View::open(db, sql);
+  view->execute(params);
+  TextRows rows;
+  while (auto record = view->fetch()) {
+    std::vector<std::string> fields;
+    for (std::size_t i = 1; i <= record->fieldCount(); ++i) fields.push_back(record->stringData(i));
+    rows.push_back(std::move(fields));
+  }
+  return rows;
+}
+
+// Runs a statement that returns no rows.
+inline void run(msi::Database& db, std::string_view sql, const msi::Record* params = nullptr) {
+  msi::View::open(db, sql)->execute(params);
+}
+
+// The message of the Error that `f` throws, or "" when it throws none.
+template <typename F>
+std::string errorOf(F&& f) {
+  try {
+    f();
+  } catch (const msi::Error& e) {
+    return e.what();
+  }
+  return {};
+}
+
+// A record of text and integer fields; "" stays null.
+inline msi::Record recordOf(const std::vector<msi::Value>& values) {
+  msi::Record r(values.size());
+  for (std::size_t i = 0; i < values.size(); ++i) r.setField(i + 1, values[i]);
+  return r;
+}
+
+}  // namespace fennick::test
