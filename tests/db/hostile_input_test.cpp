@@ -1,0 +1,169 @@
+// Damaged and hostile databases give errors that name the file and table, never a crash;
+// opening reads only the catalogue, so one broken table does not hide the others.
+#include <gtest/gtest.h>
+
+#include "engine/cfb/compound_file.h"
+#include "engine/db/database.h"
+#include "engine/db/stream_name.h"
+#include "tests/db/db_builders.h"
+#include "tests/support/fixtures.h"
+
+namespace {
+
+using msi::Bytes;
+
+void put16(Bytes& b, unsigned v) {
+  b.push_back(v & 0xFF);
+  b.push_back((v >> 8) & 0xFF);
+}
+
+// A database written stream by stream. Strings get ids 1.. in order; `columns` rows are
+// (table id, number, name id, type bits).
+struct RawDb {
+  std::vector<std::string> strings;
+  std::vector<unsigned> tables;
+  std::vector<std::array<unsigned, 4>> columns;
+  std::map<std::string, Bytes> tableStreams;
+  std::map<std::u16string, Bytes> extra;  // raw root streams
+  bool brokenPool = false;
+
+  std::filesystem::path write(const std::filesystem::path& path) const {
+    Bytes pool, data, t, c;
+    put16(pool, 1252), put16(pool, 0);
+    for (const auto& s : strings) {
+      put16(pool, static_cast<unsigned>(s.size()) + (brokenPool ? 1 : 0)), put16(pool, 1);
+      data.insert(data.end(), s.begin(), s.end());
+    }
+    for (unsigned id : tables) put16(t, id);
+    for (int k = 0; k < 4; ++k)
+      for (const auto& row : columns) put16(c, k == 1 || k == 3 ? row[k] + 0x8000 : row[k]);
+    msi::cfb::Editor e(msi::cfb::Clsid{});
+    const auto table = [](const std::string& n) { return msi::cfb::Path{msi::stream_name::encode(n, true)}; };
+    e.putStream(table("_StringPool"), pool);
+    e.putStream(table("_StringData"), data);
+    e.putStream(table("_Tables"), t);
+    e.putStream(table("_Columns"), c);
+    for (const auto& [name, bytes] : tableStreams) e.putStream(table(name), bytes);
+    for (const auto& [name, bytes] : extra) e.putStream({name}, bytes);
+    e.commit(path);
+    return path;
+  }
+};
+
+// Strings: 1 Good, 2 Key, 3 Bad, 4 Value. Table Good (Key s72) with one row; table Bad as given.
+RawDb twoTables() {
+  RawDb db;
+  db.strings = {"Good", "Key", "Bad", "Value"};
+  db.tables = {1, 3};
+  db.columns = {{1, 1, 2, 0x2D48}, {3, 1, 2, 0x2D48}, {3, 2, 4, 0x0502}};
+  Bytes good;
+  put16(good, 4);  // the Good table holds one row, key "Value"
+  db.tableStreams["Good"] = good;
+  return db;
+}
+
+std::string errorOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const msi::Error& e) {
+    return e.what();
+  }
+  return "(no error)";
+}
+
+TEST(HostileInput, BrokenTableStreamsAreReportedWhenRead) {
+  const auto dir = fennick::test::scratchDir();
+  RawDb raw = twoTables();
+  raw.tableStreams["Bad"] = Bytes(4 * 3 + 5, 1);  // rows of 4 bytes, 5 left over
+  const auto path = raw.write(dir / "size.msi");
+  auto db = msi::Database::open(path, msi::OpenMode::ReadOnly);  // opening does not read tables
+  EXPECT_EQ(db->tableNames(), (std::vector<std::string>{"Good", "Bad"}));
+  EXPECT_EQ(db->table("Good").row(0)[0].asString(), "Value");
+  const std::string e = errorOf([&] { db->table("Bad"); });
+  EXPECT_NE(e.find(path.string()), std::string::npos) << e;
+  EXPECT_NE(e.find("table `Bad`"), std::string::npos) << e;
+}
+
+TEST(HostileInput, StringIdsOutsideThePool) {
+  RawDb raw = twoTables();
+  Bytes bad;
+  put16(bad, 999), put16(bad, 0x8001);  // key id 999, Value 1
+  raw.tableStreams["Bad"] = bad;
+  auto db = msi::Database::open(raw.write(fennick::test::scratchDir() / "ids.msi"), msi::OpenMode::ReadOnly);
+  const std::string e = errorOf([&] { db->table("Bad"); });
+  EXPECT_NE(e.find("table `Bad`"), std::string::npos) << e;
+  EXPECT_NE(e.find("999"), std::string::npos) << e;
+
+  // Unread, the same table still blocks a commit that would renumber strings under it.
+  const auto copy = fennick::test::scratchDir() / "ids2.msi";
+  raw.write(copy);
+  auto rw = msi::Database::open(copy, msi::OpenMode::Transact);
+  rw->table("Good").insert({"New"});
+  const std::string c = errorOf([&] { rw->commit(); });
+  EXPECT_NE(c.find("table `Bad`"), std::string::npos) << c;
+}
+
+TEST(HostileInput, BrokenDefinitions) {
+  const auto dir = fennick::test::scratchDir();
+  RawDb gap = twoTables();
+  gap.columns[2][1] = 3;  // Bad's second column numbered 3
+  auto a = msi::Database::open(gap.write(dir / "gap.msi"), msi::OpenMode::ReadOnly);
+  EXPECT_NE(errorOf([&] { a->table("Bad"); }).find("table `Bad`: column numbers"), std::string::npos);
+  EXPECT_EQ(a->table("Good").size(), 1u);
+
+  RawDb wide = twoTables();
+  wide.strings.push_back("C");
+  for (unsigned n = 2; n <= 40; ++n) wide.columns.push_back({3, n + 1, 5, 0x1502});
+  auto b = msi::Database::open(wide.write(dir / "wide.msi"), msi::OpenMode::ReadOnly);
+  EXPECT_NE(errorOf([&] { b->table("Bad"); }).find("at most 32"), std::string::npos);
+
+  RawDb width = twoTables();
+  width.columns[2][3] = 0x0503;  // a 3-byte integer
+  auto c = msi::Database::open(width.write(dir / "width.msi"), msi::OpenMode::ReadOnly);
+  EXPECT_NE(errorOf([&] { c->table("Bad"); }).find("width 3"), std::string::npos);
+
+  RawDb none = twoTables();
+  none.columns.resize(1);  // Bad has no columns at all
+  auto d = msi::Database::open(none.write(dir / "none.msi"), msi::OpenMode::ReadOnly);
+  EXPECT_NE(errorOf([&] { d->table("Bad"); }).find("no columns"), std::string::npos);
+}
+
+TEST(HostileInput, UnreadableCatalogueOrPoolFailsTheOpen) {
+  const auto dir = fennick::test::scratchDir();
+  RawDb pool = twoTables();
+  pool.brokenPool = true;
+  const auto p = pool.write(dir / "pool.msi");
+  const std::string e = errorOf([&] { msi::Database::open(p, msi::OpenMode::ReadOnly); });
+  EXPECT_NE(e.find(p.string()), std::string::npos) << e;
+  EXPECT_NE(e.find("_StringData"), std::string::npos) << e;
+
+  RawDb names = twoTables();
+  names.tables.push_back(77);
+  const auto n = names.write(dir / "names.msi");
+  EXPECT_NE(errorOf([&] { msi::Database::open(n, msi::OpenMode::ReadOnly); }).find("_Tables"), std::string::npos);
+
+  msi::cfb::Editor empty(msi::cfb::Clsid{});
+  empty.putStream({u"unrelated"}, Bytes{1});
+  empty.commit(dir / "plain.cfb");
+  EXPECT_NE(errorOf([&] { msi::Database::open(dir / "plain.cfb", msi::OpenMode::ReadOnly); }).find("string pool"),
+            std::string::npos);
+  EXPECT_NE(errorOf([&] { msi::Database::open(dir / "missing.msi", msi::OpenMode::ReadOnly); }).find("missing.msi"),
+            std::string::npos);
+}
+
+TEST(HostileInput, DamagedSummaryInformationDoesNotHideTables) {
+  RawDb raw = twoTables();
+  raw.tableStreams["Bad"] = Bytes{4, 0, 1, 0x80};
+  raw.extra[u"\u0005SummaryInformation"] = Bytes{0xFE, 0xFF, 0, 0};
+  auto db = msi::Database::open(raw.write(fennick::test::scratchDir() / "si.msi"), msi::OpenMode::ReadOnly);
+  EXPECT_THROW(db->summaryInfo(), msi::Error);
+  EXPECT_EQ(db->table("Bad").row(0), (msi::Row{"Value", 1}));
+}
+
+TEST(HostileInput, CorruptFixtureIsRefused) {
+  FENNICK_REQUIRE_FIXTURES();
+  const auto p = fennick::test::fixture("odd-wix3-testdata/corrupt-ole-header-then-xml.msi");
+  EXPECT_THROW(msi::Database::open(p, msi::OpenMode::ReadOnly), msi::Error);
+}
+
+}  // namespace
