@@ -65,10 +65,19 @@ bool StoredTable::storedKey(const Row& keyOrRow, std::vector<std::uint32_t>& key
 }
 
 int StoredTable::compareKey(const Entry& e, const std::vector<std::uint32_t>& key) const {
-  std::vector<std::uint32_t> mine;
-  storedKey(e.values, mine);
+  // Cell by cell, so a comparison allocates nothing and stops at the first difference.
   for (std::size_t k = 0; k < key.size(); ++k) {
-    if (mine[k] != key[k]) return mine[k] < key[k] ? -1 : 1;
+    const Value& v = e.values[keyColumns_[k]];
+    const Column& col = schema_.columns[keyColumns_[k]];
+    std::uint32_t mine = 0;
+    if (v.isInt()) {
+      mine = table_stream::storeInt(v.asInt(), col.width).value_or(0);
+    } else if (v.isString()) {
+      mine = pool_.find(v.asString());
+    } else if (v.isBlob()) {
+      mine = 1;
+    }
+    if (mine != key[k]) return mine < key[k] ? -1 : 1;
   }
   return 0;
 }

@@ -1,6 +1,8 @@
 // Every real package reads as msitools reads it: same tables, rows, cells and streams.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "engine/db/database.h"
 #include "tests/db/msitools.h"
 #include "tests/support/fixtures.h"
@@ -77,6 +79,49 @@ TEST(FixtureRead, StreamsMatchMsitoolsListAndContent) {
     ASSERT_TRUE(row[1].isBlob()) << name;
     const auto& bytes = row[1].asBlob().bytes();
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), extracted) << name;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FixtureRead, SummaryInformationMatchesMsitools) {
+  FENNICK_REQUIRE_FIXTURES();
+  const std::map<std::string, std::uint32_t> strings = {
+      {"Title", msi::PID_TITLE},         {"Subject", msi::PID_SUBJECT},
+      {"Author", msi::PID_AUTHOR},       {"Keywords", msi::PID_KEYWORDS},
+      {"Comments", msi::PID_COMMENTS},   {"Template", msi::PID_TEMPLATE},
+      {"Last author", msi::PID_LASTAUTHOR}, {"Revision number (UUID)", msi::PID_REVNUMBER},
+      {"Application", msi::PID_APPNAME}};
+  const std::map<std::string, std::uint32_t> numbers = {
+      {"Version", msi::PID_PAGECOUNT}, {"Source", msi::PID_WORDCOUNT}, {"Security", msi::PID_SECURITY}};
+  for (const auto& pkg : fixturePackages()) {
+    SCOPED_TRACE(pkg.string());
+    auto db = msi::Database::open(pkg, msi::OpenMode::ReadOnly);
+    const auto& props = db->summaryInfo().properties;
+    int checked = 0;
+    for (const auto& line : lines(run("msiinfo suminfo " + shellQuote(pkg.string())).out)) {
+      const auto colon = line.find(": ");
+      if (colon == std::string::npos) continue;
+      const std::string label = line.substr(0, colon), value = line.substr(colon + 2);
+      if (const auto s = strings.find(label); s != strings.end()) {
+        ASSERT_TRUE(props.count(s->second)) << label;
+        EXPECT_EQ(std::get<std::string>(props.at(s->second)), value) << label;
+        ++checked;
+      } else if (const auto n = numbers.find(label); n != numbers.end()) {
+        ASSERT_TRUE(props.count(n->second)) << label;
+        EXPECT_EQ(std::to_string(std::get<std::int32_t>(props.at(n->second))), value.substr(0, value.find(' ')))
+            << label;
+        ++checked;
+      } else if (label == "Created" || label == "Last saved" || label == "Last printed") {
+        const auto pid = label == "Created" ? msi::PID_CREATE_DTM
+                                            : label == "Last saved" ? msi::PID_LASTSAVE_DTM : msi::PID_LASTPRINTED;
+        EXPECT_TRUE(props.count(pid) && std::holds_alternative<msi::FileTime>(props.at(pid))) << label;
+        ++checked;
+      }
+    }
+    EXPECT_GE(checked, 12);
   }
 }
 
