@@ -50,7 +50,14 @@ int main(int argc, char** argv) {
 
   if (options.replayWalk) {
     // Headless: no window and no display needed. Pumping has nothing to do without windows.
-    ui::HeadlessHost host(std::cerr);
+    std::shared_ptr<msi::dialogs::Walk> walk;
+    try {
+      walk = std::make_shared<msi::dialogs::Walk>(msi::dialogs::Walk::load(*options.replayWalk));
+    } catch (const msi::dialogs::WalkError& e) {
+      std::cerr << "fennick: " << e.what() << "\n";
+      return driver::kExitUsage;
+    }
+    ui::HeadlessHost host(std::cerr, walk);
     return driver::Main(options, {host, installer::CreateInstaller, std::cerr, false});
   }
   if (!DisplayAvailable()) {

@@ -11,12 +11,18 @@
 
 namespace fennick::driver {
 
+enum class TransformOutcome { NotReached, Written, Cancelled };
+
 struct RunState {
   std::string packagePath;
   std::shared_ptr<installer::Installer> installer;
   std::shared_ptr<installer::Session> session;
   bool hasUI = false;
   ui::Host* host = nullptr;
+  // The two databases of the transform build, held for its length only.
+  std::shared_ptr<installer::Database> packageDatabase;
+  std::shared_ptr<installer::Database> referenceDatabase;
+  TransformOutcome transformOutcome = TransformOutcome::NotReached;
   // Loaded, with the hidden tables window, at the first access through Tables().
   std::optional<tables::WorkingTables> tables;
 };

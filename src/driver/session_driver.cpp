@@ -4,6 +4,9 @@
 
 #include "src/driver/run_state.h"
 #include "src/inspect/inspect.h"
+#include "src/transform/transform.h"
+#include "src/uirun/uirun.h"
+#include "engine/dialogs/walk.h"
 #include "src/tables/working_tables.h"
 
 namespace fennick::driver {
@@ -64,10 +67,12 @@ int RunSteps(RunState& run) {
   }
   inspect::LoadUISequence();
   inspect::LoadProperties();
-  // The UI run and the transform build are called here as they land.
+  uirun::RunUISequence();
+  uirun::FindChangedProperties();
+  transform::BuildTransform();
   // Let the windows catch up before the wind-down.
   Pump();
-  return kExitTransformWritten;
+  return run.transformOutcome == TransformOutcome::Written ? kExitTransformWritten : kExitSaveCancelled;
 }
 
 }  // namespace
@@ -95,6 +100,14 @@ int Main(const Options& options, RunEnvironment env) {
       run.tables.reset();
     }
     return status;
+  } catch (const msi::dialogs::WalkError& mismatch) {
+    // The walk does not fit the package: wrong usage of a headless run, not a failure of it.
+    env.err << "fennick: " << mismatch.what() << std::endl;
+    try {
+      WriteDump(options, run);
+    } catch (const std::exception&) {
+    }
+    return kExitUsage;
   } catch (const std::exception& failure) {
     const auto* error = dynamic_cast<const installer::Error*>(&failure);
     const std::string description = error ? error->Description() : failure.what();

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "engine/db/database.h"
+#include "src/installer/engine_database.h"
 #include "src/installer/installer.h"
 
 namespace fennick::installer {
@@ -36,8 +38,14 @@ class EngineInstaller final : public Installer {
     throw Error(std::string(packagePath) + ": the engine cannot run installation sessions yet", 1620);
   }
 
-  std::shared_ptr<installer::Database> OpenDatabase(std::string_view path, int) override {
-    throw Error(std::string(path) + ": the engine cannot open databases yet", 1620);
+  std::shared_ptr<installer::Database> OpenDatabase(std::string_view path, int openMode) override {
+    if (openMode < 0 || openMode > 4)
+      throw Error(std::string(path) + ": open mode " + std::to_string(openMode) + " is not supported", 87);
+    return Translate([&] {
+      std::shared_ptr<msi::Database> db =
+          msi::Database::open(std::string(path), static_cast<msi::OpenMode>(openMode));
+      return WrapDatabase(std::move(db));
+    }, 110);
   }
 
  private:

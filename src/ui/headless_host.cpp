@@ -2,7 +2,20 @@
 
 namespace fennick::ui {
 
-HeadlessHost::HeadlessHost(std::ostream& err) : err_(err) {}
+HeadlessHost::HeadlessHost(std::ostream& err, std::shared_ptr<msi::dialogs::Walk> walk)
+    : err_(err), walk_(std::move(walk)) {}
+
+std::string HeadlessHost::PromptSaveTransform() {
+  using msi::dialogs::WalkError;
+  using Kind = msi::dialogs::WalkStep::Kind;
+  if (!walk_) throw WalkError("no walk answers the save prompt");
+  const auto* step = walk_->peek();
+  if (!step) throw WalkError(walk_->where() + ": the walk ended before the save prompt (add `save \"PATH\"` or `save cancel`)");
+  if (step->kind != Kind::Save)
+    throw WalkError(walk_->where() + ": the package is at the save prompt, but the walk has `" + step->describe() + "`");
+  const auto& save = walk_->take();
+  return save.cancel ? std::string() : save.value;
+}
 
 void HeadlessHost::MessageBox(std::string_view text, BoxStyle, std::string_view title) {
   err_ << kAppTitle << ": " << title << ": " << text << '\n';

@@ -2,7 +2,10 @@
 // "Fennick: <title>: <text>" and are answered with OK; windows exist only as state.
 #pragma once
 
+#include <memory>
 #include <ostream>
+
+#include "engine/dialogs/walk.h"
 
 #include "src/ui/host.h"
 
@@ -10,7 +13,8 @@ namespace fennick::ui {
 
 class HeadlessHost : public Host {
  public:
-  explicit HeadlessHost(std::ostream& err);
+  // Answers prompts from `walk` (may be null: then every prompt is a walk mismatch).
+  HeadlessHost(std::ostream& err, std::shared_ptr<msi::dialogs::Walk> walk = nullptr);
   void MessageBox(std::string_view text, BoxStyle style, std::string_view title) override;
   void Pump() override {}
   void LoadTablesWindow() override { tablesLoaded_ = true; }
@@ -20,9 +24,11 @@ class HeadlessHost : public Host {
   void SetProgressValue(float value) override { value_ = value; }
   void RefreshProgress() override {}
   void UnloadProgress() override { progressShown_ = false; }
+  std::string PromptSaveTransform() override;
 
  private:
   std::ostream& err_;
+  std::shared_ptr<msi::dialogs::Walk> walk_;
   bool tablesLoaded_ = false;
   bool progressShown_ = false;
   float min_ = 0, max_ = 100, value_ = 0;

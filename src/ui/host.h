@@ -29,6 +29,9 @@ class Host {
   virtual void SetProgressValue(float value) = 0;
   virtual void RefreshProgress() = 0;
   virtual void UnloadProgress() = 0;
+
+  // The save-transform prompt: the chosen path, or "" when the user cancelled.
+  virtual std::string PromptSaveTransform() = 0;
 };
 
 inline constexpr std::string_view kAppTitle = "Fennick";

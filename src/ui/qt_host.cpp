@@ -1,6 +1,7 @@
 #include "src/ui/qt_host.h"
 
 #include <QCoreApplication>
+#include <QFileDialog>
 
 namespace fennick::ui {
 
@@ -49,5 +50,23 @@ void QtHost::RefreshProgress() {
 }
 
 void QtHost::UnloadProgress() { progress_.reset(); }
+
+}  // namespace fennick::ui
+
+namespace fennick::ui {
+
+std::string QtHost::PromptSaveTransform() {
+  // Owned by the hidden tables window; no question before an existing file is chosen, and no
+  // extension is added to a name typed without one.
+  LoadTablesWindow();
+  const QString path = QFileDialog::getSaveFileName(tables_.get(), "Save Transform", QString(),
+                                                    "Windows Installer Transform (*.mst)", nullptr,
+                                                    QFileDialog::DontConfirmOverwrite);
+  std::string chosen = path.toStdString();
+  // Only spaces are removed at the ends, nothing else.
+  chosen.erase(0, chosen.find_first_not_of(' '));
+  chosen.erase(chosen.find_last_not_of(' ') + 1);
+  return chosen;
+}
 
 }  // namespace fennick::ui

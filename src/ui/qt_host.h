@@ -26,6 +26,7 @@ class QtHost : public Host {
   void SetProgressValue(float value) override;
   void RefreshProgress() override;
   void UnloadProgress() override;
+  std::string PromptSaveTransform() override;
 
   TablesWindow* Tables() const { return tables_.get(); }
   ProgressWindow* Progress() const { return progress_.get(); }

@@ -22,6 +22,7 @@ FakePackage PackageWithUI() {
   p.tables["InstallUISequence"] = FakeTable{{"Action", "Condition", "Sequence"}, {{"CostFinalize", "", "1000"}}};
   p.tables["Property"] = FakeTable{{"Property", "Value"}, {{"ProductName", "Demo"}}};
   p.tables["Control"] = FakeTable{{"Dialog_", "Control", "Property"}, {{"D", "C", ""}}};
+  p.tables["Feature"] = FakeTable{{"Feature"}, {}};
   return p;
 }
 
@@ -33,8 +34,13 @@ struct Harness {
 
   int Run(const std::vector<std::string>& args) {
     auto options = ParseCommandLine(args);
+    const auto scratch = test::scratchDir();
+    setenv("TMPDIR", scratch.c_str(), 1);
+    if (packages.count("a.msi")) packages[scratch.string() + "/temp.msi"] = packages["a.msi"];
     auto factory = [this] { return std::make_shared<FakeInstaller>(log, packages); };
-    return Main(options, {host, factory, err, false});
+    const int status = Main(options, {host, factory, err, false});
+    unsetenv("TMPDIR");
+    return status;
   }
   std::ptrdiff_t Position(const std::string& entry) const {
     auto it = std::find(log->begin(), log->end(), entry);
@@ -93,7 +99,7 @@ TEST(SessionDriver, PackageWithoutUISequenceIsRefusedAfterTheCatalogue) {
 TEST(SessionDriver, WindDownReleasesSessionThenInstallerThenTablesWindow) {
   Harness h;
   h.packages["a.msi"] = PackageWithUI();
-  h.Run({"a.msi"});
+  EXPECT_EQ(h.Run({"a.msi"}), kExitSaveCancelled);  // the host cancels the save prompt
   const auto session = h.Position("release Session");
   const auto installer = h.Position("release Installer");
   const auto window = h.Position("unload tables window");

@@ -58,7 +58,16 @@ class FakeView : public installer::View {
       order = strip(rest.substr(o + 10));
       rest = rest.substr(0, o);
     }
-    if (auto w = rest.find(" WHERE "); w != std::string::npos) rest = rest.substr(0, w);
+    std::string whereColumn, whereValue;
+    if (auto w = rest.find(" WHERE "); w != std::string::npos) {
+      // Only the form `col`='value' is understood.
+      std::string cond = rest.substr(w + 7);
+      auto eq = cond.find('=');
+      whereColumn = strip(cond.substr(0, eq));
+      whereValue = cond.substr(eq + 1);
+      whereValue = whereValue.substr(1, whereValue.rfind('\'') - 1);
+      rest = rest.substr(0, w);
+    }
     const std::string table = strip(rest);
     auto it = package.tables.find(table);
     if (it == package.tables.end()) throw installer::Error("fake: no table " + table);
@@ -78,7 +87,16 @@ class FakeView : public installer::View {
       if (comma == std::string::npos) break;
       start = comma + 1;
     }
-    for (const auto& row : t.rows) {
+    std::size_t whereIndex = 0;
+    if (!whereColumn.empty()) {
+      auto pos = std::find(t.columns.begin(), t.columns.end(), whereColumn);
+      if (pos == t.columns.end()) throw installer::Error("fake: no column " + whereColumn);
+      whereIndex = static_cast<std::size_t>(pos - t.columns.begin());
+    }
+    std::vector<std::vector<std::string>> source;
+    for (const auto& row : t.rows)
+      if (whereColumn.empty() || row[whereIndex] == whereValue) source.push_back(row);
+    for (const auto& row : source) {
       std::vector<std::string> out;
       for (auto i : index) out.push_back(i < row.size() ? row[i] : "");
       rows_.push_back(out);
@@ -87,7 +105,7 @@ class FakeView : public installer::View {
       auto pos = std::find(t.columns.begin(), t.columns.end(), order);
       auto key = static_cast<std::size_t>(pos - t.columns.begin());
       std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>> sorted;
-      for (std::size_t r = 0; r < t.rows.size(); ++r) sorted.push_back({t.rows[r], rows_[r]});
+      for (std::size_t r = 0; r < source.size(); ++r) sorted.push_back({source[r], rows_[r]});
       std::stable_sort(sorted.begin(), sorted.end(), [&](const auto& a, const auto& b) {
         return Less(a.first[key], b.first[key]);
       });
@@ -106,7 +124,17 @@ class FakeView : public installer::View {
     if (next_ >= rows_.size()) return nullptr;
     return std::make_shared<FakeRecord>(rows_[next_++]);
   }
-  void Modify(int mode, installer::Record&) override { log_->push_back("Modify " + std::to_string(mode)); }
+  void Modify(int mode, installer::Record& record) override {
+    std::string fields;
+    for (int i = 1;; ++i) {
+      try {
+        fields += (i > 1 ? "|" : "") + record.StringData(i);
+      } catch (const installer::Error&) {
+        break;
+      }
+    }
+    log_->push_back("Modify " + std::to_string(mode) + " " + fields);
+  }
   void Close() override { log_->push_back("Close view"); }
 
  private:
@@ -158,11 +186,14 @@ class FakeSession : public installer::Session {
     return std::make_shared<FakeDatabase>(package_, "session", log_);
   }
   std::int32_t EvaluateCondition(std::string_view c) override {
+    log_->push_back("EvaluateCondition " + std::string(c));
     auto it = package_.conditions.find(std::string(c));
     return it == package_.conditions.end() ? (c.empty() ? 2 : 1) : it->second;
   }
   std::int32_t DoAction(std::string_view a) override {
     log_->push_back("DoAction " + std::string(a));
+    for (const auto& [name, value] : package_.actionSetsProperties[std::string(a)]) package_.properties[name] = value;
+    for (const auto& [name, state] : package_.actionSetsFeatures[std::string(a)]) package_.featureStates[name] = state;
     auto it = package_.actionStatus.find(std::string(a));
     return it == package_.actionStatus.end() ? 1 : it->second;
   }

@@ -28,6 +28,9 @@ struct FakePackage {
   std::map<std::string, int> featureStates;
   std::map<std::string, int> actionStatus;        // DoAction results (default 1)
   std::map<std::string, int> conditions;          // EvaluateCondition results (default 1)
+  // What running an action does to the session, as the user's answers in a dialog would.
+  std::map<std::string, std::map<std::string, std::string>> actionSetsProperties;
+  std::map<std::string, std::map<std::string, int>> actionSetsFeatures;
 };
 
 class FakeInstaller : public installer::Installer {
@@ -57,6 +60,11 @@ class RecordingHost : public ui::Host {
   void SetProgressValue(float value) override;
   void RefreshProgress() override {}
   void UnloadProgress() override { log_->push_back("unload progress"); }
+  std::string PromptSaveTransform() override {
+    log_->push_back("save prompt");
+    return saveAnswer;
+  }
+  std::string saveAnswer;  // "" = cancelled
 
   struct Box {
     std::string text;

@@ -1,0 +1,155 @@
+#include "engine/dialogs/walk.h"
+
+#include <fstream>
+#include <iterator>
+
+namespace msi::dialogs {
+namespace {
+
+struct Cursor {
+  std::string_view line;
+  std::size_t pos = 0;
+  const std::string& name;
+  std::size_t number;
+
+  [[noreturn]] void fail(const std::string& cause) const {
+    throw WalkError(name + ":" + std::to_string(number) + ": " + cause);
+  }
+  void skipBlanks() {
+    while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t')) ++pos;
+  }
+  bool atEnd() {
+    skipBlanks();
+    return pos >= line.size() || line[pos] == '#';
+  }
+  // A bare word or a quoted value.
+  std::string token(const char* what) {
+    if (atEnd()) fail(std::string("missing ") + what);
+    if (line[pos] == '"') return quoted(what);
+    std::size_t start = pos;
+    while (pos < line.size() && line[pos] != ' ' && line[pos] != '\t' && line[pos] != '#') ++pos;
+    return std::string(line.substr(start, pos - start));
+  }
+  std::string quoted(const char* what) {
+    std::string out;
+    ++pos;
+    while (pos < line.size()) {
+      char c = line[pos++];
+      if (c == '"') return out;
+      if (c == '\\') {
+        if (pos >= line.size()) break;
+        char e = line[pos++];
+        if (e != '"' && e != '\\') fail(std::string("unknown escape \\") + e + " in " + what);
+        out += e;
+      } else {
+        out += c;
+      }
+    }
+    fail(std::string("unterminated quoted ") + what);
+  }
+  void end() {
+    if (!atEnd()) fail("unexpected text `" + std::string(line.substr(pos)) + "`");
+  }
+};
+
+}  // namespace
+
+std::string quoteWalkValue(std::string_view value) {
+  std::string out = "\"";
+  for (char c : value) {
+    if (c == '"' || c == '\\') out += '\\';
+    out += c;
+  }
+  return out + '"';
+}
+
+std::string WalkStep::describe() const {
+  switch (kind) {
+    case Kind::Dialog: return "dialog " + target;
+    case Kind::Set: return "set " + target + " " + quoteWalkValue(value);
+    case Kind::Choose: return "choose " + target + " " + quoteWalkValue(value);
+    case Kind::Feature: return "feature " + target + " " + value;
+    case Kind::Press: return "press " + target;
+    case Kind::Save: return cancel ? "save cancel" : "save " + quoteWalkValue(value);
+  }
+  return {};
+}
+
+Walk Walk::parse(std::string_view text, std::string name) {
+  Walk walk;
+  walk.name_ = std::move(name);
+  std::size_t number = 0, start = 0;
+  while (start <= text.size()) {
+    std::size_t nl = text.find('\n', start);
+    std::string_view line = text.substr(start, nl == std::string_view::npos ? std::string_view::npos : nl - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    ++number;
+    Cursor c{line, 0, walk.name_, number};
+    if (!c.atEnd()) {
+      const std::string verb = c.token("operation");
+      WalkStep step{};
+      step.line = number;
+      if (verb == "dialog" || verb == "press") {
+        step.kind = verb == "dialog" ? WalkStep::Kind::Dialog : WalkStep::Kind::Press;
+        step.target = c.token(verb == "dialog" ? "dialog name" : "control name");
+      } else if (verb == "set" || verb == "choose") {
+        step.kind = verb == "set" ? WalkStep::Kind::Set : WalkStep::Kind::Choose;
+        step.target = c.token("control name");
+        step.value = c.token("value");
+      } else if (verb == "feature") {
+        step.kind = WalkStep::Kind::Feature;
+        step.target = c.token("feature name");
+        step.value = c.token("state");
+        if (step.value != "local" && step.value != "source" && step.value != "advertise" && step.value != "absent")
+          c.fail("feature state must be local, source, advertise or absent, not `" + step.value + "`");
+      } else if (verb == "save") {
+        step.kind = WalkStep::Kind::Save;
+        c.skipBlanks();
+        const bool quotedPath = c.pos < line.size() && line[c.pos] == '"';
+        step.value = c.token("path or cancel");
+        step.cancel = !quotedPath && step.value == "cancel";
+        if (step.cancel) step.value.clear();
+        if (!step.cancel && step.value.empty()) c.fail("save needs a path");
+      } else {
+        c.fail("unknown operation `" + verb + "`");
+      }
+      c.end();
+      walk.steps_.push_back(std::move(step));
+    }
+    if (nl == std::string_view::npos) break;
+    start = nl + 1;
+  }
+  return walk;
+}
+
+Walk Walk::load(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw WalkError(path.string() + ": cannot read the walk file");
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return parse(text, path.string());
+}
+
+const WalkStep& Walk::take() {
+  if (next_ >= steps_.size()) throw WalkError(name_ + ": the walk ended, but the package expects more answers");
+  return steps_[next_++];
+}
+
+std::string Walk::where() const {
+  if (next_ < steps_.size()) return name_ + ":" + std::to_string(steps_[next_].line);
+  return name_ + ": end of walk";
+}
+
+std::string Walk::text() const {
+  std::string out;
+  for (const auto& s : steps_) out += s.describe() + '\n';
+  return out;
+}
+
+void Walk::save(const std::filesystem::path& path) const {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text();
+  out.flush();
+  if (!out) throw WalkError(path.string() + ": cannot write the walk file");
+}
+
+}  // namespace msi::dialogs

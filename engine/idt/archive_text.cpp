@@ -1,0 +1,61 @@
+#include "engine/idt/archive_text.h"
+
+namespace msi::idt {
+namespace {
+
+struct Escape {
+  char raw;
+  char stored;
+};
+// NUL, BS, TAB, LF, FF, CR and the bytes that stand for them in an archive.
+constexpr Escape kEscapes[] = {{'\0', '\x15'}, {'\b', '\x1b'}, {'\t', '\x10'},
+                               {'\n', '\x19'}, {'\f', '\x18'}, {'\r', '\x11'}};
+
+}  // namespace
+
+std::string escapeValue(std::string_view raw) {
+  std::string out(raw);
+  for (char& c : out)
+    for (const Escape& e : kEscapes)
+      if (c == e.raw) c = e.stored;
+  return out;
+}
+
+std::string unescapeValue(std::string_view stored) {
+  std::string out(stored);
+  for (char& c : out)
+    for (const Escape& e : kEscapes)
+      if (c == e.stored) c = e.raw;
+  return out;
+}
+
+std::vector<std::string_view> splitLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    std::size_t next = end == std::string_view::npos ? text.size() : end + 1;
+    if (end == std::string_view::npos) end = text.size();
+    std::size_t stop = end;
+    if (stop > start && text[stop - 1] == '\r') --stop;
+    lines.push_back(text.substr(start, stop - start));
+    start = next;
+  }
+  return lines;
+}
+
+std::vector<std::string_view> splitFields(std::string_view line) {
+  std::vector<std::string_view> fields;
+  std::size_t start = 0;
+  for (;;) {
+    std::size_t tab = line.find('\t', start);
+    if (tab == std::string_view::npos) {
+      fields.push_back(line.substr(start));
+      return fields;
+    }
+    fields.push_back(line.substr(start, tab - start));
+    start = tab + 1;
+  }
+}
+
+}  // namespace msi::idt

@@ -1,0 +1,98 @@
+#include "src/installer/engine_database.h"
+
+#include "engine/idt/idt.h"
+#include "engine/sql/view.h"
+
+namespace fennick::installer {
+namespace {
+
+// Error numbers of the service, for callers that look at them.
+constexpr int kErrorFunctionFailed = 1627;
+constexpr int kErrorBadQuerySyntax = 1615;
+constexpr int kErrorInvalidTable = 1628;
+
+class EngineRecord final : public Record {
+ public:
+  explicit EngineRecord(msi::Record record) : record_(std::move(record)) {}
+  std::string StringData(int field) const override {
+    return Translate([&] { return record_.stringData(static_cast<std::size_t>(field)); }, kErrorFunctionFailed);
+  }
+  void StringData(int field, std::string_view value) override {
+    Translate([&] { record_.setStringData(static_cast<std::size_t>(field), value); }, kErrorFunctionFailed);
+  }
+  msi::Record& Inner() { return record_; }
+
+ private:
+  msi::Record record_;
+};
+
+class EngineView final : public View {
+ public:
+  EngineView(std::shared_ptr<msi::Database> db, std::unique_ptr<msi::View> view)
+      : db_(std::move(db)), view_(std::move(view)) {}
+  void Execute() override { Translate([&] { view_->execute(); }, kErrorFunctionFailed); }
+  std::shared_ptr<Record> Fetch() override {
+    return Translate([&]() -> std::shared_ptr<Record> {
+      auto record = view_->fetch();
+      if (!record) return nullptr;
+      return std::make_shared<EngineRecord>(std::move(*record));
+    }, kErrorFunctionFailed);
+  }
+  void Modify(int mode, Record& record) override {
+    auto* ours = dynamic_cast<EngineRecord*>(&record);
+    if (!ours) throw Error("Modify: the record does not come from this installer", kErrorFunctionFailed);
+    Translate([&] { view_->modify(static_cast<msi::ModifyMode>(mode), ours->Inner()); }, kErrorFunctionFailed);
+  }
+  void Close() override { Translate([&] { view_->close(); }, kErrorFunctionFailed); }
+
+ private:
+  std::shared_ptr<msi::Database> db_;  // the view reads it: keep it alive
+  std::unique_ptr<msi::View> view_;
+};
+
+class EngineDatabase final : public Database {
+ public:
+  explicit EngineDatabase(std::shared_ptr<msi::Database> db) : db_(std::move(db)) {}
+  std::shared_ptr<View> OpenView(std::string_view sql) override {
+    return Translate([&] { return std::make_shared<EngineView>(db_, msi::View::open(*db_, sql)); },
+                     kErrorBadQuerySyntax);
+  }
+  std::int32_t TablePersistent(std::string_view table) override {
+    return Translate([&]() -> std::int32_t {
+      if (!db_->hasTable(table)) return kTableMissing;
+      return db_->isPersistent(table) ? kTablePersistent : kTableTemporary;
+    }, kErrorInvalidTable);
+  }
+  void Export(std::string_view table, std::string_view folder, std::string_view file) override {
+    Translate([&] { msi::idt::exportTable(*db_, table, std::string(folder), file); }, kErrorFunctionFailed);
+  }
+  void Import(std::string_view folder, std::string_view file) override {
+    Translate([&] { msi::idt::importTable(*db_, std::string(folder), file); }, kErrorFunctionFailed);
+  }
+  void Commit() override { Translate([&] { db_->commit(); }, kErrorFunctionFailed); }
+  void GenerateTransform(Database& reference, std::string_view transformFile) override {
+    throw Error(std::string(transformFile) + ": the engine cannot generate transforms yet", kErrorFunctionFailed);
+  }
+  void CreateTransformSummaryInfo(Database& reference, std::string_view transformFile, int, int) override {
+    throw Error(std::string(transformFile) + ": the engine cannot write transform summary information yet",
+                kErrorFunctionFailed);
+  }
+  msi::Database& Inner() { return *db_; }
+
+ private:
+  std::shared_ptr<msi::Database> db_;
+};
+
+}  // namespace
+
+std::shared_ptr<Database> WrapDatabase(std::shared_ptr<msi::Database> db) {
+  return std::make_shared<EngineDatabase>(std::move(db));
+}
+
+msi::Database& Unwrap(Database& db) {
+  auto* ours = dynamic_cast<EngineDatabase*>(&db);
+  if (!ours) throw Error("the database does not come from this installer", kErrorFunctionFailed);
+  return ours->Inner();
+}
+
+}  // namespace fennick::installer

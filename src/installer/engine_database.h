@@ -1,0 +1,30 @@
+// Engine backend: the tool's Database, View and Record over the engine's.
+#pragma once
+
+#include <memory>
+
+#include "engine/db/database.h"
+#include "engine/dialogs/walk.h"
+#include "src/installer/installer.h"
+
+namespace fennick::installer {
+
+// Runs `body`, turning engine errors into the service's errors with their description.
+template <typename F>
+auto Translate(F&& body, int number = 0) -> decltype(body()) {
+  try {
+    return body();
+  } catch (const Error&) {
+    throw;
+  } catch (const msi::dialogs::WalkError&) {
+    throw;  // a walk that does not fit the package is the caller's to report
+  } catch (const std::exception& e) {
+    throw Error(e.what(), number);
+  }
+}
+
+std::shared_ptr<Database> WrapDatabase(std::shared_ptr<msi::Database> db);
+// The engine database behind one of ours (for the operations between two databases).
+msi::Database& Unwrap(Database& db);
+
+}  // namespace fennick::installer

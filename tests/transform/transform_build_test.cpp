@@ -1,0 +1,125 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+
+#include "src/driver/run_state.h"
+#include "src/driver/session_driver.h"
+#include "src/transform/transform.h"
+#include "tests/support/fake_installer.h"
+#include "tests/support/fixtures.h"
+
+namespace fennick::transform {
+namespace {
+
+using test::FakePackage;
+using test::FakeTable;
+
+TEST(InstallLevels, BaseTrimsSpacesAndRaisedAddsOne) {
+  EXPECT_EQ(BaseLevel(" 3 "), "3");
+  EXPECT_EQ(RaisedLevel(" 3 "), "4");
+  EXPECT_EQ(RaisedLevel("3"), "4");
+  EXPECT_EQ(RaisedLevel("100"), "101");
+  EXPECT_EQ(RaisedLevel(""), "1");
+  EXPECT_EQ(RaisedLevel("abc"), "1");
+  EXPECT_EQ(RaisedLevel("12abc"), "13");
+  EXPECT_EQ(RaisedLevel("-5"), "-4");
+  EXPECT_EQ(RaisedLevel("2.5"), "3.5");
+  EXPECT_EQ(BaseLevel("\t3"), "\t3");  // only spaces are removed
+}
+
+FakePackage Package() {
+  FakePackage p;
+  p.catalogue = {"Control", "Feature", "InstallUISequence", "Property", "_Temp"};
+  p.tables["InstallUISequence"] = FakeTable{{"Action", "Condition", "Sequence"},
+                                            {{"CostFinalize", "", "1000"}, {"Dlg", "", "1100"}, {"ExecuteAction", "", "1300"}}};
+  p.tables["Property"] = FakeTable{{"Property", "Value"}, {{"ALLUSERS", "1"}, {"INSTALLLEVEL", " 3 "}, {"OPT", "a"}}};
+  p.tables["Control"] = FakeTable{{"Dialog_", "Control", "Property"}, {}};
+  p.tables["_Temp"] = FakeTable{{"X"}, {}, false};
+  p.tables["Feature"] = FakeTable{{"Feature", "Feature_Parent", "Title", "Description", "Display", "Level",
+                                   "Directory_", "Attributes"},
+                                  {{"Adv", "", "A", "", "1", "1", "", "16"},
+                                   {"Gone", "", "G", "", "1", "1", "", "0"},
+                                   {"Local", "", "L", "", "1", "7", "", "0"},
+                                   {"Absent", "", "B", "", "1", "9", "", "2"}}};
+  p.properties = {{"INSTALLLEVEL", " 3 "}, {"OPT", "a"}, {"ALLUSERS", "1"}};
+  p.featureStates = {{"Adv", 3}, {"Gone", 3}, {"Local", -1}, {"Absent", 3}};
+  p.actionSetsFeatures["Dlg"] = {{"Adv", 1}, {"Gone", -1}, {"Local", 3}, {"Absent", 2}};
+  p.actionSetsProperties["Dlg"] = {{"OPT", "b"}, {"ALLUSERS", ""}};
+  return p;
+}
+
+struct Build {
+  test::Log log = std::make_shared<std::vector<std::string>>();
+  test::RecordingHost host{log};
+  std::ostringstream err;
+  int status = -1;
+
+  Build(const FakePackage& package, std::string save) {
+    host.saveAnswer = std::move(save);
+    auto temp = test::scratchDir();
+    setenv("TMPDIR", temp.c_str(), 1);
+    std::map<std::string, FakePackage> packages{{"p.msi", package}, {temp.string() + "/temp.msi", package}};
+    status = driver::Main(driver::ParseCommandLine({"p.msi"}),
+                          {host, [&] { return std::make_shared<test::FakeInstaller>(log, packages); }, err, false});
+    unsetenv("TMPDIR");
+  }
+  std::vector<std::string> From(const std::string& first) const {
+    auto it = std::find_if(log->begin(), log->end(), [&](const std::string& e) { return e.rfind(first, 0) == 0; });
+    return {it, log->end()};
+  }
+  std::vector<std::string> Matching(const std::string& prefix) const {
+    std::vector<std::string> out;
+    for (const auto& e : *log)
+      if (e.rfind(prefix, 0) == 0) out.push_back(e);
+    return out;
+  }
+};
+
+TEST(TransformBuild, CopiesPersistentTablesWithProgress) {
+  Build b(Package(), "/out/t.mst");
+  EXPECT_EQ(b.Matching("Export "), (std::vector<std::string>{"Export Control", "Export Feature",
+                                                             "Export InstallUISequence", "Export Property"}));
+  EXPECT_EQ(b.Matching("progress "), (std::vector<std::string>{"progress range 0..5", "progress value 1",
+                                                               "progress value 2", "progress value 3",
+                                                               "progress value 4"}));
+}
+
+TEST(TransformBuild, WritesChangedPropertiesAndLevelsDerivedFromStates) {
+  Build b(Package(), "/out/t.mst");
+  EXPECT_EQ(b.status, driver::kExitTransformWritten);
+  // The empty ALLUSERS is not written; OPT is assigned through the first Property row's record.
+  EXPECT_EQ(b.Matching("Modify "),
+            (std::vector<std::string>{"Modify 3 OPT|b",
+                                      "Modify 2 Adv||A||1|3||4",       // advertised: base level, attributes 4
+                                      "Modify 2 Gone||G||1|4||0",      // left out: raised level
+                                      "Modify 2 Local||L||1|3||0",     // local: base level
+                                      "Modify 2 Absent||B||1|9||2"})); // absent: as in the package
+  EXPECT_EQ(b.Matching("GenerateTransform"), (std::vector<std::string>{"GenerateTransform /out/t.mst"}));
+  EXPECT_EQ(b.Matching("CreateTransformSummaryInfo"),
+            (std::vector<std::string>{"CreateTransformSummaryInfo /out/t.mst 0 0"}));
+  auto tail = b.From("unload progress");
+  ASSERT_GE(tail.size(), 2u);
+  EXPECT_EQ(tail[1], "save prompt");
+}
+
+TEST(TransformBuild, CancelledPromptShowsTheMessageAndWritesNoTransform) {
+  Build b(Package(), "");
+  EXPECT_EQ(b.status, driver::kExitSaveCancelled);
+  ASSERT_EQ(b.host.boxes.size(), 1u);
+  EXPECT_EQ(b.host.boxes[0].text, "Transform creation cancelled by user");
+  EXPECT_EQ(b.host.boxes[0].title, "Transform Cancelled");
+  EXPECT_TRUE(b.Matching("GenerateTransform").empty());
+  // Wind-down still in order after a cancel.
+  auto tail = b.From("release Session");
+  EXPECT_GE(std::find(tail.begin(), tail.end(), "release Installer") - tail.begin(), 1);
+  EXPECT_EQ(tail.back(), "unload tables window");
+}
+
+TEST(TransformBuild, PathEndsAtTheFirstNul) {
+  Build b(Package(), std::string("/out/x.mst") + std::string(5, '\0'));
+  EXPECT_EQ(b.Matching("GenerateTransform"), (std::vector<std::string>{"GenerateTransform /out/x.mst"}));
+}
+
+}  // namespace
+}  // namespace fennick::transform
