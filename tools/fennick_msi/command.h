@@ -22,6 +22,9 @@ int Export(const Args& args, std::ostream& out);
 int Import(const Args& args, std::ostream& out);
 int Query(const Args& args, std::ostream& out);
 int Summary(const Args& args, std::ostream& out);
+// transform generate | apply | show
+int Transform(const Args& args, std::ostream& out);
+int Session(const Args& args, std::ostream& out);
 
 // Makes a text safe for one tab-separated field: tab, CR, LF and backslash escaped.
 std::string Field(const std::string& text);

@@ -17,8 +17,20 @@ const char* kUsage = R"(Usage: fennick-msi COMMAND ARGS...
   import DB DIR FILE...           import archives from DIR into DB (created if missing)
   query PKG SQL                   run a query; rows as tab-separated text
   summary PKG                     summary information, one property a line
+  session PKG [--eval COND]... [--set NAME=VALUE]... [--ui-level N]
+                                  run the non-dialog actions of the UI sequence; print
+                                  properties, feature states, directories, condition results
+  transform generate NEW BASE OUT.mst [--errors N] [--validation N]
+                                  write the transform that turns BASE into NEW, with its
+                                  summary information (error conditions, validation flags)
+  transform apply BASE MST OUT.msi [--errors N]
+                                  apply MST to a copy of BASE (error conditions default to
+                                  those the transform carries)
+  transform show MST [BASE]       each change as text: operation, table, key, column, old
+                                  value (from BASE), new value
 
-Exit status: 0 success, 1 failure (the message names the file and the cause), 2 wrong usage.
+Exit status: 0 success, 1 failure (the message names the file and the cause), 2 wrong usage,
+3 transform generate found no differences (no file written).
 )";
 
 }  // namespace
@@ -32,6 +44,8 @@ int main(int argc, char** argv) {
   }
   const std::map<std::string, int (*)(const Args&, std::ostream&)> commands = {
       {"tables", Tables}, {"export", Export}, {"import", Import}, {"query", Query}, {"summary", Summary},
+      {"session", Session},
+      {"transform", Transform},
   };
   auto it = commands.find(all[0]);
   if (it == commands.end()) {

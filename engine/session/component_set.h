@@ -1,0 +1,71 @@
+// Components and their files as costing sees them, linked to features through
+// FeatureComponents, on a fresh installation (a component with a ComponentId is installed
+// Absent; one without is unmanaged: Unknown).
+//
+// A component's action follows the requests of its features: a component whose Condition is
+// false is disabled and stays Unknown; otherwise any feature installing it Local makes it Local
+// (Source when the component is SourceOnly, bit 1), any Source feature makes it Source unless
+// the component only runs locally (neither Optional, bit 2, nor SourceOnly), an Advertised
+// feature makes it Advertised, and nothing else installs it. A feature requested from Source
+// that holds files packed in a cabinet is installed Local instead, since such files cannot run
+// from the source.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/db/database.h"
+#include "engine/session/feature_tree.h"
+
+namespace msi {
+
+inline constexpr int kComponentSourceOnly = 0x01;
+inline constexpr int kComponentOptional = 0x02;
+
+struct FileEntry {
+  std::string key, longName, shortName;
+  std::size_t component = 0;
+  std::uint64_t size = 0;
+  bool compressed = false;
+};
+
+struct ComponentEntry {
+  std::string name, id, directory, condition, keyPath;
+  int attributes = 0;
+  bool enabled = true;  // false when its Condition evaluated to false
+  std::vector<std::size_t> features, files;
+  InstallState installed = InstallState::Absent;
+  InstallState action = InstallState::Unknown;
+  std::uint64_t cost = 0;  // bytes its files take on the volume, in whole clusters
+};
+
+class ComponentSet {
+ public:
+  // Reads Component, File and FeatureComponents (each may be absent) and links the components
+  // to `features`. Rows naming an unknown feature or component are ignored, as the service
+  // does. `compressedByDefault` is the package's compressed bit (summary word count, bit 1).
+  static ComponentSet load(Database& db, FeatureTree& features, std::uint32_t clusterSize,
+                           bool compressedByDefault);
+
+  const std::vector<ComponentEntry>& entries() const { return entries_; }
+  std::vector<ComponentEntry>& entries() { return entries_; }
+  const std::vector<FileEntry>& files() const { return files_; }
+  std::optional<std::size_t> find(std::string_view name) const;
+  std::optional<std::size_t> findFile(std::string_view key) const;
+
+  // Makes Source requests Local for features holding packed files, then recomputes every
+  // component's action from the features' requests.
+  void computeActions(FeatureTree& features);
+
+ private:
+  std::vector<ComponentEntry> entries_;
+  std::vector<FileEntry> files_;
+  std::map<std::string, std::size_t, std::less<>> byName_, byFile_;
+};
+
+}  // namespace msi

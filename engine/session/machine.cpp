@@ -1,0 +1,224 @@
+#include "engine/session/machine.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstdlib>
+#include <set>
+
+namespace msi {
+namespace {
+
+constexpr const char* kWindows = "C:\\Windows\\";
+constexpr const char* kProgramData = "C:\\ProgramData\\";
+constexpr const char* kProgramFiles64 = "C:\\Program Files\\";
+constexpr const char* kProgramFiles32 = "C:\\Program Files (x86)\\";
+
+std::string upper(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return out;
+}
+
+// A Windows name can hold neither of these; a Linux login name might.
+std::string windowsName(std::string_view name, std::string_view fallback) {
+  std::string out;
+  for (char c : name)
+    if (c != '\\' && c != '/' && c != ':' && c != '*' && c != '?' && c != '"' && c != '<' &&
+        c != '>' && c != '|' && static_cast<unsigned char>(c) >= 0x20)
+      out += c;
+  return out.empty() ? std::string(fallback) : out;
+}
+
+}  // namespace
+
+std::string foldWindowsPath(std::string_view path) {
+  std::string out = upper(path);
+  std::replace(out.begin(), out.end(), '/', '\\');
+  while (out.size() > 1 && out.back() == '\\' && out[out.size() - 2] == '\\') out.pop_back();
+  if (!out.empty() && out.back() != '\\') out += '\\';
+  return out;
+}
+
+EmulatedMachine EmulatedMachine::forCurrentUser() {
+  EmulatedMachine machine;
+  std::array<char, 256> buffer{};
+  if (const char* login = getlogin(); login && *login)
+    machine.userName = windowsName(login, machine.userName);
+  else if (const passwd* account = getpwuid(geteuid()); account && account->pw_name)
+    machine.userName = windowsName(account->pw_name, machine.userName);
+  else if (const char* user = std::getenv("USER"); user && *user)
+    machine.userName = windowsName(user, machine.userName);
+  if (gethostname(buffer.data(), buffer.size() - 1) == 0 && buffer[0]) {
+    // Windows computer names are upper case NetBIOS names of at most 15 characters.
+    std::string host = upper(windowsName(buffer.data(), machine.computerName));
+    host = host.substr(0, host.find('.')).substr(0, 15);
+    if (!host.empty()) machine.computerName = host;
+  }
+  return machine;
+}
+
+std::string EmulatedMachine::profileFolder() const { return "C:\\Users\\" + userName + "\\"; }
+
+std::map<std::string, std::string> EmulatedMachine::properties(InstallContext context) const {
+  const std::string profile = profileFolder();
+  const std::string roaming = profile + "AppData\\Roaming\\";
+  const std::string local = profile + "AppData\\Local\\";
+  const std::string userStart = roaming + "Microsoft\\Windows\\Start Menu\\";
+  const std::string commonStart = std::string(kProgramData) + "Microsoft\\Windows\\Start Menu\\";
+  const bool perMachine = context == InstallContext::PerMachine;
+  const std::string start = perMachine ? commonStart : userStart;
+
+  std::map<std::string, std::string> p;
+  // Operating system and installer.
+  p["VersionNT"] = "603";
+  p["VersionNT64"] = "603";
+  p["WindowsBuild"] = "9600";
+  p["ServicePackLevel"] = "0";
+  p["ServicePackLevelMinor"] = "0";
+  p["MsiNTProductType"] = "1";
+  p["VersionMsi"] = "5.00";
+  p["Intel"] = "6";
+  p["Msix64"] = "6";
+  p["MsiAMD64"] = "6";
+  p["MsiLogicalProcessors"] = "4";
+  p["MsiNetAssemblySupport"] = "4.8.4084.0";
+  p["MsiWin32AssemblySupport"] = "6.3.19041.1";
+  p["RedirectedDllSupport"] = "2";
+  p["ShellAdvtSupport"] = "1";
+  p["OLEAdvtSupport"] = "1";
+  // User and machine.
+  p["ComputerName"] = computerName;
+  p["LogonUser"] = userName;
+  p["UserSID"] = userSid;
+  p["UserLanguageID"] = std::to_string(languageId);
+  p["SystemLanguageID"] = std::to_string(languageId);
+  p["AdminUser"] = "1";
+  p["Privileged"] = "1";
+  p["MsiRunningElevated"] = "1";
+  p["PhysicalMemory"] = std::to_string(physicalMemoryMB);
+  p["VirtualMemory"] = std::to_string(physicalMemoryMB / 2);
+  p["ScreenX"] = std::to_string(screenWidth);
+  p["ScreenY"] = std::to_string(screenHeight);
+  p["ColorBits"] = std::to_string(colorBits);
+  p["TextHeight"] = "16";
+  p["CaptionHeight"] = "23";
+  p["BorderTop"] = "1";
+  p["BorderSide"] = "1";
+  // Folders.
+  p["WindowsVolume"] = "C:\\";
+  p["WindowsFolder"] = kWindows;
+  p["SystemFolder"] = std::string(kWindows) + "SysWOW64\\";
+  p["System64Folder"] = std::string(kWindows) + "system32\\";
+  p["System16Folder"] = std::string(kWindows) + "system\\";
+  p["FontsFolder"] = std::string(kWindows) + "Fonts\\";
+  p["TempFolder"] = local + "Temp\\";
+  p["CommonAppDataFolder"] = kProgramData;
+  p["AppDataFolder"] = roaming;
+  p["LocalAppDataFolder"] = local;
+  p["PersonalFolder"] = profile + "Documents\\";
+  p["FavoritesFolder"] = profile + "Favorites\\";
+  p["MyPicturesFolder"] = profile + "Pictures\\";
+  p["NetHoodFolder"] = roaming + "Microsoft\\Windows\\Network Shortcuts\\";
+  p["PrintHoodFolder"] = roaming + "Microsoft\\Windows\\Printer Shortcuts\\";
+  p["RecentFolder"] = roaming + "Microsoft\\Windows\\Recent\\";
+  p["SendToFolder"] = roaming + "Microsoft\\Windows\\SendTo\\";
+  p["DesktopFolder"] = perMachine ? "C:\\Users\\Public\\Desktop\\" : profile + "Desktop\\";
+  p["StartMenuFolder"] = start;
+  p["ProgramMenuFolder"] = start + "Programs\\";
+  p["StartupFolder"] = start + "Programs\\StartUp\\";
+  p["AdminToolsFolder"] = start + "Programs\\Administrative Tools\\";
+  p["TemplateFolder"] = perMachine ? std::string(kProgramData) + "Microsoft\\Windows\\Templates\\"
+                                   : roaming + "Microsoft\\Windows\\Templates\\";
+  if (context == InstallContext::PerUserDualPurpose) {
+    const std::string programs = local + "Programs\\";
+    p["ProgramFilesFolder"] = programs;
+    p["ProgramFiles64Folder"] = programs;
+    p["CommonFilesFolder"] = programs + "Common\\";
+    p["CommonFiles64Folder"] = programs + "Common\\";
+  } else {
+    p["ProgramFilesFolder"] = kProgramFiles32;
+    p["ProgramFiles64Folder"] = kProgramFiles64;
+    p["CommonFilesFolder"] = std::string(kProgramFiles32) + "Common Files\\";
+    p["CommonFiles64Folder"] = std::string(kProgramFiles64) + "Common Files\\";
+  }
+  return p;
+}
+
+std::optional<std::string> EmulatedMachine::environment(std::string_view name) const {
+  const std::string key = upper(name);
+  for (const auto& [k, v] : extraEnvironment)
+    if (upper(k) == key) return v;
+  const std::string profile = profileFolder();
+  const std::string noSlash = profile.substr(0, profile.size() - 1);
+  const std::map<std::string, std::string> standard = {
+      {"ALLUSERSPROFILE", "C:\\ProgramData"},
+      {"APPDATA", noSlash + "\\AppData\\Roaming"},
+      {"COMMONPROGRAMFILES", "C:\\Program Files\\Common Files"},
+      {"COMMONPROGRAMFILES(X86)", "C:\\Program Files (x86)\\Common Files"},
+      {"COMMONPROGRAMW6432", "C:\\Program Files\\Common Files"},
+      {"COMPUTERNAME", computerName},
+      {"COMSPEC", "C:\\Windows\\system32\\cmd.exe"},
+      {"HOMEDRIVE", "C:"},
+      {"HOMEPATH", "\\Users\\" + userName},
+      {"LOCALAPPDATA", noSlash + "\\AppData\\Local"},
+      {"NUMBER_OF_PROCESSORS", "4"},
+      {"OS", "Windows_NT"},
+      {"PATH", "C:\\Windows\\system32;C:\\Windows;C:\\Windows\\System32\\Wbem;"
+               "C:\\Windows\\System32\\WindowsPowerShell\\v1.0\\"},
+      {"PATHEXT", ".COM;.EXE;.BAT;.CMD;.VBS;.VBE;.JS;.JSE;.WSF;.WSH;.MSC"},
+      {"PROCESSOR_ARCHITECTURE", "AMD64"},
+      {"PROGRAMDATA", "C:\\ProgramData"},
+      {"PROGRAMFILES", "C:\\Program Files"},
+      {"PROGRAMFILES(X86)", "C:\\Program Files (x86)"},
+      {"PROGRAMW6432", "C:\\Program Files"},
+      {"PUBLIC", "C:\\Users\\Public"},
+      {"SYSTEMDRIVE", "C:"},
+      {"SYSTEMROOT", "C:\\Windows"},
+      {"TEMP", noSlash + "\\AppData\\Local\\Temp"},
+      {"TMP", noSlash + "\\AppData\\Local\\Temp"},
+      {"USERDOMAIN", computerName},
+      {"USERNAME", userName},
+      {"USERPROFILE", noSlash},
+      {"WINDIR", "C:\\Windows"},
+  };
+  if (auto it = standard.find(key); it != standard.end()) return it->second;
+  return std::nullopt;
+}
+
+std::vector<std::string> EmulatedMachine::folderPaths() const {
+  std::set<std::string> all;
+  for (InstallContext c :
+       {InstallContext::PerMachine, InstallContext::PerUser, InstallContext::PerUserDualPurpose})
+    for (const auto& [name, value] : properties(c))
+      if (name.size() > 6 && (name.ends_with("Folder") || name == "WindowsVolume")) all.insert(value);
+  all.insert("C:\\Users\\Public\\Documents\\");
+  return {all.begin(), all.end()};
+}
+
+bool EmulatedMachine::directoryExists(std::string_view path) const {
+  const std::string wanted = foldWindowsPath(path);
+  if (wanted.size() < 3) return false;
+  for (const std::string& folder : folderPaths())
+    if (foldWindowsPath(folder).starts_with(wanted)) return true;
+  return false;
+}
+
+std::vector<std::string> EmulatedMachine::subdirectories(std::string_view path) const {
+  const std::string parent = foldWindowsPath(path);
+  std::set<std::string> names;
+  std::set<std::string> seen;  // folded, so that two spellings count once
+  for (const std::string& folder : folderPaths()) {
+    const std::string folded = foldWindowsPath(folder);
+    if (folded.size() <= parent.size() || !folded.starts_with(parent)) continue;
+    const std::size_t end = folded.find('\\', parent.size());
+    const std::string name = folder.substr(parent.size(), end - parent.size());
+    if (seen.insert(upper(name)).second) names.insert(name);
+  }
+  return {names.begin(), names.end()};
+}
+
+}  // namespace msi

@@ -1,0 +1,41 @@
+// Reads a package table by column name. A table or column the package lacks reads as null, so
+// that the actions work on whatever a package holds and never index out of range.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/db/database.h"
+
+namespace msi {
+
+class TableRows {
+ public:
+  // `columns` are looked up once; cells are then addressed by their index in that list.
+  // Throws Error when the table exists but cannot be read.
+  TableRows(Database& db, std::string_view table, std::initializer_list<std::string_view> columns);
+
+  bool exists() const { return table_ != nullptr; }
+  std::size_t size() const;
+  // Text of a cell: integers as decimal text; "" for null and for a missing column.
+  std::string text(std::size_t row, std::size_t column) const;
+  // An integer cell, or text that is a decimal integer; nullopt otherwise.
+  std::optional<std::int32_t> integer(std::size_t row, std::size_t column) const;
+  bool isNull(std::size_t row, std::size_t column) const;
+
+ private:
+  const Value* cell(std::size_t row, std::size_t column) const;
+
+  const Table* table_ = nullptr;
+  std::vector<std::optional<std::size_t>> columns_;
+};
+
+// Parses a decimal integer (optional sign, digits only, within 32 bits).
+std::optional<std::int32_t> parseInteger(std::string_view text);
+
+}  // namespace msi

@@ -1,0 +1,107 @@
+// session: runs the non-dialog actions of a package's InstallUISequence up to ExecuteAction and
+// prints what the session holds then, one tab-separated record a line:
+//   action NAME RESULT        per sequence row: a status number, false (condition false),
+//                             dialog (passed over) or execute (where the run stops)
+//   sequence STATUS           the status that ended the run (1 when it went through)
+//   eval RESULT CONDITION     per --eval, in order: true, false, none or error
+//   feature NAME STATE        the feature's action state: unknown, advertised, absent, local, source
+//   directory NAME PATH       the resolved target path ("" when unresolved)
+//   property NAME VALUE       every property, by name
+// The state and result words are those of the peer probe, so the two outputs compare line by line.
+#include <string>
+
+#include "engine/session/sequence_runner.h"
+#include "engine/session/session.h"
+#include "tools/fennick_msi/command.h"
+
+namespace fennick::msicli {
+namespace {
+
+std::string stateWord(msi::InstallState state) {
+  switch (state) {
+    case msi::InstallState::Unknown: return "unknown";
+    case msi::InstallState::Broken: return "broken";
+    case msi::InstallState::Advertised: return "advertised";
+    case msi::InstallState::Absent: return "absent";
+    case msi::InstallState::Local: return "local";
+    case msi::InstallState::Source: return "source";
+    case msi::InstallState::Default: return "default";
+  }
+  return std::to_string(static_cast<int>(state));
+}
+
+const char* conditionWord(msi::ConditionResult result) {
+  switch (result) {
+    case msi::ConditionResult::False: return "false";
+    case msi::ConditionResult::True: return "true";
+    case msi::ConditionResult::None: return "none";
+    case msi::ConditionResult::Error: return "error";
+  }
+  return "error";
+}
+
+}  // namespace
+
+int Session(const Args& args, std::ostream& out) {
+  std::string package;
+  std::vector<std::string> conditions;
+  msi::SessionOptions options;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--eval" || a == "--set" || a == "--ui-level") {
+      if (i + 1 >= args.size()) throw UsageError(a + " needs a value");
+      const std::string& value = args[++i];
+      if (a == "--eval") {
+        conditions.push_back(value);
+      } else if (a == "--set") {
+        const std::size_t eq = value.find('=');
+        if (eq == std::string::npos || eq == 0) throw UsageError("--set needs NAME=VALUE");
+        options.properties.emplace_back(value.substr(0, eq), value.substr(eq + 1));
+      } else {
+        try {
+          options.uiLevel = std::stoi(value);
+        } catch (const std::exception&) {
+          throw UsageError("--ui-level needs a number");
+        }
+      }
+    } else if (package.empty() && !a.starts_with("--")) {
+      package = a;
+    } else {
+      throw UsageError("unexpected argument `" + a + "`");
+    }
+  }
+  if (package.empty()) throw UsageError("needs a package");
+
+  auto session = msi::Session::open(package, options);
+  msi::SequenceOptions sequence;
+  sequence.runDialogs = false;
+  const msi::SequenceResult run = msi::runSequence(*session, "InstallUISequence", sequence);
+  for (const msi::SequenceStep& step : run.steps) {
+    out << "action\t" << Field(step.action) << '\t';
+    switch (step.kind) {
+      case msi::SequenceStep::Kind::Ran: out << static_cast<int>(step.status); break;
+      case msi::SequenceStep::Kind::ConditionFalse: out << "false"; break;
+      case msi::SequenceStep::Kind::DialogSkipped: out << "dialog"; break;
+      case msi::SequenceStep::Kind::ExecuteAction: out << "execute"; break;
+    }
+    out << '\n';
+  }
+  out << "sequence\t" << static_cast<int>(run.status) << '\n';
+  for (const std::string& condition : conditions)
+    out << "eval\t" << conditionWord(session->evaluateCondition(condition)) << '\t'
+        << Field(condition) << '\n';
+  if (const msi::FeatureTree* features = session->featureTree())
+    for (const msi::FeatureEntry& f : features->entries())
+      out << "feature\t" << Field(f.name) << '\t' << stateWord(session->featureRequestState(f.name))
+          << '\n';
+  if (const msi::DirectoryTree* directories = session->directoryTree())
+    for (const msi::DirectoryEntry& d : directories->entries())
+      out << "directory\t" << Field(d.key) << '\t' << Field(session->targetPath(d.key).value_or(""))
+          << '\n';
+  for (const auto& [name, value] : session->properties())
+    out << "property\t" << Field(name) << '\t' << Field(value) << '\n';
+  const bool failed = run.status != msi::ActionStatus::Success;
+  return failed ? 1 : 0;
+}
+
+}  // namespace fennick::msicli
