@@ -39,6 +39,10 @@ void CompoundReader::load() {
   loadTree();
 }
 
+bool CompoundReader::fits(std::uint32_t id, std::size_t offset, std::size_t length) const {
+  return id < sectorCount_ && (static_cast<std::uint64_t>(id) + 1) * sectorSize() + offset + length <= data_.size();
+}
+
 const std::uint8_t* CompoundReader::sectorBytes(std::uint32_t id, std::size_t offset,
                                                 std::size_t length, std::string_view what) const {
   if (id >= sectorCount_)
@@ -128,10 +132,10 @@ std::optional<std::uint32_t> firstRepeat(const std::vector<std::uint32_t>& ids) 
 
 std::vector<std::uint32_t> CompoundReader::chain(std::uint32_t start,
                                                  std::optional<std::uint64_t> needed,
-                                                 std::string_view what) const {
-  const std::string label(what);
+                                                 const Label& what) const {
+  const auto label = [&] { return what(); };
   if (needed && *needed > sectorCount_)
-    fail(label + ": needs " + std::to_string(*needed) + " sectors but the file has only " +
+    fail(label() + ": needs " + std::to_string(*needed) + " sectors but the file has only " +
          std::to_string(sectorCount_));
   std::vector<std::uint32_t> out;
   if (needed) out.reserve(static_cast<std::size_t>(*needed));
@@ -139,52 +143,52 @@ std::vector<std::uint32_t> CompoundReader::chain(std::uint32_t start,
   while (!needed || out.size() < *needed) {
     if (s == kEndOfChain) {
       if (needed)
-        fail(label + ": sector chain ends after " + std::to_string(out.size()) + " of " +
+        fail(label() + ": sector chain ends after " + std::to_string(out.size()) + " of " +
              std::to_string(*needed) + " sectors");
       break;
     }
     if (s >= sectorCount_)
-      fail(label + ": sector chain leads to " + describeLink(s) + ", out of range (the file has " +
+      fail(label() + ": sector chain leads to " + describeLink(s) + ", out of range (the file has " +
            std::to_string(sectorCount_) + " sectors)");
     // A chain longer than the file has sectors must visit one twice.
-    if (out.size() >= sectorCount_) fail(label + ": sector chain loops at sector " + std::to_string(s));
+    if (out.size() >= sectorCount_) fail(label() + ": sector chain loops at sector " + std::to_string(s));
     out.push_back(s);
     if (needed && out.size() == *needed) break;
     s = fatEntry(s);
   }
   if (const auto repeat = firstRepeat(out))
-    fail(label + ": sector chain loops at sector " + std::to_string(*repeat));
+    fail(label() + ": sector chain loops at sector " + std::to_string(*repeat));
   return out;
 }
 
 std::vector<std::uint32_t> CompoundReader::miniChain(std::uint32_t start, std::uint64_t needed,
-                                                     std::string_view what) const {
-  const std::string label(what);
+                                                     const Label& what) const {
+  const auto label = [&] { return what(); };
   const std::uint64_t miniCount = miniStreamSize() / kMiniSectorSize;
   if (needed > miniCount)
-    fail(label + ": needs " + std::to_string(needed) + " mini sectors but the mini stream has only " +
+    fail(label() + ": needs " + std::to_string(needed) + " mini sectors but the mini stream has only " +
          std::to_string(miniCount));
   std::vector<std::uint32_t> out;
   out.reserve(static_cast<std::size_t>(needed));
   std::uint32_t m = start;
   while (out.size() < needed) {
     if (m >= miniCount)
-      fail(label + ": mini sector chain leads to " + describeLink(m) +
+      fail(label() + ": mini sector chain leads to " + describeLink(m) +
            ", out of range (the mini stream has " + std::to_string(miniCount) + " mini sectors)");
     out.push_back(m);
     if (out.size() == needed) break;
     m = miniFatEntry(m);
     if (m == kEndOfChain)
-      fail(label + ": mini sector chain ends after " + std::to_string(out.size()) + " of " +
+      fail(label() + ": mini sector chain ends after " + std::to_string(out.size()) + " of " +
            std::to_string(needed) + " mini sectors");
   }
   if (const auto repeat = firstRepeat(out))
-    fail(label + ": mini sector chain loops at mini sector " + std::to_string(*repeat));
+    fail(label() + ": mini sector chain loops at mini sector " + std::to_string(*repeat));
   return out;
 }
 
 void CompoundReader::loadDirectory() {
-  dirSectors_ = chain(header_.firstDirSector, std::nullopt, "directory");
+  dirSectors_ = chain(header_.firstDirSector, std::nullopt, [] { return std::string("directory"); });
   if (dirSectors_.empty()) fail("directory is empty (no root entry)");
   const std::size_t perSector = sectorSize() / kDirEntrySize;
   entries_.reserve(dirSectors_.size() * perSector);
@@ -198,11 +202,11 @@ void CompoundReader::loadDirectory() {
   if (root.size > data_.size())
     fail("mini stream declares " + std::to_string(root.size) + " bytes, more than the file's " +
          std::to_string(data_.size()));
-  if (root.size > 0) miniStreamSectors_ = chain(root.start, sectorsFor(root.size, sectorSize()), "mini stream");
+  if (root.size > 0) miniStreamSectors_ = chain(root.start, sectorsFor(root.size, sectorSize()), [] { return std::string("mini stream"); });
   // The mini FAT is only needed when the mini stream holds something.
   if (header_.firstMiniFatSector != kEndOfChain && header_.firstMiniFatSector != kFreeSect &&
       root.size > 0)
-    miniFatSectors_ = chain(header_.firstMiniFatSector, std::nullopt, "mini FAT");
+    miniFatSectors_ = chain(header_.firstMiniFatSector, std::nullopt, [] { return std::string("mini FAT"); });
 }
 
 std::string CompoundReader::entryLabel(std::uint32_t id) const {
@@ -210,7 +214,8 @@ std::string CompoundReader::entryLabel(std::uint32_t id) const {
   for (std::uint32_t at = id; at != 0 && at < parent_.size() && parent_[at] != kNoStream &&
                               path.size() < entries_.size();
        at = parent_[at])
-    path.insert(path.begin(), entries_[at].name);
+    path.push_back(entries_[at].name);
+  std::reverse(path.begin(), path.end());
   return "`" + displayPath(path) + "`";
 }
 
@@ -229,22 +234,23 @@ void CompoundReader::loadTree() {
   while (!storages.empty()) {
     const std::uint32_t storage = storages.back();
     storages.pop_back();
-    const std::string where = storage == 0 ? "root storage" : "storage " + entryLabel(storage);
+    // Built only for a message: labels cost as much as the storage is deep.
+    const auto where = [&] { return storage == 0 ? std::string("root storage") : "storage " + entryLabel(storage); };
     std::vector<std::uint32_t>& kids = children_[storage];
     const auto visit = [&](std::uint32_t id) {
       if (id >= count)
-        fail("directory: " + where + " links to entry " + std::to_string(id) +
+        fail("directory: " + where() + " links to entry " + std::to_string(id) +
              ", out of range (the directory has " + std::to_string(count) + " entries)");
       if (reached[id])
-        fail("directory: entry " + std::to_string(id) + " is linked twice (a cycle in " + where + ")");
+        fail("directory: entry " + std::to_string(id) + " is linked twice (a cycle in " + where() + ")");
       reached[id] = true;
       parent_[id] = storage;
       const DirectoryEntry& e = entries_[id];
       if (e.type != kTypeStorage && e.type != kTypeStream)
-        fail("directory: entry " + std::to_string(id) + " in " + where +
+        fail("directory: entry " + std::to_string(id) + " in " + where() +
              (e.type == kTypeUnused ? " is unused" : " has bad type " + std::to_string(e.type)));
       if (!e.nameValid || e.name.empty())
-        fail("directory: entry " + std::to_string(id) + " in " + where + " has a bad name length");
+        fail("directory: entry " + std::to_string(id) + " in " + where() + " has a bad name length");
     };
     std::uint32_t at = entries_[storage].child;
     while (at != kNoStream || !stack.empty()) {
@@ -265,7 +271,7 @@ void CompoundReader::loadTree() {
     });
     for (std::size_t i = 1; i < sorted.size(); ++i)
       if (compareNames(entries_[sorted[i - 1]].name, entries_[sorted[i]].name) == 0)
-        fail("directory: " + where + " holds two entries named `" +
+        fail("directory: " + where() + " holds two entries named `" +
              displayName(entries_[sorted[i]].name) + "`");
     for (const std::uint32_t id : kids) {
       const DirectoryEntry& e = entries_[id];
@@ -338,18 +344,18 @@ Bytes CompoundReader::read(const Path& stream) const {
 std::vector<std::uint32_t> CompoundReader::streamSectors(std::uint32_t id) const {
   const DirectoryEntry& e = entries_[id];
   if (e.size < kMiniStreamCutoff) return {};
-  return chain(e.start, sectorsFor(e.size, sectorSize()), "stream " + entryLabel(id));
+  return chain(e.start, sectorsFor(e.size, sectorSize()), [&] { return "stream " + entryLabel(id); });
 }
 
 std::vector<std::uint32_t> CompoundReader::streamMiniSectors(std::uint32_t id) const {
   const DirectoryEntry& e = entries_[id];
   if (e.size == 0 || e.size >= kMiniStreamCutoff) return {};
-  return miniChain(e.start, sectorsFor(e.size, kMiniSectorSize), "stream " + entryLabel(id));
+  return miniChain(e.start, sectorsFor(e.size, kMiniSectorSize), [&] { return "stream " + entryLabel(id); });
 }
 
 Bytes CompoundReader::readEntry(std::uint32_t id) const {
   const DirectoryEntry& e = entries_[id];
-  const std::string label = "stream " + entryLabel(id);
+  const auto label = [&] { return "stream " + entryLabel(id); };
   Bytes out;
   if (e.size == 0) return out;
   // Chains are followed (and checked) before the buffer is allocated, so the allocation is
@@ -360,7 +366,8 @@ Bytes CompoundReader::readEntry(std::uint32_t id) const {
     std::size_t done = 0;
     for (const std::uint32_t s : sectors) {
       const std::size_t n = std::min<std::size_t>(sectorSize(), out.size() - done);
-      std::copy_n(sectorBytes(s, 0, n, label), n, out.data() + done);
+      if (!fits(s, 0, n)) fail(label() + ": sector " + std::to_string(s) + " lies past the end of the file (truncated)");
+      std::copy_n(sectorBytes(s, 0, n, "stream"), n, out.data() + done);
       done += n;
     }
   } else {
@@ -371,9 +378,11 @@ Bytes CompoundReader::readEntry(std::uint32_t id) const {
       const std::uint64_t at = static_cast<std::uint64_t>(m) * kMiniSectorSize;
       const std::size_t index = static_cast<std::size_t>(at / sectorSize());
       if (index >= miniStreamSectors_.size())
-        fail(label + ": mini sector " + std::to_string(m) + " lies past the mini stream");
+        fail(label() + ": mini sector " + std::to_string(m) + " lies past the mini stream");
       const std::size_t n = std::min<std::size_t>(kMiniSectorSize, out.size() - done);
-      std::copy_n(sectorBytes(miniStreamSectors_[index], at % sectorSize(), n, label), n,
+      if (!fits(miniStreamSectors_[index], at % sectorSize(), n))
+        fail(label() + ": mini sector " + std::to_string(m) + " lies past the end of the file (truncated)");
+      std::copy_n(sectorBytes(miniStreamSectors_[index], at % sectorSize(), n, "mini stream"), n,
                   out.data() + done);
       done += n;
     }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -65,14 +66,17 @@ class CompoundReader final : public Reader {
  private:
   void load();
   [[noreturn]] void fail(const std::string& cause) const;
+  bool fits(std::uint32_t id, std::size_t offset, std::size_t length) const;
   std::uint32_t fatEntry(std::uint32_t sector) const;
   std::uint32_t miniFatEntry(std::uint32_t mini) const;
   // Follows a chain from `start`. With `needed`, stops after that many sectors (a shorter
   // chain is an error); otherwise follows it to ENDOFCHAIN. Loops are errors either way.
+  // `what` names the chain's owner in messages; it is only called on failure, as labels of
+  // deeply nested entries are costly.
+  using Label = std::function<std::string()>;
   std::vector<std::uint32_t> chain(std::uint32_t start, std::optional<std::uint64_t> needed,
-                                   std::string_view what) const;
-  std::vector<std::uint32_t> miniChain(std::uint32_t start, std::uint64_t needed,
-                                       std::string_view what) const;
+                                   const Label& what) const;
+  std::vector<std::uint32_t> miniChain(std::uint32_t start, std::uint64_t needed, const Label& what) const;
   void loadDifat();
   void loadDirectory();
   void loadTree();

@@ -239,3 +239,24 @@ TEST(HostileFixture, CorruptHeaderFollowedByXml) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(HostileDirectory, DeepNestingIsWalkedWithoutRecursion) {
+  // Ten thousand storages, each inside the previous: recursion per level would exhaust the
+  // stack, here or in the writer.
+  Path deep(10000, u"d");
+  deep.push_back(u"leaf");
+  Editor ed(Clsid{});
+  ed.putStream(deep, cfbtest::pattern(5, 1));
+  const auto path = fennick::test::scratchDir() / "deep.msi";
+  ed.commit(path);
+  const auto r = Reader::open(path);
+  EXPECT_EQ(r->read(deep), cfbtest::pattern(5, 1));
+
+  Bytes broken = cfbtest::readFile(path);  // cut the chain of storages half-way down
+  setU32(broken, entryOffset(broken, 5000) + 0x4C, 999999);
+  expectFailure(broken, "links to entry 999999, out of range");
+}
+
+}  // namespace
