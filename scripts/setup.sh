@@ -7,6 +7,7 @@ packages=(
   libgtest-dev libgmock-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev fonts-dejavu-core
   msitools
+  clang libclang-rt-14-dev
 )
 
 missing=()
