@@ -3,7 +3,9 @@
 // Reader: a read-only view over a memory-mapped file. It never writes, locks or touches the
 // file it reads. Every sector index, chain length and size it follows is checked, so a damaged
 // or hostile file gives an Error naming the file and the cause, never a crash, hang or huge
-// allocation.
+// allocation. A mapped file must not be truncated by others while a Reader holds it (the
+// system faults on pages past the end); the Editor's commits never shrink a file. Its const
+// methods may be called from several threads at once.
 //
 // Editor: a set of changes (new, replaced and removed streams and storages) applied to an
 // existing file or to an empty one, then committed. A commit never leaves a half-written file:
@@ -85,10 +87,14 @@ class Editor {
   void remove(const Path& entry);
   bool hasChanges() const;
 
-  // Writes the result to `target`. When `target` is the base file, only the changed streams
-  // plus the allocation and directory sectors are written; otherwise a new file is written
-  // beside `target` and renamed over it. Throws Error naming `target` on failure, in which
-  // case `target` is as it was.
+  // Writes the result to `target`. When `target` is the base file (opened with Reader::open),
+  // only the changed streams plus the allocation and directory sectors are written; otherwise
+  // a new file is written beside `target` and renamed over it. Throws Error naming `target` on
+  // failure, in which case `target` is as it was; also when the base file was changed on disk
+  // by someone else since it was opened.
+  //
+  // New stream data and what copyStorage copies are held in memory until committed; streams
+  // kept from the base are read one at a time while a whole file is written.
   //
   // In-place commits never overwrite a sector the previous state uses (new data goes to free
   // or appended sectors; the header is written last), so a Reader opened before the commit

@@ -40,18 +40,18 @@ void CompoundReader::load() {
 }
 
 bool CompoundReader::fits(std::uint32_t id, std::size_t offset, std::size_t length) const {
-  return id < sectorCount_ && (static_cast<std::uint64_t>(id) + 1) * sectorSize() + offset + length <= data_.size();
+  return id < sectorCount_ &&
+         (static_cast<std::uint64_t>(id) + 1) * sectorSize() + offset + length <= data_.size();
 }
 
-const std::uint8_t* CompoundReader::sectorBytes(std::uint32_t id, std::size_t offset,
-                                                std::size_t length, std::string_view what) const {
+const std::uint8_t* CompoundReader::sectorBytes(std::uint32_t id, std::size_t offset, std::size_t length,
+                                                std::string_view what) const {
   if (id >= sectorCount_)
     fail(std::string(what) + ": sector " + std::to_string(id) + " is out of range (the file has " +
          std::to_string(sectorCount_) + " sectors)");
   const std::uint64_t at = (static_cast<std::uint64_t>(id) + 1) * sectorSize() + offset;
   if (at + length > data_.size())
-    fail(std::string(what) + ": sector " + std::to_string(id) +
-         " lies past the end of the file (truncated)");
+    fail(std::string(what) + ": sector " + std::to_string(id) + " lies past the end of the file (truncated)");
   return data_.data() + at;
 }
 
@@ -60,8 +60,8 @@ void CompoundReader::loadDifat() {
   // Every FAT sector is a sector of the file, so a larger count is damage, and checking it
   // first keeps a hostile count from driving a huge allocation.
   if (header_.fatSectorCount > sectorCount_)
-    fail("header declares " + std::to_string(header_.fatSectorCount) +
-         " FAT sectors but the file has only " + std::to_string(sectorCount_) + " sectors");
+    fail("header declares " + std::to_string(header_.fatSectorCount) + " FAT sectors but the file has only " +
+         std::to_string(sectorCount_) + " sectors");
   fatSectors_.reserve(header_.fatSectorCount);
   for (std::size_t i = 0; i < kHeaderDifatSlots && fatSectors_.size() < header_.fatSectorCount; ++i)
     fatSectors_.push_back(header_.difat[i]);
@@ -102,8 +102,7 @@ std::uint32_t CompoundReader::fatEntry(std::uint32_t sector) const {
 std::uint32_t CompoundReader::miniFatEntry(std::uint32_t mini) const {
   const std::uint32_t perSector = sectorSize() / 4;
   const std::uint32_t index = mini / perSector;
-  if (index >= miniFatSectors_.size())
-    fail("mini sector " + std::to_string(mini) + " has no mini FAT entry");
+  if (index >= miniFatSectors_.size()) fail("mini sector " + std::to_string(mini) + " has no mini FAT entry");
   return get32(sectorBytes(miniFatSectors_[index], 4 * (mini % perSector), 4, "mini FAT"));
 }
 
@@ -111,11 +110,16 @@ namespace {
 
 std::string describeLink(std::uint32_t id) {
   switch (id) {
-    case kFreeSect: return "a free sector";
-    case kFatSect: return "a FAT sector marker";
-    case kDifSect: return "a DIFAT sector marker";
-    case kEndOfChain: return "the end-of-chain marker";
-    default: return "sector id " + std::to_string(id);
+    case kFreeSect:
+      return "a free sector";
+    case kFatSect:
+      return "a FAT sector marker";
+    case kDifSect:
+      return "a DIFAT sector marker";
+    case kEndOfChain:
+      return "the end-of-chain marker";
+    default:
+      return "sector id " + std::to_string(id);
   }
 }
 
@@ -130,8 +134,7 @@ std::optional<std::uint32_t> firstRepeat(const std::vector<std::uint32_t>& ids) 
 
 }  // namespace
 
-std::vector<std::uint32_t> CompoundReader::chain(std::uint32_t start,
-                                                 std::optional<std::uint64_t> needed,
+std::vector<std::uint32_t> CompoundReader::chain(std::uint32_t start, std::optional<std::uint64_t> needed,
                                                  const Label& what) const {
   const auto label = [&] { return what(); };
   if (needed && *needed > sectorCount_)
@@ -202,17 +205,18 @@ void CompoundReader::loadDirectory() {
   if (root.size > data_.size())
     fail("mini stream declares " + std::to_string(root.size) + " bytes, more than the file's " +
          std::to_string(data_.size()));
-  if (root.size > 0) miniStreamSectors_ = chain(root.start, sectorsFor(root.size, sectorSize()), [] { return std::string("mini stream"); });
+  if (root.size > 0)
+    miniStreamSectors_ =
+        chain(root.start, sectorsFor(root.size, sectorSize()), [] { return std::string("mini stream"); });
   // The mini FAT is only needed when the mini stream holds something.
-  if (header_.firstMiniFatSector != kEndOfChain && header_.firstMiniFatSector != kFreeSect &&
-      root.size > 0)
+  if (header_.firstMiniFatSector != kEndOfChain && header_.firstMiniFatSector != kFreeSect && root.size > 0)
     miniFatSectors_ = chain(header_.firstMiniFatSector, std::nullopt, [] { return std::string("mini FAT"); });
 }
 
 std::string CompoundReader::entryLabel(std::uint32_t id) const {
   Path path;
-  for (std::uint32_t at = id; at != 0 && at < parent_.size() && parent_[at] != kNoStream &&
-                              path.size() < entries_.size();
+  for (std::uint32_t at = id;
+       at != 0 && at < parent_.size() && parent_[at] != kNoStream && path.size() < entries_.size();
        at = parent_[at])
     path.push_back(entries_[at].name);
   std::reverse(path.begin(), path.end());
@@ -235,7 +239,9 @@ void CompoundReader::loadTree() {
     const std::uint32_t storage = storages.back();
     storages.pop_back();
     // Built only for a message: labels cost as much as the storage is deep.
-    const auto where = [&] { return storage == 0 ? std::string("root storage") : "storage " + entryLabel(storage); };
+    const auto where = [&] {
+      return storage == 0 ? std::string("root storage") : "storage " + entryLabel(storage);
+    };
     std::vector<std::uint32_t>& kids = children_[storage];
     const auto visit = [&](std::uint32_t id) {
       if (id >= count)
@@ -271,8 +277,8 @@ void CompoundReader::loadTree() {
     });
     for (std::size_t i = 1; i < sorted.size(); ++i)
       if (compareNames(entries_[sorted[i - 1]].name, entries_[sorted[i]].name) == 0)
-        fail("directory: " + where() + " holds two entries named `" +
-             displayName(entries_[sorted[i]].name) + "`");
+        fail("directory: " + where() + " holds two entries named `" + displayName(entries_[sorted[i]].name) +
+             "`");
     for (const std::uint32_t id : kids) {
       const DirectoryEntry& e = entries_[id];
       if (e.isStorage()) {
@@ -290,9 +296,9 @@ std::optional<std::uint32_t> CompoundReader::lookup(const Path& path) const {
   for (const auto& part : path) {
     if (!entries_[at].isStorage()) return std::nullopt;
     const auto& sorted = byName_[at];
-    const auto it = std::lower_bound(sorted.begin(), sorted.end(), part, [&](std::uint32_t id, const std::u16string& n) {
-      return compareNames(entries_[id].name, n) < 0;
-    });
+    const auto it = std::lower_bound(
+        sorted.begin(), sorted.end(), part,
+        [&](std::uint32_t id, const std::u16string& n) { return compareNames(entries_[id].name, n) < 0; });
     if (it == sorted.end() || compareNames(entries_[*it].name, part) != 0) return std::nullopt;
     at = *it;
   }
@@ -366,7 +372,8 @@ Bytes CompoundReader::readEntry(std::uint32_t id) const {
     std::size_t done = 0;
     for (const std::uint32_t s : sectors) {
       const std::size_t n = std::min<std::size_t>(sectorSize(), out.size() - done);
-      if (!fits(s, 0, n)) fail(label() + ": sector " + std::to_string(s) + " lies past the end of the file (truncated)");
+      if (!fits(s, 0, n))
+        fail(label() + ": sector " + std::to_string(s) + " lies past the end of the file (truncated)");
       std::copy_n(sectorBytes(s, 0, n, "stream"), n, out.data() + done);
       done += n;
     }

@@ -33,7 +33,8 @@ void DirectoryEntry::store(std::uint8_t* p) const {
   std::fill(p + kOffName, p + kOffName + 64, std::uint8_t{0});
   const std::size_t units = std::min(name.size(), kMaxNameUnits);
   for (std::size_t i = 0; i < units; ++i) put16(p + kOffName + 2 * i, name[i]);
-  put16(p + kOffNameLength, static_cast<std::uint16_t>(units == 0 && type == kTypeUnused ? 0 : 2 * (units + 1)));
+  put16(p + kOffNameLength,
+        static_cast<std::uint16_t>(units == 0 && type == kTypeUnused ? 0 : 2 * (units + 1)));
   p[kOffType] = type;
   p[kOffColour] = colour;
   put32(p + kOffLeft, left);

@@ -33,7 +33,8 @@ std::unique_ptr<EntryNode> newStream(std::u16string name, Bytes data) {
 
 // A copy of the storage `from`/`path`, every stream read into memory. Iterative, as a hostile
 // file may nest storages as deep as it has entries.
-std::unique_ptr<EntryNode> snapshot(const Reader& from, const Path& path, std::u16string name, const Clsid& clsid) {
+std::unique_ptr<EntryNode> snapshot(const Reader& from, const Path& path, std::u16string name,
+                                    const Clsid& clsid) {
   auto top = newStorage(std::move(name), clsid);
   std::vector<std::pair<Path, EntryNode*>> work{{path, top.get()}};
   while (!work.empty()) {
@@ -119,7 +120,8 @@ struct Editor::Impl {
         at->membershipChanged = true;
         changed = true;
       } else if (!it->second->isStorage()) {
-        fail(Path(path.begin(), path.begin() + static_cast<std::ptrdiff_t>(i) + 1), "is a stream, not a storage");
+        fail(Path(path.begin(), path.begin() + static_cast<std::ptrdiff_t>(i) + 1),
+             "is a stream, not a storage");
       }
       at = it->second.get();
     }

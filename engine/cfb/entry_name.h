@@ -15,9 +15,7 @@ int compareNames(std::u16string_view a, std::u16string_view b);
 
 // Strict weak order for containers keyed by entry name.
 struct NameLess {
-  bool operator()(const std::u16string& a, const std::u16string& b) const {
-    return compareNames(a, b) < 0;
-  }
+  bool operator()(const std::u16string& a, const std::u16string& b) const { return compareNames(a, b) < 0; }
 };
 
 // Why `name` cannot name an entry (empty, too long, or holds / \ : !), or empty when it can.

@@ -68,9 +68,7 @@ inline constexpr std::uint8_t kTypeRoot = 5;
 inline constexpr std::uint8_t kRed = 0;
 inline constexpr std::uint8_t kBlack = 1;
 
-inline std::uint16_t get16(const std::uint8_t* p) {
-  return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
+inline std::uint16_t get16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 inline std::uint32_t get32(const std::uint8_t* p) {
   return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
          (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
@@ -91,8 +89,6 @@ inline void put64(std::uint8_t* p, std::uint64_t v) {
 }
 
 // Sectors needed for `bytes` bytes of sectors of `size` bytes.
-inline std::uint64_t sectorsFor(std::uint64_t bytes, std::uint64_t size) {
-  return (bytes + size - 1) / size;
-}
+inline std::uint64_t sectorsFor(std::uint64_t bytes, std::uint64_t size) { return (bytes + size - 1) / size; }
 
 }  // namespace msi::cfb::format

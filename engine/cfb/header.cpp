@@ -27,8 +27,7 @@ Header Header::parse(std::span<const std::uint8_t> file, const std::string& name
 
   Header h;
   h.major = get16(p + kOffMajor);
-  if (h.major != 3 && h.major != 4)
-    fail("unsupported format version " + std::to_string(h.major));
+  if (h.major != 3 && h.major != 4) fail("unsupported format version " + std::to_string(h.major));
   if (get16(p + kOffByteOrder) != kByteOrderMark) fail("bad byte-order mark in the header");
   h.sectorShift = get16(p + kOffSectorShift);
   // Version and sector size usually go together (3: 512, 4: 4096), but both sizes are read

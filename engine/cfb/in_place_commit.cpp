@@ -1,5 +1,9 @@
 #include "engine/cfb/in_place_commit.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -7,10 +11,6 @@
 #include <map>
 #include <span>
 #include <vector>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "engine/cfb/file_output.h"
 #include "engine/cfb/sibling_tree.h"
@@ -179,7 +179,8 @@ class ShadowCommit {
       }
       const std::uint64_t size = node->data.size();
       if (base_.header().major == 3 && size > 0xFFFFFFFFull)
-        fail("stream `" + displayName(node->name) + "` is 4 GB or larger, more than a version 3 file can hold");
+        fail("stream `" + displayName(node->name) +
+             "` is 4 GB or larger, more than a version 3 file can hold");
       e.size = size;
       if (size == 0) e.start = kEndOfChain;
       if (size < kMiniStreamCutoff) continue;
@@ -231,7 +232,8 @@ class ShadowCommit {
       entries_[id].start = chain[0];
       for (std::size_t i = 0; i < n; ++i) {
         const std::size_t at = i * kMiniSectorSize;
-        miniWrites[chain[i]] = std::span(node->data).subspan(at, std::min<std::size_t>(kMiniSectorSize, node->data.size() - at));
+        miniWrites[chain[i]] =
+            std::span(node->data).subspan(at, std::min<std::size_t>(kMiniSectorSize, node->data.size() - at));
       }
     }
 
@@ -315,7 +317,8 @@ class ShadowCommit {
         const bool hasOld = id < oldCount;
         if (hasOld && (!node || node->baseId)) {
           // Keep state bits, times and any bytes we do not model.
-          const std::uint8_t* old = base_.sectorBytes(oldSectors[k], i * kDirEntrySize, kDirEntrySize, "directory");
+          const std::uint8_t* old =
+              base_.sectorBytes(oldSectors[k], i * kDirEntrySize, kDirEntrySize, "directory");
           std::copy_n(old, kDirEntrySize, p);
         }
         if (node)
@@ -384,9 +387,10 @@ class ShadowCommit {
         fatFresh.push_back(true);
         moved = true;
       }
-      const std::size_t difatNeeded = fatPos_.size() > kHeaderDifatSlots
-          ? static_cast<std::size_t>(sectorsFor(fatPos_.size() - kHeaderDifatSlots, perSector_ - 1))
-          : 0;
+      const std::size_t difatNeeded =
+          fatPos_.size() > kHeaderDifatSlots
+              ? static_cast<std::size_t>(sectorsFor(fatPos_.size() - kHeaderDifatSlots, perSector_ - 1))
+              : 0;
       while (difatPos_.size() < difatNeeded) {
         const std::uint32_t s = allocate();
         fat_[s] = kDifSect;
@@ -450,7 +454,8 @@ class ShadowCommit {
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) fail(std::string("cannot examine: ") + std::strerror(errno));
     const FileIdentity& was = base_.mappedFile()->identity();
-    if (st.st_dev != was.device || st.st_ino != was.inode || static_cast<std::uint64_t>(st.st_size) != was.size ||
+    if (st.st_dev != was.device || st.st_ino != was.inode ||
+        static_cast<std::uint64_t>(st.st_size) != was.size ||
         static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec != was.modifiedNs)
       fail("changed on disk since it was opened; reopen it before committing");
 

@@ -1,13 +1,13 @@
 #include "engine/cfb/mapped_file.h"
 
-#include <cerrno>
-#include <cstring>
-#include <string>
-
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
 
 #include "engine/cfb/compound_file.h"
 

@@ -1,12 +1,12 @@
 // A whole file mapped read-only into memory, unmapped on destruction. Private to engine/cfb.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <span>
-
-#include <sys/types.h>
 
 namespace msi::cfb {
 

@@ -143,7 +143,8 @@ void writeWholeFile(const EntryNode& root, std::uint16_t major, const CompoundRe
   l.entries[0].size = miniStreamBytes;
 
   h.fatSectorCount = id32(fatSectors);
-  for (std::uint64_t i = 0; i < std::min<std::uint64_t>(fatSectors, kHeaderDifatSlots); ++i) h.difat[i] = id32(i);
+  for (std::uint64_t i = 0; i < std::min<std::uint64_t>(fatSectors, kHeaderDifatSlots); ++i)
+    h.difat[i] = id32(i);
   h.firstDifatSector = difatSectors ? id32(difatStart) : kEndOfChain;
   h.difatSectorCount = id32(difatSectors);
   h.firstDirSector = id32(dirStart);

@@ -1,15 +1,14 @@
 #include "tests/cfb/cfb_test_support.h"
 
+#include <sys/wait.h>
+
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <regex>
 #include <sstream>
 #include <stdexcept>
-
-#include <csignal>
-
-#include <sys/wait.h>
 
 namespace cfbtest {
 
@@ -38,7 +37,8 @@ Bytes pattern(std::size_t size, unsigned seed) {
 }
 
 std::uint32_t u32(const Bytes& b, std::size_t at) {
-  return b.at(at) | (b.at(at + 1) << 8) | (b.at(at + 2) << 16) | (static_cast<std::uint32_t>(b.at(at + 3)) << 24);
+  return b.at(at) | (b.at(at + 1) << 8) | (b.at(at + 2) << 16) |
+         (static_cast<std::uint32_t>(b.at(at + 3)) << 24);
 }
 
 void setU32(Bytes& b, std::size_t at, std::uint32_t v) {
@@ -75,7 +75,8 @@ std::string contentListing(const msi::cfb::Reader& reader, const Path& storage) 
     path.push_back(e.name);
     std::string label;
     for (std::size_t i = storage.size(); i < path.size(); ++i)
-      for (char16_t c : path[i]) label += c < 0x80 ? std::string(1, static_cast<char>(c)) : "<" + std::to_string(c) + ">";
+      for (char16_t c : path[i])
+        label += c < 0x80 ? std::string(1, static_cast<char>(c)) : "<" + std::to_string(c) + ">";
     if (e.kind == msi::cfb::EntryKind::Storage) {
       out += label + "\tstorage\n";
       out += contentListing(reader, path);

@@ -2,11 +2,11 @@
 // damaged files, and msitools as the independent reader of what we write.
 #pragma once
 
+#include <sys/resource.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
-
-#include <sys/resource.h>
 
 #include "engine/cfb/compound_file.h"
 

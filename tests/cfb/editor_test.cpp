@@ -1,6 +1,5 @@
 // Writing whole files: round trips, determinism, large files, and msitools reading our output.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include "engine/cfb/compound_file.h"
@@ -84,9 +83,11 @@ TEST(EditorNewFile, ManyEntriesOfEveryNameLengthKeepASearchableTree) {
   std::vector<std::string> names;
   for (int i = 0; i < 300; ++i) {
     std::string name = "n" + std::to_string(i);
-    for (int k = 0; k < i % 27; ++k) name += static_cast<char>((k + i) % 2 ? 'a' + (i * 7 + k) % 26 : 'A' + k);
+    for (int k = 0; k < i % 27; ++k)
+      name += static_cast<char>((k + i) % 2 ? 'a' + (i * 7 + k) % 26 : 'A' + k);
     names.push_back(name);
-    ed.putStream({std::u16string(name.begin(), name.end())}, pattern(static_cast<std::size_t>(i), static_cast<unsigned>(i)));
+    ed.putStream({std::u16string(name.begin(), name.end())},
+                 pattern(static_cast<std::size_t>(i), static_cast<unsigned>(i)));
   }
   const auto path = fennick::test::scratchDir() / "many.msi";
   ed.commit(path);
@@ -100,7 +101,8 @@ TEST(EditorNewFile, ManyEntriesOfEveryNameLengthKeepASearchableTree) {
   if (!cfbtest::haveMsitools()) return;
   // msitools walks the sibling tree itself: it must see every stream.
   const std::string listed = cfbtest::run("msiinfo streams " + cfbtest::quote(path));
-  for (const auto& name : names) EXPECT_NE(("\n" + listed).find("\n" + name + "\n"), std::string::npos) << name;
+  for (const auto& name : names)
+    EXPECT_NE(("\n" + listed).find("\n" + name + "\n"), std::string::npos) << name;
 }
 
 TEST(EditorNewFile, FilesBeyondOneHundredAndNineFatSectorsUseDifatSectors) {

@@ -2,7 +2,6 @@
 // reading the result.
 #include <gtest/gtest.h>
 
-
 #include "engine/cfb/compound_file.h"
 #include "tests/cfb/cfb_test_support.h"
 #include "tests/support/fixtures.h"
@@ -60,7 +59,8 @@ TEST(InPlaceCommit, ChangingOneStreamCostsAboutThatStreamAndMsitoolsSeesIt) {
   EXPECT_GE(after.size(), before.size());
   EXPECT_LE(after.size(), before.size() + replacement.size() + 8 * 512);
   EXPECT_LE(bytesThatDiffer(before, after), 8u * 512);
-  const std::string extracted = cfbtest::run("msiinfo extract " + cfbtest::quote(pkg) + " Binary.WixUI_Bmp_Up");
+  const std::string extracted =
+      cfbtest::run("msiinfo extract " + cfbtest::quote(pkg) + " Binary.WixUI_Bmp_Up");
   EXPECT_TRUE(extracted == std::string(replacement.begin(), replacement.end()));
   EXPECT_EQ(cfbtest::msitoolsView(pkg), tablesBefore);  // same stream list, same tables
 }
@@ -100,7 +100,7 @@ std::string tablesView(const fs::path& pkg) {
 TEST(InPlaceCommit, SameContentAsAWholeWriteForEveryKindOfChange) {
   FENNICK_REQUIRE_FIXTURES();
   const std::u16string summary = u"\u0005SummaryInformation";
-  for (const std::string relative : {"odd-wix3-testdata/nondefault-lang1040.msi",   // v3
+  for (const std::string relative : {"odd-wix3-testdata/nondefault-lang1040.msi",        // v3
                                      "noui-wix37-with-transforms-psmsi/Example.msi"}) {  // v4
     SCOPED_TRACE(relative);
     const auto original = fennick::test::fixture(relative);
@@ -111,7 +111,8 @@ TEST(InPlaceCommit, SameContentAsAWholeWriteForEveryKindOfChange) {
     const auto apply = [&](Editor& ed) {
       // Rewrite every table stream with its own content: new sectors, same tables.
       for (const auto& e : ed.base()->list())
-        if (e.kind == EntryKind::Stream && e.name != summary) ed.putStream({e.name}, ed.base()->read({e.name}));
+        if (e.kind == EntryKind::Stream && e.name != summary)
+          ed.putStream({e.name}, ed.base()->read({e.name}));
       ed.remove({summary});
       ed.putStream({u"NewSmall"}, pattern(700, 3));
       ed.putStream({u"NewLarge"}, pattern(50000, 4));
@@ -186,7 +187,8 @@ TEST(InPlaceCommit, GrowingPastTheFatIntoDifatSectors) {
   shrink.commit(pkg);
   EXPECT_EQ(cfbtest::contentListing(*Reader::open(pkg)), content);
   if (cfbtest::haveMsitools()) {
-    EXPECT_EQ(cfbtest::msitoolsView(pkg), cfbtest::msitoolsView(fennick::test::fixture("odd-wix3-testdata/he-il-codepage1255.msi")));
+    EXPECT_EQ(cfbtest::msitoolsView(pkg),
+              cfbtest::msitoolsView(fennick::test::fixture("odd-wix3-testdata/he-il-codepage1255.msi")));
   }
 }
 

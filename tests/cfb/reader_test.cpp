@@ -95,8 +95,8 @@ TEST(ReaderFixtures, StreamsMatchWhatMsitoolsExtracts) {
 
 TEST(ReaderFixtures, TransformsHaveTheTransformClass) {
   FENNICK_REQUIRE_FIXTURES();
-  for (const char* name : {"noui-wix37-with-transforms-psmsi/Example.mst",
-                           "noui-wix37-with-transforms-psmsi/Example.jpn.mst"}) {
+  for (const char* name :
+       {"noui-wix37-with-transforms-psmsi/Example.mst", "noui-wix37-with-transforms-psmsi/Example.jpn.mst"}) {
     const auto r = Reader::open(fixture(name));
     EXPECT_EQ(r->rootClsid(), kTransformClsid) << name;
     EXPECT_EQ(r->version(), 3);
