@@ -1,0 +1,203 @@
+// Actions run by name: standard actions, custom actions, dialogs, and the sequence runner.
+#include <gtest/gtest.h>
+
+#include "engine/session/sequence_runner.h"
+#include "engine/session/session.h"
+#include "tests/session/test_package.h"
+
+namespace {
+
+using fennick::test::RecordingHost;
+using fennick::test::TestPackage;
+using fennick::test::testOptions;
+using msi::ActionStatus;
+using msi::MessageKind;
+
+class CountingDialogs : public msi::DialogRunner {
+ public:
+  ActionStatus runDialog(msi::Session& session, std::string_view dialog) override {
+    shown.emplace_back(dialog);
+    // A dialog whose events run the dialog action again must not recurse without end.
+    if (dialog == "Loop") return session.doAction("Loop");
+    return answer;
+  }
+  std::vector<std::string> shown;
+  ActionStatus answer = ActionStatus::Success;
+};
+
+TEST(Actions, UnknownNamesDoNothingAndDialogsNeedARunnerAndFullUI) {
+  TestPackage pkg;
+  pkg.add("Dialog", {{"WelcomeDlg", "Welcome"}, {"Loop", "Loop"}});
+  RecordingHost host;
+  auto session = pkg.open(testOptions(&host));
+  EXPECT_EQ(session->doAction("NoSuchAction"), ActionStatus::NoAction);
+  EXPECT_EQ(session->actionKind("WelcomeDlg"), msi::Session::ActionKind::Dialog);
+  EXPECT_EQ(session->actionKind("CostFinalize"), msi::Session::ActionKind::Standard);
+  EXPECT_EQ(session->actionKind("costfinalize"), msi::Session::ActionKind::Unknown);
+
+  EXPECT_EQ(session->doAction("WelcomeDlg"), ActionStatus::Failure);
+  EXPECT_NE(host.all(MessageKind::Error).find("dialogs are not available yet"), std::string::npos);
+
+  CountingDialogs dialogs;
+  dialogs.answer = ActionStatus::UserExit;
+  session->setDialogRunner(&dialogs);
+  EXPECT_EQ(session->doAction("WelcomeDlg"), ActionStatus::UserExit);
+  EXPECT_EQ(session->doAction("Loop"), ActionStatus::Failure);
+  EXPECT_NE(host.all(MessageKind::Error).find("nested"), std::string::npos);
+
+  session->setUILevel(msi::kUILevelBasic);
+  EXPECT_EQ(session->property("UILevel"), "3");
+  dialogs.shown.clear();
+  EXPECT_EQ(session->doAction("WelcomeDlg"), ActionStatus::NoAction);
+  EXPECT_TRUE(dialogs.shown.empty());
+
+  EXPECT_EQ(session->doAction("InstallFiles"), ActionStatus::NoAction);
+  EXPECT_NE(host.all(MessageKind::Warning).find("InstallFiles"), std::string::npos);
+}
+
+TEST(Actions, LaunchConditionsShowTheFirstFailingTextAndFail) {
+  TestPackage pkg;
+  pkg.property("ProductName", "Demo");
+  pkg.add("LaunchCondition", {{"VersionNT >= 500", "Needs Windows 2000"},
+                              {"Installed OR NOT LEGACY", "[ProductName] found an old version"}});
+  RecordingHost host;
+  auto session = pkg.open(testOptions(&host));
+  EXPECT_EQ(session->doAction("LaunchConditions"), ActionStatus::Success);
+  session->setProperty("LEGACY", "1");
+  EXPECT_EQ(session->doAction("LaunchConditions"), ActionStatus::Failure);
+  EXPECT_EQ(host.all(MessageKind::Error), "Demo found an old version");
+}
+
+TEST(CustomActions, DataTypesRunNativeCodeIsSkippedAndOptionBitsCount) {
+  TestPackage pkg;
+  pkg.add("Directory", {{"TARGETDIR", {}, "SourceDir"}, {"INSTALLDIR", "TARGETDIR", "App"},
+                        {"Sub", "INSTALLDIR", "sub"}});
+  pkg.add("Error", {{25000, "Error [1] for [ProductName]"}});
+  pkg.property("ProductName", "Demo");
+  pkg.add("CustomAction", {{"SetProp", 51, "TARGET_NAME", "[ProductName] [VersionNT]"},
+                           {"SetFirst", 51 + 0x100, "FIRST", "1"},
+                           {"Counter", 51 + 0x200, "COUNT", "[COUNT]x"},
+                           {"SetDir", 35, "INSTALLDIR", "[WindowsVolume]Apps\\[ProductName]"},
+                           {"Deferred", 51 + 0x400, "DEFERRED", "1"},
+                           {"Fail", 19, {}, "25000"},
+                           {"FailText", 19 + 0x40, {}, "Cannot go on: [ProductName]"},
+                           {"Native", 1 + 0x40, "Bin", "Entry"},
+                           {"Script", 6 + 0x30, "SCRIPTPROP", "Main"}});
+  RecordingHost host;
+  auto session = pkg.open(testOptions(&host));
+  EXPECT_EQ(session->doAction("SetProp"), ActionStatus::Success);
+  EXPECT_EQ(session->property("TARGET_NAME"), "Demo 603");
+  EXPECT_EQ(session->doAction("SetFirst"), ActionStatus::Success);
+  EXPECT_EQ(session->property("FIRST"), "1");
+  EXPECT_EQ(session->doAction("Counter"), ActionStatus::Success);
+  EXPECT_EQ(session->doAction("Counter"), ActionStatus::Success);
+  EXPECT_EQ(session->property("COUNT"), "x");  // once per process
+
+  // Type 35 needs resolved directories.
+  EXPECT_EQ(session->doAction("SetDir"), ActionStatus::Failure);
+  EXPECT_NE(host.all(MessageKind::Error).find("CostFinalize"), std::string::npos);
+  session->doAction("CostInitialize");
+  session->doAction("CostFinalize");
+  EXPECT_EQ(session->doAction("SetDir"), ActionStatus::Success);
+  EXPECT_EQ(session->targetPath("Sub"), "C:\\Apps\\Demo\\sub\\");
+
+  EXPECT_EQ(session->doAction("Deferred"), ActionStatus::Success);
+  EXPECT_EQ(session->property("DEFERRED"), "");
+
+  host.messages.clear();
+  EXPECT_EQ(session->doAction("Fail"), ActionStatus::Failure);
+  EXPECT_EQ(session->doAction("FailText"), ActionStatus::Failure);
+  EXPECT_EQ(host.all(MessageKind::Error), "Error [1] for Demo\nCannot go on: Demo");
+
+  EXPECT_EQ(session->doAction("Native"), ActionStatus::Success);
+  EXPECT_EQ(session->doAction("Script"), ActionStatus::Success);
+  const std::string warnings = host.all(MessageKind::Warning);
+  EXPECT_NE(warnings.find("`Native` (type 65), DLL in the Binary table"), std::string::npos)
+      << warnings;
+  EXPECT_NE(warnings.find("`Script` (type 54), VBScript named by a property"), std::string::npos)
+      << warnings;
+}
+
+TEST(CustomActions, WixPathValidationIsEmulated) {
+  TestPackage pkg;
+  pkg.property("WIXUI_INSTALLDIR", "INSTALLDIR");
+  pkg.add("CustomAction", {{"WixUIValidatePath", 65, "WixUIWixca", "ValidatePath"}});
+  auto session = pkg.open();
+  for (const auto& [path, valid] : std::vector<std::pair<std::string, std::string>>{
+           {"C:\\Program Files\\Demo\\", "1"}, {"c:\\x", "1"}, {"D:\\Demo\\", "0"},
+           {"\\\\server\\share\\", "0"}, {"relative\\dir", "0"}, {"", "0"}}) {
+    session->setProperty("INSTALLDIR", path);
+    EXPECT_EQ(session->doAction("WixUIValidatePath"), ActionStatus::Success);
+    EXPECT_EQ(session->property("WIXUI_INSTALLDIR_VALID"), valid) << path;
+  }
+}
+
+TEST(AppSearch, OnlyTheStandardFoldersOfTheMachineAreFound) {
+  TestPackage pkg;
+  pkg.add("AppSearch", {{"PF", "SigPF"},
+                        {"FONTS", "SigFonts"},
+                        {"NESTED", "SigNested"},
+                        {"MISSING", "SigMissing"},
+                        {"AFILE", "SigFile"},
+                        {"REG", "SigReg"},
+                        {"KEEP", "SigMissing"},
+                        {"LOOP", "SigLoopA"}});
+  pkg.add("DrLocator", {{"SigPF", {}, "[ProgramFilesFolder]", 0},
+                        {"SigFonts", {}, "Fonts", 1},  // found one level below C:\ (Windows)
+                        {"SigNested", "SigPF", "Common Files", 0},
+                        {"SigMissing", {}, "C:\\Nowhere", 3},
+                        {"SigFile", {}, "[WindowsFolder]", 0},
+                        {"SigLoopA", "SigLoopB", "x", 0},
+                        {"SigLoopB", "SigLoopA", "y", 0}});
+  pkg.add("Signature", {{"SigFile", "notepad.exe"}});
+  pkg.add("RegLocator", {{"SigReg", 2, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir", 2}});
+  pkg.add("CCPSearch", {{"SigPF"}});
+  pkg.property("KEEP", "kept");
+  auto session = pkg.open();
+  EXPECT_EQ(session->doAction("AppSearch"), ActionStatus::Success);
+  EXPECT_EQ(session->property("PF"), "C:\\Program Files (x86)\\");
+  EXPECT_EQ(session->property("FONTS"), "C:\\Windows\\Fonts\\");
+  EXPECT_EQ(session->property("NESTED"), "C:\\Program Files (x86)\\Common Files\\");
+  EXPECT_EQ(session->property("MISSING"), "");
+  EXPECT_EQ(session->property("AFILE"), "");  // the emulated disk holds no files
+  EXPECT_EQ(session->property("REG"), "");    // nor a registry
+  EXPECT_EQ(session->property("KEEP"), "kept");
+  EXPECT_EQ(session->property("LOOP"), "");
+  EXPECT_EQ(session->doAction("CCPSearch"), ActionStatus::Success);
+  EXPECT_EQ(session->property("CCP_Success"), "1");
+}
+
+TEST(Sequences, RunInOrderSkipFalseConditionsAndStopAtFailureOrExecuteAction) {
+  TestPackage pkg;
+  pkg.add("Dialog", {{"WelcomeDlg", "Welcome"}});
+  pkg.add("CustomAction", {{"SetA", 51, "A", "[A]a"}, {"SetB", 51, "B", "b"}, {"Stop", 19, {}, "stop"}});
+  pkg.add("InstallUISequence", {{"SetB", "A = \"aa\"", 30},
+                                {"SetA", {}, 10},
+                                {"WelcomeDlg", {}, 40},
+                                {"ExecuteAction", {}, 50},
+                                {"Stop", "B = \"b\"", 60},
+                                {"Exit", {}, -1}});
+  RecordingHost host;
+  auto session = pkg.open(testOptions(&host));
+  msi::SequenceOptions options;
+  options.runDialogs = false;
+  const auto run = msi::runSequence(*session, "InstallUISequence", options);
+  ASSERT_TRUE(run.tableFound);
+  std::vector<std::string> order;
+  for (const auto& step : run.steps) order.push_back(step.action);
+  EXPECT_EQ(order, (std::vector<std::string>{"SetA", "SetB", "WelcomeDlg", "ExecuteAction"}));
+  EXPECT_EQ(run.steps[1].kind, msi::SequenceStep::Kind::ConditionFalse);
+  EXPECT_EQ(run.steps[2].kind, msi::SequenceStep::Kind::DialogSkipped);
+  EXPECT_EQ(run.steps[3].kind, msi::SequenceStep::Kind::ExecuteAction);
+  EXPECT_EQ(run.status, ActionStatus::Success);
+
+  options.stopAtExecuteAction = false;
+  const auto through = msi::runSequence(*session, "InstallUISequence", options);
+  EXPECT_EQ(through.status, ActionStatus::Failure);
+  EXPECT_EQ(through.steps.back().action, "Stop");
+  EXPECT_EQ(session->property("A"), "aa");
+
+  EXPECT_FALSE(msi::runSequence(*session, "AdminUISequence").tableFound);
+}
+
+}  // namespace

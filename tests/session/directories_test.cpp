@@ -1,0 +1,153 @@
+// Directory resolution by CostFinalize and moves by MsiSetTargetPath, on small packages.
+#include <gtest/gtest.h>
+
+#include "engine/session/directory_tree.h"
+#include "engine/session/session.h"
+#include "tests/session/test_package.h"
+
+namespace {
+
+using fennick::test::RecordingHost;
+using fennick::test::TestPackage;
+using fennick::test::testOptions;
+using msi::Value;
+
+std::unique_ptr<msi::Session> costed(const TestPackage& pkg, msi::SessionOptions options) {
+  auto session = pkg.open(std::move(options));
+  EXPECT_EQ(session->doAction("CostInitialize"), msi::ActionStatus::Success);
+  EXPECT_EQ(session->doAction("CostFinalize"), msi::ActionStatus::Success);
+  return session;
+}
+
+std::unique_ptr<msi::Session> costed(const TestPackage& pkg) { return costed(pkg, testOptions()); }
+
+TestPackage typicalTree() {
+  TestPackage pkg;
+  pkg.add("Directory", {{"TARGETDIR", {}, "SourceDir"},
+                        {"ProgramFilesFolder", "TARGETDIR", "."},
+                        {"Vendor", "ProgramFilesFolder", "VENDOR~1|Vendor Name:src"},
+                        {"INSTALLDIR", "Vendor", "APP|My App"},
+                        {"Bin", "INSTALLDIR", "bin"},
+                        {"Same", "INSTALLDIR", "."},
+                        {"Self", "Self", "Root2"}});
+  return pkg;
+}
+
+TEST(NormalizeDirectoryPath, CollapsesSeparatorsTrimsBlanksAndEndsWithOneBackslash) {
+  EXPECT_EQ(msi::normalizeDirectoryPath("C:\\a\\\\b"), "C:\\a\\b\\");
+  EXPECT_EQ(msi::normalizeDirectoryPath(" C:\\ a b \\c  "), "C:\\a b\\c\\");
+  EXPECT_EQ(msi::normalizeDirectoryPath("C:\\a\\"), "C:\\a\\");
+  EXPECT_EQ(msi::normalizeDirectoryPath("\\\\server\\share"), "\\\\server\\share\\");
+  EXPECT_EQ(msi::normalizeDirectoryPath("   "), "");
+  EXPECT_EQ(msi::normalizeDirectoryPath(""), "");
+}
+
+TEST(Directories, ResolveFromRootDriveWithLongNamesDotsAndPropertyOverrides) {
+  TestPackage pkg = typicalTree();
+  auto session = costed(pkg);
+  EXPECT_EQ(session->targetPath("TARGETDIR"), "C:\\");
+  // ProgramFilesFolder is a property of the machine: its value wins over the tree.
+  EXPECT_EQ(session->targetPath("ProgramFilesFolder"), "C:\\Program Files (x86)\\");
+  EXPECT_EQ(session->targetPath("Vendor"), "C:\\Program Files (x86)\\Vendor Name\\");
+  EXPECT_EQ(session->targetPath("INSTALLDIR"), "C:\\Program Files (x86)\\Vendor Name\\My App\\");
+  EXPECT_EQ(session->targetPath("Bin"), "C:\\Program Files (x86)\\Vendor Name\\My App\\bin\\");
+  EXPECT_EQ(session->targetPath("Same"), session->targetPath("INSTALLDIR"));
+  // A second root that is not TARGETDIR hangs below ROOTDRIVE.
+  EXPECT_EQ(session->targetPath("Self"), "C:\\Root2\\");
+  // Every directory is a property holding its path afterwards.
+  EXPECT_EQ(session->property("Bin"), *session->targetPath("Bin"));
+  // Source paths follow the source names below SourceDir.
+  const std::string source = session->property("SourceDir");
+  ASSERT_FALSE(source.empty());
+  EXPECT_EQ(session->sourcePath("INSTALLDIR"), source + "src\\My App\\");
+  EXPECT_EQ(session->targetPath("Nowhere"), std::nullopt);
+}
+
+TEST(Directories, PublicPropertiesSetBeforehandMoveDirectoriesAndShortNamesOnRequest) {
+  TestPackage pkg = typicalTree();
+  auto options = testOptions();
+  options.properties = {{"INSTALLDIR", "C:\\Apps\\\\Mine "}, {"TARGETDIR", "C:\\Target"}};
+  auto session = costed(pkg, options);
+  EXPECT_EQ(session->targetPath("TARGETDIR"), "C:\\Target\\");
+  EXPECT_EQ(session->targetPath("INSTALLDIR"), "C:\\Apps\\Mine\\");
+  EXPECT_EQ(session->targetPath("Bin"), "C:\\Apps\\Mine\\bin\\");
+
+  TestPackage shortNames = typicalTree();
+  auto shortOptions = testOptions();
+  shortOptions.properties = {{"SHORTFILENAMES", "1"}};
+  auto shortSession = costed(shortNames, shortOptions);
+  EXPECT_EQ(shortSession->targetPath("INSTALLDIR"), "C:\\Program Files (x86)\\VENDOR~1\\APP\\");
+}
+
+TEST(Directories, SetTargetPathMovesTheDirectoriesBelowWithoutRereadingTheirProperties) {
+  TestPackage pkg = typicalTree();
+  auto session = costed(pkg);
+  session->setProperty("Bin", "D:\\ignored\\");
+  session->setTargetPath("INSTALLDIR", "C:\\Elsewhere");
+  EXPECT_EQ(session->targetPath("INSTALLDIR"), "C:\\Elsewhere\\");
+  EXPECT_EQ(session->targetPath("Bin"), "C:\\Elsewhere\\bin\\");
+  EXPECT_EQ(session->property("Bin"), "C:\\Elsewhere\\bin\\");
+  EXPECT_EQ(session->property("INSTALLDIR"), "C:\\Elsewhere\\");
+  EXPECT_EQ(session->targetPath("Vendor"), "C:\\Program Files (x86)\\Vendor Name\\");
+}
+
+TEST(Directories, SetTargetPathRefusesWhatTheMachineCannotHold) {
+  TestPackage pkg = typicalTree();
+  auto before = pkg.open();
+  EXPECT_THROW(before->setTargetPath("INSTALLDIR", "C:\\x"), msi::Error);  // no costing yet
+
+  auto session = costed(pkg);
+  const auto message = [&](const char* dir, const char* path) {
+    try {
+      session->setTargetPath(dir, path);
+    } catch (const msi::Error& e) {
+      return std::string(e.what());
+    }
+    return std::string("no error");
+  };
+  EXPECT_NE(message("INSTALLDIR", "D:\\Apps").find("drive D:"), std::string::npos);
+  EXPECT_NE(message("INSTALLDIR", "Apps\\Mine").find("not an absolute path"), std::string::npos);
+  EXPECT_NE(message("INSTALLDIR", "C:\\a|b").find("character"), std::string::npos);
+  EXPECT_NE(message("Unknown", "C:\\a").find("`Unknown`"), std::string::npos);
+  EXPECT_NE(message("INSTALLDIR", ("C:\\" + std::string(2000, 'a')).c_str()).find("longer"),
+            std::string::npos);
+  EXPECT_EQ(session->targetPath("INSTALLDIR"), "C:\\Program Files (x86)\\Vendor Name\\My App\\");
+}
+
+TEST(Directories, BrokenTreesFailCostInitializeWithTheDirectoryNamed) {
+  RecordingHost host;
+  TestPackage cycle;
+  cycle.add("Directory", {{"TARGETDIR", {}, "SourceDir"}, {"A", "B", "a"}, {"B", "A", "b"}});
+  EXPECT_EQ(cycle.open(testOptions(&host))->doAction("CostInitialize"), msi::ActionStatus::Failure);
+  EXPECT_NE(host.all(msi::MessageKind::Error).find("form a cycle"), std::string::npos)
+      << host.all(msi::MessageKind::Error);
+
+  RecordingHost host2;
+  TestPackage orphan;
+  orphan.add("Directory", {{"TARGETDIR", {}, "SourceDir"}, {"A", "Missing", "a"}});
+  EXPECT_EQ(orphan.open(testOptions(&host2))->doAction("CostInitialize"), msi::ActionStatus::Failure);
+  EXPECT_NE(host2.all(msi::MessageKind::Error).find("`Missing`"), std::string::npos);
+}
+
+TEST(Directories, AVeryDeepChainIsReportedNotRecursedInto) {
+  TestPackage pkg;
+  std::vector<msi::Row> rows{{"TARGETDIR", {}, "SourceDir"}};
+  std::string parent = "TARGETDIR";
+  for (int i = 0; i < 20000; ++i) {
+    const std::string key = "D" + std::to_string(i);
+    rows.push_back({Value(key), Value(parent), Value("d")});
+    parent = key;
+  }
+  pkg.add("Directory", rows);
+  RecordingHost host;
+  auto session = pkg.open(testOptions(&host));
+  ASSERT_EQ(session->doAction("CostInitialize"), msi::ActionStatus::Success);
+  EXPECT_EQ(session->doAction("CostFinalize"), msi::ActionStatus::Failure);
+  EXPECT_NE(host.all(msi::MessageKind::Error).find("longer than"), std::string::npos);
+  // What could be resolved is still set; the rest is not.
+  EXPECT_EQ(session->property("D10"), "C:\\d\\d\\d\\d\\d\\d\\d\\d\\d\\d\\d\\");
+  EXPECT_EQ(session->property("D19999"), "");
+  EXPECT_EQ(session->targetPath("D10"), std::nullopt);
+}
+
+}  // namespace

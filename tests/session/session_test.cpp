@@ -1,0 +1,160 @@
+// Opening sessions: the properties the service sets on the emulated machine, the installation
+// context, property handling, and every real package run through its UI sequence.
+#include <regex>
+
+#include <gtest/gtest.h>
+
+#include "engine/session/sequence_runner.h"
+#include "engine/session/session.h"
+#include "tests/session/test_package.h"
+#include "tests/support/fixtures.h"
+
+namespace {
+
+using fennick::test::fixture;
+using fennick::test::RecordingHost;
+using fennick::test::TestPackage;
+using fennick::test::testOptions;
+
+std::string openError(const std::filesystem::path& path) {
+  try {
+    msi::Session::open(path, testOptions());
+  } catch (const msi::Error& e) {
+    return e.what();
+  }
+  return "opened";
+}
+
+TEST(SessionOpen, SetsTheServicePropertiesOfAWindows10Machine) {
+  FENNICK_REQUIRE_FIXTURES();
+  const auto pkg = fixture("ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi");
+  auto session = msi::Session::open(pkg, testOptions());
+  EXPECT_EQ(session->property("ProductName"), "PuTTY release 0.68");  // the package's own
+  EXPECT_EQ(session->property("VersionNT"), "603");
+  EXPECT_EQ(session->property("VersionNT64"), "603");
+  EXPECT_EQ(session->property("WindowsBuild"), "9600");
+  EXPECT_EQ(session->property("Msix64"), "6");
+  EXPECT_EQ(session->property("UserLanguageID"), "1033");
+  EXPECT_EQ(session->property("LogonUser"), "User");
+  EXPECT_EQ(session->property("UILevel"), "5");
+  EXPECT_EQ(session->property("TerminalServer"), "");
+  EXPECT_EQ(session->property("Installed"), "");
+  EXPECT_TRUE(std::regex_match(session->property("Date"), std::regex(R"(\d{1,2}/\d{1,2}/\d{4})")));
+  EXPECT_TRUE(std::regex_match(session->property("Time"), std::regex(R"(\d{1,2}:\d\d:\d\d)")));
+  const std::string original = session->property("OriginalDatabase");
+  EXPECT_TRUE(original.starts_with("Z:\\") && original.ends_with("\\putty-0.68-installer.msi"))
+      << original;
+  EXPECT_EQ(session->property("SourceDir"), original.substr(0, original.rfind('\\') + 1));
+  // ALLUSERS=1 in the package: per-machine folders.
+  EXPECT_EQ(session->property("DesktopFolder"), "C:\\Users\\Public\\Desktop\\");
+  EXPECT_EQ(session->property("ProgramFilesFolder"), "C:\\Program Files (x86)\\");
+  EXPECT_EQ(session->property("AppDataFolder"), "C:\\Users\\User\\AppData\\Roaming\\");
+  for (const auto& [name, value] : session->properties())
+    if (name.ends_with("Folder")) {
+      EXPECT_TRUE(value.ends_with("\\")) << name << " = " << value;
+    }
+  EXPECT_FALSE(session->is64BitPackage());
+  EXPECT_TRUE(msi::Session::open(fixture("odd-wix3-testdata/TypicalV3-x64.msi"), testOptions())
+                  ->is64BitPackage());
+  EXPECT_EQ(session->database()->readOnly(), true);
+}
+
+TEST(SessionOpen, PackagesThatCannotBeOpenedAreNamedWithTheCause) {
+  FENNICK_REQUIRE_FIXTURES();
+  const std::string missing = openError(fennick::test::scratchDir() / "absent.msi");
+  EXPECT_NE(missing.find("absent.msi"), std::string::npos) << missing;
+  const std::string corrupt = openError(fixture("odd-wix3-testdata/corrupt-ole-header-then-xml.msi"));
+  EXPECT_NE(corrupt.find("corrupt-ole-header-then-xml.msi: "), std::string::npos) << corrupt;
+}
+
+TEST(SessionOpen, TheInstallationContextChoosesTheFolders) {
+  const auto folders = [](std::vector<std::pair<std::string, std::string>> props) {
+    TestPackage pkg;
+    pkg.property("ALLUSERS", "2");
+    auto options = testOptions();
+    options.properties = std::move(props);
+    auto session = pkg.open(options);
+    return std::vector<std::string>{session->property("ALLUSERS"),
+                                    session->property("ProgramFilesFolder"),
+                                    session->property("ProgramMenuFolder")};
+  };
+  EXPECT_EQ(folders({}),
+            (std::vector<std::string>{
+                "1", "C:\\Program Files (x86)\\",
+                "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\"}));
+  EXPECT_EQ(folders({{"MSIINSTALLPERUSER", "1"}}),
+            (std::vector<std::string>{
+                "", "C:\\Users\\User\\AppData\\Local\\Programs\\",
+                "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\"}));
+  EXPECT_EQ(folders({{"ALLUSERS", ""}}),
+            (std::vector<std::string>{
+                "", "C:\\Program Files (x86)\\",
+                "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\"}));
+}
+
+TEST(SessionProperties, SetRemoveAndHoldLongValues) {
+  TestPackage pkg;
+  pkg.property("Existing", "one");
+  auto options = testOptions();
+  options.properties = {{"Existing", "two"}, {"VersionNT", "500"}};
+  auto session = pkg.open(options);
+  EXPECT_EQ(session->property("Existing"), "two");  // the command line wins
+  EXPECT_EQ(session->property("VersionNT"), "500");
+  EXPECT_EQ(session->property("Unset"), "");
+  session->setProperty("Existing", "");
+  EXPECT_EQ(session->property("Existing"), "");
+  EXPECT_THROW(session->setProperty("", "x"), msi::Error);
+  const std::string big(1 << 20, 'x');
+  session->setProperty("BIG", big);
+  EXPECT_EQ(session->property("BIG").size(), big.size());
+  EXPECT_EQ(session->evaluateCondition("BIG >< \"xx\""), msi::ConditionResult::True);
+  EXPECT_EQ(session->formatText("[BIG]").size(), big.size());
+  // The package itself is never changed: the Property table keeps its value.
+  EXPECT_EQ(pkg.db->table("Property").row(0)[1].text(), "one");
+}
+
+TEST(EmulatedMachine, EnvironmentAndDiskHoldTheStandardThings) {
+  msi::EmulatedMachine machine;
+  machine.extraEnvironment["Extra_Var"] = "1";
+  EXPECT_EQ(machine.environment("windir"), "C:\\Windows");
+  EXPECT_EQ(machine.environment("USERPROFILE"), "C:\\Users\\User");
+  EXPECT_EQ(machine.environment("EXTRA_VAR"), "1");
+  EXPECT_EQ(machine.environment("NOT_SET"), std::nullopt);
+  EXPECT_TRUE(machine.directoryExists("c:\\program files (x86)"));
+  EXPECT_TRUE(machine.directoryExists("C:\\Users\\User\\AppData\\Local\\Temp\\"));
+  EXPECT_FALSE(machine.directoryExists("C:\\Program Files (x86)\\Vendor\\"));
+  EXPECT_FALSE(machine.directoryExists("D:\\"));
+  EXPECT_EQ(machine.subdirectories("C:\\"),
+            (std::vector<std::string>{"Program Files", "Program Files (x86)", "ProgramData",
+                                      "Users", "Windows"}));
+}
+
+TEST(SessionFixtures, EveryPackageRunsItsUISequence) {
+  FENNICK_REQUIRE_FIXTURES();
+  int ran = 0;
+  for (const auto& pkg : fennick::test::fixturePackages()) {
+    SCOPED_TRACE(pkg.string());
+    RecordingHost host;
+    auto session = msi::Session::open(pkg, testOptions(&host));
+    msi::SequenceOptions options;
+    options.runDialogs = false;
+    const auto run = msi::runSequence(*session, "InstallUISequence", options);
+    if (!run.tableFound || run.steps.empty()) continue;  // merge modules hold empty tables
+    ++ran;
+    if (pkg.filename() == "MyProduct.msi") {
+      // Its launch condition asks for the setup program that comes with it.
+      EXPECT_EQ(run.status, msi::ActionStatus::Failure);
+      EXPECT_EQ(host.all(msi::MessageKind::Error), "Please run setup.exe instead.");
+      continue;
+    }
+    EXPECT_EQ(run.status, msi::ActionStatus::Success) << host.all(msi::MessageKind::Error);
+    EXPECT_EQ(session->property("CostingComplete"), "1");
+    if (const auto* directories = session->directoryTree()) {
+      for (const auto& d : directories->entries())
+        EXPECT_TRUE(session->targetPath(d.key).has_value()) << d.key;
+    }
+  }
+  EXPECT_GE(ran, 10);
+}
+
+}  // namespace

@@ -1,0 +1,45 @@
+// Small packages built in memory for session tests: standard tables with their usual columns,
+// filled row by row, and a host that keeps the session's messages.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/db/database.h"
+#include "engine/session/session.h"
+
+namespace fennick::test {
+
+class TestPackage {
+ public:
+  TestPackage();  // an empty database in the test's scratch folder; nothing is written
+
+  // Adds rows to a standard table, creating it with its usual columns on first use (key
+  // column first; every other column nullable). Cells are msi::Value: {} for null.
+  TestPackage& add(const std::string& table, const std::vector<msi::Row>& rows);
+  TestPackage& property(const std::string& name, const std::string& value);
+  TestPackage& templateText(const std::string& text);  // summary Template ("x64;1033")
+
+  // A session on the package; the machine defaults to the fixed EmulatedMachine{}.
+  std::unique_ptr<msi::Session> open(msi::SessionOptions options) const;
+  std::unique_ptr<msi::Session> open() const;
+
+  std::shared_ptr<msi::Database> db;
+};
+
+class RecordingHost : public msi::SessionHost {
+ public:
+  void message(msi::MessageKind kind, std::string_view text) override {
+    messages.emplace_back(kind, std::string(text));
+  }
+  // Every message of a kind, joined by newlines.
+  std::string all(msi::MessageKind kind) const;
+  std::vector<std::pair<msi::MessageKind, std::string>> messages;
+};
+
+// Options with the fixed machine and `host`.
+msi::SessionOptions testOptions(msi::SessionHost* host = nullptr);
+
+}  // namespace fennick::test
