@@ -5,6 +5,8 @@
 
 #include "engine/db/database.h"
 #include "src/installer/engine_database.h"
+#include "src/installer/engine_installer.h"
+#include "src/installer/engine_session.h"
 #include "src/installer/installer.h"
 
 namespace fennick::installer {
@@ -31,11 +33,12 @@ void CheckPackageFile(std::string_view packagePath) {
 
 class EngineInstaller final : public Installer {
  public:
+  explicit EngineInstaller(EngineSetup setup) : setup_(setup) {}
   void UILevel(int level) override { uiLevel_ = level; }
 
   std::shared_ptr<installer::Session> OpenPackage(std::string_view packagePath, int) override {
     CheckPackageFile(packagePath);
-    throw Error(std::string(packagePath) + ": the engine cannot run installation sessions yet", 1620);
+    return OpenEngineSession(packagePath, uiLevel_, setup_);
   }
 
   std::shared_ptr<installer::Database> OpenDatabase(std::string_view path, int openMode) override {
@@ -49,11 +52,14 @@ class EngineInstaller final : public Installer {
   }
 
  private:
+  EngineSetup setup_;
   int uiLevel_ = kUILevelFull;
 };
 
 }  // namespace
 
-std::shared_ptr<Installer> CreateInstaller() { return std::make_shared<EngineInstaller>(); }
+std::shared_ptr<Installer> CreateEngineInstaller(EngineSetup setup) { return std::make_shared<EngineInstaller>(setup); }
+
+std::shared_ptr<Installer> CreateInstaller() { return CreateEngineInstaller({}); }
 
 }  // namespace fennick::installer

@@ -1,0 +1,49 @@
+#include "src/installer/engine_session.h"
+
+#include "src/installer/engine_database.h"
+
+namespace fennick::installer {
+namespace {
+
+constexpr int kErrorFunctionFailed = 1627;
+constexpr int kErrorUnknownFeature = 1606;
+
+class EngineSession final : public Session {
+ public:
+  explicit EngineSession(std::unique_ptr<msi::Session> session) : session_(std::move(session)) {}
+
+  std::string Property(std::string_view name) override {
+    return Translate([&] { return session_->property(name); }, kErrorFunctionFailed);
+  }
+  std::shared_ptr<installer::Database> Database() override {
+    return Translate([&] { return WrapDatabase(session_->database()); }, kErrorFunctionFailed);
+  }
+  std::int32_t EvaluateCondition(std::string_view condition) override {
+    return Translate([&] { return static_cast<std::int32_t>(session_->evaluateCondition(condition)); },
+                     kErrorFunctionFailed);
+  }
+  std::int32_t DoAction(std::string_view action) override {
+    return Translate([&] { return static_cast<std::int32_t>(session_->doAction(action)); }, kErrorFunctionFailed);
+  }
+  std::int32_t FeatureRequestState(std::string_view feature) override {
+    return Translate([&] { return static_cast<std::int32_t>(session_->featureRequestState(feature)); },
+                     kErrorUnknownFeature);
+  }
+
+ private:
+  std::unique_ptr<msi::Session> session_;
+};
+
+}  // namespace
+
+std::shared_ptr<Session> OpenEngineSession(std::string_view packagePath, int uiLevel, const EngineSetup& setup) {
+  return Translate([&]() -> std::shared_ptr<Session> {
+    msi::SessionOptions options;
+    options.uiLevel = uiLevel;
+    options.host = setup.messages;
+    options.dialogs = setup.dialogs;
+    return std::make_shared<EngineSession>(msi::Session::open(std::string(packagePath), std::move(options)));
+  }, 1619);
+}
+
+}  // namespace fennick::installer

@@ -1,0 +1,236 @@
+// The tool's working tables, dumped after a headless run, against what msitools reads from
+// the same packages.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "tests/peer/process.h"
+#include "tests/support/fixtures.h"
+
+namespace fennick::test {
+namespace {
+
+namespace fs = std::filesystem;
+using peer::runProcess;
+
+std::string ReadAll(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::vector<std::string> SplitText(const std::string& text, char sep) {
+  std::vector<std::string> out;
+  std::size_t start = 0;
+  for (;;) {
+    auto pos = text.find(sep, start);
+    out.push_back(text.substr(start, pos == std::string::npos ? std::string::npos : pos - start));
+    if (pos == std::string::npos) return out;
+    start = pos + 1;
+  }
+}
+
+std::string Unescape(const std::string& v) {
+  std::string out;
+  for (std::size_t i = 0; i < v.size(); ++i) {
+    if (v[i] == '\\' && i + 1 < v.size()) {
+      char e = v[++i];
+      out += e == 't' ? '\t' : e == 'n' ? '\n' : e == 'r' ? '\r' : e;
+    } else {
+      out += v[i];
+    }
+  }
+  return out;
+}
+
+using Dump = std::map<std::string, std::vector<std::vector<std::string>>>;
+
+Dump ParseDump(const std::string& text) {
+  Dump dump;
+  std::vector<std::vector<std::string>>* current = nullptr;
+  for (auto& line : SplitText(text, '\n')) {
+    if (line.rfind("# ", 0) == 0) {
+      current = &dump[line.substr(2)];
+    } else if (current && !line.empty()) {
+      std::vector<std::string> row;
+      for (auto& f : SplitText(line, '\t')) row.push_back(Unescape(f));
+      current->push_back(row);
+    }
+  }
+  return dump;
+}
+
+// Rows of an msiinfo export (values as msitools prints them: raw, UTF-8).
+std::vector<std::vector<std::string>> MsitoolsRows(const fs::path& pkg, const std::string& table, const fs::path& scratch) {
+  std::vector<std::vector<std::string>> rows;
+  auto lines = SplitText(runProcess({"msiinfo", "export", pkg.string(), table}, scratch).out, '\n');
+  for (std::size_t i = 3; i < lines.size(); ++i) {
+    std::string line = lines[i];
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty()) continue;
+    rows.push_back(SplitText(line, '\t'));
+  }
+  return rows;
+}
+
+std::vector<std::string> MsitoolsTables(const fs::path& pkg, const fs::path& scratch) {
+  std::vector<std::string> out;
+  for (auto t : SplitText(runProcess({"msiinfo", "tables", pkg.string()}, scratch).out, '\n'))
+    if (!t.empty() && t != "_SummaryInformation" && t != "_ForceCodepage") out.push_back(t);
+  return out;
+}
+
+struct ToolRun {
+  int exitCode;
+  std::string err;
+  Dump dump;
+};
+
+ToolRun RunTool(const fs::path& pkg, const fs::path& scratch) {
+  const fs::path out = scratch / (pkg.stem().string() + ".dump");
+  auto r = runProcess({FENNICK_TOOL, "--replay", "/dev/null", "--dump-tables", out.string(), pkg.string()}, scratch);
+  return {r.exitCode, r.err, ParseDump(ReadAll(out))};
+}
+
+bool HaveMsitools() { return runProcess({"msiinfo", "--version"}, fs::temp_directory_path()).exitCode == 0; }
+
+TEST(ToolDump, WorkingTablesMatchWhatMsitoolsReads) {
+  FENNICK_REQUIRE_FIXTURES();
+  if (!HaveMsitools()) GTEST_SKIP() << "msitools (msiinfo) not installed";
+  const auto scratch = scratchDir();
+  for (const auto& pkg : fixturePackages()) {
+    SCOPED_TRACE(pkg.filename().string());
+    ToolRun run = RunTool(pkg, scratch);
+    const auto tables = MsitoolsTables(pkg, scratch);
+
+    std::set<std::string> listed;
+    for (auto& row : run.dump["lvTable"]) {
+      EXPECT_EQ(row.size(), 1u);
+      listed.insert(row[0]);
+    }
+    EXPECT_EQ(listed, std::set<std::string>(tables.begin(), tables.end()));
+
+    const bool hasUI = std::count(tables.begin(), tables.end(), "InstallUISequence") > 0;
+    if (!hasUI) {
+      EXPECT_EQ(run.exitCode, 3);
+      EXPECT_NE(run.err.find("Fennick: Exiting: There is no user interface in this package."), std::string::npos);
+      for (const char* t : {"lvUI", "lvProperty", "lvFeature", "lvPropertyChanged", "lvFeatureChanged"})
+        EXPECT_TRUE(run.dump[t].empty()) << t;
+      continue;
+    }
+
+    // lvUI: the sequence rows in ascending Sequence order, with condition and sequence text.
+    auto expectedUI = MsitoolsRows(pkg, "InstallUISequence", scratch);
+    auto& ui = run.dump["lvUI"];
+    ASSERT_EQ(ui.size(), expectedUI.size());
+    long previous = -2147483647;
+    for (auto& row : ui) {
+      ASSERT_EQ(row.size(), 3u);
+      const long sequence = row[2].empty() ? -2147483647 : std::stol(row[2]);
+      EXPECT_LE(previous, sequence) << row[0];
+      previous = sequence;
+    }
+    auto sortedUI = ui;
+    std::sort(sortedUI.begin(), sortedUI.end());
+    std::sort(expectedUI.begin(), expectedUI.end());
+    EXPECT_EQ(sortedUI, expectedUI);
+
+    // Without a Property or a Control table the property loader's query fails and the run
+    // ends there, as an unhandled failure naming the table.
+    for (const char* required : {"Property", "Control"}) {
+      if (std::count(tables.begin(), tables.end(), required) == 0) {
+        EXPECT_EQ(run.exitCode, 1) << required;
+        EXPECT_NE(run.err.find("fennick: "), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find(std::string("unknown table `") + required + "`"), std::string::npos) << run.err;
+        break;
+      }
+    }
+    if (std::count(tables.begin(), tables.end(), "Property") == 0 ||
+        std::count(tables.begin(), tables.end(), "Control") == 0)
+      continue;
+
+    // lvProperty: the Property table with its values, INSTALLDIR, TARGETDIR and every
+    // non-blank control-bound property, one row each, sorted by name.
+    std::map<std::string, std::string> expected;
+    for (auto& row : MsitoolsRows(pkg, "Property", scratch)) expected[row[0]] = row.size() > 1 ? row[1] : "";
+    std::set<std::string> names;
+    for (auto& [name, value] : expected) names.insert(name);
+    names.insert("INSTALLDIR");
+    names.insert("TARGETDIR");
+    for (auto& row : MsitoolsRows(pkg, "Control", scratch))
+      if (row.size() > 8 && row[8].find_first_not_of(' ') != std::string::npos) names.insert(row[8]);
+    auto& props = run.dump["lvProperty"];
+    std::vector<std::string> order;
+    for (auto& row : props) {
+      ASSERT_EQ(row.size(), 2u) << row[0];
+      order.push_back(row[0]);
+      auto it = expected.find(row[0]);
+      if (it != expected.end()) EXPECT_EQ(row[1], it->second) << row[0];
+    }
+    EXPECT_TRUE(std::is_sorted(order.begin(), order.end()));
+    EXPECT_EQ(std::set<std::string>(order.begin(), order.end()), names);
+    EXPECT_EQ(order.size(), names.size());  // one row per name
+  }
+}
+
+TEST(ToolDump, PackageWithoutUISequenceIsRefused) {
+  const auto scratch = scratchDir();
+  // The demo package's archives without its InstallUISequence.
+  const fs::path src = fs::path(FENNICK_SOURCE_DIR) / "examples" / "demo";
+  std::vector<std::string> argv = {FENNICK_MSI_CLI, "import", (scratch / "noui.msi").string(), src.string()};
+  for (const auto& e : fs::directory_iterator(src))
+    if (e.path().filename() != "InstallUISequence.idt") argv.push_back(e.path().filename().string());
+  ASSERT_EQ(runProcess(argv, scratch).exitCode, 0);
+  ToolRun run = RunTool(scratch / "noui.msi", scratch);
+  EXPECT_EQ(run.exitCode, 3);
+  EXPECT_NE(run.err.find("Fennick: Exiting: There is no user interface in this package."), std::string::npos);
+  EXPECT_FALSE(run.dump["lvTable"].empty());
+  for (const char* t : {"lvUI", "lvProperty", "lvFeature", "lvPropertyChanged", "lvFeatureChanged"})
+    EXPECT_TRUE(run.dump[t].empty()) << t;
+}
+
+TEST(ToolDump, UnopenablePackagesGetTheOpenFailureMessage) {
+  const auto scratch = scratchDir();
+  const fs::path notPackage = scratch / "text.msi";
+  std::ofstream(notPackage) << "hello";
+  struct Case {
+    std::vector<std::string> args;
+    std::string shown;   // the path as the message shows it
+    std::string cause;
+  } cases[] = {
+      {{"/no/such.msi"}, "/no/such.msi", "no such file"},
+      {{scratch.string()}, scratch.string(), "is a folder"},
+      {{notPackage.string()}, notPackage.string(), "not an installer package"},
+      {{}, "", "no package path"},
+      {{"\"" + scratch.string() + "/my", "pkg.msi\""}, scratch.string() + "/my pkg.msi", "no such file"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> argv = {FENNICK_TOOL, "--replay", "/dev/null"};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    auto r = runProcess(argv, scratch);
+    EXPECT_EQ(r.exitCode, 3) << c.shown;
+    EXPECT_EQ(r.err.rfind("Fennick: Fennick: Unable to open package: " + c.shown + "\r\n\r\n", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find(c.cause), std::string::npos) << r.err;
+  }
+  // Nothing is written beside the package (the runner's own output files aside).
+  for (const auto& e : fs::directory_iterator(scratch)) {
+    const std::string name = e.path().filename().string();
+    EXPECT_TRUE(name == "text.msi" || name.find("std") != std::string::npos) << name;
+  }
+}
+
+TEST(ToolDump, HelpAndUsage) {
+  const auto scratch = scratchDir();
+  auto help = runProcess({FENNICK_TOOL, "--help"}, scratch);
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_NE(help.out.find("--replay WALK"), std::string::npos);
+  EXPECT_EQ(runProcess({FENNICK_TOOL, "--bogus"}, scratch).exitCode, 2);
+  EXPECT_EQ(runProcess({FENNICK_TOOL, "--replay", "/no/such.walk", "x.msi"}, scratch).exitCode, 2);
+}
+
+}  // namespace
+}  // namespace fennick::test
