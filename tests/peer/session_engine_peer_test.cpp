@@ -1,0 +1,431 @@
+// Our session against Wine's installer service on the same packages: every condition text the
+// packages hold, the condition corpus of tests/session, each feature's request state after
+// CostFinalize and every directory's resolved path. Both sides run the UI sequence the same
+// way (UI level none, dialogs and ExecuteAction passed over, custom actions of types 19, 35
+// and 51 only).
+//
+// Where the two differ by design, the difference is listed below with its reason:
+// - Machine properties that differ by design (kMachineDepartures: the version numbers of
+//   Windows 10 against the prefix's Windows 7, RedirectedDllSupport): conditions on them may
+//   differ.
+// - Per-machine installations (ALLUSERS=1) get the all-users Desktop, Start menu, Programs,
+//   Startup, Templates and Administrative Tools folders, as documented; Wine always gives the
+//   user's. Directories below those folders compare by the folder they hang from.
+// - Profile folders name the user (C:\users\root\ in Wine, C:\Users\root\ here): compared
+//   without the profile root.
+// - Conditions marked "docs" or "choice" in conditions.txt, and those in kCorpusDepartures,
+//   follow the documentation or our documented choice where Wine departs (see
+//   engine/session/condition.h).
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "engine/session/sequence_runner.h"
+#include "engine/session/session.h"
+#include "engine/session/table_rows.h"
+#include "tests/peer/probe.h"
+#include "tests/support/fixtures.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using fennick::peer::parseRecords;
+using fennick::peer::ProcessResult;
+using fennick::peer::Record;
+using fennick::peer::recordsOf;
+using fennick::peer::runProbe;
+using fennick::peer::runProcess;
+
+// Properties of the machine whose values differ by design; conditions on them may differ.
+const std::map<std::string, std::string> kMachineDepartures = {
+    {"VersionNT", "Windows 10 is reported as 603; the Wine prefix is Windows 7 (601)"},
+    {"VersionNT64", "Windows 10 is reported as 603; the Wine prefix is Windows 7 (601)"},
+    {"WindowsBuild", "Windows 10 is reported as build 9600; the Wine prefix says 7601"},
+    {"ServicePackLevel", "Windows 10 has no service pack; the Wine prefix says 1"},
+    {"RedirectedDllSupport", "the service sets it where isolated components work (2); Wine never does"},
+};
+// Corpus cases where Wine departs without the corpus marking it.
+const std::map<std::string, std::string> kCorpusDepartures = {
+    {"Huge = 2147483647",
+     "a property value beyond 32 bits saturates here (engine/session/condition.h); Wine's "
+     "parser overflows and wraps around"},
+};
+// Properties both sides get as on a command line, per package.
+const std::map<std::string, std::vector<std::pair<std::string, std::string>>> kPackageProperties = {
+    // Its launch condition stops any run not started by its own setup program, which sets this.
+    {"MyProduct.msi", {{"CUSTOM_UI", "true"}}},
+};
+const std::vector<std::string> kAllUsersFolders = {"DesktopFolder", "ProgramMenuFolder",
+                                                   "StartMenuFolder", "StartupFolder",
+                                                   "TemplateFolder", "AdminToolsFolder"};
+
+const char* word(msi::ConditionResult r) {
+  switch (r) {
+    case msi::ConditionResult::False: return "false";
+    case msi::ConditionResult::True: return "true";
+    case msi::ConditionResult::None: return "none";
+    default: return "error";
+  }
+}
+
+std::string word(msi::InstallState s) {
+  switch (s) {
+    case msi::InstallState::Unknown: return "unknown";
+    case msi::InstallState::Advertised: return "advertised";
+    case msi::InstallState::Absent: return "absent";
+    case msi::InstallState::Local: return "local";
+    case msi::InstallState::Source: return "source";
+    default: return std::to_string(static_cast<int>(s));
+  }
+}
+
+// What Wine reports for a package.
+struct WineSession {
+  std::map<std::string, std::string> evals, features, directories, properties;
+};
+
+WineSession probe(const fs::path& pkg, const std::vector<std::string>& conditions,
+                  const std::vector<std::string>& folderProperties, const fs::path& scratch,
+                  const std::vector<std::pair<std::string, std::string>>& set = {}) {
+  WineSession wine;
+  // The command line of a Windows program is limited; send the conditions in batches.
+  std::vector<std::vector<std::string>> batches(1);
+  std::size_t length = 0;
+  for (const std::string& c : conditions) {
+    if (length + c.size() > 6000 && !batches.back().empty()) {
+      batches.emplace_back();
+      length = 0;
+    }
+    batches.back().push_back(c);
+    length += c.size() + 3;
+  }
+  for (std::size_t b = 0; b < batches.size(); ++b) {
+    std::vector<std::string> args{"session", pkg.string()};
+    for (const auto& [name, value] : set) {
+      args.push_back("--set");
+      args.push_back(name + "=" + value);
+    }
+    if (b == 0)
+      for (const std::string& p : folderProperties) {
+        args.push_back("--property");
+        args.push_back(p);
+      }
+    args.insert(args.end(), batches[b].begin(), batches[b].end());
+    const ProcessResult run = runProbe(args, scratch);
+    EXPECT_EQ(run.exitCode, 0) << pkg << ": " << run.err;
+    const auto records = parseRecords(run.out);
+    for (const Record& r : recordsOf(records, "eval")) wine.evals[r.at(1)] = r.at(0);
+    if (b != 0) continue;
+    for (const Record& r : recordsOf(records, "feature")) wine.features[r.at(0)] = r.at(1);
+    for (const Record& r : recordsOf(records, "directory")) wine.directories[r.at(0)] = r.at(1);
+    for (const Record& r : recordsOf(records, "property")) wine.properties[r.at(0)] = r.at(1);
+  }
+  return wine;
+}
+
+std::unique_ptr<msi::Session> ourSession(const fs::path& pkg, msi::EmulatedMachine machine,
+                                         const std::vector<std::pair<std::string, std::string>>& set = {}) {
+  msi::SessionOptions options;
+  options.properties = set;
+  options.uiLevel = msi::kUILevelNone;
+  options.machine = std::move(machine);
+  options.host = nullptr;
+  auto session = msi::Session::open(pkg, options);
+  msi::SequenceOptions sequence;
+  sequence.runDialogs = false;
+  sequence.stopAtExecuteAction = false;
+  msi::runSequence(*session, "InstallUISequence", sequence);
+  return session;
+}
+
+// Every condition text of the tables that hold conditions, each once.
+std::vector<std::string> conditionsOf(const fs::path& pkg) {
+  auto db = msi::Database::open(pkg, msi::OpenMode::ReadOnly);
+  std::set<std::string> seen;
+  std::vector<std::string> out;
+  const std::vector<std::pair<const char*, const char*>> columns = {
+      {"InstallUISequence", "Condition"},   {"InstallExecuteSequence", "Condition"},
+      {"AdminUISequence", "Condition"},     {"AdminExecuteSequence", "Condition"},
+      {"AdvtUISequence", "Condition"},      {"AdvtExecuteSequence", "Condition"},
+      {"Condition", "Condition"},           {"ControlCondition", "Condition"},
+      {"ControlEvent", "Condition"},        {"LaunchCondition", "Condition"},
+      {"Component", "Condition"}};
+  for (const auto& [table, column] : columns) {
+    const msi::TableRows rows(*db, table, {column});
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      const std::string c = rows.text(i, 0);
+      if (!c.empty() && seen.insert(c).second) out.push_back(c);
+    }
+  }
+  return out;
+}
+
+bool mentionsDeparture(const std::string& condition) {
+  for (const auto& [property, reason] : kMachineDepartures)
+    if (condition.find(property) != std::string::npos) return true;
+  return false;
+}
+
+// A path with the folder it hangs from written as [Folder] (the longest such folder wins).
+std::string byFolder(const std::string& path, const std::map<std::string, std::string>& folders) {
+  std::string best;
+  for (const auto& [name, value] : folders)
+    if (!value.empty() && path.starts_with(value) &&
+        (best.empty() || value.size() > folders.at(best).size()))
+      best = name;
+  return best.empty() ? path : "[" + best + "]" + path.substr(folders.at(best).size());
+}
+
+std::string withoutProfile(std::string path, const std::string& profile) {
+  std::string lowerPath = path, lowerProfile = profile;
+  for (char& c : lowerPath) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (char& c : lowerProfile) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (!profile.empty() && lowerPath.starts_with(lowerProfile))
+    return "<profile>\\" + path.substr(profile.size());
+  return path;
+}
+
+std::vector<fs::path> packagesWithUI() {
+  std::vector<fs::path> out;
+  for (const fs::path& pkg : fennick::test::fixturePackages())
+    if (pkg.extension() == ".msi") out.push_back(pkg);
+  return out;
+}
+
+TEST(SessionEnginePeer, ConditionsFeaturesAndDirectoriesAgreeWithWine) {
+  FENNICK_REQUIRE_FIXTURES();
+  FENNICK_REQUIRE_PROBE();
+  const fs::path scratch = fennick::test::scratchDir();
+  std::ostringstream differences;
+  int conditionsCompared = 0, featuresCompared = 0, directoriesCompared = 0;
+  for (const fs::path& pkg : packagesWithUI()) {
+    SCOPED_TRACE(pkg.string());
+    const std::string name = pkg.filename().string();
+    const auto conditions = conditionsOf(pkg);
+    std::vector<std::string> folderProperties = kAllUsersFolders;
+    folderProperties.push_back("ALLUSERS");
+    const auto set = kPackageProperties.count(name) ? kPackageProperties.at(name)
+                                                    : std::vector<std::pair<std::string, std::string>>{};
+    const WineSession wine = probe(pkg, conditions, folderProperties, scratch, set);
+    auto ours = ourSession(pkg, msi::EmulatedMachine::forCurrentUser(), set);
+
+    for (const std::string& c : conditions) {
+      const std::string mine = word(ours->evaluateCondition(c));
+      const auto theirs = wine.evals.find(c);
+      ++conditionsCompared;
+      if (theirs == wine.evals.end()) {
+        differences << "\n  " << name << ": no result from Wine for `" << c << "`";
+      } else if (theirs->second != mine && !mentionsDeparture(c)) {
+        differences << "\n  " << name << ": `" << c << "` is " << mine << ", Wine says "
+                    << theirs->second;
+      }
+    }
+
+    if (const msi::FeatureTree* features = ours->featureTree()) {
+      for (const auto& f : features->entries()) {
+        ++featuresCompared;
+        const std::string mine = word(ours->featureRequestState(f.name));
+        const auto theirs = wine.features.find(f.name);
+        if (theirs == wine.features.end() || theirs->second != mine)
+          differences << "\n  " << name << ": feature " << f.name << " is " << mine
+                      << ", Wine says "
+                      << (theirs == wine.features.end() ? "nothing" : theirs->second);
+      }
+    } else {
+      EXPECT_TRUE(wine.features.empty());
+    }
+
+    // Folders the comparison may read a directory by: the documented all-users folders of a
+    // per-machine installation, and the profile root.
+    const bool perMachine = ours->property("ALLUSERS") == "1";
+    std::map<std::string, std::string> ourFolders, wineFolders;
+    if (perMachine)
+      for (const std::string& f : kAllUsersFolders) {
+        ourFolders[f] = ours->property(f);
+        wineFolders[f] = wine.properties.count(f) ? wine.properties.at(f) : "";
+      }
+    const std::string ourProfile = ours->machine().profileFolder();
+    const std::string wineProfile = "C:\\users\\" + ours->machine().userName + "\\";
+    if (const msi::DirectoryTree* directories = ours->directoryTree()) {
+      for (const auto& d : directories->entries()) {
+        ++directoriesCompared;
+        const std::string mine =
+            withoutProfile(byFolder(ours->targetPath(d.key).value_or("?"), ourFolders), ourProfile);
+        const auto theirs = wine.directories.find(d.key);
+        const std::string wineText =
+            theirs == wine.directories.end()
+                ? "nothing"
+                : withoutProfile(byFolder(theirs->second, wineFolders), wineProfile);
+        if (mine != wineText)
+          differences << "\n  " << name << ": directory " << d.key << " is " << mine
+                      << ", Wine says " << wineText;
+      }
+    }
+  }
+  EXPECT_TRUE(differences.str().empty()) << "differences:" << differences.str();
+  EXPECT_GT(conditionsCompared, 100);
+  EXPECT_GT(featuresCompared, 10);
+  EXPECT_GT(directoriesCompared, 20);
+}
+
+// --- the condition corpus -------------------------------------------------------------------
+
+struct CorpusCase {
+  int line;
+  std::string expected, condition;
+  bool marked;  // "docs" or "choice": Wine departs, and so do we
+};
+
+struct CorpusFile {
+  std::vector<std::pair<std::string, std::string>> properties, environment;
+  std::vector<CorpusCase> cases;
+};
+
+CorpusFile readCorpus() {
+  CorpusFile corpus;
+  std::ifstream in(fs::path(__FILE__).parent_path().parent_path() / "session" / "conditions.txt",
+                   std::ios::binary);
+  EXPECT_TRUE(in.good()) << "tests/session/conditions.txt not found";
+  bool marked = false;
+  int line = 0;
+  for (std::string text; std::getline(in, text);) {
+    ++line;
+    if (!text.empty() && text.back() == '\r') text.pop_back();
+    if (text.empty()) {
+      marked = false;
+      continue;
+    }
+    if (text[0] == '#') {
+      marked = text.starts_with("# docs") || text.starts_with("# choice");
+      continue;
+    }
+    if (text[0] == '@') {
+      std::istringstream words(text.substr(1));
+      std::string kind, name;
+      words >> kind >> name;
+      const std::size_t at = text.find(name, kind.size() + 1) + name.size();
+      const std::string value = at < text.size() ? text.substr(at + 1) : "";
+      if (kind == "property") corpus.properties.emplace_back(name, value);
+      if (kind == "env") corpus.environment.emplace_back(name, value);
+      continue;
+    }
+    const std::size_t tab = text.find('\t');
+    if (tab == std::string::npos) continue;
+    corpus.cases.push_back({line, text.substr(0, tab), text.substr(tab + 1), marked});
+  }
+  return corpus;
+}
+
+// An .idt archive: column names, definitions, table name and key, then the rows.
+void writeIdt(const fs::path& file, const std::string& header,
+              const std::vector<std::vector<std::string>>& rows) {
+  std::ofstream out(file, std::ios::binary);
+  out << header;
+  for (const auto& row : rows) {
+    for (std::size_t i = 0; i < row.size(); ++i) out << (i ? "\t" : "") << row[i];
+    out << "\r\n";
+  }
+}
+
+// A package holding the corpus's properties, one level-1 feature FeatLocal with the component
+// CompLocal, and a UI sequence that costs it; built by msitools, not by us.
+fs::path corpusPackage(const CorpusFile& corpus, const fs::path& dir) {
+  std::vector<std::vector<std::string>> properties{{"ProductCode", "{7C7E2B8F-52F3-4C5B-9D0E-1A2B3C4D5E6F}"},
+                                                   {"ProductLanguage", "1033"},
+                                                   {"ProductVersion", "1.0.0"},
+                                                   {"Manufacturer", "Fennick"},
+                                                   {"ProductName", "Condition corpus"}};
+  for (const auto& [name, value] : corpus.properties) properties.push_back({name, value});
+  writeIdt(dir / "Property.idt", "Property\tValue\r\ns72\tl0\r\nProperty\tProperty\r\n", properties);
+  writeIdt(dir / "Directory.idt",
+           "Directory\tDirectory_Parent\tDefaultDir\r\ns72\tS72\tl255\r\nDirectory\tDirectory\r\n",
+           {{"TARGETDIR", "", "SourceDir"}});
+  writeIdt(dir / "Feature.idt",
+           "Feature\tFeature_Parent\tTitle\tDescription\tDisplay\tLevel\tDirectory_\tAttributes\r\n"
+           "s38\tS38\tL64\tL255\tI2\ti2\tS72\ti2\r\nFeature\tFeature\r\n",
+           {{"FeatLocal", "", "Local", "", "1", "1", "", "0"}});
+  writeIdt(dir / "Component.idt",
+           "Component\tComponentId\tDirectory_\tAttributes\tCondition\tKeyPath\r\n"
+           "s72\tS38\ts72\ti2\tS255\tS72\r\nComponent\tComponent\r\n",
+           {{"CompLocal", "{0E1D2C3B-4A59-4867-9A8B-7C6D5E4F3A2B}", "TARGETDIR", "0", "", ""}});
+  writeIdt(dir / "FeatureComponents.idt",
+           "Feature_\tComponent_\r\ns38\ts72\r\nFeatureComponents\tFeature_\tComponent_\r\n",
+           {{"FeatLocal", "CompLocal"}});
+  writeIdt(dir / "InstallUISequence.idt",
+           "Action\tCondition\tSequence\r\ns72\tS255\tI2\r\nInstallUISequence\tAction\r\n",
+           {{"CostInitialize", "", "800"}, {"FileCost", "", "900"}, {"CostFinalize", "", "1000"}});
+  const fs::path pkg = dir / "corpus.msi";
+  std::vector<std::string> argv{"msibuild", pkg.string()};
+  for (const char* t : {"Property", "Directory", "Feature", "Component", "FeatureComponents",
+                        "InstallUISequence"}) {
+    argv.push_back("-i");
+    argv.push_back((dir / (std::string(t) + ".idt")).string());
+  }
+  const ProcessResult built = runProcess(argv, dir);
+  EXPECT_EQ(built.exitCode, 0) << built.err;
+  // msibuild takes the summary information in a run of its own.
+  const ProcessResult summary =
+      runProcess({"msibuild", pkg.string(), "-s", "Condition corpus", "Fennick", "Intel;1033",
+                  "{3D1F7A52-9B6C-4E8D-A0F1-2B3C4D5E6F70}"},
+                 dir);
+  EXPECT_EQ(summary.exitCode, 0) << summary.err;
+  return pkg;
+}
+
+TEST(SessionEnginePeer, TheConditionCorpusAgreesWithWine) {
+  FENNICK_REQUIRE_PROBE();
+  const fs::path scratch = fennick::test::scratchDir();
+  const CorpusFile corpus = readCorpus();
+  ASSERT_GT(corpus.cases.size(), 300u);
+  const fs::path pkg = corpusPackage(corpus, scratch);
+
+  msi::EmulatedMachine machine = msi::EmulatedMachine::forCurrentUser();
+  for (const auto& [name, value] : corpus.environment) {
+    setenv(name.c_str(), value.c_str(), 1);  // Wine hands the process environment on
+    machine.extraEnvironment[name] = value;
+  }
+  // Installed states other than a fresh installation's cannot be set up in Wine.
+  const auto reproducible = [](const std::string& c) {
+    for (const char* name : {"FeatRemove", "FeatSource", "CompSource", "CompKeep"})
+      if (c.find(name) != std::string::npos) return false;
+    return true;
+  };
+  std::vector<std::string> conditions;
+  for (const CorpusCase& c : corpus.cases)
+    if (reproducible(c.condition)) conditions.push_back(c.condition);
+  const WineSession wine = probe(pkg, conditions, {}, scratch);
+  auto ours = ourSession(pkg, machine);
+  ASSERT_EQ(ours->featureRequestState("FeatLocal"), msi::InstallState::Local);
+
+  std::ostringstream differences;
+  int compared = 0, marked = 0;
+  for (const CorpusCase& c : corpus.cases) {
+    if (!reproducible(c.condition)) continue;
+    const std::string mine = word(ours->evaluateCondition(c.condition));
+    const auto theirs = wine.evals.find(c.condition);
+    if (theirs == wine.evals.end()) {
+      differences << "\n  conditions.txt:" << c.line << ": no result from Wine for `"
+                  << c.condition << "`";
+      continue;
+    }
+    ++compared;
+    if (c.marked || kCorpusDepartures.count(c.condition)) {
+      ++marked;
+      continue;
+    }
+    if (theirs->second != mine)
+      differences << "\n  conditions.txt:" << c.line << ": `" << c.condition << "` is " << mine
+                  << ", Wine says " << theirs->second;
+  }
+  EXPECT_TRUE(differences.str().empty()) << "differences:" << differences.str();
+  EXPECT_GT(compared, 300);
+  EXPECT_GT(marked, 0);
+}
+
+}  // namespace
