@@ -1,0 +1,94 @@
+// Packages with missing tables, missing columns, nulls where values belong and pathological
+// content: the session reports or tolerates them and never crashes.
+#include <gtest/gtest.h>
+
+#include "engine/session/sequence_runner.h"
+#include "engine/session/session.h"
+#include "tests/session/test_package.h"
+
+namespace {
+
+using fennick::test::RecordingHost;
+using fennick::test::TestPackage;
+using fennick::test::testOptions;
+using msi::ActionStatus;
+
+TEST(HostileTables, ComponentsWithoutADirectoryTableCostNothingAndResolveToNothing) {
+  TestPackage pkg;
+  pkg.add("Feature", {{"F", {}, {}, {}, 1, 1, {}, 0}});
+  pkg.add("Component", {{"C", "{12345678-1234-1234-1234-123456789012}", "NODIR", 0, {}, {}}});
+  pkg.add("FeatureComponents", {{"F", "C"}, {"F", "Ghost"}, {"Ghost", "C"}});
+  pkg.add("File", {{"f", "C", "f.txt", 100, {}, {}, 0, 1}, {"orphan", "NoComponent", "o", 1, {}, {}, 0, 2}});
+  auto session = pkg.open();
+  EXPECT_EQ(session->doAction("CostInitialize"), ActionStatus::Success);
+  EXPECT_EQ(session->doAction("CostFinalize"), ActionStatus::Success);
+  EXPECT_EQ(session->featureRequestState("F"), msi::InstallState::Local);
+  EXPECT_EQ(session->formatText("[$C]|[#f]|[#orphan]"), "||");
+  EXPECT_EQ(session->volumeCosts().at(0).required, 0u);
+  EXPECT_EQ(session->targetPath("NODIR"), std::nullopt);
+}
+
+TEST(HostileTables, NullsWhereValuesBelongAreReadAsNothing) {
+  TestPackage pkg;
+  pkg.add("Directory", {{"TARGETDIR", {}, {}}, {"Empty", "TARGETDIR", {}}});
+  pkg.add("Feature", {{"NoLevel", {}, {}, {}, {}, {}, {}, {}}, {"Plain", {}, {}, {}, {}, 1, {}, {}}});
+  pkg.add("Condition", {{"Nobody", 1, "1"}, {"Plain", 0, {}}});
+  pkg.add("CustomAction", {{"NoType", {}, {}, {}}, {"NoSource", 51, {}, "x"}});
+  pkg.add("InstallUISequence", {{"NoType", {}, {}}, {"CostInitialize", {}, 1}, {"CostFinalize", {}, 2}});
+  pkg.add("File", {{"neg", {}, {}, -5, {}, {}, {}, {}}});
+  RecordingHost host;
+  auto session = pkg.open(testOptions(&host));
+  msi::SequenceOptions options;
+  const auto run = msi::runSequence(*session, "InstallUISequence", options);
+  EXPECT_EQ(run.status, ActionStatus::Success);
+  EXPECT_EQ(run.steps.size(), 2u);  // a row without a sequence number is not part of it
+  EXPECT_EQ(session->targetPath("Empty"), "C:\\");
+  EXPECT_EQ(session->featureRequestState("NoLevel"), msi::InstallState::Unknown);
+  EXPECT_EQ(session->featureRequestState("Plain"), msi::InstallState::Local);
+  EXPECT_EQ(session->doAction("NoType"), ActionStatus::Success);  // skipped with a warning
+  EXPECT_EQ(session->doAction("NoSource"), ActionStatus::Success);
+  EXPECT_FALSE(host.all(msi::MessageKind::Warning).empty());
+}
+
+TEST(HostileTables, TablesLackingColumnsAreReadWithWhatTheyHave) {
+  TestPackage pkg;
+  msi::Schema feature{"Feature", {msi::Column::fromDefinition("Feature", "s38"),
+                                  msi::Column::fromDefinition("Level", "I2")}};
+  feature.columns[0].key = true;
+  pkg.db->createTable(feature);
+  pkg.db->table("Feature").insert({"OnlyLevel", 1});
+  msi::Schema sequence{"InstallUISequence", {msi::Column::fromDefinition("Action", "s72")}};
+  sequence.columns[0].key = true;
+  pkg.db->createTable(sequence);
+  pkg.db->table("InstallUISequence").insert({"CostInitialize"});
+  auto session = pkg.open();
+  EXPECT_TRUE(msi::runSequence(*session, "InstallUISequence").steps.empty());
+  EXPECT_EQ(session->doAction("CostInitialize"), ActionStatus::Success);
+  EXPECT_EQ(session->doAction("CostFinalize"), ActionStatus::Success);
+  EXPECT_EQ(session->featureRequestState("OnlyLevel"), msi::InstallState::Local);
+}
+
+TEST(HostileTables, PathologicalConditionsAndTextsEndInErrorsNotCrashes) {
+  TestPackage pkg;
+  const std::string deep = std::string(100000, '(') + "1" + std::string(100000, ')');
+  pkg.add("LaunchCondition", {{msi::Value(deep), "too deep"}});
+  pkg.add("CustomAction", {{"Nested", 51, "N", std::string(50000, '[') + "X" + std::string(50000, ']')}});
+  RecordingHost host;
+  auto session = pkg.open(testOptions(&host));
+  EXPECT_EQ(session->evaluateCondition(deep), msi::ConditionResult::Error);
+  EXPECT_EQ(session->doAction("LaunchConditions"), ActionStatus::Failure);
+  EXPECT_EQ(host.all(msi::MessageKind::Error), "too deep");
+  EXPECT_EQ(session->doAction("Nested"), ActionStatus::Success);
+}
+
+TEST(HostileTables, ACustomActionNamedLikeADialogRunsAsTheCustomAction) {
+  TestPackage pkg;
+  pkg.add("Dialog", {{"Both", "A dialog"}});
+  pkg.add("CustomAction", {{"Both", 51, "RAN", "custom"}});
+  auto session = pkg.open();
+  EXPECT_EQ(session->actionKind("Both"), msi::Session::ActionKind::Custom);
+  EXPECT_EQ(session->doAction("Both"), ActionStatus::Success);
+  EXPECT_EQ(session->property("RAN"), "custom");
+}
+
+}  // namespace
