@@ -1,0 +1,258 @@
+// Generating transforms from databases built in the test: which records come out, in which
+// order and encoding, and that applying them gives the changed database back.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "engine/cfb/compound_file.h"
+#include "engine/mst/transform.h"
+#include "tests/mst/mst_test_support.h"
+#include "tests/support/fixtures.h"
+
+namespace {
+namespace fs = std::filesystem;
+using fennick::test::scratchDir;
+using namespace fennick::mst_test;
+using msi::Row;
+using msi::Value;
+
+std::string fileBytes(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A reference database and a copy of it to change; the test changes `changed` and calls
+// generate(), which also proves the transform turns the reference into the changed database.
+class Generate : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = scratchDir();
+    auto db = createDatabase(dir / "base.msi", {{"ProductCode", "{11111111-1111-1111-1111-111111111111}"},
+                                                {"ProductVersion", "1.0.0"},
+                                                {"ALLUSERS", "1"}});
+    addTable(*db, "Feature",
+             {col("Feature", "s38", true), col("Feature_Parent", "S38"), col("Title", "L64"), col("Description", "L255"),
+              col("Display", "I2"), col("Level", "i2"), col("Directory_", "S72"), col("Attributes", "i2")},
+             {{Value("Main"), Value(), Value("Main"), Value(), Value(1), Value(1), Value("INSTALLDIR"), Value(0)},
+              {Value("Docs"), Value("Main"), Value("Docs"), Value(), Value(2), Value(3), Value(), Value(0)}});
+    build(*db);
+    db->commit();
+    db.reset();
+    fs::copy_file(dir / "base.msi", dir / "changed.msi");
+    base = msi::Database::open(dir / "base.msi", msi::OpenMode::ReadOnly);
+    changed = msi::Database::open(dir / "changed.msi", msi::OpenMode::Transact);
+  }
+  // More tables for the reference, before it is written.
+  virtual void build(msi::Database&) {}
+
+  // Generates, checks that applying gives `changed`, and returns the transform's streams.
+  std::map<std::string, std::string> generate() {
+    changed->commit();
+    EXPECT_TRUE(msi::mst::generateTransform(*changed, *base, dir / "t.mst"));
+    fs::copy_file(dir / "base.msi", dir / "applied.msi", fs::copy_options::overwrite_existing);
+    {
+      auto applied = msi::Database::open(dir / "applied.msi", msi::OpenMode::Transact);
+      msi::mst::applyTransform(*applied, dir / "t.mst", 0);
+      applied->commit();
+    }
+    auto applied = msi::Database::open(dir / "applied.msi", msi::OpenMode::ReadOnly);
+    EXPECT_EQ(snapshot(*applied), snapshot(*changed));
+    return streamWords(dir / "t.mst");
+  }
+
+  std::vector<std::string> show() {
+    std::vector<std::string> out;
+    for (const auto& c : msi::mst::describeTransform(dir / "t.mst", base.get()))
+      out.push_back(msi::mst::formatChange(c));
+    return out;
+  }
+
+  fs::path dir;
+  std::unique_ptr<msi::Database> base, changed;
+};
+
+TEST_F(Generate, PropertyValueChangeIsAnUpdateOfThatColumnOnly) {
+  setProperty(*changed, "ALLUSERS", "2");
+  const auto s = generate();
+  // Pool: ALLUSERS (1), 2 (2); update mask bit 1 = Value.
+  EXPECT_EQ(s.at("Property"), "0002 0001 0002");
+  EXPECT_EQ(s.count("Feature"), 0u);
+  EXPECT_EQ(show(), (std::vector<std::string>{"update\tProperty\tALLUSERS\tValue\t1\t2"}));
+}
+
+TEST_F(Generate, FeatureLevelAndAttributesUpdatesCarryOnlyTheChangedColumns) {
+  msi::Table& f = changed->table("Feature");
+  Row docs = f.row(*f.find({Value("Docs")}));
+  docs[5] = Value(200);  // Level
+  docs[7] = Value(16);   // Attributes
+  f.update(*f.find({Value("Docs")}), docs);
+  const auto s = generate();
+  // bits 5 and 7: 0x00A0; Docs; Level 200 + 0x8000; Attributes 16 + 0x8000
+  EXPECT_EQ(s.at("Feature"), "00a0 0001 80c8 8010");
+}
+
+TEST_F(Generate, InsertsInTableOrderThenDeletesWithNullsAsZero) {
+  msi::Table& p = changed->table("Property");
+  p.erase(*p.find({Value("ALLUSERS")}));
+  p.insert({Value("NEWPROP"), Value("x")});
+  msi::Table& f = changed->table("Feature");
+  f.insert({Value("Extra"), Value(), Value(), Value(), Value(), Value(1), Value(), Value(0)});
+  const auto s = generate();
+  EXPECT_EQ(s.at("Property"), "0201 0001 0002 0000 0003");  // insert NEWPROP=x, delete ALLUSERS
+  EXPECT_EQ(s.at("Feature"), "0801 0004 0000 0000 0000 0000 8001 0000 8000");
+}
+
+TEST_F(Generate, IdenticalDatabasesGiveNoFile) {
+  changed->commit();
+  EXPECT_FALSE(msi::mst::generateTransform(*changed, *base, dir / "none.mst"));
+  EXPECT_FALSE(fs::exists(dir / "none.mst"));
+  // A change and its reversal leave nothing to record either.
+  setProperty(*changed, "ALLUSERS", "2");
+  setProperty(*changed, "ALLUSERS", "1");
+  changed->commit();
+  EXPECT_FALSE(msi::mst::generateTransform(*changed, *base, dir / "none.mst"));
+}
+
+TEST_F(Generate, SameInputsGiveTheSameBytes) {
+  setProperty(*changed, "ALLUSERS", "2");
+  changed->table("Property").insert({Value("A"), Value("b")});
+  changed->commit();
+  ASSERT_TRUE(msi::mst::generateTransform(*changed, *base, dir / "one.mst"));
+  ASSERT_TRUE(msi::mst::generateTransform(*changed, *base, dir / "two.mst"));
+  EXPECT_EQ(fileBytes(dir / "one.mst"), fileBytes(dir / "two.mst"));
+  // The root class is that of transforms.
+  const msi::cfb::Clsid transform = {0x82, 0x10, 0x0C, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46};
+  EXPECT_EQ(msi::cfb::Reader::open(dir / "one.mst")->rootClsid(), transform);
+}
+
+TEST_F(Generate, UnwritablePathIsNamedAndLeavesNothing) {
+  setProperty(*changed, "ALLUSERS", "2");
+  changed->commit();
+  const fs::path target = dir / "missing-folder" / "t.mst";
+  try {
+    msi::mst::generateTransform(*changed, *base, target);
+    FAIL() << "wrote into a folder that does not exist";
+  } catch (const msi::Error& e) {
+    EXPECT_NE(std::string(e.what()).find(target.string()), std::string::npos) << e.what();
+  }
+  EXPECT_FALSE(fs::exists(dir / "missing-folder"));
+  for (const auto& entry : fs::directory_iterator(dir))
+    EXPECT_EQ(entry.path().extension(), ".msi") << "left behind: " << entry.path();
+}
+
+TEST_F(Generate, NewTableHasNullColumnNumbers) {
+  addTable(*changed, "MyTable", {col("Id", "i2", true), col("Name", "S64")},
+           {{Value(1), Value("one")}, {Value(2), Value()}});
+  const auto s = generate();
+  // _Tables: insert MyTable (1); _Columns: table, null number, name, type bits + 0x8000.
+  EXPECT_EQ(s.at("_Tables"), "0101 0001");
+  EXPECT_EQ(s.at("_Columns"), "0401 0001 0000 0002 a502 0401 0001 0000 0003 9d40");
+  EXPECT_EQ(s.at("MyTable"), "0201 8001 0004 0201 8002 0000");
+  EXPECT_EQ(show().at(0), "add-table\tMyTable\t\t\t\t");
+  EXPECT_EQ(show().at(1), "add-column\tMyTable\t\tId\t\ti2 key");
+}
+
+TEST_F(Generate, AppendedColumnHasItsNumber) {
+  changed->addColumn("Property", col("Note", "S32"));
+  msi::Table& p = changed->table("Property");
+  p.update(*p.find({Value("ALLUSERS")}), {Value("ALLUSERS"), Value("1"), Value("why")});
+  const auto s = generate();
+  EXPECT_EQ(s.at("_Columns"), "0401 0001 8003 0002 9d20");
+  EXPECT_EQ(s.at("Property"), "0004 0003 0004");
+}
+
+TEST_F(Generate, DroppedTableIsADeleteRecordInTables) {
+  changed->dropTable("Feature");
+  const auto s = generate();
+  EXPECT_EQ(s.at("_Tables"), "0000 0001");
+  EXPECT_EQ(s.count("Feature"), 0u);
+  EXPECT_EQ(show(), (std::vector<std::string>{"drop-table\tFeature\t\t\t\t"}));
+}
+
+TEST_F(Generate, SchemaChangesATransformCannotCarryAreRefused) {
+  changed->dropTable("Feature");
+  addTable(*changed, "Feature", {col("Feature", "s38", true), col("Level", "i4")});
+  changed->commit();
+  try {
+    msi::mst::generateTransform(*changed, *base, dir / "t.mst");
+    FAIL() << "a redefined table went through";
+  } catch (const msi::Error& e) {
+    EXPECT_NE(std::string(e.what()).find("table `Feature`"), std::string::npos) << e.what();
+  }
+  EXPECT_FALSE(fs::exists(dir / "t.mst"));
+}
+
+TEST_F(Generate, CodepageChangeAloneIsATransform) {
+  changed->setCodepage(1252);
+  const auto s = generate();
+  EXPECT_EQ(s.at("_StringPool"), "04e4 0000");
+  EXPECT_EQ(show(), (std::vector<std::string>{"codepage\t\t\t\t0\t1252"}));
+}
+
+class GenerateBinary : public Generate {
+  void build(msi::Database& db) override {
+    addTable(db, "Binary", {col("Name", "s72", true), col("Data", "v0")},
+             {{Value("Icon"), blob("old icon")}, {Value("Keep"), blob("same")}});
+  }
+};
+
+TEST_F(GenerateBinary, ChangedAndNewCellsBringTheirStreams) {
+  msi::Table& b = changed->table("Binary");
+  b.update(*b.find({Value("Icon")}), {Value("Icon"), blob("new icon")});
+  b.insert({Value("Added"), blob("added")});
+  const auto s = generate();
+  EXPECT_EQ(s.at("Binary.Icon"), "new icon");
+  EXPECT_EQ(s.at("Binary.Added"), "added");
+  EXPECT_EQ(s.count("Binary.Keep"), 0u);
+}
+
+class GenerateWide : public Generate {
+  void build(msi::Database& db) override {
+    std::vector<msi::Column> columns{col("Id", "s8", true)};
+    Row row{Value("r")};
+    for (int i = 1; i < 20; ++i) {
+      columns.push_back(col("C" + std::to_string(i), "I2"));
+      row.push_back(Value(i));
+    }
+    addTable(db, "Wide", columns, {row});
+  }
+};
+
+TEST_F(GenerateWide, ChangesPastTheSixteenthColumnReplaceTheRow) {
+  msi::Table& w = changed->table("Wide");
+  Row r = w.row(0);
+  r[3] = Value(300);  // within the mask
+  w.update(0, r);
+  auto s = generate();
+  EXPECT_EQ(s.at("Wide"), "0008 0001 812c");
+  r[18] = Value(1800);  // column 19: no bit for it
+  w.update(0, r);
+  s = generate();
+  EXPECT_EQ(s.at("Wide").substr(0, 15), "0000 0001 1401 ");  // delete, then insert of all 20
+}
+
+TEST(GenerateLarge, ManyStringsUseThreeByteReferences) {
+  const fs::path dir = scratchDir();
+  {
+    auto db = createDatabase(dir / "base.msi");
+    db->commit();
+  }
+  fs::copy_file(dir / "base.msi", dir / "changed.msi");
+  auto base = msi::Database::open(dir / "base.msi", msi::OpenMode::ReadOnly);
+  auto changed = msi::Database::open(dir / "changed.msi", msi::OpenMode::Transact);
+  msi::Table& p = changed->table("Property");
+  for (int i = 0; i < 33000; ++i) p.insert({Value("P" + std::to_string(i)), Value("v" + std::to_string(i))});
+  changed->commit();
+  ASSERT_TRUE(msi::mst::generateTransform(*changed, *base, dir / "t.mst"));
+  const auto s = streamWords(dir / "t.mst");
+  EXPECT_EQ(s.at("_StringPool").substr(0, 9), "0000 8000");  // neutral codepage, 3-byte flag
+  // Each insert: mask + two 3-byte ids = 8 bytes.
+  EXPECT_EQ(s.at("Property").size(), 33000u * 4 * 5 - 1);
+  fs::copy_file(dir / "base.msi", dir / "applied.msi");
+  auto applied = msi::Database::open(dir / "applied.msi", msi::OpenMode::Transact);
+  msi::mst::applyTransform(*applied, dir / "t.mst", 0);
+  EXPECT_EQ(snapshot(*applied), snapshot(*changed));
+}
+
+}  // namespace

@@ -1,0 +1,41 @@
+// Helpers for transform tests: small databases built in the test, and whole-database
+// snapshots to compare (every persistent table, row by row, binary cells by content).
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/db/database.h"
+
+namespace fennick::mst_test {
+
+msi::Column col(const std::string& name, const std::string& definition, bool key = false);
+msi::Bytes bytes(const std::string& text);
+msi::Value blob(const std::string& text);
+
+// A new database at `path` with a Property table holding the given rows.
+std::unique_ptr<msi::Database> createDatabase(const std::filesystem::path& path,
+                                              const std::vector<std::pair<std::string, std::string>>& properties = {});
+// Creates `schema` in `db` and inserts `rows`.
+void addTable(msi::Database& db, const std::string& name, std::vector<msi::Column> columns,
+              const std::vector<msi::Row>& rows = {});
+
+// Every persistent table: schema line ("Name s72 key, ...") and rows as text, binary cells as
+// "<binary:content>", sorted; plus the codepage.
+using Snapshot = std::map<std::string, std::vector<std::string>>;
+Snapshot snapshot(msi::Database& db);
+
+// Copies a file and opens the copy for changes.
+std::unique_ptr<msi::Database> openCopy(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// Every table stream of a compound file as 16-bit words in hex ("0201 0001 0001 ..."), by
+// table name; other streams (binary cells) by name as their text.
+std::map<std::string, std::string> streamWords(const std::filesystem::path& mst);
+
+// Sets the Value of Property `name` (inserting the row when absent).
+void setProperty(msi::Database& db, const std::string& name, const std::string& value);
+
+}  // namespace fennick::mst_test

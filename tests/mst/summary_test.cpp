@@ -1,0 +1,102 @@
+// Transform summary information: what the installer reads before applying, compared with the
+// summaries of the two Windows-made transforms.
+#include <gtest/gtest.h>
+
+#include "engine/cfb/compound_file.h"
+#include "engine/mst/transform.h"
+#include "tests/mst/mst_test_support.h"
+#include "tests/support/fixtures.h"
+
+namespace {
+namespace fs = std::filesystem;
+using fennick::test::fixture;
+using fennick::test::scratchDir;
+using namespace fennick::mst_test;
+using msi::Value;
+
+msi::SummaryInfo summaryOf(const fs::path& file) {
+  const auto reader = msi::cfb::Reader::open(file);
+  return msi::SummaryInfo::parse(reader->read({u"\u0005SummaryInformation"}), file.string());
+}
+
+std::unique_ptr<msi::Database> product(const fs::path& path, const std::string& code, const std::string& version,
+                                       const std::string& templ, int pageCount) {
+  auto db = createDatabase(path, {{"ProductCode", code}, {"ProductVersion", version},
+                                  {"UpgradeCode", "{99999999-9999-9999-9999-999999999999}"}});
+  auto& p = db->summaryInfo().properties;
+  p[msi::PID_CODEPAGE] = 1252;
+  p[msi::PID_TITLE] = std::string("Installation Database");
+  p[msi::PID_SUBJECT] = std::string("Demo");
+  p[msi::PID_AUTHOR] = std::string("Maker");
+  p[msi::PID_KEYWORDS] = std::string("Installer");
+  p[msi::PID_COMMENTS] = std::string("Demo package");
+  p[msi::PID_TEMPLATE] = templ;
+  p[msi::PID_REVNUMBER] = std::string("{AAAAAAAA-AAAA-AAAA-AAAA-AAAAAAAAAAAA}");
+  p[msi::PID_PAGECOUNT] = pageCount;
+  db->summaryInfo().changed = true;
+  db->commit();
+  return db;
+}
+
+TEST(TransformSummary, FieldsFollowTheWindowsMadeTransforms) {
+  const fs::path dir = scratchDir();
+  auto base = product(dir / "base.msi", "{11111111-1111-1111-1111-111111111111}", "1.0.0", "Intel;1033", 200);
+  auto changed = product(dir / "changed.msi", "{22222222-2222-2222-2222-222222222222}", "1.0.1", "Intel;1041", 300);
+  setProperty(*changed, "Extra", "1");
+  changed->commit();
+  ASSERT_TRUE(msi::mst::generateTransform(*changed, *base, dir / "t.mst"));
+  msi::mst::createTransformSummaryInfo(*changed, *base, dir / "t.mst", 0x1F, 0x0922, msi::FileTime{130000000000000000ull});
+  const auto p = summaryOf(dir / "t.mst").properties;
+  EXPECT_EQ(std::get<std::string>(p.at(msi::PID_TEMPLATE)), "Intel;1033");
+  EXPECT_EQ(std::get<std::string>(p.at(msi::PID_LASTAUTHOR)), "Intel;1041");
+  EXPECT_EQ(std::get<std::string>(p.at(msi::PID_REVNUMBER)),
+            "{11111111-1111-1111-1111-111111111111}1.0.0;{22222222-2222-2222-2222-222222222222}1.0.1;"
+            "{99999999-9999-9999-9999-999999999999}");
+  EXPECT_EQ(std::get<std::int32_t>(p.at(msi::PID_PAGECOUNT)), 300);
+  EXPECT_EQ(std::get<std::int32_t>(p.at(msi::PID_CHARCOUNT)), 0x0922001F);
+  EXPECT_EQ(std::get<std::int32_t>(p.at(msi::PID_SECURITY)), 4);
+  EXPECT_EQ(std::get<std::int32_t>(p.at(msi::PID_CODEPAGE)), 1252);
+  EXPECT_EQ(std::get<std::string>(p.at(msi::PID_TITLE)), "Installation Database");
+  EXPECT_EQ(std::get<std::string>(p.at(msi::PID_SUBJECT)), "Demo");
+  EXPECT_EQ(std::get<msi::FileTime>(p.at(msi::PID_CREATE_DTM)).ticks, 130000000000000000ull);
+  // As in the Windows-made ones: no word count, no last-saved time.
+  EXPECT_EQ(p.count(msi::PID_WORDCOUNT), 0u);
+  EXPECT_EQ(p.count(msi::PID_LASTSAVE_DTM), 0u);
+  EXPECT_EQ(msi::mst::storedErrorConditions(dir / "t.mst"), 0x1F);
+  // The records are still there.
+  auto copy = openCopy(dir / "base.msi", dir / "applied.msi");
+  msi::mst::applyTransform(*copy, dir / "t.mst", 0);
+  EXPECT_EQ(snapshot(*copy).at("Property"), snapshot(*changed).at("Property"));
+}
+
+TEST(TransformSummary, SameFieldsAsTheSampleForTheSameInputs) {
+  FENNICK_REQUIRE_FIXTURES();
+  const auto sample = summaryOf(fixture("noui-wix37-with-transforms-psmsi/Example.mst")).properties;
+  // The fields the sample and ours share, by type.
+  for (const auto pid : {msi::PID_CODEPAGE, msi::PID_TITLE, msi::PID_SUBJECT, msi::PID_AUTHOR, msi::PID_KEYWORDS,
+                         msi::PID_COMMENTS, msi::PID_TEMPLATE, msi::PID_LASTAUTHOR, msi::PID_REVNUMBER,
+                         msi::PID_CREATE_DTM, msi::PID_PAGECOUNT, msi::PID_CHARCOUNT, msi::PID_APPNAME,
+                         msi::PID_SECURITY})
+    EXPECT_EQ(sample.count(pid), 1u) << "PID " << pid;
+  EXPECT_EQ(sample.size(), 14u);
+}
+
+TEST(TransformSummary, MissingProductCodeNamesTheDatabase) {
+  const fs::path dir = scratchDir();
+  auto base = product(dir / "base.msi", "{11111111-1111-1111-1111-111111111111}", "1.0.0", "Intel;1033", 200);
+  auto changed = createDatabase(dir / "changed.msi", {{"ProductVersion", "1.0.0"}});
+  changed->commit();
+  ASSERT_TRUE(msi::mst::generateTransform(*changed, *base, dir / "t.mst"));
+  try {
+    msi::mst::createTransformSummaryInfo(*changed, *base, dir / "t.mst", 0, 0);
+    FAIL();
+  } catch (const msi::Error& e) {
+    EXPECT_NE(std::string(e.what()).find((dir / "changed.msi").string() + ": the Property table has no ProductCode"),
+              std::string::npos)
+        << e.what();
+  }
+  EXPECT_THROW(msi::mst::createTransformSummaryInfo(*base, *base, dir / "t.mst", 0x40, 0), msi::Error);
+  EXPECT_THROW(msi::mst::createTransformSummaryInfo(*base, *base, dir / "t.mst", 0, 0x1000), msi::Error);
+}
+
+}  // namespace

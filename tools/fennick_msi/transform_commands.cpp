@@ -1,0 +1,135 @@
+// transform generate | apply | show: transforms from the command line.
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <string_view>
+#include <system_error>
+
+#include "engine/db/database.h"
+#include "engine/mst/transform.h"
+#include "tools/fennick_msi/command.h"
+
+namespace fennick::msicli {
+namespace {
+namespace fs = std::filesystem;
+
+constexpr int kNothingToWrite = 3;
+
+// Decimal, or hexadecimal with 0x.
+int flagValue(const std::string& option, const std::string& text) {
+  const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+  const std::string digits = hex ? text.substr(2) : text;
+  char* end = nullptr;
+  errno = 0;
+  const unsigned long v = digits.empty() ? 0 : std::strtoul(digits.c_str(), &end, hex ? 16 : 10);
+  if (digits.empty() || *end != '\0' || errno != 0 || v > 0xFFFF || digits[0] == '-' || digits[0] == '+')
+    throw UsageError(option + " needs a number from 0 to 0xFFFF, not `" + text + "`");
+  return static_cast<int>(v);
+}
+
+// Positional arguments, and the values of the options in `options` (each takes one value).
+struct Parsed {
+  std::vector<std::string> positional;
+  std::vector<std::pair<std::string, std::string>> options;
+};
+
+Parsed parse(const Args& args, std::size_t from, std::initializer_list<std::string_view> options) {
+  Parsed p;
+  for (std::size_t i = from; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a.size() > 2 && a.rfind("--", 0) == 0) {
+      if (std::find(options.begin(), options.end(), a) == options.end()) throw UsageError("unknown option " + a);
+      if (i + 1 >= args.size()) throw UsageError(a + " needs a value");
+      p.options.emplace_back(a, args[++i]);
+    } else {
+      p.positional.push_back(a);
+    }
+  }
+  return p;
+}
+
+// SOURCE_DATE_EPOCH, when set, fixes the creation time so that builds are reproducible.
+std::optional<msi::FileTime> reproducibleTime() {
+  const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
+  if (!epoch || !*epoch) return std::nullopt;
+  char* end = nullptr;
+  const unsigned long long seconds = std::strtoull(epoch, &end, 10);
+  if (*end != '\0') return std::nullopt;
+  return msi::FileTime{(seconds + 11644473600ull) * 10000000ull};
+}
+
+int Generate(const Args& args, std::ostream& out) {
+  const Parsed p = parse(args, 1, {"--errors", "--validation"});
+  if (p.positional.size() != 3) throw UsageError("transform generate needs NEW, BASE and OUT.mst");
+  int errors = 0, validation = 0;
+  for (const auto& [option, value] : p.options) (option == "--errors" ? errors : validation) = flagValue(option, value);
+  auto changed = msi::Database::open(p.positional[0], msi::OpenMode::ReadOnly);
+  auto reference = msi::Database::open(p.positional[1], msi::OpenMode::ReadOnly);
+  const fs::path mst = p.positional[2];
+  if (!msi::mst::generateTransform(*changed, *reference, mst)) {
+    std::cerr << "fennick-msi transform generate: " << p.positional[0] << " and " << p.positional[1]
+              << " do not differ; no transform written\n";
+    return kNothingToWrite;
+  }
+  try {
+    msi::mst::createTransformSummaryInfo(*changed, *reference, mst, errors, validation, reproducibleTime());
+  } catch (...) {
+    // A transform without its summary would be refused by the installer: leave nothing behind.
+    std::error_code ec;
+    fs::remove(mst, ec);
+    throw;
+  }
+  out << mst.string() << '\n';
+  return 0;
+}
+
+int Apply(const Args& args, std::ostream& out) {
+  const Parsed p = parse(args, 1, {"--errors"});
+  if (p.positional.size() != 3) throw UsageError("transform apply needs BASE, MST and OUT.msi");
+  const fs::path base = p.positional[0], mst = p.positional[1], target = p.positional[2];
+  std::error_code ec;
+  if (fs::exists(target, ec) && fs::equivalent(base, target, ec))
+    throw UsageError("OUT.msi must not be BASE itself");
+  // The error conditions the transform carries, as the installer uses them, unless given.
+  int errors = msi::mst::storedErrorConditions(mst).value_or(0) & msi::mst::kErrorConditionsMask;
+  for (const auto& [option, value] : p.options) errors = flagValue(option, value);
+
+  // Work on a copy beside the target and rename it into place only when all went well.
+  const fs::path temp = target.string() + ".fennick-tmp";
+  fs::copy_file(base, temp, fs::copy_options::overwrite_existing, ec);
+  if (ec) throw msi::Error(temp.string() + ": cannot copy " + base.string() + ": " + ec.message());
+  try {
+    auto db = msi::Database::open(temp, msi::OpenMode::Transact);
+    msi::mst::applyTransform(*db, mst, errors);
+    db->commit();
+    db.reset();
+    fs::rename(temp, target, ec);
+    if (ec) throw msi::Error(target.string() + ": cannot write: " + ec.message());
+  } catch (...) {
+    fs::remove(temp, ec);
+    throw;
+  }
+  out << target.string() << '\n';
+  return 0;
+}
+
+int Show(const Args& args, std::ostream& out) {
+  if (args.size() != 2 && args.size() != 3) throw UsageError("transform show needs MST and optionally BASE");
+  std::unique_ptr<msi::Database> base;
+  if (args.size() == 3) base = msi::Database::open(args[2], msi::OpenMode::ReadOnly);
+  for (const auto& change : msi::mst::describeTransform(args[1], base.get()))
+    out << msi::mst::formatChange(change) << '\n';
+  return 0;
+}
+
+}  // namespace
+
+int Transform(const Args& args, std::ostream& out) {
+  if (args.empty()) throw UsageError("transform needs generate, apply or show");
+  if (args[0] == "generate") return Generate(args, out);
+  if (args[0] == "apply") return Apply(args, out);
+  if (args[0] == "show") return Show(args, out);
+  throw UsageError("unknown transform command `" + args[0] + "`");
+}
+
+}  // namespace fennick::msicli
