@@ -21,16 +21,24 @@ const msi::Row& MemoryTable::row(std::size_t i) const {
 }
 
 int MemoryTable::compareKeys(const msi::Row& a, const msi::Row& b) const {
-  for (std::size_t k = 0; k < schema_.keyCount(); ++k) {
-    const int c = compareCells(k < a.size() ? a[k] : msi::Value(), k < b.size() ? b[k] : msi::Value());
+  static const msi::Value null;
+  const std::size_t keys = schema_.keyCount();
+  for (std::size_t k = 0; k < keys; ++k) {
+    const int c = compareCells(k < a.size() ? a[k] : null, k < b.size() ? b[k] : null);
     if (c != 0) return c;
   }
   return 0;
 }
 
+std::size_t MemoryTable::lowerBound(const msi::Row& key) const {
+  const auto it = std::lower_bound(rows_.begin(), rows_.end(), key,
+                                   [&](const msi::Row& r, const msi::Row& k) { return compareKeys(r, k) < 0; });
+  return static_cast<std::size_t>(it - rows_.begin());
+}
+
 std::optional<std::size_t> MemoryTable::find(const msi::Row& keyOrRow) const {
-  for (std::size_t i = 0; i < rows_.size(); ++i)
-    if (compareKeys(rows_[i], keyOrRow) == 0) return i;
+  const std::size_t i = lowerBound(keyOrRow);
+  if (i < rows_.size() && compareKeys(rows_[i], keyOrRow) == 0) return i;
   return std::nullopt;
 }
 
@@ -60,8 +68,7 @@ void MemoryTable::insert(msi::Row row, bool temporary) {
   checkWrite();
   checkRow(row);
   if (find(row)) throw msi::Error("table `" + schema_.name + "`: duplicate key");
-  std::size_t at = 0;
-  while (at < rows_.size() && compareKeys(rows_[at], row) < 0) ++at;
+  const std::size_t at = lowerBound(row);
   rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(at), std::move(row));
   temporary_.insert(temporary_.begin() + static_cast<std::ptrdiff_t>(at), temporary);
 }

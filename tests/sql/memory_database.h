@@ -34,6 +34,7 @@ class MemoryTable final : public msi::Table {
 
  private:
   int compareKeys(const msi::Row& a, const msi::Row& b) const;
+  std::size_t lowerBound(const msi::Row& key) const;
   void checkWrite();
   void checkRow(const msi::Row& row) const;
 

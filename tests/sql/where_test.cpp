@@ -1,0 +1,100 @@
+// WHERE semantics: null against '', integer ordering with nulls, type rules, parameters.
+#include <gtest/gtest.h>
+
+#include "tests/sql/memory_database.h"
+#include "tests/sql/query_helpers.h"
+
+namespace fennick::test {
+namespace {
+
+class SqlWhere : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    auto& t = db.addTable("Item", {{"Name", "s72"}, {"Label", "S64"}, {"Level", "I2"}, {"Size", "I4"}}, 1);
+    t.insert({msi::Value("a"), msi::Value("Alpha"), msi::Value(1), msi::Value(100000)});
+    t.insert({msi::Value("b"), msi::Value(), msi::Value(3), msi::Value()});
+    t.insert({msi::Value("c"), msi::Value("alpha"), msi::Value(), msi::Value(-5)});
+    t.insert({msi::Value("d"), msi::Value("Beta"), msi::Value(-2), msi::Value(7)});
+  }
+  std::vector<std::string> names(std::string_view where, const msi::Record* params = nullptr) {
+    std::vector<std::string> out;
+    for (const auto& row : queryRows(db, "SELECT `Name` FROM `Item` WHERE " + std::string(where), params))
+      out.push_back(row[0]);
+    return out;
+  }
+  MemoryDatabase db;
+};
+
+using Names = std::vector<std::string>;
+
+TEST_F(SqlWhere, StringsCompareExactlyAndNullEqualsEmpty) {
+  EXPECT_EQ(names("`Label` = 'Alpha'"), Names{"a"});   // case-sensitive
+  EXPECT_EQ(names("`Label` <> 'Alpha'"), (Names{"b", "c", "d"}));
+  EXPECT_EQ(names("`Label` = ''"), Names{"b"});
+  EXPECT_EQ(names("`Label` = NULL"), Names{"b"});
+  EXPECT_EQ(names("`Label` <> ''"), (Names{"a", "c", "d"}));
+  EXPECT_EQ(names("`Label` IS NULL"), Names{"b"});
+  EXPECT_EQ(names("`Label` IS NOT NULL"), (Names{"a", "c", "d"}));
+  EXPECT_EQ(names("`Name` = `Label`"), Names{});
+}
+
+TEST_F(SqlWhere, IntegersOrderNullBelowEveryNumber) {
+  EXPECT_EQ(names("`Level` = 3"), Names{"b"});
+  EXPECT_EQ(names("`Level` > 0"), (Names{"a", "b"}));
+  EXPECT_EQ(names("`Level` < 0"), (Names{"c", "d"}));  // c is null
+  EXPECT_EQ(names("`Level` >= -2"), (Names{"a", "b", "d"}));
+  EXPECT_EQ(names("`Level` <= 1"), (Names{"a", "c", "d"}));
+  EXPECT_EQ(names("`Level` <> 3"), (Names{"a", "c", "d"}));
+  EXPECT_EQ(names("`Level` IS NULL"), Names{"c"});
+  EXPECT_EQ(names("`Size` > 99999"), Names{"a"});  // four-byte column
+  EXPECT_EQ(names("`Size` < `Level`"), Names{"b"});  // null < 3 holds; -5 < null does not
+}
+
+TEST_F(SqlWhere, AndOrAndParenthesesCombine) {
+  EXPECT_EQ(names("`Level` > 0 AND `Label` = 'Alpha' OR `Name` = 'd'"), (Names{"a", "d"}));
+  EXPECT_EQ(names("`Level` > 0 AND (`Label` = 'Alpha' OR `Name` = 'b')"), (Names{"a", "b"}));
+  EXPECT_EQ(names("(`Name` = 'a' OR `Name` = 'b') AND (`Name` = 'b' OR `Name` = 'c')"), Names{"b"});
+}
+
+TEST_F(SqlWhere, ParametersTakeTheTypeOfTheirColumn) {
+  const msi::Record params = recordOf({msi::Value("3"), msi::Value(1)});  // text for an integer
+  EXPECT_EQ(names("`Level` = ? OR `Level` = ?", &params), (Names{"a", "b"}));
+  const msi::Record number = recordOf({msi::Value(7)});
+  EXPECT_EQ(names("`Name` = ?", &number), Names{});  // compared as the text "7"
+  msi::Record empty(1);
+  EXPECT_EQ(names("`Label` = ?", &empty), Names{"b"});
+  EXPECT_EQ(names("`Level` = ?", &empty), Names{"c"});
+}
+
+TEST_F(SqlWhere, RefusesComparisonsOfTheWrongType) {
+  EXPECT_EQ(errorOf([&] { msi::View::open(db, "SELECT * FROM Item WHERE Label > 'A'"); }),
+            "query `SELECT * FROM Item WHERE Label > 'A'`: operator > cannot compare strings "
+            "(column `Label`) at offset 25");
+  EXPECT_EQ(errorOf([&] { msi::View::open(db, "SELECT * FROM Item WHERE Level = 'x'"); }),
+            "query `SELECT * FROM Item WHERE Level = 'x'`: cannot compare integer column "
+            "`Level` with a string at offset 33");
+  EXPECT_EQ(errorOf([&] { msi::View::open(db, "SELECT * FROM Item WHERE Name = 5"); }),
+            "query `SELECT * FROM Item WHERE Name = 5`: cannot compare text column `Name` "
+            "with a number at offset 32");
+  EXPECT_EQ(errorOf([&] { msi::View::open(db, "SELECT * FROM Item WHERE Name = Level"); }),
+            "query `SELECT * FROM Item WHERE Name = Level`: cannot compare column `Name` with "
+            "column `Level` of another type at offset 25");
+  EXPECT_EQ(errorOf([&] { msi::View::open(db, "SELECT * FROM Item WHERE Levl = 1"); }),
+            "query `SELECT * FROM Item WHERE Levl = 1`: unknown column `Levl` at offset 25");
+}
+
+TEST_F(SqlWhere, RefusesBadParameters) {
+  auto view = msi::View::open(db, "SELECT * FROM Item WHERE Level = ? AND Name = ?");
+  const msi::Record one = recordOf({msi::Value(1)});
+  EXPECT_EQ(errorOf([&] { view->execute(&one); }),
+            "query `SELECT * FROM Item WHERE Level = ? AND Name = ?`: the query has 2 "
+            "parameters but the record has 1 fields");
+  EXPECT_NE(errorOf([&] { view->execute(nullptr); }), "");
+  const msi::Record text = recordOf({msi::Value("high"), msi::Value("a")});
+  EXPECT_EQ(errorOf([&] { view->execute(&text); }),
+            "query `SELECT * FROM Item WHERE Level = ? AND Name = ?`: parameter 1: column "
+            "`Level`: 'high' is not an integer");
+}
+
+}  // namespace
+}  // namespace fennick::test
