@@ -43,10 +43,8 @@ std::optional<std::size_t> MemoryTable::find(const msi::Row& keyOrRow) const {
 }
 
 void MemoryTable::checkWrite() {
-  if (failNext_) {
-    failNext_ = false;
-    throw msi::Error("table `" + schema_.name + "`: write refused");
-  }
+  if (failAfter_ < 0) return;
+  if (failAfter_-- == 0) throw msi::Error("table `" + schema_.name + "`: write refused");
 }
 
 void MemoryTable::checkRow(const msi::Row& row) const {

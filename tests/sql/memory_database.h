@@ -28,8 +28,9 @@ class MemoryTable final : public msi::Table {
 
   void addColumn(msi::Column column);
   bool isTemporaryRow(std::size_t i) const { return temporary_.at(i); }
-  // The next insert, update or erase throws instead of changing anything.
-  void failNextWrite() { failNext_ = true; }
+  // After `writes` more successful inserts, updates or erases, the next one throws instead
+  // of changing anything.
+  void failWrite(int writes = 0) { failAfter_ = writes; }
   const std::vector<msi::Row>& rows() const { return rows_; }
 
  private:
@@ -41,7 +42,7 @@ class MemoryTable final : public msi::Table {
   msi::Schema schema_;
   std::vector<msi::Row> rows_;
   std::vector<bool> temporary_;
-  bool failNext_ = false;
+  int failAfter_ = -1;  // -1: never
 };
 
 class MemoryDatabase final : public msi::Database {

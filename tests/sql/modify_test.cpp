@@ -1,0 +1,252 @@
+// View::modify: every mode, and failures that leave the tables as they were.
+#include <gtest/gtest.h>
+
+#include "tests/sql/memory_database.h"
+#include "tests/sql/query_helpers.h"
+
+namespace fennick::test {
+namespace {
+
+using msi::ModifyMode;
+using msi::Value;
+
+class SqlModify : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    auto& t = db.addTable("Property", {{"Property", "s72"}, {"Value", "l0"}, {"Order", "I2"}}, 1);
+    t.insert({Value("ALLUSERS"), Value("1"), Value(1)});
+    t.insert({Value("INSTALLDIR"), Value("C:\\App"), Value()});
+    t.insert({Value("ProductName"), Value("Demo"), Value(3)});
+  }
+  MemoryTable& property() { return db.table("Property"); }
+  std::vector<msi::Row> snapshot() { return property().rows(); }
+  std::unique_ptr<msi::View> executed(std::string_view sql) {
+    auto view = msi::View::open(db, sql);
+    view->execute();
+    return view;
+  }
+  // Fetches until the first field equals `key`.
+  static msi::Record fetchKey(msi::View& view, std::string_view key) {
+    while (auto r = view.fetch())
+      if (r->stringData(1) == key) return *r;
+    ADD_FAILURE() << "no row " << key;
+    return msi::Record();
+  }
+  MemoryDatabase db;
+};
+
+TEST_F(SqlModify, UpdateRewritesOnlyTheViewsColumnsOfTheFetchedRow) {
+  auto view = executed("SELECT `Property`, `Value` FROM `Property`");
+  msi::Record r = fetchKey(*view, "INSTALLDIR");
+  r.setStringData(2, "D:\\Other");
+  view->modify(ModifyMode::Update, r);
+  EXPECT_EQ(property().row(1), (msi::Row{Value("INSTALLDIR"), Value("D:\\Other"), Value()}));
+  // The same record can be written again; the database's refusal (a null in a non-null
+  // column) leaves the row as it was.
+  r.setStringData(2, "E:\\");
+  view->modify(ModifyMode::Update, r);
+  EXPECT_EQ(property().row(1)[1], Value("E:\\"));
+  r.setStringData(2, "");
+  EXPECT_NE(errorOf([&] { view->modify(ModifyMode::Update, r); }).find("may not be null"),
+            std::string::npos);
+  EXPECT_EQ(property().row(1)[1], Value("E:\\"));
+}
+
+TEST_F(SqlModify, UpdateRefusesChangedKeysForeignRecordsAndStaleRecords) {
+  auto view = executed("SELECT `Property`, `Value` FROM `Property`");
+  msi::Record r = fetchKey(*view, "ALLUSERS");
+  const auto before = snapshot();
+
+  msi::Record renamed = r;
+  renamed.setStringData(1, "ALLUSERS2");
+  EXPECT_EQ(errorOf([&] { view->modify(ModifyMode::Update, renamed); }),
+            "query `SELECT `Property`, `Value` FROM `Property``: modify Update: key column "
+            "`Property` cannot change (Replace can change keys)");
+
+  msi::Record made = recordOf({Value("ALLUSERS"), Value("2")});
+  EXPECT_NE(errorOf([&] { view->modify(ModifyMode::Update, made); }).find("was not fetched from this view"),
+            std::string::npos);
+
+  auto other = executed("SELECT `Property`, `Value` FROM `Property`");
+  EXPECT_NE(errorOf([&] { other->modify(ModifyMode::Update, r); }), "");
+
+  view->execute();  // a new execution invalidates earlier records
+  EXPECT_NE(errorOf([&] { view->modify(ModifyMode::Update, r); }), "");
+  EXPECT_EQ(snapshot(), before);
+}
+
+TEST_F(SqlModify, UpdateConvertsTextForIntegerColumns) {
+  auto view = executed("SELECT `Property`, `Order` FROM `Property`");
+  msi::Record r = fetchKey(*view, "ProductName");
+  r.setStringData(2, "42");
+  view->modify(ModifyMode::Update, r);
+  EXPECT_EQ(property().row(2)[2], Value(42));
+  const auto before = snapshot();
+  r.setStringData(2, "forty");
+  EXPECT_EQ(errorOf([&] { view->modify(ModifyMode::Update, r); }),
+            "query `SELECT `Property`, `Order` FROM `Property``: modify Update: column "
+            "`Order`: 'forty' is not an integer");
+  EXPECT_EQ(snapshot(), before);
+}
+
+TEST_F(SqlModify, InsertAndInsertTemporary) {
+  auto view = msi::View::open(db, "SELECT `Property`, `Value` FROM `Property`");
+  msi::Record r = recordOf({Value("NEWPROP"), Value("x")});
+  view->modify(ModifyMode::Insert, r);  // no execute needed
+  ASSERT_TRUE(property().find({Value("NEWPROP")}));
+  const std::size_t at = *property().find({Value("NEWPROP")});
+  EXPECT_EQ(property().row(at), (msi::Row{Value("NEWPROP"), Value("x"), Value()}));
+  EXPECT_FALSE(property().isTemporaryRow(at));
+
+  msi::Record t = recordOf({Value("TEMPPROP"), Value("y")});
+  view->modify(ModifyMode::InsertTemporary, t);
+  EXPECT_TRUE(property().isTemporaryRow(*property().find({Value("TEMPPROP")})));
+
+  const auto before = snapshot();
+  msi::Record dup = recordOf({Value("ALLUSERS"), Value("2")});
+  EXPECT_EQ(errorOf([&] { view->modify(ModifyMode::Insert, dup); }),
+            "query `SELECT `Property`, `Value` FROM `Property``: modify Insert: table "
+            "`Property` already has a row with the key ('ALLUSERS')");
+  // The database's own refusal (here: a null key) surfaces with the query named.
+  msi::Record nullKey(2);
+  EXPECT_NE(errorOf([&] { view->modify(ModifyMode::Insert, nullKey); }).find("may not be null"),
+            std::string::npos);
+  EXPECT_EQ(snapshot(), before);
+}
+
+TEST_F(SqlModify, AssignUpdatesOrInsertsAndNullsUnselectedColumns) {
+  auto view = msi::View::open(db, "SELECT `Property`, `Value` FROM `Property`");
+  msi::Record existing = recordOf({Value("ProductName"), Value("Renamed")});
+  view->modify(ModifyMode::Assign, existing);
+  EXPECT_EQ(property().row(2), (msi::Row{Value("ProductName"), Value("Renamed"), Value()}));
+  msi::Record fresh = recordOf({Value("ZNEW"), Value("z")});
+  view->modify(ModifyMode::Assign, fresh);
+  EXPECT_EQ(property().size(), 4u);
+  EXPECT_EQ(property().row(3), (msi::Row{Value("ZNEW"), Value("z"), Value()}));
+}
+
+TEST_F(SqlModify, MergeInsertsOrAcceptsOnlyAnIdenticalRow) {
+  auto view = msi::View::open(db, "SELECT `Property`, `Value`, `Order` FROM `Property`");
+  msi::Record same = recordOf({Value("ALLUSERS"), Value("1"), Value(1)});
+  view->modify(ModifyMode::Merge, same);
+  msi::Record fresh = recordOf({Value("MERGED"), Value("m"), Value()});
+  view->modify(ModifyMode::Merge, fresh);
+  EXPECT_TRUE(property().find({Value("MERGED")}));
+  const auto before = snapshot();
+  msi::Record differs = recordOf({Value("ALLUSERS"), Value("2"), Value(1)});
+  EXPECT_EQ(errorOf([&] { view->modify(ModifyMode::Merge, differs); }),
+            "query `SELECT `Property`, `Value`, `Order` FROM `Property``: modify Merge: the row "
+            "('ALLUSERS') of table `Property` differs in column `Value`");
+  EXPECT_EQ(snapshot(), before);
+}
+
+TEST_F(SqlModify, DeleteRemovesTheFetchedRowAndFetchingGoesOn) {
+  auto view = executed("SELECT `Property` FROM `Property`");
+  auto first = view->fetch();
+  view->modify(ModifyMode::Delete, *first);
+  EXPECT_FALSE(property().find({Value("ALLUSERS")}));
+  EXPECT_EQ(view->fetch()->stringData(1), "INSTALLDIR");
+  EXPECT_EQ(errorOf([&] { view->modify(ModifyMode::Delete, *first); }),
+            "query `SELECT `Property` FROM `Property``: modify Delete: the row ('ALLUSERS') of "
+            "table `Property` no longer exists");
+}
+
+TEST_F(SqlModify, RefreshRereadsAndSeekFindsByKey) {
+  auto view = executed("SELECT `Property`, `Value` FROM `Property`");
+  msi::Record r = fetchKey(*view, "ALLUSERS");
+  property().update(0, {Value("ALLUSERS"), Value("2"), Value(1)});
+  r.setStringData(2, "scribbled");
+  view->modify(ModifyMode::Refresh, r);
+  EXPECT_EQ(r.stringData(2), "2");
+
+  auto seeker = msi::View::open(db, "SELECT `Value`, `Property` FROM `Property`");
+  msi::Record probe(2);
+  probe.setStringData(2, "ProductName");
+  seeker->modify(ModifyMode::Seek, probe);
+  EXPECT_EQ(probe.stringData(1), "Demo");
+  // A sought record can be written back like a fetched one.
+  probe.setStringData(1, "Sought");
+  seeker->modify(ModifyMode::Update, probe);
+  EXPECT_EQ(property().row(2)[1], Value("Sought"));
+
+  msi::Record missing(2);
+  missing.setStringData(2, "NOPE");
+  EXPECT_NE(errorOf([&] { seeker->modify(ModifyMode::Seek, missing); }).find("has the key ('NOPE')"),
+            std::string::npos);
+  auto noKey = msi::View::open(db, "SELECT `Value` FROM `Property`");
+  msi::Record one(1);
+  EXPECT_NE(errorOf([&] { noKey->modify(ModifyMode::Seek, one); })
+                .find("key column `Property` is not in the view"),
+            std::string::npos);
+}
+
+TEST_F(SqlModify, ReplaceMovesARowToANewKey) {
+  auto view = executed("SELECT `Property`, `Value` FROM `Property`");
+  msi::Record r = fetchKey(*view, "INSTALLDIR");
+  r.setStringData(1, "TARGETDIR");
+  view->modify(ModifyMode::Replace, r);
+  EXPECT_FALSE(property().find({Value("INSTALLDIR")}));
+  ASSERT_TRUE(property().find({Value("TARGETDIR")}));
+  // The record now follows the row under its new key.
+  r.setStringData(2, "E:\\");
+  view->modify(ModifyMode::Replace, r);
+  EXPECT_EQ(property().row(*property().find({Value("TARGETDIR")}))[1], Value("E:\\"));
+
+  const auto before = snapshot();
+  r.setStringData(1, "ALLUSERS");  // taken
+  EXPECT_NE(errorOf([&] { view->modify(ModifyMode::Replace, r); }).find("already has a row"),
+            std::string::npos);
+  // A refused insert under the new key puts the old row back.
+  r.setStringData(1, "FRESHKEY");
+  property().failWrite(1);  // the erase passes, the insert is refused
+  EXPECT_NE(errorOf([&] { view->modify(ModifyMode::Replace, r); }).find("write refused"),
+            std::string::npos);
+  EXPECT_EQ(snapshot(), before);
+}
+
+TEST_F(SqlModify, JoinedViewsUpdateEachTableAndUndoOnFailure) {
+  auto& dialog = db.addTable("Dialog", {{"Dialog", "s72"}, {"Title", "L0"}}, 1);
+  auto& control = db.addTable("Control", {{"Dialog_", "s72"}, {"Control", "s50"}, {"Text", "L0"}}, 2);
+  dialog.insert({Value("D"), Value("Old title")});
+  control.insert({Value("D"), Value("C"), Value("Old text")});
+  auto view = executed(
+      "SELECT `Dialog`.`Title`, `Control`.`Text` FROM `Dialog`, `Control` WHERE `Dialog` = `Dialog_`");
+  msi::Record r = *view->fetch();
+  r.setStringData(1, "New title");
+  r.setStringData(2, "New text");
+  control.failWrite();
+  EXPECT_NE(errorOf([&] { view->modify(ModifyMode::Update, r); }), "");
+  EXPECT_EQ(dialog.row(0)[1], Value("Old title"));
+  view->modify(ModifyMode::Update, r);
+  EXPECT_EQ(dialog.row(0)[1], Value("New title"));
+  EXPECT_EQ(control.row(0)[2], Value("New text"));
+  view->modify(ModifyMode::Refresh, r);
+  EXPECT_EQ(r.stringData(2), "New text");
+  for (const ModifyMode mode : {ModifyMode::Insert, ModifyMode::Assign, ModifyMode::Delete,
+                                ModifyMode::Merge, ModifyMode::Replace, ModifyMode::Seek})
+    EXPECT_NE(errorOf([&] { view->modify(mode, r); }).find("not supported on a view of several tables"),
+              std::string::npos);
+}
+
+TEST_F(SqlModify, UnsupportedModesSaySo) {
+  auto view = executed("SELECT * FROM `Property`");
+  msi::Record r = *view->fetch();
+  EXPECT_EQ(errorOf([&] { view->modify(ModifyMode::Validate, r); }),
+            "query `SELECT * FROM `Property``: modify Validate: validation against _Validation "
+            "is not supported");
+  EXPECT_NE(errorOf([&] { view->modify(static_cast<ModifyMode>(99), r); }).find("unknown mode 99"),
+            std::string::npos);
+  auto distinct = executed("SELECT DISTINCT `Value` FROM `Property`");
+  msi::Record d = *distinct->fetch();
+  EXPECT_NE(errorOf([&] { distinct->modify(ModifyMode::Update, d); }).find("DISTINCT"), std::string::npos);
+  auto insert = msi::View::open(db, "INSERT INTO `Property` (`Property`) VALUES ('X')");
+  EXPECT_NE(errorOf([&] { insert->modify(ModifyMode::Insert, r); }).find("only on SELECT views"),
+            std::string::npos);
+  msi::Record shortRecord(1);
+  EXPECT_NE(errorOf([&] { view->modify(ModifyMode::Insert, shortRecord); })
+                .find("the record has 1 fields but the view has 3 columns"),
+            std::string::npos);
+}
+
+}  // namespace
+}  // namespace fennick::test

@@ -1,0 +1,156 @@
+// INSERT, UPDATE, DELETE, CREATE TABLE, ALTER TABLE and DROP TABLE.
+#include <gtest/gtest.h>
+
+#include "tests/sql/memory_database.h"
+#include "tests/sql/query_helpers.h"
+
+namespace fennick::test {
+namespace {
+
+using msi::Value;
+
+class SqlStatements : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    auto& t = db.addTable("Feature", {{"Feature", "s38"}, {"Title", "L64"}, {"Level", "i2"}}, 1);
+    t.insert({Value("Alpha"), Value("A"), Value(1)});
+    t.insert({Value("Beta"), Value(), Value(3)});
+    t.insert({Value("Gamma"), Value("G"), Value(3)});
+  }
+  MemoryTable& feature() { return db.table("Feature"); }
+  MemoryDatabase db;
+};
+
+TEST_F(SqlStatements, InsertFillsUnlistedColumnsWithNull) {
+  const msi::Record params = recordOf({Value("4")});
+  run(db, "INSERT INTO `Feature` (`Level`, `Feature`) VALUES (?, 'Delta') TEMPORARY", &params);
+  const std::size_t at = *feature().find({Value("Delta")});
+  EXPECT_EQ(feature().row(at), (msi::Row{Value("Delta"), Value(), Value(4)}));
+  EXPECT_TRUE(feature().isTemporaryRow(at));
+
+  const auto before = feature().rows();
+  EXPECT_NE(errorOf([&] { run(db, "INSERT INTO `Feature` (`Feature`, `Level`) VALUES ('Alpha', 1)"); })
+                .find("query `INSERT INTO `Feature` (`Feature`, `Level`) VALUES ('Alpha', 1)`: table "
+                      "`Feature`: duplicate key"),
+            std::string::npos);
+  EXPECT_EQ(errorOf([&] { run(db, "INSERT INTO `Feature` (`Feature`, `Level`) VALUES ('E', 'high')"); }),
+            "query `INSERT INTO `Feature` (`Feature`, `Level`) VALUES ('E', 'high')`: column "
+            "`Level`: 'high' is not an integer");
+  EXPECT_EQ(errorOf([&] { msi::View::open(db, "INSERT INTO `Feature` (`Feature`, `Feature`) VALUES ('E', 'F')"); }),
+            "query `INSERT INTO `Feature` (`Feature`, `Feature`) VALUES ('E', 'F')`: column "
+            "`Feature` is listed twice at offset 34");
+  EXPECT_EQ(errorOf([&] { msi::View::open(db, "INSERT INTO `Features` (`Feature`) VALUES ('E')"); }),
+            "query `INSERT INTO `Features` (`Feature`) VALUES ('E')`: unknown table `Features` at "
+            "offset 12");
+  EXPECT_EQ(feature().rows(), before);
+}
+
+TEST_F(SqlStatements, UpdateSetsMatchingRows) {
+  const msi::Record params = recordOf({Value("Z"), Value(3)});
+  run(db, "UPDATE `Feature` SET `Title` = ?, `Level` = 5 WHERE `Level` = ?", &params);
+  EXPECT_EQ(queryRows(db, "SELECT `Feature`, `Title`, `Level` FROM `Feature`"),
+            (TextRows{{"Alpha", "A", "1"}, {"Beta", "Z", "5"}, {"Gamma", "Z", "5"}}));
+  run(db, "UPDATE `Feature` SET `Title` = NULL");
+  EXPECT_EQ(queryRows(db, "SELECT `Feature` FROM `Feature` WHERE `Title` IS NULL").size(), 3u);
+
+  EXPECT_EQ(errorOf([&] { msi::View::open(db, "UPDATE `Feature` SET `Feature` = 'x'"); }),
+            "query `UPDATE `Feature` SET `Feature` = 'x'`: key column `Feature` cannot be "
+            "updated at offset 21");
+  EXPECT_EQ(errorOf([&] { msi::View::open(db, "UPDATE `Feature` SET `Level` = 'x'"); }),
+            "query `UPDATE `Feature` SET `Level` = 'x'`: column `Level`: 'x' is not an integer "
+            "at offset 31");
+}
+
+TEST_F(SqlStatements, AFailedUpdateOrDeleteChangesNothing) {
+  const auto before = feature().rows();
+  // `Level` is not nullable: the database refuses the first row.
+  EXPECT_NE(errorOf([&] { run(db, "UPDATE `Feature` SET `Level` = NULL WHERE `Level` = 3"); }), "");
+  EXPECT_EQ(feature().rows(), before);
+  // Refusals part-way: the rows already written or removed are put back.
+  feature().failWrite(1);
+  EXPECT_NE(errorOf([&] { run(db, "UPDATE `Feature` SET `Title` = 'T'"); }).find("write refused"),
+            std::string::npos);
+  EXPECT_EQ(feature().rows(), before);
+  feature().failWrite(1);
+  EXPECT_NE(errorOf([&] { run(db, "DELETE FROM `Feature` WHERE `Level` = 3"); }).find("write refused"),
+            std::string::npos);
+  EXPECT_EQ(feature().rows(), before);
+}
+
+TEST_F(SqlStatements, DeleteRemovesMatchingRows) {
+  run(db, "DELETE FROM `Feature` WHERE `Level` = 3 AND `Title` <> 'G'");
+  EXPECT_EQ(queryRows(db, "SELECT `Feature` FROM `Feature`"), (TextRows{{"Alpha"}, {"Gamma"}}));
+  run(db, "DELETE FROM `Feature`");
+  EXPECT_EQ(feature().size(), 0u);
+}
+
+TEST_F(SqlStatements, StatementsReturnNoRows) {
+  auto view = msi::View::open(db, "DELETE FROM `Feature` WHERE `Level` = 99");
+  EXPECT_NE(errorOf([&] { view->fetch(); }).find("fetch before execute"), std::string::npos);
+  view->execute();
+  EXPECT_FALSE(view->fetch());
+  EXPECT_TRUE(view->columnNames().empty());
+}
+
+TEST_F(SqlStatements, CreateTableBuildsTheSchema) {
+  run(db,
+      "CREATE TABLE `Custom` (`Key` CHAR(40) NOT NULL, `Sub` SHORT NOT NULL, `Text` LONGCHAR "
+      "LOCALIZABLE, `Big` LONG, `Data` OBJECT PRIMARY KEY `Key`, `Sub`)");
+  const msi::Schema& s = db.table("Custom").schema();
+  ASSERT_EQ(s.columns.size(), 5u);
+  std::vector<std::string> definitions;
+  for (const auto& c : s.columns) definitions.push_back(c.definition());
+  EXPECT_EQ(definitions, (std::vector<std::string>{"s40", "i2", "L0", "I4", "V0"}));
+  EXPECT_TRUE(s.columns[0].key && s.columns[1].key && !s.columns[2].key);
+  EXPECT_FALSE(s.temporary);
+
+  run(db, "CREATE TABLE `Scratch` (`A` CHAR TEMPORARY, `B` INT TEMPORARY PRIMARY KEY `A`) HOLD");
+  EXPECT_TRUE(db.table("Scratch").schema().temporary);
+  EXPECT_EQ(db.table("Scratch").schema().columns[1].definition(), "J2");
+
+  EXPECT_EQ(errorOf([&] { run(db, "CREATE TABLE `Custom` (`A` SHORT PRIMARY KEY `A`)"); }),
+            "query `CREATE TABLE `Custom` (`A` SHORT PRIMARY KEY `A`)`: table `Custom` already exists");
+}
+
+TEST_F(SqlStatements, CreateTableRefusesBadDefinitions) {
+  auto error = [&](std::string_view sql) { return errorOf([&] { msi::View::open(db, sql); }); };
+  EXPECT_EQ(error("CREATE TABLE t (a SHORT, a LONG PRIMARY KEY a)"),
+            "query `CREATE TABLE t (a SHORT, a LONG PRIMARY KEY a)`: column `a` is defined twice at offset 25");
+  EXPECT_EQ(error("CREATE TABLE t (a SHORT PRIMARY KEY b)"),
+            "query `CREATE TABLE t (a SHORT PRIMARY KEY b)`: unknown key column `b` at offset 36");
+  EXPECT_EQ(error("CREATE TABLE t (a SHORT, b SHORT PRIMARY KEY b)"),
+            "query `CREATE TABLE t (a SHORT, b SHORT PRIMARY KEY b)`: key columns must be the first "
+            "columns; `a` is not a key column at offset 16");
+  EXPECT_EQ(error("CREATE TABLE t (a SHORT TEMPORARY, b SHORT PRIMARY KEY a)"),
+            "query `CREATE TABLE t (a SHORT TEMPORARY, b SHORT PRIMARY KEY a)`: a persistent table "
+            "cannot have a temporary key column at offset 13");
+  std::string wide = "CREATE TABLE t (";
+  for (int i = 0; i < 33; ++i) wide += "c" + std::to_string(i) + " SHORT, ";
+  wide += "PRIMARY KEY c0)";
+  EXPECT_NE(error(wide).find("a table has at most 32 columns"), std::string::npos);
+}
+
+TEST_F(SqlStatements, AlterAndDropTables) {
+  run(db, "ALTER TABLE `Feature` ADD `Extra` CHAR(20)");
+  EXPECT_EQ(db.table("Feature").schema().columns.back().definition(), "S20");
+  EXPECT_EQ(queryRows(db, "SELECT `Extra` FROM `Feature` WHERE `Feature` = 'Beta'"),
+            (TextRows{{""}}));
+  EXPECT_EQ(errorOf([&] { run(db, "ALTER TABLE `Feature` ADD `Extra` SHORT"); }),
+            "query `ALTER TABLE `Feature` ADD `Extra` SHORT`: table `Feature` already has a "
+            "column `Extra`");
+  run(db, "ALTER TABLE `Feature` HOLD");
+
+  run(db, "CREATE TABLE `Tmp` (`A` CHAR TEMPORARY PRIMARY KEY `A`) HOLD");
+  run(db, "ALTER TABLE `Tmp` FREE");
+  EXPECT_FALSE(db.hasTable("Tmp"));
+  run(db, "ALTER TABLE `Feature` FREE");  // persistent tables stay
+  EXPECT_TRUE(db.hasTable("Feature"));
+
+  run(db, "DROP TABLE `Feature`");
+  EXPECT_FALSE(db.hasTable("Feature"));
+  EXPECT_EQ(errorOf([&] { msi::View::open(db, "DROP TABLE `Feature`"); }),
+            "query `DROP TABLE `Feature``: unknown table `Feature` at offset 11");
+}
+
+}  // namespace
+}  // namespace fennick::test
