@@ -1,0 +1,33 @@
+#include "engine/dialogs/control_conditions.h"
+
+#include "engine/dialogs/package_table.h"
+
+namespace msi::dialogs {
+
+ControlConditions ControlConditions::load(Database& db, std::string_view dialog) {
+  ControlConditions out;
+  PackageTable t(db, "ControlCondition", {"Dialog_", "Control_", "Action", "Condition"});
+  for (std::size_t r : t.rowsWhere(0, dialog)) out.rows_.push_back(Row{t.text(r, 1), t.text(r, 2), t.text(r, 3)});
+  return out;
+}
+
+void ControlConditions::apply(const Session& session, Dialog& dialog) const {
+  for (const Row& row : rows_) {
+    Control* control = dialog.find(row.control);
+    if (!control) continue;
+    // Only a true condition acts; a condition that does not parse acts as false.
+    if (session.evaluateCondition(row.condition) != ConditionResult::True) continue;
+    if (row.action == "Hide")
+      control->visible = false;
+    else if (row.action == "Show")
+      control->visible = true;
+    else if (row.action == "Disable")
+      control->enabled = false;
+    else if (row.action == "Enable")
+      control->enabled = true;
+    else if (row.action == "Default")
+      dialog.defaultControl = control->name;
+  }
+}
+
+}  // namespace msi::dialogs

@@ -1,0 +1,255 @@
+// Controls as the renderer sees them and the operations they take: texts and styles, check
+// boxes, radio groups, lists, edits, folder browsing, and the control conditions.
+#include <gtest/gtest.h>
+
+#include "engine/dialogs/wizard.h"
+#include "tests/dialogs/dialog_test_support.h"
+
+namespace fennick::test {
+namespace {
+
+using msi::dialogs::ControlType;
+using msi::dialogs::OperationError;
+using msi::dialogs::Wizard;
+
+struct Package {
+  Package(const std::string& controls, std::map<std::string, std::string> more = {},
+          std::vector<std::pair<std::string, std::string>> properties = {}) {
+    more["Dialog"] = tsv({"D", "50", "40", "300", "200", "3", "[ProductName] options", "Ok", "Ok", "Ok"}) + more["Dialog"];
+    more["Control"] = tsv({"D", "Ok", "PushButton", "240", "170", "50", "17", "3", "", "&OK", "", "Close|Closes it"}) +
+                      controls + more["Control"];
+    if (!more.contains("Property")) more["Property"] = "ProductName\tRows\n";
+    session = openSession(rowsPackage(more), host, nullptr, std::move(properties));
+  }
+  KeptMessages host;
+  std::unique_ptr<msi::Session> session;
+};
+
+TEST(Controls, TextsAreFormattedWithTheirStyleParsedOff) {
+  Package p(tsv({"D", "Title", "Text", "5", "5", "200", "15", "196611", "", "{\\Big}{&Bold}Setup of [ProductName]", "", ""}) +
+                tsv({"D", "Rtf", "ScrollableText", "5", "30", "200", "80", "7", "", "{\\rtf1 [NotFormatted]}", "", ""}) +
+                tsv({"D", "Braces", "Text", "5", "120", "200", "15", "3", "", "{not a style} [ProductName]", "", ""}),
+            {{"TextStyle", tsv({"Bold", "Tahoma", "9", "", "1"}) + tsv({"Big", "Arial", "12", "255", "0"})},
+             {"Property", "ProductName\tRows\nDefaultUIFont\tBig\n"}});
+  Wizard w(*p.session, "D");
+  const auto& d = w.active();
+  EXPECT_EQ(d.title, "Rows options");
+  EXPECT_EQ(d.width, 300);
+  EXPECT_EQ(d.vCentering, 40);
+  EXPECT_TRUE(d.modal());
+  const auto* title = d.find("Title");
+  ASSERT_NE(title, nullptr);
+  EXPECT_EQ(title->text, "Setup of Rows");
+  EXPECT_EQ(title->textStyle, "Bold");  // the last prefix names the style
+  EXPECT_EQ(title->rect, (msi::dialogs::Rect{5, 5, 200, 15}));
+  EXPECT_EQ(d.find("Rtf")->text, "{\\rtf1 [NotFormatted]}");
+  EXPECT_EQ(d.find("Braces")->text, "{not a style} Rows");
+  EXPECT_EQ(d.find("Braces")->textStyle, "");
+  EXPECT_EQ(d.find("Ok")->help, "Close");
+  EXPECT_EQ(d.find("Ok")->text, "&OK");
+  ASSERT_NE(w.textStyle("Bold"), nullptr);
+  EXPECT_TRUE(w.textStyle("Bold")->bold());
+  EXPECT_EQ(w.textStyle("Big")->color, 255u);
+  EXPECT_FALSE(w.textStyle("Bold")->color);
+  EXPECT_EQ(w.defaultTextStyle(), "Big");
+  EXPECT_EQ(w.textStyle("Nope"), nullptr);
+}
+
+TEST(Controls, ControlConditionsFollowTheProperties) {
+  Package p(tsv({"D", "Agree", "CheckBox", "5", "5", "200", "15", "3", "AGREE", "I agree", "", ""}) +
+                tsv({"D", "Next", "PushButton", "180", "170", "50", "17", "1", "", "Next", "", ""}) +
+                tsv({"D", "Note", "Text", "5", "40", "200", "15", "3", "", "Please agree", "", ""}),
+            {{"ControlCondition", tsv({"D", "Next", "Enable", "AGREE = \"1\""}) + tsv({"D", "Next", "Disable", "AGREE <> \"1\""}) +
+                                      tsv({"D", "Note", "Hide", "AGREE"}) + tsv({"D", "Next", "Default", "AGREE"}) +
+                                      tsv({"D", "Note", "Show", "((("})}});
+  Wizard w(*p.session, "D");
+  EXPECT_FALSE(w.active().find("Next")->enabled);
+  EXPECT_EQ(w.active().defaultControl, "Ok");
+  try {
+    w.press("Next");
+    FAIL() << "a disabled button was pressed";
+  } catch (const OperationError& e) {
+    EXPECT_STREQ(e.what(), "dialog `D`: control `Next` is disabled");
+  }
+  w.setChecked("Agree", true);
+  EXPECT_EQ(p.session->property("AGREE"), "1");
+  EXPECT_TRUE(w.active().find("Next")->enabled);
+  EXPECT_FALSE(w.active().find("Note")->visible);
+  EXPECT_EQ(w.active().defaultControl, "Next");
+  w.setChecked("Agree", false);
+  EXPECT_EQ(p.session->property("AGREE"), "");
+  EXPECT_FALSE(w.active().find("Next")->enabled);
+  EXPECT_FALSE(w.active().find("Note")->visible);  // nothing shows it again: a broken condition acts as false
+}
+
+TEST(Controls, CheckBoxValuesComeFromTheCheckBoxTableOrTheProperty) {
+  Package p(tsv({"D", "Table", "CheckBox", "5", "5", "200", "15", "3", "FROMTABLE", "a", "", ""}) +
+                tsv({"D", "Kept", "CheckBox", "5", "25", "200", "15", "3", "KEPT", "b", "", ""}) +
+                tsv({"D", "Plain", "CheckBox", "5", "45", "200", "15", "3", "PLAIN", "c", "", ""}),
+            {{"CheckBox", tsv({"FROMTABLE", "yes-[ProductName]"})},
+             {"Property", "ProductName\tRows\nKEPT\tsomething\n"},
+             {"ControlEvent", tsv({"D", "Plain", "[CLICKS]", "[CLICKS]x", "1", "1"})}});
+  Wizard w(*p.session, "D");
+  EXPECT_FALSE(w.active().find("Table")->checked);
+  EXPECT_TRUE(w.active().find("Kept")->checked);
+  w.setChecked("Table", true);
+  EXPECT_EQ(p.session->property("FROMTABLE"), "yes-Rows");
+  w.setChecked("Kept", false);
+  EXPECT_EQ(p.session->property("KEPT"), "");
+  w.setChecked("Kept", true);
+  EXPECT_EQ(p.session->property("KEPT"), "something");
+  // A check box publishes its events when it changes, not when it is set to what it is.
+  w.setChecked("Plain", true);
+  w.setChecked("Plain", true);
+  EXPECT_EQ(p.session->property("PLAIN"), "1");
+  EXPECT_EQ(p.session->property("CLICKS"), "x");
+  w.setChecked("Plain", false);
+  EXPECT_EQ(p.session->property("CLICKS"), "xx");
+  EXPECT_THROW(w.setValue("Plain", "1"), OperationError);
+}
+
+TEST(Controls, RadioGroupsAndListsTakeOnlyTheirItems) {
+  Package p(tsv({"D", "Kind", "RadioButtonGroup", "5", "5", "200", "40", "3", "KIND", "", "", ""}) +
+                tsv({"D", "Sorted", "ComboBox", "5", "50", "100", "15", "65539", "PICK", "", "", ""}) +
+                tsv({"D", "ByText", "ListBox", "5", "70", "100", "40", "3", "LIST", "", "", ""}) +
+                tsv({"D", "Free", "ComboBox", "5", "120", "100", "15", "3", "FREE", "", "", ""}) +
+                tsv({"D", "Fixed", "ComboBox", "5", "140", "100", "15", "131075", "FIXED", "", "", ""}),
+            {{"RadioButton", tsv({"KIND", "2", "Full", "0", "20", "100", "15", "{\\Big}&Full [ProductName]", "All of it|"}) +
+                                 tsv({"KIND", "1", "Basic", "0", "0", "100", "15", "&Basic", ""})},
+             {"ComboBox", tsv({"PICK", "1", "z", "Zebra"}) + tsv({"PICK", "2", "a", "Ant"}) + tsv({"FREE", "1", "one", "One"}) +
+                              tsv({"FIXED", "1", "only", "Only"})},
+             {"ListBox", tsv({"LIST", "1", "z", "Zebra"}) + tsv({"LIST", "2", "a", "ant"}) + tsv({"LIST", "3", "m", ""})},
+             {"Property", "ProductName\tRows\nKIND\tBasic\n"}});
+  Wizard w(*p.session, "D");
+  const auto& kind = *w.active().find("Kind");
+  ASSERT_EQ(kind.items.size(), 2u);
+  EXPECT_EQ(kind.items[0].value, "Basic");
+  EXPECT_EQ(kind.items[1].text, "&Full Rows");
+  EXPECT_EQ(kind.items[1].textStyle, "Big");
+  EXPECT_EQ(kind.items[1].help, "All of it");
+  EXPECT_EQ(kind.items[1].rect, (msi::dialogs::Rect{0, 20, 100, 15}));
+  EXPECT_EQ(kind.value, "Basic");
+  w.choose("Kind", "Full");
+  EXPECT_EQ(p.session->property("KIND"), "Full");
+  try {
+    w.choose("Kind", "Custom");
+    FAIL();
+  } catch (const OperationError& e) {
+    EXPECT_STREQ(e.what(), "dialog `D`: control `Kind` has no item `Custom` (items: Basic, Full)");
+  }
+  // The Sorted attribute keeps the Order column; without it the list is by text.
+  const auto& sorted = *w.active().find("Sorted");
+  EXPECT_EQ(sorted.items[0].value, "z");
+  const auto& byText = *w.active().find("ByText");
+  ASSERT_EQ(byText.items.size(), 3u);
+  EXPECT_EQ(byText.items[0].value, "a");
+  EXPECT_EQ(byText.items[1].text, "m");  // no text: the value shows
+  EXPECT_EQ(byText.items[2].value, "z");
+  w.choose("ByText", "m");
+  EXPECT_EQ(p.session->property("LIST"), "m");
+  // A combo box takes typed text unless it is a list only.
+  w.setValue("Free", "typed");
+  EXPECT_EQ(p.session->property("FREE"), "typed");
+  EXPECT_THROW(w.setValue("Fixed", "typed"), OperationError);
+  w.setValue("Fixed", "only");
+  EXPECT_EQ(p.session->property("FIXED"), "only");
+  EXPECT_THROW(w.choose("Ok", "x"), OperationError);
+}
+
+TEST(Controls, EditsKeepTheirLimits) {
+  Package p(tsv({"D", "Name", "Edit", "5", "5", "200", "15", "3", "NAME", "{5}", "", ""}) +
+                tsv({"D", "Count", "Edit", "5", "25", "200", "15", "19", "COUNT", "", "", ""}) +
+                tsv({"D", "Secret", "Edit", "5", "45", "200", "15", "2097155", "SECRET", "{\\Big}{80}", "", ""}) +
+                tsv({"D", "Key", "MaskedEdit", "5", "65", "200", "15", "3", "PIDKEY", "[PIDTemplate]", "", ""}));
+  Wizard w(*p.session, "D");
+  EXPECT_EQ(w.active().find("Name")->maxLength, 5);
+  EXPECT_EQ(w.active().find("Secret")->maxLength, 80);
+  EXPECT_TRUE(w.active().find("Secret")->password());
+  w.setValue("Name", "héllo");  // five characters, six bytes
+  EXPECT_EQ(p.session->property("NAME"), "héllo");
+  EXPECT_THROW(w.setValue("Name", "toolong"), OperationError);
+  w.setValue("Count", "-12");
+  EXPECT_THROW(w.setValue("Count", "12a"), OperationError);
+  EXPECT_EQ(p.session->property("COUNT"), "-12");
+  w.setValue("Count", "");
+  EXPECT_EQ(p.session->property("COUNT"), "");
+  w.setValue("Key", "12345-67890");
+  EXPECT_EQ(p.session->property("PIDKEY"), "12345-67890");
+}
+
+TEST(Controls, IndirectControlsEditThePropertyTheirPropertyNames) {
+  Package p(tsv({"D", "Path", "PathEdit", "5", "5", "200", "15", "11", "_BROWSE", "", "", ""}),
+            {{"Property", "ProductName\tRows\n_BROWSE\tTARGET\nTARGET\tC:\\Old\\\n"}});
+  Wizard w(*p.session, "D");
+  const auto& path = *w.active().find("Path");
+  EXPECT_EQ(path.property, "TARGET");
+  EXPECT_EQ(path.value, "C:\\Old\\");
+  w.setValue("Path", "C:\\New\\");
+  EXPECT_EQ(p.session->property("TARGET"), "C:\\New\\");
+  EXPECT_EQ(p.session->property("_BROWSE"), "TARGET");
+  EXPECT_EQ(w.active().find("Path")->value, "C:\\New\\");
+  EXPECT_THROW(w.setValue("Path", "relative\\path"), OperationError);
+  EXPECT_EQ(p.session->property("TARGET"), "C:\\New\\");
+}
+
+TEST(Controls, FoldersAreBrowsedOnTheEmulatedMachine) {
+  Package p(tsv({"D", "List", "DirectoryList", "5", "5", "200", "80", "3", "WHERE", "", "", ""}) +
+                tsv({"D", "Combo", "DirectoryCombo", "5", "90", "200", "15", "3", "WHERE", "", "", ""}) +
+                tsv({"D", "Volume", "VolumeSelectCombo", "5", "110", "200", "15", "3", "VOLUME", "", "", ""}) +
+                tsv({"D", "Up", "PushButton", "210", "5", "20", "20", "3", "", "Up", "", ""}) +
+                tsv({"D", "New", "PushButton", "210", "30", "20", "20", "3", "", "New", "", ""}),
+            {{"Property", "ProductName\tRows\nWHERE\tC:\\Program Files\\\n"},
+             {"ControlEvent", tsv({"D", "Up", "DirectoryListUp", "0", "1", "1"}) + tsv({"D", "New", "DirectoryListNew", "0", "1", "1"})}});
+  Wizard w(*p.session, "D");
+  const auto& list = *w.active().find("List");
+  ASSERT_FALSE(list.items.empty());
+  EXPECT_TRUE(std::any_of(list.items.begin(), list.items.end(), [](const auto& i) { return i.value == "Common Files"; }));
+  const auto& combo = *w.active().find("Combo");
+  ASSERT_EQ(combo.items.size(), 2u);
+  EXPECT_EQ(combo.items[0].value, "C:\\");
+  EXPECT_EQ(combo.items[1].value, "C:\\Program Files\\");
+  EXPECT_EQ(combo.items[1].text, "Program Files");
+  w.choose("List", "Common Files");
+  EXPECT_EQ(p.session->property("WHERE"), "C:\\Program Files\\Common Files\\");
+  EXPECT_EQ(w.active().find("Combo")->items.size(), 3u);
+  EXPECT_THROW(w.choose("List", "Nothing Here"), OperationError);
+  w.press("Up");
+  w.press("Up");
+  EXPECT_EQ(p.session->property("WHERE"), "C:\\");
+  w.press("Up");
+  EXPECT_EQ(p.session->property("WHERE"), "C:\\");
+  w.press("New");
+  EXPECT_EQ(p.session->property("WHERE"), "C:\\New Folder\\");
+  w.choose("Combo", "C:\\");
+  EXPECT_EQ(p.session->property("WHERE"), "C:\\");
+  w.choose("Volume", "C:\\");
+  EXPECT_EQ(p.session->property("VOLUME"), "C:\\");
+  EXPECT_THROW(w.choose("Volume", "D:\\"), OperationError);
+}
+
+TEST(Controls, ImagesNameTheirBinaryRows) {
+  Package p(tsv({"D", "Banner", "Bitmap", "0", "0", "300", "40", "1", "", "{\\Big}Banner[Suffix]", "", ""}) +
+                tsv({"D", "UpButton", "PushButton", "5", "5", "20", "20", "3670019", "", "UpIcon", "", ""}),
+            {{"Property", "ProductName\tRows\nSuffix\tBmp\n"}});
+  Wizard w(*p.session, "D");
+  EXPECT_EQ(w.active().find("Banner")->image, "BannerBmp");
+  EXPECT_EQ(w.active().find("UpButton")->image, "UpIcon");
+  EXPECT_EQ(w.active().find("UpButton")->text, "");
+  EXPECT_TRUE(w.binary("BannerBmp").empty());  // no Binary table in this package
+}
+
+TEST(Controls, UnknownTypesAreShownAsNothingAndTakeNoInput) {
+  Package p(tsv({"D", "Odd", "Hologram", "5", "5", "20", "20", "3", "ODD", "x", "", ""}));
+  Wizard w(*p.session, "D");
+  EXPECT_EQ(w.active().find("Odd")->type, ControlType::Unknown);
+  EXPECT_EQ(w.active().find("Odd")->typeName, "Hologram");
+  try {
+    w.setValue("Odd", "1");
+    FAIL();
+  } catch (const OperationError& e) {
+    EXPECT_STREQ(e.what(), "dialog `D`: control `Odd` is a Hologram, which `set` does not apply to");
+  }
+}
+
+}  // namespace
+}  // namespace fennick::test

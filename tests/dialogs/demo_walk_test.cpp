@@ -1,0 +1,137 @@
+// The project's demo package played from its walk, and the ways a walk stops matching it.
+#include <gtest/gtest.h>
+
+#include "tests/dialogs/dialog_test_support.h"
+
+namespace fennick::test {
+namespace {
+
+using msi::ActionStatus;
+using msi::InstallState;
+using msi::dialogs::Walk;
+
+std::unique_ptr<PlayedRun> playDemo(const std::string& walkText,
+                                    std::vector<std::pair<std::string, std::string>> properties = {}) {
+  return playWalk(demoPackage(), Walk::parse(walkText, "test.walk"), std::move(properties));
+}
+
+std::string mismatchOf(const PlayedRun& run) {
+  return run.player->mismatch() ? run.player->mismatch()->what() : std::string("(no mismatch)");
+}
+
+TEST(DemoWalk, TheExampleWalkSetsFolderShortcutAndFeatures) {
+  auto run = playWalk(demoPackage(), Walk::load(sourcePath("examples/demo.walk")));
+  EXPECT_EQ(run->sequence.status, ActionStatus::Success) << run->host.all();
+  EXPECT_FALSE(run->player->mismatch()) << mismatchOf(*run);
+  EXPECT_EQ(run->property("INSTALLDIR"), "C:\\Demo\\");
+  EXPECT_EQ(run->session->targetPath("DocsDir").value_or(""), "C:\\Demo\\Docs\\");
+  EXPECT_EQ(run->property("DESKTOPSHORTCUT"), "");
+  EXPECT_EQ(run->request("Docs"), InstallState::Absent);
+  EXPECT_EQ(run->request("Extras"), InstallState::Local);
+  EXPECT_EQ(run->request("Complete"), InstallState::Local);
+  // The save step is the tool's to take.
+  ASSERT_NE(run->walk->peek(), nullptr);
+  EXPECT_EQ(run->walk->peek()->kind, msi::dialogs::WalkStep::Kind::Save);
+}
+
+TEST(DemoWalk, WithoutAnswersTheDefaultsStay) {
+  auto run = playDemo("press Next\npress Next\npress Next\npress Install\n");
+  EXPECT_EQ(run->sequence.status, ActionStatus::Success) << mismatchOf(*run);
+  EXPECT_EQ(run->property("INSTALLDIR"), "C:\\Program Files (x86)\\Fennick\\Fennick Demo\\");
+  EXPECT_EQ(run->property("DESKTOPSHORTCUT"), "1");
+  EXPECT_EQ(run->request("Docs"), InstallState::Local);
+  // Extras' level is above INSTALLLEVEL: not selected.
+  EXPECT_EQ(run->request("Extras"), InstallState::Absent);
+}
+
+TEST(DemoWalk, BackAndForthKeepsWhatWasTyped) {
+  auto run = playDemo(
+      "press Next\nset Folder \"D:\\\\Nowhere\\\\\"\npress Back\ndialog WelcomeDlg\npress Next\n"
+      "dialog InstallDirDlg\nset Folder \"C:\\\\Elsewhere\\\\\"\npress Next\ndialog FeaturesDlg\n"
+      "press Back\ndialog InstallDirDlg\npress Next\npress Next\npress Install\n");
+  EXPECT_EQ(run->sequence.status, ActionStatus::Success) << mismatchOf(*run);
+  EXPECT_EQ(run->property("INSTALLDIR"), "C:\\Elsewhere\\");
+}
+
+TEST(DemoWalk, CancelEndsWithUserExit) {
+  auto run = playDemo("dialog WelcomeDlg\npress Next\ndialog InstallDirDlg\npress Cancel\n");
+  EXPECT_FALSE(run->player->mismatch()) << mismatchOf(*run);
+  EXPECT_EQ(run->sequence.status, ActionStatus::UserExit);
+  ASSERT_FALSE(run->sequence.steps.empty());
+  EXPECT_EQ(run->sequence.steps.back().action, "WelcomeDlg");
+  EXPECT_EQ(run->sequence.steps.back().status, ActionStatus::UserExit);
+}
+
+TEST(DemoWalk, AnInvalidFolderKeepsTheDialogAndSaysWhy) {
+  // D: is not a volume of the machine: SetTargetPath refuses it and the dialog stays.
+  auto run = playDemo("press Next\nset Folder \"D:\\\\Demo\\\\\"\npress Next\ndialog InstallDirDlg\npress Cancel\n");
+  EXPECT_FALSE(run->player->mismatch()) << mismatchOf(*run);
+  EXPECT_EQ(run->sequence.status, ActionStatus::UserExit);
+  EXPECT_NE(run->host.all().find("dialog `InstallDirDlg` control `Next`: SetTargetPath: directory `INSTALLDIR`: "
+                                 "`D:\\Demo\\` is on drive D:"),
+            std::string::npos)
+      << run->host.all();
+}
+
+struct Mismatch {
+  const char* name;
+  const char* walk;
+  const char* error;
+  std::vector<std::pair<std::string, std::string>> properties = {};
+};
+
+class DemoMismatch : public ::testing::TestWithParam<Mismatch> {};
+
+TEST_P(DemoMismatch, StopsWithTheWalkFileLineAndCause) {
+  const Mismatch& m = GetParam();
+  auto run = playDemo(m.walk, m.properties);
+  ASSERT_TRUE(run->player->mismatch()) << "the walk played to its end";
+  EXPECT_EQ(std::string(run->player->mismatch()->what()), m.error);
+  EXPECT_EQ(run->sequence.status, ActionStatus::Failure);
+  EXPECT_THROW(run->player->rethrowMismatch(), msi::dialogs::WalkError);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Demo, DemoMismatch,
+    ::testing::Values(
+        Mismatch{"OtherDialog", "dialog WelcomeDlg\npress Next\ndialog FeaturesDlg\n",
+                 "test.walk:3: expected dialog `FeaturesDlg`, but the package shows `InstallDirDlg`"},
+        Mismatch{"MissingControl", "press Next\nset Fodler \"C:\\\\X\\\\\"\n",
+                 "test.walk:2: `set Fodler \"C:\\\\X\\\\\"`: dialog `InstallDirDlg`: no control `Fodler`"},
+        Mismatch{"DisabledControl", "press Next\nset Shortcut off\n",
+                 "test.walk:2: `set Shortcut \"off\"`: dialog `InstallDirDlg`: control `Shortcut` is disabled",
+                 {{"ALLUSERS", ""}}},
+        Mismatch{"NotAnInputControl", "press BottomLine\n",
+                 "test.walk:1: `press BottomLine`: dialog `WelcomeDlg`: control `BottomLine` is a Line, which "
+                 "`press` does not apply to"},
+        Mismatch{"CheckBoxValue", "press Next\nset Shortcut yes\n",
+                 "test.walk:2: `set Shortcut \"yes\"`: dialog `InstallDirDlg`: check box `Shortcut` is set `on` or "
+                 "`off`, not `yes`"},
+        Mismatch{"RelativePath", "press Next\nset Folder \"Demo\"\n",
+                 "test.walk:2: `set Folder \"Demo\"`: dialog `InstallDirDlg`: control `Folder` takes an absolute "
+                 "path, not `Demo`"},
+        Mismatch{"UnlistedFeature", "press Next\npress Next\nfeature Nothing local\n",
+                 "test.walk:3: `feature Nothing local`: dialog `FeaturesDlg`: the selection tree `Tree` does not "
+                 "list feature `Nothing`"},
+        Mismatch{"NoTree", "feature Docs absent\n",
+                 "test.walk:1: `feature Docs absent`: dialog `WelcomeDlg`: no selection tree to set feature `Docs` in"},
+        Mismatch{"WalkTooShort", "press Next\n",
+                 "test.walk: the walk ended, but dialog `InstallDirDlg` waits for an answer"},
+        Mismatch{"SaveTooEarly", "press Next\nsave \"x.mst\"\n",
+                 "test.walk:2: dialog `InstallDirDlg` waits for an answer, but the walk has `save \"x.mst\"`"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(DemoWalk, DialogActionsAfterAMismatchFailAtOnce) {
+  auto db = demoPackage();
+  KeptMessages host;
+  auto walk = std::make_shared<Walk>(Walk::parse("dialog ReadyDlg\n", "test.walk"));
+  msi::dialogs::WalkPlayer player(walk);
+  auto session = openSession(db, host, &player);
+  EXPECT_EQ(session->doAction("WelcomeDlg"), ActionStatus::Failure);
+  ASSERT_TRUE(player.mismatch());
+  EXPECT_EQ(session->doAction("WelcomeDlg"), ActionStatus::Failure);
+  EXPECT_EQ(walk->peek(), nullptr);
+}
+
+}  // namespace
+}  // namespace fennick::test

@@ -1,0 +1,70 @@
+// Packages and runs for the dialog engine's tests: the project's demo package built from its
+// table archives, small packages written as table rows, the real fixtures, and a UI sequence
+// run driven by a walk.
+#pragma once
+
+#include <filesystem>
+#include <initializer_list>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/db/database.h"
+#include "engine/dialogs/walk_player.h"
+#include "engine/session/sequence_runner.h"
+#include "engine/session/session.h"
+
+namespace fennick::test {
+
+// A file of the source tree ("examples/demo.walk").
+std::filesystem::path sourcePath(const std::string& relative);
+
+// The demo package, imported from examples/demo/*.idt into a fresh database in the test's
+// scratch folder.
+std::shared_ptr<msi::Database> demoPackage();
+
+// A package from table rows: for each table, its rows as tab-separated lines (a null cell is
+// an empty field). The column definitions of the standard tables the dialog engine reads are
+// known; rows are added to a copy of the demo package when `overDemo` is true, else to an
+// empty package with only what is given (plus ProductName).
+std::shared_ptr<msi::Database> rowsPackage(const std::map<std::string, std::string>& tables, bool overDemo = false);
+
+class KeptMessages : public msi::SessionHost {
+ public:
+  void message(msi::MessageKind kind, std::string_view text) override {
+    messages.emplace_back(kind, std::string(text));
+  }
+  std::string all() const;
+  std::vector<std::pair<msi::MessageKind, std::string>> messages;
+};
+
+// A session on the package with the fixed emulated machine and `host`.
+std::unique_ptr<msi::Session> openSession(std::shared_ptr<msi::Database> db, msi::SessionHost& host,
+                                          msi::DialogRunner* runner = nullptr,
+                                          std::vector<std::pair<std::string, std::string>> properties = {});
+
+// A UI sequence run answered by a walk.
+struct PlayedRun {
+  std::unique_ptr<msi::Session> session;
+  std::shared_ptr<msi::dialogs::Walk> walk;
+  std::unique_ptr<msi::dialogs::WalkPlayer> player;
+  msi::SequenceResult sequence;
+  KeptMessages host;
+
+  std::string property(const std::string& name) const { return session->property(name); }
+  // The feature's request state; a feature nothing selected (Unknown) reads as Absent.
+  msi::InstallState request(const std::string& feature) const;
+};
+
+// Runs the package's InstallUISequence (up to ExecuteAction) with the walk answering its
+// dialogs.
+std::unique_ptr<PlayedRun> playWalk(std::shared_ptr<msi::Database> db, msi::dialogs::Walk walk,
+                                    std::vector<std::pair<std::string, std::string>> properties = {});
+std::shared_ptr<msi::Database> openFixture(const std::string& relative);
+
+// Tab-separated fields and a newline: one row of a table archive.
+std::string tsv(std::initializer_list<std::string_view> fields);
+
+}  // namespace fennick::test

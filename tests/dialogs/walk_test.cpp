@@ -1,0 +1,67 @@
+// Walk files as the parser reads them and as the recorder writes them.
+#include <gtest/gtest.h>
+
+#include "engine/dialogs/walk.h"
+
+namespace fennick::test {
+namespace {
+
+using msi::dialogs::Walk;
+using msi::dialogs::WalkError;
+using msi::dialogs::WalkStep;
+
+TEST(Walk, ReadsEveryOperationWithCommentsBlanksAndEscapes) {
+  const Walk walk = Walk::parse(
+      "# a walk\r\n\n  dialog InstallDirDlg   # the folder\r\nset Folder \"C:\\\\A \\\"b\\\"\\\\\"\n"
+      "set Accept on\nchoose Kind \"Custom # not a comment\"\nfeature Docs absent\npress Next\nsave \"out.mst\"\n"
+      "save cancel\nsave \"cancel\"\n",
+      "w");
+  ASSERT_EQ(walk.steps().size(), 9u);
+  EXPECT_EQ(walk.steps()[0].kind, WalkStep::Kind::Dialog);
+  EXPECT_EQ(walk.steps()[0].target, "InstallDirDlg");
+  EXPECT_EQ(walk.steps()[0].line, 3u);
+  EXPECT_EQ(walk.steps()[1].value, "C:\\A \"b\"\\");
+  EXPECT_EQ(walk.steps()[2].value, "on");
+  EXPECT_EQ(walk.steps()[3].value, "Custom # not a comment");
+  EXPECT_EQ(walk.steps()[4].kind, WalkStep::Kind::Feature);
+  EXPECT_EQ(walk.steps()[5].kind, WalkStep::Kind::Press);
+  EXPECT_FALSE(walk.steps()[6].cancel);
+  EXPECT_TRUE(walk.steps()[7].cancel);
+  EXPECT_FALSE(walk.steps()[8].cancel);  // a quoted "cancel" is a file name
+  EXPECT_EQ(walk.steps()[8].value, "cancel");
+  // What the recorder writes reads back as the same steps.
+  EXPECT_EQ(Walk::parse(walk.text(), "again").text(), walk.text());
+}
+
+TEST(Walk, ErrorsNameTheFileAndLine) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"press Next\njump Back\n", "w:2: unknown operation `jump`"},
+      {"feature Docs gone\n", "w:1: feature state must be local, source, advertise or absent, not `gone`"},
+      {"set Folder \"C:\\\n", "w:1: unterminated quoted value"},
+      {"set Folder \"\\n\"\n", "w:1: unknown escape \\n in value"},
+      {"press Next Now\n", "w:1: unexpected text `Now`"},
+      {"set Folder\n", "w:1: missing value"},
+      {"save\n", "w:1: missing path or cancel"},
+      {"save \"\"\n", "w:1: save needs a path"},
+  };
+  for (const auto& [text, error] : cases) {
+    try {
+      Walk::parse(text, "w");
+      ADD_FAILURE() << "parsed: " << text;
+    } catch (const WalkError& e) {
+      EXPECT_STREQ(e.what(), error);
+    }
+  }
+}
+
+TEST(Walk, TakingStepsReportsWhereThePlayerIs) {
+  Walk walk = Walk::parse("\npress Next\n", "w");
+  EXPECT_EQ(walk.where(), "w:2");
+  EXPECT_EQ(walk.take().target, "Next");
+  EXPECT_EQ(walk.peek(), nullptr);
+  EXPECT_EQ(walk.where(), "w: end of walk");
+  EXPECT_THROW(walk.take(), WalkError);
+}
+
+}  // namespace
+}  // namespace fennick::test
