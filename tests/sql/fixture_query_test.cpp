@@ -1,0 +1,268 @@
+// The queries an installer's user interface runs, against the real packages, compared with
+// what msitools exports for the same tables (filtered, joined and ordered by hand here, as
+// msitools runs no SELECT).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <optional>
+
+#include "engine/db/database.h"
+#include "tests/db/msitools.h"
+#include "tests/sql/query_helpers.h"
+#include "tests/support/fixtures.h"
+
+namespace fennick::test {
+namespace {
+
+std::string exportOutput(const std::filesystem::path& pkg, const std::string& table) {
+  return run("msiinfo export " + shellQuote(pkg.string()) + " " + shellQuote(table)).out;
+}
+
+// The rows after the three header lines. Rows end in CR LF and values are written raw, so
+// a table with a line break inside a value cannot be split reliably: nullopt then.
+std::optional<TextRows> exportedRows(const std::filesystem::path& pkg, const std::string& table,
+                                     std::size_t columns) {
+  const std::string out = exportOutput(pkg, table);
+  std::size_t pos = 0;
+  for (int i = 0; i < 3; ++i) {
+    pos = out.find('\n', pos);
+    if (pos == std::string::npos) return TextRows{};
+    ++pos;
+  }
+  TextRows rows;
+  while (pos < out.size()) {
+    std::size_t end = out.find("\r\n", pos);
+    if (end == std::string::npos) end = out.size();
+    rows.push_back(split(out.substr(pos, end - pos), '\t'));
+    if (rows.back().size() != columns) return std::nullopt;
+    pos = end + 2;
+  }
+  return rows;
+}
+
+// Stable sort by an integer column, empty (null) first, as ORDER BY does.
+void sortByInteger(TextRows& rows, std::size_t column) {
+  std::stable_sort(rows.begin(), rows.end(), [&](const auto& a, const auto& b) {
+    const bool an = a[column].empty();
+    const bool bn = b[column].empty();
+    if (an || bn) return an && !bn;
+    return std::stol(a[column]) < std::stol(b[column]);
+  });
+}
+
+TextRows project(const TextRows& rows, const std::vector<std::size_t>& columns) {
+  TextRows out;
+  for (const auto& row : rows) {
+    std::vector<std::string> fields;
+    for (const std::size_t c : columns) fields.push_back(row[c]);
+    out.push_back(std::move(fields));
+  }
+  return out;
+}
+
+struct Package {
+  std::filesystem::path path;
+  std::unique_ptr<msi::Database> db;
+  bool has(const char* table) const { return db->hasTable(table); }
+  std::size_t width(const char* table) const { return db->table(table).schema().columns.size(); }
+  std::size_t column(const char* table, const char* name) const {
+    return *db->table(table).schema().indexOf(name);
+  }
+};
+
+std::vector<Package> packages() {
+  std::vector<Package> out;
+  for (const auto& path : fixturePackages())
+    out.push_back(Package{path, msi::Database::open(path, msi::OpenMode::ReadOnly)});
+  return out;
+}
+
+TEST(SqlFixtures, SelectStarReturnsEveryTableAsMsitoolsExportsIt) {
+  FENNICK_REQUIRE_FIXTURES();
+  for (const auto& pkg : packages()) {
+    for (const auto& name : pkg.db->tableNames()) {
+      SCOPED_TRACE(pkg.path.string() + " " + name);
+      auto view = msi::View::open(*pkg.db, "SELECT * FROM `" + name + "`");
+      view->execute();
+      const std::size_t keys = pkg.db->table(name).schema().keyCount();
+      std::string ours;
+      while (auto r = view->fetch()) {
+        for (std::size_t i = 1; i <= r->fieldCount(); ++i) {
+          if (i > 1) ours += '\t';
+          if (r->field(i).isBlob()) {
+            // msitools shows a binary cell as the name of its stream: table and key.
+            ours += name;
+            for (std::size_t k = 1; k <= keys; ++k) ours += "." + r->stringData(k);
+          } else {
+            ours += r->stringData(i);
+          }
+        }
+        ours += "\r\n";
+      }
+      const std::string out = exportOutput(pkg.path, name);
+      std::size_t body = 0;
+      for (int i = 0; i < 3 && body != std::string::npos; ++i) {
+        body = out.find('\n', body);
+        if (body != std::string::npos) ++body;
+      }
+      ASSERT_NE(body, std::string::npos);
+      EXPECT_EQ(ours, out.substr(body));
+    }
+  }
+}
+
+TEST(SqlFixtures, UiSequenceOrderedBySequence) {
+  FENNICK_REQUIRE_FIXTURES();
+  int checked = 0;
+  for (const auto& pkg : packages()) {
+    if (!pkg.has("InstallUISequence")) continue;
+    SCOPED_TRACE(pkg.path.string());
+    auto rows = exportedRows(pkg.path, "InstallUISequence", pkg.width("InstallUISequence"));
+    ASSERT_TRUE(rows);
+    TextRows expected = project(*rows, {pkg.column("InstallUISequence", "Action"),
+                                        pkg.column("InstallUISequence", "Condition"),
+                                        pkg.column("InstallUISequence", "Sequence")});
+    sortByInteger(expected, 2);
+    EXPECT_EQ(queryRows(*pkg.db,
+                        "SELECT `Action`,`Condition`,`Sequence` FROM `InstallUISequence` ORDER BY `Sequence`"),
+              expected);
+    // Only the actions that run: a positive sequence number.
+    TextRows positive;
+    for (const auto& row : expected)
+      if (!row[2].empty() && std::stol(row[2]) > 0) positive.push_back(row);
+    EXPECT_EQ(queryRows(*pkg.db,
+                        "SELECT `Action`,`Condition`,`Sequence` FROM `InstallUISequence` "
+                        "WHERE `Sequence` > 0 ORDER BY `Sequence`"),
+              positive);
+    ++checked;
+  }
+  EXPECT_GT(checked, 3);
+}
+
+TEST(SqlFixtures, PropertyAndFeatureQueries) {
+  FENNICK_REQUIRE_FIXTURES();
+  for (const auto& pkg : packages()) {
+    SCOPED_TRACE(pkg.path.string());
+    if (pkg.has("Property")) {
+      if (auto rows = exportedRows(pkg.path, "Property", pkg.width("Property"))) {
+        EXPECT_EQ(queryRows(*pkg.db, "SELECT `Property`,`Value` FROM `Property`"),
+                  project(*rows, {0, 1}));
+        // Key lookups with a parameter, for each property.
+        auto view = msi::View::open(*pkg.db, "SELECT `Value` FROM `Property` WHERE `Property` = ?");
+        for (const auto& row : *rows) {
+          const msi::Record key = recordOf({msi::Value(row[0])});
+          view->execute(&key);
+          auto r = view->fetch();
+          ASSERT_TRUE(r) << row[0];
+          EXPECT_EQ(r->stringData(1), row[1]);
+          EXPECT_FALSE(view->fetch());
+        }
+      }
+    }
+    if (pkg.has("Feature")) {
+      auto rows = exportedRows(pkg.path, "Feature", pkg.width("Feature"));
+      if (!rows) continue;
+      EXPECT_EQ(queryRows(*pkg.db, "SELECT `Feature` FROM `Feature`"), project(*rows, {0}));
+      const std::size_t parent = pkg.column("Feature", "Feature_Parent");
+      const std::size_t display = pkg.column("Feature", "Display");
+      TextRows roots;
+      for (const auto& row : *rows)
+        if (row[parent].empty()) roots.push_back(row);
+      sortByInteger(roots, display);
+      EXPECT_EQ(queryRows(*pkg.db,
+                          "SELECT `Feature`, `Display` FROM `Feature` WHERE `Feature_Parent` IS NULL "
+                          "ORDER BY `Display`"),
+                project(roots, {0, display}));
+    }
+  }
+}
+
+TEST(SqlFixtures, ControlDialogJoinMatchesAHandJoin) {
+  FENNICK_REQUIRE_FIXTURES();
+  int checked = 0;
+  for (const auto& pkg : packages()) {
+    if (!pkg.has("Control") || !pkg.has("Dialog")) continue;
+    SCOPED_TRACE(pkg.path.string());
+    const auto controls = exportedRows(pkg.path, "Control", pkg.width("Control"));
+    const auto dialogs = exportedRows(pkg.path, "Dialog", pkg.width("Dialog"));
+    if (!controls || !dialogs) continue;  // a value with a line break
+    const std::size_t type = pkg.column("Control", "Type");
+    const std::size_t title = pkg.column("Dialog", "Title");
+    // The last table of the FROM list varies slowest.
+    TextRows expected;
+    for (const auto& d : *dialogs)
+      for (const auto& c : *controls)
+        if (c[0] == d[0]) expected.push_back({d[0], c[1], c[type], d[title]});
+    EXPECT_EQ(queryRows(*pkg.db,
+                        "SELECT `Dialog`.`Dialog`, `Control`.`Control`, `Control`.`Type`, `Title` "
+                        "FROM `Control`, `Dialog` WHERE `Control`.`Dialog_` = `Dialog`.`Dialog`"),
+              expected);
+    // The controls of each dialog, as a dialog is built.
+    auto view = msi::View::open(*pkg.db, "SELECT `Control`, `Type` FROM `Control` WHERE `Dialog_` = ?");
+    for (const auto& d : *dialogs) {
+      TextRows mine;
+      for (const auto& c : *controls)
+        if (c[0] == d[0]) mine.push_back({c[1], c[type]});
+      const msi::Record key = recordOf({msi::Value(d[0])});
+      EXPECT_EQ(queryRows(*pkg.db, "SELECT `Control`, `Type` FROM `Control` WHERE `Dialog_` = ?", &key),
+                mine);
+    }
+    ++checked;
+  }
+  EXPECT_GT(checked, 2);
+}
+
+TEST(SqlFixtures, ControlEventsOfEachControlInOrder) {
+  FENNICK_REQUIRE_FIXTURES();
+  int checked = 0;
+  for (const auto& pkg : packages()) {
+    if (!pkg.has("ControlEvent")) continue;
+    SCOPED_TRACE(pkg.path.string());
+    const auto events = exportedRows(pkg.path, "ControlEvent", pkg.width("ControlEvent"));
+    ASSERT_TRUE(events);
+    std::map<std::pair<std::string, std::string>, TextRows> byControl;
+    for (const auto& e : *events) byControl[{e[0], e[1]}].push_back({e[2], e[3], e[4], e[5]});
+    auto view = msi::View::open(*pkg.db,
+                                "SELECT `Event`,`Argument`,`Condition`,`Ordering` FROM `ControlEvent` "
+                                "WHERE `Dialog_` = ? AND `Control_` = ? ORDER BY `Ordering`");
+    for (auto& [key, expected] : byControl) {
+      sortByInteger(expected, 3);
+      const msi::Record params = recordOf({msi::Value(key.first), msi::Value(key.second)});
+      view->execute(&params);
+      TextRows got;
+      while (auto r = view->fetch())
+        got.push_back({r->stringData(1), r->stringData(2), r->stringData(3), r->stringData(4)});
+      EXPECT_EQ(got, expected) << key.first << "/" << key.second;
+      ++checked;
+    }
+  }
+  EXPECT_GT(checked, 20);
+}
+
+TEST(SqlFixtures, FeatureComponentsJoinMatchesAHandJoin) {
+  FENNICK_REQUIRE_FIXTURES();
+  int checked = 0;
+  for (const auto& pkg : packages()) {
+    if (!pkg.has("FeatureComponents") || !pkg.has("Component")) continue;
+    SCOPED_TRACE(pkg.path.string());
+    const auto links = exportedRows(pkg.path, "FeatureComponents", 2);
+    const auto components = exportedRows(pkg.path, "Component", pkg.width("Component"));
+    ASSERT_TRUE(links && components);
+    const std::size_t directory = pkg.column("Component", "Directory_");
+    TextRows expected;
+    for (const auto& c : *components)
+      for (const auto& l : *links)
+        if (l[1] == c[0]) expected.push_back({l[0], c[0], c[directory]});
+    EXPECT_EQ(queryRows(*pkg.db,
+                        "SELECT `FeatureComponents`.`Feature_`, `Component`.`Component`, `Directory_` "
+                        "FROM `FeatureComponents`, `Component` "
+                        "WHERE `FeatureComponents`.`Component_` = `Component`.`Component`"),
+              expected);
+    ++checked;
+  }
+  EXPECT_GT(checked, 3);
+}
+
+}  // namespace
+}  // namespace fennick::test
