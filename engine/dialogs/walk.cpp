@@ -39,8 +39,14 @@ struct Cursor {
       if (c == '\\') {
         if (pos >= line.size()) break;
         char e = line[pos++];
-        if (e != '"' && e != '\\') fail(std::string("unknown escape \\") + e + " in " + what);
-        out += e;
+        if (e == 'n')
+          out += '\n';
+        else if (e == 'r')
+          out += '\r';
+        else if (e == '"' || e == '\\')
+          out += e;
+        else
+          fail(std::string("unknown escape \\") + e + " in " + what);
       } else {
         out += c;
       }
@@ -57,19 +63,36 @@ struct Cursor {
 std::string quoteWalkValue(std::string_view value) {
   std::string out = "\"";
   for (char c : value) {
-    if (c == '"' || c == '\\') out += '\\';
-    out += c;
+    if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else {
+      if (c == '"' || c == '\\') out += '\\';
+      out += c;
+    }
   }
   return out + '"';
 }
 
+namespace {
+
+// A name is written bare when it reads back as itself; otherwise quoted.
+std::string walkName(std::string_view name) {
+  const bool bare = !name.empty() && name.front() != '"' &&
+                    name.find_first_of(" \t#\r\n") == std::string_view::npos;
+  return bare ? std::string(name) : quoteWalkValue(name);
+}
+
+}  // namespace
+
 std::string WalkStep::describe() const {
   switch (kind) {
-    case Kind::Dialog: return "dialog " + target;
-    case Kind::Set: return "set " + target + " " + quoteWalkValue(value);
-    case Kind::Choose: return "choose " + target + " " + quoteWalkValue(value);
-    case Kind::Feature: return "feature " + target + " " + value;
-    case Kind::Press: return "press " + target;
+    case Kind::Dialog: return "dialog " + walkName(target);
+    case Kind::Set: return "set " + walkName(target) + " " + quoteWalkValue(value);
+    case Kind::Choose: return "choose " + walkName(target) + " " + quoteWalkValue(value);
+    case Kind::Feature: return "feature " + walkName(target) + " " + value;
+    case Kind::Press: return "press " + walkName(target);
     case Kind::Save: return cancel ? "save cancel" : "save " + quoteWalkValue(value);
   }
   return {};

@@ -63,7 +63,9 @@ class Walk {
   std::size_t next_ = 0;
 };
 
-// Quotes a value for a walk file: double quotes, with \" and \\ escapes.
+// Quotes a value for a walk file: double quotes, with \" and \\ escapes, and \n and \r for
+// the line breaks a multi-line edit can hold. Names (dialogs, controls, features) are
+// written bare, or quoted the same way when they hold blanks, "#" or quotes.
 std::string quoteWalkValue(std::string_view value);
 
 }  // namespace msi::dialogs

@@ -38,7 +38,7 @@ TEST(Walk, ErrorsNameTheFileAndLine) {
       {"press Next\njump Back\n", "w:2: unknown operation `jump`"},
       {"feature Docs gone\n", "w:1: feature state must be local, source, advertise or absent, not `gone`"},
       {"set Folder \"C:\\\n", "w:1: unterminated quoted value"},
-      {"set Folder \"\\n\"\n", "w:1: unknown escape \\n in value"},
+      {"set Folder \"\\t\"\n", "w:1: unknown escape \\t in value"},
       {"press Next Now\n", "w:1: unexpected text `Now`"},
       {"set Folder\n", "w:1: missing value"},
       {"save\n", "w:1: missing path or cancel"},
@@ -52,6 +52,22 @@ TEST(Walk, ErrorsNameTheFileAndLine) {
       EXPECT_STREQ(e.what(), error);
     }
   }
+}
+
+TEST(Walk, NamesAndValuesThatNeedQuotesReadBackAsWritten) {
+  Walk walk = Walk::parse("", "w");
+  walk.append(WalkStep{WalkStep::Kind::Set, "Notes", "two\nlines\r\n"});
+  walk.append(WalkStep{WalkStep::Kind::Press, "Odd # name", {}});
+  walk.append(WalkStep{WalkStep::Kind::Dialog, "\"Quoted\"", {}});
+  walk.append(WalkStep{WalkStep::Kind::Feature, "", "local"});
+  EXPECT_EQ(walk.text(),
+            "set Notes \"two\\nlines\\r\\n\"\npress \"Odd # name\"\ndialog \"\\\"Quoted\\\"\"\nfeature \"\" local\n");
+  const Walk again = Walk::parse(walk.text(), "again");
+  ASSERT_EQ(again.steps().size(), 4u);
+  EXPECT_EQ(again.steps()[0].value, "two\nlines\r\n");
+  EXPECT_EQ(again.steps()[1].target, "Odd # name");
+  EXPECT_EQ(again.steps()[2].target, "\"Quoted\"");
+  EXPECT_EQ(again.steps()[3].target, "");
 }
 
 TEST(Walk, TakingStepsReportsWhereThePlayerIs) {
