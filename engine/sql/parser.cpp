@@ -303,6 +303,7 @@ class Parser {
       case Keyword::Char:
         next();
         d.type = ColumnType::String;
+        d.width = 1;  // a bare CHAR holds one character, as the installer's parser has it
         if (accept(TokenKind::LParen)) {
           const std::size_t offset = peek().offset;
           const std::int32_t width = integer(false);

@@ -148,7 +148,7 @@ TEST(SqlParser, SchemaStatements) {
   EXPECT_EQ(s.columns[3].type, ColumnType::Binary);
   EXPECT_TRUE(s.columns[4].localizable);
   EXPECT_EQ(s.columns[4].width, 0);
-  EXPECT_EQ(s.columns[5].width, 0);
+  EXPECT_EQ(s.columns[5].width, 1);  // a bare CHAR (or CHARACTER) is one character wide
   EXPECT_EQ(s.columns[6].width, 2);  // INT and INTEGER are two-byte columns
   ASSERT_EQ(s.primaryKey.size(), 2u);
   EXPECT_TRUE(s.hold);
