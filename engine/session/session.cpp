@@ -91,7 +91,7 @@ void Session::State::setProperty(std::string_view name, std::string_view value) 
 }
 
 void Session::State::report(MessageKind kind, const std::string& text) const {
-  (host ? *host : const_cast<StreamSessionHost&>(defaultHost)).message(kind, text);
+  (host ? *host : defaultHost).message(kind, text);
 }
 
 ConditionResult Session::State::evaluate(std::string_view condition) const {

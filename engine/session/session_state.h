@@ -18,7 +18,7 @@ struct Session::State {
   Session* self = nullptr;
   std::shared_ptr<Database> db;
   EmulatedMachine machine;
-  StreamSessionHost defaultHost;
+  mutable StreamSessionHost defaultHost;
   SessionHost* host = nullptr;
   DialogRunner* dialogs = nullptr;
   std::map<std::string, std::string, std::less<>> properties;
