@@ -1,0 +1,56 @@
+// The widgets of one dialog: a child widget per control at its scaled rectangle, drawn from
+// the Dialog the wizard keeps and brought up to date from it after each operation. Input on a
+// widget is handed to a sink as a UserInput; without a sink the view only draws (pictures).
+// Every widget is named after its control (objectName), radio buttons and the selection
+// tree's state boxes after their value or feature, so a test or a tool can find them.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <QWidget>
+
+#include "engine/dialogs/dialog_model.h"
+#include "engine/dialogs/wizard.h"
+#include "engine/qt/user_input.h"
+
+namespace msi::qt {
+
+class DialogView : public QWidget {
+ public:
+  using Sink = std::function<void(const UserInput&)>;
+
+  // Builds the widgets of `dialog` (one of `wizard`'s), which supplies text styles and images.
+  DialogView(const dialogs::Wizard& wizard, const dialogs::Dialog& dialog, Sink sink, QWidget* parent = nullptr);
+
+  // Takes the live state of the same dialog again: texts, values, items, visibility, enabled.
+  void update(const dialogs::Dialog& dialog);
+
+  // Edits whose text differs from their property's value: what a press must apply first.
+  std::vector<UserInput> pendingEdits(const dialogs::Dialog& dialog) const;
+
+  // The view stops passing input on (it is about to go; focus leaving its edits is not input).
+  void retire() { live_ = false; }
+
+  // The widget of a control; nullptr when the control has none (an unknown type).
+  QWidget* widget(const std::string& control) const;
+
+ private:
+  QWidget* create(const dialogs::Control& control);
+  void refresh(const dialogs::Control& control, QWidget* widget);
+  void send(const UserInput& input);
+
+  const dialogs::Wizard& wizard_;
+  Sink sink_;
+  bool live_ = true;
+  std::map<std::string, QWidget*> widgets_;
+  std::map<std::string, std::vector<std::string>> treeFeatures_;  // tree: features as built
+};
+
+// The label text of a control's text: `&` access keys dropped (`&&` is one `&`), unless the
+// control shows its text as it is.
+QString labelText(const std::string& text, bool noPrefix);
+
+}  // namespace msi::qt

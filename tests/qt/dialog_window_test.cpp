@@ -1,0 +1,222 @@
+// The demo package's dialogs drawn with Qt and driven through their widgets, as a user would:
+// the widgets sit where the control rows say, and clicking and typing reach the session and
+// the walk recorder as the headless player's operations do.
+#include <filesystem>
+#include <functional>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include "engine/dialogs/walk_recorder.h"
+#include "engine/qt/dialog_picture.h"
+#include "engine/qt/dialog_window.h"
+#include "engine/qt/qt_dialog_runner.h"
+#include "engine/qt/unit_scale.h"
+#include "engine/session/sequence_runner.h"
+#include "tests/dialogs/dialog_test_support.h"
+#include "tests/qt/qt_test_support.h"
+
+namespace fennick::test {
+namespace {
+
+namespace fs = std::filesystem;
+using msi::ActionStatus;
+using msi::InstallState;
+using msi::dialogs::FeatureChoice;
+using msi::dialogs::Walk;
+using msi::qt::DialogWindow;
+
+// Pictures go to the build folder, where reviewers look for them.
+fs::path picturePath(const std::string& name) {
+  const fs::path dir = fs::current_path() / "pictures";
+  fs::create_directories(dir);
+  return dir / (name + ".png");
+}
+
+DialogWindow* shownWindow() {
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* window = dynamic_cast<DialogWindow*>(w); window && window->isVisible()) return window;
+  return nullptr;
+}
+
+template <typename T>
+T* widgetOf(DialogWindow& window, const std::string& control) {
+  T* w = qobject_cast<T*>(window.controlWidget(control));
+  if (!w) ADD_FAILURE() << "dialog `" << window.dialogName() << "`: no widget for `" << control << "`";
+  return w;
+}
+
+// Answers each dialog the runner shows with the next scripted action, when the dialog it names
+// is the one on screen. A run that stops matching is cancelled so the test ends.
+struct Script {
+  struct Step {
+    std::string dialog;
+    std::function<void(DialogWindow&)> act;
+  };
+  std::vector<Step> steps;
+  std::size_t next = 0;
+  int idleTicks = 0;
+  std::vector<std::string> seen;
+
+  void start(QTimer& timer) {
+    QObject::connect(&timer, &QTimer::timeout, [this] { tick(); });
+    timer.start(0);
+  }
+  void tick() {
+    DialogWindow* window = shownWindow();
+    if (!window) return;
+    if (seen.empty() || seen.back() != window->dialogName()) seen.push_back(window->dialogName());
+    if (next < steps.size() && window->dialogName() == steps[next].dialog) {
+      idleTicks = 0;
+      steps[next++].act(*window);
+    } else if (++idleTicks > 1000) {
+      ADD_FAILURE() << "dialog `" << window->dialogName() << "` waits, script at step " << next;
+      window->done(0);
+    }
+  }
+};
+
+void click(DialogWindow& window, const std::string& button) {
+  if (auto* b = widgetOf<QPushButton>(window, button)) b->click();
+}
+
+TEST(DialogWindow, WidgetsSitWhereTheControlRowsPutThem) {
+  qtApplication();
+  KeptMessages host;
+  auto session = openSession(demoPackage(), host);
+  msi::dialogs::Wizard wizard(*session, "InstallDirDlg");
+  DialogWindow window(wizard);
+  EXPECT_EQ(window.windowTitle(), "Fennick Demo Setup");
+  // 370 x 270 units at 1.5 pixels a unit.
+  EXPECT_EQ(window.size(), QSize(555, 405));
+  // Rows: Next 212 243 56 17; Folder 20 76 320 18; Shortcut 20 110 320 18.
+  EXPECT_EQ(window.controlWidget("Next")->geometry(), QRect(318, 365, 84, 26));
+  EXPECT_EQ(window.controlWidget("Folder")->geometry(), QRect(30, 114, 480, 27));
+  EXPECT_EQ(window.controlWidget("Shortcut")->geometry(), QRect(30, 165, 480, 27));
+  for (const auto& control : wizard.active().controls) {
+    QWidget* w = window.controlWidget(control.name);
+    ASSERT_NE(w, nullptr) << control.name;
+    EXPECT_EQ(w->geometry().topLeft(), msi::qt::toPixels(control.rect).topLeft()) << control.name;
+    EXPECT_EQ(w->isHidden(), !control.visible) << control.name;
+    EXPECT_EQ(w->isEnabled(), control.enabled) << control.name;
+  }
+  // Texts: formatted, access keys kept on buttons and dropped from labels, the title styled.
+  EXPECT_EQ(widgetOf<QLabel>(window, "FolderLabel")->text(), "Install Fennick Demo to:");
+  EXPECT_EQ(widgetOf<QPushButton>(window, "Next")->text(), "&Next");
+  EXPECT_TRUE(widgetOf<QLabel>(window, "Title")->font().bold());
+  EXPECT_FALSE(widgetOf<QLabel>(window, "FolderLabel")->font().bold());
+  EXPECT_EQ(widgetOf<QLineEdit>(window, "Folder")->text().toStdString(), session->property("INSTALLDIR"));
+  EXPECT_TRUE(widgetOf<QCheckBox>(window, "Shortcut")->isChecked());
+  EXPECT_TRUE(widgetOf<QPushButton>(window, "Next")->isDefault());
+}
+
+TEST(DialogWindow, ClicksMoveThroughTheDialogsAndEditsComeBeforePresses) {
+  qtApplication();
+  KeptMessages host;
+  auto session = openSession(demoPackage(), host);
+  msi::dialogs::Wizard wizard(*session, "WelcomeDlg");
+  DialogWindow window(wizard);
+  click(window, "Next");
+  ASSERT_EQ(window.dialogName(), "InstallDirDlg");
+  // Typed but not yet confirmed: the press takes the text first.
+  widgetOf<QLineEdit>(window, "Folder")->setText("C:\\Typed\\");
+  click(window, "Back");
+  ASSERT_EQ(window.dialogName(), "WelcomeDlg");
+  EXPECT_EQ(session->property("INSTALLDIR"), "C:\\Typed\\");
+  click(window, "Next");
+  EXPECT_EQ(widgetOf<QLineEdit>(window, "Folder")->text(), "C:\\Typed\\");
+  // A refused value leaves the dialog and says why.
+  widgetOf<QLineEdit>(window, "Folder")->setText("Demo");
+  click(window, "Next");
+  EXPECT_EQ(window.dialogName(), "InstallDirDlg");
+  EXPECT_NE(window.lastRefusal().find("control `Folder` takes an absolute path"), std::string::npos)
+      << window.lastRefusal();
+  EXPECT_EQ(session->property("INSTALLDIR"), "C:\\Typed\\");
+  // The check box's click is the property's change.
+  widgetOf<QLineEdit>(window, "Folder")->setText("C:\\Typed\\");
+  widgetOf<QCheckBox>(window, "Shortcut")->click();
+  EXPECT_EQ(session->property("DESKTOPSHORTCUT"), "");
+  EXPECT_TRUE(window.lastRefusal().empty()) << window.lastRefusal();
+  // Closing the window is the dialog's Cancel.
+  window.reject();
+  EXPECT_TRUE(wizard.finished());
+  EXPECT_EQ(wizard.result(), ActionStatus::UserExit);
+  EXPECT_EQ(window.dialogName(), "");
+}
+
+TEST(QtDialogRunner, DrivesTheDemoToTheEndAndRecordsTheWalk) {
+  qtApplication();
+  Walk recorded = Walk::parse("", "recorded.walk");
+  msi::qt::QtDialogRunner runner(&recorded);
+  KeptMessages host;
+  auto session = openSession(demoPackage(), host, &runner);
+
+  Script script;
+  script.steps = {
+      {"WelcomeDlg",
+       [](DialogWindow& w) {
+         msi::qt::renderDialog(w.wizard(), picturePath("demo-WelcomeDlg"));
+         click(w, "Next");
+       }},
+      {"InstallDirDlg",
+       [](DialogWindow& w) {
+         msi::qt::renderDialog(w.wizard(), picturePath("demo-InstallDirDlg"));
+         widgetOf<QLineEdit>(w, "Folder")->setText("C:\\Demo\\");
+         widgetOf<QCheckBox>(w, "Shortcut")->click();
+         click(w, "Next");
+       }},
+      {"FeaturesDlg",
+       [](DialogWindow& w) {
+         auto* tree = widgetOf<QTreeWidget>(w, "Tree");
+         ASSERT_NE(tree, nullptr);
+         auto* extras = tree->findChild<QComboBox*>("Extras");
+         auto* docs = tree->findChild<QComboBox*>("Docs");
+         ASSERT_TRUE(extras && docs);
+         EXPECT_EQ(extras->currentText(), "Not installed");
+         EXPECT_EQ(docs->currentText(), "Installed locally");
+         extras->setCurrentIndex(extras->findText("Installed locally"));
+         docs->setCurrentIndex(docs->findText("Not installed"));
+         msi::qt::renderDialog(w.wizard(), picturePath("demo-FeaturesDlg"));
+         click(w, "Next");
+       }},
+      {"ReadyDlg",
+       [](DialogWindow& w) {
+         msi::qt::renderDialog(w.wizard(), picturePath("demo-ReadyDlg"));
+         click(w, "Install");
+       }},
+  };
+  QTimer timer;
+  script.start(timer);
+  const msi::SequenceResult result = msi::runSequence(*session, "InstallUISequence");
+  timer.stop();
+
+  EXPECT_EQ(result.status, ActionStatus::Success) << host.all();
+  EXPECT_EQ(script.next, script.steps.size());
+  EXPECT_EQ(script.seen, (std::vector<std::string>{"WelcomeDlg", "InstallDirDlg", "FeaturesDlg", "ReadyDlg"}));
+  EXPECT_EQ(session->property("INSTALLDIR"), "C:\\Demo\\");
+  EXPECT_EQ(session->property("DESKTOPSHORTCUT"), "");
+  const msi::FeatureTree* features = session->featureTree();
+  ASSERT_NE(features, nullptr);
+  auto request = [&](const std::string& f) { return features->entries()[features->find(f).value()].request; };
+  EXPECT_EQ(request("Extras"), InstallState::Local);
+  EXPECT_EQ(request("Docs"), InstallState::Absent);
+
+  // The same walk as the example's, which ends with the save answer the tool records.
+  Walk expected = Walk::parse("", "expected.walk");
+  for (const auto& step : Walk::load(sourcePath("examples/demo.walk")).steps())
+    if (step.kind != msi::dialogs::WalkStep::Kind::Save) expected.append(step);
+  EXPECT_EQ(recorded.text(), expected.text());
+  for (const char* name : {"WelcomeDlg", "InstallDirDlg", "FeaturesDlg", "ReadyDlg"})
+    EXPECT_GT(fs::file_size(picturePath(std::string("demo-") + name)), 1000u) << name;
+}
+
+}  // namespace
+}  // namespace fennick::test
