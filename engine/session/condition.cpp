@@ -20,10 +20,14 @@ struct SyntaxError {
   std::string cause;
 };
 
+// A token as quoted in a diagnostic; long literals and names are shortened.
 std::string describe(const Token& t) {
   if (t.kind == TokenKind::End) return "end of condition";
-  if (t.kind == TokenKind::Literal) return "`\"" + std::string(t.text) + "\"`";
-  return "`" + std::string(t.text) + "`";
+  constexpr std::size_t kShown = 40;
+  std::string text(t.text.substr(0, kShown));
+  if (t.text.size() > kShown) text += "...";
+  if (t.kind == TokenKind::Literal) return "`\"" + text + "\"`";
+  return "`" + text + "`";
 }
 
 class Evaluator {

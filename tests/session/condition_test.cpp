@@ -110,9 +110,11 @@ TEST_F(ConditionTest, DiagnosticNamesTheConditionTheCauseAndTheOffset) {
   e = evaluateConditionDetailed("A ~ = B", context);
   EXPECT_NE(e.diagnostic.find("`~`"), std::string::npos) << e.diagnostic;
 
-  // Long conditions are shortened in the message.
-  const std::string longCondition = std::string(1000, 'A') + " =";
-  e = evaluateConditionDetailed(longCondition, context);
+  // Long conditions, and long tokens quoted in the cause, are shortened in the message.
+  e = evaluateConditionDetailed(std::string(1000, 'A') + " =", context);
+  EXPECT_LT(e.diagnostic.size(), 400u);
+  e = evaluateConditionDetailed("1 \"" + std::string(5000, 'x') + "\"", context);
+  EXPECT_EQ(e.result, ConditionResult::Error);
   EXPECT_LT(e.diagnostic.size(), 400u);
 
   // Results other than Error carry no diagnostic.
