@@ -9,6 +9,8 @@
 #include "src/driver/command_line.h"
 #include "src/driver/run_state.h"
 #include "src/driver/session_driver.h"
+#include "engine/dialogs/walk_player.h"
+#include "src/installer/engine_installer.h"
 #include "src/ui/headless_host.h"
 #include "src/ui/qt_host.h"
 
@@ -58,7 +60,11 @@ int main(int argc, char** argv) {
       return driver::kExitUsage;
     }
     ui::HeadlessHost host(std::cerr, walk);
-    return driver::Main(options, {host, installer::CreateInstaller, std::cerr, false});
+    msi::dialogs::WalkPlayer player(walk);
+    installer::EngineSetup setup;
+    setup.dialogs = &player;
+    setup.afterAction = [&player] { player.rethrowMismatch(); };
+    return driver::Main(options, {host, [&] { return installer::CreateEngineInstaller(setup); }, std::cerr, false});
   }
   if (!DisplayAvailable()) {
     std::cerr << "fennick: no display is available for an interactive run; "

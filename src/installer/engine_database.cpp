@@ -1,6 +1,7 @@
 #include "src/installer/engine_database.h"
 
 #include "engine/idt/idt.h"
+#include "engine/mst/transform.h"
 #include "engine/sql/view.h"
 
 namespace fennick::installer {
@@ -10,6 +11,8 @@ namespace {
 constexpr int kErrorFunctionFailed = 1627;
 constexpr int kErrorBadQuerySyntax = 1615;
 constexpr int kErrorInvalidTable = 1628;
+constexpr int kErrorNoData = 232;
+constexpr int kErrorInstallPackageInvalid = 1620;
 
 class EngineRecord final : public Record {
  public:
@@ -71,11 +74,18 @@ class EngineDatabase final : public Database {
   }
   void Commit() override { Translate([&] { db_->commit(); }, kErrorFunctionFailed); }
   void GenerateTransform(Database& reference, std::string_view transformFile) override {
-    throw Error(std::string(transformFile) + ": the engine cannot generate transforms yet", kErrorFunctionFailed);
+    const std::string path(transformFile.substr(0, transformFile.find('\0')));
+    const bool written =
+        Translate([&] { return msi::mst::generateTransform(*db_, Unwrap(reference), path); }, kErrorFunctionFailed);
+    // Identical databases make no transform; saying so beats reporting a file that is not there.
+    if (!written)
+      throw Error(path + ": no transform written: the answers given leave the package unchanged", kErrorNoData);
   }
-  void CreateTransformSummaryInfo(Database& reference, std::string_view transformFile, int, int) override {
-    throw Error(std::string(transformFile) + ": the engine cannot write transform summary information yet",
-                kErrorFunctionFailed);
+  void CreateTransformSummaryInfo(Database& reference, std::string_view transformFile, int errorConditions,
+                                  int validation) override {
+    const std::string path(transformFile.substr(0, transformFile.find('\0')));
+    Translate([&] { msi::mst::createTransformSummaryInfo(*db_, Unwrap(reference), path, errorConditions, validation); },
+              kErrorInstallPackageInvalid);
   }
   msi::Database& Inner() { return *db_; }
 

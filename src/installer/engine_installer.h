@@ -1,6 +1,7 @@
 // The engine backend: what the engine needs from the tool to run a package's user interface.
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "engine/session/session_host.h"
@@ -11,6 +12,9 @@ namespace fennick::installer {
 struct EngineSetup {
   msi::SessionHost* messages = nullptr;  // not owned; nullptr: standard error
   msi::DialogRunner* dialogs = nullptr;  // not owned; nullptr: dialog actions fail
+  // Called after every action: a runner that keeps its own errors (a walk that no longer fits
+  // the package) throws them here, so they reach the tool as themselves.
+  std::function<void()> afterAction;
 };
 
 std::shared_ptr<Installer> CreateEngineInstaller(EngineSetup setup);

@@ -10,7 +10,8 @@ constexpr int kErrorUnknownFeature = 1606;
 
 class EngineSession final : public Session {
  public:
-  explicit EngineSession(std::unique_ptr<msi::Session> session) : session_(std::move(session)) {}
+  EngineSession(std::unique_ptr<msi::Session> session, std::function<void()> afterAction)
+      : session_(std::move(session)), afterAction_(std::move(afterAction)) {}
 
   std::string Property(std::string_view name) override {
     return Translate([&] { return session_->property(name); }, kErrorFunctionFailed);
@@ -23,7 +24,10 @@ class EngineSession final : public Session {
                      kErrorFunctionFailed);
   }
   std::int32_t DoAction(std::string_view action) override {
-    return Translate([&] { return static_cast<std::int32_t>(session_->doAction(action)); }, kErrorFunctionFailed);
+    const auto status =
+        Translate([&] { return static_cast<std::int32_t>(session_->doAction(action)); }, kErrorFunctionFailed);
+    if (afterAction_) afterAction_();
+    return status;
   }
   std::int32_t FeatureRequestState(std::string_view feature) override {
     return Translate([&] { return static_cast<std::int32_t>(session_->featureRequestState(feature)); },
@@ -32,6 +36,7 @@ class EngineSession final : public Session {
 
  private:
   std::unique_ptr<msi::Session> session_;
+  std::function<void()> afterAction_;
 };
 
 }  // namespace
@@ -42,7 +47,8 @@ std::shared_ptr<Session> OpenEngineSession(std::string_view packagePath, int uiL
     options.uiLevel = uiLevel;
     options.host = setup.messages;
     options.dialogs = setup.dialogs;
-    return std::make_shared<EngineSession>(msi::Session::open(std::string(packagePath), std::move(options)));
+    return std::make_shared<EngineSession>(msi::Session::open(std::string(packagePath), std::move(options)),
+                                           setup.afterAction);
   }, 1619);
 }
 

@@ -1,0 +1,99 @@
+// End to end: the tool replays a walk through the demo package's dialogs and writes a
+// transform; the engine and Wine's installer service apply it to the same effect.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "tests/peer/process.h"
+#include "tests/support/fixtures.h"
+
+namespace fennick::test {
+namespace {
+
+namespace fs = std::filesystem;
+using peer::runProcess;
+
+std::string ReadAll(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+fs::path BuildDemo(const fs::path& scratch) {
+  const fs::path src = fs::path(FENNICK_SOURCE_DIR) / "examples" / "demo";
+  const fs::path demo = scratch / "demo.msi";
+  std::vector<std::string> argv = {FENNICK_MSI_CLI, "import", demo.string(), src.string()};
+  for (const auto& e : fs::directory_iterator(src)) argv.push_back(e.path().filename().string());
+  EXPECT_EQ(runProcess(argv, scratch).exitCode, 0);
+  return demo;
+}
+
+fs::path WriteWalk(const fs::path& scratch, const std::string& text) {
+  const fs::path walk = scratch / "walk.txt";
+  std::ofstream(walk) << text;
+  return walk;
+}
+
+TEST(ToolWalk, DemoWalkWritesATransformThatAppliesToTheChoices) {
+  const auto scratch = scratchDir();
+  const fs::path demo = BuildDemo(scratch);
+  std::string walk = ReadAll(fs::path(FENNICK_SOURCE_DIR) / "examples" / "demo.walk");
+  const fs::path mst = scratch / "demo.mst";
+  walk.replace(walk.find("save \"demo.mst\""), 15, "save \"" + mst.string() + "\"");
+  auto run = runProcess({FENNICK_TOOL, "--replay", WriteWalk(scratch, walk).string(), demo.string()}, scratch);
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  ASSERT_TRUE(fs::exists(mst));
+
+  // Our engine applies it.
+  const fs::path applied = scratch / "applied.msi";
+  ASSERT_EQ(runProcess({FENNICK_MSI_CLI, "transform", "apply", demo.string(), mst.string(), applied.string()}, scratch).exitCode, 0);
+  auto props = runProcess({FENNICK_MSI_CLI, "query", applied.string(),
+                           "SELECT `Property`, `Value` FROM `Property` WHERE `Property` = 'INSTALLDIR'"}, scratch);
+  EXPECT_EQ(props.out, "INSTALLDIR\tC:\\\\Demo\\\\\n");
+  auto levels = runProcess({FENNICK_MSI_CLI, "query", applied.string(),
+                            "SELECT `Feature`, `Level` FROM `Feature` ORDER BY `Feature`"}, scratch);
+  // Docs left out: one above INSTALLLEVEL 3; Extras chosen: the install level.
+  EXPECT_EQ(levels.out, "Complete\t3\nDocs\t4\nExtras\t3\n");
+
+  // Wine's installer service applies it the same way.
+  const std::string probe = FENNICK_MSIPROBE;
+  if (probe.empty() || !fs::exists(probe)) GTEST_SKIP() << "msiprobe.exe not built (Wine or mingw-w64 missing)";
+  const fs::path out = scratch / "wine";
+  auto wine = runProcess({FENNICK_WINE_RUN, probe, "apply", demo.string(), mst.string(),
+                          (scratch / "wine.msi").string(), out.string()}, scratch);
+  ASSERT_EQ(wine.exitCode, 0) << wine.out << wine.err;
+  const std::string feature = ReadAll(out / "Feature.idt");
+  EXPECT_NE(feature.find("Docs\tComplete\tDocumentation\tManuals and examples.\t2\t4\t"), std::string::npos) << feature;
+  EXPECT_NE(feature.find("Extras\tComplete\tExtras\tSample data, not installed by default.\t3\t3\t"), std::string::npos);
+  EXPECT_NE(ReadAll(out / "Property.idt").find("INSTALLDIR\tC:\\Demo\\\r\n"), std::string::npos);
+}
+
+TEST(ToolWalk, WalkThatDoesNotFitStopsWithItsLineAndStatusTwo) {
+  const auto scratch = scratchDir();
+  const fs::path demo = BuildDemo(scratch);
+  auto run = runProcess({FENNICK_TOOL, "--replay",
+                         WriteWalk(scratch, "dialog WelcomeDlg\npress Next\ndialog FeaturesDlg\n").string(),
+                         demo.string()}, scratch);
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_NE(run.err.find("walk.txt:3"), std::string::npos) << run.err;
+}
+
+TEST(ToolWalk, CancelInTheDialogsAndAtTheSavePrompt) {
+  const auto scratch = scratchDir();
+  const fs::path demo = BuildDemo(scratch);
+  auto exited = runProcess({FENNICK_TOOL, "--replay", WriteWalk(scratch, "dialog WelcomeDlg\npress Cancel\n").string(),
+                            demo.string()}, scratch);
+  EXPECT_EQ(exited.exitCode, 4);
+  EXPECT_NE(exited.err.find("Fennick: DoAction Error: An error occured executing action: WelcomeDlg\r\n\r\n"
+                            "IDCANCEL, user terminated prematurely."),
+            std::string::npos)
+      << exited.err;
+  auto cancelled = runProcess({FENNICK_TOOL, "--replay",
+                               WriteWalk(scratch, "press Next\npress Next\npress Next\npress Install\nsave cancel\n").string(),
+                               demo.string()}, scratch);
+  EXPECT_EQ(cancelled.exitCode, 5) << cancelled.err;
+  EXPECT_NE(cancelled.err.find("Fennick: Transform Cancelled: Transform creation cancelled by user"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace fennick::test
