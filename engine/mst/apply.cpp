@@ -131,15 +131,15 @@ std::string hex(int v) {
   return buf;
 }
 
-}  // namespace
-
-void applyTransform(Database& db, const std::filesystem::path& mst, int errorConditions) {
+void checkConditions(const std::string& where, int errorConditions) {
   if (errorConditions & kErrorViewTransform)
-    throw Error(mst.string() + ": view-transform mode (error condition 0x100) is not supported; "
+    throw Error(where + ": view-transform mode (error condition 0x100) is not supported; "
                 "`fennick-msi transform show` lists a transform's changes");
   if (errorConditions & ~kErrorConditionsMask)
-    throw Error(mst.string() + ": error conditions " + hex(errorConditions) + " name bits other than 0x01..0x20");
-  const TransformFile file = TransformFile::open(mst);
+    throw Error(where + ": error conditions " + hex(errorConditions) + " name bits other than 0x01..0x20");
+}
+
+void apply(Database& db, const TransformFile& file, int errorConditions) {
   const ApplyPlan plan = planTransform(db, file, errorConditions);
 
   UndoLog undo;
@@ -155,6 +155,19 @@ void applyTransform(Database& db, const std::filesystem::path& mst, int errorCon
     undo.rollback();
     throw Error(file.name() + ": cannot apply: " + e.what());
   }
+}
+
+}  // namespace
+
+void applyTransform(Database& db, const std::filesystem::path& mst, int errorConditions) {
+  checkConditions(mst.string(), errorConditions);
+  apply(db, TransformFile::open(mst), errorConditions);
+}
+
+void applyTransform(Database& db, std::shared_ptr<const cfb::Reader> mst, int errorConditions) {
+  if (!mst) throw Error("no transform to apply");
+  checkConditions(mst->name(), errorConditions);
+  apply(db, TransformFile::fromReader(std::move(mst)), errorConditions);
 }
 
 }  // namespace msi::mst

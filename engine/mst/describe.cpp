@@ -166,6 +166,12 @@ std::vector<Change> describeTransform(const std::filesystem::path& mst, Database
   return Describer(file, base).run();
 }
 
+std::vector<Change> describeTransform(std::shared_ptr<const cfb::Reader> mst, Database* base) {
+  if (!mst) throw Error("no transform to describe");
+  const TransformFile file = TransformFile::fromReader(std::move(mst));
+  return Describer(file, base).run();
+}
+
 std::string formatChange(const Change& change) {
   static const char* const kOperations[] = {"add-table", "drop-table", "add-column", "insert",
                                             "update",    "delete",     "codepage",   "undecoded"};

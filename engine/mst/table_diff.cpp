@@ -1,10 +1,8 @@
 // Row differences of one table.
 #include "engine/mst/table_diff.h"
 
-#include <unordered_map>
-#include <unordered_set>
-
 #include "engine/db/stored_table.h"
+#include "engine/mst/key_index.h"
 #include "engine/mst/row_key.h"
 
 namespace msi::mst {
@@ -31,35 +29,31 @@ void diffTable(const Table& changed, const Table* reference, const std::vector<C
   const std::size_t ncols = columns.size();
   const std::uint16_t insertMask = RawRecord::insertMask(ncols);
 
-  std::unordered_map<std::string, std::size_t> index;
+  std::optional<KeyIndex> index;
   std::vector<bool> matched;
   if (reference) {
-    index.reserve(reference->size());
+    index.emplace(*reference, keys, [&](std::size_t j) { return !temporaryRow(*reference, j); });
     matched.assign(reference->size(), false);
-    for (std::size_t j = 0; j < reference->size(); ++j)
-      if (!temporaryRow(*reference, j)) index.emplace(rowKey(reference->row(j), keys), j);
   }
 
-  std::unordered_set<std::string> seen;
-  seen.reserve(changed.size());
-  Row values(ncols);
+  const Row* previous = nullptr;
   for (std::size_t i = 0; i < changed.size(); ++i) {
     if (temporaryRow(changed, i)) continue;
     const Row& row = changed.row(i);
-    std::string key = rowKey(row, keys);
-    const auto it = index.find(key);
-    if (!seen.insert(std::move(key)).second) continue;  // a damaged table may repeat a key
-    for (std::size_t c = 0; c < ncols; ++c) values[c] = cell(row, c, ncols);
-    if (it == index.end()) {
-      out.add(name, columns, insertMask, values);
+    // Rows are kept in key order, so a key a damaged table repeats comes right after itself.
+    if (previous && sameKey(*previous, row, keys)) continue;
+    previous = &row;
+    const auto j = index ? index->find(row) : std::nullopt;
+    if (!j) {
+      out.add(name, columns, insertMask, row);
       continue;
     }
-    matched[it->second] = true;
-    const Row& old = reference->row(it->second);
+    matched[*j] = true;
+    const Row& old = reference->row(*j);
     std::uint32_t mask = 0;
     bool wide = false, differs = false;
     for (std::size_t c = 0; c < ncols; ++c) {
-      if (columns[c].key || values[c] == cell(old, c, referenceColumns)) continue;
+      if (columns[c].key || cell(row, c, ncols) == cell(old, c, referenceColumns)) continue;
       differs = true;
       if (c < kMaskColumns) {
         mask |= 1u << c;
@@ -70,10 +64,10 @@ void diffTable(const Table& changed, const Table* reference, const std::vector<C
     if (!differs) continue;
     if (wide) {
       // A 16-bit mask cannot name the column: replace the whole row.
-      out.add(name, columns, 0, values);
-      out.add(name, columns, insertMask, values);
+      out.add(name, columns, 0, row);
+      out.add(name, columns, insertMask, row);
     } else {
-      out.add(name, columns, static_cast<std::uint16_t>(mask), values);
+      out.add(name, columns, static_cast<std::uint16_t>(mask), row);
     }
   }
 
@@ -81,9 +75,8 @@ void diffTable(const Table& changed, const Table* reference, const std::vector<C
   for (std::size_t j = 0; j < reference->size(); ++j) {
     if (matched[j] || temporaryRow(*reference, j)) continue;
     const Row& old = reference->row(j);
-    if (index.at(rowKey(old, keys)) != j) continue;  // a repeated key was handled once
-    for (std::size_t c = 0; c < ncols; ++c) values[c] = cell(old, c, referenceColumns);
-    out.add(name, columns, 0, values);
+    if (index->find(old) != j) continue;  // a repeated key was handled once
+    out.add(name, columns, 0, old);
   }
 }
 

@@ -23,6 +23,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -75,6 +76,8 @@ void createTransformSummaryInfo(Database& changed, Database& reference,
 // not suppress, damaged or hostile transforms, and records that name strings, columns or
 // tables that do not exist throw Error; `db` is then as it was before the call.
 void applyTransform(Database& db, const std::filesystem::path& mst, int errorConditions);
+// The same for a transform already opened: in memory, a package's sub-storage, fuzzing.
+void applyTransform(Database& db, std::shared_ptr<const cfb::Reader> mst, int errorConditions);
 
 // The error conditions stored in a transform's summary information (its low word), if any.
 std::optional<int> storedErrorConditions(const std::filesystem::path& mst);
@@ -95,6 +98,7 @@ struct Change {
 // records and the standard installer tables; records of other tables are listed as one
 // Undecoded line per table.
 std::vector<Change> describeTransform(const std::filesystem::path& mst, Database* base);
+std::vector<Change> describeTransform(std::shared_ptr<const cfb::Reader> mst, Database* base);
 
 // One line of text, fields separated by TAB: operation, table, key, column, old, new.
 // TAB, CR, LF and backslash inside fields are escaped as \t \r \n \\.

@@ -213,7 +213,7 @@ class GenerateWide : public Generate {
     Row row{Value("r")};
     for (int i = 1; i < 20; ++i) {
       columns.push_back(col("C" + std::to_string(i), "I2"));
-      row.push_back(Value(i));
+      row.emplace_back(static_cast<std::int32_t>(i));
     }
     addTable(db, "Wide", columns, {row});
   }
