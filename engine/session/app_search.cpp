@@ -4,6 +4,7 @@
 // those folders find anything.
 #include <algorithm>
 #include <cctype>
+#include <map>
 #include <set>
 
 #include "engine/session/directory_tree.h"
@@ -17,8 +18,9 @@ using State = Session::State;
 
 // A DrLocator row may name another signature as its parent; deeper chains are not followed.
 constexpr int kMaxParentChain = 16;
-// Directories visited by one depth search at most (the emulated disk is small anyway).
-constexpr std::size_t kMaxVisited = 10000;
+// Directories one action looks at, at most: a package with many deep searches ends them early
+// rather than running for long (the emulated disk holds a few dozen folders anyway).
+constexpr std::size_t kMaxVisited = 100000;
 
 bool isAbsolute(std::string_view path) {
   return path.starts_with("\\\\") ||
@@ -28,25 +30,38 @@ bool isAbsolute(std::string_view path) {
 
 class Locator {
  public:
-  explicit Locator(State& state) : s_(state) {
+  explicit Locator(State& state)
+      : s_(state),
+        disk_(state.machine),
+        drLocator_(*state.db, "DrLocator", {"Signature_", "Parent", "Path", "Depth"}) {
     const TableRows signatures(*s_.db, "Signature", {"Signature"});
     for (std::size_t i = 0; i < signatures.size(); ++i) fileSignatures_.insert(signatures.text(i, 0));
+    for (std::size_t i = 0; i < drLocator_.size(); ++i) drRows_.emplace(drLocator_.text(i, 0), i);
   }
 
   // The location a signature describes, or nullopt when it is not on this machine.
+  // Each signature is searched once per action: parents shared by many rows, or rows naming
+  // each other, cost no more than the table's size.
   std::optional<std::string> find(std::string_view signature, int chain = 0) {
-    if (chain > kMaxParentChain) return std::nullopt;
-    // CompLocator, RegLocator and IniLocator rows look at installed components, the registry
-    // and .ini files: all empty here.
-    const TableRows rows(*s_.db, "DrLocator", {"Signature_", "Parent", "Path", "Depth"});
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-      if (rows.text(i, 0) != signature) continue;
-      if (auto found = searchRow(rows, i, signature, chain)) return found;
-    }
-    return std::nullopt;
+    const std::string key(signature);
+    if (auto known = memo_.find(key); known != memo_.end()) return known->second;
+    if (chain > kMaxParentChain || !active_.insert(key).second) return std::nullopt;
+    std::optional<std::string> found = search(signature, chain);
+    active_.erase(key);
+    memo_[key] = found;
+    return found;
   }
 
  private:
+  std::optional<std::string> search(std::string_view signature, int chain) {
+    // CompLocator, RegLocator and IniLocator rows look at installed components, the registry
+    // and .ini files: all empty here.
+    const auto [first, last] = drRows_.equal_range(std::string(signature));
+    for (auto it = first; it != last; ++it)
+      if (auto found = searchRow(drLocator_, it->second, signature, chain)) return found;
+    return std::nullopt;
+  }
+
   std::optional<std::string> searchRow(const TableRows& rows, std::size_t i,
                                        std::string_view signature, int chain) {
     const std::string parent = rows.text(i, 1);
@@ -71,17 +86,16 @@ class Locator {
   }
 
   std::optional<std::string> searchDirectory(const std::string& base, const std::string& relative,
-                                             int depth) const {
+                                             int depth) {
     std::vector<std::string> level{normalizeDirectoryPath(base)};
-    std::size_t visited = 0;
     for (int d = 0; d <= depth && !level.empty(); ++d) {
       std::vector<std::string> next;
       for (const std::string& dir : level) {
         const std::string candidate = normalizeDirectoryPath(dir + relative);
-        if (!candidate.empty() && s_.machine.directoryExists(candidate)) return candidate;
+        if (++visited_ > kMaxVisited) return std::nullopt;
+        if (!candidate.empty() && disk_.exists(candidate)) return candidate;
         if (d == depth) continue;
-        for (const std::string& sub : s_.machine.subdirectories(dir)) {
-          if (++visited > kMaxVisited) return std::nullopt;
+        for (const std::string& sub : disk_.subdirectories(dir)) {
           next.push_back(dir + sub + "\\");
         }
       }
@@ -91,7 +105,13 @@ class Locator {
   }
 
   State& s_;
+  const EmulatedDisk disk_;
+  const TableRows drLocator_;
+  std::multimap<std::string, std::size_t> drRows_;  // signature -> DrLocator row
   std::set<std::string> fileSignatures_;
+  std::size_t visited_ = 0;
+  std::map<std::string, std::optional<std::string>> memo_;
+  std::set<std::string> active_;
 };
 
 }  // namespace

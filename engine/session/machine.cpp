@@ -200,20 +200,36 @@ std::vector<std::string> EmulatedMachine::folderPaths() const {
 }
 
 bool EmulatedMachine::directoryExists(std::string_view path) const {
-  const std::string wanted = foldWindowsPath(path);
-  if (wanted.size() < 3) return false;
-  for (const std::string& folder : folderPaths())
-    if (foldWindowsPath(folder).starts_with(wanted)) return true;
-  return false;
+  return EmulatedDisk(*this).exists(path);
 }
 
 std::vector<std::string> EmulatedMachine::subdirectories(std::string_view path) const {
+  return EmulatedDisk(*this).subdirectories(path);
+}
+
+EmulatedDisk::EmulatedDisk(const EmulatedMachine& machine) {
+  for (const std::string& folder : machine.folderPaths())
+    folders_.emplace_back(foldWindowsPath(folder), folder);
+  std::sort(folders_.begin(), folders_.end());
+}
+
+bool EmulatedDisk::exists(std::string_view path) const {
+  const std::string wanted = foldWindowsPath(path);
+  if (wanted.size() < 3) return false;
+  auto it = std::lower_bound(folders_.begin(), folders_.end(),
+                             std::pair<std::string, std::string>(wanted, ""));
+  return it != folders_.end() && it->first.starts_with(wanted);
+}
+
+std::vector<std::string> EmulatedDisk::subdirectories(std::string_view path) const {
   const std::string parent = foldWindowsPath(path);
   std::set<std::string> names;
   std::set<std::string> seen;  // folded, so that two spellings count once
-  for (const std::string& folder : folderPaths()) {
-    const std::string folded = foldWindowsPath(folder);
-    if (folded.size() <= parent.size() || !folded.starts_with(parent)) continue;
+  auto it = std::lower_bound(folders_.begin(), folders_.end(),
+                             std::pair<std::string, std::string>(parent, ""));
+  for (; it != folders_.end() && it->first.starts_with(parent); ++it) {
+    const auto& [folded, folder] = *it;
+    if (folded.size() <= parent.size()) continue;
     const std::size_t end = folded.find('\\', parent.size());
     const std::string name = folder.substr(parent.size(), end - parent.size());
     if (seen.insert(upper(name)).second) names.insert(name);

@@ -57,16 +57,26 @@ struct EmulatedMachine {
   // Environment variable (name case-insensitive); nullopt when unset.
   std::optional<std::string> environment(std::string_view name) const;
 
-  // The emulated file system holds only the standard folders and the folders above them.
-  // Paths are Windows paths, compared case-insensitively, with or without the trailing
-  // backslash.
+  // The emulated file system holds only the standard folders and the folders above them
+  // (see EmulatedDisk, which answers many questions faster).
   bool directoryExists(std::string_view path) const;
   std::vector<std::string> subdirectories(std::string_view path) const;  // names, sorted
   // Fixed volumes, each "X:\".
   std::vector<std::string> volumes() const { return {"C:\\"}; }
+  // Every standard folder of every installation context.
+  std::vector<std::string> folderPaths() const;
+};
+
+// The folders of a machine's disk, prepared once. Paths are Windows paths, compared
+// case-insensitively, with or without the trailing backslash.
+class EmulatedDisk {
+ public:
+  explicit EmulatedDisk(const EmulatedMachine& machine);
+  bool exists(std::string_view path) const;
+  std::vector<std::string> subdirectories(std::string_view path) const;  // names, sorted
 
  private:
-  std::vector<std::string> folderPaths() const;
+  std::vector<std::pair<std::string, std::string>> folders_;  // folded and as written, sorted
 };
 
 // Folds a Windows path for comparisons: upper case (ASCII), forward slashes as backslashes,

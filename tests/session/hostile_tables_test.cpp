@@ -81,6 +81,24 @@ TEST(HostileTables, PathologicalConditionsAndTextsEndInErrorsNotCrashes) {
   EXPECT_EQ(session->doAction("Nested"), ActionStatus::Success);
 }
 
+TEST(HostileTables, LocatorChainsThatFanOutAreSearchedOncePerSignature) {
+  // Every signature has 30 rows naming the next one as parent: followed naively, 30^15 searches.
+  TestPackage pkg;
+  std::vector<msi::Row> rows;
+  for (int level = 0; level < 15; ++level)
+    for (int k = 0; k < 30; ++k)
+      rows.push_back({msi::Value("Sig" + std::to_string(level)),
+                      msi::Value("Sig" + std::to_string(level + 1)),
+                      msi::Value("p" + std::to_string(k)), 2});
+  pkg.add("DrLocator", rows);
+  pkg.add("DrLocator", {{"Sig15", {}, "[WindowsFolder]", 0}});
+  pkg.add("AppSearch", {{"FOUND", "Sig0"}, {"TOP", "Sig15"}});
+  auto session = pkg.open();
+  EXPECT_EQ(session->doAction("AppSearch"), ActionStatus::Success);
+  EXPECT_EQ(session->property("TOP"), "C:\\Windows\\");
+  EXPECT_EQ(session->property("FOUND"), "");
+}
+
 TEST(HostileTables, ACustomActionNamedLikeADialogRunsAsTheCustomAction) {
   TestPackage pkg;
   pkg.add("Dialog", {{"Both", "A dialog"}});

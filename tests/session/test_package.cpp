@@ -33,7 +33,7 @@ const std::map<std::string, TableShape>& shapes() {
       {"LaunchCondition", {{{"Condition", "s255"}, {"Description", "L255"}}}},
       {"AppSearch", {{{"Property", "s72"}, {"Signature_", "s72"}}, 2}},
       {"DrLocator",
-       {{{"Signature_", "s72"}, {"Parent", "S72"}, {"Path", "S255"}, {"Depth", "I2"}}}},
+       {{{"Signature_", "s72"}, {"Parent", "S72"}, {"Path", "S255"}, {"Depth", "I2"}}, 3}},
       {"RegLocator",
        {{{"Signature_", "s72"}, {"Root", "I2"}, {"Key", "S255"}, {"Name", "S255"}, {"Type", "I2"}}}},
       {"Signature", {{{"Signature", "s72"}, {"FileName", "S255"}}}},
