@@ -10,6 +10,8 @@
 #include "src/driver/run_state.h"
 #include "src/driver/session_driver.h"
 #include "engine/dialogs/walk_player.h"
+#include "engine/qt/qt_dialog_runner.h"
+#include "src/ui/session_messages.h"
 #include "src/installer/engine_installer.h"
 #include "src/ui/headless_host.h"
 #include "src/ui/qt_host.h"
@@ -60,8 +62,10 @@ int main(int argc, char** argv) {
       return driver::kExitUsage;
     }
     ui::HeadlessHost host(std::cerr, walk);
+    ui::SessionMessages messages(host, std::cerr);
     msi::dialogs::WalkPlayer player(walk);
     installer::EngineSetup setup;
+    setup.messages = &messages;
     setup.dialogs = &player;
     setup.afterAction = [&player] { player.rethrowMismatch(); };
     return driver::Main(options, {host, [&] { return installer::CreateEngineInstaller(setup); }, std::cerr, false});
@@ -74,5 +78,24 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("Fennick");
   ui::QtHost host;
-  return driver::Main(options, {host, installer::CreateInstaller, std::cerr, true});
+  ui::SessionMessages messages(host, std::cerr);
+  msi::dialogs::Walk recorded = msi::dialogs::Walk::parse("", options.recordWalk.value_or(""));
+  msi::qt::QtDialogRunner dialogs(options.recordWalk ? &recorded : nullptr);
+  if (options.recordWalk)
+    host.onSaveAnswered = [&dialogs](const std::string& path) { dialogs.recorder()->recordSave(path); };
+  installer::EngineSetup setup;
+  setup.messages = &messages;
+  setup.dialogs = &dialogs;
+  const int status =
+      driver::Main(options, {host, [&] { return installer::CreateEngineInstaller(setup); }, std::cerr, true});
+  if (options.recordWalk) {
+    // Whatever the run's end, the answers given so far are kept.
+    try {
+      recorded.save(*options.recordWalk);
+    } catch (const msi::dialogs::WalkError& e) {
+      std::cerr << "fennick: " << e.what() << "\n";
+      return status == 0 ? driver::kExitFailure : status;
+    }
+  }
+  return status;
 }

@@ -66,6 +66,7 @@ std::string QtHost::PromptSaveTransform() {
   // Only spaces are removed at the ends, nothing else.
   chosen.erase(0, chosen.find_first_not_of(' '));
   chosen.erase(chosen.find_last_not_of(' ') + 1);
+  if (onSaveAnswered) onSaveAnswered(chosen);
   return chosen;
 }
 

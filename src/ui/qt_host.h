@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QMessageBox>
+#include <functional>
 #include <memory>
 
 #include "src/ui/host.h"
@@ -29,6 +30,8 @@ class QtHost : public Host {
   std::string PromptSaveTransform() override;
 
   TablesWindow* Tables() const { return tables_.get(); }
+  // Told the answer of the save prompt ("" when cancelled), for a recorded walk.
+  std::function<void(const std::string&)> onSaveAnswered;
   ProgressWindow* Progress() const { return progress_.get(); }
 
  private:
