@@ -36,6 +36,13 @@ constexpr const char* kShownValue = "fennickShownValue";
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
 
+UserInput makeInput(UserInput::Kind kind, const std::string& control) {
+  UserInput input;
+  input.kind = kind;
+  input.control = control;
+  return input;
+}
+
 // The choices a selection tree item offers, in menu order.
 std::vector<FeatureChoice> choicesOf(const dialogs::TreeItem& item) {
   std::vector<FeatureChoice> out{FeatureChoice::Local, FeatureChoice::Source};
@@ -192,13 +199,13 @@ QWidget* DialogView::create(const Control& control) {
     }
     case ControlType::PushButton: {
       auto* button = new QPushButton(this);
-      connect(button, &QPushButton::clicked, this, [this, name] { send({UserInput::Kind::Press, name}); });
+      connect(button, &QPushButton::clicked, this, [this, name] { send(makeInput(UserInput::Kind::Press, name)); });
       return button;
     }
     case ControlType::CheckBox: {
       auto* box = new QCheckBox(this);
       connect(box, &QCheckBox::clicked, this, [this, name](bool on) {
-        UserInput input{UserInput::Kind::SetChecked, name};
+        UserInput input = makeInput(UserInput::Kind::SetChecked, name);
         input.checked = on;
         send(input);
       });
@@ -220,7 +227,7 @@ QWidget* DialogView::create(const Control& control) {
         buttons->addButton(radio);
         const std::string value = item.value;
         connect(radio, &QRadioButton::clicked, this, [this, name, value] {
-          UserInput input{UserInput::Kind::Choose, name};
+          UserInput input = makeInput(UserInput::Kind::Choose, name);
           input.value = value;
           send(input);
         });
@@ -237,7 +244,7 @@ QWidget* DialogView::create(const Control& control) {
       if (!control.mask.empty()) edit->setPlaceholderText(qs(control.mask));
       connect(edit, &QLineEdit::editingFinished, this, [this, name, edit] {
         if (edit->text() == edit->property(kShownValue).toString()) return;
-        UserInput input{UserInput::Kind::SetValue, name};
+        UserInput input = makeInput(UserInput::Kind::SetValue, name);
         input.value = edit->text().toStdString();
         send(input);
       });
@@ -251,7 +258,7 @@ QWidget* DialogView::create(const Control& control) {
       combo->setEditable(typed);
       connect(combo, &QComboBox::currentIndexChanged, this, [this, name, combo](int index) {
         if (index < 0) return;
-        UserInput input{UserInput::Kind::Choose, name};
+        UserInput input = makeInput(UserInput::Kind::Choose, name);
         input.value = combo->itemData(index).toString().toStdString();
         send(input);
       });
@@ -259,7 +266,7 @@ QWidget* DialogView::create(const Control& control) {
         connect(combo->lineEdit(), &QLineEdit::editingFinished, this, [this, name, combo] {
           const QString text = combo->currentText();
           if (text == combo->property(kShownValue).toString() || combo->findText(text) >= 0) return;
-          UserInput input{UserInput::Kind::SetValue, name};
+          UserInput input = makeInput(UserInput::Kind::SetValue, name);
           input.value = text.toStdString();
           send(input);
         });
@@ -271,7 +278,7 @@ QWidget* DialogView::create(const Control& control) {
       auto* list = new QListWidget(this);
       auto chosen = [this, name](QListWidgetItem* item) {
         if (!item) return;
-        UserInput input{UserInput::Kind::Choose, name};
+        UserInput input = makeInput(UserInput::Kind::Choose, name);
         input.value = item->data(Qt::UserRole).toString().toStdString();
         send(input);
       };
@@ -291,7 +298,7 @@ QWidget* DialogView::create(const Control& control) {
       tree->setColumnWidth(0, toPixels(control.rect).width() * 11 / 20);
       connect(tree, &QTreeWidget::currentItemChanged, this, [this, name](QTreeWidgetItem* item, QTreeWidgetItem*) {
         if (!item) return;
-        UserInput input{UserInput::Kind::Choose, name};
+        UserInput input = makeInput(UserInput::Kind::Choose, name);
         input.value = item->data(0, Qt::UserRole).toString().toStdString();
         send(input);
       });
@@ -454,7 +461,7 @@ void DialogView::refresh(const Control& control, QWidget* w) {
           const std::string feature = item.feature;
           connect(box, &QComboBox::currentIndexChanged, this, [this, box, feature](int index) {
             if (index < 0) return;
-            UserInput input{UserInput::Kind::FeatureState, feature};
+            UserInput input = makeInput(UserInput::Kind::FeatureState, feature);
             input.state = static_cast<FeatureChoice>(box->itemData(index).toInt());
             send(input);
           });
@@ -547,7 +554,7 @@ std::vector<UserInput> DialogView::pendingEdits(const dialogs::Dialog& dialog) c
       text = combo->currentText();
     else continue;
     if (text == w->property(kShownValue).toString()) continue;
-    UserInput input{UserInput::Kind::SetValue, control.name};
+    UserInput input = makeInput(UserInput::Kind::SetValue, control.name);
     input.value = text.toStdString();
     out.push_back(std::move(input));
   }

@@ -211,7 +211,8 @@ TEST(QtDialogRunner, DrivesTheDemoToTheEndAndRecordsTheWalk) {
 
   // The same walk as the example's, which ends with the save answer the tool records.
   Walk expected = Walk::parse("", "expected.walk");
-  for (const auto& step : Walk::load(sourcePath("examples/demo.walk")).steps())
+  const Walk example = Walk::load(sourcePath("examples/demo.walk"));
+  for (const auto& step : example.steps())
     if (step.kind != msi::dialogs::WalkStep::Kind::Save) expected.append(step);
   EXPECT_EQ(recorded.text(), expected.text());
   for (const char* name : {"WelcomeDlg", "InstallDirDlg", "FeaturesDlg", "ReadyDlg"})
