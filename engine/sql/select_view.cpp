@@ -27,7 +27,12 @@ std::unique_ptr<View> makeSelectView(Database& db, Query query) {
 
 SelectView::SelectView(Database& db, Query query)
     : db_(db), query_(std::move(query)), execution_(nextExecution()) {
-  const Binding b = bind();
+  describeColumns(bind());
+}
+
+void SelectView::describeColumns(const Binding& b) {
+  names_.clear();
+  definitions_.clear();
   for (const BoundColumn& c : b.columns) {
     const Column& column = b.scope.column(c);
     names_.push_back(column.name);
@@ -69,6 +74,7 @@ void SelectView::execute(const Record* params) {
   const std::vector<Value> values = collectParams(query_, params);
   try {
     const Binding b = bind();
+    describeColumns(b);  // `*` follows columns added since the view was opened
     std::optional<BoundExpr> where;
     if (b.where) where = substituteParams(*b.where, values, b.scope);
     const Tuples tuples = selectRows(b.scope, where ? &*where : nullptr);

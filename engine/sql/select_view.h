@@ -41,6 +41,7 @@ class SelectView final : public View {
 
   const SelectStatement& statement() const;
   Binding bind() const;
+  void describeColumns(const Binding& b);
   std::vector<Anchor>::size_type addAnchor(Anchor anchor);
   const Anchor& anchorOf(const Record& record) const;
 

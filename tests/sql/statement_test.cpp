@@ -131,7 +131,11 @@ TEST_F(SqlStatements, CreateTableRefusesBadDefinitions) {
 }
 
 TEST_F(SqlStatements, AlterAndDropTables) {
+  auto all = msi::View::open(db, "SELECT * FROM `Feature`");
   run(db, "ALTER TABLE `Feature` ADD `Extra` CHAR(20)");
+  all->execute();
+  EXPECT_EQ(all->columnNames().back(), "Extra");
+  EXPECT_EQ(all->fetch()->fieldCount(), 4u);
   EXPECT_EQ(db.table("Feature").schema().columns.back().definition(), "S20");
   EXPECT_EQ(queryRows(db, "SELECT `Extra` FROM `Feature` WHERE `Feature` = 'Beta'"),
             (TextRows{{""}}));
