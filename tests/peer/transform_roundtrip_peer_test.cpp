@@ -290,6 +290,27 @@ TEST_F(TransformRoundTripPeer, TransformWithThreeByteStringReferences) {
   EXPECT_TRUE(pool[3] & 0x80);
 }
 
+TEST_F(TransformRoundTripPeer, ChangePastTheSixteenthColumn) {
+  // An update mask has 16 bits; a change in column 19 is written as delete + insert.
+  const fs::path dir = scratchDir();
+  {
+    auto db = openCopy(fixture(kMinimal), dir / "wide.msi");
+    std::vector<msi::Column> columns{column("Id", "s16", true)};
+    for (int c = 1; c < 20; ++c) columns.push_back(column("C" + std::to_string(c), "I4"));
+    db->createTable(msi::Schema{"FennickWide", columns, false});
+    for (const char* id : {"a", "b"}) {
+      Row row{Value(id)};
+      for (int c = 1; c < 20; ++c) row.emplace_back(static_cast<std::int32_t>(c));
+      db->table("FennickWide").insert(std::move(row));
+    }
+    db->commit();
+  }
+  roundTrip(dir, dir / "wide.msi", [](msi::Database& db) {
+    updateCell(db, "FennickWide", "a", "C19", Value(1900));
+    updateCell(db, "FennickWide", "b", "C3", Value(300));
+  });
+}
+
 TEST_F(TransformRoundTripPeer, HebrewCodepage1255) {
   // glibc's converter holds back a final Hebrew letter (a combining mark might follow); a
   // decoder that does not flush it reads every such string one letter short.
