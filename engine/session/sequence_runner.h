@@ -33,6 +33,8 @@ struct SequenceResult {
   ActionStatus status = ActionStatus::Success;  // the action that ended it, or Success
 };
 
+// Throws Error when the sequence table, or a table it needs to tell actions apart, cannot be
+// read; the actions' own failures are statuses.
 SequenceResult runSequence(Session& session, std::string_view table,
                            const SequenceOptions& options = {});
 
