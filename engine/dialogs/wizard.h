@@ -29,8 +29,10 @@
 //   moves; SetTargetPath publishes SelectionPath. Subscribed attributes Text, Visible and
 //   Enabled change accordingly (Progress for progress bars).
 // - Control texts are formatted when the dialog appears; values follow the properties.
-// Errors of the package (a missing dialog, a broken event) are reported to the session's host
-// and end the wizard with Failure; they do not throw.
+// Errors of the package (a missing dialog, an unreadable table) are reported to the session's
+// host and end the wizard with Failure; they do not throw. Errors the installer would show in
+// the package's error dialog (a target path it refuses) go to the host as messages and leave
+// the dialog where it is.
 #pragma once
 
 #include <memory>
@@ -92,10 +94,11 @@ class Wizard {
   bool finished() const;
   // Success, UserExit, Suspend, Finished or Failure once finished; NoAction before.
   ActionStatus result() const;
-  // The dialogs on screen, the first one at the bottom; the last takes the input. Empty once
-  // finished.
+  // The dialogs on screen, the first one at the bottom; the last takes the input. Once
+  // finished, what was on screen as it ended (a modeless dialog the wizard started on stays
+  // there, for a renderer to show), or nothing when the last dialog returned.
   std::vector<const Dialog*> dialogs() const;
-  // The dialog that takes input. Throws OperationError once the wizard has finished.
+  // The top of dialogs(). Throws OperationError when there is none.
   const Dialog& active() const;
   // The TextStyle rows, and the style of texts without a prefix (DefaultUIFont).
   const TextStyle* textStyle(std::string_view name) const;
@@ -105,6 +108,9 @@ class Wizard {
 
   // --- operations on the active dialog (throw OperationError when refused) ---
   // Edit, MaskedEdit, PathEdit, ComboBox (typed text): the text becomes the property's value.
+  // Refused: more characters than an edit's `{n}` limit, anything but a whole number in an
+  // Integer edit, a PathEdit value that is not an absolute path, a value a ComboList does not
+  // hold. A MaskedEdit value is taken as typed; its template is the renderer's to apply.
   void setValue(std::string_view control, std::string_view text);
   // CheckBox: checked sets the property to the box's value, unchecked removes it; a change
   // runs the box's control events.

@@ -217,5 +217,33 @@ TEST(ControlEvents, CancelAndEnterPressTheDialogsButtons) {
   EXPECT_FALSE(w.cancel());
 }
 
+TEST(ControlEvents, ObserversHearOfOperationsDialogChangesAndTheEnd) {
+  struct Log : msi::dialogs::WizardObserver {
+    void operation(const Wizard& w, std::string_view dialog, const msi::dialogs::WalkStep& step) override {
+      lines.push_back(std::string(dialog) + ": " + step.describe());
+    }
+    void dialogChanged(const Wizard& w) override { lines.push_back("now " + w.active().name); }
+    void finished(const Wizard& w) override { lines.push_back("end " + std::to_string(static_cast<int>(w.result()))); }
+    std::vector<std::string> lines;
+  };
+  Fixture f(tsv({"A", "Go", "SpawnDialog", "Child", "1", "1"}) + tsv({"Child", "Go", "EndDialog", "Return", "1", "1"}) +
+            tsv({"A", "Other", "NewDialog", "B", "1", "1"}) + tsv({"B", "Cancel", "EndDialog", "Exit", "1", "1"}));
+  Wizard w(*f.session, "A");
+  Log log;
+  w.addObserver(log);
+  w.addObserver(log);  // once is enough
+  w.press("Go");
+  w.press("Go");
+  EXPECT_THROW(w.press("Missing"), OperationError);
+  w.press("Other");
+  w.press("Cancel");
+  const std::vector<std::string> expected{"A: press Go",    "now Child", "Child: press Go", "now A",
+                                          "A: press Other", "now B",     "B: press Cancel", "end 2"};
+  EXPECT_EQ(log.lines, expected);
+  w.removeObserver(log);
+  EXPECT_EQ(w.dialogs().size(), 1u);  // what was on screen as the user left
+  EXPECT_THROW(w.press("Go"), OperationError);
+}
+
 }  // namespace
 }  // namespace fennick::test
