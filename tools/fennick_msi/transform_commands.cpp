@@ -1,4 +1,6 @@
 // transform generate | apply | show: transforms from the command line.
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -98,6 +100,8 @@ int Apply(const Args& args, std::ostream& out) {
   const fs::path temp = target.string() + ".fennick-tmp";
   fs::copy_file(base, temp, fs::copy_options::overwrite_existing, ec);
   if (ec) throw msi::Error(temp.string() + ": cannot copy " + base.string() + ": " + ec.message());
+  // A read-only package (a shared fixture, a CD) gives a copy we must still write.
+  fs::permissions(temp, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add, ec);
   try {
     auto db = msi::Database::open(temp, msi::OpenMode::Transact);
     msi::mst::applyTransform(*db, mst, errors);
