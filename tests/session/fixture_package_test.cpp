@@ -10,6 +10,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "engine/session/condition.h"
 #include "engine/session/formatted.h"
@@ -78,7 +79,8 @@ class FixturePackages : public ::testing::Test {
   static const std::map<fs::path, fs::path>& dumps() {
     static const std::map<fs::path, fs::path> all = [] {
       std::map<fs::path, fs::path> out;
-      const fs::path root = fs::current_path() / "test-scratch" / "FixturePackages.dumps";
+      // One folder per test process: CTest runs the tests of this suite in parallel processes.
+      const fs::path root = fs::current_path() / "test-scratch" / ("FixturePackages.dumps." + std::to_string(::getpid()));
       fs::remove_all(root);
       for (const fs::path& package : fennick::test::fixturePackages()) {
         const fs::path dir = root / package.parent_path().filename() / package.filename();
