@@ -200,6 +200,19 @@ std::string Codepage::decode(std::string_view bytes) const {
     ++in, --inLeft;
     iconv(conv_->toUtf8, nullptr, nullptr, nullptr, nullptr);
   }
+  // Flush: converters for codepages with combining marks (1255, 1258) hold back the last
+  // character in case a mark follows; without this the text loses its final letter.
+  for (;;) {
+    char* dst = out.data() + used;
+    std::size_t dstLeft = out.size() - used;
+    const std::size_t rc = iconv(conv_->toUtf8, nullptr, nullptr, &dst, &dstLeft);
+    used = out.size() - dstLeft;
+    if (rc == static_cast<std::size_t>(-1) && errno == E2BIG) {
+      out.resize(out.size() * 2);
+      continue;
+    }
+    break;
+  }
   out.resize(used);
   return out;
 }
