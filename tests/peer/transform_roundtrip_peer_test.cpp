@@ -12,7 +12,6 @@
 #include <set>
 
 #include "engine/cfb/compound_file.h"
-#include "engine/db/codepage.h"
 #include "engine/db/database.h"
 #include "engine/db/stream_name.h"
 #include "engine/mst/transform.h"
@@ -312,11 +311,8 @@ TEST_F(TransformRoundTripPeer, ChangePastTheSixteenthColumn) {
 }
 
 TEST_F(TransformRoundTripPeer, HebrewCodepage1255) {
-  // glibc's converter holds back a final Hebrew letter (a combining mark might follow); a
-  // decoder that does not flush it reads every such string one letter short.
-  if (msi::Codepage(1255).decode("\xF9\xEC\xE5\xED").size() != 8)
-    GTEST_SKIP() << "engine/db's codepage 1255 decoder drops the last letter of Hebrew text, so the changed "
-                    "database reads back wrong before any transform is made";
+  // Strings end in a Hebrew letter: glibc's converter holds a final letter back (a combining
+  // mark might follow), and a decoder that does not flush it reads them one letter short.
   roundTrip(
       scratchDir(), fixture(kHebrew),
       [](msi::Database& db) {
