@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "engine/db/codepage.h"
+#include "tests/msitools/msitools_text.h"
 #include "tests/peer/process.h"
 #include "tests/support/fixtures.h"
 
@@ -19,10 +20,6 @@ using peer::runProcess;
 
 const std::string kCli = FENNICK_MSI_CLI;
 
-bool HaveMsitools() {
-  static const bool have = runProcess({"msiinfo", "--version"}, fs::temp_directory_path()).exitCode == 0;
-  return have;
-}
 
 #define REQUIRE_PEERS()                                                   \
   do {                                                                    \
@@ -30,39 +27,8 @@ bool HaveMsitools() {
     if (!HaveMsitools()) GTEST_SKIP() << "msitools (msiinfo) not installed"; \
   } while (0)
 
-std::string ReadFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> out;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    out.push_back(line);
-  }
-  return out;
-}
 
-// msiinfo lists two pseudo tables of its own before the catalogue.
-std::vector<std::string> MsitoolsTables(const fs::path& pkg, const fs::path& scratch) {
-  std::vector<std::string> out;
-  for (auto& t : Lines(runProcess({"msiinfo", "tables", pkg.string()}, scratch).out))
-    if (t != "_SummaryInformation" && t != "_ForceCodepage" && !t.empty()) out.push_back(t);
-  return out;
-}
-
-std::vector<std::string> Split(const std::string& line, char sep) {
-  std::vector<std::string> out;
-  std::size_t start = 0;
-  for (;;) {
-    auto pos = line.find(sep, start);
-    out.push_back(line.substr(start, pos == std::string::npos ? std::string::npos : pos - start));
-    if (pos == std::string::npos) return out;
-    start = pos + 1;
-  }
-}
 
 // Our archive rewritten the way msitools prints one: values raw (escapes undone), text in
 // UTF-8 (msitools converts), no codepage on line 3, and binary cells naming their stream

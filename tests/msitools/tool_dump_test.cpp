@@ -9,6 +9,7 @@
 #include <set>
 #include <sstream>
 
+#include "tests/msitools/msitools_text.h"
 #include "tests/peer/process.h"
 #include "tests/support/fixtures.h"
 
@@ -18,21 +19,7 @@ namespace {
 namespace fs = std::filesystem;
 using peer::runProcess;
 
-std::string ReadAll(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
-std::vector<std::string> SplitText(const std::string& text, char sep) {
-  std::vector<std::string> out;
-  std::size_t start = 0;
-  for (;;) {
-    auto pos = text.find(sep, start);
-    out.push_back(text.substr(start, pos == std::string::npos ? std::string::npos : pos - start));
-    if (pos == std::string::npos) return out;
-    start = pos + 1;
-  }
-}
 
 std::string Unescape(const std::string& v) {
   std::string out;
@@ -52,12 +39,12 @@ using Dump = std::map<std::string, std::vector<std::vector<std::string>>>;
 Dump ParseDump(const std::string& text) {
   Dump dump;
   std::vector<std::vector<std::string>>* current = nullptr;
-  for (auto& line : SplitText(text, '\n')) {
+  for (auto& line : Split(text, '\n')) {
     if (line.rfind("# ", 0) == 0) {
       current = &dump[line.substr(2)];
     } else if (current && !line.empty()) {
       std::vector<std::string> row;
-      for (auto& f : SplitText(line, '\t')) row.push_back(Unescape(f));
+      for (auto& f : Split(line, '\t')) row.push_back(Unescape(f));
       current->push_back(row);
     }
   }
@@ -67,22 +54,16 @@ Dump ParseDump(const std::string& text) {
 // Rows of an msiinfo export (values as msitools prints them: raw, UTF-8).
 std::vector<std::vector<std::string>> MsitoolsRows(const fs::path& pkg, const std::string& table, const fs::path& scratch) {
   std::vector<std::vector<std::string>> rows;
-  auto lines = SplitText(runProcess({"msiinfo", "export", pkg.string(), table}, scratch).out, '\n');
+  auto lines = Split(runProcess({"msiinfo", "export", pkg.string(), table}, scratch).out, '\n');
   for (std::size_t i = 3; i < lines.size(); ++i) {
     std::string line = lines[i];
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.empty()) continue;
-    rows.push_back(SplitText(line, '\t'));
+    rows.push_back(Split(line, '\t'));
   }
   return rows;
 }
 
-std::vector<std::string> MsitoolsTables(const fs::path& pkg, const fs::path& scratch) {
-  std::vector<std::string> out;
-  for (auto t : SplitText(runProcess({"msiinfo", "tables", pkg.string()}, scratch).out, '\n'))
-    if (!t.empty() && t != "_SummaryInformation" && t != "_ForceCodepage") out.push_back(t);
-  return out;
-}
 
 struct ToolRun {
   int exitCode;
@@ -93,10 +74,9 @@ struct ToolRun {
 ToolRun RunTool(const fs::path& pkg, const fs::path& scratch) {
   const fs::path out = scratch / (pkg.stem().string() + ".dump");
   auto r = runProcess({FENNICK_TOOL, "--replay", "/dev/null", "--dump-tables", out.string(), pkg.string()}, scratch);
-  return {r.exitCode, r.err, ParseDump(ReadAll(out))};
+  return {r.exitCode, r.err, ParseDump(ReadFile(out))};
 }
 
-bool HaveMsitools() { return runProcess({"msiinfo", "--version"}, fs::temp_directory_path()).exitCode == 0; }
 
 TEST(ToolDump, WorkingTablesMatchWhatMsitoolsReads) {
   FENNICK_REQUIRE_FIXTURES();

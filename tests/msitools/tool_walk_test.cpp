@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "tests/msitools/msitools_text.h"
 #include "tests/peer/process.h"
 #include "tests/support/fixtures.h"
 
@@ -14,10 +15,6 @@ namespace {
 namespace fs = std::filesystem;
 using peer::runProcess;
 
-std::string ReadAll(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 fs::path BuildDemo(const fs::path& scratch) {
   const fs::path src = fs::path(FENNICK_SOURCE_DIR) / "examples" / "demo";
@@ -37,7 +34,7 @@ fs::path WriteWalk(const fs::path& scratch, const std::string& text) {
 TEST(ToolWalk, DemoWalkWritesATransformThatAppliesToTheChoices) {
   const auto scratch = scratchDir();
   const fs::path demo = BuildDemo(scratch);
-  std::string walk = ReadAll(fs::path(FENNICK_SOURCE_DIR) / "examples" / "demo.walk");
+  std::string walk = ReadFile(fs::path(FENNICK_SOURCE_DIR) / "examples" / "demo.walk");
   const fs::path mst = scratch / "demo.mst";
   walk.replace(walk.find("save \"demo.mst\""), 15, "save \"" + mst.string() + "\"");
   auto run = runProcess({FENNICK_TOOL, "--replay", WriteWalk(scratch, walk).string(), demo.string()}, scratch);
@@ -62,10 +59,10 @@ TEST(ToolWalk, DemoWalkWritesATransformThatAppliesToTheChoices) {
   auto wine = runProcess({FENNICK_WINE_RUN, probe, "apply", demo.string(), mst.string(),
                           (scratch / "wine.msi").string(), out.string()}, scratch);
   ASSERT_EQ(wine.exitCode, 0) << wine.out << wine.err;
-  const std::string feature = ReadAll(out / "Feature.idt");
+  const std::string feature = ReadFile(out / "Feature.idt");
   EXPECT_NE(feature.find("Docs\tComplete\tDocumentation\tManuals and examples.\t2\t4\t"), std::string::npos) << feature;
   EXPECT_NE(feature.find("Extras\tComplete\tExtras\tSample data, not installed by default.\t3\t3\t"), std::string::npos);
-  EXPECT_NE(ReadAll(out / "Property.idt").find("INSTALLDIR\tC:\\Demo\\\r\n"), std::string::npos);
+  EXPECT_NE(ReadFile(out / "Property.idt").find("INSTALLDIR\tC:\\Demo\\\r\n"), std::string::npos);
 }
 
 TEST(ToolWalk, WalkThatDoesNotFitStopsWithItsLineAndStatusTwo) {
