@@ -60,14 +60,6 @@ class ShadowCommit {
     return s;
   }
 
-  std::vector<std::uint32_t> allocateChain(std::uint64_t count) {
-    std::vector<std::uint32_t> out;
-    out.reserve(static_cast<std::size_t>(count));
-    for (std::uint64_t i = 0; i < count; ++i) out.push_back(allocate());
-    link(out);
-    return out;
-  }
-
   void link(const std::vector<std::uint32_t>& chain) {
     for (std::size_t i = 0; i < chain.size(); ++i) {
       ensureFat(chain[i]);
@@ -90,6 +82,13 @@ class ShadowCommit {
 
   std::span<const std::uint8_t> oldSector(std::uint32_t sector) const {
     return {base_.sectorBytes(sector, 0, ss_, "in-place commit"), ss_};
+  }
+
+  // Whether a whole old sector equals `piece` padded with zeros to a sector.
+  static bool sameContent(std::span<const std::uint8_t> old, std::span<const std::uint8_t> piece) {
+    if (!std::equal(piece.begin(), piece.end(), old.begin())) return false;
+    return std::all_of(old.begin() + static_cast<std::ptrdiff_t>(piece.size()), old.end(),
+                       [](std::uint8_t b) { return b == 0; });
   }
 
   // --- the old state ---
@@ -184,12 +183,25 @@ class ShadowCommit {
       e.size = size;
       if (size == 0) e.start = kEndOfChain;
       if (size < kMiniStreamCutoff) continue;
-      const auto chain = allocateChain(sectorsFor(size, ss_));
-      e.start = chain[0];
-      for (std::size_t i = 0; i < chain.size(); ++i) {
+      // A sector whose content is what the old stream held at the same place is kept where it
+      // is; only the others are written, to fresh sectors. A small change to a large stream
+      // thus writes a few sectors, and the old state stays whole until the header switches.
+      std::vector<std::uint32_t> oldChain;
+      if (node->baseId && node->baseSize >= kMiniStreamCutoff) oldChain = base_.streamSectors(*node->baseId);
+      const std::size_t count = static_cast<std::size_t>(sectorsFor(size, ss_));
+      std::vector<std::uint32_t> chain(count);
+      for (std::size_t i = 0; i < count; ++i) {
         const std::size_t at = i * ss_;
-        queue(chain[i], std::span(node->data).subspan(at, std::min<std::size_t>(ss_, size - at)));
+        const auto piece = std::span(node->data).subspan(at, std::min<std::size_t>(ss_, size - at));
+        if (i < oldChain.size() && sameContent(oldSector(oldChain[i]), piece)) {
+          chain[i] = oldChain[i];
+          continue;
+        }
+        chain[i] = allocate();
+        queue(chain[i], piece);
       }
+      link(chain);
+      e.start = chain[0];
     }
   }
 

@@ -227,6 +227,8 @@ void DatabaseImpl::createTable(Schema schema) {
   }
   s.schema = std::move(schema);
   s.table = std::make_unique<StoredTable>(s.schema, s.persistent, pool_, streams_);
+  // The catalogue's own strings change: reference counts are taken afresh at the next commit.
+  pool_.forgetCounts();
   if (!s.persistent) {
     slots_.push_back(std::move(s));
   } else {
@@ -255,6 +257,7 @@ void DatabaseImpl::dropTable(std::string_view name) {
     dropped_.insert(s->schema.name);
   }
   slots_.erase(slots_.begin() + (s - slots_.data()));
+  pool_.forgetCounts();
   ++catalogueGeneration_;
 }
 
@@ -289,6 +292,7 @@ void DatabaseImpl::addColumn(std::string_view tableName, Column column) {
   }
   s->schema.columns.push_back(column);
   t.appendColumn(std::move(column));
+  pool_.forgetCounts();
   ++catalogueGeneration_;
 }
 

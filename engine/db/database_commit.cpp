@@ -24,9 +24,122 @@ void DatabaseImpl::commit() {
       throw Error(where(s.schema.name) + ": cannot commit while its definition is broken (" + s.error +
                   "); drop the table first");
 
-  // 1. Exact reference counts. Loaded tables count from memory; the others from their
-  //    streams, which stay as they are, so every id they use must keep its string.
+  // 1. Exact reference counts: taken once, then kept up to date by every row change.
   const auto schemas = persistentSchemas();
+  bool recount = !pool_.counted();
+  if (recount) countReferences(schemas);
+
+  std::uint32_t maxId = 0;
+  const auto& counts = pool_.persistentCounts();
+  for (std::size_t id = std::min<std::size_t>(counts.size(), pool_.size()); id-- > 1;)
+    if (counts[id] > 0) {
+      maxId = static_cast<std::uint32_t>(id);
+      break;
+    }
+  if (maxId > kMaxLongRef)
+    throw Error(where() + ": " + std::to_string(maxId) + " strings are more than a database can hold");
+  // A file that already uses 3-byte references keeps them, so its tables need not change.
+  const bool longRefs = (file_.exists && file_.longRefs) || maxId > kMaxShortRef;
+  const bool widen = file_.exists && longRefs != file_.longRefs;
+
+  // 2. What must be encoded again.
+  std::vector<StoredTable*> encodeList;
+  for (auto& s : slots_)
+    if (s.persistent && widen) load(s);
+  // Loading may renumber duplicate strings, which the counts cannot follow.
+  if (!pool_.counted()) {
+    countReferences(schemas);
+    recount = true;
+  }
+  const auto& refs = pool_.persistentCounts();
+  for (auto& s : slots_)
+    if (s.persistent && s.table && (s.table->changed() || widen)) encodeList.push_back(s.table.get());
+
+  // 3. Stage everything in an editor; nothing in this object changes until it committed.
+  std::unique_ptr<cfb::Editor> editor;
+  if (file_.exists) {
+    editor = std::make_unique<cfb::Editor>(source_->reader);
+  } else {
+    editor = std::make_unique<cfb::Editor>(kPackageClsid);
+  }
+  const bool fresh = !file_.exists;
+  // The pool is written again only when counts, strings or the codepage changed.
+  const bool writePool = fresh || widen || pool_.needsWrite();
+  StringPool::Streams poolStreams;
+  if (writePool) poolStreams = pool_.serialize(refs, longRefs, where());
+  const auto catalogueStreams = catalogue::encode(schemas, pool_, longRefs);
+  try {
+    if (writePool && (fresh || poolStreams.pool != file_.pool || poolStreams.data != file_.data)) {
+      editor->putStream(tablePath("_StringPool"), poolStreams.pool);
+      editor->putStream(tablePath("_StringData"), poolStreams.data);
+    }
+    if (fresh || catalogueStreams.tables != file_.tables) editor->putStream(tablePath("_Tables"), catalogueStreams.tables);
+    if (fresh || catalogueStreams.columns != file_.columns) editor->putStream(tablePath("_Columns"), catalogueStreams.columns);
+    std::set<std::string> written;
+    for (const StoredTable* t : encodeList) {
+      // Rows changed in place are written over the stored stream; anything else is encoded.
+      const cfb::Path path = tablePath(t->schema().name);
+      Bytes bytes;
+      bool patched = false;
+      if (!fresh && !widen && source_->exists(path)) {
+        bytes = source_->read(path);
+        patched = t->patch(bytes, longRefs);
+      }
+      if (!patched) bytes = t->encode(longRefs);
+      if (bytes.empty()) {
+        editor->remove(path);
+      } else {
+        editor->putStream(path, std::move(bytes));
+      }
+      written.insert(t->schema().name);
+    }
+    for (const auto& name : dropped_)
+      if (!written.count(name)) editor->remove(tablePath(name));
+    streams_.stage(*editor);
+    if (summary_ && summary_->changed) editor->putStream({u"\u0005SummaryInformation"}, summary_->serialize());
+    if (fresh || editor->hasChanges()) editor->commit(path_);
+  } catch (const cfb::Error& e) {
+    throw Error(e.what());
+  }
+
+  // 4. The file now matches memory: record it, and read from the new file from now on.
+  if (writePool) {
+    file_.hasString.assign(pool_.size(), false);
+    for (std::uint32_t id = 1; id < pool_.size() && id < refs.size(); ++id)
+      file_.hasString[id] = refs[id] > 0 && pool_.has(id);
+    file_.pool = std::move(poolStreams.pool);
+    file_.data = std::move(poolStreams.data);
+  }
+  // Strings nothing refers to any more become holes a later string may take.
+  if (recount) {
+    for (std::uint32_t id = 1; id < pool_.size(); ++id)
+      if (!pool_.referenced(id) && pool_.has(id)) pool_.release(id);
+    (void)pool_.takeReleaseCandidates();
+  } else {
+    for (const std::uint32_t id : pool_.takeReleaseCandidates())
+      if (!pool_.referenced(id) && pool_.has(id)) pool_.release(id);
+  }
+  pool_.markWritten();
+  pool_.setLongRefs(longRefs);
+  file_.exists = true;
+  file_.longRefs = longRefs;
+  file_.tables = catalogueStreams.tables;
+  file_.columns = catalogueStreams.columns;
+  for (auto& s : slots_)
+    if (s.table) s.table->setChanged(false);
+  dropped_.clear();
+  if (summary_) summary_->changed = false;
+  try {
+    source_->reader = cfb::Reader::open(path_);
+  } catch (const cfb::Error& e) {
+    throw Error(std::string(e.what()) + " (after commit)");
+  }
+  streams_.reset();
+}
+
+void DatabaseImpl::countReferences(const std::vector<const Schema*>& schemas) {
+  // Loaded tables count from memory; the others from their streams, which stay as they are,
+  // so every id they use must keep its string.
   std::vector<std::uint32_t> refs(pool_.size(), 0), tempRefs(pool_.size(), 0);
   catalogue::countStrings(schemas, pool_, refs);
   for (const auto& s : slots_) {
@@ -35,7 +148,7 @@ void DatabaseImpl::commit() {
       continue;
     }
     const cfb::Path path = tablePath(s.schema.name);
-    if (!source_->exists(path)) continue;
+    if (!s.persistent || !s.error.empty() || !source_->exists(path)) continue;
     const auto cells = table_stream::decode(source_->read(path), s.schema.columns, file_.longRefs, s.schema.name);
     const std::size_t ncols = s.schema.columns.size();
     for (std::size_t c = 0; c < ncols; ++c) {
@@ -52,83 +165,7 @@ void DatabaseImpl::commit() {
   }
   refs.resize(pool_.size(), 0);
   tempRefs.resize(pool_.size(), 0);
-
-  std::uint32_t maxId = 0;
-  for (std::uint32_t id = 1; id < refs.size(); ++id)
-    if (refs[id] > 0) maxId = id;
-  if (maxId > kMaxLongRef)
-    throw Error(where() + ": " + std::to_string(maxId) + " strings are more than a database can hold");
-  // A file that already uses 3-byte references keeps them, so its tables need not change.
-  const bool longRefs = (file_.exists && file_.longRefs) || maxId > kMaxShortRef;
-  const bool widen = file_.exists && longRefs != file_.longRefs;
-
-  // 2. What must be encoded again.
-  std::vector<StoredTable*> encodeList;
-  for (auto& s : slots_) {
-    if (!s.persistent) continue;
-    if (widen) load(s);
-    if (s.table && (s.table->changed() || widen)) encodeList.push_back(s.table.get());
-  }
-
-  // 3. Stage everything in an editor; nothing in this object changes until it committed.
-  std::unique_ptr<cfb::Editor> editor;
-  if (file_.exists) {
-    editor = std::make_unique<cfb::Editor>(source_->reader);
-  } else {
-    editor = std::make_unique<cfb::Editor>(kPackageClsid);
-  }
-  const auto poolStreams = pool_.serialize(refs, longRefs, where());
-  const auto catalogueStreams = catalogue::encode(schemas, pool_, longRefs);
-  const bool fresh = !file_.exists;
-  try {
-    if (fresh || poolStreams.pool != file_.pool || poolStreams.data != file_.data) {
-      editor->putStream(tablePath("_StringPool"), poolStreams.pool);
-      editor->putStream(tablePath("_StringData"), poolStreams.data);
-    }
-    if (fresh || catalogueStreams.tables != file_.tables) editor->putStream(tablePath("_Tables"), catalogueStreams.tables);
-    if (fresh || catalogueStreams.columns != file_.columns) editor->putStream(tablePath("_Columns"), catalogueStreams.columns);
-    std::set<std::string> written;
-    for (const StoredTable* t : encodeList) {
-      const Bytes bytes = t->encode(longRefs);
-      if (bytes.empty()) {
-        editor->remove(tablePath(t->schema().name));
-      } else {
-        editor->putStream(tablePath(t->schema().name), bytes);
-      }
-      written.insert(t->schema().name);
-    }
-    for (const auto& name : dropped_)
-      if (!written.count(name)) editor->remove(tablePath(name));
-    streams_.stage(*editor);
-    if (summary_ && summary_->changed) editor->putStream({u"\u0005SummaryInformation"}, summary_->serialize());
-    if (fresh || editor->hasChanges()) editor->commit(path_);
-  } catch (const cfb::Error& e) {
-    throw Error(e.what());
-  }
-
-  // 4. The file now matches memory: record it, and read from the new file from now on.
-  for (std::uint32_t id = 1; id < refs.size(); ++id)
-    if (refs[id] == 0 && tempRefs[id] == 0 && pool_.has(id)) pool_.release(id);
-  pool_.setLongRefs(longRefs);
-  file_.exists = true;
-  file_.longRefs = longRefs;
-  file_.hasString.assign(pool_.size(), false);
-  for (std::uint32_t id = 1; id < pool_.size() && id < refs.size(); ++id)
-    file_.hasString[id] = refs[id] > 0 && pool_.has(id);
-  file_.pool = poolStreams.pool;
-  file_.data = poolStreams.data;
-  file_.tables = catalogueStreams.tables;
-  file_.columns = catalogueStreams.columns;
-  for (auto& s : slots_)
-    if (s.table) s.table->setChanged(false);
-  dropped_.clear();
-  if (summary_) summary_->changed = false;
-  try {
-    source_->reader = cfb::Reader::open(path_);
-  } catch (const cfb::Error& e) {
-    throw Error(std::string(e.what()) + " (after commit)");
-  }
-  streams_.reset();
+  pool_.setCounts(std::move(refs), std::move(tempRefs));
 }
 
 }  // namespace msi

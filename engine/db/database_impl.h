@@ -60,6 +60,8 @@ class DatabaseImpl final : public Database {
   StoredTable& load(Slot& s);
   void readCatalogue();
   std::vector<const Schema*> persistentSchemas() const;
+  // Counts every string reference (catalogue, loaded rows, stored streams) into the pool.
+  void countReferences(const std::vector<const Schema*>& schemas);
   static bool isSystemName(std::string_view name);
   void checkNewTable(const Schema& schema) const;
 

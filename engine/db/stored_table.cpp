@@ -65,18 +65,8 @@ bool StoredTable::storedKey(const Row& keyOrRow, std::vector<std::uint32_t>& key
 }
 
 int StoredTable::compareKey(const Entry& e, const std::vector<std::uint32_t>& key) const {
-  // Cell by cell, so a comparison allocates nothing and stops at the first difference.
   for (std::size_t k = 0; k < key.size(); ++k) {
-    const Value& v = e.values[keyColumns_[k]];
-    const Column& col = schema_.columns[keyColumns_[k]];
-    std::uint32_t mine = 0;
-    if (v.isInt()) {
-      mine = table_stream::storeInt(v.asInt(), col.width).value_or(0);
-    } else if (v.isString()) {
-      mine = pool_.find(v.asString());
-    } else if (v.isBlob()) {
-      mine = 1;
-    }
+    const std::uint32_t mine = e.stored[keyColumns_[k]];
     if (mine != key[k]) return mine < key[k] ? -1 : 1;
   }
   return 0;
@@ -144,9 +134,19 @@ std::string StoredTable::streamName(const Row& row) const {
   return name;
 }
 
-void StoredTable::internStrings(const Row& row) {
-  for (const Value& v : row)
-    if (v.isString()) pool_.intern(v.asString());
+std::vector<std::uint32_t> StoredTable::internStrings(const Row& row) {
+  std::vector<std::uint32_t> stored(row.size(), 0);
+  for (std::size_t c = 0; c < row.size(); ++c) {
+    const Value& v = row[c];
+    if (v.isString()) {
+      stored[c] = pool_.intern(v.asString());
+    } else if (v.isInt()) {
+      stored[c] = table_stream::storeInt(v.asInt(), schema_.columns[c].width).value_or(0);
+    } else if (v.isBlob()) {
+      stored[c] = 1;
+    }
+  }
+  return stored;
 }
 
 void StoredTable::insert(Row row, bool temporary) {
@@ -164,10 +164,10 @@ void StoredTable::insert(Row row, bool temporary) {
     if (i < entries_.size() && compareKey(entries_[i], key) == 0)
       throw Error(where() + ": a row with key " + keyText(row, keyColumns_) + " already exists");
   }
-  internStrings(row);
+  std::vector<std::uint32_t> stored = internStrings(row);
   std::size_t at = entries_.size();
   if (!keyColumns_.empty()) {
-    storedKey(row, key);
+    for (std::size_t k = 0; k < keyColumns_.size(); ++k) key[k] = stored[keyColumns_[k]];
     at = lowerBound(key);
     // Rows with equal keys (only from damaged files) keep insertion order.
     while (at < entries_.size() && compareKey(entries_[at], key) == 0) ++at;
@@ -182,7 +182,12 @@ void StoredTable::insert(Row row, bool temporary) {
       }
     }
   }
-  entries_.insert(entries_.begin() + static_cast<std::ptrdiff_t>(at), Entry{std::move(row), temporary});
+  for (std::size_t c = 0; c < stored.size(); ++c)
+    if (schema_.columns[c].type == ColumnType::String) pool_.addRef(stored[c], temporaryCell(c, temporary));
+  entries_.insert(entries_.begin() + static_cast<std::ptrdiff_t>(at),
+                  Entry{std::move(row), std::move(stored), temporary});
+  if (temporary) ++temporaryRows_;
+  reshaped_ = true;
   if (!temporary) changed_ = true;
 }
 
@@ -208,9 +213,18 @@ void StoredTable::update(std::size_t i, Row row) {
       }
     }
   }
-  internStrings(row);
+  std::vector<std::uint32_t> stored = internStrings(row);
+  for (std::size_t c = 0; c < stored.size(); ++c) {
+    if (schema_.columns[c].type != ColumnType::String || stored[c] == e.stored[c]) continue;
+    pool_.dropRef(e.stored[c], temporaryCell(c, e.temporary));
+    pool_.addRef(stored[c], temporaryCell(c, e.temporary));
+  }
+  e.stored = std::move(stored);
   e.values = std::move(row);
-  if (persistentChange && persistent_ && !e.temporary) changed_ = true;
+  if (persistentChange && persistent_ && !e.temporary) {
+    changed_ = true;
+    touched_.push_back(i);
+  }
 }
 
 void StoredTable::erase(std::size_t i) {
@@ -222,6 +236,10 @@ void StoredTable::erase(std::size_t i) {
         streams_.removeStream(streamName(current));
   }
   if (persistent_ && !e.temporary) changed_ = true;
+  for (std::size_t c = 0; c < e.stored.size(); ++c)
+    if (schema_.columns[c].type == ColumnType::String) pool_.dropRef(e.stored[c], temporaryCell(c, e.temporary));
+  if (e.temporary) --temporaryRows_;
+  reshaped_ = true;
   entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(i));
 }
 
@@ -229,7 +247,11 @@ void StoredTable::appendColumn(Column column) {
   if (column.key) keyColumns_.push_back(schema_.columns.size());
   if (column.type == ColumnType::Binary) hasBinary_ = true;
   schema_.columns.push_back(std::move(column));
-  for (auto& e : entries_) e.values.emplace_back();
+  for (auto& e : entries_) {
+    e.values.emplace_back();
+    e.stored.push_back(0);
+  }
+  reshaped_ = true;
 }
 
 std::vector<Column> StoredTable::persistentColumns() const {
@@ -271,13 +293,21 @@ bool StoredTable::load(const table_stream::Cells& cells, const std::string& at) 
     }
     return false;
   };
-  if (!std::is_sorted(order.begin(), order.end(), less)) std::stable_sort(order.begin(), order.end(), less);
+  const bool inOrder = std::is_sorted(order.begin(), order.end(), less);
+  if (!inOrder) std::stable_sort(order.begin(), order.end(), less);
+  // Renumbered ids are not the ones the counts were taken from.
+  if (remapped) pool_.forgetCounts();
+  touched_.clear();
+  temporaryRows_ = 0;
+  reshaped_ = !inOrder || remapped;
 
   entries_.clear();
   entries_.reserve(cells.rows);
   for (const std::size_t r : order) {
     Entry e;
     e.values.resize(ncols);
+    e.stored.assign(raw.begin() + static_cast<std::ptrdiff_t>(r * ncols),
+                    raw.begin() + static_cast<std::ptrdiff_t>((r + 1) * ncols));
     for (std::size_t c = 0; c < ncols; ++c) {
       const Column& col = schema_.columns[c];
       const std::uint32_t v = raw[r * ncols + c];
@@ -291,8 +321,11 @@ bool StoredTable::load(const table_stream::Cells& cells, const std::string& at) 
       // The placeholder is not trusted: a cell has data when its stream exists.
       const std::string name = streamName(e.values);
       const auto blob = streams_.stream(name);
-      for (std::size_t c = 0; c < ncols; ++c)
-        if (schema_.columns[c].type == ColumnType::Binary && blob) e.values[c] = Value(*blob);
+      for (std::size_t c = 0; c < ncols; ++c) {
+        if (schema_.columns[c].type != ColumnType::Binary) continue;
+        if (blob) e.values[c] = Value(*blob);
+        e.stored[c] = blob ? 1 : 0;
+      }
     }
     entries_.push_back(std::move(e));
   }
@@ -307,10 +340,9 @@ void StoredTable::countStrings(std::vector<std::uint32_t>& persistent,
   };
   for (const auto& e : entries_) {
     for (std::size_t c = 0; c < e.values.size(); ++c) {
-      const Value& v = e.values[c];
-      if (!v.isString()) continue;
+      if (schema_.columns[c].type != ColumnType::String || e.stored[c] == 0) continue;
       const bool kept = persistent_ && !e.temporary && !schema_.columns[c].temporary;
-      bump(kept ? persistent : temporary, pool_.find(v.asString()));
+      bump(kept ? persistent : temporary, e.stored[c]);
     }
   }
 }
@@ -322,20 +354,24 @@ Bytes StoredTable::encode(bool longRefs) const {
   values.reserve(entries_.size() * ncols);
   for (const auto& e : entries_) {
     if (e.temporary) continue;
-    for (std::size_t c = 0; c < ncols; ++c) {
-      const Value& v = e.values[c];
-      std::uint32_t stored = 0;
-      if (v.isInt()) {
-        stored = table_stream::storeInt(v.asInt(), columns[c].width).value_or(0);
-      } else if (v.isString()) {
-        stored = pool_.find(v.asString());
-      } else if (v.isBlob()) {
-        stored = 1;
-      }
-      values.push_back(stored);
-    }
+    values.insert(values.end(), e.stored.begin(), e.stored.begin() + static_cast<std::ptrdiff_t>(ncols));
   }
   return table_stream::encode(values, columns, longRefs);
+}
+
+void StoredTable::setChanged(bool on) {
+  changed_ = on;
+  touched_.clear();
+  reshaped_ = on;
+}
+
+bool StoredTable::patch(Bytes& stream, bool longRefs) const {
+  if (reshaped_ || temporaryRows_ > 0) return false;
+  const auto columns = persistentColumns();
+  if (stream.size() != entries_.size() * table_stream::rowWidth(columns, longRefs)) return false;
+  for (const std::size_t i : touched_)
+    if (i < entries_.size()) table_stream::putRow(stream, columns, longRefs, entries_.size(), i, entries_[i].stored.data());
+  return true;
 }
 
 std::vector<std::string> StoredTable::binaryStreamNames() const {

@@ -34,7 +34,8 @@ class StoredTable final : public Table {
   bool persistent() const { return persistent_; }
   // True when the persistent part differs from what the file holds.
   bool changed() const { return changed_; }
-  void setChanged(bool on) { changed_ = on; }
+  // Marks the table as written (false) or as needing a full write (true).
+  void setChanged(bool on);
   bool isTemporaryRow(std::size_t i) const { return entries_.at(i).temporary; }
 
   // Appends a column (null in every row). The caller has checked it.
@@ -45,12 +46,17 @@ class StoredTable final : public Table {
   void countStrings(std::vector<std::uint32_t>& persistent, std::vector<std::uint32_t>& temporary) const;
   // The table stream for the persistent rows and columns.
   Bytes encode(bool longRefs) const;
+  // Rewrites, in `stream` (what the file holds for this table), only the rows changed since
+  // the last write. False when that is not enough (rows added, removed or reordered, or the
+  // stream is not the one last written); then encode() is needed.
+  bool patch(Bytes& stream, bool longRefs) const;
   // Names of the binary-cell streams of the persistent rows.
   std::vector<std::string> binaryStreamNames() const;
 
  private:
   struct Entry {
     Row values;
+    std::vector<std::uint32_t> stored;  // each cell as the stream holds it (pool ids, biased ints)
     bool temporary = false;
   };
   std::string where() const { return "table `" + schema_.name + "`"; }
@@ -61,7 +67,8 @@ class StoredTable final : public Table {
   void check(const Row& row, const Row* current) const;
   std::string streamName(const Row& row) const;
   bool writesStreams(bool temporaryRow) const;
-  void internStrings(const Row& row);
+  // Interns the row's strings and returns its cells in stored form.
+  std::vector<std::uint32_t> internStrings(const Row& row);
 
   Schema schema_;
   bool persistent_;
@@ -71,6 +78,14 @@ class StoredTable final : public Table {
   bool hasBinary_ = false;
   std::vector<Entry> entries_;
   bool changed_ = false;
+  // Since the last write: entries whose persistent cells changed in place, and whether rows
+  // moved (then the whole stream is encoded again).
+  std::vector<std::size_t> touched_;
+  bool reshaped_ = true;
+  std::size_t temporaryRows_ = 0;
+  bool temporaryCell(std::size_t column, bool temporaryRow) const {
+    return !persistent_ || temporaryRow || schema_.columns[column].temporary;
+  }
 };
 
 }  // namespace msi

@@ -1,6 +1,9 @@
 // String pool: parsing (both long-string layouts in the wild), interning and writing.
 #include "engine/db/string_pool.h"
 
+#include <algorithm>
+#include <utility>
+
 namespace msi {
 namespace {
 
@@ -25,7 +28,51 @@ std::string backticked(std::string_view s) {
 
 StringPool::StringPool(int codepage) : codepage_(codepage) {}
 
-void StringPool::setCodepage(int codepage) { codepage_ = Codepage(codepage); }
+void StringPool::setCodepage(int codepage) {
+  codepage_ = Codepage(codepage);
+  needsWrite_ = true;
+}
+
+void StringPool::setCounts(std::vector<std::uint32_t> persistent, std::vector<std::uint32_t> temporary) {
+  refs_ = std::move(persistent);
+  tempRefs_ = std::move(temporary);
+  counted_ = true;
+  needsWrite_ = true;
+  candidates_.clear();
+}
+
+void StringPool::forgetCounts() {
+  counted_ = false;
+  refs_.clear();
+  tempRefs_.clear();
+  candidates_.clear();
+}
+
+void StringPool::addRef(std::uint32_t id, bool temporary) {
+  if (!counted_ || id == 0) return;
+  auto& counts = temporary ? tempRefs_ : refs_;
+  if (id >= counts.size()) counts.resize(std::max<std::size_t>(id + 1, strings_.size()), 0);
+  ++counts[id];
+  if (!temporary) needsWrite_ = true;
+}
+
+void StringPool::dropRef(std::uint32_t id, bool temporary) {
+  if (!counted_ || id == 0) return;
+  auto& counts = temporary ? tempRefs_ : refs_;
+  if (id >= counts.size() || counts[id] == 0) {
+    // The counts no longer describe the rows; count again at the next commit.
+    forgetCounts();
+    return;
+  }
+  if (--counts[id] == 0) candidates_.push_back(id);
+  if (!temporary) needsWrite_ = true;
+}
+
+bool StringPool::referenced(std::uint32_t id) const {
+  return (id < refs_.size() && refs_[id] > 0) || (id < tempRefs_.size() && tempRefs_[id] > 0);
+}
+
+std::vector<std::uint32_t> StringPool::takeReleaseCandidates() { return std::exchange(candidates_, {}); }
 
 const std::string& StringPool::at(std::uint32_t id) const {
   static const std::string empty;
@@ -34,8 +81,7 @@ const std::string& StringPool::at(std::uint32_t id) const {
 
 std::uint32_t StringPool::find(std::string_view s) const {
   if (s.empty()) return 0;
-  const auto it = ids_.find(s);
-  return it == ids_.end() ? 0 : it->second;
+  return ids_.find(s, strings_);
 }
 
 std::uint32_t StringPool::intern(std::string_view s) {
@@ -50,14 +96,14 @@ std::uint32_t StringPool::intern(std::string_view s) {
     strings_.emplace_back();
   }
   strings_[id] = std::string(s);
-  ids_.emplace(strings_[id], id);
+  ids_.insert(id, strings_);
+  if (counted_) candidates_.push_back(id);
   return id;
 }
 
 void StringPool::release(std::uint32_t id) {
   if (!has(id)) return;
-  const auto it = ids_.find(strings_[id]);
-  if (it != ids_.end() && it->second == id) ids_.erase(it);
+  ids_.erase(id, strings_);
   strings_[id].clear();
   // Trailing holes shrink the pool instead, so ids stay dense.
   if (id + 1 == strings_.size()) {
@@ -133,6 +179,7 @@ StringPool StringPool::parse(const Bytes& pool, const Bytes& data, std::string_v
   }
 
   sp.strings_.reserve(entries.size() + 1);
+  sp.ids_.reserve(entries.size());
   std::size_t offset = 0;
   for (const auto& e : entries) {
     const std::uint32_t id = sp.size();
@@ -150,7 +197,7 @@ StringPool StringPool::parse(const Bytes& pool, const Bytes& data, std::string_v
         std::string_view(reinterpret_cast<const char*>(data.data()) + offset, len));
     offset += len;
     sp.strings_[id] = std::move(text);
-    sp.ids_.emplace(sp.strings_[id], id);  // a duplicate keeps the first id for lookups
+    if (sp.find(sp.strings_[id]) == 0) sp.ids_.insert(id, sp.strings_);  // a duplicate keeps the first id
   }
   while (sp.strings_.size() > 1 && sp.strings_.back().empty()) {
     sp.holes_.erase(static_cast<std::uint32_t>(sp.strings_.size() - 1));
@@ -176,11 +223,18 @@ StringPool::Streams StringPool::serialize(const std::vector<std::uint32_t>& refc
       putU16(out.pool, 0);
       continue;
     }
-    const auto bytes = codepage_.encode(strings_[id]);
-    if (!bytes)
-      throw Error(std::string(where) + ": string " + backticked(strings_[id]) +
-                  " cannot be written in codepage " + std::to_string(codepage_.id()));
-    const auto len = static_cast<std::uint32_t>(bytes->size());
+    const std::string& text = strings_[id];
+    // Every supported codepage writes ASCII as it is; only other text needs converting.
+    std::optional<std::string> converted;
+    std::string_view bytes = text;
+    if (!std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+      converted = codepage_.encode(text);
+      if (!converted)
+        throw Error(std::string(where) + ": string " + backticked(text) + " cannot be written in codepage " +
+                    std::to_string(codepage_.id()));
+      bytes = *converted;
+    }
+    const auto len = static_cast<std::uint32_t>(bytes.size());
     const std::uint32_t refs = refcounts[id] > 0xFFFF ? 0xFFFF : refcounts[id];
     if (len >= kLongStringMin) {
       putU16(out.pool, 0);
@@ -190,7 +244,7 @@ StringPool::Streams StringPool::serialize(const std::vector<std::uint32_t>& refc
       putU16(out.pool, len);
     }
     putU16(out.pool, refs);
-    out.data.insert(out.data.end(), bytes->begin(), bytes->end());
+    out.data.insert(out.data.end(), bytes.begin(), bytes.end());
   }
   return out;
 }

@@ -6,10 +6,10 @@
 #include <set>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "engine/db/codepage.h"
+#include "engine/db/string_index.h"
 #include "engine/db/value.h"
 
 namespace msi {
@@ -37,6 +37,26 @@ class StringPool {
   // Makes `id` a hole that a later intern() may reuse.
   void release(std::uint32_t id);
 
+  // Reference counts. After a full count is handed over with setCounts(), every row change
+  // reports its string cells through addRef/dropRef, so the counts stay exact and a commit
+  // need not look at unchanged rows again. forgetCounts() is for changes they cannot follow
+  // (schema changes, rows renumbered on load); the next commit then counts afresh.
+  bool counted() const { return counted_; }
+  void setCounts(std::vector<std::uint32_t> persistent, std::vector<std::uint32_t> temporary);
+  void forgetCounts();
+  void addRef(std::uint32_t id, bool temporary);
+  void dropRef(std::uint32_t id, bool temporary);
+  // Counts of persistent cells by id (valid when counted()); may be shorter than size().
+  const std::vector<std::uint32_t>& persistentCounts() const { return refs_; }
+  bool referenced(std::uint32_t id) const;  // by any cell, persistent or temporary
+  // Whether the stored pool may differ from what was last written: persistent counts or the
+  // codepage changed since markWritten().
+  bool needsWrite() const { return needsWrite_; }
+  void markWritten() { needsWrite_ = false; }
+  // Ids whose counts fell to zero (or that were added) since the last call: the only ones a
+  // commit with running counts has to consider releasing.
+  std::vector<std::uint32_t> takeReleaseCandidates();
+
   struct Streams {
     Bytes pool;
     Bytes data;
@@ -48,15 +68,15 @@ class StringPool {
                     std::string_view where) const;
 
  private:
-  struct Hash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
-  };
   Codepage codepage_;
   bool longRefs_ = false;
   std::vector<std::string> strings_{std::string()};  // index = id; "" = null or hole
-  std::unordered_map<std::string, std::uint32_t, Hash, std::equal_to<>> ids_;
+  StringIndex ids_;
   std::set<std::uint32_t> holes_;
+  bool counted_ = false;
+  bool needsWrite_ = true;
+  std::vector<std::uint32_t> refs_, tempRefs_;
+  std::vector<std::uint32_t> candidates_;
 };
 
 }  // namespace msi
