@@ -18,3 +18,34 @@ find "$fixtures" -type f \( -name '*.msi' -o -name '*.msm' -o -name '*.mst' \) -
     install -m 644 "$f" "corpus/cfb/$(sha1sum "$f" | cut -c1-16)"
   done
 echo "seed: $(ls corpus/cfb | wc -l) inputs in fuzz/corpus/cfb"
+
+# idt: the table archives of a few small packages, as msidump writes them. An archive with a
+# binary column gets, after a NUL byte, the head of its first cell's stream: idt_fuzz writes
+# that as the content of the cell files the rows name.
+if command -v msidump >/dev/null && command -v msiinfo >/dev/null; then
+  mkdir -p corpus/idt
+  dump=$(mktemp -d)
+  trap 'rm -rf "$dump"' EXIT
+  for pkg in ui-wix3-installdir-tricky/ui.msi noui-wix311-nofeature-jsign/minimal.msi \
+             odd-wix3-testdata/he-il-codepage1255.msi; do
+    [[ -f $fixtures/$pkg ]] || continue
+    rm -rf "${dump:?}"/*
+    msidump -t -d "$dump" "$fixtures/$pkg" >/dev/null
+    for idt in "$dump"/*.idt; do
+      [[ $(stat -c %s "$idt") -le 32768 ]] || continue
+      # The stream of the first row's first binary cell ("Table.Key"), if the table has one.
+      stream=$(awk -F'\t' 'NR == 2 { for (i = 1; i <= NF; i++) if ($i ~ /^[vV]/) { c = i; break } }
+                           NR == 4 && c { sub(/\r$/, "", $c); print $c; exit }' "$idt")
+      seed=$dump/seed
+      cp "$idt" "$seed"
+      if [[ -n $stream ]]; then
+        printf '\0' >>"$seed"
+        { msiinfo extract "$fixtures/$pkg" "$stream" 2>/dev/null || true; } | head -c 1024 >>"$seed"
+      fi
+      install -m 644 "$seed" "corpus/idt/$(sha1sum "$seed" | cut -c1-16)"
+    done
+  done
+  echo "seed: $(ls corpus/idt | wc -l) inputs in fuzz/corpus/idt"
+else
+  echo "seed: msidump or msiinfo not found: no inputs for fuzz/corpus/idt" >&2
+fi
