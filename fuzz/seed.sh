@@ -29,8 +29,10 @@ if command -v msidump >/dev/null && command -v msiinfo >/dev/null; then
   for pkg in ui-wix3-installdir-tricky/ui.msi noui-wix311-nofeature-jsign/minimal.msi \
              odd-wix3-testdata/he-il-codepage1255.msi; do
     [[ -f $fixtures/$pkg ]] || continue
+    pkg=$(realpath "$fixtures/$pkg")
     rm -rf "${dump:?}"/*
-    msidump -t -d "$dump" "$fixtures/$pkg" >/dev/null
+    # msidump writes binary cells into a folder under the current one, whatever -d says.
+    (cd "$dump" && msidump -t -d . "$pkg" >/dev/null)
     for idt in "$dump"/*.idt; do
       [[ $(stat -c %s "$idt") -le 32768 ]] || continue
       # The stream of the first row's first binary cell ("Table.Key"), if the table has one.
@@ -40,7 +42,7 @@ if command -v msidump >/dev/null && command -v msiinfo >/dev/null; then
       cp "$idt" "$seed"
       if [[ -n $stream ]]; then
         printf '\0' >>"$seed"
-        { msiinfo extract "$fixtures/$pkg" "$stream" 2>/dev/null || true; } | head -c 1024 >>"$seed"
+        { msiinfo extract "$pkg" "$stream" 2>/dev/null || true; } | head -c 1024 >>"$seed"
       fi
       install -m 644 "$seed" "corpus/idt/$(sha1sum "$seed" | cut -c1-16)"
     done
