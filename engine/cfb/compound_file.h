@@ -79,6 +79,10 @@ class Editor {
   void setVersion(int major);
   // Creates or replaces a stream; storages on the way are created as needed.
   void putStream(const Path& stream, Bytes data);
+  // Writes `bytes` over part of an existing stream, whose size stays as it is. A commit into
+  // the base file then writes only the sectors the ranges fall in. Throws Error when the
+  // stream does not exist or the range runs past its end.
+  void patchStream(const Path& stream, std::uint64_t offset, Bytes bytes);
   // Creates a storage (or sets the CLSID of an existing one).
   void putStorage(const Path& storage, const Clsid& clsid = {});
   // Copies a whole storage subtree of another file into this one at `to`.

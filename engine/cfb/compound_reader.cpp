@@ -88,15 +88,19 @@ void CompoundReader::loadDifat() {
            ", out of range (the file has " + std::to_string(sectorCount_) + " sectors)");
     sectorBytes(s, 0, sectorSize(), "FAT");  // must be whole
   }
+  // One flat copy, so following a chain is an index per link (no larger than the file / 128).
+  fat_.resize(fatSectors_.size() * static_cast<std::size_t>(perSector));
+  for (std::size_t i = 0; i < fatSectors_.size(); ++i) {
+    const std::uint8_t* p = sectorBytes(fatSectors_[i], 0, sectorSize(), "FAT");
+    for (std::uint32_t k = 0; k < perSector; ++k) fat_[i * perSector + k] = get32(p + 4 * k);
+  }
 }
 
 std::uint32_t CompoundReader::fatEntry(std::uint32_t sector) const {
-  const std::uint32_t perSector = sectorSize() / 4;
-  const std::uint32_t index = sector / perSector;
-  if (index >= fatSectors_.size())
+  if (sector >= fat_.size())
     fail("sector " + std::to_string(sector) + " has no FAT entry (the FAT has " +
          std::to_string(fatSectors_.size()) + " sectors)");
-  return get32(sectorBytes(fatSectors_[index], 4 * (sector % perSector), 4, "FAT"));
+  return fat_[sector];
 }
 
 std::uint32_t CompoundReader::miniFatEntry(std::uint32_t mini) const {
@@ -124,12 +128,21 @@ std::string describeLink(std::uint32_t id) {
 }
 
 // The first id that occurs twice in `ids`, if any.
-std::optional<std::uint32_t> firstRepeat(const std::vector<std::uint32_t>& ids) {
-  std::vector<std::uint32_t> sorted = ids;
-  std::sort(sorted.begin(), sorted.end());
-  const auto it = std::adjacent_find(sorted.begin(), sorted.end());
-  if (it == sorted.end()) return std::nullopt;
-  return *it;
+// An id met twice, if any; ids are below `limit`. Short chains are sorted, long ones marked.
+std::optional<std::uint32_t> firstRepeat(const std::vector<std::uint32_t>& ids, std::uint64_t limit) {
+  if (ids.size() < 256 || ids.size() * 64 < limit) {
+    std::vector<std::uint32_t> sorted = ids;
+    std::sort(sorted.begin(), sorted.end());
+    const auto it = std::adjacent_find(sorted.begin(), sorted.end());
+    if (it == sorted.end()) return std::nullopt;
+    return *it;
+  }
+  std::vector<bool> seen(static_cast<std::size_t>(limit), false);
+  for (const std::uint32_t id : ids) {
+    if (seen[id]) return id;
+    seen[id] = true;
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -159,7 +172,7 @@ std::vector<std::uint32_t> CompoundReader::chain(std::uint32_t start, std::optio
     if (needed && out.size() == *needed) break;
     s = fatEntry(s);
   }
-  if (const auto repeat = firstRepeat(out))
+  if (const auto repeat = firstRepeat(out, sectorCount_))
     fail(label() + ": sector chain loops at sector " + std::to_string(*repeat));
   return out;
 }
@@ -185,7 +198,7 @@ std::vector<std::uint32_t> CompoundReader::miniChain(std::uint32_t start, std::u
       fail(label() + ": mini sector chain ends after " + std::to_string(out.size()) + " of " +
            std::to_string(needed) + " mini sectors");
   }
-  if (const auto repeat = firstRepeat(out))
+  if (const auto repeat = firstRepeat(out, miniCount))
     fail(label() + ": mini sector chain loops at mini sector " + std::to_string(*repeat));
   return out;
 }

@@ -92,6 +92,7 @@ class CompoundReader final : public Reader {
   Header header_;
   std::uint32_t sectorCount_ = 0;
   std::vector<std::uint32_t> fatSectors_;
+  std::vector<std::uint32_t> fat_;  // every FAT entry, by sector
   std::vector<std::uint32_t> difatSectors_;
   std::vector<std::uint32_t> dirSectors_;
   std::vector<std::uint32_t> miniFatSectors_;

@@ -1,4 +1,5 @@
 // Editor: the change set over a base file (or an empty one) and the choice of how to commit.
+#include <algorithm>
 #include <utility>
 
 #include "engine/cfb/compound_file.h"
@@ -6,6 +7,7 @@
 #include "engine/cfb/entry_name.h"
 #include "engine/cfb/entry_tree.h"
 #include "engine/cfb/file_output.h"
+#include "engine/cfb/format.h"
 #include "engine/cfb/in_place_commit.h"
 #include "engine/cfb/mapped_file.h"
 #include "engine/cfb/whole_file_writer.h"
@@ -171,6 +173,40 @@ void Editor::putStream(const Path& stream, Bytes data) {
     node.name = stream.back();
     node.replaced = true;
     node.data = std::move(data);
+    node.patches.clear();
+  }
+  impl_->changed = true;
+}
+
+void Editor::patchStream(const Path& stream, std::uint64_t offset, Bytes bytes) {
+  if (stream.empty()) impl_->fail(stream, "the root is a storage, not a stream");
+  EntryNode* parent = impl_->parentOf(stream, false);
+  EntryNode* found = nullptr;
+  if (parent) {
+    const auto it = parent->children.find(stream.back());
+    if (it != parent->children.end()) found = it->second.get();
+  }
+  if (!found) impl_->fail(stream, "no such stream to change");
+  EntryNode& node = *found;
+  if (node.isStorage()) impl_->fail(stream, "is a storage, not a stream");
+  const std::uint64_t size = node.size();
+  if (offset > size || bytes.size() > size - offset)
+    impl_->fail(stream, std::to_string(bytes.size()) + " bytes at offset " + std::to_string(offset) +
+                            " run past the end of the stream (" + std::to_string(size) + " bytes)");
+  if (bytes.empty()) return;
+  // Small streams live in the mini stream, which is rewritten by whole sectors anyway; only
+  // large base streams keep their patches apart.
+  if (!node.replaced && (!impl_->compound || !node.baseId || node.baseSize < format::kMiniStreamCutoff)) {
+    Bytes content = impl_->compound && node.baseId ? impl_->compound->readEntry(*node.baseId) : impl_->base->read(stream);
+    for (const auto& [at, piece] : node.patches) std::copy(piece.begin(), piece.end(), content.begin() + static_cast<std::ptrdiff_t>(at));
+    node.patches.clear();
+    node.data = std::move(content);
+    node.replaced = true;
+  }
+  if (node.replaced) {
+    std::copy(bytes.begin(), bytes.end(), node.data.begin() + static_cast<std::ptrdiff_t>(offset));
+  } else {
+    node.patches.emplace_back(offset, std::move(bytes));
   }
   impl_->changed = true;
 }

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <map>
+#include <utility>
+#include <vector>
 #include <memory>
 #include <optional>
 #include <string>
@@ -23,6 +25,8 @@ struct EntryNode {
   bool replaced = false;
   Bytes data;
   std::uint64_t baseSize = 0;  // size of the base entry's content
+  // Streams not replaced: byte ranges written over the base content, applied in order.
+  std::vector<std::pair<std::uint64_t, Bytes>> patches;
   // Storages: true when children were added or removed since the base.
   bool membershipChanged = false;
   std::map<std::u16string, std::unique_ptr<EntryNode>, NameLess> children;

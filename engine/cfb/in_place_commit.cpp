@@ -173,7 +173,12 @@ class ShadowCommit {
       if (!node || node->isStorage()) continue;
       DirectoryEntry& e = entries_[id];
       if (!node->replaced) {
-        if (node->baseSize >= kMiniStreamCutoff) link(base_.streamSectors(*node->baseId));
+        if (node->baseSize >= kMiniStreamCutoff) {
+          std::vector<std::uint32_t> chain = base_.streamSectors(*node->baseId);
+          rewritePatchedSectors(*node, chain);
+          link(chain);
+          if (!chain.empty()) e.start = chain[0];
+        }
         continue;
       }
       const std::uint64_t size = node->data.size();
@@ -202,6 +207,32 @@ class ShadowCommit {
       }
       link(chain);
       e.start = chain[0];
+    }
+  }
+
+  // The sectors of a large base stream that its patches fall in go to fresh sectors holding
+  // the old content with the patches laid over it; the rest of the chain stays.
+  void rewritePatchedSectors(const EntryNode& node, std::vector<std::uint32_t>& chain) {
+    std::map<std::size_t, Bytes> rewritten;  // by position in the chain
+    for (const auto& [at, piece] : node.patches) {
+      for (std::uint64_t done = 0; done < piece.size();) {
+        const std::uint64_t pos = at + done;
+        const std::size_t k = static_cast<std::size_t>(pos / ss_);
+        if (k >= chain.size()) fail("a change to stream `" + displayName(node.name) + "` lies past its sectors");
+        auto it = rewritten.find(k);
+        if (it == rewritten.end()) {
+          const auto old = oldSector(chain[k]);
+          it = rewritten.emplace(k, Bytes(old.begin(), old.end())).first;
+        }
+        const std::size_t within = static_cast<std::size_t>(pos % ss_);
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(ss_ - within, piece.size() - done));
+        std::copy_n(piece.begin() + static_cast<std::ptrdiff_t>(done), n, it->second.begin() + static_cast<std::ptrdiff_t>(within));
+        done += n;
+      }
+    }
+    for (auto& [k, content] : rewritten) {
+      chain[k] = allocate();
+      queue(chain[k], std::move(content));
     }
   }
 

@@ -59,6 +59,8 @@ std::span<const std::uint8_t> contentOf(const EntryNode& node, const CompoundRea
   holder = base->readEntry(*node.baseId);
   if (holder.size() != node.baseSize)
     throw Error(targetName + ": stream `" + displayName(node.name) + "` changed size while being copied");
+  for (const auto& [at, piece] : node.patches)
+    std::copy(piece.begin(), piece.end(), holder.begin() + static_cast<std::ptrdiff_t>(at));
   return holder;
 }
 

@@ -77,15 +77,20 @@ void DatabaseImpl::commit() {
     if (fresh || catalogueStreams.columns != file_.columns) editor->putStream(tablePath("_Columns"), catalogueStreams.columns);
     std::set<std::string> written;
     for (const StoredTable* t : encodeList) {
-      // Rows changed in place are written over the stored stream; anything else is encoded.
+      // Rows changed in place are written over the stored stream cell by cell, so only the
+      // sectors they fall in are written; anything else is encoded whole.
       const cfb::Path path = tablePath(t->schema().name);
-      Bytes bytes;
-      bool patched = false;
-      if (!fresh && !widen && source_->exists(path)) {
-        bytes = source_->read(path);
-        patched = t->patch(bytes, longRefs);
+      if (!fresh && !widen) {
+        const auto stored = source_->reader->find(path);
+        if (stored && stored->kind == cfb::EntryKind::Stream) {
+          if (auto pieces = t->changedCells(longRefs, stored->size)) {
+            for (auto& [offset, bytes] : *pieces) editor->patchStream(path, offset, std::move(bytes));
+            written.insert(t->schema().name);
+            continue;
+          }
+        }
       }
-      if (!patched) bytes = t->encode(longRefs);
+      Bytes bytes = t->encode(longRefs);
       if (bytes.empty()) {
         editor->remove(path);
       } else {

@@ -101,26 +101,26 @@ void StoredTable::check(const Row& row, const Row* current) const {
   for (std::size_t c = 0; c < row.size(); ++c) {
     const Column& col = schema_.columns[c];
     const Value& v = row[c];
-    const std::string at = where() + ": column " + backticked(col.name);
+    const auto at = [&] { return where() + ": column " + backticked(col.name); };  // only on errors
     if (v.isNull()) {
       // A row read from a file may already break the rule; leaving such a cell alone is fine.
       if (!col.nullable && !(current && (*current)[c].isNull()))
-        throw Error(at + " cannot be null");
+        throw Error(at() + " cannot be null");
       continue;
     }
     switch (col.type) {
       case ColumnType::Integer:
-        if (!v.isInt()) throw Error(at + " holds integers, not `" + v.text() + "`");
+        if (!v.isInt()) throw Error(at() + " holds integers, not `" + v.text() + "`");
         if (!table_stream::storeInt(v.asInt(), col.width))
-          throw Error(at + ": " + std::to_string(v.asInt()) + " does not fit a " +
+          throw Error(at() + ": " + std::to_string(v.asInt()) + " does not fit a " +
                       std::to_string(col.width) + "-byte integer" +
                       (col.width == 4 ? "" : " (-32767..32767)"));
         break;
       case ColumnType::String:
-        if (!v.isString()) throw Error(at + " holds text, not " + (v.isInt() ? "an integer" : "binary data"));
+        if (!v.isString()) throw Error(at() + " holds text, not " + (v.isInt() ? "an integer" : "binary data"));
         break;
       case ColumnType::Binary:
-        if (!v.isBlob()) throw Error(at + " holds binary data, not `" + v.text() + "`");
+        if (!v.isBlob()) throw Error(at() + " holds binary data, not `" + v.text() + "`");
         break;
     }
   }
@@ -167,10 +167,14 @@ void StoredTable::insert(Row row, bool temporary) {
   std::vector<std::uint32_t> stored = internStrings(row);
   std::size_t at = entries_.size();
   if (!keyColumns_.empty()) {
+    key.resize(keyColumns_.size());
     for (std::size_t k = 0; k < keyColumns_.size(); ++k) key[k] = stored[keyColumns_[k]];
-    at = lowerBound(key);
-    // Rows with equal keys (only from damaged files) keep insertion order.
-    while (at < entries_.size() && compareKey(entries_[at], key) == 0) ++at;
+    // Rows often come in key order (new strings take ever higher ids): then they go last.
+    if (!entries_.empty() && compareKey(entries_.back(), key) >= 0) {
+      at = lowerBound(key);
+      // Rows with equal keys (only from damaged files) keep insertion order.
+      while (at < entries_.size() && compareKey(entries_[at], key) == 0) ++at;
+    }
   }
   if (streams) {
     for (std::size_t c = 0; c < row.size(); ++c) {
@@ -267,6 +271,7 @@ bool StoredTable::load(const table_stream::Cells& cells, const std::string& at) 
   const std::size_t ncols = schema_.columns.size();
   std::vector<std::uint32_t> raw = cells.values;
   bool remapped = false;
+  const bool duplicates = pool_.hasDuplicates();
   // Validate string ids and fold duplicate pool strings onto the id lookups use.
   for (std::size_t r = 0; r < cells.rows; ++r) {
     for (std::size_t c = 0; c < ncols; ++c) {
@@ -277,6 +282,7 @@ bool StoredTable::load(const table_stream::Cells& cells, const std::string& at) 
         throw Error(at + ": row " + std::to_string(r + 1) + ", column " +
                     backticked(schema_.columns[c].name) + ": string id " + std::to_string(id) +
                     " is not in the string pool");
+      if (!duplicates) continue;
       const std::uint32_t canonical = pool_.find(pool_.at(id));
       if (canonical != id) {
         id = canonical;
@@ -365,13 +371,29 @@ void StoredTable::setChanged(bool on) {
   reshaped_ = on;
 }
 
-bool StoredTable::patch(Bytes& stream, bool longRefs) const {
-  if (reshaped_ || temporaryRows_ > 0) return false;
+std::optional<std::vector<StoredTable::Piece>> StoredTable::changedCells(bool longRefs,
+                                                                       std::uint64_t streamSize) const {
+  if (reshaped_ || temporaryRows_ > 0) return std::nullopt;
   const auto columns = persistentColumns();
-  if (stream.size() != entries_.size() * table_stream::rowWidth(columns, longRefs)) return false;
-  for (const std::size_t i : touched_)
-    if (i < entries_.size()) table_stream::putRow(stream, columns, longRefs, entries_.size(), i, entries_[i].stored.data());
-  return true;
+  const std::size_t rows = entries_.size();
+  if (streamSize != rows * table_stream::rowWidth(columns, longRefs)) return std::nullopt;
+  std::vector<std::size_t> touched = touched_;
+  std::sort(touched.begin(), touched.end());
+  touched.erase(std::unique(touched.begin(), touched.end()), touched.end());
+  if (touched.size() * 16 > rows) return std::nullopt;
+  std::vector<Piece> pieces;
+  pieces.reserve(touched.size() * columns.size());
+  std::uint64_t base = 0;  // start of the column's block
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    const unsigned w = table_stream::cellWidth(columns[c], longRefs);
+    for (const std::size_t r : touched) {
+      Bytes cell(w);
+      for (unsigned k = 0; k < w; ++k) cell[k] = static_cast<std::uint8_t>(entries_[r].stored[c] >> (8 * k));
+      pieces.emplace_back(base + static_cast<std::uint64_t>(r) * w, std::move(cell));
+    }
+    base += static_cast<std::uint64_t>(rows) * w;
+  }
+  return pieces;
 }
 
 std::vector<std::string> StoredTable::binaryStreamNames() const {

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/db/database.h"
@@ -46,10 +48,12 @@ class StoredTable final : public Table {
   void countStrings(std::vector<std::uint32_t>& persistent, std::vector<std::uint32_t>& temporary) const;
   // The table stream for the persistent rows and columns.
   Bytes encode(bool longRefs) const;
-  // Rewrites, in `stream` (what the file holds for this table), only the rows changed since
-  // the last write. False when that is not enough (rows added, removed or reordered, or the
-  // stream is not the one last written); then encode() is needed.
-  bool patch(Bytes& stream, bool longRefs) const;
+  // The cells of rows changed in place since the last write, as (offset, bytes) pieces of the
+  // stored stream of `streamSize` bytes. Nullopt when that is not enough (rows added, removed
+  // or reordered, a stream of another size, or so many changes that encoding is cheaper);
+  // then encode() is needed.
+  using Piece = std::pair<std::uint64_t, Bytes>;
+  std::optional<std::vector<Piece>> changedCells(bool longRefs, std::uint64_t streamSize) const;
   // Names of the binary-cell streams of the persistent rows.
   std::vector<std::string> binaryStreamNames() const;
 

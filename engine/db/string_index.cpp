@@ -37,14 +37,17 @@ void StringIndex::grow(std::size_t capacity) {
   }
 }
 
-void StringIndex::insert(std::uint32_t id, const Texts& texts) {
-  if (id == 0 || id >= texts.size()) return;
+std::uint32_t StringIndex::insert(std::uint32_t id, const Texts& texts) {
+  if (id == 0 || id >= texts.size()) return 0;
   if (2 * (used_ + 1) > slots_.size()) grow(slots_.empty() ? 16 : 2 * slots_.size());
-  const std::uint32_t h = hashOf(texts[id]);
+  const std::string& text = texts[id];
+  const std::uint32_t h = hashOf(text);
   std::size_t i = h & mask();
-  while (slots_[i].id != 0) i = (i + 1) & mask();
+  for (; slots_[i].id != 0; i = (i + 1) & mask())
+    if (slots_[i].hash == h && slots_[i].id < texts.size() && texts[slots_[i].id] == text) return slots_[i].id;
   slots_[i] = Slot{h, id};
   ++used_;
+  return id;
 }
 
 void StringIndex::erase(std::uint32_t id, const Texts& texts) {

@@ -16,8 +16,8 @@ class StringIndex {
 
   // The id whose text equals `s`; 0 when none.
   std::uint32_t find(std::string_view s, const Texts& texts) const;
-  // Adds `id` (texts[id] must not be indexed yet under another id).
-  void insert(std::uint32_t id, const Texts& texts);
+  // Adds `id` unless its text is indexed already; returns the id that holds the text now.
+  std::uint32_t insert(std::uint32_t id, const Texts& texts);
   // Removes `id`; no effect when its text is indexed under another id or not at all.
   void erase(std::uint32_t id, const Texts& texts);
   // Makes room for `count` ids without growing again.

@@ -197,7 +197,8 @@ StringPool StringPool::parse(const Bytes& pool, const Bytes& data, std::string_v
         std::string_view(reinterpret_cast<const char*>(data.data()) + offset, len));
     offset += len;
     sp.strings_[id] = std::move(text);
-    if (sp.find(sp.strings_[id]) == 0) sp.ids_.insert(id, sp.strings_);  // a duplicate keeps the first id
+    // A duplicate keeps the first id for lookups; tables using the other are renumbered.
+    if (sp.ids_.insert(id, sp.strings_) != id) sp.duplicates_ = true;
   }
   while (sp.strings_.size() > 1 && sp.strings_.back().empty()) {
     sp.holes_.erase(static_cast<std::uint32_t>(sp.strings_.size() - 1));

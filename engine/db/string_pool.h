@@ -32,6 +32,8 @@ class StringPool {
   bool has(std::uint32_t id) const { return id < strings_.size() && !strings_[id].empty(); }
   const std::string& at(std::uint32_t id) const;  // "" for null, holes and unknown ids
   std::uint32_t find(std::string_view s) const;   // 0 when absent (or empty)
+  // Whether the stored pool held a string twice (then only the first id is found by text).
+  bool hasDuplicates() const { return duplicates_; }
   // Id of `s`, adding it in the lowest hole (else at the end) when absent. "" gives 0.
   std::uint32_t intern(std::string_view s);
   // Makes `id` a hole that a later intern() may reuse.
@@ -73,6 +75,7 @@ class StringPool {
   std::vector<std::string> strings_{std::string()};  // index = id; "" = null or hole
   StringIndex ids_;
   std::set<std::uint32_t> holes_;
+  bool duplicates_ = false;
   bool counted_ = false;
   bool needsWrite_ = true;
   std::vector<std::uint32_t> refs_, tempRefs_;

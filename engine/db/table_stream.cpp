@@ -10,17 +10,6 @@ std::size_t rowWidth(const std::vector<Column>& columns, bool longRefs) {
   return w;
 }
 
-void putRow(Bytes& stream, const std::vector<Column>& columns, bool longRefs, std::size_t rows,
-            std::size_t row, const std::uint32_t* values) {
-  std::size_t base = 0;
-  for (std::size_t c = 0; c < columns.size(); ++c) {
-    const unsigned w = cellWidth(columns[c], longRefs);
-    std::uint8_t* p = stream.data() + base + row * w;
-    for (unsigned k = 0; k < w; ++k) p[k] = static_cast<std::uint8_t>(values[c] >> (8 * k));
-    base += rows * w;
-  }
-}
-
 unsigned cellWidth(const Column& column, bool longRefs) {
   switch (column.type) {
     case ColumnType::Binary: return 2;

@@ -35,9 +35,6 @@ Cells decode(const Bytes& stream, const std::vector<Column>& columns, bool longR
              std::string_view table);
 // Bytes one row takes in a stream.
 std::size_t rowWidth(const std::vector<Column>& columns, bool longRefs);
-// Overwrites row `row` of a stream of `rows` rows with `values` (one per column).
-void putRow(Bytes& stream, const std::vector<Column>& columns, bool longRefs, std::size_t rows,
-            std::size_t row, const std::uint32_t* values);
 // Writes row-major `values` (rows x columns.size()) column by column.
 Bytes encode(const std::vector<std::uint32_t>& values, const std::vector<Column>& columns,
              bool longRefs);

@@ -29,6 +29,21 @@ std::string unescapeValue(std::string_view stored) {
   return out;
 }
 
+bool hasEscapes(std::string_view stored) {
+  for (const char c : stored)
+    for (const Escape& e : kEscapes)
+      if (c == e.stored) return true;
+  return false;
+}
+
+void appendEscaped(std::string& out, std::string_view raw) {
+  const std::size_t from = out.size();
+  out += raw;
+  for (std::size_t i = from; i < out.size(); ++i)
+    for (const Escape& e : kEscapes)
+      if (out[i] == e.raw) out[i] = e.stored;
+}
+
 std::vector<std::string_view> splitLines(std::string_view text) {
   std::vector<std::string_view> lines;
   std::size_t start = 0;

@@ -10,6 +10,10 @@ namespace msi::idt {
 // Control characters that would break the line/field structure are written as other bytes.
 std::string escapeValue(std::string_view raw);
 std::string unescapeValue(std::string_view stored);
+// Whether unescapeValue would change `stored`.
+bool hasEscapes(std::string_view stored);
+// Appends escapeValue(raw) to `out`.
+void appendEscaped(std::string& out, std::string_view raw);
 
 // Splits on LF, dropping one CR before it; a final empty line (after the last LF) is dropped.
 std::vector<std::string_view> splitLines(std::string_view text);

@@ -105,12 +105,16 @@ void exportTable(Database& db, std::string_view tableName, const fs::path& folde
         body += name;
       } else {
         const std::string& text = v.asString();
-        if (!isAscii(text)) ascii = false;
+        if (isAscii(text)) {  // the same in every codepage
+          appendEscaped(body, text);
+          continue;
+        }
+        ascii = false;
         auto encoded = codepage.encode(text);
         if (!encoded)
           throw Error(where + ", column `" + schema.columns[c].name + "`, row " + std::to_string(r + 1) +
                       ": text cannot be written in codepage " + std::to_string(db.codepage()));
-        body += escapeValue(*encoded);
+        appendEscaped(body, *encoded);
       }
     }
     body += "\r\n";

@@ -3,6 +3,7 @@
 #include <iterator>
 #include <set>
 #include <sstream>
+#include <unordered_set>
 
 #include "engine/db/codepage.h"
 #include "engine/idt/archive_text.h"
@@ -62,22 +63,30 @@ Archive parseTable(const std::vector<std::string_view>& lines, const Codepage& c
     a.schema.columns[*idx].key = true;
   }
 
-  std::set<std::vector<std::string>> keys;
+  // Keys seen so far, each as its texts with their lengths, so no two keys can be confused.
+  std::unordered_set<std::string> keys;
+  keys.reserve(lines.size());
+  a.rows.reserve(lines.size());
   for (std::size_t i = 3; i < lines.size(); ++i) {
     if (lines[i].empty() && a.schema.columns.size() > 1) continue;
-    const std::string at = where + ", line " + std::to_string(i + 1);
+    const auto at = [&] { return where + ", line " + std::to_string(i + 1); };  // only on errors
     const auto fields = splitFields(lines[i]);
     if (fields.size() != a.schema.columns.size())
-      throw Error(at + ": " + std::to_string(fields.size()) + " fields for " +
+      throw Error(at() + ": " + std::to_string(fields.size()) + " fields for " +
                   std::to_string(a.schema.columns.size()) + " columns");
     Row row;
-    std::vector<std::string> key;
+    row.reserve(fields.size());
+    std::string key;
     for (std::size_t c = 0; c < fields.size(); ++c) {
       const Column& col = a.schema.columns[c];
-      const std::string text = codepage.decode(unescapeValue(fields[c]));
-      if (col.key) key.push_back(text);
+      std::string text = hasEscapes(fields[c]) ? codepage.decode(unescapeValue(fields[c])) : codepage.decode(fields[c]);
+      if (col.key) {
+        key += std::to_string(text.size());
+        key += ':';
+        key += text;
+      }
       if (text.empty()) {
-        if (!col.nullable) throw Error(at + ": column `" + col.name + "` may not be empty");
+        if (!col.nullable) throw Error(at() + ": column `" + col.name + "` may not be empty");
         row.emplace_back();
         continue;
       }
@@ -87,7 +96,7 @@ Archive parseTable(const std::vector<std::string_view>& lines, const Codepage& c
           auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
           const std::int64_t limit = col.width == 2 ? 32767 : 2147483647;
           if (ec != std::errc() || p != text.data() + text.size() || n < -limit || n > limit)
-            throw Error(at + ": column `" + col.name + "` needs a " + std::to_string(col.width) +
+            throw Error(at() + ": column `" + col.name + "` needs a " + std::to_string(col.width) +
                         "-byte integer, not `" + text + "`");
           row.emplace_back(static_cast<std::int32_t>(n));
           break;
@@ -96,18 +105,18 @@ Archive parseTable(const std::vector<std::string_view>& lines, const Codepage& c
           const fs::path file = folder / a.schema.name / text;
           std::error_code ec;
           if (text.find('/') != std::string::npos || text.find('\\') != std::string::npos || text == "..")
-            throw Error(at + ": binary file name `" + text + "` must not name a folder");
-          if (!fs::is_regular_file(file, ec)) throw Error(at + ": binary file " + file.string() + " not found");
+            throw Error(at() + ": binary file name `" + text + "` must not name a folder");
+          if (!fs::is_regular_file(file, ec)) throw Error(at() + ": binary file " + file.string() + " not found");
           const std::string bytes = readWhole(file);
           row.emplace_back(Blob(Bytes(bytes.begin(), bytes.end())));
           break;
         }
         case ColumnType::String:
-          row.emplace_back(text);
+          row.emplace_back(std::move(text));
           break;
       }
     }
-    if (!keys.insert(key).second) throw Error(at + ": a row with the same primary key comes earlier");
+    if (!keys.insert(std::move(key)).second) throw Error(at() + ": a row with the same primary key comes earlier");
     a.rows.push_back(std::move(row));
   }
   return a;

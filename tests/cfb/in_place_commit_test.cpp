@@ -259,3 +259,77 @@ TEST(InPlaceCommit, ChangingTheVersionRewritesTheWholeFile) {
 }
 
 }  // namespace
+
+namespace {
+
+// The largest root stream of a package: a multi-sector stream to patch.
+EntryInfo largestStream(const fs::path& pkg) {
+  EntryInfo best;
+  for (const auto& e : Reader::open(pkg)->list())
+    if (e.kind == EntryKind::Stream && e.size > best.size) best = e;
+  return best;
+}
+
+TEST(InPlaceCommit, PatchingALargeStreamWritesOnlyTheSectorsItTouches) {
+  FENNICK_REQUIRE_FIXTURES();
+  if (!cfbtest::haveMsitools()) GTEST_SKIP() << "msitools not installed";
+  const auto pkg = copyFixture("ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi", "patch.msi");
+  const auto other = pkg.parent_path() / "patch-copy.msi";
+  const EntryInfo big = largestStream(pkg);
+  ASSERT_GT(big.size, 20000u);
+  const Bytes before = cfbtest::readFile(pkg);
+  const std::string tablesBefore = cfbtest::msitoolsView(pkg);
+
+  Bytes expected = Reader::open(pkg)->read({big.name});
+  const std::uint64_t middle = big.size / 2 - 1;  // may straddle two sectors
+  const Bytes first = {0xDE, 0xAD, 0xBE, 0xEF}, last = {0x42, 0x43};
+  Editor ed(Reader::open(pkg));
+  ed.patchStream({big.name}, middle, first);
+  ed.patchStream({big.name}, big.size - last.size(), last);
+  ed.patchStream({big.name}, middle + 1, {0x77});  // later patches win
+  std::copy(first.begin(), first.end(), expected.begin() + static_cast<std::ptrdiff_t>(middle));
+  std::copy(last.begin(), last.end(), expected.end() - static_cast<std::ptrdiff_t>(last.size()));
+  expected[middle + 1] = 0x77;
+  ed.commit(pkg);
+
+  // At most three data sectors, the FAT sectors that map them, and the header.
+  const Bytes after = cfbtest::readFile(pkg);
+  EXPECT_LE(bytesThatDiffer(before, after), 8u * 512);
+  EXPECT_LE(after.size(), before.size() + 8 * 512);
+  EXPECT_EQ(Reader::open(pkg)->read({big.name}), expected);
+  EXPECT_EQ(cfbtest::msitoolsView(pkg), tablesBefore) << "a binary stream may change, tables may not";
+
+  // The same patch committed into another file writes it whole, patch included.
+  Editor again(Reader::open(pkg));
+  again.patchStream({big.name}, 0, {1, 2, 3});
+  again.commit(other);
+  expected[0] = 1, expected[1] = 2, expected[2] = 3;
+  EXPECT_EQ(Reader::open(other)->read({big.name}), expected);
+  EXPECT_NE(Reader::open(pkg)->read({big.name}), expected);
+}
+
+TEST(InPlaceCommit, PatchesOfSmallStreamsAndBadPatches) {
+  const auto file = fennick::test::scratchDir() / "small-patch.bin";
+  {
+    Editor ed(Clsid{});
+    ed.putStream({u"small"}, pattern(300, 1));
+    ed.putStream({u"large"}, pattern(9000, 2));
+    ed.commit(file);
+  }
+  Editor ed(Reader::open(file));
+  ed.patchStream({u"small"}, 299, {9});
+  EXPECT_THROW(ed.patchStream({u"small"}, 299, {1, 2}), Error);
+  EXPECT_THROW(ed.patchStream({u"large"}, 9001, {}), Error);
+  EXPECT_THROW(ed.patchStream({u"absent"}, 0, {1}), Error);
+  ed.putStream({u"large"}, pattern(5000, 3));  // a replaced stream is patched in memory
+  ed.patchStream({u"large"}, 4999, {7});
+  ed.commit(file);
+  const auto r = Reader::open(file);
+  Bytes small = pattern(300, 1), large = pattern(5000, 3);
+  small[299] = 9;
+  large[4999] = 7;
+  EXPECT_EQ(r->read({u"small"}), small);
+  EXPECT_EQ(r->read({u"large"}), large);
+}
+
+}  // namespace

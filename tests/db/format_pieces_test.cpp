@@ -3,8 +3,12 @@
 // published examples or built by hand here.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <random>
+
 #include "engine/db/codepage.h"
 #include "engine/db/stream_name.h"
+#include "engine/db/string_index.h"
 #include "engine/db/string_pool.h"
 #include "engine/db/summary_info.h"
 #include "engine/db/table_stream.h"
@@ -215,6 +219,38 @@ TEST(SummaryInfo, RejectsDamagedSets) {
   }
   bytes[0] = 0;
   EXPECT_THROW(msi::SummaryInfo::parse(bytes, "s"), msi::Error);
+}
+
+}  // namespace
+
+namespace {
+
+// Random adds and removes with many colliding home slots, checked against a plain map.
+TEST(StringIndex, FindsWhatItHoldsThroughGrowthAndRemovals) {
+  msi::StringIndex index;
+  std::vector<std::string> texts{std::string()};
+  std::map<std::string, std::uint32_t> model;
+  std::mt19937 rng(7);
+  for (int step = 0; step < 20000; ++step) {
+    const std::string text = "s" + std::to_string(rng() % 3000);
+    if (rng() % 3 != 0) {
+      texts.push_back(text);
+      const auto id = static_cast<std::uint32_t>(texts.size() - 1);
+      const std::uint32_t holder = index.insert(id, texts);
+      const auto it = model.find(text);
+      EXPECT_EQ(holder, it == model.end() ? id : it->second);
+      model.emplace(text, holder);
+    } else if (const auto it = model.find(text); it != model.end()) {
+      index.erase(it->second, texts);
+      model.erase(it);
+    }
+  }
+  for (int n = 0; n < 3000; ++n) {
+    const std::string text = "s" + std::to_string(n);
+    const auto it = model.find(text);
+    EXPECT_EQ(index.find(text, texts), it == model.end() ? 0u : it->second) << text;
+  }
+  EXPECT_EQ(index.find("", texts), 0u);
 }
 
 }  // namespace
