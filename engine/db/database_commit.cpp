@@ -135,7 +135,9 @@ void DatabaseImpl::commit() {
   dropped_.clear();
   if (summary_) summary_->changed = false;
   try {
-    source_->reader = cfb::Reader::open(path_);
+    // An in-place commit leaves the editor on the file as it is now; a whole write does not.
+    const auto after = editor->base();
+    source_->reader = after && after != source_->reader ? after : cfb::Reader::open(path_);
   } catch (const cfb::Error& e) {
     throw Error(std::string(e.what()) + " (after commit)");
   }

@@ -29,6 +29,13 @@ std::string unescapeValue(std::string_view stored) {
   return out;
 }
 
+bool usableAsFolderName(std::string_view name) {
+  if (name.empty() || name == "." || name == "..") return false;
+  for (const char c : name)
+    if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20) return false;
+  return true;
+}
+
 bool hasEscapes(std::string_view stored) {
   for (const char c : stored)
     for (const Escape& e : kEscapes)

@@ -10,6 +10,9 @@ namespace msi::idt {
 // Control characters that would break the line/field structure are written as other bytes.
 std::string escapeValue(std::string_view raw);
 std::string unescapeValue(std::string_view stored);
+// Whether a table name can name the folder of its binary cells beside the archive (no
+// separators, no "." or "..", no control characters).
+bool usableAsFolderName(std::string_view name);
 // Whether unescapeValue would change `stored`.
 bool hasEscapes(std::string_view stored);
 // Appends escapeValue(raw) to `out`.

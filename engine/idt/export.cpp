@@ -1,6 +1,8 @@
 #include <cstdio>
 #include <ctime>
 #include <fstream>
+#include <optional>
+#include <set>
 #include <system_error>
 
 #include "engine/db/codepage.h"
@@ -53,6 +55,22 @@ std::string binaryFileName(const Schema& schema, const Row& row) {
   return name + ".ibd";
 }
 
+// `name` (from binaryFileName) made unique among `used` (compared without case, as file
+// systems elsewhere do): a second cell whose key maps to the same name gets "~2", "~3"...
+std::string uniqueFileName(std::string name, std::set<std::string>& used) {
+  const auto lowered = [](std::string s) {
+    for (char& c : s)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+  };
+  if (used.insert(lowered(name)).second) return name;
+  const std::string stem = name.substr(0, name.size() - 4);  // without ".ibd"
+  for (std::size_t n = 2;; ++n) {
+    std::string candidate = stem + "~" + std::to_string(n) + ".ibd";
+    if (used.insert(lowered(candidate)).second) return candidate;
+  }
+}
+
 std::string exportForceCodepage(const Database& db) {
   return "\r\n\r\n" + std::to_string(db.codepage()) + "\t_ForceCodepage\r\n";
 }
@@ -84,6 +102,7 @@ void exportTable(Database& db, std::string_view tableName, const fs::path& folde
   std::string body;
   bool ascii = true;
   bool madeBinaryFolder = false;
+  std::set<std::string> usedFileNames;
   for (std::size_t r = 0; r < table.size(); ++r) {
     const Row& row = table.row(r);
     for (std::size_t c = 0; c < schema.columns.size(); ++c) {
@@ -95,14 +114,20 @@ void exportTable(Database& db, std::string_view tableName, const fs::path& folde
       } else if (v.isBlob()) {
         const fs::path dir = folder / schema.name;
         if (!madeBinaryFolder) {
+          if (!usableAsFolderName(schema.name))
+            throw Error(where + ": the name cannot be used as the folder for its binary cells");
           fs::create_directories(dir, ec);
           if (ec) throw Error(dir.string() + ": cannot create folder: " + ec.message());
           madeBinaryFolder = true;
         }
-        const std::string name = binaryFileName(schema, row);
+        const std::string name = uniqueFileName(binaryFileName(schema, row), usedFileNames);
+        // The archive holds the name in the codepage, as import reads it (the key texts it is
+        // made of have been checked to fit).
+        const std::optional<std::string> encoded = codepage.encode(name);
+        if (!isAscii(name)) ascii = false;
         const Bytes& data = v.asBlob().bytes();
         writeFileAtomically(dir / name, std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
-        body += name;
+        appendEscaped(body, encoded.value_or(name));
       } else {
         const std::string& text = v.asString();
         if (isAscii(text)) {  // the same in every codepage

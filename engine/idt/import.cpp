@@ -102,6 +102,8 @@ Archive parseTable(const std::vector<std::string_view>& lines, const Codepage& c
           break;
         }
         case ColumnType::Binary: {
+          if (!usableAsFolderName(a.schema.name))
+            throw Error(at() + ": table name `" + a.schema.name + "` cannot be the folder of its binary cells");
           const fs::path file = folder / a.schema.name / text;
           std::error_code ec;
           if (text.find('/') != std::string::npos || text.find('\\') != std::string::npos || text == "..")
