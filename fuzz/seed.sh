@@ -19,6 +19,26 @@ find "$fixtures" -type f \( -name '*.msi' -o -name '*.msm' -o -name '*.mst' \) -
   done
 echo "seed: $(ls corpus/cfb | wc -l) inputs in fuzz/corpus/cfb"
 
+# db: the same packages, opened as databases.
+mkdir -p corpus/db
+cp -n corpus/cfb/* corpus/db/
+echo "seed: $(ls corpus/db | wc -l) inputs in fuzz/corpus/db"
+
+# sql: every query text the engine, the tool and the query tests spell out.
+mkdir -p corpus/sql
+grep -rhoE "\"(SELECT|INSERT|UPDATE|DELETE|CREATE|ALTER|DROP) [^\"]*\"" ../engine ../src ../tests/sql |
+  sed 's/^"//; s/"$//' | sort -u | while IFS= read -r query; do
+    printf '%s' "$query" >"corpus/sql/$(printf '%s' "$query" | sha1sum | cut -c1-16)"
+  done
+echo "seed: $(ls corpus/sql | wc -l) inputs in fuzz/corpus/sql"
+
+# condition: the conditions of the hand-written corpus (the text after the expected result).
+mkdir -p corpus/condition
+grep -v '^#' ../tests/session/conditions.txt | grep $'\t' | cut -f2- | while IFS= read -r condition; do
+  printf '%s' "$condition" >"corpus/condition/$(printf '%s' "$condition" | sha1sum | cut -c1-16)"
+done
+echo "seed: $(ls corpus/condition | wc -l) inputs in fuzz/corpus/condition"
+
 # idt: the table archives of a few small packages, as msidump writes them. An archive with a
 # binary column gets, after a NUL byte, the head of its first cell's stream: idt_fuzz writes
 # that as the content of the cell files the rows name.

@@ -1,5 +1,7 @@
 #include "engine/idt/archive_text.h"
 
+#include <array>
+
 namespace msi::idt {
 namespace {
 
@@ -11,21 +13,32 @@ struct Escape {
 constexpr Escape kEscapes[] = {{'\0', '\x15'}, {'\b', '\x1b'}, {'\t', '\x10'},
                                {'\n', '\x19'}, {'\f', '\x18'}, {'\r', '\x11'}};
 
+// Byte -> what it becomes, for each direction; bytes without an escape map to themselves.
+struct EscapeTables {
+  std::array<char, 256> toStored{}, toRaw{};
+  std::array<bool, 256> isStored{};
+  constexpr EscapeTables() {
+    for (int b = 0; b < 256; ++b) toStored[b] = toRaw[b] = static_cast<char>(b);
+    for (const Escape& e : kEscapes) {
+      toStored[static_cast<unsigned char>(e.raw)] = e.stored;
+      toRaw[static_cast<unsigned char>(e.stored)] = e.raw;
+      isStored[static_cast<unsigned char>(e.stored)] = true;
+    }
+  }
+};
+constexpr EscapeTables kTables;
+
 }  // namespace
 
 std::string escapeValue(std::string_view raw) {
-  std::string out(raw);
-  for (char& c : out)
-    for (const Escape& e : kEscapes)
-      if (c == e.raw) c = e.stored;
+  std::string out;
+  appendEscaped(out, raw);
   return out;
 }
 
 std::string unescapeValue(std::string_view stored) {
   std::string out(stored);
-  for (char& c : out)
-    for (const Escape& e : kEscapes)
-      if (c == e.stored) c = e.raw;
+  for (char& c : out) c = kTables.toRaw[static_cast<unsigned char>(c)];
   return out;
 }
 
@@ -38,17 +51,14 @@ bool usableAsFolderName(std::string_view name) {
 
 bool hasEscapes(std::string_view stored) {
   for (const char c : stored)
-    for (const Escape& e : kEscapes)
-      if (c == e.stored) return true;
+    if (kTables.isStored[static_cast<unsigned char>(c)]) return true;
   return false;
 }
 
 void appendEscaped(std::string& out, std::string_view raw) {
   const std::size_t from = out.size();
   out += raw;
-  for (std::size_t i = from; i < out.size(); ++i)
-    for (const Escape& e : kEscapes)
-      if (out[i] == e.raw) out[i] = e.stored;
+  for (std::size_t i = from; i < out.size(); ++i) out[i] = kTables.toStored[static_cast<unsigned char>(out[i])];
 }
 
 std::vector<std::string_view> splitLines(std::string_view text) {

@@ -3,7 +3,6 @@
 #include <iterator>
 #include <set>
 #include <sstream>
-#include <unordered_set>
 
 #include "engine/db/codepage.h"
 #include "engine/idt/archive_text.h"
@@ -30,6 +29,8 @@ bool allDigits(std::string_view s) {
 struct Archive {
   Schema schema;
   std::vector<Row> rows;
+  std::vector<std::size_t> lines;  // the line number of each row, for errors
+  std::string where;               // the archive, for errors
 };
 
 Archive parseTable(const std::vector<std::string_view>& lines, const Codepage& codepage,
@@ -63,10 +64,10 @@ Archive parseTable(const std::vector<std::string_view>& lines, const Codepage& c
     a.schema.columns[*idx].key = true;
   }
 
-  // Keys seen so far, each as its texts with their lengths, so no two keys can be confused.
-  std::unordered_set<std::string> keys;
-  keys.reserve(lines.size());
+  // Two rows with one key are found when the rows go into the table (see apply).
+  a.where = where;
   a.rows.reserve(lines.size());
+  a.lines.reserve(lines.size());
   for (std::size_t i = 3; i < lines.size(); ++i) {
     if (lines[i].empty() && a.schema.columns.size() > 1) continue;
     const auto at = [&] { return where + ", line " + std::to_string(i + 1); };  // only on errors
@@ -76,15 +77,9 @@ Archive parseTable(const std::vector<std::string_view>& lines, const Codepage& c
                   std::to_string(a.schema.columns.size()) + " columns");
     Row row;
     row.reserve(fields.size());
-    std::string key;
     for (std::size_t c = 0; c < fields.size(); ++c) {
       const Column& col = a.schema.columns[c];
       std::string text = hasEscapes(fields[c]) ? codepage.decode(unescapeValue(fields[c])) : codepage.decode(fields[c]);
-      if (col.key) {
-        key += std::to_string(text.size());
-        key += ':';
-        key += text;
-      }
       if (text.empty()) {
         if (!col.nullable) throw Error(at() + ": column `" + col.name + "` may not be empty");
         row.emplace_back();
@@ -118,8 +113,8 @@ Archive parseTable(const std::vector<std::string_view>& lines, const Codepage& c
           break;
       }
     }
-    if (!keys.insert(std::move(key)).second) throw Error(at() + ": a row with the same primary key comes earlier");
     a.rows.push_back(std::move(row));
+    a.lines.push_back(i + 1);
   }
   return a;
 }
@@ -164,7 +159,14 @@ void apply(Database& db, Archive archive) {
       db.createTable(archive.schema);
     }
     Table& t = db.table(name);
-    for (auto& r : archive.rows) t.insert(std::move(r));
+    for (std::size_t i = 0; i < archive.rows.size(); ++i) {
+      try {
+        t.insert(std::move(archive.rows[i]));
+      } catch (const Error& e) {
+        // Say which line: a key that came earlier, or a value the table refuses.
+        throw Error(archive.where + ", line " + std::to_string(archive.lines[i]) + ": " + e.what());
+      }
+    }
   } catch (const Error&) {
     restore();
     throw;

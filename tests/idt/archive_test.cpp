@@ -97,4 +97,30 @@ TEST(ArchiveBinaryCells, TableNamesThatAreNotFolderNamesAreRefused) {
   EXPECT_FALSE(into->hasTable("../outside"));
 }
 
+TEST(ArchiveImport, ABadRowNamesItsLineAndLeavesTheTableAsItWas) {
+  const fs::path dir = fennick::test::scratchDir();
+  auto db = msi::Database::open(dir / "in.msi", msi::OpenMode::Create);
+  db->createTable({"Item", {column("Name", "s32", true), column("Count", "I2")}});
+  db->table("Item").insert({"kept", 1});
+  const auto importText = [&](const std::string& text) -> std::string {
+    std::ofstream(dir / "Item.idt", std::ios::binary) << "Name\tCount\r\ns32\tI2\r\nItem\tName\r\n" << text;
+    try {
+      msi::idt::importTable(*db, dir, "Item.idt");
+    } catch (const msi::Error& e) {
+      return e.what();
+    }
+    return "";
+  };
+  const std::string twice = importText("a\t1\r\nb\t2\r\na\t3\r\n");
+  EXPECT_NE(twice.find("Item.idt, line 6"), std::string::npos) << twice;
+  EXPECT_NE(twice.find("already exists"), std::string::npos) << twice;
+  const std::string big = importText("a\t1\r\nb\t40000\r\n");
+  EXPECT_NE(big.find("line 5"), std::string::npos) << big;
+  ASSERT_EQ(db->table("Item").size(), 1u);
+  EXPECT_EQ(db->table("Item").row(0)[0].asString(), "kept");
+
+  EXPECT_EQ(importText("a\t1\r\nb\t\r\n"), "");
+  EXPECT_EQ(db->table("Item").size(), 2u);
+}
+
 }  // namespace
