@@ -1,6 +1,7 @@
 // Linear probing with backward-shift deletion, so no tombstones pile up as strings come and go.
 #include "engine/db/string_index.h"
 
+#include <algorithm>
 #include <functional>
 
 namespace msi {
@@ -39,9 +40,36 @@ void StringIndex::grow(std::size_t capacity) {
 
 std::uint32_t StringIndex::insert(std::uint32_t id, const Texts& texts) {
   if (id == 0 || id >= texts.size()) return 0;
+  return insertHashed(id, hashOf(texts[id]), texts);
+}
+
+bool StringIndex::build(const Texts& texts) {
+  std::size_t count = 0;
+  for (const auto& t : texts) count += !t.empty();
+  reserve(used_ + count);
+  // The slot a text goes to is a cache miss; hashing a batch first and asking for its slots
+  // early lets the misses overlap.
+  constexpr std::size_t kBatch = 16;
+  std::uint32_t hashes[kBatch];
+  bool repeats = false;
+  for (std::size_t start = 1; start < texts.size(); start += kBatch) {
+    const std::size_t end = std::min(texts.size(), start + kBatch);
+    for (std::size_t id = start; id < end; ++id) {
+      hashes[id - start] = hashOf(texts[id]);
+      __builtin_prefetch(&slots_[hashes[id - start] & mask()]);
+    }
+    for (std::size_t id = start; id < end; ++id) {
+      if (texts[id].empty()) continue;
+      const auto n = static_cast<std::uint32_t>(id);
+      if (insertHashed(n, hashes[id - start], texts) != n) repeats = true;
+    }
+  }
+  return repeats;
+}
+
+std::uint32_t StringIndex::insertHashed(std::uint32_t id, std::uint32_t h, const Texts& texts) {
   if (2 * (used_ + 1) > slots_.size()) grow(slots_.empty() ? 16 : 2 * slots_.size());
   const std::string& text = texts[id];
-  const std::uint32_t h = hashOf(text);
   std::size_t i = h & mask();
   for (; slots_[i].id != 0; i = (i + 1) & mask())
     if (slots_[i].hash == h && slots_[i].id < texts.size() && texts[slots_[i].id] == text) return slots_[i].id;

@@ -179,7 +179,6 @@ StringPool StringPool::parse(const Bytes& pool, const Bytes& data, std::string_v
   }
 
   sp.strings_.reserve(entries.size() + 1);
-  sp.ids_.reserve(entries.size());
   std::size_t offset = 0;
   for (const auto& e : entries) {
     const std::uint32_t id = sp.size();
@@ -197,13 +196,13 @@ StringPool StringPool::parse(const Bytes& pool, const Bytes& data, std::string_v
         std::string_view(reinterpret_cast<const char*>(data.data()) + offset, len));
     offset += len;
     sp.strings_[id] = std::move(text);
-    // A duplicate keeps the first id for lookups; tables using the other are renumbered.
-    if (sp.ids_.insert(id, sp.strings_) != id) sp.duplicates_ = true;
   }
   while (sp.strings_.size() > 1 && sp.strings_.back().empty()) {
     sp.holes_.erase(static_cast<std::uint32_t>(sp.strings_.size() - 1));
     sp.strings_.pop_back();
   }
+  // A duplicate keeps the first id for lookups; tables using the other are renumbered.
+  sp.duplicates_ = sp.ids_.build(sp.strings_);
   return sp;
 }
 

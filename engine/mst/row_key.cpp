@@ -31,6 +31,20 @@ std::string rowKey(const Row& row, const std::vector<std::size_t>& keys) {
   return out;
 }
 
+bool sameKey(const Row& a, const Row& b, const std::vector<std::size_t>& keys) {
+  static const Value null;
+  for (const std::size_t k : keys) {
+    const Value& x = k < a.size() ? a[k] : null;
+    const Value& y = k < b.size() ? b[k] : null;
+    if (x.isBlob() || y.isBlob()) {
+      if (x.isBlob() != y.isBlob()) return false;
+      continue;
+    }
+    if (!(x == y)) return false;
+  }
+  return true;
+}
+
 std::string keyText(const Row& row, const std::vector<std::size_t>& keys) {
   std::string out;
   for (std::size_t i = 0; i < keys.size(); ++i) {

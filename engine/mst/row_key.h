@@ -16,6 +16,9 @@ std::vector<std::size_t> keyColumns(const std::vector<Column>& columns);
 // are kept apart from text), for hashing.
 std::string rowKey(const Row& row, const std::vector<std::size_t>& keys);
 
+// Whether two rows have equal key cells (binary cells are never compared: they are not keys).
+bool sameKey(const Row& a, const Row& b, const std::vector<std::size_t>& keys);
+
 // The key cells as text joined with '.', the way binary-cell streams are named
 // ("Binary.NewBinary", "Table.1.two").
 std::string keyText(const Row& row, const std::vector<std::size_t>& keys);

@@ -2,7 +2,6 @@
 #include "engine/mst/table_diff.h"
 
 #include "engine/db/stored_table.h"
-#include "engine/mst/key_index.h"
 #include "engine/mst/row_key.h"
 
 namespace msi::mst {
@@ -29,12 +28,21 @@ void diffTable(const Table& changed, const Table* reference, const std::vector<C
   const std::size_t ncols = columns.size();
   const std::uint16_t insertMask = RawRecord::insertMask(ncols);
 
-  std::optional<KeyIndex> index;
+  // Rows of both tables are in key order, and a changed database mostly keeps the order of
+  // the one it came from, so each row is first looked for next to the last match; only the
+  // others are looked up by key.
   std::vector<bool> matched;
-  if (reference) {
-    index.emplace(*reference, keys, [&](std::size_t j) { return !temporaryRow(*reference, j); });
-    matched.assign(reference->size(), false);
-  }
+  if (reference) matched.assign(reference->size(), false);
+  const auto lookup = [&](const Row& row) -> std::optional<std::size_t> {
+    Row key;
+    key.reserve(keys.size());
+    for (const std::size_t k : keys) key.push_back(k < row.size() ? row[k] : Value());
+    const auto j = reference->find(key);
+    if (j && temporaryRow(*reference, *j)) return std::nullopt;
+    return j;
+  };
+  std::size_t cursor = 0;
+  constexpr std::size_t kLookahead = 4;
 
   const Row* previous = nullptr;
   for (std::size_t i = 0; i < changed.size(); ++i) {
@@ -43,7 +51,19 @@ void diffTable(const Table& changed, const Table* reference, const std::vector<C
     // Rows are kept in key order, so a key a damaged table repeats comes right after itself.
     if (previous && sameKey(*previous, row, keys)) continue;
     previous = &row;
-    const auto j = index ? index->find(row) : std::nullopt;
+    std::optional<std::size_t> j;
+    if (reference) {
+      for (std::size_t ahead = 0; ahead < kLookahead && cursor + ahead < reference->size(); ++ahead) {
+        const std::size_t at = cursor + ahead;
+        if (!matched[at] && !temporaryRow(*reference, at) && sameKey(reference->row(at), row, keys)) {
+          j = at;
+          break;
+        }
+      }
+      if (!j) j = lookup(row);
+      if (j && matched[*j]) j.reset();  // a repeated key was matched once
+      if (j && *j >= cursor) cursor = *j + 1;
+    }
     if (!j) {
       out.add(name, columns, insertMask, row);
       continue;
@@ -72,10 +92,14 @@ void diffTable(const Table& changed, const Table* reference, const std::vector<C
   }
 
   if (!reference) return;
+  const Row* previousOld = nullptr;
   for (std::size_t j = 0; j < reference->size(); ++j) {
-    if (matched[j] || temporaryRow(*reference, j)) continue;
+    if (temporaryRow(*reference, j)) continue;
     const Row& old = reference->row(j);
-    if (index->find(old) != j) continue;  // a repeated key was handled once
+    // A key a damaged table repeats is deleted once, and not at all when it was matched.
+    const bool repeat = previousOld && sameKey(*previousOld, old, keys);
+    previousOld = &old;
+    if (matched[j] || repeat) continue;
     out.add(name, columns, 0, old);
   }
 }

@@ -251,6 +251,17 @@ TEST(StringIndex, FindsWhatItHoldsThroughGrowthAndRemovals) {
     EXPECT_EQ(index.find(text, texts), it == model.end() ? 0u : it->second) << text;
   }
   EXPECT_EQ(index.find("", texts), 0u);
+
+  // Built in one go, a repeated text stays with its first id; holes are skipped.
+  const std::vector<std::string> pool = {"", "a", "", "b", "a", "c", "b"};
+  msi::StringIndex built;
+  EXPECT_TRUE(built.build(pool));
+  EXPECT_EQ(built.find("a", pool), 1u);
+  EXPECT_EQ(built.find("b", pool), 3u);
+  EXPECT_EQ(built.find("c", pool), 5u);
+  EXPECT_EQ(built.find("d", pool), 0u);
+  msi::StringIndex unique;
+  EXPECT_FALSE(unique.build({"", "x", "y", "", "z"}));
 }
 
 }  // namespace
