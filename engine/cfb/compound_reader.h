@@ -54,6 +54,8 @@ class CompoundReader final : public Reader {
   std::vector<std::uint32_t> streamMiniSectors(std::uint32_t id) const;
 
   const std::vector<std::uint32_t>& fatSectors() const { return fatSectors_; }
+  // Every FAT entry, by sector (what the FAT sectors hold, in order).
+  const std::vector<std::uint32_t>& fat() const { return fat_; }
   const std::vector<std::uint32_t>& difatSectors() const { return difatSectors_; }
   const std::vector<std::uint32_t>& directorySectors() const { return dirSectors_; }
   const std::vector<std::uint32_t>& miniFatSectors() const { return miniFatSectors_; }

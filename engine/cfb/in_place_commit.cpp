@@ -404,6 +404,17 @@ class ShadowCommit {
     return content;
   }
 
+  // Whether FAT sector `index` would hold what it holds in the base file.
+  bool sameFatEntries(std::size_t index) const {
+    const auto& old = base_.fat();
+    for (std::size_t i = 0; i < perSector_; ++i) {
+      const std::size_t at = index * perSector_ + i;
+      const std::uint32_t now = at < fat_.size() ? fat_[at] : kFreeSect;
+      if (at >= old.size() || old[at] != now) return false;
+    }
+    return true;
+  }
+
   // Moving a FAT sector changes FAT entries (its new and old places), which may change other
   // FAT sectors, and growing the file may need more FAT and DIFAT sectors: repeat until
   // nothing moves. Each sector moves at most once, so this ends.
@@ -442,10 +453,7 @@ class ShadowCommit {
         moved = true;
       }
       for (std::size_t i = 0; i < fatPos_.size(); ++i) {
-        if (fatFresh[i]) continue;
-        const auto old = oldSector(oldFat[i]);
-        const Bytes now = fatSectorContent(i);
-        if (std::equal(old.begin(), old.end(), now.begin())) continue;
+        if (fatFresh[i] || sameFatEntries(i)) continue;
         fatPos_[i] = allocate();
         fat_[fatPos_[i]] = kFatSect;
         fat_[oldFat[i]] = kFreeSect;

@@ -64,9 +64,10 @@ bool StoredTable::storedKey(const Row& keyOrRow, std::vector<std::uint32_t>& key
   return true;
 }
 
-int StoredTable::compareKey(const Entry& e, const std::vector<std::uint32_t>& key) const {
+int StoredTable::compareKey(std::size_t i, const std::vector<std::uint32_t>& key) const {
+  const std::uint32_t* cells = stored(i);
   for (std::size_t k = 0; k < key.size(); ++k) {
-    const std::uint32_t mine = e.stored[keyColumns_[k]];
+    const std::uint32_t mine = cells[keyColumns_[k]];
     if (mine != key[k]) return mine < key[k] ? -1 : 1;
   }
   return 0;
@@ -76,7 +77,7 @@ std::size_t StoredTable::lowerBound(const std::vector<std::uint32_t>& key) const
   std::size_t lo = 0, hi = entries_.size();
   while (lo < hi) {
     const std::size_t mid = lo + (hi - lo) / 2;
-    if (compareKey(entries_[mid], key) < 0) {
+    if (compareKey(mid, key) < 0) {
       lo = mid + 1;
     } else {
       hi = mid;
@@ -90,7 +91,7 @@ std::optional<std::size_t> StoredTable::find(const Row& keyOrRow) const {
   std::vector<std::uint32_t> key;
   if (!storedKey(keyOrRow, key)) return std::nullopt;
   const std::size_t i = lowerBound(key);
-  if (i < entries_.size() && compareKey(entries_[i], key) == 0) return i;
+  if (i < entries_.size() && compareKey(i, key) == 0) return i;
   return std::nullopt;
 }
 
@@ -161,7 +162,7 @@ void StoredTable::insert(Row row, bool temporary) {
   std::vector<std::uint32_t> key;
   if (!keyColumns_.empty() && storedKey(row, key)) {
     const std::size_t i = lowerBound(key);
-    if (i < entries_.size() && compareKey(entries_[i], key) == 0)
+    if (i < entries_.size() && compareKey(i, key) == 0)
       throw Error(where() + ": a row with key " + keyText(row, keyColumns_) + " already exists");
   }
   std::vector<std::uint32_t> stored = internStrings(row);
@@ -170,10 +171,10 @@ void StoredTable::insert(Row row, bool temporary) {
     key.resize(keyColumns_.size());
     for (std::size_t k = 0; k < keyColumns_.size(); ++k) key[k] = stored[keyColumns_[k]];
     // Rows often come in key order (new strings take ever higher ids): then they go last.
-    if (!entries_.empty() && compareKey(entries_.back(), key) >= 0) {
+    if (!entries_.empty() && compareKey(entries_.size() - 1, key) >= 0) {
       at = lowerBound(key);
       // Rows with equal keys (only from damaged files) keep insertion order.
-      while (at < entries_.size() && compareKey(entries_[at], key) == 0) ++at;
+      while (at < entries_.size() && compareKey(at, key) == 0) ++at;
     }
   }
   if (streams) {
@@ -188,8 +189,8 @@ void StoredTable::insert(Row row, bool temporary) {
   }
   for (std::size_t c = 0; c < stored.size(); ++c)
     if (schema_.columns[c].type == ColumnType::String) pool_.addRef(stored[c], temporaryCell(c, temporary));
-  entries_.insert(entries_.begin() + static_cast<std::ptrdiff_t>(at),
-                  Entry{std::move(row), std::move(stored), temporary});
+  stored_.insert(stored_.begin() + static_cast<std::ptrdiff_t>(at * stored.size()), stored.begin(), stored.end());
+  entries_.insert(entries_.begin() + static_cast<std::ptrdiff_t>(at), Entry{std::move(row), temporary});
   if (temporary) ++temporaryRows_;
   reshaped_ = true;
   if (!temporary) changed_ = true;
@@ -217,13 +218,14 @@ void StoredTable::update(std::size_t i, Row row) {
       }
     }
   }
-  std::vector<std::uint32_t> stored = internStrings(row);
-  for (std::size_t c = 0; c < stored.size(); ++c) {
-    if (schema_.columns[c].type != ColumnType::String || stored[c] == e.stored[c]) continue;
-    pool_.dropRef(e.stored[c], temporaryCell(c, e.temporary));
-    pool_.addRef(stored[c], temporaryCell(c, e.temporary));
+  const std::vector<std::uint32_t> now = internStrings(row);
+  std::uint32_t* cells = stored(i);
+  for (std::size_t c = 0; c < now.size(); ++c) {
+    if (schema_.columns[c].type != ColumnType::String || now[c] == cells[c]) continue;
+    pool_.dropRef(cells[c], temporaryCell(c, e.temporary));
+    pool_.addRef(now[c], temporaryCell(c, e.temporary));
   }
-  e.stored = std::move(stored);
+  std::copy(now.begin(), now.end(), cells);
   e.values = std::move(row);
   if (persistentChange && persistent_ && !e.temporary) {
     changed_ = true;
@@ -240,21 +242,29 @@ void StoredTable::erase(std::size_t i) {
         streams_.removeStream(streamName(current));
   }
   if (persistent_ && !e.temporary) changed_ = true;
-  for (std::size_t c = 0; c < e.stored.size(); ++c)
-    if (schema_.columns[c].type == ColumnType::String) pool_.dropRef(e.stored[c], temporaryCell(c, e.temporary));
+  const std::size_t ncols = schema_.columns.size();
+  const std::uint32_t* cells = stored(i);
+  for (std::size_t c = 0; c < ncols; ++c)
+    if (schema_.columns[c].type == ColumnType::String) pool_.dropRef(cells[c], temporaryCell(c, e.temporary));
   if (e.temporary) --temporaryRows_;
   reshaped_ = true;
+  stored_.erase(stored_.begin() + static_cast<std::ptrdiff_t>(i * ncols),
+                stored_.begin() + static_cast<std::ptrdiff_t>((i + 1) * ncols));
   entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(i));
 }
 
 void StoredTable::appendColumn(Column column) {
-  if (column.key) keyColumns_.push_back(schema_.columns.size());
+  const std::size_t was = schema_.columns.size();
+  if (column.key) keyColumns_.push_back(was);
   if (column.type == ColumnType::Binary) hasBinary_ = true;
   schema_.columns.push_back(std::move(column));
-  for (auto& e : entries_) {
-    e.values.emplace_back();
-    e.stored.push_back(0);
+  std::vector<std::uint32_t> wider(entries_.size() * (was + 1), 0);
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    entries_[i].values.emplace_back();
+    std::copy_n(stored_.begin() + static_cast<std::ptrdiff_t>(i * was), was,
+                wider.begin() + static_cast<std::ptrdiff_t>(i * (was + 1)));
   }
+  stored_ = std::move(wider);
   reshaped_ = true;
 }
 
@@ -309,11 +319,14 @@ bool StoredTable::load(const table_stream::Cells& cells, const std::string& at) 
 
   entries_.clear();
   entries_.reserve(cells.rows);
+  stored_.clear();
+  stored_.reserve(cells.rows * ncols);
   for (const std::size_t r : order) {
     Entry e;
     e.values.resize(ncols);
-    e.stored.assign(raw.begin() + static_cast<std::ptrdiff_t>(r * ncols),
-                    raw.begin() + static_cast<std::ptrdiff_t>((r + 1) * ncols));
+    stored_.insert(stored_.end(), raw.begin() + static_cast<std::ptrdiff_t>(r * ncols),
+                   raw.begin() + static_cast<std::ptrdiff_t>((r + 1) * ncols));
+    std::uint32_t* cells = &stored_[stored_.size() - ncols];
     for (std::size_t c = 0; c < ncols; ++c) {
       const Column& col = schema_.columns[c];
       const std::uint32_t v = raw[r * ncols + c];
@@ -330,7 +343,7 @@ bool StoredTable::load(const table_stream::Cells& cells, const std::string& at) 
       for (std::size_t c = 0; c < ncols; ++c) {
         if (schema_.columns[c].type != ColumnType::Binary) continue;
         if (blob) e.values[c] = Value(*blob);
-        e.stored[c] = blob ? 1 : 0;
+        cells[c] = blob ? 1 : 0;
       }
     }
     entries_.push_back(std::move(e));
@@ -344,11 +357,12 @@ void StoredTable::countStrings(std::vector<std::uint32_t>& persistent,
     if (id >= counts.size()) counts.resize(id + 1, 0);
     ++counts[id];
   };
-  for (const auto& e : entries_) {
-    for (std::size_t c = 0; c < e.values.size(); ++c) {
-      if (schema_.columns[c].type != ColumnType::String || e.stored[c] == 0) continue;
-      const bool kept = persistent_ && !e.temporary && !schema_.columns[c].temporary;
-      bump(kept ? persistent : temporary, e.stored[c]);
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    const std::uint32_t* cells = stored(i);
+    for (std::size_t c = 0; c < schema_.columns.size(); ++c) {
+      if (schema_.columns[c].type != ColumnType::String || cells[c] == 0) continue;
+      const bool kept = persistent_ && !entries_[i].temporary && !schema_.columns[c].temporary;
+      bump(kept ? persistent : temporary, cells[c]);
     }
   }
 }
@@ -358,9 +372,9 @@ Bytes StoredTable::encode(bool longRefs) const {
   const std::size_t ncols = columns.size();
   std::vector<std::uint32_t> values;
   values.reserve(entries_.size() * ncols);
-  for (const auto& e : entries_) {
-    if (e.temporary) continue;
-    values.insert(values.end(), e.stored.begin(), e.stored.begin() + static_cast<std::ptrdiff_t>(ncols));
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    if (entries_[i].temporary) continue;
+    values.insert(values.end(), stored(i), stored(i) + ncols);
   }
   return table_stream::encode(values, columns, longRefs);
 }
@@ -388,7 +402,7 @@ std::optional<std::vector<StoredTable::Piece>> StoredTable::changedCells(bool lo
     const unsigned w = table_stream::cellWidth(columns[c], longRefs);
     for (const std::size_t r : touched) {
       Bytes cell(w);
-      for (unsigned k = 0; k < w; ++k) cell[k] = static_cast<std::uint8_t>(entries_[r].stored[c] >> (8 * k));
+      for (unsigned k = 0; k < w; ++k) cell[k] = static_cast<std::uint8_t>(stored(r)[c] >> (8 * k));
       pieces.emplace_back(base + static_cast<std::uint64_t>(r) * w, std::move(cell));
     }
     base += static_cast<std::uint64_t>(rows) * w;

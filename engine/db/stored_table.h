@@ -60,13 +60,15 @@ class StoredTable final : public Table {
  private:
   struct Entry {
     Row values;
-    std::vector<std::uint32_t> stored;  // each cell as the stream holds it (pool ids, biased ints)
     bool temporary = false;
   };
   std::string where() const { return "table `" + schema_.name + "`"; }
   // Stored key values of a full row or of a bare key; false when a key string is not pooled.
   bool storedKey(const Row& keyOrRow, std::vector<std::uint32_t>& key) const;
-  int compareKey(const Entry& e, const std::vector<std::uint32_t>& key) const;
+  int compareKey(std::size_t i, const std::vector<std::uint32_t>& key) const;
+  // The cells of row `i` as the stream holds them (pool ids, biased integers).
+  const std::uint32_t* stored(std::size_t i) const { return stored_.data() + i * schema_.columns.size(); }
+  std::uint32_t* stored(std::size_t i) { return stored_.data() + i * schema_.columns.size(); }
   std::size_t lowerBound(const std::vector<std::uint32_t>& key) const;
   void check(const Row& row, const Row* current) const;
   std::string streamName(const Row& row) const;
@@ -81,6 +83,8 @@ class StoredTable final : public Table {
   std::vector<std::size_t> keyColumns_;
   bool hasBinary_ = false;
   std::vector<Entry> entries_;
+  // Every row's stored cells, one row after another in row order: one allocation per table.
+  std::vector<std::uint32_t> stored_;
   bool changed_ = false;
   // Since the last write: entries whose persistent cells changed in place, and whether rows
   // moved (then the whole stream is encoded again).
