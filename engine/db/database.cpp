@@ -131,9 +131,9 @@ StoredTable& DatabaseImpl::load(Slot& s) {
   const cfb::Path path{stream_name::encode(s.schema.name, true)};
   if (s.persistent && source_->exists(path)) {
     try {
-      const auto cells = table_stream::decode(source_->read(path), s.schema.columns, file_.longRefs, s.schema.name);
+      auto cells = table_stream::decode(source_->read(path), s.schema.columns, file_.longRefs, s.schema.name);
       // Rows that had to be renumbered are written again at the next commit.
-      if (!table->load(cells, where(s.schema.name))) table->setChanged(true);
+      if (!table->load(std::move(cells), where(s.schema.name))) table->setChanged(true);
     } catch (const Error& e) {
       const std::string what = e.what();
       throw Error(what.rfind(where(), 0) == 0 ? what : where() + ": " + what);

@@ -37,6 +37,9 @@ class Table {
   virtual const Schema& schema() const = 0;
   virtual std::size_t size() const = 0;
   virtual const Row& row(std::size_t i) const = 0;  // 0-based
+  // A copy of row `i`, for reading a table once through: a table that makes its rows on
+  // first use does not keep this one.
+  virtual Row rowCopy(std::size_t i) const { return row(i); }
   // Index of the row whose key columns equal those of `keyOrRow` (first keyCount values).
   virtual std::optional<std::size_t> find(const Row& keyOrRow) const = 0;
 

@@ -38,7 +38,33 @@ const Row& StoredTable::row(std::size_t i) const {
   if (i >= entries_.size())
     throw Error(where() + ": row " + std::to_string(i) + " out of range (" +
                 std::to_string(entries_.size()) + " rows)");
+  if (!entries_[i].ready) materialize(i);
   return entries_[i].values;
+}
+
+Row StoredTable::rowCopy(std::size_t i) const {
+  if (i < entries_.size() && !entries_[i].ready) return made(i);
+  return row(i);
+}
+
+Row StoredTable::made(std::size_t i) const {
+  const std::uint32_t* cells = stored(i);
+  const std::size_t ncols = schema_.columns.size();
+  Row values(ncols);
+  for (std::size_t c = 0; c < ncols; ++c) {
+    const Column& col = schema_.columns[c];
+    if (col.type == ColumnType::Integer) {
+      if (const auto v = table_stream::loadInt(cells[c], col.width)) values[c] = Value(*v);
+    } else if (col.type == ColumnType::String) {
+      if (cells[c]) values[c] = Value(pool_.at(cells[c]));
+    }
+  }
+  return values;
+}
+
+void StoredTable::materialize(std::size_t i) const {
+  entries_[i].values = made(i);
+  entries_[i].ready = true;
 }
 
 bool StoredTable::storedKey(const Row& keyOrRow, std::vector<std::uint32_t>& key) const {
@@ -190,7 +216,7 @@ void StoredTable::insert(Row row, bool temporary) {
   for (std::size_t c = 0; c < stored.size(); ++c)
     if (schema_.columns[c].type == ColumnType::String) pool_.addRef(stored[c], temporaryCell(c, temporary));
   stored_.insert(stored_.begin() + static_cast<std::ptrdiff_t>(at * stored.size()), stored.begin(), stored.end());
-  entries_.insert(entries_.begin() + static_cast<std::ptrdiff_t>(at), Entry{std::move(row), temporary});
+  entries_.insert(entries_.begin() + static_cast<std::ptrdiff_t>(at), Entry{std::move(row), true, temporary});
   if (temporary) ++temporaryRows_;
   reshaped_ = true;
   if (!temporary) changed_ = true;
@@ -260,7 +286,7 @@ void StoredTable::appendColumn(Column column) {
   schema_.columns.push_back(std::move(column));
   std::vector<std::uint32_t> wider(entries_.size() * (was + 1), 0);
   for (std::size_t i = 0; i < entries_.size(); ++i) {
-    entries_[i].values.emplace_back();
+    if (entries_[i].ready) entries_[i].values.emplace_back();
     std::copy_n(stored_.begin() + static_cast<std::ptrdiff_t>(i * was), was,
                 wider.begin() + static_cast<std::ptrdiff_t>(i * (was + 1)));
   }
@@ -277,9 +303,9 @@ std::vector<Column> StoredTable::persistentColumns() const {
   return out;
 }
 
-bool StoredTable::load(const table_stream::Cells& cells, const std::string& at) {
+bool StoredTable::load(table_stream::Cells cells, const std::string& at) {
   const std::size_t ncols = schema_.columns.size();
-  std::vector<std::uint32_t> raw = cells.values;
+  std::vector<std::uint32_t> raw = std::move(cells.values);
   bool remapped = false;
   const bool duplicates = pool_.hasDuplicates();
   // Validate string ids and fold duplicate pool strings onto the id lookups use.
@@ -322,31 +348,21 @@ bool StoredTable::load(const table_stream::Cells& cells, const std::string& at) 
   stored_.clear();
   stored_.reserve(cells.rows * ncols);
   for (const std::size_t r : order) {
-    Entry e;
-    e.values.resize(ncols);
     stored_.insert(stored_.end(), raw.begin() + static_cast<std::ptrdiff_t>(r * ncols),
                    raw.begin() + static_cast<std::ptrdiff_t>((r + 1) * ncols));
-    std::uint32_t* cells = &stored_[stored_.size() - ncols];
+    entries_.push_back(Entry{Row(), false, false});
+    if (!hasBinary_) continue;
+    // The placeholder is not trusted: a cell has data when its stream exists.
+    const std::size_t i = entries_.size() - 1;
+    materialize(i);
+    Entry& e = entries_[i];
+    std::uint32_t* cells = stored(i);
+    const auto blob = streams_.stream(streamName(e.values));
     for (std::size_t c = 0; c < ncols; ++c) {
-      const Column& col = schema_.columns[c];
-      const std::uint32_t v = raw[r * ncols + c];
-      if (col.type == ColumnType::Integer) {
-        if (const auto i = table_stream::loadInt(v, col.width)) e.values[c] = Value(*i);
-      } else if (col.type == ColumnType::String) {
-        if (v) e.values[c] = Value(pool_.at(v));
-      }
+      if (schema_.columns[c].type != ColumnType::Binary) continue;
+      if (blob) e.values[c] = Value(*blob);
+      cells[c] = blob ? 1 : 0;
     }
-    if (hasBinary_) {
-      // The placeholder is not trusted: a cell has data when its stream exists.
-      const std::string name = streamName(e.values);
-      const auto blob = streams_.stream(name);
-      for (std::size_t c = 0; c < ncols; ++c) {
-        if (schema_.columns[c].type != ColumnType::Binary) continue;
-        if (blob) e.values[c] = Value(*blob);
-        cells[c] = blob ? 1 : 0;
-      }
-    }
-    entries_.push_back(std::move(e));
   }
   return !remapped;
 }
@@ -413,11 +429,12 @@ std::optional<std::vector<StoredTable::Piece>> StoredTable::changedCells(bool lo
 std::vector<std::string> StoredTable::binaryStreamNames() const {
   std::vector<std::string> out;
   if (!hasBinary_ || !persistent_) return out;
-  for (const auto& e : entries_) {
-    if (e.temporary) continue;
-    for (std::size_t c = 0; c < e.values.size(); ++c)
-      if (schema_.columns[c].type == ColumnType::Binary && e.values[c].isBlob()) {
-        out.push_back(streamName(e.values));
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    if (entries_[i].temporary) continue;
+    const Row& values = row(i);
+    for (std::size_t c = 0; c < values.size(); ++c)
+      if (schema_.columns[c].type == ColumnType::Binary && values[c].isBlob()) {
+        out.push_back(streamName(values));
         break;
       }
   }

@@ -23,11 +23,12 @@ class StoredTable final : public Table {
   // Fills the table from a decoded stream; `where` prefixes errors. Throws Error on cells
   // that name no string. Returns false when ids had to be remapped (duplicate pool strings),
   // which means the stream must be written again.
-  bool load(const table_stream::Cells& cells, const std::string& where);
+  bool load(table_stream::Cells cells, const std::string& where);
 
   const Schema& schema() const override { return schema_; }
   std::size_t size() const override { return entries_.size(); }
   const Row& row(std::size_t i) const override;
+  Row rowCopy(std::size_t i) const override;
   std::optional<std::size_t> find(const Row& keyOrRow) const override;
   void insert(Row row, bool temporary = false) override;
   void update(std::size_t i, Row row) override;
@@ -58,10 +59,15 @@ class StoredTable final : public Table {
   std::vector<std::string> binaryStreamNames() const;
 
  private:
+  // A row read from the file holds only its stored cells until first asked for: its values
+  // are made then (tables with binary cells make them on load, to find their streams).
   struct Entry {
     Row values;
+    bool ready = true;  // `values` holds the row
     bool temporary = false;
   };
+  void materialize(std::size_t i) const;
+  Row made(std::size_t i) const;  // row `i` made from its stored cells
   std::string where() const { return "table `" + schema_.name + "`"; }
   // Stored key values of a full row or of a bare key; false when a key string is not pooled.
   bool storedKey(const Row& keyOrRow, std::vector<std::uint32_t>& key) const;
@@ -82,7 +88,7 @@ class StoredTable final : public Table {
   StreamStore& streams_;
   std::vector<std::size_t> keyColumns_;
   bool hasBinary_ = false;
-  std::vector<Entry> entries_;
+  mutable std::vector<Entry> entries_;  // rows are made on first read, also through const
   // Every row's stored cells, one row after another in row order: one allocation per table.
   std::vector<std::uint32_t> stored_;
   bool changed_ = false;

@@ -15,11 +15,12 @@ namespace fs = std::filesystem;
 namespace {
 
 // Writes `content` to `path` through a temporary sibling, so a failure leaves no half file.
-void writeFileAtomically(const fs::path& path, std::string_view content) {
+void writeFileAtomically(const fs::path& path, std::string_view content, std::string_view more = {}) {
   const fs::path temp = path.string() + ".tmp";
   {
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);
     out.write(content.data(), static_cast<std::streamsize>(content.size()));
+    out.write(more.data(), static_cast<std::streamsize>(more.size()));
     out.flush();
     if (!out) {
       std::error_code ec;
@@ -100,11 +101,12 @@ void exportTable(Database& db, std::string_view tableName, const fs::path& folde
   }
 
   std::string body;
+  body.reserve(table.size() * schema.columns.size() * 12);  // a guess that saves most regrowth
   bool ascii = true;
   bool madeBinaryFolder = false;
   std::set<std::string> usedFileNames;
   for (std::size_t r = 0; r < table.size(); ++r) {
-    const Row& row = table.row(r);
+    const Row row = table.rowCopy(r);  // read once: not kept by the table
     for (std::size_t c = 0; c < schema.columns.size(); ++c) {
       if (c) body += '\t';
       const Value& v = row[c];
@@ -148,7 +150,7 @@ void exportTable(Database& db, std::string_view tableName, const fs::path& folde
   // Column and table names are ASCII in practice; encode them like the data all the same.
   auto header = codepage.encode(names + "\r\n" + defs + "\r\n" + keys + "\r\n");
   if (!header) throw Error(where + ": a column name cannot be written in the database codepage");
-  writeFileAtomically(target, *header + body);
+  writeFileAtomically(target, *header, body);
 }
 
 }  // namespace msi::idt

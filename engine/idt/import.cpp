@@ -18,7 +18,11 @@ std::string readWhole(const fs::path& path) {
   if (fs::is_directory(path, ec)) throw Error(path.string() + ": is a folder, not a table archive");
   std::ifstream in(path, std::ios::binary);
   if (!in) throw Error(path.string() + ": cannot be read");
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  std::string out;
+  const auto size = fs::file_size(path, ec);
+  if (!ec) out.reserve(static_cast<std::size_t>(size));
+  out.append(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return out;
 }
 
 bool allDigits(std::string_view s) {

@@ -48,7 +48,9 @@ TEST(FixtureRead, TablesRowsAndCellsMatchMsitools) {
         for (std::size_t c = 0; c < row.size(); ++c) ours += (c ? "\t" : "") + exportText(row[c], t, row);
         ours += "\r\n";
         // Every row is found again by its key.
-        if (t.schema().keyCount() > 0) EXPECT_EQ(t.find(row), std::optional<std::size_t>(r));
+        if (t.schema().keyCount() > 0) {
+          EXPECT_EQ(t.find(row), std::optional<std::size_t>(r));
+        }
       }
       const auto got = lines(ours);
       ASSERT_EQ(got.size(), expected.size());
