@@ -24,6 +24,15 @@ mkdir -p corpus/db
 cp -n corpus/cfb/* corpus/db/
 echo "seed: $(ls corpus/db | wc -l) inputs in fuzz/corpus/db"
 
+# mst: the fixtures' transforms, each behind an odd first byte (mst_fuzz reads it as "a whole
+# compound file follows").
+mkdir -p corpus/mst
+find "$fixtures" -type f -name '*.mst' -size -512k -print0 |
+  while IFS= read -r -d '' f; do
+    { printf '\x01'; cat "$f"; } >"corpus/mst/$(sha1sum "$f" | cut -c1-16)"
+  done
+echo "seed: $(ls corpus/mst | wc -l) inputs in fuzz/corpus/mst"
+
 # sql: every query text the engine, the tool and the query tests spell out.
 mkdir -p corpus/sql
 grep -rhoE "\"(SELECT|INSERT|UPDATE|DELETE|CREATE|ALTER|DROP) [^\"]*\"" ../engine ../src ../tests/sql |
