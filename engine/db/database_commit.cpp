@@ -63,6 +63,8 @@ void DatabaseImpl::commit() {
     editor = std::make_unique<cfb::Editor>(kPackageClsid);
   }
   const bool fresh = !file_.exists;
+  // Counts taken afresh that equal the stored ones leave the stored pool as it is.
+  if (recount && !fresh && !widen && storedCountsMatch(refs)) pool_.markWritten();
   // The pool is written again only when counts, strings or the codepage changed.
   const bool writePool = fresh || widen || pool_.needsWrite();
   StringPool::Streams poolStreams;
@@ -142,6 +144,30 @@ void DatabaseImpl::commit() {
     throw Error(std::string(e.what()) + " (after commit)");
   }
   streams_.reset();
+}
+
+bool DatabaseImpl::storedCountsMatch(const std::vector<std::uint32_t>& refs) const {
+  // Only the plain layout is compared (four bytes an id); one with long strings is written.
+  const Bytes& stored = file_.pool;
+  if (stored.size() < 4 || stored.size() % 4 != 0) return false;
+  const std::uint32_t header = static_cast<std::uint32_t>(pool_.codepage()) | (file_.longRefs ? 0x80000000u : 0);
+  const auto u16 = [&](std::size_t at) { return static_cast<std::uint32_t>(stored[at] | (stored[at + 1] << 8)); };
+  if ((u16(0) | (u16(2) << 16)) != header) return false;
+  const std::size_t slots = stored.size() / 4;
+  std::size_t last = 0;
+  for (std::size_t id = 1; id < refs.size() && id < pool_.size(); ++id)
+    if (refs[id] > 0 && pool_.has(id)) last = id;
+  if (slots != last + 1) return false;
+  for (std::size_t id = 1; id < slots; ++id) {
+    const std::uint32_t len = u16(id * 4), count = u16(id * 4 + 2);
+    const bool kept = id < refs.size() && refs[id] > 0 && pool_.has(id);
+    if (!kept) {
+      if (len != 0 || count != 0) return false;
+      continue;
+    }
+    if (len == 0 || count != std::min<std::uint32_t>(refs[id], 0xFFFF)) return false;
+  }
+  return true;
 }
 
 void DatabaseImpl::countReferences(const std::vector<const Schema*>& schemas) {

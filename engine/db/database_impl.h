@@ -62,6 +62,9 @@ class DatabaseImpl final : public Database {
   std::vector<const Schema*> persistentSchemas() const;
   // Counts every string reference (catalogue, loaded rows, stored streams) into the pool.
   void countReferences(const std::vector<const Schema*>& schemas);
+  // Whether the file's pool holds exactly `refs` as its reference counts (and the same
+  // codepage): then it need not be written.
+  bool storedCountsMatch(const std::vector<std::uint32_t>& refs) const;
   static bool isSystemName(std::string_view name);
   void checkNewTable(const Schema& schema) const;
 
