@@ -1,4 +1,5 @@
 #include "engine/cfb/entry_name.h"
+#include "engine/cfb/utf8.h"
 
 #include <cstdio>
 
@@ -29,24 +30,6 @@ char16_t upper(char16_t c) {
   if (c >= 0x450 && c <= 0x45F) return static_cast<char16_t>(c - 0x50);
   if (c >= 0xFF41 && c <= 0xFF5A) return static_cast<char16_t>(c - 0x20);
   return c;
-}
-
-void appendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
 }
 
 }  // namespace
