@@ -42,11 +42,6 @@ std::size_t decodeUtf8(std::string_view s, std::size_t i, char32_t& cp) {
   return len;
 }
 
-bool isAscii(std::string_view s) {
-  for (const char c : s)
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  return true;
-}
 
 // iconv's name for a Windows codepage number; empty when we know none.
 std::string iconvName(int id) {
@@ -73,6 +68,12 @@ bool unassignedIn1252(std::uint32_t v) {
 }
 
 }  // namespace
+
+bool isAscii(std::string_view s) {
+  for (const char c : s)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
 
 std::u16string utf8ToUtf16(std::string_view text) {
   std::u16string out;

@@ -9,6 +9,9 @@
 
 namespace msi {
 
+// True when every byte is below 0x80: such text is the same in every supported codepage.
+bool isAscii(std::string_view s);
+
 // UTF-8 <-> UTF-16; invalid sequences become U+FFFD.
 std::u16string utf8ToUtf16(std::string_view text);
 std::string utf16ToUtf8(std::u16string_view text);

@@ -227,7 +227,7 @@ StringPool::Streams StringPool::serialize(const std::vector<std::uint32_t>& refc
     // Every supported codepage writes ASCII as it is; only other text needs converting.
     std::optional<std::string> converted;
     std::string_view bytes = text;
-    if (!std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    if (!isAscii(text)) {
       converted = codepage_.encode(text);
       if (!converted)
         throw Error(std::string(where) + ": string " + backticked(text) + " cannot be written in codepage " +

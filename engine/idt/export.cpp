@@ -36,12 +36,6 @@ void writeFileAtomically(const fs::path& path, std::string_view content, std::st
   }
 }
 
-bool isAscii(std::string_view s) {
-  for (unsigned char c : s)
-    if (c >= 0x80) return false;
-  return true;
-}
-
 // A file name for a binary cell: the key values joined by '.', with characters that cannot
 // stand in a file name replaced.
 std::string binaryFileName(const Schema& schema, const Row& row) {

@@ -1,6 +1,5 @@
 // generateTransform: the schema changes (new tables, appended columns, dropped tables), then
 // the row changes of every table, into one transform file.
-#include <future>
 #include <string>
 #include <vector>
 
@@ -55,25 +54,9 @@ Row columnRecord(const std::string& table, std::optional<std::int32_t> number, c
              Value(static_cast<std::int32_t>(c.typeBits()))};
 }
 
-// Reading the two databases' tables is most of the work, and they share nothing: the
-// reference's tables are read on a second thread while this one reads the changed ones.
-// Errors surface here as they would have during the comparison.
-void readBoth(Database& changed, Database& reference) {
-  if (&changed == &reference) return;
-  std::vector<std::string> shared;
-  for (const std::string& name : persistentTables(reference))
-    if (changed.isPersistent(name)) shared.push_back(name);
-  auto pending = std::async(std::launch::async, [&] {
-    for (const std::string& name : shared) (void)reference.table(name);
-  });
-  for (const std::string& name : persistentTables(changed)) (void)changed.table(name);
-  pending.get();
-}
-
 }  // namespace
 
 bool generateTransform(Database& changed, Database& reference, const std::filesystem::path& out) {
-  readBoth(changed, reference);
   const std::vector<Column> tablesColumns = catalogue::tablesSchema().columns;
   const std::vector<Column> columnsColumns = catalogue::columnsSchema().columns;
   TransformBuilder builder(changed.codepage());
