@@ -75,6 +75,12 @@ Exit status:
   3  package refused: it cannot be opened, or it has no user interface
   4  an action failed, or the user exited the package's dialogs
   5  the user cancelled the save prompt
+  6  nothing to write: the answers leave the package unchanged
+
+After a transform is written, it is applied to the package in memory and the package's
+user-interface sequence is played again without dialogs: one line on standard output says
+that it reproduces your choices, or one warning line on standard error names each choice
+it does not reproduce.
 )";
 }
 

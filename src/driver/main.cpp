@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "src/driver/command_line.h"
+#include "src/driver/output_file.h"
 #include "src/driver/run_state.h"
 #include "src/driver/session_driver.h"
 #include "engine/dialogs/walk_player.h"
@@ -91,8 +92,8 @@ int main(int argc, char** argv) {
   if (options.recordWalk) {
     // Whatever the run's end, the answers given so far are kept.
     try {
-      recorded.save(*options.recordWalk);
-    } catch (const msi::dialogs::WalkError& e) {
+      driver::WriteFileAtomically(*options.recordWalk, recorded.text());
+    } catch (const std::exception& e) {
       std::cerr << "fennick: " << e.what() << "\n";
       return status == 0 ? driver::kExitFailure : status;
     }

@@ -1,9 +1,13 @@
 // The shared state of a run: what Main holds and every step finds its input in.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "src/installer/installer.h"
 #include "src/tables/working_tables.h"
@@ -11,7 +15,7 @@
 
 namespace fennick::driver {
 
-enum class TransformOutcome { NotReached, Written, Cancelled };
+enum class TransformOutcome { NotReached, Written, Cancelled, Unchanged };
 
 struct RunState {
   std::string packagePath;
@@ -23,6 +27,21 @@ struct RunState {
   std::shared_ptr<installer::Database> packageDatabase;
   std::shared_ptr<installer::Database> referenceDatabase;
   TransformOutcome transformOutcome = TransformOutcome::NotReached;
+  std::string transformPath;  // where the transform was written
+  bool interactive = false;   // a person answers: a refused save path is asked again
+  // Watched properties whose load-time value came from the session rather than the Property
+  // table, and their values right after CostFinalize: costing resolves directories and the
+  // like, which is not a choice of the user's.
+  std::vector<std::string> sessionProperties;
+  std::map<std::string, std::string> costedProperties;
+  // Every watched property with its value after the UI run, in lvProperty order.
+  std::vector<std::pair<std::string, std::string>> chosenProperties;
+  // What the change writer put into the reference database.
+  std::size_t propertiesWritten = 0;
+  std::size_t featuresWritten = 0;
+  // Where the closing line of a run goes (standard output), and warnings (standard error).
+  std::ostream* out = nullptr;
+  std::ostream* err = nullptr;
   // Loaded, with the hidden tables window, at the first access through Tables().
   std::optional<tables::WorkingTables> tables;
 };
@@ -48,6 +67,7 @@ enum ExitStatus : int {
   kExitRefused = 3,
   kExitActionFailed = 4,
   kExitSaveCancelled = 5,
+  kExitUnchanged = 6,
 };
 
 }  // namespace fennick::driver

@@ -1,7 +1,10 @@
 #include "src/driver/session_driver.h"
 
 #include <fstream>
+#include <iostream>
+#include <sstream>
 
+#include "src/driver/output_file.h"
 #include "src/driver/run_state.h"
 #include "src/inspect/inspect.h"
 #include "src/transform/transform.h"
@@ -28,11 +31,12 @@ class CurrentRun {
 
 void WriteDump(const Options& options, const RunState& run) {
   if (!options.dumpTables) return;
-  std::ofstream out(*options.dumpTables, std::ios::binary | std::ios::trunc);
+  if (const std::string refusal = OutputRefusal(*options.dumpTables, {run.packagePath}); !refusal.empty())
+    throw std::runtime_error("the table dump: " + refusal);
+  std::ostringstream out;
   static const tables::WorkingTables kEmpty;
   tables::DumpTables(run.tables ? *run.tables : kEmpty, out);
-  out.flush();
-  if (!out) throw std::runtime_error(*options.dumpTables + ": cannot write the table dump");
+  WriteFileAtomically(*options.dumpTables, out.str());
 }
 
 // Steps 3 and 4: open the package with the full user interface. Any failure inside the
@@ -72,7 +76,13 @@ int RunSteps(RunState& run) {
   transform::BuildTransform();
   // Let the windows catch up before the wind-down.
   Pump();
-  return run.transformOutcome == TransformOutcome::Written ? kExitTransformWritten : kExitSaveCancelled;
+  switch (run.transformOutcome) {
+    case TransformOutcome::Written:
+      transform::CheckTransform();
+      return kExitTransformWritten;
+    case TransformOutcome::Unchanged: return kExitUnchanged;
+    default: return kExitSaveCancelled;
+  }
 }
 
 }  // namespace
@@ -81,7 +91,18 @@ int Main(const Options& options, RunEnvironment env) {
   RunState run;
   run.host = &env.host;
   run.packagePath = options.packagePath;
+  run.interactive = env.interactive;
+  run.out = env.out ? env.out : &std::cout;
+  run.err = &env.err;
   CurrentRun current(run);
+  // Outputs that would destroy an input, or cannot be files, are refused before any work.
+  for (const std::optional<std::string>& output : {options.dumpTables, options.recordWalk}) {
+    if (!output) continue;
+    if (const std::string refusal = OutputRefusal(*output, {run.packagePath}); !refusal.empty()) {
+      env.err << "fennick: " << refusal << std::endl;
+      return kExitFailure;
+    }
+  }
   int status = kExitTransformWritten;
   try {
     try {

@@ -18,6 +18,7 @@ struct RunEnvironment {
   InstallerFactory createInstaller;
   std::ostream& err;         // where unhandled failures are reported
   bool interactive = false;  // an unhandled failure also shows a critical box
+  std::ostream* out = nullptr;  // the closing line of the run; nullptr: standard output
 };
 
 // Runs the job for `options` and returns the process exit status.

@@ -10,8 +10,10 @@ namespace fennick::inspect {
 void LoadTables();
 // Copies InstallUISequence into lvUI in Sequence order: action, condition, sequence.
 void LoadUISequence();
-// Records the Property table, INSTALLDIR, TARGETDIR and every control-bound property with
-// its value into lvProperty, then sorts lvProperty once by name.
+// Records the Property table, INSTALLDIR, TARGETDIR, every control-bound property,
+// INSTALLLEVEL, ALLUSERS, MSIINSTALLPERUSER and every property a ControlEvent row sets, with
+// their values, into lvProperty, then sorts lvProperty once by name. Tables the package lacks
+// add nothing.
 void LoadProperties();
 // Appends `name` with the session's value, unless lvProperty already has it.
 void AddSessionProperty(std::string_view name);

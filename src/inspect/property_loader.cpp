@@ -4,7 +4,8 @@
 namespace fennick::inspect {
 namespace {
 
-// The one tolerated failure: a row whose key is already present adds nothing.
+// The one tolerated failure: a row whose key is already present adds nothing. A row whose
+// value came from the session is remembered, for the baseline taken after costing.
 void AppendTolerated(tables::WorkingTable& table, const std::string& name, const std::string& value) {
   try {
     table.AppendRow(name, name);
@@ -12,9 +13,36 @@ void AppendTolerated(tables::WorkingTable& table, const std::string& name, const
     return;
   }
   table.AppendSubItem(table.RowCount(), value);
+  driver::Run().sessionProperties.push_back(name);
 }
 
 bool IsBlank(const std::string& text) { return text.find_first_not_of(' ') == std::string::npos; }
+
+// A package may lack any optional table: its query would fail, so it is not asked.
+bool HasTable(installer::Database& database, std::string_view table) {
+  return database.TablePersistent(table) != installer::kTableMissing;
+}
+
+// The property a ControlEvent row sets: its event is `[NAME]`.
+std::string EventProperty(const std::string& event) {
+  if (event.size() < 3 || event.front() != '[' || event.back() != ']') return {};
+  return event.substr(1, event.size() - 2);
+}
+
+// Appends every name the query's first column yields, with the session's value.
+void AppendSessionProperties(installer::Database& database, std::string_view query,
+                             std::string (*nameOf)(const std::string&)) {
+  driver::RunState& run = driver::Run();
+  auto view = database.OpenView(query);
+  view->Execute();
+  while (auto record = view->Fetch()) {
+    const std::string name = nameOf(record->StringData(1));
+    if (IsBlank(name)) continue;
+    const std::string value = run.session->Property(name);
+    AppendTolerated(driver::Tables().lvProperty, name, value);
+  }
+  view->Close();
+}
 
 }  // namespace
 
@@ -28,28 +56,33 @@ void LoadProperties() {
   auto& lvProperty = driver::Tables().lvProperty;
   auto database = run.session->Database();
 
-  auto properties = database->OpenView("SELECT `Property`, `Value` FROM `Property` ORDER BY `Property`");
-  properties->Execute();
-  while (auto record = properties->Fetch()) {
-    const std::string name = record->StringData(1);
-    const std::string value = record->StringData(2);
-    lvProperty.AppendRow(name, name);
-    lvProperty.AppendSubItem(lvProperty.RowCount(), value);
+  if (HasTable(*database, "Property")) {
+    auto properties = database->OpenView("SELECT `Property`, `Value` FROM `Property` ORDER BY `Property`");
+    properties->Execute();
+    while (auto record = properties->Fetch()) {
+      const std::string name = record->StringData(1);
+      const std::string value = record->StringData(2);
+      lvProperty.AppendRow(name, name);
+      lvProperty.AppendSubItem(lvProperty.RowCount(), value);
+    }
+    properties->Close();
   }
-  properties->Close();
 
   AddSessionProperty("INSTALLDIR");
   AddSessionProperty("TARGETDIR");
 
-  auto controls = database->OpenView("SELECT DISTINCT `Property` FROM `Control` ORDER BY `Property`");
-  controls->Execute();
-  while (auto record = controls->Fetch()) {
-    const std::string name = record->StringData(1);
-    if (IsBlank(name)) continue;
-    const std::string value = run.session->Property(name);
-    AppendTolerated(lvProperty, name, value);
-  }
-  controls->Close();
+  if (HasTable(*database, "Control"))
+    AppendSessionProperties(*database, "SELECT DISTINCT `Property` FROM `Control` ORDER BY `Property`",
+                            [](const std::string& name) { return name; });
+
+  // Choices a dialog makes without a control bound to them: the install level a setup-type
+  // button raises, the installation context, and whatever a button's `[NAME]` event sets.
+  AddSessionProperty("INSTALLLEVEL");
+  AddSessionProperty("ALLUSERS");
+  AddSessionProperty("MSIINSTALLPERUSER");
+  if (HasTable(*database, "ControlEvent"))
+    AppendSessionProperties(*database, "SELECT DISTINCT `Event` FROM `ControlEvent` ORDER BY `Event`",
+                            EventProperty);
 
   lvProperty.SetSorted(true);
   lvProperty.SetSorted(false);

@@ -11,8 +11,8 @@ namespace {
 constexpr int kErrorFunctionFailed = 1627;
 constexpr int kErrorBadQuerySyntax = 1615;
 constexpr int kErrorInvalidTable = 1628;
-constexpr int kErrorNoData = 232;
 constexpr int kErrorInstallPackageInvalid = 1620;
+constexpr int kErrorInstallTransformFailure = 1624;
 
 class EngineRecord final : public Record {
  public:
@@ -24,6 +24,7 @@ class EngineRecord final : public Record {
     Translate([&] { record_.setStringData(static_cast<std::size_t>(field), value); }, kErrorFunctionFailed);
   }
   msi::Record& Inner() { return record_; }
+  const msi::Record& Inner() const { return record_; }
 
  private:
   msi::Record record_;
@@ -33,7 +34,11 @@ class EngineView final : public View {
  public:
   EngineView(std::shared_ptr<msi::Database> db, std::unique_ptr<msi::View> view)
       : db_(std::move(db)), view_(std::move(view)) {}
-  void Execute() override { Translate([&] { view_->execute(); }, kErrorFunctionFailed); }
+  void Execute(const Record* params) override {
+    const auto* ours = dynamic_cast<const EngineRecord*>(params);
+    if (params && !ours) throw Error("Execute: the record does not come from this installer", kErrorFunctionFailed);
+    Translate([&] { view_->execute(ours ? &ours->Inner() : nullptr); }, kErrorFunctionFailed);
+  }
   std::shared_ptr<Record> Fetch() override {
     return Translate([&]() -> std::shared_ptr<Record> {
       auto record = view_->fetch();
@@ -87,7 +92,12 @@ class EngineDatabase final : public Database {
     Translate([&] { msi::mst::createTransformSummaryInfo(*db_, Unwrap(reference), path, errorConditions, validation); },
               kErrorInstallPackageInvalid);
   }
+  void ApplyTransform(std::string_view transformFile, int errorConditions) override {
+    const std::string path(transformFile.substr(0, transformFile.find('\0')));
+    Translate([&] { msi::mst::applyTransform(*db_, path, errorConditions); }, kErrorInstallTransformFailure);
+  }
   msi::Database& Inner() { return *db_; }
+  std::shared_ptr<msi::Database> Shared() { return db_; }
 
  private:
   std::shared_ptr<msi::Database> db_;
@@ -97,6 +107,17 @@ class EngineDatabase final : public Database {
 
 std::shared_ptr<Database> WrapDatabase(std::shared_ptr<msi::Database> db) {
   return std::make_shared<EngineDatabase>(std::move(db));
+}
+
+std::shared_ptr<msi::Database> UnwrapShared(Database& db) {
+  auto* ours = dynamic_cast<EngineDatabase*>(&db);
+  if (!ours) throw Error("the database does not come from this installer", kErrorFunctionFailed);
+  return ours->Shared();
+}
+
+std::shared_ptr<Record> NewRecord(int fields) {
+  if (fields < 0 || fields > 65535) throw Error("a record of " + std::to_string(fields) + " fields", 87);
+  return std::make_shared<EngineRecord>(msi::Record(static_cast<std::size_t>(fields)));
 }
 
 msi::Database& Unwrap(Database& db) {

@@ -26,5 +26,8 @@ auto Translate(F&& body, int number = 0) -> decltype(body()) {
 std::shared_ptr<Database> WrapDatabase(std::shared_ptr<msi::Database> db);
 // The engine database behind one of ours (for the operations between two databases).
 msi::Database& Unwrap(Database& db);
+std::shared_ptr<msi::Database> UnwrapShared(Database& db);
+// An empty record of `fields` fields.
+std::shared_ptr<Record> NewRecord(int fields);
 
 }  // namespace fennick::installer

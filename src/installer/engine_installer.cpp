@@ -41,6 +41,12 @@ class EngineInstaller final : public Installer {
     return OpenEngineSession(packagePath, uiLevel_, setup_);
   }
 
+  std::shared_ptr<installer::Session> OpenPackage(installer::Database& database, int) override {
+    return OpenEngineSession(UnwrapShared(database), uiLevel_, setup_);
+  }
+
+  std::shared_ptr<installer::Record> CreateRecord(int fields) override { return NewRecord(fields); }
+
   std::shared_ptr<installer::Database> OpenDatabase(std::string_view path, int openMode) override {
     if (openMode < 0 || openMode > 4)
       throw Error(std::string(path) + ": open mode " + std::to_string(openMode) + " is not supported", 87);

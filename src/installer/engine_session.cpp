@@ -39,7 +39,27 @@ class EngineSession final : public Session {
   std::function<void()> afterAction_;
 };
 
+// A silent session's messages go nowhere.
+class QuietHost final : public msi::SessionHost {
+ public:
+  void message(msi::MessageKind, std::string_view) override {}
+};
+
 }  // namespace
+
+std::shared_ptr<Session> OpenEngineSession(std::shared_ptr<msi::Database> database, int uiLevel,
+                                           const EngineSetup& setup) {
+  static QuietHost quiet;
+  return Translate([&]() -> std::shared_ptr<Session> {
+    msi::SessionOptions options;
+    options.uiLevel = uiLevel;
+    const bool full = uiLevel == kUILevelFull;
+    options.host = full ? setup.messages : &quiet;
+    options.dialogs = full ? setup.dialogs : nullptr;
+    return std::make_shared<EngineSession>(msi::Session::open(std::move(database), std::move(options)),
+                                           full ? setup.afterAction : std::function<void()>{});
+  }, 1619);
+}
 
 std::shared_ptr<Session> OpenEngineSession(std::string_view packagePath, int uiLevel, const EngineSetup& setup) {
   return Translate([&]() -> std::shared_ptr<Session> {

@@ -12,5 +12,9 @@ namespace fennick::installer {
 
 // Opens the package as a fresh-install session. Throws Error naming the path and the cause.
 std::shared_ptr<Session> OpenEngineSession(std::string_view packagePath, int uiLevel, const EngineSetup& setup);
+// A session over a database opened already. Below the full UI level it shows no dialogs and
+// keeps its messages to itself, as the service does for a silent installation.
+std::shared_ptr<Session> OpenEngineSession(std::shared_ptr<msi::Database> database, int uiLevel,
+                                           const EngineSetup& setup);
 
 }  // namespace fennick::installer

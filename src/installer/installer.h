@@ -24,6 +24,8 @@ class Error : public std::runtime_error {
 };
 
 // Constants of the service.
+inline constexpr int kErrorNoData = 232;  // e.g. a transform of two identical databases
+inline constexpr int kUILevelNone = 2;
 inline constexpr int kUILevelFull = 5;
 inline constexpr int kOpenReadOnly = 0;
 inline constexpr int kOpenCreate = 3;
@@ -36,7 +38,7 @@ enum ActionStatus : std::int32_t {
 enum RequestState : std::int32_t {
   kStateNoAction = -1, kStateAdvertised = 1, kStateAbsent = 2, kStateLocal = 3, kStateSource = 4,
 };
-enum ModifyMode : std::int32_t { kModifyUpdate = 2, kModifyAssign = 3 };
+enum ModifyMode : std::int32_t { kModifyUpdate = 2, kModifyAssign = 3, kModifyDelete = 6 };
 enum Persistence : std::int32_t { kTableTemporary = 0, kTablePersistent = 1, kTableMissing = 2, kTableError = 3 };
 
 class Record {
@@ -49,7 +51,8 @@ class Record {
 class View {
  public:
   virtual ~View() = default;
-  virtual void Execute() = 0;
+  // `params` fills the query's `?` markers in order; nullptr when it has none.
+  virtual void Execute(const Record* params = nullptr) = 0;
   virtual std::shared_ptr<Record> Fetch() = 0;  // nullptr after the last row
   virtual void Modify(int mode, Record& record) = 0;
   virtual void Close() = 0;
@@ -66,6 +69,8 @@ class Database {
   virtual void GenerateTransform(Database& reference, std::string_view transformFile) = 0;
   virtual void CreateTransformSummaryInfo(Database& reference, std::string_view transformFile,
                                           int errorConditions, int validation) = 0;
+  // Applies a transform to this database (in memory for a read-only one).
+  virtual void ApplyTransform(std::string_view transformFile, int errorConditions) = 0;
 };
 
 class Session {
@@ -83,7 +88,10 @@ class Installer {
   virtual ~Installer() = default;
   virtual void UILevel(int level) = 0;
   virtual std::shared_ptr<installer::Session> OpenPackage(std::string_view packagePath, int options) = 0;
+  // A session over a database opened already (a package with transforms applied in memory).
+  virtual std::shared_ptr<installer::Session> OpenPackage(installer::Database& database, int options) = 0;
   virtual std::shared_ptr<installer::Database> OpenDatabase(std::string_view path, int openMode) = 0;
+  virtual std::shared_ptr<installer::Record> CreateRecord(int fields) = 0;
 };
 
 // Creates the installer service: the engine backend on this platform.

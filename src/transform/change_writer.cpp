@@ -14,30 +14,30 @@ std::string TrimSpaces(std::string_view text) {
   return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
 }
 
-// The numeric value of a text read the lenient way: blanks, tabs and line feeds are skipped
-// wherever they stand, the number is read as far as it goes, no leading number gives 0.
+// The numeric value of INSTALLLEVEL: leading blanks are skipped, the number is read as far as
+// it goes ("1 0" is 1), and a text with no leading number counts as 0.
 double NumericValue(std::string_view text) {
-  std::string compact;
-  for (char c : text)
-    if (c != ' ' && c != '\t' && c != '\n') compact += c;
+  std::size_t begin = 0;
+  while (begin < text.size() && (text[begin] == ' ' || text[begin] == '\t')) ++begin;
+  const std::string rest(text.substr(begin));
   std::size_t end = 0;
-  if (end < compact.size() && (compact[end] == '+' || compact[end] == '-')) ++end;
+  if (end < rest.size() && (rest[end] == '+' || rest[end] == '-')) ++end;
   const std::size_t digitsStart = end;
-  while (end < compact.size() && std::isdigit(static_cast<unsigned char>(compact[end]))) ++end;
-  if (end < compact.size() && compact[end] == '.') {
+  while (end < rest.size() && std::isdigit(static_cast<unsigned char>(rest[end]))) ++end;
+  if (end < rest.size() && rest[end] == '.') {
     ++end;
-    while (end < compact.size() && std::isdigit(static_cast<unsigned char>(compact[end]))) ++end;
+    while (end < rest.size() && std::isdigit(static_cast<unsigned char>(rest[end]))) ++end;
   }
-  if (end == digitsStart || (end == digitsStart + 1 && compact[digitsStart] == '.')) return 0.0;
-  if (end < compact.size() && (compact[end] == 'e' || compact[end] == 'E')) {
+  if (end == digitsStart || (end == digitsStart + 1 && rest[digitsStart] == '.')) return 0.0;
+  if (end < rest.size() && (rest[end] == 'e' || rest[end] == 'E')) {
     std::size_t exp = end + 1;
-    if (exp < compact.size() && (compact[exp] == '+' || compact[exp] == '-')) ++exp;
-    if (exp < compact.size() && std::isdigit(static_cast<unsigned char>(compact[exp]))) {
-      while (exp < compact.size() && std::isdigit(static_cast<unsigned char>(compact[exp]))) ++exp;
+    if (exp < rest.size() && (rest[exp] == '+' || rest[exp] == '-')) ++exp;
+    if (exp < rest.size() && std::isdigit(static_cast<unsigned char>(rest[exp]))) {
+      while (exp < rest.size() && std::isdigit(static_cast<unsigned char>(rest[exp]))) ++exp;
       end = exp;
     }
   }
-  return std::strtod(compact.substr(0, end).c_str(), nullptr);
+  return std::strtod(rest.substr(0, end).c_str(), nullptr);
 }
 
 std::string NumberText(double value) {
@@ -60,44 +60,81 @@ std::string RaisedLevel(std::string_view installLevel) {
   return TrimSpaces(NumberText(NumericValue(installLevel) + 1.0));
 }
 
+namespace {
+
+constexpr const char* kCreatePropertyTable =
+    "CREATE TABLE `Property` (`Property` CHAR(72) NOT NULL, `Value` LONGCHAR NOT NULL LOCALIZABLE "
+    "PRIMARY KEY `Property`)";
+
+// One changed property: a value is assigned (row updated or inserted); an empty value means
+// the user cleared it, so its row goes and the property is unset at install time. Returns
+// whether the database changed.
+bool WriteProperty(installer::Installer& installer, installer::Database& reference, const std::string& name,
+                   const std::string& value) {
+  if (!value.empty()) {
+    auto view = reference.OpenView("SELECT `Property`, `Value` FROM `Property`");
+    auto record = installer.CreateRecord(2);
+    record->StringData(1, name);
+    record->StringData(2, value);
+    view->Modify(installer::kModifyAssign, *record);
+    reference.Commit();
+    return true;
+  }
+  auto view = reference.OpenView("SELECT `Property`, `Value` FROM `Property` WHERE `Property` = ?");
+  auto key = installer.CreateRecord(1);
+  key->StringData(1, name);
+  view->Execute(key.get());
+  auto row = view->Fetch();
+  if (!row) return false;
+  view->Modify(installer::kModifyDelete, *row);
+  reference.Commit();
+  return true;
+}
+
+}  // namespace
+
 void WriteChanges() {
   driver::RunState& run = driver::Run();
   auto& tables = driver::Tables();
   installer::Database& reference = *run.referenceDatabase;
+  run.propertiesWritten = 0;
+  run.featuresWritten = 0;
 
-  // Properties: the first Property row serves as a two-field buffer written with assign.
-  auto propertyView = reference.OpenView("SELECT `Property`, `Value` FROM `Property` ORDER BY `Property`");
-  propertyView->Execute();
-  auto buffer = propertyView->Fetch();
   const std::size_t changedProperties = tables.lvPropertyChanged.RowCount();
+  if (changedProperties > 0 && reference.TablePersistent("Property") == installer::kTableMissing) {
+    auto create = reference.OpenView(kCreatePropertyTable);
+    create->Execute();
+    reference.Commit();
+  }
   for (std::size_t i = 1; i <= changedProperties; ++i) {
-    if (!buffer)
-      throw installer::Error("the reference database's Property table is empty: no record to write property " +
-                             tables.lvPropertyChanged.RowText(i) + " with");
-    const std::string value = tables.lvPropertyChanged.SubItemText(i, 1);
-    buffer->StringData(1, tables.lvPropertyChanged.RowText(i));
-    buffer->StringData(2, value);
-    if (!value.empty()) {
-      propertyView->Modify(installer::kModifyAssign, *buffer);
-      reference.Commit();
-    }
+    if (WriteProperty(*run.installer, reference, tables.lvPropertyChanged.RowText(i),
+                      tables.lvPropertyChanged.SubItemText(i, 1)))
+      ++run.propertiesWritten;
   }
 
   // Feature levels from the recaptured request states.
   const std::string baseLevel = BaseLevel(run.session->Property("INSTALLLEVEL"));
   const std::string raisedLevel = RaisedLevel(run.session->Property("INSTALLLEVEL"));
-  std::shared_ptr<installer::View> featureView;
   const std::size_t features = tables.lvFeatureChanged.RowCount();
   for (std::size_t i = 1; i <= features; ++i) {
     const std::string name = tables.lvFeatureChanged.RowText(i);
-    featureView = reference.OpenView(
+    // The name travels as a parameter: a quote in it can neither break the query nor match
+    // another row.
+    auto featureView = reference.OpenView(
         "SELECT `Feature`,`Feature_Parent`,`Title`,`Description`,`Display`,`Level`,`Directory_`,`Attributes` "
-        "FROM `Feature` WHERE `Feature`='" + name + "'");
-    featureView->Execute();
+        "FROM `Feature` WHERE `Feature` = ?");
+    auto key = run.installer->CreateRecord(1);
+    key->StringData(1, name);
+    featureView->Execute(key.get());
     auto row = featureView->Fetch();
     if (!row) throw installer::Error("the reference database has no Feature row `" + name + "`");
+    const std::string level = row->StringData(6);
+    const std::string attributes = row->StringData(8);
     const std::string state = tables.lvFeatureChanged.SubItemText(i, 1);
-    if (state == "-1") {
+    // The recapture lists the snapshot's features in its order.
+    const std::string snapshot = i <= tables.lvFeature.RowCount() ? tables.lvFeature.SubItemText(i, 1) : state;
+    const bool disabledByPackage = level == "0" && state == "-1" && snapshot == "-1";
+    if (state == "-1" && !disabledByPackage) {
       row->StringData(6, raisedLevel);
     } else if (state == "1") {
       row->StringData(6, baseLevel);
@@ -105,6 +142,7 @@ void WriteChanges() {
     } else if (state == "3" || state == "4") {
       row->StringData(6, baseLevel);
     }
+    if (row->StringData(6) != level || row->StringData(8) != attributes) ++run.featuresWritten;
     featureView->Modify(installer::kModifyUpdate, *row);
     reference.Commit();
   }

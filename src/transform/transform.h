@@ -16,6 +16,11 @@ void BuildReferenceDatabase();
 void WriteChanges();
 void WriteTransform();
 
+// The closed loop: applies the written transform to the package in memory, plays the UI
+// sequence again without dialogs up to ExecuteAction, and reports every feature state and
+// watched property that differs from what the run chose. Prints the closing line.
+void CheckTransform();
+
 // INSTALLLEVEL helpers of the change writer, exposed for their own tests.
 std::string BaseLevel(std::string_view installLevel);
 std::string RaisedLevel(std::string_view installLevel);

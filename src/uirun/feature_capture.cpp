@@ -7,6 +7,8 @@ void CaptureFeatureStates() {
   driver::RunState& run = driver::Run();
   auto& lvFeature = driver::Tables().lvFeature;
   auto database = run.session->Database();
+  // A package without features has nothing to capture.
+  if (database->TablePersistent("Feature") == installer::kTableMissing) return;
   auto view = database->OpenView("SELECT `Feature` FROM `Feature`");
   view->Execute();
   while (auto record = view->Fetch()) {

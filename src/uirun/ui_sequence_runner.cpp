@@ -20,17 +20,6 @@ std::string StatusText(std::int32_t status) {
   }
 }
 
-// The sequence number as a whole number; a null (empty) or malformed sequence counts as 0,
-// so such a row is never run, like the service itself treats rows it cannot schedule.
-long SequenceNumber(const std::string& text) {
-  long value = 0;
-  const char* begin = text.data();
-  const char* end = text.data() + text.size();
-  auto [p, ec] = std::from_chars(begin, end, value);
-  if (ec != std::errc() || p != end) return 0;
-  return value;
-}
-
 [[noreturn]] void ActionFailed(const std::string& action, std::int32_t status) {
   driver::RunState& run = driver::Run();
   run.session.reset();
@@ -41,6 +30,17 @@ long SequenceNumber(const std::string& text) {
 }
 
 }  // namespace
+
+// A null (empty) or malformed sequence counts as 0, so such a row is never run, like the
+// service itself treats rows it cannot schedule.
+long SequenceNumber(const std::string& text) {
+  long value = 0;
+  const char* begin = text.data();
+  const char* end = text.data() + text.size();
+  auto [p, ec] = std::from_chars(begin, end, value);
+  if (ec != std::errc() || p != end) return 0;
+  return value;
+}
 
 void RunUISequence() {
   driver::RunState& run = driver::Run();
@@ -63,7 +63,10 @@ void RunUISequence() {
       driver::Pump();
       if (result > 1) ActionFailed(action, result);
     }
-    if (action == "CostFinalize") CaptureFeatureStates();
+    if (action == "CostFinalize") {
+      CaptureFeatureStates();
+      CaptureCostedProperties();
+    }
     if (action == "ExecuteAction") RecaptureFeatureStates();
   }
 }

@@ -7,6 +7,7 @@
 
 #include "src/driver/run_state.h"
 #include "src/driver/session_driver.h"
+#include "src/transform/transform.h"
 #include "tests/support/fake_installer.h"
 
 namespace fennick::inspect {
@@ -20,7 +21,8 @@ std::string RunAndDump(const FakePackage& package, int* status = nullptr) {
   auto log = std::make_shared<std::vector<std::string>>();
   test::RecordingHost host(log);
   std::ostringstream err;
-  std::map<std::string, FakePackage> packages{{"p.msi", package}};
+  std::map<std::string, FakePackage> packages{{"p.msi", package},
+                                              {transform::GetTempFolder() + "temp.msi", package}};
   const auto dump = std::filesystem::temp_directory_path() / ("fennick-loaders-" + std::to_string(::getpid()) + ".txt");
   auto options = driver::ParseCommandLine(std::vector<std::string>{"--dump-tables", dump.string(), "p.msi"});
   int s = driver::Main(options, {host, [&] { return std::make_shared<test::FakeInstaller>(log, packages); }, err, false});
@@ -58,11 +60,27 @@ TEST(Loaders, UISequenceRowsCarryConditionAndSequenceText) {
             "Never\t\t\nOdd\t\t-5\nCostFinalize\t\t1000\nWelcomeDlg\tNOT Installed\t1297\n");
 }
 
-TEST(Loaders, EmptyPropertyTableAndNoBoundControlsGiveTheTwoDirectoryProperties) {
+// Beside the Property table and the controls, the run always watches the two directory
+// properties, the install level and the installation context.
+constexpr const char* kAlwaysWatched = "ALLUSERS\t\nINSTALLDIR\t\nINSTALLLEVEL\t1\nMSIINSTALLPERUSER\t\nTARGETDIR\t\n";
+
+TEST(Loaders, EmptyPropertyTableAndNoBoundControlsGiveTheAlwaysWatchedProperties) {
   FakePackage p = Base();
   p.tables["Control"].rows = {{"D", "Text", ""}};
-  p.properties = {{"INSTALLDIR", "C:\\X\\"}};
-  EXPECT_EQ(Section(RunAndDump(p), "lvProperty"), "INSTALLDIR\tC:\\\\X\\\\\nTARGETDIR\t\n");
+  p.properties = {{"INSTALLDIR", "C:\\X\\"}, {"INSTALLLEVEL", "1"}};
+  EXPECT_EQ(Section(RunAndDump(p), "lvProperty"),
+            "ALLUSERS\t\nINSTALLDIR\tC:\\\\X\\\\\nINSTALLLEVEL\t1\nMSIINSTALLPERUSER\t\nTARGETDIR\t\n");
+}
+
+TEST(Loaders, PropertiesThatControlEventsSetAreWatched) {
+  FakePackage p = Base();
+  p.catalogue.push_back("ControlEvent");
+  p.tables["ControlEvent"] = FakeTable{{"Dialog_", "Control_", "Event", "Argument"},
+                                       {{"D", "Next", "[ALLUSERS]", "2"}, {"D", "Next", "[Mode]", "x"},
+                                        {"D", "Next", "NewDialog", "E"}, {"D", "Next", "[]", "1"}}};
+  p.properties = {{"Mode", "typical"}, {"INSTALLLEVEL", "1"}};
+  EXPECT_EQ(Section(RunAndDump(p), "lvProperty"),
+            "ALLUSERS\t\nINSTALLDIR\t\nINSTALLLEVEL\t1\nMSIINSTALLPERUSER\t\nMode\ttypical\nTARGETDIR\t\n");
 }
 
 TEST(Loaders, FirstSourceWinsAndRowsEndSortedByName) {
@@ -73,24 +91,27 @@ TEST(Loaders, FirstSourceWinsAndRowsEndSortedByName) {
   p.properties = {{"INSTALLDIR", "FromSession"}, {"ProductName", "Session"}, {"LICENSE_OK", "0"},
                   {"TARGETDIR", "C:\\"}};
   EXPECT_EQ(Section(RunAndDump(p), "lvProperty"),
-            "ALLUSERS\t1\nINSTALLDIR\tFromTable\nLICENSE_OK\t0\nProductName\tDemo\nTARGETDIR\tC:\\\\\n");
+            "ALLUSERS\t1\nINSTALLDIR\tFromTable\nINSTALLLEVEL\t\nLICENSE_OK\t0\nMSIINSTALLPERUSER\t\n"
+            "ProductName\tDemo\nTARGETDIR\tC:\\\\\n");
 }
 
 TEST(Loaders, InstallDirBoundToAControlIsAddedOnceWithTheSessionValue) {
   FakePackage p = Base();
   p.tables["Control"].rows = {{"D", "Edit", "INSTALLDIR"}};
-  p.properties = {{"INSTALLDIR", "C:\\Prog\\"}};
-  EXPECT_EQ(Section(RunAndDump(p), "lvProperty"), "INSTALLDIR\tC:\\\\Prog\\\\\nTARGETDIR\t\n");
+  p.properties = {{"INSTALLDIR", "C:\\Prog\\"}, {"INSTALLLEVEL", "1"}};
+  EXPECT_EQ(Section(RunAndDump(p), "lvProperty"),
+            "ALLUSERS\t\nINSTALLDIR\tC:\\\\Prog\\\\\nINSTALLLEVEL\t1\nMSIINSTALLPERUSER\t\nTARGETDIR\t\n");
 }
 
-TEST(Loaders, MissingControlTableEndsTheRun) {
+TEST(Loaders, MissingTablesAddNothingAndTheRunGoesOn) {
   FakePackage p = Base();
   p.tables.erase("Control");
-  int status = 0;
+  p.tables.erase("Property");
+  p.properties = {{"INSTALLLEVEL", "1"}};
+  int status = -1;
   const std::string dump = RunAndDump(p, &status);
-  EXPECT_EQ(status, driver::kExitFailure);
-  // What was loaded before the failure is still in the dump.
-  EXPECT_EQ(Section(dump, "lvProperty"), "INSTALLDIR\t\nTARGETDIR\t\n");
+  EXPECT_EQ(status, driver::kExitUnchanged);
+  EXPECT_EQ(Section(dump, "lvProperty"), kAlwaysWatched);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "tests/support/fake_installer.h"
 
 #include <algorithm>
+#include <fstream>
 
 namespace fennick::test {
 namespace {
@@ -60,12 +61,15 @@ class FakeView : public installer::View {
     }
     std::string whereColumn, whereValue;
     if (auto w = rest.find(" WHERE "); w != std::string::npos) {
-      // Only the form `col`='value' is understood.
+      // Only the forms `col`='value' and `col` = ? are understood.
       std::string cond = rest.substr(w + 7);
       auto eq = cond.find('=');
       whereColumn = strip(cond.substr(0, eq));
-      whereValue = cond.substr(eq + 1);
-      whereValue = whereValue.substr(1, whereValue.rfind('\'') - 1);
+      whereValue = strip(cond.substr(eq + 1));
+      if (whereValue == "?")
+        parameter_ = true;
+      else
+        whereValue = whereValue.substr(1, whereValue.rfind('\'') - 1);
       rest = rest.substr(0, w);
     }
     const std::string table = strip(rest);
@@ -93,9 +97,12 @@ class FakeView : public installer::View {
       if (pos == t.columns.end()) throw installer::Error("fake: no column " + whereColumn);
       whereIndex = static_cast<std::size_t>(pos - t.columns.begin());
     }
+    table_ = &t;
+    index_ = index;
+    whereIndex_ = whereColumn.empty() ? -1 : static_cast<int>(whereIndex);
     std::vector<std::vector<std::string>> source;
     for (const auto& row : t.rows)
-      if (whereColumn.empty() || row[whereIndex] == whereValue) source.push_back(row);
+      if (whereColumn.empty() || parameter_ || row[whereIndex] == whereValue) source.push_back(row);
     for (const auto& row : source) {
       std::vector<std::string> out;
       for (auto i : index) out.push_back(i < row.size() ? row[i] : "");
@@ -119,7 +126,20 @@ class FakeView : public installer::View {
       rows_ = unique;
     }
   }
-  void Execute() override { next_ = 0; }
+  void Execute(const installer::Record* params) override {
+    next_ = 0;
+    if (!parameter_) return;
+    if (!params) throw installer::Error("fake: the query needs a parameter");
+    const std::string value = params->StringData(1);
+    log_->push_back("Execute ? = " + value);
+    rows_.clear();
+    for (const auto& row : table_->rows) {
+      if (row[static_cast<std::size_t>(whereIndex_)] != value) continue;
+      std::vector<std::string> out;
+      for (auto i : index_) out.push_back(i < row.size() ? row[i] : "");
+      rows_.push_back(out);
+    }
+  }
   std::shared_ptr<installer::Record> Fetch() override {
     if (next_ >= rows_.size()) return nullptr;
     return std::make_shared<FakeRecord>(rows_[next_++]);
@@ -141,6 +161,10 @@ class FakeView : public installer::View {
   Log log_;
   std::vector<std::vector<std::string>> rows_;
   std::size_t next_ = 0;
+  bool parameter_ = false;
+  const FakeTable* table_ = nullptr;
+  std::vector<std::size_t> index_;
+  int whereIndex_ = -1;
 };
 
 class FakeDatabase : public installer::Database {
@@ -163,7 +187,15 @@ class FakeDatabase : public installer::Database {
   void Export(std::string_view t, std::string_view, std::string_view) override { log_->push_back("Export " + std::string(t)); }
   void Import(std::string_view, std::string_view f) override { log_->push_back("Import " + std::string(f)); }
   void Commit() override { log_->push_back("Commit " + name_); }
-  void GenerateTransform(installer::Database&, std::string_view f) override { log_->push_back("GenerateTransform " + std::string(f)); }
+  void GenerateTransform(installer::Database&, std::string_view f) override {
+    log_->push_back("GenerateTransform " + std::string(f));
+    if (package_.unchanged) throw installer::Error("no transform: the databases are identical", installer::kErrorNoData);
+    std::ofstream(std::string(f), std::ios::binary) << "fake transform";
+  }
+  void ApplyTransform(std::string_view f, int e) override {
+    log_->push_back("ApplyTransform " + std::to_string(e));
+  }
+  const FakePackage& Package() const { return package_; }
   void CreateTransformSummaryInfo(installer::Database&, std::string_view f, int e, int v) override {
     log_->push_back("CreateTransformSummaryInfo " + std::string(f) + " " + std::to_string(e) + " " + std::to_string(v));
   }
@@ -219,6 +251,18 @@ std::shared_ptr<installer::Session> FakeInstaller::OpenPackage(std::string_view 
   auto it = packages_.find(std::string(path));
   if (it == packages_.end()) throw installer::Error("This installation package could not be opened.", 1619);
   return std::make_shared<FakeSession>(it->second, log_);
+}
+
+std::shared_ptr<installer::Session> FakeInstaller::OpenPackage(installer::Database& database, int options) {
+  log_->push_back("OpenPackage database " + std::to_string(options));
+  auto* fake = dynamic_cast<FakeDatabase*>(&database);
+  if (!fake) throw installer::Error("fake: not a fake database");
+  // Its actions answer as the dialogs did, so replaying them reproduces the walk's choices.
+  return std::make_shared<FakeSession>(fake->Package(), log_);
+}
+
+std::shared_ptr<installer::Record> FakeInstaller::CreateRecord(int fields) {
+  return std::make_shared<FakeRecord>(std::vector<std::string>(static_cast<std::size_t>(fields)));
 }
 
 std::shared_ptr<installer::Database> FakeInstaller::OpenDatabase(std::string_view path, int mode) {

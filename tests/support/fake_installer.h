@@ -31,6 +31,7 @@ struct FakePackage {
   // What running an action does to the session, as the user's answers in a dialog would.
   std::map<std::string, std::map<std::string, std::string>> actionSetsProperties;
   std::map<std::string, std::map<std::string, int>> actionSetsFeatures;
+  bool unchanged = false;  // GenerateTransform finds no difference
 };
 
 class FakeInstaller : public installer::Installer {
@@ -40,7 +41,9 @@ class FakeInstaller : public installer::Installer {
   ~FakeInstaller() override;
   void UILevel(int level) override;
   std::shared_ptr<installer::Session> OpenPackage(std::string_view path, int options) override;
+  std::shared_ptr<installer::Session> OpenPackage(installer::Database& database, int options) override;
   std::shared_ptr<installer::Database> OpenDatabase(std::string_view path, int mode) override;
+  std::shared_ptr<installer::Record> CreateRecord(int fields) override;
 
  private:
   Log log_;

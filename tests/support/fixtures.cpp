@@ -1,5 +1,8 @@
 #include "tests/support/fixtures.h"
 
+#include <fstream>
+#include <iterator>
+
 #include <algorithm>
 #include <cstdlib>
 
@@ -39,6 +42,15 @@ fs::path scratchDir() {
   fs::remove_all(dir);
   fs::create_directories(dir);
   return dir;
+}
+
+}  // namespace fennick::test
+
+namespace fennick::test {
+
+std::string ReadText(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 }  // namespace fennick::test

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "src/driver/run_state.h"
@@ -26,6 +28,7 @@ TEST(InstallLevels, BaseTrimsSpacesAndRaisedAddsOne) {
   EXPECT_EQ(RaisedLevel("-5"), "-4");
   EXPECT_EQ(RaisedLevel("2.5"), "3.5");
   EXPECT_EQ(BaseLevel("\t3"), "\t3");  // only spaces are removed
+  EXPECT_EQ(RaisedLevel("1 0"), "2");   // the number ends at the first blank after it
 }
 
 FakePackage Package() {
@@ -52,16 +55,17 @@ FakePackage Package() {
 struct Build {
   test::Log log = std::make_shared<std::vector<std::string>>();
   test::RecordingHost host{log};
-  std::ostringstream err;
+  std::ostringstream err, out;
+  std::filesystem::path temp = test::scratchDir();
   int status = -1;
 
-  Build(const FakePackage& package, std::string save) {
-    host.saveAnswer = std::move(save);
-    auto temp = test::scratchDir();
+  // `save` is a file name in the test's scratch folder; "" cancels the prompt.
+  Build(const FakePackage& package, const std::string& save) {
+    host.saveAnswer = save.empty() ? save : (temp / save).string();
     setenv("TMPDIR", temp.c_str(), 1);
     std::map<std::string, FakePackage> packages{{"p.msi", package}, {temp.string() + "/temp.msi", package}};
     status = driver::Main(driver::ParseCommandLine({"p.msi"}),
-                          {host, [&] { return std::make_shared<test::FakeInstaller>(log, packages); }, err, false});
+                          {host, [&] { return std::make_shared<test::FakeInstaller>(log, packages); }, err, false, &out});
     unsetenv("TMPDIR");
   }
   std::vector<std::string> From(const std::string& first) const {
@@ -77,7 +81,7 @@ struct Build {
 };
 
 TEST(TransformBuild, CopiesPersistentTablesWithProgress) {
-  Build b(Package(), "/out/t.mst");
+  Build b(Package(), "t.mst");
   EXPECT_EQ(b.Matching("Export "), (std::vector<std::string>{"Export Control", "Export Feature",
                                                              "Export InstallUISequence", "Export Property"}));
   EXPECT_EQ(b.Matching("progress "), (std::vector<std::string>{"progress range 0..5", "progress value 1",
@@ -86,21 +90,63 @@ TEST(TransformBuild, CopiesPersistentTablesWithProgress) {
 }
 
 TEST(TransformBuild, WritesChangedPropertiesAndLevelsDerivedFromStates) {
-  Build b(Package(), "/out/t.mst");
+  Build b(Package(), "t.mst");
   EXPECT_EQ(b.status, driver::kExitTransformWritten);
-  // The empty ALLUSERS is not written; OPT is assigned through the first Property row's record.
+  // ALLUSERS, cleared by the user, loses its row; OPT is assigned.
   EXPECT_EQ(b.Matching("Modify "),
-            (std::vector<std::string>{"Modify 3 OPT|b",
+            (std::vector<std::string>{"Modify 6 ALLUSERS|1", "Modify 3 OPT|b",
                                       "Modify 2 Adv||A||1|3||4",       // advertised: base level, attributes 4
                                       "Modify 2 Gone||G||1|4||0",      // left out: raised level
                                       "Modify 2 Local||L||1|3||0",     // local: base level
                                       "Modify 2 Absent||B||1|9||2"})); // absent: as in the package
-  EXPECT_EQ(b.Matching("GenerateTransform"), (std::vector<std::string>{"GenerateTransform /out/t.mst"}));
-  EXPECT_EQ(b.Matching("CreateTransformSummaryInfo"),
-            (std::vector<std::string>{"CreateTransformSummaryInfo /out/t.mst 0 0"}));
+  // Made in the scratch folder before the prompt, then put in place whole.
+  const std::string scratch = (b.temp / "temp.mst").string();
   auto tail = b.From("unload progress");
-  ASSERT_GE(tail.size(), 2u);
-  EXPECT_EQ(tail[1], "save prompt");
+  tail.erase(std::remove(tail.begin(), tail.end(), "pump"), tail.end());
+  ASSERT_GE(tail.size(), 4u);
+  EXPECT_EQ(tail[1], "GenerateTransform " + scratch);
+  EXPECT_EQ(tail[2], "CreateTransformSummaryInfo " + scratch + " 0 0");
+  EXPECT_EQ(tail[3], "save prompt");
+  EXPECT_EQ(test::ReadText(b.temp / "t.mst"), "fake transform");
+  EXPECT_FALSE(std::filesystem::exists(scratch));
+  // The closed loop replays the package with the transform and finds the walk's choices.
+  EXPECT_FALSE(b.Matching("ApplyTransform 0").empty());
+  EXPECT_EQ(b.out.str(), (b.temp / "t.mst").string() +
+                             ": 2 properties, 3 features changed; applying it reproduces your choices\n");
+  EXPECT_EQ(b.err.str(), "");
+}
+
+TEST(TransformBuild, UnchangedAnswersWriteNothingAndEndWithStatusSix) {
+  FakePackage p = Package();
+  p.actionSetsFeatures.clear();
+  p.actionSetsProperties.clear();
+  Build b(p, "t.mst");
+  EXPECT_EQ(b.status, driver::kExitUnchanged);
+  ASSERT_EQ(b.host.boxes.size(), 1u);
+  EXPECT_EQ(b.host.boxes[0].text, "Your answers leave the package unchanged; no transform was written.");
+  EXPECT_TRUE(b.Matching("save prompt").empty());
+  EXPECT_FALSE(std::filesystem::exists(b.temp / "t.mst"));
+}
+
+TEST(TransformBuild, SavePathThatIsThePackageOrAFolderIsRefused) {
+  const std::filesystem::path temp = test::scratchDir();
+  std::ofstream(temp / "p.msi") << "the package";
+  for (const std::string& save : {std::string("p.msi"), std::string(".")}) {
+    test::Log log = std::make_shared<std::vector<std::string>>();
+    test::RecordingHost host{log};
+    host.saveAnswer = (temp / save).string();
+    std::ostringstream err, out;
+    setenv("TMPDIR", temp.c_str(), 1);
+    const std::string package = (temp / "p.msi").string();
+    std::map<std::string, FakePackage> packages{{package, Package()}, {temp.string() + "/temp.msi", Package()}};
+    const int status = driver::Main(driver::ParseCommandLine({package}),
+                                    {host, [&] { return std::make_shared<test::FakeInstaller>(log, packages); }, err,
+                                     false, &out});
+    unsetenv("TMPDIR");
+    EXPECT_EQ(status, driver::kExitFailure) << save;
+    EXPECT_NE(err.str().find("choose"), std::string::npos) << err.str();
+    EXPECT_EQ(test::ReadText(temp / "p.msi"), "the package");
+  }
 }
 
 TEST(TransformBuild, CancelledPromptShowsTheMessageAndWritesNoTransform) {
@@ -109,7 +155,7 @@ TEST(TransformBuild, CancelledPromptShowsTheMessageAndWritesNoTransform) {
   ASSERT_EQ(b.host.boxes.size(), 1u);
   EXPECT_EQ(b.host.boxes[0].text, "Transform creation cancelled by user");
   EXPECT_EQ(b.host.boxes[0].title, "Transform Cancelled");
-  EXPECT_TRUE(b.Matching("GenerateTransform").empty());
+  EXPECT_FALSE(std::filesystem::exists(b.temp / "temp.mst"));
   // Wind-down still in order after a cancel.
   auto tail = b.From("release Session");
   EXPECT_GE(std::find(tail.begin(), tail.end(), "release Installer") - tail.begin(), 1);
@@ -117,8 +163,9 @@ TEST(TransformBuild, CancelledPromptShowsTheMessageAndWritesNoTransform) {
 }
 
 TEST(TransformBuild, PathEndsAtTheFirstNul) {
-  Build b(Package(), std::string("/out/x.mst") + std::string(5, '\0'));
-  EXPECT_EQ(b.Matching("GenerateTransform"), (std::vector<std::string>{"GenerateTransform /out/x.mst"}));
+  Build b(Package(), std::string("x.mst") + std::string(5, '\0'));
+  EXPECT_EQ(b.status, driver::kExitTransformWritten) << b.err.str();
+  EXPECT_TRUE(std::filesystem::exists(b.temp / "x.mst"));
 }
 
 }  // namespace

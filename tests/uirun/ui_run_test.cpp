@@ -82,7 +82,8 @@ TEST(UIRun, RunsTheRowsThatPassAndHoldsBackExecuteAction) {
   p.conditions = {{"NOPE", 0}, {"BAD", 3}, {"", 2}};
   UIRunResult r(p, "/out/t.mst");
   EXPECT_EQ(r.Actions(), (std::vector<std::string>{"Costs", "CostFinalize", "Welcome", "executeaction", "After"}));
-  EXPECT_EQ(r.status, driver::kExitTransformWritten);
+  // The fake's dialogs answer nothing: the package stays as it was.
+  EXPECT_EQ(r.status, driver::kExitUnchanged);
 }
 
 TEST(UIRun, SnapshotAfterCostFinalizeAndRecaptureAtExecuteAction) {

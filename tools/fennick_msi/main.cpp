@@ -17,7 +17,7 @@ const char* kUsage = R"(Usage: fennick-msi COMMAND ARGS...
   import DB DIR FILE...           import archives from DIR into DB (created if missing)
   query PKG SQL                   run a query; rows as tab-separated text
   summary PKG                     summary information, one property a line
-  session PKG [--eval COND]... [--set NAME=VALUE]... [--ui-level N]
+  session PKG [--eval COND]... [--set NAME=VALUE]... [--ui-level N] [--transform MST]...
                                   run the non-dialog actions of the UI sequence; print
                                   properties, feature states, directories, condition results
   transform generate NEW BASE OUT.mst [--errors N] [--validation N]
@@ -28,9 +28,13 @@ const char* kUsage = R"(Usage: fennick-msi COMMAND ARGS...
                                   those the transform carries)
   transform show MST [BASE]       each change as text: operation, table, key, column, old
                                   value (from BASE), new value
+  transform check PKG MST         apply MST to PKG in memory and run the UI sequence silently
+                                  up to ExecuteAction; print what `session` prints
 
 Exit status: 0 success, 1 failure (the message names the file and the cause), 2 wrong usage,
-3 transform generate found no differences (no file written).
+3 transform generate found no differences (no file written). An output file that is one of
+the command's inputs or a folder is refused; outputs are written beside their target and
+renamed over it only when complete.
 )";
 
 }  // namespace

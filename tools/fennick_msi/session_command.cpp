@@ -7,9 +7,11 @@
 //   feature NAME STATE        the feature's action state: unknown, advertised, absent, local, source
 //   directory NAME PATH       the resolved target path ("" when unresolved)
 //   property NAME VALUE       every property, by name
+// --transform MST (repeatable) applies transforms to the package in memory first.
 // The state and result words are those of the peer probe, so the two outputs compare line by line.
 #include <string>
 
+#include "engine/mst/transform.h"
 #include "engine/session/sequence_runner.h"
 #include "engine/session/session.h"
 #include "tools/fennick_msi/command.h"
@@ -45,14 +47,17 @@ const char* conditionWord(msi::ConditionResult result) {
 int Session(const Args& args, std::ostream& out) {
   std::string package;
   std::vector<std::string> conditions;
+  std::vector<std::string> transforms;
   msi::SessionOptions options;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (a == "--eval" || a == "--set" || a == "--ui-level") {
+    if (a == "--eval" || a == "--set" || a == "--ui-level" || a == "--transform") {
       if (i + 1 >= args.size()) throw UsageError(a + " needs a value");
       const std::string& value = args[++i];
       if (a == "--eval") {
         conditions.push_back(value);
+      } else if (a == "--transform") {
+        transforms.push_back(value);
       } else if (a == "--set") {
         const std::size_t eq = value.find('=');
         if (eq == std::string::npos || eq == 0) throw UsageError("--set needs NAME=VALUE");
@@ -72,7 +77,10 @@ int Session(const Args& args, std::ostream& out) {
   }
   if (package.empty()) throw UsageError("needs a package");
 
-  auto session = msi::Session::open(package, options);
+  // Transforms are applied in memory, in order, as the installer applies TRANSFORMS.
+  std::shared_ptr<msi::Database> db = msi::Database::open(package, msi::OpenMode::ReadOnly);
+  for (const std::string& mst : transforms) msi::mst::applyTransform(*db, mst, 0);
+  auto session = msi::Session::open(std::move(db), options);
   msi::SequenceOptions sequence;
   sequence.runDialogs = false;
   const msi::SequenceResult run = msi::runSequence(*session, "InstallUISequence", sequence);

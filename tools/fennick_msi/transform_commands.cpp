@@ -1,5 +1,8 @@
 // transform generate | apply | show: transforms from the command line.
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstring>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -60,6 +63,26 @@ std::optional<msi::FileTime> reproducibleTime() {
   return msi::FileTime{(seconds + 11644473600ull) * 10000000ull};
 }
 
+// Refuses an output path that names one of the command's inputs.
+void refuseInputAsOutput(const fs::path& output, std::initializer_list<fs::path> inputs) {
+  std::error_code ec;
+  if (!fs::exists(output, ec)) return;
+  for (const fs::path& input : inputs)
+    if (fs::equivalent(input, output, ec))
+      throw UsageError(output.string() + " is also an input (" + input.string() + "); choose another output file");
+  if (fs::is_directory(output, ec)) throw UsageError(output.string() + " is a folder; choose an output file");
+}
+
+// A fresh, unique name beside `target` for work that is renamed over it when complete.
+fs::path temporaryBeside(const fs::path& target) {
+  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+  const int fd = ::mkstemp(pattern.data());
+  if (fd < 0) throw msi::Error(target.string() + ": cannot be written: " + std::strerror(errno));
+  ::close(fd);
+  return pattern;
+}
+
 int Generate(const Args& args, std::ostream& out) {
   const Parsed p = parse(args, 1, {"--errors", "--validation"});
   if (p.positional.size() != 3) throw UsageError("transform generate needs NEW, BASE and OUT.mst");
@@ -67,21 +90,29 @@ int Generate(const Args& args, std::ostream& out) {
   for (const auto& [option, value] : p.options) (option == "--errors" ? errors : validation) = flagValue(option, value);
   auto changed = msi::Database::open(p.positional[0], msi::OpenMode::ReadOnly);
   auto reference = msi::Database::open(p.positional[1], msi::OpenMode::ReadOnly);
-  const fs::path mst = p.positional[2];
-  if (!msi::mst::generateTransform(*changed, *reference, mst)) {
-    std::cerr << "fennick-msi transform generate: " << p.positional[0] << " and " << p.positional[1]
-              << " do not differ; no transform written\n";
-    return kNothingToWrite;
-  }
+  const fs::path target = p.positional[2];
+  refuseInputAsOutput(target, {p.positional[0], p.positional[1]});
+  // Transform and summary are made beside the target and renamed over it together, so a
+  // failure leaves whatever stood there as it was.
+  const fs::path mst = temporaryBeside(target);
+  std::error_code ec;
   try {
+    if (!msi::mst::generateTransform(*changed, *reference, mst)) {
+      fs::remove(mst, ec);
+      std::cerr << "fennick-msi transform generate: " << p.positional[0] << " and " << p.positional[1]
+                << " do not differ; no transform written\n";
+      return kNothingToWrite;
+    }
     msi::mst::createTransformSummaryInfo(*changed, *reference, mst, errors, validation, reproducibleTime());
+    fs::permissions(mst, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read,
+                    fs::perm_options::add, ec);
+    fs::rename(mst, target, ec);
+    if (ec) throw msi::Error(target.string() + ": cannot be written: " + ec.message());
   } catch (...) {
-    // A transform without its summary would be refused by the installer: leave nothing behind.
-    std::error_code ec;
     fs::remove(mst, ec);
     throw;
   }
-  out << mst.string() << '\n';
+  out << target.string() << '\n';
   return 0;
 }
 
@@ -89,15 +120,14 @@ int Apply(const Args& args, std::ostream& out) {
   const Parsed p = parse(args, 1, {"--errors"});
   if (p.positional.size() != 3) throw UsageError("transform apply needs BASE, MST and OUT.msi");
   const fs::path base = p.positional[0], mst = p.positional[1], target = p.positional[2];
-  std::error_code ec;
-  if (fs::exists(target, ec) && fs::equivalent(base, target, ec))
-    throw UsageError("OUT.msi must not be BASE itself");
+  refuseInputAsOutput(target, {base, mst});
   // The error conditions the transform carries, as the installer uses them, unless given.
   int errors = msi::mst::storedErrorConditions(mst).value_or(0) & msi::mst::kErrorConditionsMask;
   for (const auto& [option, value] : p.options) errors = flagValue(option, value);
 
   // Work on a copy beside the target and rename it into place only when all went well.
-  const fs::path temp = target.string() + ".fennick-tmp";
+  std::error_code ec;
+  const fs::path temp = temporaryBeside(target);
   fs::copy_file(base, temp, fs::copy_options::overwrite_existing, ec);
   if (ec) throw msi::Error(temp.string() + ": cannot copy " + base.string() + ": " + ec.message());
   // A read-only package (a shared fixture, a CD) gives a copy we must still write.
@@ -126,13 +156,20 @@ int Show(const Args& args, std::ostream& out) {
   return 0;
 }
 
+// The package with the transform, as a silent installation sees it before ExecuteAction.
+int Check(const Args& args, std::ostream& out) {
+  if (args.size() != 3) throw UsageError("transform check needs PKG and MST");
+  return Session({args[1], "--transform", args[2], "--ui-level", "2"}, out);
+}
+
 }  // namespace
 
 int Transform(const Args& args, std::ostream& out) {
-  if (args.empty()) throw UsageError("transform needs generate, apply or show");
+  if (args.empty()) throw UsageError("transform needs generate, apply, show or check");
   if (args[0] == "generate") return Generate(args, out);
   if (args[0] == "apply") return Apply(args, out);
   if (args[0] == "show") return Show(args, out);
+  if (args[0] == "check") return Check(args, out);
   throw UsageError("unknown transform command `" + args[0] + "`");
 }
 

@@ -1,0 +1,350 @@
+// The transform carries every choice of a walk: the tool replays walks over packages built
+// from the demo (each with one trap that lost choices before) and over the real fixtures,
+// and Wine's installer service, given the package and the transform, must end up with the
+// feature states and property values the walk chose.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <regex>
+
+#include "tests/msitools/msitools_text.h"
+#include "tests/peer/process.h"
+#include "tests/support/fixtures.h"
+
+namespace fennick::test {
+namespace {
+
+namespace fs = std::filesystem;
+using peer::runProcess;
+
+// What a run chose, read back from its table dump: each feature's request state when
+// ExecuteAction was reached, and each watched property's value after the run.
+struct Choices {
+  std::vector<std::pair<std::string, int>> features;
+  std::map<std::string, std::string> properties;  // watched, final values
+  std::map<std::string, std::string> changed;     // the subset that differs from the package
+};
+
+std::string Unescape(const std::string& field) {
+  std::string out;
+  for (std::size_t i = 0; i < field.size(); ++i) {
+    if (field[i] != '\\' || i + 1 == field.size()) {
+      out += field[i];
+      continue;
+    }
+    const char c = field[++i];
+    out += c == 't' ? '\t' : c == 'n' ? '\n' : c == 'r' ? '\r' : c;
+  }
+  return out;
+}
+
+Choices ReadDump(const fs::path& dump) {
+  Choices choices;
+  std::string section;
+  for (const std::string& line : Lines(ReadFile(dump))) {
+    if (line.rfind("# ", 0) == 0) {
+      section = line.substr(2);
+      continue;
+    }
+    std::vector<std::string> f = Split(line, '\t');
+    for (auto& field : f) field = Unescape(field);
+    if (f.size() < 2) continue;
+    if (section == "lvProperty") choices.properties[f[0]] = f[1];
+    if (section == "lvPropertyChanged") choices.changed[f[0]] = f[1];
+    if (section == "lvFeatureChanged") choices.features.emplace_back(f[0], std::stoi(f[1]));
+  }
+  for (const auto& [name, value] : choices.changed) choices.properties[name] = value;
+  return choices;
+}
+
+// The demo package's archives, edited by the test, built into a package.
+using Archives = std::map<std::string, std::string>;  // file name -> text; "" drops the table
+
+Archives DemoArchives() {
+  Archives archives;
+  for (const auto& e : fs::directory_iterator(fs::path(FENNICK_SOURCE_DIR) / "examples" / "demo"))
+    archives[e.path().filename().string()] = ReadFile(e.path());
+  return archives;
+}
+
+void Replace(Archives& a, const std::string& file, const std::string& from, const std::string& to) {
+  std::string& text = a.at(file);
+  const auto at = text.find(from);
+  ASSERT_NE(at, std::string::npos) << file << ": " << from;
+  text.replace(at, from.size(), to);
+}
+
+fs::path BuildPackage(const fs::path& scratch, const Archives& archives) {
+  const fs::path src = scratch / "archives";
+  fs::create_directories(src);
+  std::vector<std::string> argv = {FENNICK_MSI_CLI, "import", (scratch / "package.msi").string(), src.string()};
+  for (const auto& [name, text] : archives) {
+    if (text.empty()) continue;
+    std::ofstream(src / name, std::ios::binary) << text;
+    argv.push_back(name);
+  }
+  const auto run = runProcess(argv, scratch);
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  return scratch / "package.msi";
+}
+
+struct ToolRun {
+  peer::ProcessResult process;
+  fs::path transform;
+  Choices choices;
+};
+
+// Replays `walk` (a `save` line is added when it has none) with a table dump.
+ToolRun Replay(const fs::path& scratch, const fs::path& package, std::string walk) {
+  ToolRun run;
+  run.transform = scratch / "choices.mst";
+  if (walk.find("\nsave ") == std::string::npos) walk += "\nsave \"" + run.transform.string() + "\"\n";
+  const fs::path walkFile = scratch / "choices.walk";
+  std::ofstream(walkFile) << walk;
+  const fs::path dump = scratch / "dump.txt";
+  run.process = runProcess({FENNICK_TOOL, "--replay", walkFile.string(), "--dump-tables", dump.string(),
+                            package.string()}, scratch);
+  run.choices = ReadDump(dump);
+  return run;
+}
+
+// The transform applied by Wine's installer service, and its session before ExecuteAction.
+struct WineSession {
+  std::map<std::string, std::string> features;  // name -> action word
+  std::map<std::string, std::string> properties;
+};
+
+bool ProbeAvailable() {
+  const std::string probe = FENNICK_MSIPROBE;
+  return !probe.empty() && fs::exists(probe);
+}
+
+WineSession AskWine(const fs::path& scratch, const fs::path& package, const fs::path& mst, const Choices& choices) {
+  WineSession wine;
+  const fs::path applied = scratch / "wine-applied.msi";
+  auto apply = runProcess({FENNICK_WINE_RUN, FENNICK_MSIPROBE, "apply", package.string(), mst.string(),
+                           applied.string(), (scratch / "wine-export").string()}, scratch);
+  EXPECT_EQ(apply.exitCode, 0) << apply.out << apply.err;
+  std::vector<std::string> argv = {FENNICK_WINE_RUN, FENNICK_MSIPROBE, "session", applied.string()};
+  for (const auto& [name, value] : choices.properties) {
+    argv.push_back("--property");
+    argv.push_back(name);
+  }
+  auto session = runProcess(argv, scratch);
+  EXPECT_EQ(session.exitCode, 0) << session.out << session.err;
+  bool perRowProperties = false;
+  for (const std::string& line : Lines(session.out)) {
+    std::vector<std::string> f = Split(line, '\t');
+    for (auto& field : f) field = Unescape(field);
+    if (f[0] == "feature" && f.size() >= 3) {
+      wine.features[f[1]] = f[2];
+      perRowProperties = true;  // the --property answers come before the feature lines
+    }
+    if (f[0] == "property" && f.size() >= 3 && !perRowProperties) wine.properties[f[1]] = f[2];
+  }
+  return wine;
+}
+
+std::string ActionWord(int state) {
+  switch (state) {
+    case 1: return "advertised";
+    case 2: return "absent";
+    case 3: return "local";
+    case 4: return "source";
+    default: return "unknown";
+  }
+}
+
+// Wine must end with every feature state and every property value the walk changed.
+void ExpectWineReproduces(const fs::path& scratch, const fs::path& package, const ToolRun& run) {
+  if (!ProbeAvailable()) {
+    std::cout << "[ SKIPPED  ] the Wine half: msiprobe.exe not built (Wine or mingw-w64 missing)\n";
+    return;
+  }
+  const WineSession wine = AskWine(scratch, package, run.transform, run.choices);
+  for (const auto& [feature, state] : run.choices.features) {
+    const std::string word = wine.features.count(feature) ? wine.features.at(feature) : "missing";
+    if (state == -1 || state == 2)  // not to be installed: a fresh install does nothing with it
+      EXPECT_TRUE(word == "unknown" || word == "absent") << feature << " chosen " << state << ", Wine " << word;
+    else
+      EXPECT_EQ(word, ActionWord(state)) << feature;
+  }
+  for (const auto& [name, value] : run.choices.changed) {
+    const std::string got = wine.properties.count(name) ? wine.properties.at(name) : "<none>";
+    // ALLUSERS 2 lets the installer choose the context; Wine runs as an administrator.
+    if (name == "ALLUSERS" && value == "2")
+      EXPECT_EQ(got, "1");
+    else
+      EXPECT_EQ(got, value) << name;
+  }
+}
+
+void ExpectReproducedByOurCheck(const ToolRun& run) {
+  EXPECT_EQ(run.process.exitCode, 0) << run.process.err;
+  EXPECT_NE(run.process.out.find(run.transform.string() + ": "), std::string::npos) << run.process.out;
+  EXPECT_NE(run.process.out.find("changed; applying it reproduces your choices"), std::string::npos)
+      << run.process.out;
+  EXPECT_EQ(run.process.err.find("does not reproduce"), std::string::npos) << run.process.err;
+}
+
+constexpr const char* kDemoWalk =
+    "press Next\nset Folder \"C:\\\\Demo\\\\\"\nset Shortcut off\npress Next\n"
+    "feature Extras local\nfeature Docs absent\npress Next\npress Install\n";
+
+struct DemoCase {
+  const char* name;
+  std::function<void(Archives&)> edit;
+  std::string walk;
+  // Beyond Wine's agreement: what the dump must show the run chose.
+  std::map<std::string, std::string> changed;
+};
+
+class DemoChoices : public ::testing::TestWithParam<DemoCase> {};
+
+TEST_P(DemoChoices, WineReproducesTheWalk) {
+  const DemoCase& c = GetParam();
+  const auto scratch = scratchDir();
+  Archives archives = DemoArchives();
+  c.edit(archives);
+  if (HasFailure()) return;
+  const fs::path package = BuildPackage(scratch, archives);
+  const ToolRun run = Replay(scratch, package, c.walk);
+  ExpectReproducedByOurCheck(run);
+  for (const auto& [name, value] : c.changed) {
+    ASSERT_TRUE(run.choices.changed.count(name)) << name << " not recorded as changed";
+    EXPECT_EQ(run.choices.changed.at(name), value) << name;
+  }
+  ExpectWineReproduces(scratch, package, run);
+}
+
+// A setup-type dialog as WiX's Mondo UI has it: buttons that set the install level, with no
+// INSTALLLEVEL in the Property table; Docs needs level 3, Extras 1000.
+void MondoSetupType(Archives& a) {
+  Replace(a, "Property.idt", "INSTALLLEVEL\t3\r\n", "");
+  Replace(a, "Feature.idt", "Manuals and examples.\t2\t1\t", "Manuals and examples.\t2\t3\t");
+  Replace(a, "Feature.idt", "not installed by default.\t3\t4\t", "not installed by default.\t3\t1000\t");
+  a["Dialog.idt"] += "SetupTypeDlg\t50\t50\t370\t270\t3\t[ProductName] Setup\tTypical\tTypical\tCancel\r\n";
+  a["Control.idt"] +=
+      "SetupTypeDlg\tTypical\tPushButton\t40\t65\t80\t17\t3\t\t&Typical\tCustom\t\r\n"
+      "SetupTypeDlg\tCustom\tPushButton\t40\t118\t80\t17\t3\t\t&Custom\tComplete\t\r\n"
+      "SetupTypeDlg\tComplete\tPushButton\t40\t171\t80\t17\t3\t\tC&omplete\tCancel\t\r\n"
+      "SetupTypeDlg\tCancel\tPushButton\t304\t243\t56\t17\t3\t\tCancel\tTypical\t\r\n";
+  Replace(a, "ControlEvent.idt", "WelcomeDlg\tNext\tNewDialog\tInstallDirDlg\t1\t1\r\n",
+          "WelcomeDlg\tNext\tNewDialog\tSetupTypeDlg\t1\t1\r\n");
+  a["ControlEvent.idt"] +=
+      "SetupTypeDlg\tTypical\tSetInstallLevel\t3\t1\t1\r\n"
+      "SetupTypeDlg\tTypical\tNewDialog\tReadyDlg\t1\t2\r\n"
+      "SetupTypeDlg\tCustom\tNewDialog\tFeaturesDlg\t1\t1\r\n"
+      "SetupTypeDlg\tComplete\tSetInstallLevel\t1000\t1\t1\r\n"
+      "SetupTypeDlg\tComplete\tNewDialog\tReadyDlg\t1\t2\r\n"
+      "SetupTypeDlg\tCancel\tEndDialog\tExit\t1\t1\r\n";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tool, DemoChoices,
+    ::testing::Values(
+        // The folder, an unticked check box (its property cleared, its row deleted), features.
+        DemoCase{"DemoWalk", [](Archives&) {}, kDemoWalk, {{"INSTALLDIR", "C:\\Demo\\"}, {"DESKTOPSHORTCUT", ""}}},
+        DemoCase{"MondoTypical", MondoSetupType, "press Next\ndialog SetupTypeDlg\npress Typical\npress Install\n",
+                 {{"INSTALLLEVEL", "3"}}},
+        DemoCase{"MondoComplete", MondoSetupType, "press Next\ndialog SetupTypeDlg\npress Complete\npress Install\n",
+                 {{"INSTALLLEVEL", "1000"}}},
+        // An installation context set by a button's [ALLUSERS] event, not in the Property table.
+        DemoCase{"AllUsersEvent",
+                 [](Archives& a) {
+                   Replace(a, "Property.idt", "ALLUSERS\t1\r\n", "");
+                   a["ControlEvent.idt"] += "WelcomeDlg\tNext\t[ALLUSERS]\t2\t1\t0\r\n";
+                 },
+                 "press Next\npress Next\npress Next\npress Install\n", {{"ALLUSERS", "2"}}},
+        // A feature the package disables stays disabled; a feature name with a quote is found
+        // as itself.
+        DemoCase{"DisabledAndQuotedFeatures",
+                 [](Archives& a) {
+                   a["Feature.idt"] += "Hidden\tComplete\tHidden\tNever offered.\t0\t0\t\t0\r\n"
+                                       "Docs'Old\tComplete\tOld docs\tKept for reference.\t4\t1\t\t0\r\n";
+                 },
+                 "press Next\npress Next\nfeature \"Docs'Old\" absent\npress Next\npress Install\n", {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ToolChoices, DisabledFeatureKeepsLevelZeroAndTheQuotedNameItsOwnRow) {
+  const auto scratch = scratchDir();
+  Archives archives = DemoArchives();
+  archives["Feature.idt"] += "Hidden\tComplete\tHidden\tNever offered.\t0\t0\t\t0\r\n"
+                             "Docs'Old\tComplete\tOld docs\tKept for reference.\t4\t1\t\t0\r\n";
+  const fs::path package = BuildPackage(scratch, archives);
+  const ToolRun run = Replay(scratch, package, "press Next\npress Next\nfeature \"Docs'Old\" absent\npress Next\npress Install\n");
+  ASSERT_EQ(run.process.exitCode, 0) << run.process.err;
+  const auto shown = runProcess({FENNICK_MSI_CLI, "transform", "show", run.transform.string(), package.string()}, scratch);
+  ASSERT_EQ(shown.exitCode, 0) << shown.err;
+  EXPECT_EQ(shown.out.find("\tHidden\t"), std::string::npos) << shown.out;
+  // Left out: one above the install level 3.
+  EXPECT_NE(shown.out.find("Feature\tDocs'Old\tLevel\t1\t4"), std::string::npos) << shown.out;
+}
+
+// Packages that lack a table the tool reads: the run goes on.
+TEST(ToolChoices, MissingTablesAreEmptyListsNotFailures) {
+  const auto noDialogs = [](Archives& a) {
+    for (const char* table : {"Control.idt", "ControlEvent.idt", "ControlCondition.idt", "Dialog.idt",
+                              "EventMapping.idt", "TextStyle.idt", "UIText.idt"})
+      a[table].clear();
+    Replace(a, "InstallUISequence.idt", "WelcomeDlg\tNOT Installed\t1230\r\n", "");
+  };
+  struct Case {
+    const char* name;
+    std::function<void(Archives&)> edit;
+    const char* walk;
+    int status;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"no dialogs", noDialogs, "", 6, "Your answers leave the package unchanged; no transform was written."},
+      {"no dialogs, no features",
+       [&](Archives& a) {
+         noDialogs(a);
+         a["Feature.idt"].clear();
+         a["FeatureComponents.idt"].clear();
+       },
+       "", 6, "Your answers leave the package unchanged; no transform was written."},
+      // Without a Property table there is no ProductCode, which a transform must carry.
+      {"no Property table", [](Archives& a) { a["Property.idt"].clear(); },
+       "press Next\nset Folder \"C:\\\\Demo\\\\\"\npress Next\npress Next\npress Install\n", 1, "ProductCode"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto scratch = scratchDir() / c.name;
+    fs::create_directories(scratch);
+    Archives archives = DemoArchives();
+    c.edit(archives);
+    const ToolRun run = Replay(scratch, BuildPackage(scratch, archives), c.walk);
+    EXPECT_EQ(run.process.exitCode, c.status) << run.process.err;
+    EXPECT_NE(run.process.err.find(c.message), std::string::npos) << run.process.err;
+    EXPECT_EQ(run.process.err.find("unknown table"), std::string::npos) << run.process.err;
+    EXPECT_FALSE(fs::exists(run.transform));
+  }
+}
+
+// Every fixture walk that reaches the save prompt.
+TEST(ToolChoices, FixtureWalksAreReproducedByWineAndByTheCheck) {
+  FENNICK_REQUIRE_FIXTURES();
+  const std::pair<const char*, const char*> walks[] = {
+      {"putty-featuretree.walk", "ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi"},
+      {"putty-browse.walk", "ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi"},
+      {"winget-folder.walk", "ui-vsinstaller-winget/AppInstallerTestMsiInstaller.msi"},
+      {"filetype-browse.walk", "ui-vsinstaller-filetype-small/fixture.msi"},
+  };
+  for (const auto& [walk, package] : walks) {
+    SCOPED_TRACE(walk);
+    const auto scratch = scratchDir() / walk;
+    fs::create_directories(scratch);
+    const ToolRun run =
+        Replay(scratch, fixture(package), ReadFile(fs::path(FENNICK_SOURCE_DIR) / "tests/dialogs/walks" / walk));
+    ExpectReproducedByOurCheck(run);
+    ExpectWineReproduces(scratch, fixture(package), run);
+  }
+}
+
+}  // namespace
+}  // namespace fennick::test
