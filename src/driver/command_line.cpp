@@ -81,6 +81,11 @@ After a transform is written, it is applied to the package in memory and the pac
 user-interface sequence is played again without dialogs: one line on standard output says
 that it reproduces your choices, or one warning line on standard error names each choice
 it does not reproduce.
+
+Files: the scratch files temp.msi, temp.idt and temp.mst are kept in a private folder,
+$XDG_RUNTIME_DIR/fennick/ or else ${TMPDIR:-/tmp}/fennick-UID/ (mode 0700). The transform,
+the dump and a recorded walk are written beside their target and renamed into place; they
+are never written over the package, a folder or a device.
 )";
 }
 

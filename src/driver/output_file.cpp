@@ -165,23 +165,4 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes) {
   file.Commit();
 }
 
-void CopyFileAtomically(const std::string& source, const std::string& path) {
-  const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-  if (in < 0) throw Failure(source, std::string("cannot be read: ") + std::strerror(errno));
-  struct Close {
-    int fd;
-    ~Close() { ::close(fd); }
-  } closeIn{in};
-  PendingFile file(path);
-  char buffer[1 << 16];
-  for (;;) {
-    const ssize_t n = ::read(in, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw Failure(source, std::string("cannot be read: ") + std::strerror(errno));
-    if (n == 0) break;
-    file.Write(buffer, static_cast<std::size_t>(n));
-  }
-  file.Commit();
-}
-
 }  // namespace fennick::driver

@@ -16,7 +16,5 @@ std::string OutputRefusal(const std::string& path, const std::vector<std::string
 // flushed, so the target is either as it was or wholly new. The temporary file goes on
 // failure and on SIGINT or SIGTERM. Throws std::runtime_error naming the path and the cause.
 void WriteFileAtomically(const std::string& path, std::string_view bytes);
-// The same with the bytes of the file at `source`.
-void CopyFileAtomically(const std::string& source, const std::string& path);
 
 }  // namespace fennick::driver

@@ -1,8 +1,13 @@
 #include "src/driver/run_state.h"
 
+#include "src/transform/transform.h"
+
 #include <stdexcept>
 
 namespace fennick::driver {
+
+RunState::RunState() = default;
+RunState::~RunState() = default;
 
 RunState* g_run = nullptr;  // owned by Main's frame; see session_driver.cpp
 

@@ -13,11 +13,17 @@
 #include "src/tables/working_tables.h"
 #include "src/ui/host.h"
 
+namespace fennick::transform {
+class ScratchLock;
+}
+
 namespace fennick::driver {
 
 enum class TransformOutcome { NotReached, Written, Cancelled, Unchanged };
 
 struct RunState {
+  RunState();
+  ~RunState();
   std::string packagePath;
   std::shared_ptr<installer::Installer> installer;
   std::shared_ptr<installer::Session> session;
@@ -26,6 +32,8 @@ struct RunState {
   // The two databases of the transform build, held for its length only.
   std::shared_ptr<installer::Database> packageDatabase;
   std::shared_ptr<installer::Database> referenceDatabase;
+  // Held while the build uses the shared scratch folder (see transform::ScratchLock).
+  std::unique_ptr<transform::ScratchLock> scratchLock;
   TransformOutcome transformOutcome = TransformOutcome::NotReached;
   std::string transformPath;  // where the transform was written
   bool interactive = false;   // a person answers: a refused save path is asked again

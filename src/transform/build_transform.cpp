@@ -1,3 +1,5 @@
+#include <memory>
+
 #include "src/driver/run_state.h"
 #include "src/transform/transform.h"
 
@@ -11,8 +13,10 @@ void BuildTransform() {
     ~Release() {
       run.referenceDatabase.reset();
       run.packageDatabase.reset();
+      run.scratchLock.reset();
     }
   } release{run};
+  run.scratchLock = std::make_unique<ScratchLock>(GetTempFolder(), *run.err);
   BuildReferenceDatabase();
   WriteChanges();
   WriteTransform();

@@ -2,13 +2,29 @@
 // into it, and have the installer service write the transform from the difference.
 #pragma once
 
+#include <ostream>
 #include <string>
 #include <string_view>
 
 namespace fennick::transform {
 
-// The platform's temp folder with its trailing separator.
+// The run's scratch folder with its trailing separator: private to the user (created 0700,
+// refused when it is a link, someone else's, or open to others), $XDG_RUNTIME_DIR/fennick/
+// or ${TMPDIR:-/tmp}/fennick-UID/. Throws installer::Error naming the folder and the cause.
 std::string GetTempFolder();
+
+// Holds the scratch folder for one transform build: runs of the same user at the same time
+// take turns there instead of mixing their files. Says once on `err` when it waits long.
+class ScratchLock {
+ public:
+  ScratchLock(const std::string& folder, std::ostream& err);
+  ~ScratchLock();
+  ScratchLock(const ScratchLock&) = delete;
+  ScratchLock& operator=(const ScratchLock&) = delete;
+
+ private:
+  int fd_ = -1;
+};
 
 // Runs the three steps below in order; the two databases live for the length of the call.
 void BuildTransform();

@@ -1,4 +1,6 @@
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "src/driver/output_file.h"
 #include "src/driver/run_state.h"
@@ -35,6 +37,13 @@ void ReportUnchanged(driver::RunState& run) {
   run.transformOutcome = driver::TransformOutcome::Unchanged;
 }
 
+std::string ReadScratch(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (!in.good() && !in.eof()) throw installer::Error(path + ": the transform cannot be read back");
+  return bytes;
+}
+
 }  // namespace
 
 void WriteTransform() {
@@ -53,12 +62,16 @@ void WriteTransform() {
   driver::Pump();
   run.referenceDatabase->CreateTransformSummaryInfo(*run.packageDatabase, scratch, 0, 0);
   driver::Pump();
+  // The transform is held in memory from here, so the scratch folder is free for other runs
+  // while the user chooses where to save.
+  const std::string transform = ReadScratch(scratch);
+  RemoveScratch(scratch);
+  run.scratchLock.reset();
 
   std::string path;
   for (;;) {
     const std::string chosen = run.host->PromptSaveTransform();
     if (chosen.empty()) {
-      RemoveScratch(scratch);
       ui::ShowMessage(*run.host, "Transform creation cancelled by user", ui::BoxStyle::Critical,
                       "Transform Cancelled");
       run.transformOutcome = driver::TransformOutcome::Cancelled;
@@ -72,8 +85,7 @@ void WriteTransform() {
     if (!run.interactive) throw installer::Error(refusal);
     ui::ShowMessage(*run.host, refusal, ui::BoxStyle::Critical, "Save Transform");
   }
-  driver::CopyFileAtomically(scratch, path);
-  RemoveScratch(scratch);
+  driver::WriteFileAtomically(path, transform);
   driver::Pump();
   run.transformPath = path;
   run.transformOutcome = driver::TransformOutcome::Written;

@@ -6,6 +6,7 @@
 
 #include "src/driver/run_state.h"
 #include "src/driver/session_driver.h"
+#include "src/transform/transform.h"
 #include "tests/support/fake_installer.h"
 #include "tests/support/fixtures.h"
 
@@ -36,7 +37,7 @@ struct Harness {
     auto options = ParseCommandLine(args);
     const auto scratch = test::scratchDir();
     setenv("TMPDIR", scratch.c_str(), 1);
-    if (packages.count("a.msi")) packages[scratch.string() + "/temp.msi"] = packages["a.msi"];
+    if (packages.count("a.msi")) packages[transform::GetTempFolder() + "temp.msi"] = packages["a.msi"];
     auto factory = [this] { return std::make_shared<FakeInstaller>(log, packages); };
     const int status = Main(options, {host, factory, err, false});
     unsetenv("TMPDIR");

@@ -57,13 +57,15 @@ struct Build {
   test::RecordingHost host{log};
   std::ostringstream err, out;
   std::filesystem::path temp = test::scratchDir();
+  std::string scratch;  // the run's scratch folder
   int status = -1;
 
   // `save` is a file name in the test's scratch folder; "" cancels the prompt.
   Build(const FakePackage& package, const std::string& save) {
     host.saveAnswer = save.empty() ? save : (temp / save).string();
     setenv("TMPDIR", temp.c_str(), 1);
-    std::map<std::string, FakePackage> packages{{"p.msi", package}, {temp.string() + "/temp.msi", package}};
+    scratch = GetTempFolder();
+    std::map<std::string, FakePackage> packages{{"p.msi", package}, {scratch + "temp.msi", package}};
     status = driver::Main(driver::ParseCommandLine({"p.msi"}),
                           {host, [&] { return std::make_shared<test::FakeInstaller>(log, packages); }, err, false, &out});
     unsetenv("TMPDIR");
@@ -100,7 +102,7 @@ TEST(TransformBuild, WritesChangedPropertiesAndLevelsDerivedFromStates) {
                                       "Modify 2 Local||L||1|3||0",     // local: base level
                                       "Modify 2 Absent||B||1|9||2"})); // absent: as in the package
   // Made in the scratch folder before the prompt, then put in place whole.
-  const std::string scratch = (b.temp / "temp.mst").string();
+  const std::string scratch = b.scratch + "temp.mst";
   auto tail = b.From("unload progress");
   tail.erase(std::remove(tail.begin(), tail.end(), "pump"), tail.end());
   ASSERT_GE(tail.size(), 4u);
@@ -138,7 +140,7 @@ TEST(TransformBuild, SavePathThatIsThePackageOrAFolderIsRefused) {
     std::ostringstream err, out;
     setenv("TMPDIR", temp.c_str(), 1);
     const std::string package = (temp / "p.msi").string();
-    std::map<std::string, FakePackage> packages{{package, Package()}, {temp.string() + "/temp.msi", Package()}};
+    std::map<std::string, FakePackage> packages{{package, Package()}, {GetTempFolder() + "temp.msi", Package()}};
     const int status = driver::Main(driver::ParseCommandLine({package}),
                                     {host, [&] { return std::make_shared<test::FakeInstaller>(log, packages); }, err,
                                      false, &out});
@@ -155,7 +157,7 @@ TEST(TransformBuild, CancelledPromptShowsTheMessageAndWritesNoTransform) {
   ASSERT_EQ(b.host.boxes.size(), 1u);
   EXPECT_EQ(b.host.boxes[0].text, "Transform creation cancelled by user");
   EXPECT_EQ(b.host.boxes[0].title, "Transform Cancelled");
-  EXPECT_FALSE(std::filesystem::exists(b.temp / "temp.mst"));
+  EXPECT_FALSE(std::filesystem::exists(b.scratch + "temp.mst"));
   // Wind-down still in order after a cancel.
   auto tail = b.From("release Session");
   EXPECT_GE(std::find(tail.begin(), tail.end(), "release Installer") - tail.begin(), 1);

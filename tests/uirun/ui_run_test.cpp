@@ -6,6 +6,7 @@
 
 #include "src/driver/run_state.h"
 #include "src/driver/session_driver.h"
+#include "src/transform/transform.h"
 #include "tests/support/fake_installer.h"
 #include "tests/support/fixtures.h"
 
@@ -43,7 +44,7 @@ struct UIRunResult {
     const auto scratch = test::scratchDir();
     const auto file = scratch / "dump.txt";
     setenv("TMPDIR", scratch.c_str(), 1);
-    std::map<std::string, FakePackage> packages{{"p.msi", package}, {scratch.string() + "/temp.msi", package}};
+    std::map<std::string, FakePackage> packages{{"p.msi", package}, {transform::GetTempFolder() + "temp.msi", package}};
     auto options = driver::ParseCommandLine(std::vector<std::string>{"--dump-tables", file.string(), "p.msi"});
     status = driver::Main(options, {host, [&] { return std::make_shared<test::FakeInstaller>(log, packages); }, err, false});
     unsetenv("TMPDIR");
