@@ -343,7 +343,24 @@ TEST(ToolChoices, FixtureWalksAreReproducedByWineAndByTheCheck) {
         Replay(scratch, fixture(package), ReadFile(fs::path(FENNICK_SOURCE_DIR) / "tests/dialogs/walks" / walk));
     ExpectReproducedByOurCheck(run);
     ExpectWineReproduces(scratch, fixture(package), run);
+
+    // The same check for scripts: the session the package with the transform yields.
+    const auto check = runProcess({FENNICK_MSI_CLI, "transform", "check", fixture(package).string(),
+                                   run.transform.string()}, scratch);
+    EXPECT_EQ(check.exitCode, 0) << check.err;
+    std::map<std::string, std::string> states;
+    for (const std::string& line : Lines(check.out))
+      if (const auto f = Split(line, '\t'); f.size() == 3 && f[0] == "feature") states[f[1]] = f[2];
+    for (const auto& [feature, state] : run.choices.features)
+      EXPECT_EQ(states[feature], ActionWord(state == 2 ? -1 : state)) << feature;
   }
+  // A walk that keeps every default leaves nothing to write.
+  const auto scratch = scratchDir() / "gaze";
+  fs::create_directories(scratch);
+  const ToolRun gaze = Replay(scratch, fixture("ui-wix3-minimal-gaze/GazeToolbarInstall.msi"),
+                              ReadFile(fs::path(FENNICK_SOURCE_DIR) / "tests/dialogs/walks/gaze-minimal.walk"));
+  EXPECT_EQ(gaze.process.exitCode, 6) << gaze.process.err;
+  EXPECT_FALSE(fs::exists(gaze.transform));
 }
 
 }  // namespace
