@@ -1,12 +1,15 @@
 #include "src/driver/output_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/syscall.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <random>
@@ -24,9 +27,40 @@ constexpr std::size_t kPathMax = 4096;
 char g_pending[kSlots][kPathMax];
 std::atomic<bool> g_used[kSlots];
 
+// A private folder whose temporary files ("*.tmp") belong to this run while it is set.
+char g_scratch[kPathMax];
+std::atomic<bool> g_scratchSet{false};
+
+// Only system calls here: a handler may not allocate or take locks.
+void RemoveScratchTemporaries() {
+  const int dir = ::open(g_scratch, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir < 0) return;
+  alignas(8) char buffer[8192];
+  for (;;) {
+    const long n = ::syscall(SYS_getdents64, dir, buffer, sizeof buffer);
+    if (n <= 0) break;
+    for (long at = 0; at < n;) {
+      struct Entry {
+        std::uint64_t inode;
+        std::int64_t offset;
+        unsigned short length;
+        unsigned char type;
+        char name[1];
+      };
+      const auto* entry = reinterpret_cast<const Entry*>(buffer + at);
+      const std::size_t size = std::strlen(entry->name);
+      if (entry->type == DT_REG && size > 4 && std::memcmp(entry->name + size - 4, ".tmp", 4) == 0)
+        ::unlinkat(dir, entry->name, 0);
+      at += entry->length;
+    }
+  }
+  ::close(dir);
+}
+
 extern "C" void RemovePendingAndDie(int signal) {
   for (std::size_t i = 0; i < kSlots; ++i)
     if (g_used[i].load()) ::unlink(g_pending[i]);
+  if (g_scratchSet.load()) RemoveScratchTemporaries();
   std::signal(signal, SIG_DFL);
   std::raise(signal);
 }
@@ -140,6 +174,15 @@ class PendingFile {
 };
 
 }  // namespace
+
+ScratchCleanup::ScratchCleanup(const std::string& folder) {
+  if (folder.size() >= kPathMax) return;
+  InstallHandlers();
+  std::memcpy(g_scratch, folder.c_str(), folder.size() + 1);
+  g_scratchSet.store(true);
+}
+
+ScratchCleanup::~ScratchCleanup() { g_scratchSet.store(false); }
 
 std::string OutputRefusal(const std::string& path, const std::vector<std::string>& inputs) {
   if (path.empty()) return "no file name was given";

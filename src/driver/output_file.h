@@ -17,4 +17,14 @@ std::string OutputRefusal(const std::string& path, const std::vector<std::string
 // failure and on SIGINT or SIGTERM. Throws std::runtime_error naming the path and the cause.
 void WriteFileAtomically(const std::string& path, std::string_view bytes);
 
+// While it lives, SIGINT, SIGTERM and SIGHUP also remove the temporary files ("*.tmp") in
+// `folder`, a private scratch folder this run holds locked, before the process ends.
+class ScratchCleanup {
+ public:
+  explicit ScratchCleanup(const std::string& folder);
+  ~ScratchCleanup();
+  ScratchCleanup(const ScratchCleanup&) = delete;
+  ScratchCleanup& operator=(const ScratchCleanup&) = delete;
+};
+
 }  // namespace fennick::driver

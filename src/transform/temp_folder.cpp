@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "src/driver/output_file.h"
 #include "src/installer/installer.h"
 #include "src/transform/transform.h"
 
@@ -62,7 +63,7 @@ std::string GetTempFolder() {
   return folder + '/';
 }
 
-ScratchLock::ScratchLock(const std::string& folder, std::ostream& err) {
+ScratchLock::ScratchLock(const std::string& folder, std::ostream& err) : folder_(folder) {
   const std::string path = folder + "lock";
   fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd_ < 0) throw installer::Error(path + ": cannot be opened: " + std::strerror(errno));
@@ -80,9 +81,12 @@ ScratchLock::ScratchLock(const std::string& folder, std::ostream& err) {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
+  // Held by us now: temporary files there are ours (or left by a run that was killed).
+  cleanup_.emplace(folder_);
 }
 
 ScratchLock::~ScratchLock() {
+  cleanup_.reset();            // before the lock goes: the files are then another run's
   if (fd_ >= 0) ::close(fd_);  // closing releases the lock
 }
 

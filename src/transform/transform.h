@@ -2,9 +2,12 @@
 // into it, and have the installer service write the transform from the difference.
 #pragma once
 
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
+
+#include "src/driver/output_file.h"
 
 namespace fennick::transform {
 
@@ -24,6 +27,8 @@ class ScratchLock {
 
  private:
   int fd_ = -1;
+  std::string folder_;
+  std::optional<driver::ScratchCleanup> cleanup_;
 };
 
 // Runs the three steps below in order; the two databases live for the length of the call.

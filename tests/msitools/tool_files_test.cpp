@@ -162,5 +162,40 @@ TEST(ToolFiles, FailedSaveLeavesTheFileThatStoodThere) {
     EXPECT_EQ(e.path().filename().string().find(".kept.mst."), std::string::npos) << "left behind: " << e.path();
 }
 
+TEST(ToolFiles, EngineCommandsRefuseAnInputAsTheirOutput) {
+  const auto scratch = scratchDir();
+  const fs::path base = BuildDemo(scratch, "base.msi");
+  const fs::path changed = BuildDemo(scratch, "changed.msi", [](std::string& text) {
+    text.replace(text.find("Fennick Demo"), 12, "Other Demo");
+  });
+  const fs::path mst = scratch / "t.mst";
+  ASSERT_EQ(runProcess({FENNICK_MSI_CLI, "transform", "generate", changed.string(), base.string(), mst.string()},
+                       scratch).exitCode, 0);
+  const std::string before = ReadFile(base), transform = ReadFile(mst);
+  const std::vector<std::vector<std::string>> commands = {
+      {"transform", "generate", changed.string(), base.string(), base.string()},
+      {"transform", "generate", changed.string(), base.string(), changed.string()},
+      {"transform", "apply", base.string(), mst.string(), base.string()},
+      {"transform", "apply", base.string(), mst.string(), mst.string()},
+  };
+  for (const auto& command : commands) {
+    std::vector<std::string> argv = {FENNICK_MSI_CLI};
+    argv.insert(argv.end(), command.begin(), command.end());
+    const auto run = runProcess(argv, scratch);
+    EXPECT_NE(run.exitCode, 0) << command[1] << " " << command.back();
+    EXPECT_NE(run.err.find("is also an input"), std::string::npos) << run.err;
+  }
+  EXPECT_EQ(ReadFile(base), before);
+  EXPECT_EQ(ReadFile(mst), transform);
+  // A failed generate (no ProductCode to summarise) leaves the file that stood at OUT.
+  const fs::path nocode = BuildDemo(scratch, "nocode.msi", [](std::string& text) {
+    const auto at = text.find("ProductCode\t");
+    text.erase(at, text.find("\r\n", at) + 2 - at);
+  });
+  EXPECT_EQ(runProcess({FENNICK_MSI_CLI, "transform", "generate", nocode.string(), base.string(), mst.string()},
+                       scratch).exitCode, 1);
+  EXPECT_EQ(ReadFile(mst), transform);
+}
+
 }  // namespace
 }  // namespace fennick::test
