@@ -1,5 +1,6 @@
 // Entry point of the fennick executable: options, the host for the run, then Main.
 #include <QApplication>
+#include <chrono>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
@@ -31,6 +32,27 @@ bool DisplayAvailable() {
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
   return (x11 && *x11) || (wayland && *wayland);
 }
+
+// With FENNICK_TIMING set, says on standard error when the first dialog reaches its runner
+// (the walk player headless, the window interactively): the benchmarks read it.
+class FirstDialogClock final : public msi::DialogRunner {
+ public:
+  explicit FirstDialogClock(msi::DialogRunner& inner)
+      : inner_(inner), start_(std::chrono::steady_clock::now()), report_(std::getenv("FENNICK_TIMING") != nullptr) {}
+  msi::ActionStatus runDialog(msi::Session& session, std::string_view dialog) override {
+    if (report_) {
+      report_ = false;
+      const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+      std::cerr << "fennick: first dialog after " << seconds << " s" << std::endl;
+    }
+    return inner_.runDialog(session, dialog);
+  }
+
+ private:
+  msi::DialogRunner& inner_;
+  std::chrono::steady_clock::time_point start_;
+  bool report_;
+};
 
 }  // namespace
 
@@ -65,9 +87,10 @@ int main(int argc, char** argv) {
     ui::HeadlessHost host(std::cerr, walk);
     ui::SessionMessages messages(host, std::cerr);
     msi::dialogs::WalkPlayer player(walk);
+    FirstDialogClock clock(player);
     installer::EngineSetup setup;
     setup.messages = &messages;
-    setup.dialogs = &player;
+    setup.dialogs = &clock;
     setup.afterAction = [&player] { player.rethrowMismatch(); };
     return driver::Main(options, {host, [&] { return installer::CreateEngineInstaller(setup); }, std::cerr, false});
   }
@@ -82,11 +105,12 @@ int main(int argc, char** argv) {
   ui::SessionMessages messages(host, std::cerr);
   msi::dialogs::Walk recorded = msi::dialogs::Walk::parse("", options.recordWalk.value_or(""));
   msi::qt::QtDialogRunner dialogs(options.recordWalk ? &recorded : nullptr);
+  FirstDialogClock clock(dialogs);
   if (options.recordWalk)
     host.onSaveAnswered = [&dialogs](const std::string& path) { dialogs.recorder()->recordSave(path); };
   installer::EngineSetup setup;
   setup.messages = &messages;
-  setup.dialogs = &dialogs;
+  setup.dialogs = &clock;
   const int status =
       driver::Main(options, {host, [&] { return installer::CreateEngineInstaller(setup); }, std::cerr, true});
   if (options.recordWalk) {
