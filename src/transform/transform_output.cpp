@@ -66,6 +66,8 @@ void WriteTransform() {
   // while the user chooses where to save.
   const std::string transform = ReadScratch(scratch);
   RemoveScratch(scratch);
+  run.referenceDatabase.reset();
+  run.packageDatabase.reset();
   run.scratchLock.reset();
 
   std::string path;
