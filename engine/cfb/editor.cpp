@@ -9,7 +9,7 @@
 #include "engine/cfb/file_output.h"
 #include "engine/cfb/format.h"
 #include "engine/cfb/in_place_commit.h"
-#include "engine/cfb/mapped_file.h"
+#include "engine/cfb/read_only_file.h"
 #include "engine/cfb/whole_file_writer.h"
 
 namespace msi::cfb {
@@ -267,9 +267,9 @@ void Editor::commit(const std::filesystem::path& target) {
   Impl& s = *impl_;
   const std::string name = target.string();
   FileIdentity now;
-  const MappedFile* mapped = s.compound ? s.compound->mappedFile() : nullptr;
-  const bool intoBase = mapped && identify(target, now) && now.device == mapped->identity().device &&
-                        now.inode == mapped->identity().inode;
+  const ReadOnlyFile* opened = s.compound ? s.compound->file() : nullptr;
+  const bool intoBase = opened && identify(target, now) && now.device == opened->identity().device &&
+                        now.inode == opened->identity().inode;
   try {
     if (intoBase && s.major == s.compound->version()) {
       if (!s.changed) return;

@@ -80,9 +80,7 @@ class ShadowCommit {
     queue(sector, std::span<const std::uint8_t>(owned_.emplace_back(std::move(data))));
   }
 
-  std::span<const std::uint8_t> oldSector(std::uint32_t sector) const {
-    return {base_.sectorBytes(sector, 0, ss_, "in-place commit"), ss_};
-  }
+  Bytes oldSector(std::uint32_t sector) const { return base_.readSectors({sector}, "in-place commit"); }
 
   // Whether a whole old sector equals `piece` padded with zeros to a sector.
   static bool sameContent(std::span<const std::uint8_t> old, std::span<const std::uint8_t> piece) {
@@ -194,11 +192,14 @@ class ShadowCommit {
       std::vector<std::uint32_t> oldChain;
       if (node->baseId && node->baseSize >= kMiniStreamCutoff) oldChain = base_.streamSectors(*node->baseId);
       const std::size_t count = static_cast<std::size_t>(sectorsFor(size, ss_));
+      // The old sectors that could be kept, read in one pass (runs of sectors in one read).
+      if (oldChain.size() > count) oldChain.resize(count);
+      const Bytes old = base_.readSectors(oldChain, "in-place commit");
       std::vector<std::uint32_t> chain(count);
       for (std::size_t i = 0; i < count; ++i) {
         const std::size_t at = i * ss_;
         const auto piece = std::span(node->data).subspan(at, std::min<std::size_t>(ss_, size - at));
-        if (i < oldChain.size() && sameContent(oldSector(oldChain[i]), piece)) {
+        if (i < oldChain.size() && sameContent(std::span(old).subspan(at, ss_), piece)) {
           chain[i] = oldChain[i];
           continue;
         }
@@ -351,6 +352,7 @@ class ShadowCommit {
     const auto& oldSectors = base_.directorySectors();
     const std::size_t oldCount = base_.entries().size();
     const std::size_t sectors = static_cast<std::size_t>(sectorsFor(entries_.size(), perSector));
+    const Bytes oldDirectory = base_.readSectors(oldSectors, "directory");
     for (std::size_t k = 0; k < sectors; ++k) {
       Bytes content(ss_, 0);
       for (std::size_t i = 0; i < perSector; ++i) {
@@ -360,9 +362,7 @@ class ShadowCommit {
         const bool hasOld = id < oldCount;
         if (hasOld && (!node || node->baseId)) {
           // Keep state bits, times and any bytes we do not model.
-          const std::uint8_t* old =
-              base_.sectorBytes(oldSectors[k], i * kDirEntrySize, kDirEntrySize, "directory");
-          std::copy_n(old, kDirEntrySize, p);
+          std::copy_n(oldDirectory.data() + id * kDirEntrySize, kDirEntrySize, p);
         }
         if (node)
           entries_[id].store(p);
@@ -370,7 +370,7 @@ class ShadowCommit {
           DirectoryEntry::storeUnused(p);
       }
       if (k < oldSectors.size()) {
-        const auto old = oldSector(oldSectors[k]);
+        const auto old = std::span(oldDirectory).subspan(k * ss_, ss_);
         if (std::equal(old.begin(), old.end(), content.begin())) {
           dirSectors_.push_back(oldSectors[k]);
           continue;
@@ -496,7 +496,7 @@ class ShadowCommit {
 
   void write() {
     std::uint8_t header[kHeaderFieldsSize];
-    std::copy_n(base_.bytes().data(), kHeaderFieldsSize, header);
+    std::copy_n(base_.headerBytes().data(), kHeaderFieldsSize, header);
     newHeader().store(header);
 
     const int raw = ::open(target_.c_str(), O_RDWR | O_CLOEXEC);
@@ -504,7 +504,7 @@ class ShadowCommit {
     FileDescriptor fd(raw);
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) fail(std::string("cannot examine: ") + std::strerror(errno));
-    const FileIdentity& was = base_.mappedFile()->identity();
+    const FileIdentity& was = base_.file()->identity();
     if (st.st_dev != was.device || st.st_ino != was.inode ||
         static_cast<std::uint64_t>(st.st_size) != was.size ||
         static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec != was.modifiedNs)
@@ -576,7 +576,7 @@ class ShadowCommit {
 }  // namespace
 
 void commitInPlace(const CompoundReader& base, const EntryNode& root, const std::filesystem::path& target) {
-  if (!base.mappedFile()) throw Error(target.string() + ": in-place commit needs a mapped file");
+  if (!base.file()) throw Error(target.string() + ": in-place commit needs a file on disk");
   ShadowCommit(base, root, target).run();
 }
 

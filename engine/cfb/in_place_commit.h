@@ -1,4 +1,4 @@
-// Committing changes into the file a Reader maps, writing only what changed. Private to
+// Committing changes into the file a Reader reads, writing only what changed. Private to
 // engine/cfb.
 #pragma once
 
@@ -9,7 +9,7 @@
 
 namespace msi::cfb {
 
-// Writes the tree `root`, built over `base`, into the file `base` maps (`target`).
+// Writes the tree `root`, built over `base`, into the file `base` reads (`target`).
 //
 // Shadow paging: no sector the current header reaches is ever overwritten. New stream data,
 // and every directory, FAT, DIFAT, mini FAT and mini stream sector whose content changes, go
@@ -26,7 +26,7 @@ namespace msi::cfb {
 // it keeps reading consistent old content until then.
 //
 // Throws Error("<target>: <cause>"), among others when the file changed on disk since `base`
-// mapped it.
+// opened it.
 void commitInPlace(const CompoundReader& base, const EntryNode& root, const std::filesystem::path& target);
 
 }  // namespace msi::cfb
