@@ -511,6 +511,14 @@ class ShadowCommit {
       fail("changed on disk since it was opened; reopen it before committing");
 
     try {
+      // A file whose last sector is short (some writers leave it so) is made whole first. The
+      // missing bytes read as zeros already, so the old state does not change, and the sectors
+      // after it are then appended where the new FAT says they are.
+      const std::uint64_t whole = (static_cast<std::uint64_t>(fileSectors_) + 1) * ss_;
+      if (was.size < whole) {
+        const Bytes zeros(static_cast<std::size_t>(whole - was.size), 0);
+        writeAt(fd.get(), was.size, zeros.data(), zeros.size());
+      }
       // Runs of consecutive sectors go out in one write each.
       Bytes run;
       std::uint64_t runStart = 0;
