@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/cfb/file_system.h"
+
 namespace msi::cfb {
 
 class Error : public std::runtime_error {
@@ -106,7 +108,8 @@ class Editor {
   // Editor continues from the reopened file (base() is the new Reader, hasChanges() false).
   // Files written whole are deterministic: the same content gives the same bytes (zero
   // times, zero CLSIDs unless set).
-  void commit(const std::filesystem::path& target);
+  // Every write goes through `files`.
+  void commit(const std::filesystem::path& target, FileSystem& files = FileSystem::system());
 
   // The Reader this Editor builds on; null for a new file.
   std::shared_ptr<const Reader> base() const;

@@ -263,7 +263,7 @@ void Editor::remove(const Path& entry) {
 
 bool Editor::hasChanges() const { return impl_->changed; }
 
-void Editor::commit(const std::filesystem::path& target) {
+void Editor::commit(const std::filesystem::path& target, FileSystem& files) {
   Impl& s = *impl_;
   const std::string name = target.string();
   FileIdentity now;
@@ -273,10 +273,10 @@ void Editor::commit(const std::filesystem::path& target) {
   try {
     if (intoBase && s.major == s.compound->version()) {
       if (!s.changed) return;
-      commitInPlace(*s.compound, *s.root, target);
+      commitInPlace(*s.compound, *s.root, target, files);
     } else {
-      TemporarySibling temp(target);
-      SequentialWriter out(temp.fd());
+      TemporarySibling temp(target, files);
+      SequentialWriter out(temp.file());
       writeWholeFile(*s.root, s.major, s.compound, out, name);
       temp.commit();
     }

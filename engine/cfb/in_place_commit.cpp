@@ -1,9 +1,5 @@
 #include "engine/cfb/in_place_commit.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -22,10 +18,12 @@ namespace {
 
 class ShadowCommit {
  public:
-  ShadowCommit(const CompoundReader& base, const EntryNode& root, const std::filesystem::path& target)
+  ShadowCommit(const CompoundReader& base, const EntryNode& root, const std::filesystem::path& target,
+               FileSystem& files)
       : base_(base),
         root_(root),
         target_(target),
+        files_(files),
         name_(target.string()),
         ss_(base.sectorSize()),
         perSector_(base.sectorSize() / 4),
@@ -499,16 +497,14 @@ class ShadowCommit {
     std::copy_n(base_.headerBytes().data(), kHeaderFieldsSize, header);
     newHeader().store(header);
 
-    const int raw = ::open(target_.c_str(), O_RDWR | O_CLOEXEC);
-    if (raw < 0) fail(std::string("cannot open for writing: ") + std::strerror(errno));
-    FileDescriptor fd(raw);
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) fail(std::string("cannot examine: ") + std::strerror(errno));
+    std::unique_ptr<WritableFile> file;
+    if (const int error = files_.openExisting(target_, file))
+      fail(std::string("cannot open for writing: ") + std::strerror(error));
+    WritableFile& fd = *file;
+    FileIdentity now;
+    if (const int error = fd.identify(now)) fail(std::string("cannot examine: ") + std::strerror(error));
     const FileIdentity& was = base_.file()->identity();
-    if (st.st_dev != was.device || st.st_ino != was.inode ||
-        static_cast<std::uint64_t>(st.st_size) != was.size ||
-        static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec != was.modifiedNs)
-      fail("changed on disk since it was opened; reopen it before committing");
+    if (now != was) fail("changed on disk since it was opened; reopen it before committing");
 
     try {
       // A file whose last sector is short (some writers leave it so) is made whole first. The
@@ -517,13 +513,13 @@ class ShadowCommit {
       const std::uint64_t whole = (static_cast<std::uint64_t>(fileSectors_) + 1) * ss_;
       if (was.size < whole) {
         const Bytes zeros(static_cast<std::size_t>(whole - was.size), 0);
-        writeAt(fd.get(), was.size, zeros.data(), zeros.size());
+        writeAt(fd, was.size, zeros.data(), zeros.size());
       }
       // Runs of consecutive sectors go out in one write each.
       Bytes run;
       std::uint64_t runStart = 0;
       const auto flushRun = [&] {
-        if (!run.empty()) writeAt(fd.get(), (runStart + 1) * ss_, run.data(), run.size());
+        if (!run.empty()) writeAt(fd, (runStart + 1) * ss_, run.data(), run.size());
         run.clear();
       };
       for (const auto& [sector, data] : writes_) {
@@ -534,23 +530,20 @@ class ShadowCommit {
         run.insert(run.end(), data.begin(), data.end());
       }
       flushRun();
-      syncData(fd.get());
+      syncData(fd);
     } catch (const SystemFailure& f) {
       // Nothing reachable changed: drop what was appended and put the modification time back,
       // so the file is as it was (and the same base can be committed again).
-      if (::ftruncate(fd.get(), static_cast<off_t>(was.size)) == 0) {
-        const timespec times[2] = {{0, UTIME_OMIT},
-                                   {static_cast<time_t>(was.modifiedNs / 1000000000),
-                                    static_cast<long>(was.modifiedNs % 1000000000)}};
-        ::futimens(fd.get(), times);
-        ::fdatasync(fd.get());
+      if (fd.truncate(was.size) == 0) {
+        fd.setModified(was.modifiedNs);
+        fd.sync();
       }
       fail(f.message());
     }
     try {
-      writeAt(fd.get(), 0, header, sizeof header);
-      syncData(fd.get());
-      fd.close();
+      writeAt(fd, 0, header, sizeof header);
+      syncData(fd);
+      closeFile(fd);
     } catch (const SystemFailure& f) {
       fail(f.message() + " (while writing the header)");
     }
@@ -559,6 +552,7 @@ class ShadowCommit {
   const CompoundReader& base_;
   const EntryNode& root_;
   const std::filesystem::path& target_;
+  FileSystem& files_;
   std::string name_;
   const std::uint32_t ss_;
   const std::uint32_t perSector_;
@@ -583,9 +577,10 @@ class ShadowCommit {
 
 }  // namespace
 
-void commitInPlace(const CompoundReader& base, const EntryNode& root, const std::filesystem::path& target) {
+void commitInPlace(const CompoundReader& base, const EntryNode& root, const std::filesystem::path& target,
+                   FileSystem& files) {
   if (!base.file()) throw Error(target.string() + ": in-place commit needs a file on disk");
-  ShadowCommit(base, root, target).run();
+  ShadowCommit(base, root, target, files).run();
 }
 
 }  // namespace msi::cfb

@@ -14,17 +14,9 @@
 #include <filesystem>
 #include <string>
 
-namespace msi::cfb {
+#include "engine/cfb/file_system.h"
 
-// What identifies the file's state when it was opened: an in-place commit checks it still
-// holds before writing, so it never builds on a file someone else has rewritten since.
-struct FileIdentity {
-  dev_t device = 0;
-  ino_t inode = 0;
-  std::uint64_t size = 0;
-  std::int64_t modifiedNs = 0;
-  bool operator==(const FileIdentity&) const = default;
-};
+namespace msi::cfb {
 
 // The identity of the file now at `path`, or nothing when it cannot be examined.
 bool identify(const std::filesystem::path& path, FileIdentity& out);
