@@ -1,11 +1,10 @@
 // Compound-file storage: the container format of packages, merge modules and transforms.
 //
-// Reader: a read-only view over a memory-mapped file. It never writes, locks or touches the
-// file it reads. Every sector index, chain length and size it follows is checked, so a damaged
-// or hostile file gives an Error naming the file and the cause, never a crash, hang or huge
-// allocation. A mapped file must not be truncated by others while a Reader holds it (the
-// system faults on pages past the end); the Editor's commits never shrink a file. Its const
-// methods may be called from several threads at once.
+// Reader: a read-only view of a file, read as needed with positioned reads (not mapped). It
+// never writes, locks or touches the file it reads. Every sector index, chain length and size
+// it follows is checked, so a damaged or hostile file gives an Error naming the file and the
+// cause, never a crash, hang or huge allocation; so does a file another program shortens
+// while a Reader holds it. Its const methods may be called from several threads at once.
 //
 // Editor: a set of changes (new, replaced and removed streams and storages) applied to an
 // existing file or to an empty one, then committed. A commit never leaves a half-written file:
@@ -21,6 +20,8 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "engine/cfb/file_system.h"
 
 namespace msi::cfb {
 
@@ -46,7 +47,7 @@ struct EntryInfo {
 
 class Reader {
  public:
-  // Maps the file read-only. Throws Error("<path>: <cause>").
+  // Opens the file read-only. Throws Error("<path>: <cause>").
   static std::shared_ptr<const Reader> open(const std::filesystem::path& path);
   // Reads from a buffer (tests, fuzzing, nested data). `name` appears in error messages.
   static std::shared_ptr<const Reader> fromBytes(Bytes data, std::string name = "<memory>");
@@ -107,7 +108,8 @@ class Editor {
   // Editor continues from the reopened file (base() is the new Reader, hasChanges() false).
   // Files written whole are deterministic: the same content gives the same bytes (zero
   // times, zero CLSIDs unless set).
-  void commit(const std::filesystem::path& target);
+  // Every write goes through `files`.
+  void commit(const std::filesystem::path& target, FileSystem& files = FileSystem::system());
 
   // The Reader this Editor builds on; null for a new file.
   std::shared_ptr<const Reader> base() const;

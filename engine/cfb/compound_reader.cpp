@@ -9,7 +9,7 @@ namespace msi::cfb {
 using namespace format;
 
 std::shared_ptr<const Reader> Reader::open(const std::filesystem::path& path) {
-  auto file = std::make_unique<MappedFile>(path);
+  auto file = std::make_unique<ReadOnlyFile>(path);
   return std::make_shared<CompoundReader>(std::move(file), path);
 }
 
@@ -17,42 +17,77 @@ std::shared_ptr<const Reader> Reader::fromBytes(Bytes data, std::string name) {
   return std::make_shared<CompoundReader>(std::move(data), std::move(name));
 }
 
-CompoundReader::CompoundReader(std::unique_ptr<MappedFile> file, std::filesystem::path path)
-    : file_(std::move(file)), data_(file_->bytes()), path_(std::move(path)), name_(path_.string()) {
+CompoundReader::CompoundReader(std::unique_ptr<ReadOnlyFile> file, std::filesystem::path path)
+    : file_(std::move(file)), size_(file_->size()), path_(std::move(path)), name_(path_.string()) {
   load();
 }
 
 CompoundReader::CompoundReader(Bytes data, std::string name)
-    : owned_(std::move(data)), data_(owned_), name_(std::move(name)) {
+    : owned_(std::move(data)), size_(owned_.size()), name_(std::move(name)) {
   load();
 }
 
 void CompoundReader::fail(const std::string& cause) const { throw Error(name_ + ": " + cause); }
 
 void CompoundReader::load() {
-  header_ = Header::parse(data_, name_);
+  const std::size_t headLength = static_cast<std::size_t>(std::min<std::uint64_t>(size_, kHeaderFieldsSize));
+  copyOut(0, headerBytes_.data(), headLength);
+  header_ = Header::parse(std::span(headerBytes_).first(headLength), size_, name_);
   const std::uint64_t ss = sectorSize();
-  const std::uint64_t count = data_.size() > ss ? sectorsFor(data_.size() - ss, ss) : 0;
+  const std::uint64_t count = size_ > ss ? sectorsFor(size_ - ss, ss) : 0;
   sectorCount_ = static_cast<std::uint32_t>(std::min<std::uint64_t>(count, kMaxRegular + 1ull));
   loadDifat();
   loadDirectory();
   loadTree();
 }
 
-bool CompoundReader::fits(std::uint32_t id, std::size_t offset, std::size_t length) const {
-  return id < sectorCount_ &&
-         (static_cast<std::uint64_t>(id) + 1) * sectorSize() + offset + length <= data_.size();
+void CompoundReader::copyOut(std::uint64_t at, std::uint8_t* out, std::size_t length) const {
+  if (file_) return file_->read(at, out, length);
+  std::copy_n(owned_.data() + at, length, out);
 }
 
-const std::uint8_t* CompoundReader::sectorBytes(std::uint32_t id, std::size_t offset, std::size_t length,
-                                                std::string_view what) const {
+void CompoundReader::gather(const std::vector<Piece>& pieces, std::uint8_t* out) const {
+  for (std::size_t i = 0; i < pieces.size();) {
+    // Chains are mostly runs of consecutive sectors: one read a run.
+    std::size_t length = pieces[i].length;
+    std::size_t k = i + 1;
+    while (k < pieces.size() && pieces[k].at == pieces[i].at + length && pieces[k].to == pieces[i].to + length)
+      length += pieces[k++].length;
+    copyOut(pieces[i].at, out + pieces[i].to, length);
+    i = k;
+  }
+}
+
+bool CompoundReader::fits(std::uint32_t id, std::size_t offset, std::size_t length) const {
+  return id < sectorCount_ &&
+         (static_cast<std::uint64_t>(id) + 1) * sectorSize() + offset + length <= size_;
+}
+
+void CompoundReader::readSector(std::uint32_t id, std::size_t offset, std::uint8_t* out, std::size_t length,
+                                std::string_view what) const {
   if (id >= sectorCount_)
     fail(std::string(what) + ": sector " + std::to_string(id) + " is out of range (the file has " +
          std::to_string(sectorCount_) + " sectors)");
   const std::uint64_t at = (static_cast<std::uint64_t>(id) + 1) * sectorSize() + offset;
-  if (at + length > data_.size())
+  if (at + length > size_)
     fail(std::string(what) + ": sector " + std::to_string(id) + " lies past the end of the file (truncated)");
-  return data_.data() + at;
+  copyOut(at, out, length);
+}
+
+Bytes CompoundReader::readSectors(const std::vector<std::uint32_t>& ids, std::string_view what) const {
+  const std::uint64_t ss = sectorSize();
+  Bytes out(ids.size() * ss, 0);
+  std::vector<Piece> pieces;
+  pieces.reserve(ids.size());
+  for (const std::uint32_t id : ids) {
+    if (id >= sectorCount_)
+      fail(std::string(what) + ": sector " + std::to_string(id) + " is out of range (the file has " +
+           std::to_string(sectorCount_) + " sectors)");
+    const std::uint64_t at = (static_cast<std::uint64_t>(id) + 1) * ss;
+    pieces.push_back({at, static_cast<std::size_t>(std::min(ss, size_ - at)), pieces.size() * ss});
+  }
+  gather(pieces, out.data());
+  return out;
 }
 
 void CompoundReader::loadDifat() {
@@ -75,7 +110,9 @@ void CompoundReader::loadDifat() {
     if (difatSectors_.size() >= sectorCount_) fail("DIFAT sector chain loops");
     if (std::find(difatSectors_.begin(), difatSectors_.end(), next) != difatSectors_.end())
       fail("DIFAT sector chain loops at sector " + std::to_string(next));
-    const std::uint8_t* p = sectorBytes(next, 0, sectorSize(), "DIFAT");
+    Bytes sector(sectorSize());
+    readSector(next, 0, sector.data(), sector.size(), "DIFAT");
+    const std::uint8_t* p = sector.data();
     difatSectors_.push_back(next);
     for (std::uint32_t i = 0; i + 1 < perSector && fatSectors_.size() < header_.fatSectorCount; ++i)
       fatSectors_.push_back(get32(p + 4 * i));
@@ -86,14 +123,13 @@ void CompoundReader::loadDifat() {
     if (s >= sectorCount_)
       fail("FAT sector " + std::to_string(i) + " is at sector id " + std::to_string(s) +
            ", out of range (the file has " + std::to_string(sectorCount_) + " sectors)");
-    sectorBytes(s, 0, sectorSize(), "FAT");  // must be whole
+    if (!fits(s, 0, sectorSize()))
+      fail("FAT: sector " + std::to_string(s) + " lies past the end of the file (truncated)");
   }
   // One flat copy, so following a chain is an index per link (no larger than the file / 128).
-  fat_.resize(fatSectors_.size() * static_cast<std::size_t>(perSector));
-  for (std::size_t i = 0; i < fatSectors_.size(); ++i) {
-    const std::uint8_t* p = sectorBytes(fatSectors_[i], 0, sectorSize(), "FAT");
-    for (std::uint32_t k = 0; k < perSector; ++k) fat_[i * perSector + k] = get32(p + 4 * k);
-  }
+  const Bytes raw = readSectors(fatSectors_, "FAT");
+  fat_.resize(raw.size() / 4);
+  for (std::size_t i = 0; i < fat_.size(); ++i) fat_[i] = get32(raw.data() + 4 * i);
 }
 
 std::uint32_t CompoundReader::fatEntry(std::uint32_t sector) const {
@@ -104,10 +140,8 @@ std::uint32_t CompoundReader::fatEntry(std::uint32_t sector) const {
 }
 
 std::uint32_t CompoundReader::miniFatEntry(std::uint32_t mini) const {
-  const std::uint32_t perSector = sectorSize() / 4;
-  const std::uint32_t index = mini / perSector;
-  if (index >= miniFatSectors_.size()) fail("mini sector " + std::to_string(mini) + " has no mini FAT entry");
-  return get32(sectorBytes(miniFatSectors_[index], 4 * (mini % perSector), 4, "mini FAT"));
+  if (mini >= miniFat_.size()) fail("mini sector " + std::to_string(mini) + " has no mini FAT entry");
+  return miniFat_[mini];
 }
 
 namespace {
@@ -207,23 +241,37 @@ void CompoundReader::loadDirectory() {
   dirSectors_ = chain(header_.firstDirSector, std::nullopt, [] { return std::string("directory"); });
   if (dirSectors_.empty()) fail("directory is empty (no root entry)");
   const std::size_t perSector = sectorSize() / kDirEntrySize;
+  for (const std::uint32_t s : dirSectors_)
+    if (!fits(s, 0, sectorSize()))
+      fail("directory: sector " + std::to_string(s) + " lies past the end of the file (truncated)");
+  const Bytes raw = readSectors(dirSectors_, "directory");
   entries_.reserve(dirSectors_.size() * perSector);
-  for (const std::uint32_t s : dirSectors_) {
-    const std::uint8_t* p = sectorBytes(s, 0, sectorSize(), "directory");
-    for (std::size_t i = 0; i < perSector; ++i)
-      entries_.push_back(DirectoryEntry::parse(p + i * kDirEntrySize, header_.major));
-  }
+  for (std::size_t i = 0; i < dirSectors_.size() * perSector; ++i)
+    entries_.push_back(DirectoryEntry::parse(raw.data() + i * kDirEntrySize, header_.major));
   const DirectoryEntry& root = entries_[0];
   if (root.type != kTypeRoot) fail("directory entry 0 is not the root storage");
-  if (root.size > data_.size())
+  if (root.size > size_)
     fail("mini stream declares " + std::to_string(root.size) + " bytes, more than the file's " +
-         std::to_string(data_.size()));
+         std::to_string(size_));
   if (root.size > 0)
     miniStreamSectors_ =
         chain(root.start, sectorsFor(root.size, sectorSize()), [] { return std::string("mini stream"); });
   // The mini FAT is only needed when the mini stream holds something.
   if (header_.firstMiniFatSector != kEndOfChain && header_.firstMiniFatSector != kFreeSect && root.size > 0)
+  {
     miniFatSectors_ = chain(header_.firstMiniFatSector, std::nullopt, [] { return std::string("mini FAT"); });
+    // One flat copy, as for the FAT (no larger than the file / 16). Entries past the end of a
+    // short last sector read as free, so a chain that reaches them is an error.
+    const Bytes raw = readSectors(miniFatSectors_, "mini FAT");
+    const std::size_t perSector = sectorSize() / 4;
+    miniFat_.resize(raw.size() / 4);
+    for (std::size_t k = 0; k < miniFatSectors_.size(); ++k) {
+      const std::uint64_t at = (static_cast<std::uint64_t>(miniFatSectors_[k]) + 1) * sectorSize();
+      const std::size_t held = static_cast<std::size_t>(std::min<std::uint64_t>(sectorSize(), size_ - at)) / 4;
+      for (std::size_t i = 0; i < perSector; ++i)
+        miniFat_[k * perSector + i] = i < held ? get32(raw.data() + 4 * (k * perSector + i)) : kFreeSect;
+    }
+  }
 }
 
 std::string CompoundReader::entryLabel(std::uint32_t id) const {
@@ -296,9 +344,9 @@ void CompoundReader::loadTree() {
       const DirectoryEntry& e = entries_[id];
       if (e.isStorage()) {
         storages.push_back(id);
-      } else if (e.size > data_.size()) {
+      } else if (e.size > size_) {
         fail("stream " + entryLabel(id) + " declares " + std::to_string(e.size) +
-             " bytes, more than the file's " + std::to_string(data_.size()));
+             " bytes, more than the file's " + std::to_string(size_));
       }
     }
   }
@@ -381,31 +429,37 @@ Bytes CompoundReader::readEntry(std::uint32_t id) const {
   // bounded by what the file really holds.
   if (e.size >= kMiniStreamCutoff) {
     const auto sectors = streamSectors(id);
-    out.resize(static_cast<std::size_t>(e.size));
+    std::vector<Piece> pieces;
+    pieces.reserve(sectors.size());
     std::size_t done = 0;
     for (const std::uint32_t s : sectors) {
-      const std::size_t n = std::min<std::size_t>(sectorSize(), out.size() - done);
+      const std::size_t n = std::min<std::size_t>(sectorSize(), static_cast<std::size_t>(e.size) - done);
       if (!fits(s, 0, n))
         fail(label() + ": sector " + std::to_string(s) + " lies past the end of the file (truncated)");
-      std::copy_n(sectorBytes(s, 0, n, "stream"), n, out.data() + done);
+      pieces.push_back({(static_cast<std::uint64_t>(s) + 1) * sectorSize(), n, done});
       done += n;
     }
+    out.resize(static_cast<std::size_t>(e.size));
+    gather(pieces, out.data());
   } else {
     const auto minis = streamMiniSectors(id);
-    out.resize(static_cast<std::size_t>(e.size));
+    std::vector<Piece> pieces;
+    pieces.reserve(minis.size());
     std::size_t done = 0;
     for (const std::uint32_t m : minis) {
       const std::uint64_t at = static_cast<std::uint64_t>(m) * kMiniSectorSize;
       const std::size_t index = static_cast<std::size_t>(at / sectorSize());
       if (index >= miniStreamSectors_.size())
         fail(label() + ": mini sector " + std::to_string(m) + " lies past the mini stream");
-      const std::size_t n = std::min<std::size_t>(kMiniSectorSize, out.size() - done);
-      if (!fits(miniStreamSectors_[index], at % sectorSize(), n))
+      const std::size_t n = std::min<std::size_t>(kMiniSectorSize, static_cast<std::size_t>(e.size) - done);
+      const std::uint32_t s = miniStreamSectors_[index];
+      if (!fits(s, at % sectorSize(), n))
         fail(label() + ": mini sector " + std::to_string(m) + " lies past the end of the file (truncated)");
-      std::copy_n(sectorBytes(miniStreamSectors_[index], at % sectorSize(), n, "mini stream"), n,
-                  out.data() + done);
+      pieces.push_back({(static_cast<std::uint64_t>(s) + 1) * sectorSize() + at % sectorSize(), n, done});
       done += n;
     }
+    out.resize(static_cast<std::size_t>(e.size));
+    gather(pieces, out.data());
   }
   return out;
 }

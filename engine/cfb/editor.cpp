@@ -9,7 +9,7 @@
 #include "engine/cfb/file_output.h"
 #include "engine/cfb/format.h"
 #include "engine/cfb/in_place_commit.h"
-#include "engine/cfb/mapped_file.h"
+#include "engine/cfb/read_only_file.h"
 #include "engine/cfb/whole_file_writer.h"
 
 namespace msi::cfb {
@@ -263,20 +263,20 @@ void Editor::remove(const Path& entry) {
 
 bool Editor::hasChanges() const { return impl_->changed; }
 
-void Editor::commit(const std::filesystem::path& target) {
+void Editor::commit(const std::filesystem::path& target, FileSystem& files) {
   Impl& s = *impl_;
   const std::string name = target.string();
   FileIdentity now;
-  const MappedFile* mapped = s.compound ? s.compound->mappedFile() : nullptr;
-  const bool intoBase = mapped && identify(target, now) && now.device == mapped->identity().device &&
-                        now.inode == mapped->identity().inode;
+  const ReadOnlyFile* opened = s.compound ? s.compound->file() : nullptr;
+  const bool intoBase = opened && identify(target, now) && now.device == opened->identity().device &&
+                        now.inode == opened->identity().inode;
   try {
     if (intoBase && s.major == s.compound->version()) {
       if (!s.changed) return;
-      commitInPlace(*s.compound, *s.root, target);
+      commitInPlace(*s.compound, *s.root, target, files);
     } else {
-      TemporarySibling temp(target);
-      SequentialWriter out(temp.fd());
+      TemporarySibling temp(target, files);
+      SequentialWriter out(temp.file());
       writeWholeFile(*s.root, s.major, s.compound, out, name);
       temp.commit();
     }

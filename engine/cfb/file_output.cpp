@@ -1,66 +1,55 @@
 #include "engine/cfb/file_output.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <random>
 
+#include "engine/cfb/compound_file.h"
+
 namespace msi::cfb {
+
+void replaceFile(FileSystem& files, const std::filesystem::path& target,
+                 std::initializer_list<std::span<const std::uint8_t>> parts) {
+  try {
+    TemporarySibling temp(target, files);
+    std::uint64_t at = 0;
+    for (const auto& part : parts) {
+      writeAt(temp.file(), at, part.data(), part.size());
+      at += part.size();
+    }
+    temp.commit();
+  } catch (const SystemFailure& f) {
+    throw Error(target.string() + ": " + f.message());
+  }
+}
 
 std::string SystemFailure::message() const { return what + ": " + std::strerror(error); }
 
 namespace {
-[[noreturn]] void failWith(const std::string& what) { throw SystemFailure{what, errno}; }
+void check(int error, const std::string& what) {
+  if (error != 0) throw SystemFailure{what, error};
+}
 }  // namespace
 
-FileDescriptor::~FileDescriptor() {
-  if (fd_ >= 0) ::close(fd_);
+void writeAt(WritableFile& file, std::uint64_t offset, const std::uint8_t* data, std::size_t size) {
+  check(file.writeAt(offset, data, size), "cannot write");
 }
 
-FileDescriptor& FileDescriptor::operator=(FileDescriptor&& o) noexcept {
-  if (this != &o) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = o.release();
-  }
-  return *this;
-}
+void syncData(WritableFile& file) { check(file.sync(), "cannot flush to disk"); }
 
-void FileDescriptor::close() {
-  const int fd = release();
-  if (fd >= 0 && ::close(fd) != 0 && errno != EINTR) failWith("cannot close");
-}
+void closeFile(WritableFile& file) { check(file.close(), "cannot close"); }
 
-void writeAt(int fd, std::uint64_t offset, const std::uint8_t* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::pwrite(fd, data, size, static_cast<off_t>(offset));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      failWith("cannot write");
-    }
-    if (n == 0) {
-      errno = EIO;
-      failWith("cannot write");
-    }
-    data += n;
-    size -= static_cast<std::size_t>(n);
-    offset += static_cast<std::uint64_t>(n);
-  }
-}
-
-void syncData(int fd) {
-  if (::fdatasync(fd) != 0) failWith("cannot flush to disk");
-}
-
-SequentialWriter::SequentialWriter(int fd) : fd_(fd) { buffer_.reserve(1 << 20); }
+SequentialWriter::SequentialWriter(WritableFile& file) : file_(file) { buffer_.reserve(1 << 20); }
 
 void SequentialWriter::write(const std::uint8_t* data, std::size_t size) {
   if (buffer_.size() + size > buffer_.capacity()) flush();
   if (size >= buffer_.capacity()) {
-    writeAt(fd_, offset_, data, size);
+    writeAt(file_, offset_, data, size);
     offset_ += size;
     return;
   }
@@ -78,56 +67,43 @@ void SequentialWriter::zeros(std::size_t size) {
 
 void SequentialWriter::flush() {
   if (buffer_.empty()) return;
-  writeAt(fd_, offset_, buffer_.data(), buffer_.size());
+  writeAt(file_, offset_, buffer_.data(), buffer_.size());
   offset_ += buffer_.size();
   buffer_.clear();
 }
 
-TemporarySibling::TemporarySibling(const std::filesystem::path& target) : target_(target) {
+TemporarySibling::TemporarySibling(const std::filesystem::path& target, FileSystem& files)
+    : files_(files), target_(target) {
   struct stat st {};
-  const bool exists = ::stat(target.c_str(), &st) == 0;
+  std::optional<mode_t> permissions;
+  if (::stat(target.c_str(), &st) == 0) permissions = st.st_mode & 0777;
   std::random_device random;
   const std::filesystem::path dir = target.has_parent_path() ? target.parent_path() : ".";
   for (int attempt = 0; attempt < 100; ++attempt) {
     char suffix[32];
     std::snprintf(suffix, sizeof suffix, ".%08x.tmp", static_cast<unsigned>(random()));
     path_ = dir / ("." + target.filename().string() + suffix);
-    // 0666 lets the umask decide, as for any new file.
-    const int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-      fd_ = FileDescriptor(fd);
-      if (exists && ::fchmod(fd, st.st_mode & 0777) != 0) {
-        const int saved = errno;
-        ::unlink(path_.c_str());
-        errno = saved;
-        failWith("cannot set permissions of a temporary file");
-      }
-      return;
-    }
-    if (errno != EEXIST) failWith("cannot create a temporary file in " + dir.string());
+    const int error = files_.create(path_, permissions, file_);
+    if (error == 0) return;
+    if (error != EEXIST) check(error, "cannot create a temporary file in " + dir.string());
   }
-  failWith("cannot create a temporary file in " + dir.string());
+  check(EEXIST, "cannot create a temporary file in " + dir.string());
 }
 
 TemporarySibling::~TemporarySibling() {
-  if (done_) return;
-  fd_ = FileDescriptor();
-  ::unlink(path_.c_str());
+  if (done_ || !file_) return;
+  file_.reset();
+  files_.remove(path_);
 }
 
 void TemporarySibling::commit() {
-  syncData(fd_.get());
-  fd_.close();
-  if (::rename(path_.c_str(), target_.c_str()) != 0) failWith("cannot rename the temporary file");
+  syncData(*file_);
+  closeFile(*file_);
+  check(files_.rename(path_, target_), "cannot rename the temporary file");
   done_ = true;
   // Make the rename itself durable; the new content is already in place, so a failure here
   // is not reported as a failed commit.
-  const std::filesystem::path dir = target_.has_parent_path() ? target_.parent_path() : ".";
-  const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dfd >= 0) {
-    ::fsync(dfd);
-    ::close(dfd);
-  }
+  files_.syncFolder(target_.has_parent_path() ? target_.parent_path() : ".");
 }
 
 }  // namespace msi::cfb

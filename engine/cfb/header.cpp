@@ -15,7 +15,7 @@ Header Header::forVersion(std::uint16_t major) {
   return h;
 }
 
-Header Header::parse(std::span<const std::uint8_t> file, const std::string& name) {
+Header Header::parse(std::span<const std::uint8_t> file, std::uint64_t fileSize, const std::string& name) {
   const auto fail = [&](const std::string& cause) { throw Error(name + ": " + cause); };
   if (file.size() < kHeaderFieldsSize) {
     if (file.size() >= sizeof kSignature && std::equal(kSignature, kSignature + 8, file.data()))
@@ -38,8 +38,8 @@ Header Header::parse(std::span<const std::uint8_t> file, const std::string& name
     fail("unsupported mini sector size 2^" + std::to_string(get16(p + kOffMiniSectorShift)));
   if (get32(p + kOffMiniCutoff) != kMiniStreamCutoff)
     fail("unsupported mini stream cutoff " + std::to_string(get32(p + kOffMiniCutoff)));
-  if (file.size() < h.sectorSize())
-    fail("truncated: " + std::to_string(file.size()) + " bytes, shorter than the " +
+  if (fileSize < h.sectorSize())
+    fail("truncated: " + std::to_string(fileSize) + " bytes, shorter than the " +
          std::to_string(h.sectorSize()) + "-byte header sector");
 
   h.dirSectorCount = get32(p + kOffDirSectorCount);

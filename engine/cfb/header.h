@@ -27,8 +27,9 @@ struct Header {
 
   // A fresh header for a file of `major` version 3 (512-byte sectors) or 4 (4096).
   static Header forVersion(std::uint16_t major);
-  // Reads and checks the header at the start of `file`; throws Error("<name>: <cause>").
-  static Header parse(std::span<const std::uint8_t> file, const std::string& name);
+  // Reads and checks the header: `head` is the start of a file of `fileSize` bytes (its first
+  // 512 bytes, or all of it when shorter). Throws Error("<name>: <cause>").
+  static Header parse(std::span<const std::uint8_t> head, std::uint64_t fileSize, const std::string& name);
   // Writes every field this struct models into the first 512 bytes at `out`; reserved bytes,
   // the header CLSID and the transaction signature are left as they are.
   void store(std::uint8_t* out) const;

@@ -1,9 +1,5 @@
 #include "engine/cfb/in_place_commit.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -22,10 +18,12 @@ namespace {
 
 class ShadowCommit {
  public:
-  ShadowCommit(const CompoundReader& base, const EntryNode& root, const std::filesystem::path& target)
+  ShadowCommit(const CompoundReader& base, const EntryNode& root, const std::filesystem::path& target,
+               FileSystem& files)
       : base_(base),
         root_(root),
         target_(target),
+        files_(files),
         name_(target.string()),
         ss_(base.sectorSize()),
         perSector_(base.sectorSize() / 4),
@@ -80,9 +78,7 @@ class ShadowCommit {
     queue(sector, std::span<const std::uint8_t>(owned_.emplace_back(std::move(data))));
   }
 
-  std::span<const std::uint8_t> oldSector(std::uint32_t sector) const {
-    return {base_.sectorBytes(sector, 0, ss_, "in-place commit"), ss_};
-  }
+  Bytes oldSector(std::uint32_t sector) const { return base_.readSectors({sector}, "in-place commit"); }
 
   // Whether a whole old sector equals `piece` padded with zeros to a sector.
   static bool sameContent(std::span<const std::uint8_t> old, std::span<const std::uint8_t> piece) {
@@ -194,11 +190,14 @@ class ShadowCommit {
       std::vector<std::uint32_t> oldChain;
       if (node->baseId && node->baseSize >= kMiniStreamCutoff) oldChain = base_.streamSectors(*node->baseId);
       const std::size_t count = static_cast<std::size_t>(sectorsFor(size, ss_));
+      // The old sectors that could be kept, read in one pass (runs of sectors in one read).
+      if (oldChain.size() > count) oldChain.resize(count);
+      const Bytes old = base_.readSectors(oldChain, "in-place commit");
       std::vector<std::uint32_t> chain(count);
       for (std::size_t i = 0; i < count; ++i) {
         const std::size_t at = i * ss_;
         const auto piece = std::span(node->data).subspan(at, std::min<std::size_t>(ss_, size - at));
-        if (i < oldChain.size() && sameContent(oldSector(oldChain[i]), piece)) {
+        if (i < oldChain.size() && sameContent(std::span(old).subspan(at, ss_), piece)) {
           chain[i] = oldChain[i];
           continue;
         }
@@ -351,6 +350,7 @@ class ShadowCommit {
     const auto& oldSectors = base_.directorySectors();
     const std::size_t oldCount = base_.entries().size();
     const std::size_t sectors = static_cast<std::size_t>(sectorsFor(entries_.size(), perSector));
+    const Bytes oldDirectory = base_.readSectors(oldSectors, "directory");
     for (std::size_t k = 0; k < sectors; ++k) {
       Bytes content(ss_, 0);
       for (std::size_t i = 0; i < perSector; ++i) {
@@ -360,9 +360,7 @@ class ShadowCommit {
         const bool hasOld = id < oldCount;
         if (hasOld && (!node || node->baseId)) {
           // Keep state bits, times and any bytes we do not model.
-          const std::uint8_t* old =
-              base_.sectorBytes(oldSectors[k], i * kDirEntrySize, kDirEntrySize, "directory");
-          std::copy_n(old, kDirEntrySize, p);
+          std::copy_n(oldDirectory.data() + id * kDirEntrySize, kDirEntrySize, p);
         }
         if (node)
           entries_[id].store(p);
@@ -370,7 +368,7 @@ class ShadowCommit {
           DirectoryEntry::storeUnused(p);
       }
       if (k < oldSectors.size()) {
-        const auto old = oldSector(oldSectors[k]);
+        const auto old = std::span(oldDirectory).subspan(k * ss_, ss_);
         if (std::equal(old.begin(), old.end(), content.begin())) {
           dirSectors_.push_back(oldSectors[k]);
           continue;
@@ -496,26 +494,32 @@ class ShadowCommit {
 
   void write() {
     std::uint8_t header[kHeaderFieldsSize];
-    std::copy_n(base_.bytes().data(), kHeaderFieldsSize, header);
+    std::copy_n(base_.headerBytes().data(), kHeaderFieldsSize, header);
     newHeader().store(header);
 
-    const int raw = ::open(target_.c_str(), O_RDWR | O_CLOEXEC);
-    if (raw < 0) fail(std::string("cannot open for writing: ") + std::strerror(errno));
-    FileDescriptor fd(raw);
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) fail(std::string("cannot examine: ") + std::strerror(errno));
-    const FileIdentity& was = base_.mappedFile()->identity();
-    if (st.st_dev != was.device || st.st_ino != was.inode ||
-        static_cast<std::uint64_t>(st.st_size) != was.size ||
-        static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec != was.modifiedNs)
-      fail("changed on disk since it was opened; reopen it before committing");
+    std::unique_ptr<WritableFile> file;
+    if (const int error = files_.openExisting(target_, file))
+      fail(std::string("cannot open for writing: ") + std::strerror(error));
+    WritableFile& fd = *file;
+    FileIdentity now;
+    if (const int error = fd.identify(now)) fail(std::string("cannot examine: ") + std::strerror(error));
+    const FileIdentity& was = base_.file()->identity();
+    if (now != was) fail("changed on disk since it was opened; reopen it before committing");
 
     try {
+      // A file whose last sector is short (some writers leave it so) is made whole first. The
+      // missing bytes read as zeros already, so the old state does not change, and the sectors
+      // after it are then appended where the new FAT says they are.
+      const std::uint64_t whole = (static_cast<std::uint64_t>(fileSectors_) + 1) * ss_;
+      if (was.size < whole) {
+        const Bytes zeros(static_cast<std::size_t>(whole - was.size), 0);
+        writeAt(fd, was.size, zeros.data(), zeros.size());
+      }
       // Runs of consecutive sectors go out in one write each.
       Bytes run;
       std::uint64_t runStart = 0;
       const auto flushRun = [&] {
-        if (!run.empty()) writeAt(fd.get(), (runStart + 1) * ss_, run.data(), run.size());
+        if (!run.empty()) writeAt(fd, (runStart + 1) * ss_, run.data(), run.size());
         run.clear();
       };
       for (const auto& [sector, data] : writes_) {
@@ -526,23 +530,20 @@ class ShadowCommit {
         run.insert(run.end(), data.begin(), data.end());
       }
       flushRun();
-      syncData(fd.get());
+      syncData(fd);
     } catch (const SystemFailure& f) {
       // Nothing reachable changed: drop what was appended and put the modification time back,
       // so the file is as it was (and the same base can be committed again).
-      if (::ftruncate(fd.get(), static_cast<off_t>(was.size)) == 0) {
-        const timespec times[2] = {{0, UTIME_OMIT},
-                                   {static_cast<time_t>(was.modifiedNs / 1000000000),
-                                    static_cast<long>(was.modifiedNs % 1000000000)}};
-        ::futimens(fd.get(), times);
-        ::fdatasync(fd.get());
+      if (fd.truncate(was.size) == 0) {
+        fd.setModified(was.modifiedNs);
+        fd.sync();
       }
       fail(f.message());
     }
     try {
-      writeAt(fd.get(), 0, header, sizeof header);
-      syncData(fd.get());
-      fd.close();
+      writeAt(fd, 0, header, sizeof header);
+      syncData(fd);
+      closeFile(fd);
     } catch (const SystemFailure& f) {
       fail(f.message() + " (while writing the header)");
     }
@@ -551,6 +552,7 @@ class ShadowCommit {
   const CompoundReader& base_;
   const EntryNode& root_;
   const std::filesystem::path& target_;
+  FileSystem& files_;
   std::string name_;
   const std::uint32_t ss_;
   const std::uint32_t perSector_;
@@ -575,9 +577,10 @@ class ShadowCommit {
 
 }  // namespace
 
-void commitInPlace(const CompoundReader& base, const EntryNode& root, const std::filesystem::path& target) {
-  if (!base.mappedFile()) throw Error(target.string() + ": in-place commit needs a mapped file");
-  ShadowCommit(base, root, target).run();
+void commitInPlace(const CompoundReader& base, const EntryNode& root, const std::filesystem::path& target,
+                   FileSystem& files) {
+  if (!base.file()) throw Error(target.string() + ": in-place commit needs a file on disk");
+  ShadowCommit(base, root, target, files).run();
 }
 
 }  // namespace msi::cfb

@@ -1,4 +1,4 @@
-// Committing changes into the file a Reader maps, writing only what changed. Private to
+// Committing changes into the file a Reader reads, writing only what changed. Private to
 // engine/cfb.
 #pragma once
 
@@ -6,10 +6,12 @@
 
 #include "engine/cfb/compound_reader.h"
 #include "engine/cfb/entry_tree.h"
+#include "engine/cfb/file_system.h"
 
 namespace msi::cfb {
 
-// Writes the tree `root`, built over `base`, into the file `base` maps (`target`).
+// Writes the tree `root`, built over `base`, into the file `base` reads (`target`),
+// through `files`.
 //
 // Shadow paging: no sector the current header reaches is ever overwritten. New stream data,
 // and every directory, FAT, DIFAT, mini FAT and mini stream sector whose content changes, go
@@ -26,7 +28,8 @@ namespace msi::cfb {
 // it keeps reading consistent old content until then.
 //
 // Throws Error("<target>: <cause>"), among others when the file changed on disk since `base`
-// mapped it.
-void commitInPlace(const CompoundReader& base, const EntryNode& root, const std::filesystem::path& target);
+// opened it.
+void commitInPlace(const CompoundReader& base, const EntryNode& root, const std::filesystem::path& target,
+                   FileSystem& files);
 
 }  // namespace msi::cfb

@@ -20,28 +20,30 @@ std::string backticked(std::string_view s) { return "`" + std::string(s) + "`"; 
 
 }  // namespace
 
-std::unique_ptr<Database> Database::open(const std::filesystem::path& path, OpenMode mode) {
+std::unique_ptr<Database> Database::open(const std::filesystem::path& path, OpenMode mode,
+                                         cfb::FileSystem& files) {
   if (mode == OpenMode::Create || mode == OpenMode::CreateDirect)
-    return std::make_unique<DatabaseImpl>(path, nullptr, false);
+    return std::make_unique<DatabaseImpl>(path, nullptr, false, files);
   std::shared_ptr<const cfb::Reader> reader;
   try {
     reader = cfb::Reader::open(path);
   } catch (const cfb::Error& e) {
     throw Error(e.what());
   }
-  return std::make_unique<DatabaseImpl>(path, std::move(reader), mode == OpenMode::ReadOnly);
+  return std::make_unique<DatabaseImpl>(path, std::move(reader), mode == OpenMode::ReadOnly, files);
 }
 
 std::unique_ptr<Database> Database::open(std::shared_ptr<const cfb::Reader> reader) {
   if (!reader) throw Error("no compound file to open");
   const std::filesystem::path path = reader->name();
-  return std::make_unique<DatabaseImpl>(path, std::move(reader), true);
+  return std::make_unique<DatabaseImpl>(path, std::move(reader), true, cfb::FileSystem::system());
 }
 
 DatabaseImpl::DatabaseImpl(std::filesystem::path path, std::shared_ptr<const cfb::Reader> reader,
-                           bool readOnly)
+                           bool readOnly, cfb::FileSystem& files)
     : path_(std::move(path)),
       readOnly_(readOnly),
+      files_(files),
       source_(std::make_shared<FileSource>(FileSource{std::move(reader), path_.string()})),
       streams_(source_) {
   if (!source_->reader) {

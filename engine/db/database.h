@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/cfb/file_system.h"
 #include "engine/db/summary_info.h"
 #include "engine/db/value.h"
 
@@ -51,8 +52,9 @@ class Table {
 
 class Database {
  public:
-  // Throws Error("<path>: <cause>").
-  static std::unique_ptr<Database> open(const std::filesystem::path& path, OpenMode mode);
+  // Throws Error("<path>: <cause>"). commit() writes through `files`.
+  static std::unique_ptr<Database> open(const std::filesystem::path& path, OpenMode mode,
+                                        cfb::FileSystem& files = cfb::FileSystem::system());
   // A read-only database over an already opened compound file (memory, nested storage,
   // fuzzing). path() is the reader's name.
   static std::unique_ptr<Database> open(std::shared_ptr<const cfb::Reader> reader);

@@ -104,7 +104,7 @@ void DatabaseImpl::commit() {
       if (!written.count(name)) editor->remove(tablePath(name));
     streams_.stage(*editor);
     if (summary_ && summary_->changed) editor->putStream({u"\u0005SummaryInformation"}, summary_->serialize());
-    if (fresh || editor->hasChanges()) editor->commit(path_);
+    if (fresh || editor->hasChanges()) editor->commit(path_, files_);
   } catch (const cfb::Error& e) {
     throw Error(e.what());
   }

@@ -21,7 +21,8 @@ namespace msi {
 class DatabaseImpl final : public Database {
  public:
   // A database over `reader` (null: a new, empty database to be written at `path`).
-  DatabaseImpl(std::filesystem::path path, std::shared_ptr<const cfb::Reader> reader, bool readOnly);
+  DatabaseImpl(std::filesystem::path path, std::shared_ptr<const cfb::Reader> reader, bool readOnly,
+               cfb::FileSystem& files);
 
   const std::filesystem::path& path() const override { return path_; }
   bool readOnly() const override { return readOnly_; }
@@ -70,6 +71,7 @@ class DatabaseImpl final : public Database {
 
   std::filesystem::path path_;
   bool readOnly_;
+  cfb::FileSystem& files_;
   std::shared_ptr<FileSource> source_;
   StringPool pool_;
   StreamStore streams_;

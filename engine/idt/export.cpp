@@ -1,10 +1,11 @@
 #include <cstdio>
 #include <ctime>
-#include <fstream>
 #include <optional>
 #include <set>
+#include <span>
 #include <system_error>
 
+#include "engine/cfb/compound_file.h"
 #include "engine/db/codepage.h"
 #include "engine/idt/archive_text.h"
 #include "engine/idt/idt.h"
@@ -14,25 +15,17 @@ namespace msi::idt {
 namespace fs = std::filesystem;
 namespace {
 
-// Writes `content` to `path` through a temporary sibling, so a failure leaves no half file.
-void writeFileAtomically(const fs::path& path, std::string_view content, std::string_view more = {}) {
-  const fs::path temp = path.string() + ".tmp";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    out.write(content.data(), static_cast<std::streamsize>(content.size()));
-    out.write(more.data(), static_cast<std::streamsize>(more.size()));
-    out.flush();
-    if (!out) {
-      std::error_code ec;
-      fs::remove(temp, ec);
-      throw Error(path.string() + ": cannot be written");
-    }
-  }
-  std::error_code ec;
-  fs::rename(temp, path, ec);
-  if (ec) {
-    fs::remove(temp, ec);
-    throw Error(path.string() + ": cannot be written: " + ec.message());
+// Writes `content` then `more` as the whole of `path`, atomically (no half file, no
+// temporary file left behind on failure).
+void writeFileAtomically(cfb::FileSystem& files, const fs::path& path, std::string_view content,
+                         std::string_view more = {}) {
+  const auto bytes = [](std::string_view s) {
+    return std::span(reinterpret_cast<const std::uint8_t*>(s.data()), s.size());
+  };
+  try {
+    cfb::replaceFile(files, path, {bytes(content), bytes(more)});
+  } catch (const cfb::Error& e) {
+    throw Error(std::string(e.what()));
   }
 }
 
@@ -72,13 +65,14 @@ std::string exportForceCodepage(const Database& db) {
 
 }  // namespace
 
-void exportTable(Database& db, std::string_view tableName, const fs::path& folder, std::string_view file) {
+void exportTable(Database& db, std::string_view tableName, const fs::path& folder, std::string_view file,
+                 cfb::FileSystem& files) {
   std::error_code ec;
   if (!fs::is_directory(folder, ec)) throw Error(folder.string() + ": no such folder");
   const fs::path target = folder / std::string(file);
-  if (tableName == "_ForceCodepage") return writeFileAtomically(target, exportForceCodepage(db));
+  if (tableName == "_ForceCodepage") return writeFileAtomically(files, target, exportForceCodepage(db));
   if (tableName == "_SummaryInformation")
-    return writeFileAtomically(target, summaryArchive(db.summaryInfo(), Codepage(db.codepage())));
+    return writeFileAtomically(files, target, summaryArchive(db.summaryInfo(), Codepage(db.codepage())));
 
   Table& table = db.table(tableName);
   const Schema& schema = table.schema();
@@ -122,7 +116,7 @@ void exportTable(Database& db, std::string_view tableName, const fs::path& folde
         const std::optional<std::string> encoded = codepage.encode(name);
         if (!isAscii(name)) ascii = false;
         const Bytes& data = v.asBlob().bytes();
-        writeFileAtomically(dir / name, std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
+        writeFileAtomically(files, dir / name, std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
         appendEscaped(body, encoded.value_or(name));
       } else {
         const std::string& text = v.asString();
@@ -144,7 +138,7 @@ void exportTable(Database& db, std::string_view tableName, const fs::path& folde
   // Column and table names are ASCII in practice; encode them like the data all the same.
   auto header = codepage.encode(names + "\r\n" + defs + "\r\n" + keys + "\r\n");
   if (!header) throw Error(where + ": a column name cannot be written in the database codepage");
-  writeFileAtomically(target, *header, body);
+  writeFileAtomically(files, target, *header, body);
 }
 
 }  // namespace msi::idt

@@ -56,7 +56,8 @@ Row columnRecord(const std::string& table, std::optional<std::int32_t> number, c
 
 }  // namespace
 
-bool generateTransform(Database& changed, Database& reference, const std::filesystem::path& out) {
+bool generateTransform(Database& changed, Database& reference, const std::filesystem::path& out,
+                       cfb::FileSystem& files) {
   const std::vector<Column> tablesColumns = catalogue::tablesSchema().columns;
   const std::vector<Column> columnsColumns = catalogue::columnsSchema().columns;
   TransformBuilder builder(changed.codepage());
@@ -85,7 +86,7 @@ bool generateTransform(Database& changed, Database& reference, const std::filesy
   // The pool carries the changed database's codepage; a neutral one changes nothing.
   const bool codepageChange = changed.codepage() != reference.codepage() && changed.codepage() != 0;
   if (builder.recordCount() == 0 && !codepageChange) return false;
-  builder.write(out);
+  builder.write(out, files);
   return true;
 }
 

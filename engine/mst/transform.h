@@ -61,7 +61,8 @@ inline constexpr int kValidationMask = 0x0FFF;
 // writes no file) when there is nothing to record. Throws Error naming the table or the file
 // when the schemas cannot be related by a transform (a column redefined, removed, or a key
 // added) or the file cannot be written. The same inputs always give the same bytes.
-bool generateTransform(Database& changed, Database& reference, const std::filesystem::path& out);
+bool generateTransform(Database& changed, Database& reference, const std::filesystem::path& out,
+                       cfb::FileSystem& files = cfb::FileSystem::system());
 
 // Adds summary information to the transform at `mst` (made from the same two databases):
 // templates, product codes and versions, the larger minimum installer version, and the
@@ -70,7 +71,8 @@ bool generateTransform(Database& changed, Database& reference, const std::filesy
 // when kValidateUpgradeCode is asked for). `created` defaults to the current time.
 void createTransformSummaryInfo(Database& changed, Database& reference,
                                 const std::filesystem::path& mst, int errorConditions,
-                                int validation, std::optional<FileTime> created = std::nullopt);
+                                int validation, std::optional<FileTime> created = std::nullopt,
+                                cfb::FileSystem& files = cfb::FileSystem::system());
 
 // Applies the transform at `mst` to `db` in memory (commit() writes it). Errors the flags do
 // not suppress, damaged or hostile transforms, and records that name strings, columns or

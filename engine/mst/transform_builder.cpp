@@ -79,7 +79,7 @@ void TransformBuilder::add(const std::string& table, const std::vector<Column>& 
   ++records_;
 }
 
-void TransformBuilder::write(const std::filesystem::path& out) const {
+void TransformBuilder::write(const std::filesystem::path& out, cfb::FileSystem& files) const {
   const std::uint32_t maxId = pool_.size() - 1;
   if (maxId > kMaxLongRef)
     throw Error(out.string() + ": " + std::to_string(maxId) + " strings are more than a transform can hold");
@@ -98,7 +98,7 @@ void TransformBuilder::write(const std::filesystem::path& out) const {
     }
     editor.putStream(tablePath("_StringPool"), poolStreams.pool);
     editor.putStream(tablePath("_StringData"), poolStreams.data);
-    editor.commit(out);
+    editor.commit(out, files);
   } catch (const cfb::Error& e) {
     throw Error(e.what());
   }

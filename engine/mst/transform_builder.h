@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/cfb/file_system.h"
 #include "engine/db/string_pool.h"
 #include "engine/mst/change_record.h"
 
@@ -30,7 +31,7 @@ class TransformBuilder {
 
   // Writes the transform (root class of transforms) in one atomic commit. Throws Error naming
   // `out` when it cannot be written, or naming a string the codepage cannot hold.
-  void write(const std::filesystem::path& out) const;
+  void write(const std::filesystem::path& out, msi::cfb::FileSystem& files) const;
 
  private:
   struct TableRecords {

@@ -67,7 +67,7 @@ std::string hex(int v) {
 
 void createTransformSummaryInfo(Database& changed, Database& reference,
                                 const std::filesystem::path& mst, int errorConditions,
-                                int validation, std::optional<FileTime> created) {
+                                int validation, std::optional<FileTime> created, cfb::FileSystem& files) {
   if (errorConditions & ~kErrorConditionsMask)
     throw Error(mst.string() + ": error conditions " + hex(errorConditions) +
                 " name bits other than 0x01..0x20");
@@ -114,7 +114,7 @@ void createTransformSummaryInfo(Database& changed, Database& reference,
       throw Error(mst.string() + ": not a transform (its root class is not that of transforms)");
     cfb::Editor editor(reader);
     editor.putStream({u"\u0005SummaryInformation"}, bytes);
-    editor.commit(mst);
+    editor.commit(mst, files);
   } catch (const cfb::Error& e) {
     throw Error(e.what());
   }
