@@ -25,8 +25,8 @@ fs::path BuildDemo(const fs::path& scratch) {
   return demo;
 }
 
-fs::path WriteWalk(const fs::path& scratch, const std::string& text) {
-  const fs::path walk = scratch / "walk.txt";
+fs::path WriteWalk(const fs::path& scratch, const std::string& text, const std::string& name = "walk.txt") {
+  const fs::path walk = scratch / name;
   std::ofstream(walk) << text;
   return walk;
 }
@@ -90,6 +90,35 @@ TEST(ToolWalk, CancelInTheDialogsAndAtTheSavePrompt) {
                                demo.string()}, scratch);
   EXPECT_EQ(cancelled.exitCode, 5) << cancelled.err;
   EXPECT_NE(cancelled.err.find("Fennick: Transform Cancelled: Transform creation cancelled by user"), std::string::npos);
+}
+
+TEST(ToolWalk, UnreadableOrOverlongWalksStopWithStatusTwo) {
+  const auto scratch = scratchDir();
+  const fs::path demo = BuildDemo(scratch);
+  const std::string toSave = "press Next\npress Next\npress Next\npress Install\n";
+  const std::pair<std::string, std::string> cases[] = {
+      {scratch.string(), scratch.string() + ": is a directory"},
+      {"/dev/zero", "/dev/zero: is not a regular file"},
+      {WriteWalk(scratch, "press Next\npress \"" + std::string(70000, 'x') + "\"\n", "long.walk").string(),
+       (scratch / "long.walk").string() + ":2: the line is longer than 64 KiB"},
+      {WriteWalk(scratch, toSave + "save cancel\npress Next\n", "after.walk").string(),
+       (scratch / "after.walk").string() + ":6: the walk goes on after `save cancel` with `press Next`"},
+  };
+  for (const auto& [walk, error] : cases) {
+    auto run = runProcess({FENNICK_TOOL, "--replay", walk, demo.string()}, scratch);
+    EXPECT_EQ(run.exitCode, 2) << walk << "\n" << run.err;
+    EXPECT_NE(run.err.find("fennick: " + error), std::string::npos) << run.err;
+  }
+}
+
+TEST(ToolWalk, SaveAnswerLosesItsSpacesAsTheInteractivePromptDoes) {
+  const auto scratch = scratchDir();
+  const fs::path demo = BuildDemo(scratch);
+  const fs::path mst = scratch / "out.mst";
+  const std::string walk = "press Next\npress Next\npress Next\npress Install\nsave \"  " + mst.string() + "  \"\n";
+  auto run = runProcess({FENNICK_TOOL, "--replay", WriteWalk(scratch, walk).string(), demo.string()}, scratch);
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_TRUE(fs::exists(mst));
 }
 
 }  // namespace
