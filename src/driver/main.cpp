@@ -15,6 +15,7 @@
 #include "src/installer/engine_installer.h"
 #include "src/ui/headless_host.h"
 #include "src/ui/qt_host.h"
+#include "src/ui/terminal_text.h"
 
 #ifndef FENNICK_VERSION
 #define FENNICK_VERSION "0.0.0"
@@ -40,7 +41,7 @@ int main(int argc, char** argv) {
   try {
     options = driver::ParseCommandLine(args);
   } catch (const driver::UsageError& e) {
-    std::cerr << "fennick: " << e.what() << "\nTry 'fennick --help' for more information.\n";
+    std::cerr << "fennick: " << ui::TerminalText(e.what(), ui::LineBreaks::Escape) << "\nTry 'fennick --help' for more information.\n";
     return driver::kExitUsage;
   }
   if (options.help) {
@@ -58,7 +59,7 @@ int main(int argc, char** argv) {
     try {
       walk = std::make_shared<msi::dialogs::Walk>(msi::dialogs::Walk::load(*options.replayWalk));
     } catch (const msi::dialogs::WalkError& e) {
-      std::cerr << "fennick: " << e.what() << "\n";
+      std::cerr << "fennick: " << ui::TerminalText(e.what(), ui::LineBreaks::Escape) << "\n";
       return driver::kExitUsage;
     }
     ui::HeadlessHost host(std::cerr, walk);
@@ -93,7 +94,7 @@ int main(int argc, char** argv) {
     try {
       recorded.save(*options.recordWalk);
     } catch (const msi::dialogs::WalkError& e) {
-      std::cerr << "fennick: " << e.what() << "\n";
+      std::cerr << "fennick: " << ui::TerminalText(e.what(), ui::LineBreaks::Escape) << "\n";
       return status == 0 ? driver::kExitFailure : status;
     }
   }

@@ -1,6 +1,7 @@
 #include "src/ui/headless_host.h"
 
 #include "src/ui/save_answer.h"
+#include "src/ui/terminal_text.h"
 
 namespace fennick::ui {
 
@@ -24,7 +25,9 @@ std::string HeadlessHost::PromptSaveTransform() {
 }
 
 void HeadlessHost::MessageBox(std::string_view text, BoxStyle, std::string_view title) {
-  err_ << kAppTitle << ": " << title << ": " << text << '\n';
+  // A box is laid out in lines; its title is one.
+  err_ << kAppTitle << ": " << TerminalText(title, LineBreaks::Escape) << ": " << TerminalText(text, LineBreaks::Keep)
+       << '\n';
   err_.flush();
 }
 
