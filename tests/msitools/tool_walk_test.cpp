@@ -16,8 +16,7 @@ namespace fs = std::filesystem;
 using peer::runProcess;
 
 
-fs::path BuildDemo(const fs::path& scratch) {
-  const fs::path src = fs::path(FENNICK_SOURCE_DIR) / "examples" / "demo";
+fs::path BuildDemo(const fs::path& scratch, fs::path src = fs::path(FENNICK_SOURCE_DIR) / "examples" / "demo") {
   const fs::path demo = scratch / "demo.msi";
   std::vector<std::string> argv = {FENNICK_MSI_CLI, "import", demo.string(), src.string()};
   for (const auto& e : fs::directory_iterator(src)) argv.push_back(e.path().filename().string());
@@ -119,6 +118,31 @@ TEST(ToolWalk, SaveAnswerLosesItsSpacesAsTheInteractivePromptDoes) {
   auto run = runProcess({FENNICK_TOOL, "--replay", WriteWalk(scratch, walk).string(), demo.string()}, scratch);
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_TRUE(fs::exists(mst));
+}
+
+TEST(ToolWalk, ADoublingPropertyStopsTheRunWithStatusOne) {
+  // The demo with 24 custom actions that each double X: unbounded, 16 bytes would become 256 MiB.
+  const auto scratch = scratchDir();
+  const fs::path src = scratch / "src";
+  fs::copy(fs::path(FENNICK_SOURCE_DIR) / "examples" / "demo", src);
+  std::string actions = "Action\tType\tSource\tTarget\r\ns72\ti2\tS72\tS255\r\nCustomAction\tAction\r\n";
+  std::string sequence;
+  for (int i = 1; i <= 24; ++i) {
+    actions += "Grow" + std::to_string(i) + "\t51\tX\t[X][X]\r\n";
+    sequence += "Grow" + std::to_string(i) + "\t\t" + std::to_string(100 + i) + "\r\n";
+  }
+  std::ofstream(src / "CustomAction.idt", std::ios::binary) << actions;
+  std::ofstream(src / "InstallUISequence.idt", std::ios::binary | std::ios::app) << sequence;
+  std::ofstream(src / "Property.idt", std::ios::binary | std::ios::app) << "X\t0123456789abcdef\r\n";
+  const fs::path demo = BuildDemo(scratch, src);
+  auto run = runProcess({FENNICK_TOOL, "--replay", WriteWalk(scratch, "save \"out.mst\"\n").string(), demo.string()},
+                        scratch);
+  EXPECT_EQ(run.exitCode, 1) << run.err;
+  EXPECT_NE(run.err.find("fennick: property `X` set by action `Grow17`: a value of 2097152 bytes is more than a "
+                         "property may hold (1 MiB); the session stops\n"),
+            std::string::npos)
+      << run.err;
+  EXPECT_FALSE(fs::exists(scratch / "out.mst"));
 }
 
 }  // namespace
