@@ -48,6 +48,9 @@ class Table {
   virtual void insert(Row row, bool temporary = false) = 0;  // fails when the key is present
   virtual void update(std::size_t i, Row row) = 0;           // key columns must not change
   virtual void erase(std::size_t i) = 0;
+  // True for a row inserted as temporary: held in memory only, never written, and not part
+  // of what a transform describes.
+  virtual bool isTemporaryRow(std::size_t i) const { return false; }
 };
 
 class Database {

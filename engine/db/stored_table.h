@@ -39,7 +39,7 @@ class StoredTable final : public Table {
   bool changed() const { return changed_; }
   // Marks the table as written (false) or as needing a full write (true).
   void setChanged(bool on);
-  bool isTemporaryRow(std::size_t i) const { return entries_.at(i).temporary; }
+  bool isTemporaryRow(std::size_t i) const override { return entries_.at(i).temporary; }
 
   // Appends a column (null in every row). The caller has checked it.
   void appendColumn(Column column);

@@ -1,7 +1,5 @@
 #include "engine/dialogs/walk.h"
 
-#include <fstream>
-#include <iterator>
 
 namespace msi::dialogs {
 namespace {
@@ -84,6 +82,39 @@ std::string walkName(std::string_view name) {
   return bare ? std::string(name) : quoteWalkValue(name);
 }
 
+// One operation from a line that holds more than blanks and a comment.
+WalkStep parseStep(Cursor& c) {
+  const std::string verb = c.token("operation");
+  WalkStep step{};
+  step.line = c.number;
+  if (verb == "dialog" || verb == "press") {
+    step.kind = verb == "dialog" ? WalkStep::Kind::Dialog : WalkStep::Kind::Press;
+    step.target = c.token(verb == "dialog" ? "dialog name" : "control name");
+  } else if (verb == "set" || verb == "choose") {
+    step.kind = verb == "set" ? WalkStep::Kind::Set : WalkStep::Kind::Choose;
+    step.target = c.token("control name");
+    step.value = c.token("value");
+  } else if (verb == "feature") {
+    step.kind = WalkStep::Kind::Feature;
+    step.target = c.token("feature name");
+    step.value = c.token("state");
+    if (step.value != "local" && step.value != "source" && step.value != "advertise" && step.value != "absent")
+      c.fail("feature state must be local, source, advertise or absent, not `" + step.value + "`");
+  } else if (verb == "save") {
+    step.kind = WalkStep::Kind::Save;
+    c.skipBlanks();
+    const bool quotedPath = c.pos < c.line.size() && c.line[c.pos] == '"';
+    step.value = c.token("path or cancel");
+    step.cancel = !quotedPath && step.value == "cancel";
+    if (step.cancel) step.value.clear();
+    if (!step.cancel && step.value.empty()) c.fail("save needs a path");
+  } else {
+    c.fail("unknown operation `" + verb + "`");
+  }
+  c.end();
+  return step;
+}
+
 }  // namespace
 
 std::string WalkStep::describe() const {
@@ -101,55 +132,19 @@ std::string WalkStep::describe() const {
 Walk Walk::parse(std::string_view text, std::string name) {
   Walk walk;
   walk.name_ = std::move(name);
-  std::size_t number = 0, start = 0;
-  while (start <= text.size()) {
-    std::size_t nl = text.find('\n', start);
-    std::string_view line = text.substr(start, nl == std::string_view::npos ? std::string_view::npos : nl - start);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    ++number;
-    Cursor c{line, 0, walk.name_, number};
-    if (!c.atEnd()) {
-      const std::string verb = c.token("operation");
-      WalkStep step{};
-      step.line = number;
-      if (verb == "dialog" || verb == "press") {
-        step.kind = verb == "dialog" ? WalkStep::Kind::Dialog : WalkStep::Kind::Press;
-        step.target = c.token(verb == "dialog" ? "dialog name" : "control name");
-      } else if (verb == "set" || verb == "choose") {
-        step.kind = verb == "set" ? WalkStep::Kind::Set : WalkStep::Kind::Choose;
-        step.target = c.token("control name");
-        step.value = c.token("value");
-      } else if (verb == "feature") {
-        step.kind = WalkStep::Kind::Feature;
-        step.target = c.token("feature name");
-        step.value = c.token("state");
-        if (step.value != "local" && step.value != "source" && step.value != "advertise" && step.value != "absent")
-          c.fail("feature state must be local, source, advertise or absent, not `" + step.value + "`");
-      } else if (verb == "save") {
-        step.kind = WalkStep::Kind::Save;
-        c.skipBlanks();
-        const bool quotedPath = c.pos < line.size() && line[c.pos] == '"';
-        step.value = c.token("path or cancel");
-        step.cancel = !quotedPath && step.value == "cancel";
-        if (step.cancel) step.value.clear();
-        if (!step.cancel && step.value.empty()) c.fail("save needs a path");
-      } else {
-        c.fail("unknown operation `" + verb + "`");
-      }
-      c.end();
-      walk.steps_.push_back(std::move(step));
-    }
-    if (nl == std::string_view::npos) break;
-    start = nl + 1;
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+  std::size_t number = 0;
+  for (;;) {
+    const std::size_t eol = text.find_first_of("\r\n");
+    const std::string_view line = text.substr(0, eol);
+    Cursor c{line, 0, walk.name_, ++number};
+    if (line.size() > kWalkMaxLineBytes)
+      c.fail("the line is longer than " + std::to_string(kWalkMaxLineBytes / 1024) + " KiB");
+    if (!c.atEnd()) walk.steps_.push_back(parseStep(c));
+    if (eol == std::string_view::npos) break;
+    text.remove_prefix(eol + (text.substr(eol, 2) == "\r\n" ? 2 : 1));
   }
   return walk;
-}
-
-Walk Walk::load(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw WalkError(path.string() + ": cannot read the walk file");
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  return parse(text, path.string());
 }
 
 const WalkStep& Walk::take() {
@@ -166,13 +161,6 @@ std::string Walk::text() const {
   std::string out;
   for (const auto& s : steps_) out += s.describe() + '\n';
   return out;
-}
-
-void Walk::save(const std::filesystem::path& path) const {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text();
-  out.flush();
-  if (!out) throw WalkError(path.string() + ": cannot write the walk file");
 }
 
 }  // namespace msi::dialogs

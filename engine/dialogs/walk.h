@@ -26,6 +26,11 @@ class WalkError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A walk is a person's answers, so a few KiB; the bounds keep a wrong argument (a device, a
+// huge file) from being read without end.
+inline constexpr std::size_t kWalkMaxFileBytes = std::size_t{16} << 20;
+inline constexpr std::size_t kWalkMaxLineBytes = std::size_t{64} << 10;
+
 struct WalkStep {
   enum class Kind { Dialog, Set, Choose, Feature, Press, Save };
   Kind kind;
@@ -39,8 +44,12 @@ struct WalkStep {
 
 class Walk {
  public:
-  // Parses walk text; `name` is used in errors ("<name>:<line>: <cause>").
+  // Parses walk text; `name` is used in errors ("<name>:<line>: <cause>"). A leading UTF-8
+  // byte-order mark is skipped; lines end with CR, LF or CRLF and hold at most
+  // kWalkMaxLineBytes.
   static Walk parse(std::string_view text, std::string name);
+  // Reads a regular file of at most kWalkMaxFileBytes (/dev/null: an empty walk); anything
+  // else is a WalkError.
   static Walk load(const std::filesystem::path& path);
 
   const std::string& name() const { return name_; }

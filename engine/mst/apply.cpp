@@ -3,7 +3,6 @@
 #include <functional>
 #include <set>
 
-#include "engine/db/stored_table.h"
 #include "engine/mst/apply_plan.h"
 #include "engine/mst/transform.h"
 
@@ -28,11 +27,6 @@ class UndoLog {
   std::vector<std::function<void()>> steps_;
 };
 
-bool isTemporaryRow(const Table& t, std::size_t i) {
-  const auto* stored = dynamic_cast<const StoredTable*>(&t);
-  return stored && stored->isTemporaryRow(i);
-}
-
 // A whole table, to put it back as it was.
 struct TableSnapshot {
   Schema schema;
@@ -43,7 +37,7 @@ TableSnapshot snapshot(Database& db, const std::string& name) {
   Table& t = db.table(name);
   TableSnapshot s{t.schema(), {}};
   s.rows.reserve(t.size());
-  for (std::size_t i = 0; i < t.size(); ++i) s.rows.emplace_back(t.row(i), isTemporaryRow(t, i));
+  for (std::size_t i = 0; i < t.size(); ++i) s.rows.emplace_back(t.row(i), t.isTemporaryRow(i));
   return s;
 }
 
@@ -98,7 +92,7 @@ void runRows(Database& db, const TablePlan& tp, UndoLog& undo) {
     if (!change.row) {
       if (!at) continue;
       Row old = t.row(*at);
-      const bool temporary = isTemporaryRow(t, *at);
+      const bool temporary = t.isTemporaryRow(*at);
       t.erase(*at);
       undo.push([&db, name, old = std::move(old), temporary] { db.table(name).insert(old, temporary); });
       continue;

@@ -1,17 +1,10 @@
 // Row differences of one table.
 #include "engine/mst/table_diff.h"
 
-#include "engine/db/stored_table.h"
 #include "engine/mst/row_key.h"
 
 namespace msi::mst {
 namespace {
-
-// Rows a table holds only in memory are not part of the database a transform describes.
-bool temporaryRow(const Table& t, std::size_t i) {
-  const auto* stored = dynamic_cast<const StoredTable*>(&t);
-  return stored && stored->isTemporaryRow(i);
-}
 
 const Value& cell(const Row& row, std::size_t c, std::size_t available) {
   static const Value null;
@@ -38,7 +31,7 @@ void diffTable(const Table& changed, const Table* reference, const std::vector<C
     key.reserve(keys.size());
     for (const std::size_t k : keys) key.push_back(k < row.size() ? row[k] : Value());
     const auto j = reference->find(key);
-    if (j && temporaryRow(*reference, *j)) return std::nullopt;
+    if (j && reference->isTemporaryRow(*j)) return std::nullopt;
     return j;
   };
   std::size_t cursor = 0;
@@ -46,7 +39,7 @@ void diffTable(const Table& changed, const Table* reference, const std::vector<C
 
   const Row* previous = nullptr;
   for (std::size_t i = 0; i < changed.size(); ++i) {
-    if (temporaryRow(changed, i)) continue;
+    if (changed.isTemporaryRow(i)) continue;
     const Row& row = changed.row(i);
     // Rows are kept in key order, so a key a damaged table repeats comes right after itself.
     if (previous && sameKey(*previous, row, keys)) continue;
@@ -55,7 +48,7 @@ void diffTable(const Table& changed, const Table* reference, const std::vector<C
     if (reference) {
       for (std::size_t ahead = 0; ahead < kLookahead && cursor + ahead < reference->size(); ++ahead) {
         const std::size_t at = cursor + ahead;
-        if (!matched[at] && !temporaryRow(*reference, at) && sameKey(reference->row(at), row, keys)) {
+        if (!matched[at] && !reference->isTemporaryRow(at) && sameKey(reference->row(at), row, keys)) {
           j = at;
           break;
         }
@@ -94,7 +87,7 @@ void diffTable(const Table& changed, const Table* reference, const std::vector<C
   if (!reference) return;
   const Row* previousOld = nullptr;
   for (std::size_t j = 0; j < reference->size(); ++j) {
-    if (temporaryRow(*reference, j)) continue;
+    if (reference->isTemporaryRow(j)) continue;
     const Row& old = reference->row(j);
     // A key a damaged table repeats is deleted once, and not at all when it was matched.
     const bool repeat = previousOld && sameKey(*previousOld, old, keys);

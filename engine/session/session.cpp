@@ -13,7 +13,7 @@ namespace {
 
 // Deeper doAction nesting (a dialog whose events run actions that show dialogs ...) is refused
 // rather than followed until the stack runs out.
-constexpr int kMaxActionNesting = 32;
+constexpr std::size_t kMaxActionNesting = 32;
 
 // How the package's own location looks on the emulated machine: the Linux file system as a
 // network-like drive Z:, the way Wine maps it.
@@ -71,24 +71,6 @@ InstallContext chooseContext(std::map<std::string, std::string, std::less<>>& pr
 }  // namespace
 
 // --- State ------------------------------------------------------------------------------
-
-std::string Session::State::property(std::string_view name) const {
-  auto it = properties.find(name);
-  return it == properties.end() ? std::string() : it->second;
-}
-
-void Session::State::setProperty(std::string_view name, std::string_view value) {
-  if (name.empty()) throw Error("a property needs a name");
-  if (value.empty()) {
-    auto it = properties.find(name);
-    if (it != properties.end()) properties.erase(it);
-  } else {
-    properties[std::string(name)] = std::string(value);
-  }
-  if (name == "UILevel") {
-    if (auto level = parseInteger(value)) uiLevel = *level;
-  }
-}
 
 void Session::State::report(MessageKind kind, const std::string& text) const {
   (host ? *host : defaultHost).message(kind, text);
@@ -158,6 +140,7 @@ std::unique_ptr<Session> Session::open(std::shared_ptr<Database> database, Sessi
   s.machine = std::move(options.machine);
   s.host = options.host;
   s.dialogs = options.dialogs;
+  s.limits = options.limits;
 
   const SummaryInfo& summary = s.db->summaryInfo();
   std::string templateText;
@@ -178,6 +161,7 @@ std::unique_ptr<Session> Session::open(std::shared_ptr<Database> database, Sessi
     const std::string value = rows.text(i, 1);
     if (!name.empty() && !value.empty()) s.properties[name] = value;
   }
+  s.countPropertyBytes();
   for (const auto& [name, value] : options.properties)
     if (!name.empty()) s.setProperty(name, value);
   const InstallContext context = chooseContext(s.properties);
@@ -196,6 +180,7 @@ std::unique_ptr<Session> Session::open(std::shared_ptr<Database> database, Sessi
     if (!name.empty()) s.setProperty(name, value);
   s.uiLevel = options.uiLevel;
   s.properties["UILevel"] = std::to_string(options.uiLevel);
+  s.countPropertyBytes();
   return std::unique_ptr<Session>(new Session(std::move(state)));
 }
 
@@ -236,32 +221,40 @@ Session::ActionKind Session::actionKind(std::string_view action) const {
 ActionStatus Session::doAction(std::string_view action) {
   State& s = *state_;
   const std::string name(action);
-  if (s.nesting >= kMaxActionNesting) {
+  if (s.running.size() >= kMaxActionNesting) {
     s.report(MessageKind::Error, "action `" + name + "`: actions nested more than " +
                                      std::to_string(kMaxActionNesting) + " deep");
     return ActionStatus::Failure;
   }
-  struct Nest {
-    int& n;
-    explicit Nest(int& counter) : n(counter) { ++n; }
-    ~Nest() { --n; }
-  } nest(s.nesting);
-  try {
-    if (auto status = runStandardAction(s, action)) return *status;
-    if (auto status = runCustomAction(s, action)) return *status;
-    if (actionKind(action) == ActionKind::Dialog) {
-      if (s.uiLevel < kUILevelFull) return ActionStatus::NoAction;
-      if (!s.dialogs) {
-        s.report(MessageKind::Error, "dialog `" + name + "`: dialogs are not available yet");
-        return ActionStatus::Failure;
+  if (s.stopped) throw SessionLimitError(*s.stopped);
+  struct Running {
+    std::vector<std::string>& names;
+    Running(std::vector<std::string>& list, std::string name) : names(list) { names.push_back(std::move(name)); }
+    ~Running() { names.pop_back(); }
+  } running(s.running, name);
+  const auto run = [&]() -> ActionStatus {
+    try {
+      if (auto status = runStandardAction(s, action)) return *status;
+      if (auto status = runCustomAction(s, action)) return *status;
+      if (actionKind(action) == ActionKind::Dialog) {
+        if (s.uiLevel < kUILevelFull) return ActionStatus::NoAction;
+        if (!s.dialogs) {
+          s.report(MessageKind::Error, "dialog `" + name + "`: dialogs are not available yet");
+          return ActionStatus::Failure;
+        }
+        return s.dialogs->runDialog(*this, action);
       }
-      return s.dialogs->runDialog(*this, action);
+      return ActionStatus::NoAction;
+    } catch (const std::exception& e) {
+      if (s.stopped) return ActionStatus::Failure;  // thrown below, not reported as a failed action
+      s.report(MessageKind::Error, "action `" + name + "`: " + e.what());
+      return ActionStatus::Failure;
     }
-    return ActionStatus::NoAction;
-  } catch (const std::exception& e) {
-    s.report(MessageKind::Error, "action `" + name + "`: " + e.what());
-    return ActionStatus::Failure;
-  }
+  };
+  const ActionStatus status = run();
+  // Whoever caught the bound on the way (a dialog ending on an engine error) did not end the run.
+  if (s.stopped) throw SessionLimitError(*s.stopped);
+  return status;
 }
 
 // --- features and components --------------------------------------------------------------

@@ -46,6 +46,20 @@ inline constexpr int kUILevelBasic = 3;
 inline constexpr int kUILevelReduced = 4;
 inline constexpr int kUILevelFull = 5;
 
+// Bounds on what a package's actions can make a session hold (a chain of custom actions that
+// doubles a property would otherwise take all memory). Passing one stops the session: the
+// setting throws SessionLimitError, so does every later one, and doAction throws it once the
+// action that passed the bound returns, so the run ends instead of the action merely failing.
+struct SessionLimits {
+  std::size_t propertyBytes = std::size_t{1} << 20;        // one value
+  std::size_t allPropertyBytes = std::size_t{64} << 20;    // every value together
+};
+
+class SessionLimitError : public Error {
+ public:
+  using Error::Error;
+};
+
 struct SessionOptions {
   int uiLevel = kUILevelFull;
   // Properties as on a command line: they win over the package's and the service's own, and
@@ -54,6 +68,7 @@ struct SessionOptions {
   EmulatedMachine machine = EmulatedMachine::forCurrentUser();
   SessionHost* host = nullptr;       // not owned; nullptr: messages go to standard error
   DialogRunner* dialogs = nullptr;   // not owned
+  SessionLimits limits;
 };
 
 // The space on one volume, in bytes.
@@ -85,7 +100,8 @@ class Session final : public SessionContext {
 
   // --- properties ---
   std::string property(std::string_view name) const override;  // "" when unset
-  // An empty value removes the property. Throws Error for an empty name.
+  // An empty value removes the property. Throws Error for an empty name, SessionLimitError
+  // past a bound of SessionLimits.
   void setProperty(std::string_view name, std::string_view value);
   std::vector<std::pair<std::string, std::string>> properties() const;  // by name
   int uiLevel() const;
@@ -94,6 +110,7 @@ class Session final : public SessionContext {
   // --- conditions, formatted text, actions ---
   ConditionResult evaluateCondition(std::string_view condition) const;
   std::string formatText(std::string_view text) const;
+  // Throws SessionLimitError when the action (or one it ran) passed a bound.
   ActionStatus doAction(std::string_view action);
   // What doAction would run for a name, in the service's order of lookup.
   enum class ActionKind { Standard, Custom, Dialog, Unknown };

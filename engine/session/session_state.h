@@ -8,6 +8,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/session/component_set.h"
 #include "engine/session/session.h"
@@ -30,10 +31,14 @@ struct Session::State {
   std::optional<ComponentSet> components;
   bool costFinalized = false;
   std::set<std::string, std::less<>> ranOnce;  // custom actions that run once per process
-  int nesting = 0;                              // doAction calls in progress
+  std::vector<std::string> running;             // doAction calls in progress, innermost last
+  SessionLimits limits;
+  std::size_t propertyBytes = 0;                // every value together
+  std::optional<std::string> stopped;           // why the session refuses to go on
 
   std::string property(std::string_view name) const;
   void setProperty(std::string_view name, std::string_view value);
+  void countPropertyBytes();  // after the map was filled directly
   void report(MessageKind kind, const std::string& text) const;
   ConditionResult evaluate(std::string_view condition) const;
   std::string format(std::string_view text) const;

@@ -17,6 +17,7 @@
 #include "src/installer/engine_installer.h"
 #include "src/ui/headless_host.h"
 #include "src/ui/qt_host.h"
+#include "src/ui/terminal_text.h"
 
 #ifndef FENNICK_VERSION
 #define FENNICK_VERSION "0.0.0"
@@ -63,7 +64,7 @@ int main(int argc, char** argv) {
   try {
     options = driver::ParseCommandLine(args);
   } catch (const driver::UsageError& e) {
-    std::cerr << "fennick: " << e.what() << "\nTry 'fennick --help' for more information.\n";
+    std::cerr << "fennick: " << ui::TerminalText(e.what(), ui::LineBreaks::Escape) << "\nTry 'fennick --help' for more information.\n";
     return driver::kExitUsage;
   }
   if (options.help) {
@@ -81,7 +82,7 @@ int main(int argc, char** argv) {
     try {
       walk = std::make_shared<msi::dialogs::Walk>(msi::dialogs::Walk::load(*options.replayWalk));
     } catch (const msi::dialogs::WalkError& e) {
-      std::cerr << "fennick: " << e.what() << "\n";
+      std::cerr << "fennick: " << ui::TerminalText(e.what(), ui::LineBreaks::Escape) << "\n";
       return driver::kExitUsage;
     }
     ui::HeadlessHost host(std::cerr, walk);
@@ -118,7 +119,7 @@ int main(int argc, char** argv) {
     try {
       driver::WriteFileAtomically(*options.recordWalk, recorded.text());
     } catch (const std::exception& e) {
-      std::cerr << "fennick: " << e.what() << "\n";
+      std::cerr << "fennick: " << ui::TerminalText(e.what(), ui::LineBreaks::Escape) << "\n";
       return status == 0 ? driver::kExitFailure : status;
     }
   }

@@ -11,6 +11,7 @@
 #include "src/uirun/uirun.h"
 #include "engine/dialogs/walk.h"
 #include "src/tables/working_tables.h"
+#include "src/ui/terminal_text.h"
 
 namespace fennick::driver {
 
@@ -123,7 +124,7 @@ int Main(const Options& options, RunEnvironment env) {
     return status;
   } catch (const msi::dialogs::WalkError& mismatch) {
     // The walk does not fit the package: wrong usage of a headless run, not a failure of it.
-    env.err << "fennick: " << mismatch.what() << std::endl;
+    env.err << "fennick: " << ui::TerminalText(mismatch.what(), ui::LineBreaks::Escape) << std::endl;
     try {
       WriteDump(options, run);
     } catch (const std::exception&) {
@@ -132,7 +133,7 @@ int Main(const Options& options, RunEnvironment env) {
   } catch (const std::exception& failure) {
     const auto* error = dynamic_cast<const installer::Error*>(&failure);
     const std::string description = error ? error->Description() : failure.what();
-    env.err << "fennick: " << description << std::endl;
+    env.err << "fennick: " << ui::TerminalText(description, ui::LineBreaks::Escape) << std::endl;
     if (env.interactive) env.host.MessageBox(description, ui::BoxStyle::Critical, ui::kAppTitle);
     try {
       WriteDump(options, run);

@@ -1,5 +1,8 @@
 #include "src/ui/headless_host.h"
 
+#include "src/ui/save_answer.h"
+#include "src/ui/terminal_text.h"
+
 namespace fennick::ui {
 
 HeadlessHost::HeadlessHost(std::ostream& err, std::shared_ptr<msi::dialogs::Walk> walk)
@@ -14,11 +17,17 @@ std::string HeadlessHost::PromptSaveTransform() {
   if (step->kind != Kind::Save)
     throw WalkError(walk_->where() + ": the package is at the save prompt, but the walk has `" + step->describe() + "`");
   const auto& save = walk_->take();
-  return save.cancel ? std::string() : save.value;
+  // The run ends at the save prompt: a step after it would never be played.
+  if (const auto* after = walk_->peek())
+    throw WalkError(walk_->where() + ": the walk goes on after `" + save.describe() + "` with `" + after->describe() +
+                    "`, but the run ends at the save prompt");
+  return save.cancel ? std::string() : TrimSaveAnswer(save.value);
 }
 
 void HeadlessHost::MessageBox(std::string_view text, BoxStyle, std::string_view title) {
-  err_ << kAppTitle << ": " << title << ": " << text << '\n';
+  // A box is laid out in lines; its title is one.
+  err_ << kAppTitle << ": " << TerminalText(title, LineBreaks::Escape) << ": " << TerminalText(text, LineBreaks::Keep)
+       << '\n';
   err_.flush();
 }
 

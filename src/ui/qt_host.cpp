@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QFileDialog>
 
+#include "src/ui/save_answer.h"
+
 namespace fennick::ui {
 
 std::unique_ptr<QMessageBox> MakeMessageBox(std::string_view text, BoxStyle style, std::string_view title) {
@@ -62,10 +64,7 @@ std::string QtHost::PromptSaveTransform() {
   const QString path = QFileDialog::getSaveFileName(tables_.get(), "Save Transform", QString(),
                                                     "Windows Installer Transform (*.mst)", nullptr,
                                                     QFileDialog::DontConfirmOverwrite);
-  std::string chosen = path.toStdString();
-  // Only spaces are removed at the ends, nothing else.
-  chosen.erase(0, chosen.find_first_not_of(' '));
-  chosen.erase(chosen.find_last_not_of(' ') + 1);
+  const std::string chosen = TrimSaveAnswer(path.toStdString());
   if (onSaveAnswered) onSaveAnswered(chosen);
   return chosen;
 }

@@ -1,5 +1,7 @@
 #include "src/ui/session_messages.h"
 
+#include "src/ui/terminal_text.h"
+
 namespace fennick::ui {
 
 void SessionMessages::message(msi::MessageKind kind, std::string_view text) {
@@ -8,7 +10,7 @@ void SessionMessages::message(msi::MessageKind kind, std::string_view text) {
       host_.MessageBox(text, BoxStyle::Critical, kAppTitle);
       break;
     case msi::MessageKind::Warning:
-      err_ << "fennick: warning: " << text << '\n';
+      err_ << "fennick: warning: " << TerminalText(text, LineBreaks::Escape) << '\n';
       break;
     case msi::MessageKind::Info:
       break;

@@ -1,7 +1,12 @@
 // Walk files as the parser reads them and as the recorder writes them.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
 
 #include "engine/dialogs/walk.h"
+#include "tests/support/fixtures.h"
 
 namespace fennick::test {
 namespace {
@@ -77,6 +82,57 @@ TEST(Walk, TakingStepsReportsWhereThePlayerIs) {
   EXPECT_EQ(walk.peek(), nullptr);
   EXPECT_EQ(walk.where(), "w: end of walk");
   EXPECT_THROW(walk.take(), WalkError);
+}
+
+TEST(Walk, ByteOrderMarkAndEveryLineEnd) {
+  // CR alone (old Mac editors), LF and CRLF, mixed; line numbers count each.
+  const Walk walk = Walk::parse("\xEF\xBB\xBFpress A\rpress B\r\n\npress C\npress \"D\"\r", "w");
+  ASSERT_EQ(walk.steps().size(), 4u);
+  const std::pair<std::string, std::size_t> expected[] = {{"A", 1}, {"B", 2}, {"C", 4}, {"D", 5}};
+  for (std::size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(walk.steps()[i].target, expected[i].first);
+    EXPECT_EQ(walk.steps()[i].line, expected[i].second);
+  }
+  // Only a leading mark is one; elsewhere its bytes are text.
+  EXPECT_THROW(Walk::parse("press A\n\xEF\xBB\xBFpress B\n", "w"), WalkError);
+}
+
+TEST(Walk, LinesHaveABound) {
+  const std::string longest(msi::dialogs::kWalkMaxLineBytes - 8, 'x');
+  EXPECT_EQ(Walk::parse("press A\r\npress \"" + longest + "\"\r\n", "w").steps()[1].target, longest);
+  try {
+    Walk::parse("press A\n# " + std::string(msi::dialogs::kWalkMaxLineBytes, '#') + "\n", "w");
+    ADD_FAILURE() << "an oversize comment line parsed";
+  } catch (const WalkError& e) {
+    EXPECT_STREQ(e.what(), "w:2: the line is longer than 64 KiB");
+  }
+}
+
+TEST(Walk, LoadsOnlyABoundedRegularFile) {
+  namespace fs = std::filesystem;
+  const fs::path dir = scratchDir();
+  std::ofstream(dir / "ok.walk", std::ios::binary) << "\xEF\xBB\xBFpress Next\r\n";
+  EXPECT_EQ(Walk::load(dir / "ok.walk").steps().size(), 1u);
+  EXPECT_TRUE(Walk::load("/dev/null").steps().empty());
+  // Sparse: one byte over the bound costs no disk.
+  std::ofstream(dir / "big.walk");
+  fs::resize_file(dir / "big.walk", msi::dialogs::kWalkMaxFileBytes + 1);
+  ASSERT_EQ(::mkfifo((dir / "fifo.walk").c_str(), 0600), 0);
+  const std::pair<fs::path, std::string> cases[] = {
+      {dir, ": is a directory, not a walk file"},
+      {"/dev/zero", ": is not a regular file; a walk is read from a regular file"},
+      {dir / "fifo.walk", ": is not a regular file; a walk is read from a regular file"},
+      {dir / "big.walk", ": the walk file is larger than 16 MiB"},
+      {dir / "missing.walk", ": cannot open the walk file: No such file or directory"},
+  };
+  for (const auto& [path, cause] : cases) {
+    try {
+      Walk::load(path);
+      ADD_FAILURE() << "loaded " << path;
+    } catch (const WalkError& e) {
+      EXPECT_EQ(e.what(), path.string() + cause);
+    }
+  }
 }
 
 }  // namespace
