@@ -100,7 +100,7 @@ int Main(const Options& options, RunEnvironment env) {
   for (const std::optional<std::string>& output : {options.dumpTables, options.recordWalk}) {
     if (!output) continue;
     if (const std::string refusal = OutputRefusal(*output, {run.packagePath}); !refusal.empty()) {
-      env.err << "fennick: " << refusal << std::endl;
+      env.err << "fennick: " << ui::TerminalText(refusal, ui::LineBreaks::Escape) << std::endl;
       return kExitFailure;
     }
   }

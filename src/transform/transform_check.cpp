@@ -3,6 +3,7 @@
 
 #include "src/driver/run_state.h"
 #include "src/transform/transform.h"
+#include "src/ui/terminal_text.h"
 #include "src/uirun/uirun.h"
 
 namespace fennick::transform {
@@ -91,14 +92,16 @@ void CheckTransform() {
   database.reset();
 
   if (differences.empty()) {
-    *run.out << path << ": " << run.propertiesWritten << (run.propertiesWritten == 1 ? " property, " : " properties, ")
+    *run.out << ui::TerminalText(path, ui::LineBreaks::Escape) << ": " << run.propertiesWritten << (run.propertiesWritten == 1 ? " property, " : " properties, ")
              << run.featuresWritten << (run.featuresWritten == 1 ? " feature" : " features")
              << " changed; applying it reproduces your choices" << std::endl;
     return;
   }
   std::string list;
   for (const std::string& difference : differences) {
-    err << "fennick: warning: " << path << " does not reproduce your choice: " << difference << std::endl;
+    err << "fennick: warning: " << ui::TerminalText(path + " does not reproduce your choice: " + difference,
+                                                   ui::LineBreaks::Escape)
+        << std::endl;
     list += "\r\n" + difference;
   }
   if (run.interactive)
