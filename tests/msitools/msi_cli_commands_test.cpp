@@ -47,7 +47,7 @@ fs::path Copy(const fs::path& pkg, const fs::path& to) {
   return to;
 }
 
-TEST(MsiCli, EveryJsonOutputParsesAndSaysWhatTheTextSays) {
+TEST(MsitoolsCli, EveryJsonOutputParsesAndSaysWhatTheTextSays) {
   REQUIRE_PEERS();
   const auto scratch = scratchDir();
   // Command, and Python printing the document as the text output prints it (where it can).
@@ -95,7 +95,7 @@ TEST(MsiCli, EveryJsonOutputParsesAndSaysWhatTheTextSays) {
   }
 }
 
-TEST(MsiCli, JsonOfRealTransformsParses) {
+TEST(MsitoolsCli, JsonOfRealTransformsParses) {
   REQUIRE_PEERS();
   const auto scratch = scratchDir();
   const auto base = fixture("noui-wix37-with-transforms-psmsi/Example.msi");
@@ -122,7 +122,7 @@ TEST(MsiCli, JsonOfRealTransformsParses) {
   }
 }
 
-TEST(MsiCli, JsonEscapesWhatPythonReadsBack) {
+TEST(MsitoolsCli, JsonEscapesWhatPythonReadsBack) {
   REQUIRE_PEERS();
   const auto scratch = scratchDir();
   const fs::path pkg = Copy(fixture("noui-wix311-nofeature-jsign/minimal.msi"), scratch / "minimal.msi");
@@ -147,7 +147,7 @@ TEST(MsiCli, JsonEscapesWhatPythonReadsBack) {
   }
 }
 
-TEST(MsiCli, StreamsAndExtractAgreeWithMsiinfo) {
+TEST(MsitoolsCli, StreamsAndExtractAgreeWithMsiinfo) {
   REQUIRE_PEERS();
   const auto scratch = scratchDir();
   for (const auto& pkg : fixturePackages()) {
@@ -175,7 +175,7 @@ TEST(MsiCli, StreamsAndExtractAgreeWithMsiinfo) {
   }
 }
 
-TEST(MsiCli, ExtractRefusesThePackageAndUnknownStreams) {
+TEST(MsitoolsCli, ExtractRefusesThePackageAndUnknownStreams) {
   REQUIRE_PEERS();
   const auto scratch = scratchDir();
   const fs::path pkg = Copy(fixture("ui-wix3-minimal-gaze/GazeToolbarInstall.msi"), scratch / "gaze.msi");
@@ -208,7 +208,7 @@ TEST(MsiCli, ExtractRefusesThePackageAndUnknownStreams) {
 // Changes made with queries (and a binary cell through an archive), a transform of them
 // generated, applied to the fixture: diff of the fixture and the result lists what show
 // lists for the transform, and so does diff of the fixture and the changed copy.
-TEST(MsiCli, DiffOfAPackageAndItsAppliedTransformListsWhatShowLists) {
+TEST(MsitoolsCli, DiffOfAPackageAndItsAppliedTransformListsWhatShowLists) {
   REQUIRE_PEERS();
   const auto scratch = scratchDir();
   const std::vector<std::string> packages = {"ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi",
@@ -265,7 +265,7 @@ TEST(MsiCli, DiffOfAPackageAndItsAppliedTransformListsWhatShowLists) {
   EXPECT_EQ(same.out, "");
 }
 
-TEST(MsiCli, SummarySetIsWhatMsiinfoShows) {
+TEST(MsitoolsCli, SummarySetIsWhatMsiinfoShows) {
   REQUIRE_PEERS();
   const auto scratch = scratchDir();
   const fs::path pkg = Copy(fixture("ui-wix3-minimal-gaze/GazeToolbarInstall.msi"), scratch / "gaze.msi");

@@ -46,8 +46,9 @@ const char* kUsage = R"(Usage: fennick-msi COMMAND ARGS...
                                   prints them; no file is written
 
 Text output: one record a line, fields separated by TAB; inside a field a tab is written
-\t, a line feed \n, a carriage return \r and a backslash \\. Binary cells show as
-[binary N bytes].
+\t, a line feed \n, a carriage return \r and a backslash \\; other characters are
+written as stored (property-set streams such as summary information start with byte 0x05).
+Binary cells show as [binary N bytes].
 --json: one JSON document (UTF-8) instead: values as stored (numbers, text, null), binary
 cells as the name of their stream (Table.key, as `streams` lists it).
 
