@@ -31,13 +31,13 @@ else
   echo "setup-peers: all peer packages present"
 fi
 
-# Debian's wine package ships /usr/bin/wine (a launcher that picks wine64 when no 32-bit
-# build is there); some layouts only have wine64.
-WINE=$(command -v wine || command -v wine64 || true)
-if [[ -z $WINE ]]; then
-  echo "setup-peers: no wine launcher found after install" >&2
+# The 64-bit loader, found as tests/peer/wine-run.sh finds it (scripts/wine-loader.sh).
+source "$(dirname "$0")/wine-loader.sh"
+if ! wine_find_loader; then
+  echo "setup-peers: $WINE_MISSING" >&2
   exit 1
 fi
+echo "setup-peers: Wine loader $WINE_LOADER ($WINE_FOUND_BY), server ${WINE_SERVER:-none}"
 
 prefix=${FENNICK_WINEPREFIX:-${HOME:-/tmp}/.cache/fennick/wineprefix}
 if [[ -f $prefix/system.reg ]]; then
@@ -53,8 +53,8 @@ rm -rf "$prefix"
 # mscoree/mshtml are disabled so it does not offer to install Mono or Gecko.
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
 unset DISPLAY WAYLAND_DISPLAY
-"$WINE" wineboot -i </dev/null
-"$(dirname "$WINE")/wineserver" -w 2>/dev/null || wineserver -w 2>/dev/null || true
+"$WINE_LOADER" wineboot -i </dev/null
+if [[ -n $WINE_SERVER ]]; then "$WINE_SERVER" -w 2>/dev/null || true; fi
 if [[ ! -f $prefix/system.reg ]]; then
   echo "setup-peers: wineboot left no registry in $prefix" >&2
   exit 1

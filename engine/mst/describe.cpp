@@ -76,7 +76,7 @@ class Describer {
   void add(Change::Kind kind, std::string table, std::string key, std::string column, std::string oldValue,
            std::string newValue) {
     out_.push_back(Change{kind, std::move(table), std::move(key), std::move(column), std::move(oldValue),
-                          std::move(newValue)});
+                          std::move(newValue), false});
   }
 
   // The layout of `table` and whether the base holds its rows.
@@ -127,18 +127,23 @@ class Describer {
         for (const std::size_t k : keys) keyRow.push_back(r.values[k]);
         if (const auto i = old->find(keyRow)) before = &old->row(*i);
       }
+      // A change of one cell; binary cells are marked, so that readers can name their streams.
+      const auto cell = [&](Change::Kind kind, std::size_t c, std::string oldValue, std::string newValue) {
+        add(kind, table, key, columns[c].name, std::move(oldValue), std::move(newValue));
+        out_.back().binary = columns[c].type == ColumnType::Binary;
+      };
       const auto oldText = [&](std::size_t c) {
         return before && c < before->size() ? valueText((*before)[c]) : std::string();
       };
       switch (r.kind) {
         case RawRecord::Insert:
           for (std::size_t c = 0; c < columns.size(); ++c)
-            if (r.carried[c]) add(Change::InsertRow, table, key, columns[c].name, oldText(c), valueText(r.values[c]));
+            if (r.carried[c]) cell(Change::InsertRow, c, oldText(c), valueText(r.values[c]));
           break;
         case RawRecord::Update:
           for (std::size_t c = 0; c < columns.size(); ++c)
             if (r.carried[c] && !columns[c].key)
-              add(Change::UpdateCell, table, key, columns[c].name, oldText(c), valueText(r.values[c]));
+              cell(Change::UpdateCell, c, oldText(c), valueText(r.values[c]));
           break;
         case RawRecord::Delete:
           if (!before) {
@@ -146,7 +151,7 @@ class Describer {
             break;
           }
           for (std::size_t c = 0; c < columns.size(); ++c)
-            add(Change::DeleteRow, table, key, columns[c].name, oldText(c), "");
+            cell(Change::DeleteRow, c, oldText(c), "");
           break;
       }
     }

@@ -93,6 +93,7 @@ struct Change {
   std::string column;    // column name; for AddColumn also; empty for row and table changes
   std::string oldValue;  // from the base database when one is given
   std::string newValue;  // cell text; binary cells as "[binary N bytes]"; column definitions
+  bool binary = false;   // a cell of a binary column: its data is the stream "table.key"
 };
 
 // Every change of the transform at `mst`, in the order the records hold them. Table layouts

@@ -2,6 +2,7 @@
 # Runs a Windows console program under the project's Wine prefix, headless:
 #   tests/peer/wine-run.sh PROGRAM.exe [ARG...]
 #   tests/peer/wine-run.sh --check      exit 0 when Wine and the prefix are there (runs nothing)
+#   tests/peer/wine-run.sh --which      print the loader, the server and the prefix (runs nothing)
 # The program's standard output, standard error and exit status pass through unchanged.
 # Arguments pass through as they are; msiprobe itself reads "/a/b" as "Z:\a\b" (Wine maps
 # drive Z: to the Unix root), so Unix paths can be given directly.
@@ -16,11 +17,13 @@ if (($# < 1)); then
   exit 2
 fi
 
-wine=$(command -v wine || command -v wine64 || true)
-if [[ -z $wine ]]; then
-  echo "wine-run: no wine or wine64 on PATH (run scripts/setup-peers.sh)" >&2
+# The same 64-bit loader scripts/setup-peers.sh made the prefix with.
+source "$(dirname "$0")/../../scripts/wine-loader.sh"
+if ! wine_find_loader; then
+  echo "wine-run: $WINE_MISSING" >&2
   exit 125
 fi
+wine=$WINE_LOADER
 prefix=${FENNICK_WINEPREFIX:-${HOME:-/tmp}/.cache/fennick/wineprefix}
 if [[ ! -f $prefix/system.reg ]]; then
   echo "wine-run: no Wine prefix at $prefix (run scripts/setup-peers.sh)" >&2
@@ -28,6 +31,10 @@ if [[ ! -f $prefix/system.reg ]]; then
 fi
 
 [[ $1 == --check ]] && exit 0
+if [[ $1 == --which ]]; then
+  printf 'loader\t%s\nfound-by\t%s\nserver\t%s\nprefix\t%s\n' "$WINE_LOADER" "$WINE_FOUND_BY" "$WINE_SERVER" "$prefix"
+  exit 0
+fi
 
 export WINEPREFIX=$prefix
 export WINEDEBUG=${FENNICK_WINEDEBUG:--all}

@@ -1,7 +1,8 @@
-// fennick-msi: scripts the engine: tables, archives, queries, summary information,
+// fennick-msi: scripts the engine: tables, archives, queries, summary information, streams,
 // sessions and transforms.
 #include <iostream>
 #include <map>
+#include <sstream>
 
 #include "engine/cfb/compound_file.h"
 #include "engine/db/value.h"
@@ -11,13 +12,22 @@ namespace {
 
 const char* kUsage = R"(Usage: fennick-msi COMMAND ARGS...
 
-  tables PKG                      table names, one a line, catalogue order
+  tables PKG [--json]             table names, one a line, catalogue order
   export PKG DIR [TABLE...]       write .idt archives into DIR (every persistent table,
                                   the summary information and the codepage if none named)
   import DB DIR FILE...           import archives from DIR into DB (created if missing)
-  query PKG SQL                   run a query; rows as tab-separated text
-  summary PKG                     summary information, one property a line
-  session PKG [--eval COND]... [--set NAME=VALUE]... [--ui-level N] [--transform MST]...
+  query PKG SQL [--json]          run a query; rows as tab-separated text
+  summary PKG [--json]            summary information, one property a line: id, name, value
+  summary PKG --set NAME=VALUE... change summary properties (NAME: Title, Subject, Author,
+                                  Keywords, Comments, Template, LastSavedBy, RevisionNumber,
+                                  CreatingApplication, Codepage, PageCount, WordCount,
+                                  CharacterCount, Security, or a time LastPrinted, Created,
+                                  LastSaved as YYYY/MM/DD hh:mm:ss UTC; an empty VALUE removes
+                                  the property); one atomic commit
+  streams PKG [--json]            streams other than tables (binary cells, cabinets, summary
+                                  information): name and size in bytes
+  extract PKG STREAM [FILE]       a stream's bytes, to FILE or standard output
+  session PKG [--eval COND]... [--set NAME=VALUE]... [--ui-level N] [--transform MST]... [--json]
                                   run the non-dialog actions of the UI sequence; print
                                   properties, feature states, directories, condition results
   transform generate NEW BASE OUT.mst [--errors N] [--validation N]
@@ -26,10 +36,21 @@ const char* kUsage = R"(Usage: fennick-msi COMMAND ARGS...
   transform apply BASE MST OUT.msi [--errors N]
                                   apply MST to a copy of BASE (error conditions default to
                                   those the transform carries)
-  transform show MST [BASE]       each change as text: operation, table, key, column, old
+  transform show MST [BASE] [--json]
+                                  each change as text: operation, table, key, column, old
                                   value (from BASE), new value
-  transform check PKG MST         apply MST to PKG in memory and run the UI sequence silently
+  transform check PKG MST [--json]
+                                  apply MST to PKG in memory and run the UI sequence silently
                                   up to ExecuteAction; print what `session` prints
+  diff A B [--json]               the changes from A to B as `transform show A-to-B.mst A`
+                                  prints them; no file is written
+
+Text output: one record a line, fields separated by TAB; inside a field a tab is written
+\t, a line feed \n, a carriage return \r and a backslash \\; other characters are
+written as stored (property-set streams such as summary information start with byte 0x05).
+Binary cells show as [binary N bytes].
+--json: one JSON document (UTF-8) instead: values as stored (numbers, text, null), binary
+cells as the name of their stream (Table.key, as `streams` lists it).
 
 Exit status: 0 success, 1 failure (the message names the file and the cause), 2 wrong usage,
 3 transform generate found no differences (no file written). An output file that is one of
@@ -48,8 +69,9 @@ int main(int argc, char** argv) {
   }
   const std::map<std::string, int (*)(const Args&, std::ostream&)> commands = {
       {"tables", Tables}, {"export", Export}, {"import", Import}, {"query", Query}, {"summary", Summary},
+      {"streams", Streams}, {"extract", Extract},
       {"session", Session},
-      {"transform", Transform},
+      {"transform", Transform}, {"diff", Diff},
   };
   auto it = commands.find(all[0]);
   if (it == commands.end()) {
@@ -57,7 +79,11 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    return it->second(Args(all.begin() + 1, all.end()), std::cout);
+    // Output is held until the command returns, so a failure never leaves half a document.
+    std::ostringstream out;
+    const int status = it->second(Args(all.begin() + 1, all.end()), out);
+    std::cout << out.view() << std::flush;
+    return status;
   } catch (const UsageError& e) {
     std::cerr << "fennick-msi " << all[0] << ": " << e.what() << "\n" << kUsage;
     return 2;

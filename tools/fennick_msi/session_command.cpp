@@ -7,7 +7,8 @@
 //   feature NAME STATE        the feature's action state: unknown, advertised, absent, local, source
 //   directory NAME PATH       the resolved target path ("" when unresolved)
 //   property NAME VALUE       every property, by name
-// --transform MST (repeatable) applies transforms to the package in memory first.
+// --transform MST (repeatable) applies transforms to the package in memory first. --json prints
+// the same as one JSON object: actions, sequence, eval, features, directories, properties.
 // The state and result words are those of the peer probe, so the two outputs compare line by line.
 #include <string>
 
@@ -15,6 +16,7 @@
 #include "engine/session/sequence_runner.h"
 #include "engine/session/session.h"
 #include "tools/fennick_msi/command.h"
+#include "tools/fennick_msi/json_writer.h"
 
 namespace fennick::msicli {
 namespace {
@@ -44,7 +46,9 @@ const char* conditionWord(msi::ConditionResult result) {
 
 }  // namespace
 
-int Session(const Args& args, std::ostream& out) {
+int Session(const Args& given, std::ostream& out) {
+  Args args = given;
+  const bool json = TakeFlag(args, "--json");
   std::string package;
   std::vector<std::string> conditions;
   std::vector<std::string> transforms;
@@ -84,30 +88,52 @@ int Session(const Args& args, std::ostream& out) {
   msi::SequenceOptions sequence;
   sequence.runDialogs = false;
   const msi::SequenceResult run = msi::runSequence(*session, "InstallUISequence", sequence);
-  for (const msi::SequenceStep& step : run.steps) {
-    out << "action\t" << Field(step.action) << '\t';
+  // What the session holds, as (name, value) lines per section, printed in either form.
+  const auto stepResult = [](const msi::SequenceStep& step) -> std::string {
     switch (step.kind) {
-      case msi::SequenceStep::Kind::Ran: out << static_cast<int>(step.status); break;
-      case msi::SequenceStep::Kind::ConditionFalse: out << "false"; break;
-      case msi::SequenceStep::Kind::DialogSkipped: out << "dialog"; break;
-      case msi::SequenceStep::Kind::ExecuteAction: out << "execute"; break;
+      case msi::SequenceStep::Kind::Ran: return std::to_string(static_cast<int>(step.status));
+      case msi::SequenceStep::Kind::ConditionFalse: return "false";
+      case msi::SequenceStep::Kind::DialogSkipped: return "dialog";
+      case msi::SequenceStep::Kind::ExecuteAction: return "execute";
     }
-    out << '\n';
-  }
-  out << "sequence\t" << static_cast<int>(run.status) << '\n';
+    return "";
+  };
+  using Pairs = std::vector<std::pair<std::string, std::string>>;
+  Pairs actions, evals, features, directories;
+  for (const msi::SequenceStep& step : run.steps) actions.emplace_back(step.action, stepResult(step));
   for (const std::string& condition : conditions)
-    out << "eval\t" << conditionWord(session->evaluateCondition(condition)) << '\t'
-        << Field(condition) << '\n';
-  if (const msi::FeatureTree* features = session->featureTree())
-    for (const msi::FeatureEntry& f : features->entries())
-      out << "feature\t" << Field(f.name) << '\t' << stateWord(session->featureRequestState(f.name))
-          << '\n';
-  if (const msi::DirectoryTree* directories = session->directoryTree())
-    for (const msi::DirectoryEntry& d : directories->entries())
-      out << "directory\t" << Field(d.key) << '\t' << Field(session->targetPath(d.key).value_or(""))
-          << '\n';
-  for (const auto& [name, value] : session->properties())
-    out << "property\t" << Field(name) << '\t' << Field(value) << '\n';
+    evals.emplace_back(conditionWord(session->evaluateCondition(condition)), condition);
+  if (const msi::FeatureTree* tree = session->featureTree())
+    for (const msi::FeatureEntry& f : tree->entries()) features.emplace_back(f.name, stateWord(session->featureRequestState(f.name)));
+  if (const msi::DirectoryTree* tree = session->directoryTree())
+    for (const msi::DirectoryEntry& d : tree->entries()) directories.emplace_back(d.key, session->targetPath(d.key).value_or(""));
+  const int status = static_cast<int>(run.status);
+
+  if (json) {
+    JsonWriter w(out);
+    const auto list = [&w](const char* section, const Pairs& pairs, const char* first, const char* second) {
+      w.key(section).beginArray();
+      for (const auto& [a, b] : pairs) w.beginObject().key(first).string(a).key(second).string(b).endObject();
+      w.endArray();
+    };
+    w.beginObject();
+    list("actions", actions, "action", "result");
+    w.key("sequence").number(status);
+    list("eval", evals, "result", "condition");
+    list("features", features, "name", "state");
+    list("directories", directories, "name", "path");
+    w.key("properties").beginObject();
+    for (const auto& [name, value] : session->properties()) w.key(name).string(value);
+    w.endObject().endObject();
+  } else {
+    for (const auto& [action, result] : actions) out << "action\t" << Field(action) << '\t' << result << '\n';
+    out << "sequence\t" << status << '\n';
+    for (const auto& [result, condition] : evals) out << "eval\t" << result << '\t' << Field(condition) << '\n';
+    for (const auto& [name, state] : features) out << "feature\t" << Field(name) << '\t' << state << '\n';
+    for (const auto& [name, path] : directories) out << "directory\t" << Field(name) << '\t' << Field(path) << '\n';
+    for (const auto& [name, value] : session->properties())
+      out << "property\t" << Field(name) << '\t' << Field(value) << '\n';
+  }
   const bool failed = run.status != msi::ActionStatus::Success;
   return failed ? 1 : 0;
 }

@@ -1,9 +1,9 @@
-// transform generate | apply | show: transforms from the command line.
-#include <unistd.h>
+// transform generate | apply | show | check, and diff: transforms from the command line.
+#include <stdlib.h>
 
 #include <algorithm>
-#include <cstring>
 #include <cerrno>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -13,6 +13,8 @@
 #include "engine/db/database.h"
 #include "engine/mst/transform.h"
 #include "tools/fennick_msi/command.h"
+#include "tools/fennick_msi/json_writer.h"
+#include "tools/fennick_msi/output_file.h"
 
 namespace fennick::msicli {
 namespace {
@@ -63,26 +65,6 @@ std::optional<msi::FileTime> reproducibleTime() {
   return msi::FileTime{(seconds + 11644473600ull) * 10000000ull};
 }
 
-// Refuses an output path that names one of the command's inputs.
-void refuseInputAsOutput(const fs::path& output, std::initializer_list<fs::path> inputs) {
-  std::error_code ec;
-  if (!fs::exists(output, ec)) return;
-  for (const fs::path& input : inputs)
-    if (fs::equivalent(input, output, ec))
-      throw UsageError(output.string() + " is also an input (" + input.string() + "); choose another output file");
-  if (fs::is_directory(output, ec)) throw UsageError(output.string() + " is a folder; choose an output file");
-}
-
-// A fresh, unique name beside `target` for work that is renamed over it when complete.
-fs::path temporaryBeside(const fs::path& target) {
-  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-  const int fd = ::mkstemp(pattern.data());
-  if (fd < 0) throw msi::Error(target.string() + ": cannot be written: " + std::strerror(errno));
-  ::close(fd);
-  return pattern;
-}
-
 int Generate(const Args& args, std::ostream& out) {
   const Parsed p = parse(args, 1, {"--errors", "--validation"});
   if (p.positional.size() != 3) throw UsageError("transform generate needs NEW, BASE and OUT.mst");
@@ -104,10 +86,7 @@ int Generate(const Args& args, std::ostream& out) {
       return kNothingToWrite;
     }
     msi::mst::createTransformSummaryInfo(*changed, *reference, mst, errors, validation, reproducibleTime());
-    fs::permissions(mst, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read,
-                    fs::perm_options::add, ec);
-    fs::rename(mst, target, ec);
-    if (ec) throw msi::Error(target.string() + ": cannot be written: " + ec.message());
+    replaceWith(mst, target);
   } catch (...) {
     fs::remove(mst, ec);
     throw;
@@ -147,22 +126,89 @@ int Apply(const Args& args, std::ostream& out) {
   return 0;
 }
 
-int Show(const Args& args, std::ostream& out) {
+// Changes as `transform show` prints them: one tab-separated line each, or one JSON array
+// whose binary cells name their stream ("Table.key") instead of describing it.
+void printChanges(const std::vector<msi::mst::Change>& changes, bool json, std::ostream& out) {
+  if (!json) {
+    for (const auto& change : changes) out << msi::mst::formatChange(change) << '\n';
+    return;
+  }
+  static const char* const kOperations[] = {"add-table", "drop-table", "add-column", "insert",
+                                            "update",    "delete",     "codepage",   "undecoded"};
+  const auto cell = [](const msi::mst::Change& c, const std::string& value) {
+    return c.binary && !value.empty() ? c.table + "." + c.key : value;
+  };
+  JsonWriter w(out);
+  w.beginArray();
+  for (const auto& c : changes)
+    w.beginObject()
+        .key("operation").string(kOperations[c.kind])
+        .key("table").string(c.table)
+        .key("key").string(c.key)
+        .key("column").string(c.column)
+        .key("old").string(cell(c, c.oldValue))
+        .key("new").string(cell(c, c.newValue))
+        .endObject();
+  w.endArray();
+}
+
+int Show(const Args& given, std::ostream& out) {
+  Args args = given;
+  const bool json = TakeFlag(args, "--json");
   if (args.size() != 2 && args.size() != 3) throw UsageError("transform show needs MST and optionally BASE");
   std::unique_ptr<msi::Database> base;
   if (args.size() == 3) base = msi::Database::open(args[2], msi::OpenMode::ReadOnly);
-  for (const auto& change : msi::mst::describeTransform(args[1], base.get()))
-    out << msi::mst::formatChange(change) << '\n';
+  printChanges(msi::mst::describeTransform(args[1], base.get()), json, out);
   return 0;
 }
 
+// A private folder for a transform nobody else should see, removed with everything in it.
+class PrivateFolder {
+ public:
+  PrivateFolder() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = (fs::path(tmp && *tmp ? tmp : "/tmp") / "fennick-msi-XXXXXX").string();
+    if (!::mkdtemp(pattern.data()))
+      throw msi::Error(pattern + ": cannot create a private folder: " + std::strerror(errno));
+    path_ = pattern;
+  }
+  ~PrivateFolder() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+  }
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
 // The package with the transform, as a silent installation sees it before ExecuteAction.
-int Check(const Args& args, std::ostream& out) {
+int Check(const Args& given, std::ostream& out) {
+  Args args = given;
+  const bool json = TakeFlag(args, "--json");
   if (args.size() != 3) throw UsageError("transform check needs PKG and MST");
-  return Session({args[1], "--transform", args[2], "--ui-level", "2"}, out);
+  Args session = {args[1], "--transform", args[2], "--ui-level", "2"};
+  if (json) session.push_back("--json");
+  return Session(session, out);
 }
 
 }  // namespace
+
+// The transform from A to B is generated into a private folder and described with A as its
+// base, so the lines are exactly those `transform show` prints for such a transform.
+int Diff(const Args& given, std::ostream& out) {
+  Args args = given;
+  const bool json = TakeFlag(args, "--json");
+  if (args.size() != 2) throw UsageError("diff needs A and B");
+  auto a = msi::Database::open(args[0], msi::OpenMode::ReadOnly);
+  auto b = msi::Database::open(args[1], msi::OpenMode::ReadOnly);
+  const PrivateFolder folder;
+  const fs::path mst = folder.path() / "diff.mst";
+  std::vector<msi::mst::Change> changes;
+  if (msi::mst::generateTransform(*b, *a, mst)) changes = msi::mst::describeTransform(mst, a.get());
+  printChanges(changes, json, out);
+  return 0;
+}
 
 int Transform(const Args& args, std::ostream& out) {
   if (args.empty()) throw UsageError("transform needs generate, apply, show or check");

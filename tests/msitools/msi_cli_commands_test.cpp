@@ -1,0 +1,315 @@
+// fennick-msi's packaging commands checked against other readers: every --json document
+// parses with Python's JSON parser and says what the text output says; streams and extract
+// agree with msitools; diff lists what the applied transform shows; summary edits read back
+// through msitools.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <set>
+
+#include "tests/msitools/msitools_text.h"
+#include "tests/peer/process.h"
+#include "tests/support/fixtures.h"
+
+namespace fennick::test {
+namespace {
+
+namespace fs = std::filesystem;
+using peer::runProcess;
+
+const std::string kCli = FENNICK_MSI_CLI;
+
+#define REQUIRE_PEERS()                                                      \
+  do {                                                                       \
+    FENNICK_REQUIRE_FIXTURES();                                              \
+    if (!HaveMsitools()) GTEST_SKIP() << "msitools (msiinfo) not installed"; \
+  } while (0)
+
+// Runs Python's JSON parser over `json`, then `program` (Python reading the parsed document
+// as `d`) and returns what it prints; the exit status is checked by the caller via `ok`.
+std::string WithPython(const fs::path& scratch, const std::string& json, const std::string& program, bool* ok) {
+  const fs::path file = scratch / "doc.json";
+  std::ofstream(file, std::ios::binary) << json;
+  // e(): a field escaped as the text output escapes it.
+  const std::string code = R"(import json, sys
+def e(s): return s.replace('\\', '\\\\').replace('\t', '\\t').replace('\n', '\\n').replace('\r', '\\r')
+d = json.load(open(sys.argv[1], encoding='utf-8', errors='strict'))
+)" + program;
+  const auto r = runProcess({"python3", "-c", code, file.string()}, scratch);
+  *ok = r.exitCode == 0;
+  return r.out + r.err;
+}
+
+// A copy of a fixture the test may change.
+fs::path Copy(const fs::path& pkg, const fs::path& to) {
+  fs::copy_file(pkg, to, fs::copy_options::overwrite_existing);
+  fs::permissions(to, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add);
+  return to;
+}
+
+TEST(MsitoolsCli, EveryJsonOutputParsesAndSaysWhatTheTextSays) {
+  REQUIRE_PEERS();
+  const auto scratch = scratchDir();
+  // Command, and Python printing the document as the text output prints it (where it can).
+  struct Case {
+    std::vector<std::string> args;  // after the command name; PKG stands for the package
+    std::string asText;
+  };
+  const std::vector<Case> cases = {
+      {{"tables", "PKG"}, "for t in d: print(e(t))"},
+      {{"streams", "PKG"}, "for s in d: print(e(s['name']) + '\\t' + str(s['size']))"},
+      {{"summary", "PKG"}, "for p in d: print(str(p['id']) + '\\t' + p['name'] + '\\t' + e(str(p['value'])))"},
+      {{"query", "PKG", "SELECT `Property`, `Value` FROM `Property`"}, "for r in d['rows']: print('\\t'.join(e(c) for c in r))"},
+      // Binary cells name their streams: no output expected.
+      {{"query", "PKG", "SELECT `Name`, `Data` FROM `Binary`"},
+       "check:for r in d['rows']:\n  if r[1] != 'Binary.' + r[0]: print(r)"},
+      {{"query", "PKG", "SELECT * FROM `_Streams`"}, "check:for r in d['rows']:\n  if r[1] != r[0]: print(r)"},
+      {{"session", "PKG"},
+       "print('sequence\\t' + str(d['sequence']))\nfor f in d['features']: print('feature\\t' + e(f['name']) + '\\t' + f['state'])"},
+  };
+  for (const auto& pkg : fixturePackages()) {
+    for (const Case& c : cases) {
+      std::vector<std::string> argv = {kCli};
+      for (const auto& a : c.args) argv.push_back(a == "PKG" ? pkg.string() : a);
+      SCOPED_TRACE(pkg.filename().string() + ": " + c.args[0] + " " + c.args.back());
+      const auto text = runProcess(argv, scratch);
+      argv.push_back("--json");
+      const auto json = runProcess(argv, scratch);
+      ASSERT_EQ(json.exitCode, text.exitCode) << json.err;
+      if (text.exitCode != 0 && c.args[0] != "session") continue;  // e.g. a package without that table
+      bool ok = false;
+      const bool check = c.asText.starts_with("check:");
+      const std::string parsed = WithPython(scratch, json.out, check ? c.asText.substr(6) : c.asText, &ok);
+      ASSERT_TRUE(ok) << parsed << "\n" << json.out.substr(0, 400);
+      if (check) {
+        EXPECT_EQ(parsed, "");
+      } else if (c.args[0] == "session") {
+        std::string expected;
+        for (const auto& line : Lines(text.out))
+          if (line.starts_with("sequence\t") || line.starts_with("feature\t")) expected += line + "\n";
+        EXPECT_EQ(parsed, expected);
+      } else {
+        EXPECT_EQ(parsed, text.out);
+      }
+    }
+  }
+}
+
+TEST(MsitoolsCli, JsonOfRealTransformsParses) {
+  REQUIRE_PEERS();
+  const auto scratch = scratchDir();
+  const auto base = fixture("noui-wix37-with-transforms-psmsi/Example.msi");
+  for (const char* name : {"Example.mst", "Example.jpn.mst"}) {
+    const auto mst = fixture(std::string("noui-wix37-with-transforms-psmsi/") + name);
+    for (const bool withBase : {false, true}) {
+      std::vector<std::string> argv = {kCli, "transform", "show", mst.string(), "--json"};
+      if (withBase) argv.push_back(base.string());
+      const auto r = runProcess(argv, scratch);
+      ASSERT_EQ(r.exitCode, 0) << name << ": " << r.err;
+      std::vector<std::string> textArgv = {kCli, "transform", "show", mst.string()};
+      if (withBase) textArgv.push_back(base.string());
+      const auto text = runProcess(textArgv, scratch);
+      bool ok = false;
+      // As many changes as text lines, binary cells named by their stream, not described.
+      const std::string out = WithPython(scratch, r.out,
+                                         "print(len(d))\n"
+                                         "for c in d:\n"
+                                         "  if c['new'].startswith('[binary'): print('undescribed binary cell', c)\n",
+                                         &ok);
+      EXPECT_TRUE(ok) << name << ": " << out;
+      EXPECT_EQ(out, std::to_string(Lines(text.out).size()) + "\n") << name;
+    }
+  }
+}
+
+TEST(MsitoolsCli, JsonEscapesWhatPythonReadsBack) {
+  REQUIRE_PEERS();
+  const auto scratch = scratchDir();
+  const fs::path pkg = Copy(fixture("noui-wix311-nofeature-jsign/minimal.msi"), scratch / "minimal.msi");
+  const std::vector<std::string> values = {"tab\there", "line\nfeed\r\n", "quote \" and \\ backslash",
+                                           "control \x01\x1f\x7f", "Grüße, à bientôt"};  // codepage 0 is 1252
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    const std::string name = "TestValue" + std::to_string(i);
+    // Values go in through a query parameter-free INSERT; quotes in SQL text are doubled.
+    std::string literal;
+    for (char ch : values[i]) literal += ch == '\'' ? std::string("''") : std::string(1, ch);
+    const auto insert = runProcess(
+        {kCli, "query", pkg.string(), "INSERT INTO `Property` (`Property`, `Value`) VALUES ('" + name + "', '" + literal + "')"},
+        scratch);
+    ASSERT_EQ(insert.exitCode, 0) << insert.err;
+    const auto json = runProcess(
+        {kCli, "query", pkg.string(), "SELECT `Value` FROM `Property` WHERE `Property` = '" + name + "'", "--json"}, scratch);
+    ASSERT_EQ(json.exitCode, 0) << json.err;
+    bool ok = false;
+    const std::string back = WithPython(scratch, json.out, "sys.stdout.buffer.write(d['rows'][0][0].encode('utf-8'))", &ok);
+    ASSERT_TRUE(ok) << back;
+    EXPECT_EQ(back, values[i]) << json.out;
+  }
+}
+
+TEST(MsitoolsCli, StreamsAndExtractAgreeWithMsiinfo) {
+  REQUIRE_PEERS();
+  const auto scratch = scratchDir();
+  for (const auto& pkg : fixturePackages()) {
+    SCOPED_TRACE(pkg.filename().string());
+    const auto listed = Lines(runProcess({"msiinfo", "streams", pkg.string()}, scratch).out);
+    const std::set<std::string> theirs(listed.begin(), listed.end());
+    const auto ours = runProcess({kCli, "streams", pkg.string()}, scratch);
+    ASSERT_EQ(ours.exitCode, 0) << ours.err;
+    std::set<std::string> names;
+    for (const auto& line : Lines(ours.out)) {
+      const auto fields = Split(line, '\t');
+      ASSERT_EQ(fields.size(), 2u) << line;
+      names.insert(fields[0]);
+      const auto expected = runProcess({"msiinfo", "extract", pkg.string(), fields[0]}, scratch);
+      ASSERT_EQ(expected.exitCode, 0) << fields[0];
+      EXPECT_EQ(fields[1], std::to_string(expected.out.size())) << fields[0];
+      const fs::path file = scratch / "stream.bin";
+      const auto toFile = runProcess({kCli, "extract", pkg.string(), fields[0], file.string()}, scratch);
+      ASSERT_EQ(toFile.exitCode, 0) << toFile.err;
+      EXPECT_TRUE(ReadFile(file) == expected.out) << fields[0];
+      const auto toStdout = runProcess({kCli, "extract", pkg.string(), fields[0]}, scratch);
+      EXPECT_TRUE(toStdout.out == expected.out) << fields[0];
+    }
+    EXPECT_EQ(names, theirs);
+  }
+}
+
+TEST(MsitoolsCli, ExtractRefusesThePackageAndUnknownStreams) {
+  REQUIRE_PEERS();
+  const auto scratch = scratchDir();
+  const fs::path pkg = Copy(fixture("ui-wix3-minimal-gaze/GazeToolbarInstall.msi"), scratch / "gaze.msi");
+  const std::string before = ReadFile(pkg);
+  fs::create_directories(scratch / "sub");
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+  };
+  const std::vector<Case> cases = {
+      {{"extract", pkg.string(), "cab1.cab", pkg.string()}, 2},
+      {{"extract", pkg.string(), "cab1.cab", (scratch / "sub" / ".." / "gaze.msi").string()}, 2},
+      {{"extract", pkg.string(), "cab1.cab", (scratch / "sub").string()}, 2},
+      {{"extract", pkg.string(), "NoSuchStream"}, 1},
+      {{"extract", pkg.string(), "Property"}, 1},  // a table, not a stream
+      {{"streams", fixture("odd-wix3-testdata/corrupt-ole-header-then-xml.msi").string()}, 1},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> argv = {kCli};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    const auto r = runProcess(argv, scratch);
+    EXPECT_EQ(r.exitCode, c.status) << c.args[2 < c.args.size() ? 2 : 1] << ": " << r.err;
+    EXPECT_FALSE(r.err.empty());
+  }
+  EXPECT_TRUE(ReadFile(pkg) == before);
+  for (const auto& e : fs::directory_iterator(scratch))
+    EXPECT_FALSE(e.path().filename().string().starts_with(".")) << "left behind: " << e.path();
+}
+
+// Changes made with queries (and a binary cell through an archive), a transform of them
+// generated, applied to the fixture: diff of the fixture and the result lists what show
+// lists for the transform, and so does diff of the fixture and the changed copy.
+TEST(MsitoolsCli, DiffOfAPackageAndItsAppliedTransformListsWhatShowLists) {
+  REQUIRE_PEERS();
+  const auto scratch = scratchDir();
+  const std::vector<std::string> packages = {"ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi",
+                                             "ui-wix3-minimal-gaze/GazeToolbarInstall.msi",
+                                             "ui-pymsilib-irida-pythonfeatures/iridaUploader-0.1.win32.msi"};
+  const std::vector<std::string> edits = {
+      "UPDATE `Property` SET `Value` = 'Changed name' WHERE `Property` = 'ProductName'",
+      "INSERT INTO `Property` (`Property`, `Value`) VALUES ('FENNICK_TEST', 'a\tb\\c')",
+      "DELETE FROM `Property` WHERE `Property` = 'Manufacturer'",
+  };
+  for (const auto& name : packages) {
+    SCOPED_TRACE(name);
+    const fs::path a = Copy(fixture(name), scratch / "a.msi");
+    const fs::path b = Copy(fixture(name), scratch / "b.msi");
+    for (const auto& sql : edits) ASSERT_EQ(runProcess({kCli, "query", b.string(), sql}, scratch).exitCode, 0) << sql;
+    // One binary cell gets other bytes, where the package has a Binary table.
+    const fs::path archive = scratch / "archive";
+    fs::remove_all(archive);
+    bool binary = false;
+    if (runProcess({kCli, "export", b.string(), archive.string(), "Binary"}, scratch).exitCode == 0 &&
+        fs::is_directory(archive / "Binary")) {
+      const fs::path cell = fs::directory_iterator(archive / "Binary")->path();
+      std::ofstream(cell, std::ios::binary | std::ios::trunc) << "other bytes";
+      ASSERT_EQ(runProcess({kCli, "import", b.string(), archive.string(), "Binary.idt"}, scratch).exitCode, 0);
+      binary = true;
+    }
+    const fs::path mst = scratch / "c.mst", applied = scratch / "d.msi";
+    ASSERT_EQ(runProcess({kCli, "transform", "generate", b.string(), a.string(), mst.string()}, scratch).exitCode, 0);
+    ASSERT_EQ(runProcess({kCli, "transform", "apply", a.string(), mst.string(), applied.string()}, scratch).exitCode, 0);
+    const auto shown = runProcess({kCli, "transform", "show", mst.string(), a.string()}, scratch);
+    ASSERT_EQ(shown.exitCode, 0) << shown.err;
+    ASSERT_NE(shown.out.find("Changed name"), std::string::npos) << shown.out;
+    EXPECT_EQ(shown.out.find("[binary") != std::string::npos, binary) << shown.out;
+    for (const fs::path& changed : {applied, b}) {
+      const auto diff = runProcess({kCli, "diff", a.string(), changed.string()}, scratch);
+      ASSERT_EQ(diff.exitCode, 0) << diff.err;
+      EXPECT_EQ(diff.out, shown.out) << changed.filename();
+    }
+    const auto json = runProcess({kCli, "diff", a.string(), applied.string(), "--json"}, scratch);
+    bool ok = false;
+    const std::string lines = WithPython(scratch, json.out,
+                                         "for c in d: print(c['operation'], c['table'], c['key'], c['column'], "
+                                         "c['table'] + '.' + c['key'] == c['new'])",
+                                         &ok);
+    ASSERT_TRUE(ok) << lines;
+    EXPECT_EQ(Lines(lines).size(), Lines(shown.out).size());
+    // A binary cell's new value is its stream's name; a text one is its text.
+    for (const auto& line : Lines(lines))
+      EXPECT_EQ(line.ends_with("True"), line.starts_with("update Binary ")) << line;
+  }
+  // A package and itself: nothing.
+  const auto same = runProcess({kCli, "diff", fixture(packages[0]).string(), fixture(packages[0]).string()}, scratch);
+  EXPECT_EQ(same.exitCode, 0);
+  EXPECT_EQ(same.out, "");
+}
+
+TEST(MsitoolsCli, SummarySetIsWhatMsiinfoShows) {
+  REQUIRE_PEERS();
+  const auto scratch = scratchDir();
+  const fs::path pkg = Copy(fixture("ui-wix3-minimal-gaze/GazeToolbarInstall.msi"), scratch / "gaze.msi");
+  const auto tablesBefore = MsitoolsTables(pkg, scratch);
+  // --set argument, and the line msitools prints for it ("" when the property is gone).
+  struct Case {
+    std::string set;
+    std::string line;
+    std::string gone;  // a line prefix that must no longer appear
+  };
+  const std::vector<Case> cases = {
+      {"Title=Fennick test title", "Title: Fennick test title", ""},
+      // msiinfo prints summary text as stored, in the package's codepage (1252 here).
+      {"author=Zoë Ærnström", "Author: Zo\xEB \xC6rnstr\xF6m", ""},
+      {"Comments=Two words; a semicolon, and 100%", "Comments: Two words; a semicolon, and 100%", ""},
+      {"PageCount=500", "Version: 500 (1f4)", ""},
+      {"Created=2021/02/03 04:05:06", "Created: Wed Feb  3 04:05:06 2021", ""},
+      {"Keywords=", "", "Keywords:"},
+  };
+  std::vector<std::string> argv = {kCli, "summary", pkg.string()};
+  for (const Case& c : cases) argv.insert(argv.end(), {"--set", c.set});
+  const auto r = runProcess(argv, scratch);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const auto shown = runProcess({"env", "TZ=UTC", "msiinfo", "suminfo", pkg.string()}, scratch);
+  ASSERT_EQ(shown.exitCode, 0) << shown.err;
+  const auto lines = Lines(shown.out);
+  for (const Case& c : cases) {
+    if (!c.line.empty()) {
+      EXPECT_NE(std::find(lines.begin(), lines.end(), c.line), lines.end()) << c.set << "\n" << shown.out;
+    }
+    if (!c.gone.empty()) {
+      for (const auto& line : lines) EXPECT_FALSE(line.starts_with(c.gone)) << c.set;
+    }
+  }
+  EXPECT_EQ(MsitoolsTables(pkg, scratch), tablesBefore);
+
+  // Wrong names and values change nothing.
+  const std::string before = ReadFile(pkg);
+  for (const char* bad : {"Nonsense=1", "PageCount=many", "Created=yesterday", "=x", "Title"}) {
+    const auto refused = runProcess({kCli, "summary", pkg.string(), "--set", bad}, scratch);
+    EXPECT_EQ(refused.exitCode, 2) << bad;
+  }
+  EXPECT_TRUE(ReadFile(pkg) == before);
+}
+
+}  // namespace
+}  // namespace fennick::test
