@@ -37,9 +37,9 @@ struct RunState {
   TransformOutcome transformOutcome = TransformOutcome::NotReached;
   std::string transformPath;  // where the transform was written
   bool interactive = false;   // a person answers: a refused save path is asked again
-  // Watched properties whose load-time value came from the session rather than the Property
-  // table, and their values right after CostFinalize: costing resolves directories and the
-  // like, which is not a choice of the user's.
+  // Watched directory properties (and INSTALLLEVEL) whose load-time value came from the
+  // session rather than the Property table, and their values right after CostFinalize:
+  // costing resolves directories and defaults the install level, not the user.
   std::vector<std::string> sessionProperties;
   std::map<std::string, std::string> costedProperties;
   // Every watched property with its value after the UI run, in lvProperty order.

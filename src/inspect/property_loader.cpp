@@ -84,6 +84,24 @@ void LoadProperties() {
     AppendSessionProperties(*database, "SELECT DISTINCT `Event` FROM `ControlEvent` ORDER BY `Event`",
                             EventProperty);
 
+  // Of the session's values, costing resolves the directories and defaults the install level;
+  // any other value that differs later was set by an action or a dialog, which may come
+  // before CostFinalize.
+  std::vector<std::string> directories;
+  for (const std::string& name : run.sessionProperties)
+    if (name == "INSTALLLEVEL") directories.push_back(name);
+  if (HasTable(*database, "Directory")) {
+    auto view = database->OpenView("SELECT `Directory` FROM `Directory` WHERE `Directory` = ?");
+    auto key = run.installer->CreateRecord(1);
+    for (const std::string& name : run.sessionProperties) {
+      key->StringData(1, name);
+      view->Execute(key.get());
+      if (view->Fetch()) directories.push_back(name);
+      view->Close();
+    }
+  }
+  run.sessionProperties = std::move(directories);
+
   lvProperty.SetSorted(true);
   lvProperty.SetSorted(false);
 }
