@@ -341,7 +341,9 @@ QWidget* DialogView::create(const Control& control) {
 
 void DialogView::refresh(const Control& control, QWidget* w) {
   w->setHidden(!control.visible);
-  w->setEnabled(control.enabled);
+  // Pictures are authored without the Enabled bit; a disabled label would paint them grey.
+  const bool picture = control.type == ControlType::Bitmap || control.type == ControlType::Icon;
+  w->setEnabled(control.enabled || picture);
   const bool noPrefix = (control.attributes & dialogs::kTextNoPrefix) != 0;
   const std::string styleName = control.textStyle.empty() ? wizard_.defaultTextStyle() : control.textStyle;
   const dialogs::TextStyle* style = wizard_.textStyle(styleName);

@@ -1,0 +1,122 @@
+// Real packages' dialogs as a user sees them: authored pictures in their own colours, combo
+// boxes one line high, access keys underlined and working, list headers from the package's
+// own texts, and Return on the button the package chose.
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include <QComboBox>
+#include <QKeySequence>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include "engine/dialogs/wizard.h"
+#include "engine/qt/dialog_picture.h"
+#include "engine/qt/dialog_view.h"
+#include "engine/qt/unit_scale.h"
+#include "tests/dialogs/dialog_test_support.h"
+#include "tests/qt/qt_test_support.h"
+#include "tests/support/fixtures.h"
+
+namespace fennick::test {
+namespace {
+
+using msi::dialogs::Wizard;
+using msi::qt::DialogView;
+
+constexpr const char* kPutty = "ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi";
+constexpr const char* kGaze = "ui-wix3-minimal-gaze/GazeToolbarInstall.msi";
+constexpr const char* kWinget = "ui-vsinstaller-winget/AppInstallerTestMsiInstaller.msi";
+constexpr const char* kIrida = "ui-pymsilib-irida-pythonfeatures/iridaUploader-0.1.win32.msi";
+
+// A dialog of a fixture after costing, drawn by a view that is laid out as a shown window.
+struct Drawn {
+  KeptMessages host;
+  std::unique_ptr<msi::Session> session;
+  std::unique_ptr<Wizard> wizard;
+  std::unique_ptr<DialogView> view;
+
+  template <typename T>
+  T* widget(const std::string& control) const {
+    T* w = qobject_cast<T*>(view->widget(control));
+    if (!w) ADD_FAILURE() << "no widget for `" << control << "`";
+    return w;
+  }
+};
+
+std::unique_ptr<Drawn> draw(const std::string& package, const std::string& dialog) {
+  qtApplication();
+  auto d = std::make_unique<Drawn>();
+  d->session = openSession(openFixture(package), d->host);
+  for (const char* action : {"CostInitialize", "FileCost", "CostFinalize"}) d->session->doAction(action);
+  d->wizard = std::make_unique<Wizard>(*d->session, dialog);
+  if (d->wizard->dialogs().empty()) {
+    ADD_FAILURE() << package << ": dialog `" << dialog << "` does not show: " << d->host.all();
+    return nullptr;
+  }
+  d->view = std::make_unique<DialogView>(*d->wizard, d->wizard->active(), nullptr);
+  d->view->setAttribute(Qt::WA_DontShowOnScreen);
+  d->view->show();
+  return d;
+}
+
+bool near(const QColor& a, const QColor& b, int tolerance) {
+  return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
+         std::abs(a.blue() - b.blue()) <= tolerance;
+}
+
+struct PictureCase {
+  const char* package;
+  const char* dialog;
+  const char* control;
+};
+
+void PrintTo(const PictureCase& c, std::ostream* os) { *os << c.package << " " << c.dialog << "." << c.control; }
+
+class AuthoredPicture : public ::testing::TestWithParam<PictureCase> {};
+
+// The picture on screen is the Binary row's image scaled to the control: sampled where the
+// authored image is clearly coloured (a greyed or missing picture differs there), most points
+// match; texts drawn over a banner may cover a few.
+TEST_P(AuthoredPicture, IsDrawnInItsOwnColoursScaledToTheControl) {
+  FENNICK_REQUIRE_FIXTURES();
+  const PictureCase& c = GetParam();
+  auto d = draw(c.package, c.dialog);
+  ASSERT_TRUE(d);
+  const msi::dialogs::Control* control = d->wizard->active().find(c.control);
+  ASSERT_NE(control, nullptr);
+  const msi::Bytes data = d->wizard->binary(control->image);
+  QImage authored;
+  ASSERT_TRUE(authored.loadFromData(reinterpret_cast<const uchar*>(data.data()), static_cast<int>(data.size())));
+  const QRect rect = msi::qt::toPixels(control->rect);
+  const QImage expected = authored.convertToFormat(QImage::Format_ARGB32)
+                              .scaled(rect.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  const QImage drawn = msi::qt::dialogImage(*d->wizard);
+  int coloured = 0, same = 0;
+  const int step = std::max(1, std::min(rect.width(), rect.height()) / 24);
+  for (int y = 1; y + 1 < rect.height(); y += step)
+    for (int x = 1; x + 1 < rect.width(); x += step) {
+      const QColor want = expected.pixelColor(x, y);
+      if (want.alpha() < 255 || want.hsvSaturation() < 96 || want.value() < 64) continue;
+      ++coloured;
+      if (near(drawn.pixelColor(rect.x() + x, rect.y() + y), want, 24)) ++same;
+    }
+  ASSERT_GE(coloured, 10) << "the authored picture has too few coloured points to judge";
+  EXPECT_GE(same * 10, coloured * 9) << same << " of " << coloured << " coloured points drawn as authored";
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, AuthoredPicture,
+                         ::testing::Values(PictureCase{kPutty, "ExitDialog", "Bitmap"},
+                                           PictureCase{kPutty, "BrowseDlg", "BannerBitmap"},
+                                           PictureCase{kGaze, "CancelDlg", "Icon"},
+                                           PictureCase{kWinget, "MaintenanceForm", "BannerBmp"}),
+                         [](const auto& info) {
+                           return std::string(info.param.dialog) + "_" + info.param.control;
+                         });
+
+}  // namespace
+}  // namespace fennick::test
