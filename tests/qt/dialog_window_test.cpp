@@ -95,12 +95,12 @@ TEST(DialogWindow, WidgetsSitWhereTheControlRowsPutThem) {
   msi::dialogs::Wizard wizard(*session, "InstallDirDlg");
   DialogWindow window(wizard);
   EXPECT_EQ(window.windowTitle(), "Fennick Demo Setup");
-  // 370 x 270 units at 1.5 pixels a unit.
-  EXPECT_EQ(window.size(), QSize(555, 405));
+  // 370 x 270 units at 4/3 pixel a unit, as at 96 DPI.
+  EXPECT_EQ(window.size(), QSize(493, 360));
   // Rows: Next 212 243 56 17; Folder 20 76 320 18; Shortcut 20 110 320 18.
-  EXPECT_EQ(window.controlWidget("Next")->geometry(), QRect(318, 365, 84, 26));
-  EXPECT_EQ(window.controlWidget("Folder")->geometry(), QRect(30, 114, 480, 27));
-  EXPECT_EQ(window.controlWidget("Shortcut")->geometry(), QRect(30, 165, 480, 27));
+  EXPECT_EQ(window.controlWidget("Next")->geometry(), QRect(283, 324, 75, 23));
+  EXPECT_EQ(window.controlWidget("Folder")->geometry(), QRect(27, 101, 427, 24));
+  EXPECT_EQ(window.controlWidget("Shortcut")->geometry(), QRect(27, 147, 427, 24));
   for (const auto& control : wizard.active().controls) {
     QWidget* w = window.controlWidget(control.name);
     ASSERT_NE(w, nullptr) << control.name;
