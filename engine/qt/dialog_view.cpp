@@ -131,7 +131,10 @@ DialogView::DialogView(const dialogs::Wizard& wizard, const dialogs::Dialog& dia
     QWidget* w = create(control);
     if (!w) continue;
     w->setObjectName(qs(control.name));
-    w->setGeometry(toPixels(control.rect));
+    QRect rect = toPixels(control.rect);
+    // A combo's row height counts its dropped-down list; the closed box is one line high.
+    if (qobject_cast<QComboBox*>(w)) rect.setHeight(std::min(rect.height(), w->sizeHint().height()));
+    w->setGeometry(rect);
     if (!control.help.empty()) w->setToolTip(qs(control.help));
     if (auto* button = qobject_cast<QPushButton*>(w)) {
       button->setAutoDefault(false);

@@ -118,5 +118,24 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, AuthoredPicture,
                            return std::string(info.param.dialog) + "_" + info.param.control;
                          });
 
+// A combo's Height counts its dropped-down list; closed, it is one line of text high.
+TEST(FixtureRendering, CombosAreOneLineHigh) {
+  FENNICK_REQUIRE_FIXTURES();
+  const PictureCase cases[] = {{kPutty, "BrowseDlg", "DirectoryCombo"},
+                               {kWinget, "SelectFolderDialog", "FolderCombo"}};
+  for (const PictureCase& c : cases) {
+    SCOPED_TRACE(std::string(c.package) + " " + c.dialog);
+    auto d = draw(c.package, c.dialog);
+    ASSERT_TRUE(d);
+    auto* combo = d->widget<QComboBox>(c.control);
+    ASSERT_NE(combo, nullptr);
+    const int twoLines = 2 * combo->fontMetrics().height();
+    ASSERT_GT(msi::qt::toPixels(d->wizard->active().find(c.control)->rect).height(), twoLines);
+    EXPECT_LT(combo->height(), twoLines);
+    EXPECT_GE(combo->height(), combo->fontMetrics().height());
+    EXPECT_EQ(combo->width(), msi::qt::toPixels(d->wizard->active().find(c.control)->rect).width());
+  }
+}
+
 }  // namespace
 }  // namespace fennick::test
