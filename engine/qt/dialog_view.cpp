@@ -543,7 +543,11 @@ void DialogView::refresh(const Control& control, QWidget* w) {
 
 void DialogView::update(const dialogs::Dialog& dialog) {
   for (const Control& control : dialog.controls)
-    if (QWidget* w = widget(control.name)) refresh(control, w);
+    if (QWidget* w = widget(control.name)) {
+      refresh(control, w);
+      // A Default condition may pick another button after an operation.
+      if (auto* button = qobject_cast<QPushButton*>(w)) button->setDefault(control.name == dialog.defaultControl);
+    }
 }
 
 std::vector<UserInput> DialogView::pendingEdits(const dialogs::Dialog& dialog) const {

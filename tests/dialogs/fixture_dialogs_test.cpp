@@ -122,5 +122,34 @@ TEST(FixtureDialogs, EveryButtonOfEveryDialogCanBePressed) {
   }
 }
 
+// The button Return presses, as the packages' own ControlCondition rows choose it: dialog sets
+// name a visible button and its hidden twin Default under one condition, and the one a user
+// can see is the one that counts.
+TEST(FixtureDialogs, TheDefaultButtonIsOneTheUserCanPress) {
+  FENNICK_REQUIRE_FIXTURES();
+  struct Case {
+    const char* package;
+    const char* dialog;
+    const char* button;
+  };
+  const Case cases[] = {
+      {"ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi", "FeaturesDlg", "Install"},
+      {"ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi", "VerifyReadyDlg", "Install"},
+      {"ui-wix3-installdir-tricky/ui.msi", "VerifyReadyDlg", "Install"},
+      {"ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi", "WelcomeDlg", "Next"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.package) + " " + c.dialog);
+    KeptMessages host;
+    auto session = costedSession(c.package, host);
+    Wizard w(*session, c.dialog);
+    ASSERT_FALSE(w.finished()) << host.all();
+    EXPECT_EQ(w.active().defaultControl, c.button);
+    const auto* button = w.active().find(c.button);
+    ASSERT_NE(button, nullptr);
+    EXPECT_TRUE(button->visible && button->enabled);
+  }
+}
+
 }  // namespace
 }  // namespace fennick::test

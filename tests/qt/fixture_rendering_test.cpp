@@ -137,5 +137,21 @@ TEST(FixtureRendering, CombosAreOneLineHigh) {
   }
 }
 
+// Return presses the visible Install, not its hidden twin.
+TEST(FixtureRendering, ReturnPressesTheVisibleDefaultButton) {
+  FENNICK_REQUIRE_FIXTURES();
+  for (const char* dialog : {"FeaturesDlg", "VerifyReadyDlg"}) {
+    SCOPED_TRACE(dialog);
+    auto d = draw(kPutty, dialog);
+    ASSERT_TRUE(d);
+    auto* install = d->widget<QPushButton>("Install");
+    auto* twin = d->widget<QPushButton>("InstallNoShield");
+    ASSERT_TRUE(install && twin);
+    EXPECT_TRUE(install->isVisible());
+    EXPECT_TRUE(install->isDefault());
+    EXPECT_FALSE(twin->isDefault());
+  }
+}
+
 }  // namespace
 }  // namespace fennick::test
