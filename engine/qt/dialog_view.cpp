@@ -21,6 +21,7 @@
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 
+#include "engine/qt/mnemonics.h"
 #include "engine/qt/rtf_text.h"
 #include "engine/qt/unit_scale.h"
 
@@ -100,23 +101,6 @@ QStringList toList(const std::vector<std::string>& values) {
 
 }  // namespace
 
-QString labelText(const std::string& text, bool noPrefix) {
-  if (noPrefix) return qs(text);
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '&') {
-      if (i + 1 < text.size() && text[i + 1] == '&') {
-        out += '&';
-        ++i;
-      }
-      continue;
-    }
-    out += text[i];
-  }
-  return qs(out);
-}
-
 DialogView::DialogView(const dialogs::Wizard& wizard, const dialogs::Dialog& dialog, Sink sink, QWidget* parent)
     : QWidget(parent), wizard_(wizard), sink_(std::move(sink)) {
   setObjectName(qs(dialog.name));
@@ -147,6 +131,15 @@ DialogView::DialogView(const dialogs::Wizard& wizard, const dialogs::Dialog& dia
   for (const Control& control : dialog.controls)
     if (control.type == ControlType::Bitmap || control.type == ControlType::Billboard)
       if (QWidget* w = widget(control.name)) w->lower();
+  // A text's access key focuses the control after it in the tab order.
+  for (const Control& control : dialog.controls) {
+    if (control.type != ControlType::Text || (control.attributes & dialogs::kTextNoPrefix)) continue;
+    auto* label = qobject_cast<QLabel*>(widget(control.name));
+    const Control* buddy = mnemonicBuddy(dialog, control);
+    if (!label || !buddy || !widget(buddy->name)) continue;
+    label->setBuddy(widget(buddy->name));
+    refresh(control, label);
+  }
 }
 
 QWidget* DialogView::widget(const std::string& control) const {
@@ -223,7 +216,7 @@ QWidget* DialogView::create(const Control& control) {
       }
       auto* buttons = new QButtonGroup(group);
       for (const auto& item : control.items) {
-        auto* radio = new QRadioButton(labelText(item.text, false), group);
+        auto* radio = new QRadioButton(mnemonicText(item.text, false), group);
         radio->setObjectName(qs(item.value));
         radio->setGeometry(toPixels(item.rect));
         if (!item.help.empty()) radio->setToolTip(qs(item.help));
@@ -356,7 +349,8 @@ void DialogView::refresh(const Control& control, QWidget* w) {
     case ControlType::HyperLink: {
       auto* label = static_cast<QLabel*>(w);
       applyStyle(label, style);
-      label->setText(labelText(control.text, noPrefix));
+      // With a buddy Qt reads the access key (and `&&`); without one there is nothing to press.
+      label->setText(label->buddy() && !noPrefix ? mnemonicText(control.text, false) : labelText(control.text, noPrefix));
       break;
     }
     case ControlType::PushButton: {
@@ -382,7 +376,7 @@ void DialogView::refresh(const Control& control, QWidget* w) {
       break;
     }
     case ControlType::RadioButtonGroup: {
-      if (auto* group = qobject_cast<QGroupBox*>(w)) group->setTitle(labelText(control.text, noPrefix));
+      if (auto* group = qobject_cast<QGroupBox*>(w)) group->setTitle(mnemonicText(control.text, noPrefix));
       for (QRadioButton* radio : w->findChildren<QRadioButton*>()) {
         const QSignalBlocker block(radio);
         // Exclusive groups refuse to uncheck their checked button directly.
@@ -531,7 +525,7 @@ void DialogView::refresh(const Control& control, QWidget* w) {
     }
     case ControlType::GroupBox:
       applyStyle(w, style);
-      static_cast<QGroupBox*>(w)->setTitle(labelText(control.text, noPrefix));
+      static_cast<QGroupBox*>(w)->setTitle(mnemonicText(control.text, noPrefix));
       break;
     case ControlType::ProgressBar:
       static_cast<QProgressBar*>(w)->setValue(std::clamp(control.progress, 0, 100));

@@ -137,6 +137,56 @@ TEST(FixtureRendering, CombosAreOneLineHigh) {
   }
 }
 
+// `&L` underlines L and Alt+L focuses the control after the text in the tab order; a text
+// with nothing to focus shows no marks; radio buttons keep theirs.
+TEST(FixtureRendering, AccessKeysAreKept) {
+  FENNICK_REQUIRE_FIXTURES();
+  struct Case {
+    const char* package;
+    const char* dialog;
+    const char* label;
+    const char* text;   // what the label holds, in Qt's access key notation
+    const char* buddy;  // "" for none
+  };
+  const Case cases[] = {
+      {kPutty, "BrowseDlg", "ComboLabel", "&Look in:", "DirectoryCombo"},
+      {kPutty, "BrowseDlg", "PathLabel", "&Folder name:", "PathEdit"},  // past the banner in the tab order
+      {kWinget, "SelectFolderDialog", "FolderText", "&Folder:", "FolderPathEdit"},
+      {kPutty, "FilesInUse", "Text",
+       "The following applications are using files that need to be updated by this setup. Close these "
+       "applications and then click Retry to continue setup or Exit to exit it.",
+       ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.dialog) + " " + c.label);
+    auto d = draw(c.package, c.dialog);
+    ASSERT_TRUE(d);
+    auto* label = d->widget<QLabel>(c.label);
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->text().toStdString(), c.text);
+    EXPECT_EQ(label->buddy(), std::string(c.buddy).empty() ? nullptr : d->view->widget(c.buddy));
+  }
+  struct Radio {
+    const char* package;
+    const char* dialog;
+    const char* group;
+    const char* value;
+    const char* key;
+  };
+  const Radio radios[] = {{kIrida, "MaintenanceTypeDlg", "RepairRadioGroup", "Remove", "Alt+M"},
+                          {kPutty, "MsiRMFilesInUse", "ShutdownOption", "DontUseRM", "Alt+D"}};
+  for (const Radio& r : radios) {
+    SCOPED_TRACE(std::string(r.dialog) + " " + r.value);
+    auto d = draw(r.package, r.dialog);
+    ASSERT_TRUE(d);
+    QWidget* group = d->view->widget(r.group);
+    ASSERT_NE(group, nullptr);
+    auto* radio = group->findChild<QRadioButton*>(r.value);
+    ASSERT_NE(radio, nullptr);
+    EXPECT_EQ(radio->shortcut(), QKeySequence(r.key));
+  }
+}
+
 // Return presses the visible Install, not its hidden twin.
 TEST(FixtureRendering, ReturnPressesTheVisibleDefaultButton) {
   FENNICK_REQUIRE_FIXTURES();
