@@ -187,6 +187,24 @@ TEST(FixtureRendering, AccessKeysAreKept) {
   }
 }
 
+// The list's columns are headed by the package's UIText rows, after its text style.
+TEST(FixtureRendering, VolumeCostListsShowTheirHeaders) {
+  FENNICK_REQUIRE_FIXTURES();
+  const PictureCase cases[] = {{kWinget, "DiskCost", "VolumeCostList1"}, {kPutty, "DiskCostDlg", "VolumeList"}};
+  for (const PictureCase& c : cases) {
+    SCOPED_TRACE(std::string(c.package) + " " + c.dialog);
+    auto d = draw(c.package, c.dialog);
+    ASSERT_TRUE(d);
+    auto* list = d->widget<QTreeWidget>(c.control);
+    ASSERT_NE(list, nullptr);
+    QStringList shown;
+    for (int i = 0; i < list->columnCount(); ++i)
+      if (!list->isColumnHidden(i) && list->columnWidth(i) > 0) shown << list->headerItem()->text(i);
+    EXPECT_EQ(shown.join("|").toStdString(), "Volume|Disk Size|Available|Required|Difference");
+    EXPECT_FALSE(list->isHeaderHidden());
+  }
+}
+
 // Return presses the visible Install, not its hidden twin.
 TEST(FixtureRendering, ReturnPressesTheVisibleDefaultButton) {
   FENNICK_REQUIRE_FIXTURES();
