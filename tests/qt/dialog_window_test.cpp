@@ -23,6 +23,7 @@
 #include "engine/session/sequence_runner.h"
 #include "tests/dialogs/dialog_test_support.h"
 #include "tests/qt/qt_test_support.h"
+#include "tests/support/fixtures.h"
 
 namespace fennick::test {
 namespace {
@@ -150,6 +151,38 @@ TEST(DialogWindow, ClicksMoveThroughTheDialogsAndEditsComeBeforePresses) {
   EXPECT_TRUE(wizard.finished());
   EXPECT_EQ(wizard.result(), ActionStatus::UserExit);
   EXPECT_EQ(window.dialogName(), "");
+}
+
+// A spawned dialog opens in a window of its own, modal and centred over the wizard's window,
+// which stays in sight; closing it brings the wizard's window back to the input.
+TEST(DialogWindow, ChildDialogsOpenInWindowsOfTheirOwn) {
+  FENNICK_REQUIRE_FIXTURES();
+  qtApplication();
+  KeptMessages host;
+  auto session = openSession(openFixture("ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi"), host);
+  msi::dialogs::Wizard wizard(*session, "WelcomeDlg");
+  DialogWindow window(wizard);
+  window.setAttribute(Qt::WA_DontShowOnScreen);
+  window.show();
+  click(window, "Cancel");
+  ASSERT_EQ(window.dialogName(), "CancelDlg") << host.all();
+  QWidget* child = window.activeWindow();
+  ASSERT_NE(child, &window);
+  EXPECT_TRUE(child->isWindow());
+  EXPECT_TRUE(child->isVisible());
+  EXPECT_TRUE(window.isVisible());
+  EXPECT_EQ(child->parentWidget(), &window);
+  EXPECT_EQ(child->windowModality(), Qt::WindowModal);
+  EXPECT_LE((child->geometry().center() - window.geometry().center()).manhattanLength(), 8);  // frames aside
+  EXPECT_EQ(child->size(), QSize(msi::qt::unitsToPixelsX(wizard.active().width),
+                                 msi::qt::unitsToPixelsY(wizard.active().height)));
+  // The wizard's dialog is still drawn in its window, under the child.
+  EXPECT_NE(window.findChild<QWidget*>("WelcomeDlg"), nullptr);
+  click(window, "No");
+  EXPECT_EQ(window.dialogName(), "WelcomeDlg");
+  EXPECT_EQ(window.activeWindow(), &window);
+  EXPECT_TRUE(window.isVisible());
+  EXPECT_FALSE(wizard.finished());
 }
 
 TEST(QtDialogRunner, DrivesTheDemoToTheEndAndRecordsTheWalk) {
