@@ -14,4 +14,8 @@ void ChildWindow::showOver() {
   show();
 }
 
+void setDialogTitle(QWidget& window, const std::string& title) {
+  window.setWindowTitle(title.empty() ? QStringLiteral(" ") : QString::fromStdString(title));
+}
+
 }  // namespace msi::qt

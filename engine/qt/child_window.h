@@ -24,4 +24,8 @@ class ChildWindow : public QDialog {
   std::function<void()> cancel_;
 };
 
+// A dialog's title as the window's title. Window systems put the application's name on a
+// window without a title; a dialog authored without one keeps a blank title bar instead.
+void setDialogTitle(QWidget& window, const std::string& title);
+
 }  // namespace msi::qt

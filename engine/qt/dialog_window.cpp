@@ -44,7 +44,7 @@ void DialogWindow::dropLevelsFrom(std::size_t keep) {
 
 DialogView* DialogWindow::makeView(const dialogs::Dialog& dialog, QWidget* window) {
   auto* view = new DialogView(wizard_, dialog, [this](const UserInput& input) { apply(input); }, window);
-  window->setWindowTitle(QString::fromStdString(dialog.title));
+  setDialogTitle(*window, dialog.title);
   window->setFixedSize(view->size());
   view->show();
   if (QWidget* first = view->widget(dialog.firstControl)) first->setFocus();

@@ -185,6 +185,23 @@ TEST(DialogWindow, ChildDialogsOpenInWindowsOfTheirOwn) {
   EXPECT_FALSE(wizard.finished());
 }
 
+// A dialog authored without a title keeps an empty title bar: an empty title would make the
+// window system show the application's name instead.
+TEST(DialogWindow, AnEmptyTitleStaysEmpty) {
+  qtApplication();
+  KeptMessages host;
+  auto session = openSession(
+      rowsPackage({{"Dialog", tsv({"Bare", "50", "50", "200", "100", "3", "", "Ok", "Ok", "Ok"})},
+                   {"Control", tsv({"Bare", "Ok", "PushButton", "10", "10", "50", "17", "3", "", "OK", "", ""})},
+                   {"ControlEvent", tsv({"Bare", "Ok", "EndDialog", "Return", "1", "1"})}}),
+      host);
+  msi::dialogs::Wizard wizard(*session, "Bare");
+  DialogWindow window(wizard);
+  ASSERT_EQ(window.dialogName(), "Bare") << host.all();
+  EXPECT_TRUE(window.windowTitle().trimmed().isEmpty());
+  EXPECT_FALSE(window.windowTitle().isEmpty());
+}
+
 TEST(QtDialogRunner, DrivesTheDemoToTheEndAndRecordsTheWalk) {
   qtApplication();
   Walk recorded = Walk::parse("", "recorded.walk");
