@@ -23,6 +23,7 @@
 
 #include "engine/qt/mnemonics.h"
 #include "engine/qt/rtf_text.h"
+#include "engine/qt/selection_menu.h"
 #include "engine/qt/unit_scale.h"
 
 namespace msi::qt {
@@ -59,16 +60,6 @@ FeatureChoice choiceOf(InstallState state) {
     case InstallState::Advertised: return FeatureChoice::Advertise;
     default: return FeatureChoice::Absent;
   }
-}
-
-QString choiceLabel(FeatureChoice choice) {
-  switch (choice) {
-    case FeatureChoice::Local: return QStringLiteral("Installed locally");
-    case FeatureChoice::Source: return QStringLiteral("Run from source");
-    case FeatureChoice::Advertise: return QStringLiteral("Installed on first use");
-    case FeatureChoice::Absent: return QStringLiteral("Not installed");
-  }
-  return {};
 }
 
 std::vector<std::string> valuesOf(const Control& control) {
@@ -456,7 +447,7 @@ void DialogView::refresh(const Control& control, QWidget* w) {
           auto* box = new QComboBox;
           box->setObjectName(qs(item.feature));
           const std::vector<FeatureChoice> choices = choicesOf(item);
-          for (FeatureChoice c : choices) box->addItem(choiceLabel(c), static_cast<int>(c));
+          for (FeatureChoice c : choices) box->addItem(choiceLabel(wizard_, c), static_cast<int>(c));
           const std::string feature = item.feature;
           connect(box, &QComboBox::currentIndexChanged, this, [this, box, feature](int index) {
             if (index < 0) return;

@@ -221,5 +221,29 @@ TEST(FixtureRendering, ReturnPressesTheVisibleDefaultButton) {
   }
 }
 
+// The tree's menu offers each feature's choices in the package's own UIText words.
+TEST(FixtureRendering, FeatureMenusSayThePackagesWords) {
+  FENNICK_REQUIRE_FIXTURES();
+  auto d = draw(kPutty, "FeaturesDlg");
+  ASSERT_TRUE(d);
+  auto* tree = d->widget<QTreeWidget>("Tree");
+  ASSERT_NE(tree, nullptr);
+  // Feature attributes: files may be neither absent nor advertised, the PATH entry not advertised.
+  const std::pair<const char*, QStringList> cases[] = {
+      {"FilesFeature", {"Will be installed on local hard drive", "Will be installed to run from network"}},
+      {"PathFeature",
+       {"Will be installed on local hard drive", "Will be installed to run from network",
+        "Entire feature will be unavailable"}},
+  };
+  for (const auto& [feature, expected] : cases) {
+    SCOPED_TRACE(feature);
+    auto* menu = tree->findChild<QComboBox*>(feature);
+    ASSERT_NE(menu, nullptr);
+    QStringList offered;
+    for (int i = 0; i < menu->count(); ++i) offered << menu->itemText(i);
+    EXPECT_EQ(offered, expected);
+  }
+}
+
 }  // namespace
 }  // namespace fennick::test
