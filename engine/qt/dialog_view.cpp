@@ -22,7 +22,7 @@
 #include <QTreeWidgetItemIterator>
 
 #include "engine/qt/mnemonics.h"
-#include "engine/qt/rtf_text.h"
+#include "engine/qt/rtf_rich_text.h"
 #include "engine/qt/selection_menu.h"
 #include "engine/qt/unit_scale.h"
 
@@ -494,8 +494,11 @@ void DialogView::refresh(const Control& control, QWidget* w) {
     }
     case ControlType::ScrollableText: {
       auto* text = static_cast<QTextEdit*>(w);
-      const QString plain = qs(rtfToPlainText(control.text));
-      if (text->toPlainText() != plain) text->setPlainText(plain);
+      const QString source = qs(control.text);
+      if (text->property(kShownValue).toString() != source || source.isEmpty()) {
+        setRichText(*text->document(), control.text, text->font().family());
+        text->setProperty(kShownValue, source);
+      }
       break;
     }
     case ControlType::Bitmap:

@@ -10,6 +10,9 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextEdit>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
@@ -17,6 +20,7 @@
 #include "engine/dialogs/wizard.h"
 #include "engine/qt/dialog_picture.h"
 #include "engine/qt/dialog_view.h"
+#include "engine/qt/rtf_text.h"
 #include "engine/qt/unit_scale.h"
 #include "tests/dialogs/dialog_test_support.h"
 #include "tests/qt/qt_test_support.h"
@@ -219,6 +223,24 @@ TEST(FixtureRendering, ReturnPressesTheVisibleDefaultButton) {
     EXPECT_TRUE(install->isDefault());
     EXPECT_FALSE(twin->isDefault());
   }
+}
+
+// The licence is the package's rich text: its paragraphs, in the font and size it names.
+TEST(FixtureRendering, TheLicenceIsShownAsRichText) {
+  FENNICK_REQUIRE_FIXTURES();
+  auto d = draw("ui-wix3-installdir-tricky/ui.msi", "LicenseAgreementDlg");
+  ASSERT_TRUE(d);
+  auto* text = d->widget<QTextEdit>("LicenseText");
+  ASSERT_NE(text, nullptr);
+  const std::string rtf = d->wizard->active().find("LicenseText")->text;
+  EXPECT_EQ(text->document()->toPlainText().toStdString(), msi::qt::rtfToPlainText(rtf));
+  EXPECT_TRUE(text->document()->toPlainText().startsWith("Lorem ipsum dolor sit amet"));
+  // `{\fonttbl{\f0\fswiss\fprq2\fcharset0 Tahoma;}}` ... `\sa200\f0\fs20`
+  QTextCursor at(text->document());
+  at.movePosition(QTextCursor::NextCharacter);
+  EXPECT_EQ(at.charFormat().fontFamilies().toStringList().value(0).toStdString(), "Tahoma");
+  EXPECT_DOUBLE_EQ(at.charFormat().fontPointSize(), 10);
+  EXPECT_DOUBLE_EQ(at.blockFormat().bottomMargin(), 10);
 }
 
 // The tree's menu offers each feature's choices in the package's own UIText words.
