@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QKeySequence>
 #include <QLabel>
@@ -25,6 +26,10 @@
 #include "tests/dialogs/dialog_test_support.h"
 #include "tests/qt/qt_test_support.h"
 #include "tests/support/fixtures.h"
+
+// How Qt delivers a key press to the shortcut map first, as a keyboard does (QtGui's own).
+Q_GUI_EXPORT bool qt_sendShortcutOverrideEvent(QObject* o, ulong timestamp, int k, Qt::KeyboardModifiers mods,
+                                               const QString& text, bool autorep = false, ushort count = 1);
 
 namespace fennick::test {
 namespace {
@@ -169,6 +174,13 @@ TEST(FixtureRendering, AccessKeysAreKept) {
     ASSERT_NE(label, nullptr);
     EXPECT_EQ(label->text().toStdString(), c.text);
     EXPECT_EQ(label->buddy(), std::string(c.buddy).empty() ? nullptr : d->view->widget(c.buddy));
+    if (label->buddy()) {
+      // Alt and the marked letter, as the keyboard delivers it, focus the buddy.
+      QApplication::setActiveWindow(d->view.get());
+      const QChar key = label->text().at(label->text().indexOf('&') + 1).toUpper();
+      EXPECT_TRUE(qt_sendShortcutOverrideEvent(d->view.get(), 0, key.unicode(), Qt::AltModifier, key.toLower()));
+      EXPECT_EQ(QApplication::focusWidget(), label->buddy());
+    }
   }
   struct Radio {
     const char* package;
