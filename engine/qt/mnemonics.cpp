@@ -1,5 +1,7 @@
 #include "engine/qt/mnemonics.h"
 
+#include <algorithm>
+
 namespace msi::qt {
 
 QString labelText(const std::string& text, bool noPrefix) {
@@ -35,6 +37,18 @@ bool hasMnemonic(const std::string& text) {
 }
 
 const dialogs::Control* mnemonicBuddy(const dialogs::Dialog& dialog, const dialogs::Control& label) {
+  if (label.next.empty()) {
+    // Outside the tab order a text stays where the table put it: the controls after it in
+    // table order come next.
+    const auto& all = dialog.controls;
+    const auto self = std::find_if(all.begin(), all.end(), [&](const auto& c) { return &c == &label; });
+    if (self == all.end()) return nullptr;
+    for (std::size_t k = 1; k < all.size(); ++k) {
+      const dialogs::Control& c = all[(static_cast<std::size_t>(self - all.begin()) + k) % all.size()];
+      if (c.takesInput()) return &c;
+    }
+    return nullptr;
+  }
   // The tab order is a ring; a broken or looping chain ends after one turn.
   const dialogs::Control* at = &label;
   for (std::size_t steps = 0; steps < dialog.controls.size(); ++steps) {

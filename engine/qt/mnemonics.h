@@ -24,7 +24,8 @@ QString mnemonicText(const std::string& text, bool noPrefix);
 bool hasMnemonic(const std::string& text);
 
 // The control a text control's access key focuses: the first one after it in the tab order
-// (Control_Next) that takes input; nullptr when there is none.
+// (Control_Next) that takes input, or after it in table order for a text outside the tab
+// order; nullptr when there is none.
 const dialogs::Control* mnemonicBuddy(const dialogs::Dialog& dialog, const dialogs::Control& label);
 
 }  // namespace msi::qt

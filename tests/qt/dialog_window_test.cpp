@@ -109,8 +109,9 @@ TEST(DialogWindow, WidgetsSitWhereTheControlRowsPutThem) {
     EXPECT_EQ(w->isHidden(), !control.visible) << control.name;
     EXPECT_EQ(w->isEnabled(), control.enabled) << control.name;
   }
-  // Texts: formatted, access keys kept on buttons and dropped from labels, the title styled.
-  EXPECT_EQ(widgetOf<QLabel>(window, "FolderLabel")->text(), "Install Fennick Demo to:");
+  // Texts: formatted, access keys kept (a label's focuses the control after it), the title styled.
+  EXPECT_EQ(widgetOf<QLabel>(window, "FolderLabel")->text(), "&Install Fennick Demo to:");
+  EXPECT_EQ(widgetOf<QLabel>(window, "FolderLabel")->buddy(), window.controlWidget("Folder"));
   EXPECT_EQ(widgetOf<QPushButton>(window, "Next")->text(), "&Next");
   EXPECT_TRUE(widgetOf<QLabel>(window, "Title")->font().bold());
   EXPECT_FALSE(widgetOf<QLabel>(window, "FolderLabel")->font().bold());

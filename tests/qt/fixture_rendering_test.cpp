@@ -147,7 +147,7 @@ TEST(FixtureRendering, CombosAreOneLineHigh) {
 }
 
 // `&L` underlines L and Alt+L focuses the control after the text in the tab order; a text
-// with nothing to focus shows no marks; radio buttons keep theirs.
+// shown as written takes no key; radio buttons keep theirs.
 TEST(FixtureRendering, AccessKeysAreKept) {
   FENNICK_REQUIRE_FIXTURES();
   struct Case {
@@ -161,10 +161,7 @@ TEST(FixtureRendering, AccessKeysAreKept) {
       {kPutty, "BrowseDlg", "ComboLabel", "&Look in:", "DirectoryCombo"},
       {kPutty, "BrowseDlg", "PathLabel", "&Folder name:", "PathEdit"},  // past the banner in the tab order
       {kWinget, "SelectFolderDialog", "FolderText", "&Folder:", "FolderPathEdit"},
-      {kPutty, "FilesInUse", "Text",
-       "The following applications are using files that need to be updated by this setup. Close these "
-       "applications and then click Retry to continue setup or Exit to exit it.",
-       ""},
+      {kIrida, "DiskCostDlg", "Title", "Disk Space Requirements", ""},  // NoPrefix styled title
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.dialog) + " " + c.label);

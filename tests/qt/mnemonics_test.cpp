@@ -49,7 +49,11 @@ TEST(Mnemonics, TheBuddyIsTheNextControlThatTakesInput) {
   add("Loop", T::Text, "Loop2");
   add("Loop2", T::Text, "Loop");  // a ring without any input control
   add("Broken", T::Text, "Missing");
+  add("Loose", T::Text, "");  // outside the tab order: the next input control in table order
+  add("Line", T::Line, "");
+  add("Box", T::CheckBox, "");
   EXPECT_EQ(mnemonicBuddy(d, *d.find("Label")), d.find("Path"));
+  EXPECT_EQ(mnemonicBuddy(d, *d.find("Loose")), d.find("Box"));
   EXPECT_EQ(mnemonicBuddy(d, *d.find("Loop")), nullptr);
   EXPECT_EQ(mnemonicBuddy(d, *d.find("Broken")), nullptr);
 }
