@@ -12,6 +12,7 @@ ControlConditions ControlConditions::load(Database& db, std::string_view dialog)
 }
 
 void ControlConditions::apply(const Session& session, Dialog& dialog) const {
+  std::vector<std::string> defaults;  // true `Default` rows, in table order
   for (const Row& row : rows_) {
     Control* control = dialog.find(row.control);
     if (!control) continue;
@@ -26,7 +27,17 @@ void ControlConditions::apply(const Session& session, Dialog& dialog) const {
     else if (row.action == "Enable")
       control->enabled = true;
     else if (row.action == "Default")
-      dialog.defaultControl = control->name;
+      defaults.push_back(control->name);
+  }
+  // Dialog sets pair a button with a hidden twin (with and without the elevation shield), both
+  // named Default under the same condition: the last one a user can press wins, judged once
+  // the Show and Hide rows after it have been applied too.
+  for (auto it = defaults.rbegin(); it != defaults.rend(); ++it) {
+    const Control* control = dialog.find(*it);
+    if (control->type == ControlType::PushButton && control->visible && control->enabled) {
+      dialog.defaultControl = *it;
+      break;
+    }
   }
 }
 

@@ -97,12 +97,16 @@ std::string checkBoxValue(Session& session, const Control& c) {
 }
 
 // `{w}` column widths of a VolumeCostList: empty or 0 hides a column; a width that is not a
-// number hides it and those after it.
-void volumeColumns(Session& session, Control& c, std::string_view text) {
+// number hides it and those after it. A leading `{\\Style}` prefix names the list's font, not a
+// width.
+void volumeColumns(Session& session, Control& c, std::string_view authored) {
   static constexpr std::string_view kKeys[] = {"VolumeCostVolume", "VolumeCostSize", "VolumeCostAvailable",
                                                "VolumeCostRequired", "VolumeCostDifference"};
   c.columnWidths.assign(5, 0);
   for (std::string_view key : kKeys) c.columnHeaders.push_back(uiText(session, key));
+  StyledText styled = splitTextStyle(authored);
+  c.textStyle = std::move(styled.style);
+  const std::string_view text = styled.text;
   std::size_t pos = 0;
   for (std::size_t column = 0; column < 5; ++column) {
     const std::size_t open = text.find('{', pos);

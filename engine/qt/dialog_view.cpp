@@ -21,7 +21,9 @@
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 
-#include "engine/qt/rtf_text.h"
+#include "engine/qt/mnemonics.h"
+#include "engine/qt/rtf_rich_text.h"
+#include "engine/qt/selection_menu.h"
 #include "engine/qt/unit_scale.h"
 
 namespace msi::qt {
@@ -60,16 +62,6 @@ FeatureChoice choiceOf(InstallState state) {
   }
 }
 
-QString choiceLabel(FeatureChoice choice) {
-  switch (choice) {
-    case FeatureChoice::Local: return QStringLiteral("Installed locally");
-    case FeatureChoice::Source: return QStringLiteral("Run from source");
-    case FeatureChoice::Advertise: return QStringLiteral("Installed on first use");
-    case FeatureChoice::Absent: return QStringLiteral("Not installed");
-  }
-  return {};
-}
-
 std::vector<std::string> valuesOf(const Control& control) {
   std::vector<std::string> out;
   out.reserve(control.items.size());
@@ -100,23 +92,6 @@ QStringList toList(const std::vector<std::string>& values) {
 
 }  // namespace
 
-QString labelText(const std::string& text, bool noPrefix) {
-  if (noPrefix) return qs(text);
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '&') {
-      if (i + 1 < text.size() && text[i + 1] == '&') {
-        out += '&';
-        ++i;
-      }
-      continue;
-    }
-    out += text[i];
-  }
-  return qs(out);
-}
-
 DialogView::DialogView(const dialogs::Wizard& wizard, const dialogs::Dialog& dialog, Sink sink, QWidget* parent)
     : QWidget(parent), wizard_(wizard), sink_(std::move(sink)) {
   setObjectName(qs(dialog.name));
@@ -131,7 +106,10 @@ DialogView::DialogView(const dialogs::Wizard& wizard, const dialogs::Dialog& dia
     QWidget* w = create(control);
     if (!w) continue;
     w->setObjectName(qs(control.name));
-    w->setGeometry(toPixels(control.rect));
+    QRect rect = toPixels(control.rect);
+    // A combo's row height counts its dropped-down list; the closed box is one line high.
+    if (qobject_cast<QComboBox*>(w)) rect.setHeight(std::min(rect.height(), w->sizeHint().height()));
+    w->setGeometry(rect);
     if (!control.help.empty()) w->setToolTip(qs(control.help));
     if (auto* button = qobject_cast<QPushButton*>(w)) {
       button->setAutoDefault(false);
@@ -144,6 +122,15 @@ DialogView::DialogView(const dialogs::Wizard& wizard, const dialogs::Dialog& dia
   for (const Control& control : dialog.controls)
     if (control.type == ControlType::Bitmap || control.type == ControlType::Billboard)
       if (QWidget* w = widget(control.name)) w->lower();
+  // A text's access key focuses the control after it in the tab order.
+  for (const Control& control : dialog.controls) {
+    if (control.type != ControlType::Text || (control.attributes & dialogs::kTextNoPrefix)) continue;
+    auto* label = qobject_cast<QLabel*>(widget(control.name));
+    const Control* buddy = mnemonicBuddy(dialog, control);
+    if (!label || !buddy || !widget(buddy->name)) continue;
+    label->setBuddy(widget(buddy->name));
+    refresh(control, label);
+  }
 }
 
 QWidget* DialogView::widget(const std::string& control) const {
@@ -220,7 +207,7 @@ QWidget* DialogView::create(const Control& control) {
       }
       auto* buttons = new QButtonGroup(group);
       for (const auto& item : control.items) {
-        auto* radio = new QRadioButton(labelText(item.text, false), group);
+        auto* radio = new QRadioButton(mnemonicText(item.text, false), group);
         radio->setObjectName(qs(item.value));
         radio->setGeometry(toPixels(item.rect));
         if (!item.help.empty()) radio->setToolTip(qs(item.help));
@@ -341,7 +328,9 @@ QWidget* DialogView::create(const Control& control) {
 
 void DialogView::refresh(const Control& control, QWidget* w) {
   w->setHidden(!control.visible);
-  w->setEnabled(control.enabled);
+  // Pictures are authored without the Enabled bit; a disabled label would paint them grey.
+  const bool picture = control.type == ControlType::Bitmap || control.type == ControlType::Icon;
+  w->setEnabled(control.enabled || picture);
   const bool noPrefix = (control.attributes & dialogs::kTextNoPrefix) != 0;
   const std::string styleName = control.textStyle.empty() ? wizard_.defaultTextStyle() : control.textStyle;
   const dialogs::TextStyle* style = wizard_.textStyle(styleName);
@@ -351,7 +340,8 @@ void DialogView::refresh(const Control& control, QWidget* w) {
     case ControlType::HyperLink: {
       auto* label = static_cast<QLabel*>(w);
       applyStyle(label, style);
-      label->setText(labelText(control.text, noPrefix));
+      // With a buddy Qt reads the access key (and `&&`); without one there is nothing to press.
+      label->setText(label->buddy() && !noPrefix ? mnemonicText(control.text, false) : labelText(control.text, noPrefix));
       break;
     }
     case ControlType::PushButton: {
@@ -377,7 +367,7 @@ void DialogView::refresh(const Control& control, QWidget* w) {
       break;
     }
     case ControlType::RadioButtonGroup: {
-      if (auto* group = qobject_cast<QGroupBox*>(w)) group->setTitle(labelText(control.text, noPrefix));
+      if (auto* group = qobject_cast<QGroupBox*>(w)) group->setTitle(mnemonicText(control.text, noPrefix));
       for (QRadioButton* radio : w->findChildren<QRadioButton*>()) {
         const QSignalBlocker block(radio);
         // Exclusive groups refuse to uncheck their checked button directly.
@@ -457,7 +447,7 @@ void DialogView::refresh(const Control& control, QWidget* w) {
           auto* box = new QComboBox;
           box->setObjectName(qs(item.feature));
           const std::vector<FeatureChoice> choices = choicesOf(item);
-          for (FeatureChoice c : choices) box->addItem(choiceLabel(c), static_cast<int>(c));
+          for (FeatureChoice c : choices) box->addItem(choiceLabel(wizard_, c), static_cast<int>(c));
           const std::string feature = item.feature;
           connect(box, &QComboBox::currentIndexChanged, this, [this, box, feature](int index) {
             if (index < 0) return;
@@ -504,8 +494,11 @@ void DialogView::refresh(const Control& control, QWidget* w) {
     }
     case ControlType::ScrollableText: {
       auto* text = static_cast<QTextEdit*>(w);
-      const QString plain = qs(rtfToPlainText(control.text));
-      if (text->toPlainText() != plain) text->setPlainText(plain);
+      const QString source = qs(control.text);
+      if (text->property(kShownValue).toString() != source || source.isEmpty()) {
+        setRichText(*text->document(), control.text, text->font().family());
+        text->setProperty(kShownValue, source);
+      }
       break;
     }
     case ControlType::Bitmap:
@@ -526,7 +519,7 @@ void DialogView::refresh(const Control& control, QWidget* w) {
     }
     case ControlType::GroupBox:
       applyStyle(w, style);
-      static_cast<QGroupBox*>(w)->setTitle(labelText(control.text, noPrefix));
+      static_cast<QGroupBox*>(w)->setTitle(mnemonicText(control.text, noPrefix));
       break;
     case ControlType::ProgressBar:
       static_cast<QProgressBar*>(w)->setValue(std::clamp(control.progress, 0, 100));
@@ -538,7 +531,11 @@ void DialogView::refresh(const Control& control, QWidget* w) {
 
 void DialogView::update(const dialogs::Dialog& dialog) {
   for (const Control& control : dialog.controls)
-    if (QWidget* w = widget(control.name)) refresh(control, w);
+    if (QWidget* w = widget(control.name)) {
+      refresh(control, w);
+      // A Default condition may pick another button after an operation.
+      if (auto* button = qobject_cast<QPushButton*>(w)) button->setDefault(control.name == dialog.defaultControl);
+    }
 }
 
 std::vector<UserInput> DialogView::pendingEdits(const dialogs::Dialog& dialog) const {

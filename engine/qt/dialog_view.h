@@ -49,8 +49,4 @@ class DialogView : public QWidget {
   std::map<std::string, std::vector<std::string>> treeFeatures_;  // tree: features as built
 };
 
-// The label text of a control's text: `&` access keys dropped (`&&` is one `&`), unless the
-// control shows its text as it is.
-QString labelText(const std::string& text, bool noPrefix);
-
 }  // namespace msi::qt

@@ -2,6 +2,7 @@
 
 #include <QMessageBox>
 
+#include "engine/qt/child_window.h"
 #include "engine/qt/unit_scale.h"
 
 namespace msi::qt {
@@ -12,34 +13,70 @@ DialogWindow::DialogWindow(dialogs::Wizard& wizard, QWidget* parent) : QDialog(p
   rebuild();
 }
 
-DialogWindow::~DialogWindow() { wizard_.removeObserver(*this); }
+DialogWindow::~DialogWindow() {
+  wizard_.removeObserver(*this);
+  dropLevelsFrom(0);
+}
 
 QWidget* DialogWindow::controlWidget(const std::string& control) const {
   return view_ ? view_->widget(control) : nullptr;
 }
 
+QWidget* DialogWindow::activeWindow() const {
+  return levels_.empty() ? const_cast<DialogWindow*>(this) : static_cast<QWidget*>(levels_.back().window);
+}
+
+void DialogWindow::dropLevelsFrom(std::size_t keep) {
+  while (levels_.size() > keep) {
+    Level level = levels_.back();
+    levels_.pop_back();
+    // The old widgets may be inside the handler that got here: they go when it returns.
+    level.view->retire();
+    level.view->hide();
+    if (level.window != this) {
+      level.window->hide();
+      level.window->deleteLater();
+    } else {
+      level.view->deleteLater();
+    }
+  }
+}
+
+DialogView* DialogWindow::makeView(const dialogs::Dialog& dialog, QWidget* window) {
+  auto* view = new DialogView(wizard_, dialog, [this](const UserInput& input) { apply(input); }, window);
+  setDialogTitle(*window, dialog.title);
+  window->setFixedSize(view->size());
+  view->show();
+  if (QWidget* first = view->widget(dialog.firstControl)) first->setFocus();
+  return view;
+}
+
 void DialogWindow::rebuild() {
   stale_ = false;
-  if (view_) {
-    // The old widgets may be inside the handler that got here: they go when it returns.
-    view_->retire();
-    view_->hide();
-    view_->deleteLater();
-    view_ = nullptr;
+  const std::vector<const dialogs::Dialog*> stack =
+      wizard_.finished() ? std::vector<const dialogs::Dialog*>{} : wizard_.dialogs();
+  // Dialogs still on the stack keep their windows; the rest go.
+  std::size_t keep = 0;
+  while (keep < levels_.size() && keep < stack.size() && levels_[keep].dialog == stack[keep] &&
+         levels_[keep].name == stack[keep]->name)
+    ++keep;
+  dropLevelsFrom(keep);
+  for (std::size_t i = 0; i < levels_.size(); ++i) levels_[i].view->update(*stack[i]);
+  for (std::size_t i = levels_.size(); i < stack.size(); ++i) {
+    QDialog* window = this;
+    if (i > 0) window = new ChildWindow(levels_.back().window, [this] { reject(); });
+    DialogView* view = makeView(*stack[i], window);
+    levels_.push_back(Level{stack[i], stack[i]->name, window, view});
+    if (auto* child = dynamic_cast<ChildWindow*>(window); child && isVisible()) child->showOver();
   }
-  if (wizard_.finished()) {
-    shown_.clear();
-    depth_ = 0;
-    return;
-  }
-  const dialogs::Dialog& dialog = wizard_.active();
-  shown_ = dialog.name;
-  depth_ = wizard_.dialogs().size();
-  view_ = new DialogView(wizard_, dialog, [this](const UserInput& input) { apply(input); }, this);
-  setWindowTitle(QString::fromStdString(dialog.title));
-  setFixedSize(view_->size());
-  view_->show();
-  if (QWidget* first = view_->widget(dialog.firstControl)) first->setFocus();
+  view_ = levels_.empty() ? nullptr : levels_.back().view;
+  shown_ = levels_.empty() ? std::string() : levels_.back().name;
+}
+
+void DialogWindow::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  for (const Level& level : levels_)
+    if (auto* child = dynamic_cast<ChildWindow*>(level.window); child && !child->isVisible()) child->showOver();
 }
 
 void DialogWindow::render() {
@@ -48,7 +85,7 @@ void DialogWindow::render() {
     done(QDialog::Accepted);
     return;
   }
-  if (stale_ || wizard_.active().name != shown_ || wizard_.dialogs().size() != depth_) {
+  if (stale_ || wizard_.active().name != shown_ || wizard_.dialogs().size() != levels_.size()) {
     rebuild();
     return;
   }
@@ -78,8 +115,9 @@ void DialogWindow::apply(const UserInput& input) {
   render();
   if (!lastRefusal_.empty() && isVisible()) {
     // Not exec(): a refusal must not start another event loop inside an input handler.
-    auto* box = new QMessageBox(QMessageBox::Warning, windowTitle(), QString::fromStdString(lastRefusal_),
-                                QMessageBox::Ok, this);
+    QWidget* over = activeWindow();
+    auto* box = new QMessageBox(QMessageBox::Warning, over->windowTitle(), QString::fromStdString(lastRefusal_),
+                                QMessageBox::Ok, over);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
   }

@@ -1,6 +1,7 @@
 // Installer units to pixels. One unit is a twelfth of the height of the installer's dialog
-// font, about 4/3 pixel at 96 DPI; the fonts found on a Linux desktop run wider than that
-// font, so texts authored to fit their controls get a little more room here.
+// font: 4/3 pixel at 96 DPI, the scale authored bitmaps are made for (a 493 x 58 banner fills
+// a 370 x 44 control). These are Qt's device-independent pixels, so a screen whose device
+// pixel ratio is above 1 draws the same layout with more physical pixels.
 #pragma once
 
 #include <QRect>
@@ -9,8 +10,8 @@
 
 namespace msi::qt {
 
-inline constexpr double kPixelsPerUnitX = 1.5;
-inline constexpr double kPixelsPerUnitY = 1.5;
+inline constexpr double kPixelsPerUnitX = 4.0 / 3.0;
+inline constexpr double kPixelsPerUnitY = 4.0 / 3.0;
 
 inline int unitsToPixelsX(int units) { return static_cast<int>(units * kPixelsPerUnitX + 0.5); }
 inline int unitsToPixelsY(int units) { return static_cast<int>(units * kPixelsPerUnitY + 0.5); }

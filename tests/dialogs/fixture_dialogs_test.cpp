@@ -122,5 +122,62 @@ TEST(FixtureDialogs, EveryButtonOfEveryDialogCanBePressed) {
   }
 }
 
+// The button Return presses, as the packages' own ControlCondition rows choose it: dialog sets
+// name a visible button and its hidden twin Default under one condition, and the one a user
+// can see is the one that counts.
+TEST(FixtureDialogs, TheDefaultButtonIsOneTheUserCanPress) {
+  FENNICK_REQUIRE_FIXTURES();
+  struct Case {
+    const char* package;
+    const char* dialog;
+    const char* button;
+  };
+  const Case cases[] = {
+      {"ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi", "FeaturesDlg", "Install"},
+      {"ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi", "VerifyReadyDlg", "Install"},
+      {"ui-wix3-installdir-tricky/ui.msi", "VerifyReadyDlg", "Install"},
+      {"ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi", "WelcomeDlg", "Next"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.package) + " " + c.dialog);
+    KeptMessages host;
+    auto session = costedSession(c.package, host);
+    Wizard w(*session, c.dialog);
+    ASSERT_FALSE(w.finished()) << host.all();
+    EXPECT_EQ(w.active().defaultControl, c.button);
+    const auto* button = w.active().find(c.button);
+    ASSERT_NE(button, nullptr);
+    EXPECT_TRUE(button->visible && button->enabled);
+  }
+}
+
+// VolumeCostList column widths come after the list's text style, when it names one.
+TEST(FixtureDialogs, VolumeCostColumnsAreReadAfterTheTextStyle) {
+  FENNICK_REQUIRE_FIXTURES();
+  struct Case {
+    const char* package;
+    const char* dialog;
+    const char* control;
+    std::vector<int> widths;
+  };
+  const Case cases[] = {
+      {"ui-vsinstaller-winget/AppInstallerTestMsiInstaller.msi", "DiskCost", "VolumeCostList1", {116, 80, 80, 80, 80}},
+      {"ui-vsinstaller-filetype-small/fixture.msi", "DiskCost", "VolumeCostList1", {116, 80, 80, 80, 80}},
+      {"ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi", "DiskCostDlg", "VolumeList", {120, 70, 70, 70, 70}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.package) + " " + c.dialog);
+    KeptMessages host;
+    auto session = costedSession(c.package, host);
+    Wizard w(*session, c.dialog);
+    ASSERT_FALSE(w.finished()) << host.all();
+    const auto* list = w.active().find(c.control);
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->columnWidths, c.widths);
+    EXPECT_EQ(list->columnHeaders,
+              (std::vector<std::string>{"Volume", "Disk Size", "Available", "Required", "Difference"}));
+  }
+}
+
 }  // namespace
 }  // namespace fennick::test

@@ -23,6 +23,7 @@
 #include "engine/session/sequence_runner.h"
 #include "tests/dialogs/dialog_test_support.h"
 #include "tests/qt/qt_test_support.h"
+#include "tests/support/fixtures.h"
 
 namespace fennick::test {
 namespace {
@@ -95,12 +96,12 @@ TEST(DialogWindow, WidgetsSitWhereTheControlRowsPutThem) {
   msi::dialogs::Wizard wizard(*session, "InstallDirDlg");
   DialogWindow window(wizard);
   EXPECT_EQ(window.windowTitle(), "Fennick Demo Setup");
-  // 370 x 270 units at 1.5 pixels a unit.
-  EXPECT_EQ(window.size(), QSize(555, 405));
+  // 370 x 270 units at 4/3 pixel a unit, as at 96 DPI.
+  EXPECT_EQ(window.size(), QSize(493, 360));
   // Rows: Next 212 243 56 17; Folder 20 76 320 18; Shortcut 20 110 320 18.
-  EXPECT_EQ(window.controlWidget("Next")->geometry(), QRect(318, 365, 84, 26));
-  EXPECT_EQ(window.controlWidget("Folder")->geometry(), QRect(30, 114, 480, 27));
-  EXPECT_EQ(window.controlWidget("Shortcut")->geometry(), QRect(30, 165, 480, 27));
+  EXPECT_EQ(window.controlWidget("Next")->geometry(), QRect(283, 324, 75, 23));
+  EXPECT_EQ(window.controlWidget("Folder")->geometry(), QRect(27, 101, 427, 24));
+  EXPECT_EQ(window.controlWidget("Shortcut")->geometry(), QRect(27, 147, 427, 24));
   for (const auto& control : wizard.active().controls) {
     QWidget* w = window.controlWidget(control.name);
     ASSERT_NE(w, nullptr) << control.name;
@@ -108,8 +109,9 @@ TEST(DialogWindow, WidgetsSitWhereTheControlRowsPutThem) {
     EXPECT_EQ(w->isHidden(), !control.visible) << control.name;
     EXPECT_EQ(w->isEnabled(), control.enabled) << control.name;
   }
-  // Texts: formatted, access keys kept on buttons and dropped from labels, the title styled.
-  EXPECT_EQ(widgetOf<QLabel>(window, "FolderLabel")->text(), "Install Fennick Demo to:");
+  // Texts: formatted, access keys kept (a label's focuses the control after it), the title styled.
+  EXPECT_EQ(widgetOf<QLabel>(window, "FolderLabel")->text(), "&Install Fennick Demo to:");
+  EXPECT_EQ(widgetOf<QLabel>(window, "FolderLabel")->buddy(), window.controlWidget("Folder"));
   EXPECT_EQ(widgetOf<QPushButton>(window, "Next")->text(), "&Next");
   EXPECT_TRUE(widgetOf<QLabel>(window, "Title")->font().bold());
   EXPECT_FALSE(widgetOf<QLabel>(window, "FolderLabel")->font().bold());
@@ -150,6 +152,55 @@ TEST(DialogWindow, ClicksMoveThroughTheDialogsAndEditsComeBeforePresses) {
   EXPECT_TRUE(wizard.finished());
   EXPECT_EQ(wizard.result(), ActionStatus::UserExit);
   EXPECT_EQ(window.dialogName(), "");
+}
+
+// A spawned dialog opens in a window of its own, modal and centred over the wizard's window,
+// which stays in sight; closing it brings the wizard's window back to the input.
+TEST(DialogWindow, ChildDialogsOpenInWindowsOfTheirOwn) {
+  FENNICK_REQUIRE_FIXTURES();
+  qtApplication();
+  KeptMessages host;
+  auto session = openSession(openFixture("ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi"), host);
+  msi::dialogs::Wizard wizard(*session, "WelcomeDlg");
+  DialogWindow window(wizard);
+  window.setAttribute(Qt::WA_DontShowOnScreen);
+  window.show();
+  click(window, "Cancel");
+  ASSERT_EQ(window.dialogName(), "CancelDlg") << host.all();
+  QWidget* child = window.activeWindow();
+  ASSERT_NE(child, &window);
+  EXPECT_TRUE(child->isWindow());
+  EXPECT_TRUE(child->isVisible());
+  EXPECT_TRUE(window.isVisible());
+  EXPECT_EQ(child->parentWidget(), &window);
+  EXPECT_EQ(child->windowModality(), Qt::WindowModal);
+  EXPECT_LE((child->geometry().center() - window.geometry().center()).manhattanLength(), 8);  // frames aside
+  EXPECT_EQ(child->size(), QSize(msi::qt::unitsToPixelsX(wizard.active().width),
+                                 msi::qt::unitsToPixelsY(wizard.active().height)));
+  // The wizard's dialog is still drawn in its window, under the child.
+  EXPECT_NE(window.findChild<QWidget*>("WelcomeDlg"), nullptr);
+  click(window, "No");
+  EXPECT_EQ(window.dialogName(), "WelcomeDlg");
+  EXPECT_EQ(window.activeWindow(), &window);
+  EXPECT_TRUE(window.isVisible());
+  EXPECT_FALSE(wizard.finished());
+}
+
+// A dialog authored without a title keeps an empty title bar: an empty title would make the
+// window system show the application's name instead.
+TEST(DialogWindow, AnEmptyTitleStaysEmpty) {
+  qtApplication();
+  KeptMessages host;
+  auto session = openSession(
+      rowsPackage({{"Dialog", tsv({"Bare", "50", "50", "200", "100", "3", "", "Ok", "Ok", "Ok"})},
+                   {"Control", tsv({"Bare", "Ok", "PushButton", "10", "10", "50", "17", "3", "", "OK", "", ""})},
+                   {"ControlEvent", tsv({"Bare", "Ok", "EndDialog", "Return", "1", "1"})}}),
+      host);
+  msi::dialogs::Wizard wizard(*session, "Bare");
+  DialogWindow window(wizard);
+  ASSERT_EQ(window.dialogName(), "Bare") << host.all();
+  EXPECT_TRUE(window.windowTitle().trimmed().isEmpty());
+  EXPECT_FALSE(window.windowTitle().isEmpty());
 }
 
 TEST(QtDialogRunner, DrivesTheDemoToTheEndAndRecordsTheWalk) {

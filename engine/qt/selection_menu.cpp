@@ -1,0 +1,20 @@
+#include "engine/qt/selection_menu.h"
+
+#include "engine/dialogs/control_model.h"
+
+namespace msi::qt {
+
+QString choiceLabel(const dialogs::Wizard& wizard, dialogs::FeatureChoice choice) {
+  const char* key = "";
+  const char* fallback = "";
+  switch (choice) {
+    case dialogs::FeatureChoice::Local: key = "MenuLocal", fallback = "Installed locally"; break;
+    case dialogs::FeatureChoice::Source: key = "MenuNetwork", fallback = "Run from source"; break;
+    case dialogs::FeatureChoice::Advertise: key = "MenuAdvertise", fallback = "Installed on first use"; break;
+    case dialogs::FeatureChoice::Absent: key = "MenuAbsent", fallback = "Not installed"; break;
+  }
+  const std::string text = dialogs::uiText(wizard.session(), key);
+  return QString::fromStdString(text.empty() ? std::string(fallback) : text);
+}
+
+}  // namespace msi::qt

@@ -1,0 +1,281 @@
+// Real packages' dialogs as a user sees them: authored pictures in their own colours, combo
+// boxes one line high, access keys underlined and working, list headers from the package's
+// own texts, and Return on the button the package chose.
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QKeySequence>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include "engine/dialogs/wizard.h"
+#include "engine/qt/dialog_picture.h"
+#include "engine/qt/dialog_view.h"
+#include "engine/qt/rtf_text.h"
+#include "engine/qt/unit_scale.h"
+#include "tests/dialogs/dialog_test_support.h"
+#include "tests/qt/qt_test_support.h"
+#include "tests/support/fixtures.h"
+
+// How Qt delivers a key press to the shortcut map first, as a keyboard does (QtGui's own).
+Q_GUI_EXPORT bool qt_sendShortcutOverrideEvent(QObject* o, ulong timestamp, int k, Qt::KeyboardModifiers mods,
+                                               const QString& text, bool autorep = false, ushort count = 1);
+
+namespace fennick::test {
+namespace {
+
+using msi::dialogs::Wizard;
+using msi::qt::DialogView;
+
+constexpr const char* kPutty = "ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi";
+constexpr const char* kGaze = "ui-wix3-minimal-gaze/GazeToolbarInstall.msi";
+constexpr const char* kWinget = "ui-vsinstaller-winget/AppInstallerTestMsiInstaller.msi";
+constexpr const char* kIrida = "ui-pymsilib-irida-pythonfeatures/iridaUploader-0.1.win32.msi";
+
+// A dialog of a fixture after costing, drawn by a view that is laid out as a shown window.
+struct Drawn {
+  KeptMessages host;
+  std::unique_ptr<msi::Session> session;
+  std::unique_ptr<Wizard> wizard;
+  std::unique_ptr<DialogView> view;
+
+  template <typename T>
+  T* widget(const std::string& control) const {
+    T* w = qobject_cast<T*>(view->widget(control));
+    if (!w) ADD_FAILURE() << "no widget for `" << control << "`";
+    return w;
+  }
+};
+
+std::unique_ptr<Drawn> draw(const std::string& package, const std::string& dialog) {
+  qtApplication();
+  auto d = std::make_unique<Drawn>();
+  d->session = openSession(openFixture(package), d->host);
+  for (const char* action : {"CostInitialize", "FileCost", "CostFinalize"}) d->session->doAction(action);
+  d->wizard = std::make_unique<Wizard>(*d->session, dialog);
+  if (d->wizard->dialogs().empty()) {
+    ADD_FAILURE() << package << ": dialog `" << dialog << "` does not show: " << d->host.all();
+    return nullptr;
+  }
+  d->view = std::make_unique<DialogView>(*d->wizard, d->wizard->active(), nullptr);
+  d->view->setAttribute(Qt::WA_DontShowOnScreen);
+  d->view->show();
+  return d;
+}
+
+bool near(const QColor& a, const QColor& b, int tolerance) {
+  return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
+         std::abs(a.blue() - b.blue()) <= tolerance;
+}
+
+struct PictureCase {
+  const char* package;
+  const char* dialog;
+  const char* control;
+};
+
+void PrintTo(const PictureCase& c, std::ostream* os) { *os << c.package << " " << c.dialog << "." << c.control; }
+
+class AuthoredPicture : public ::testing::TestWithParam<PictureCase> {};
+
+// The picture on screen is the Binary row's image scaled to the control: sampled where the
+// authored image is clearly coloured (a greyed or missing picture differs there), most points
+// match; texts drawn over a banner may cover a few.
+TEST_P(AuthoredPicture, IsDrawnInItsOwnColoursScaledToTheControl) {
+  FENNICK_REQUIRE_FIXTURES();
+  const PictureCase& c = GetParam();
+  auto d = draw(c.package, c.dialog);
+  ASSERT_TRUE(d);
+  const msi::dialogs::Control* control = d->wizard->active().find(c.control);
+  ASSERT_NE(control, nullptr);
+  const msi::Bytes data = d->wizard->binary(control->image);
+  QImage authored;
+  ASSERT_TRUE(authored.loadFromData(reinterpret_cast<const uchar*>(data.data()), static_cast<int>(data.size())));
+  const QRect rect = msi::qt::toPixels(control->rect);
+  const QImage expected = authored.convertToFormat(QImage::Format_ARGB32)
+                              .scaled(rect.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  const QImage drawn = msi::qt::dialogImage(*d->wizard);
+  int coloured = 0, same = 0;
+  const int step = std::max(1, std::min(rect.width(), rect.height()) / 24);
+  for (int y = 1; y + 1 < rect.height(); y += step)
+    for (int x = 1; x + 1 < rect.width(); x += step) {
+      const QColor want = expected.pixelColor(x, y);
+      if (want.alpha() < 255 || want.hsvSaturation() < 96 || want.value() < 64) continue;
+      ++coloured;
+      if (near(drawn.pixelColor(rect.x() + x, rect.y() + y), want, 24)) ++same;
+    }
+  ASSERT_GE(coloured, 10) << "the authored picture has too few coloured points to judge";
+  EXPECT_GE(same * 10, coloured * 9) << same << " of " << coloured << " coloured points drawn as authored";
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, AuthoredPicture,
+                         ::testing::Values(PictureCase{kPutty, "ExitDialog", "Bitmap"},
+                                           PictureCase{kPutty, "BrowseDlg", "BannerBitmap"},
+                                           PictureCase{kGaze, "CancelDlg", "Icon"},
+                                           PictureCase{kWinget, "MaintenanceForm", "BannerBmp"}),
+                         [](const auto& info) {
+                           return std::string(info.param.dialog) + "_" + info.param.control;
+                         });
+
+// A combo's Height counts its dropped-down list; closed, it is one line of text high.
+TEST(FixtureRendering, CombosAreOneLineHigh) {
+  FENNICK_REQUIRE_FIXTURES();
+  const PictureCase cases[] = {{kPutty, "BrowseDlg", "DirectoryCombo"},
+                               {kWinget, "SelectFolderDialog", "FolderCombo"}};
+  for (const PictureCase& c : cases) {
+    SCOPED_TRACE(std::string(c.package) + " " + c.dialog);
+    auto d = draw(c.package, c.dialog);
+    ASSERT_TRUE(d);
+    auto* combo = d->widget<QComboBox>(c.control);
+    ASSERT_NE(combo, nullptr);
+    const int twoLines = 2 * combo->fontMetrics().height();
+    ASSERT_GT(msi::qt::toPixels(d->wizard->active().find(c.control)->rect).height(), twoLines);
+    EXPECT_LT(combo->height(), twoLines);
+    EXPECT_GE(combo->height(), combo->fontMetrics().height());
+    EXPECT_EQ(combo->width(), msi::qt::toPixels(d->wizard->active().find(c.control)->rect).width());
+  }
+}
+
+// `&L` underlines L and Alt+L focuses the control after the text in the tab order; a text
+// shown as written takes no key; radio buttons keep theirs.
+TEST(FixtureRendering, AccessKeysAreKept) {
+  FENNICK_REQUIRE_FIXTURES();
+  struct Case {
+    const char* package;
+    const char* dialog;
+    const char* label;
+    const char* text;   // what the label holds, in Qt's access key notation
+    const char* buddy;  // "" for none
+  };
+  const Case cases[] = {
+      {kPutty, "BrowseDlg", "ComboLabel", "&Look in:", "DirectoryCombo"},
+      {kPutty, "BrowseDlg", "PathLabel", "&Folder name:", "PathEdit"},  // past the banner in the tab order
+      {kWinget, "SelectFolderDialog", "FolderText", "&Folder:", "FolderPathEdit"},
+      {kIrida, "DiskCostDlg", "Title", "Disk Space Requirements", ""},  // NoPrefix styled title
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.dialog) + " " + c.label);
+    auto d = draw(c.package, c.dialog);
+    ASSERT_TRUE(d);
+    auto* label = d->widget<QLabel>(c.label);
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->text().toStdString(), c.text);
+    EXPECT_EQ(label->buddy(), std::string(c.buddy).empty() ? nullptr : d->view->widget(c.buddy));
+    if (label->buddy()) {
+      // Alt and the marked letter, as the keyboard delivers it, focus the buddy.
+      QApplication::setActiveWindow(d->view.get());
+      const QChar key = label->text().at(label->text().indexOf('&') + 1).toUpper();
+      EXPECT_TRUE(qt_sendShortcutOverrideEvent(d->view.get(), 0, key.unicode(), Qt::AltModifier, key.toLower()));
+      EXPECT_EQ(QApplication::focusWidget(), label->buddy());
+      QApplication::setActiveWindow(nullptr);  // the view goes with this case
+    }
+  }
+  struct Radio {
+    const char* package;
+    const char* dialog;
+    const char* group;
+    const char* value;
+    const char* key;
+  };
+  const Radio radios[] = {{kIrida, "MaintenanceTypeDlg", "RepairRadioGroup", "Remove", "Alt+M"},
+                          {kPutty, "MsiRMFilesInUse", "ShutdownOption", "DontUseRM", "Alt+D"}};
+  for (const Radio& r : radios) {
+    SCOPED_TRACE(std::string(r.dialog) + " " + r.value);
+    auto d = draw(r.package, r.dialog);
+    ASSERT_TRUE(d);
+    QWidget* group = d->view->widget(r.group);
+    ASSERT_NE(group, nullptr);
+    auto* radio = group->findChild<QRadioButton*>(r.value);
+    ASSERT_NE(radio, nullptr);
+    EXPECT_EQ(radio->shortcut(), QKeySequence(r.key));
+  }
+}
+
+// The list's columns are headed by the package's UIText rows, after its text style.
+TEST(FixtureRendering, VolumeCostListsShowTheirHeaders) {
+  FENNICK_REQUIRE_FIXTURES();
+  const PictureCase cases[] = {{kWinget, "DiskCost", "VolumeCostList1"}, {kPutty, "DiskCostDlg", "VolumeList"}};
+  for (const PictureCase& c : cases) {
+    SCOPED_TRACE(std::string(c.package) + " " + c.dialog);
+    auto d = draw(c.package, c.dialog);
+    ASSERT_TRUE(d);
+    auto* list = d->widget<QTreeWidget>(c.control);
+    ASSERT_NE(list, nullptr);
+    QStringList shown;
+    for (int i = 0; i < list->columnCount(); ++i)
+      if (!list->isColumnHidden(i) && list->columnWidth(i) > 0) shown << list->headerItem()->text(i);
+    EXPECT_EQ(shown.join("|").toStdString(), "Volume|Disk Size|Available|Required|Difference");
+    EXPECT_FALSE(list->isHeaderHidden());
+  }
+}
+
+// Return presses the visible Install, not its hidden twin.
+TEST(FixtureRendering, ReturnPressesTheVisibleDefaultButton) {
+  FENNICK_REQUIRE_FIXTURES();
+  for (const char* dialog : {"FeaturesDlg", "VerifyReadyDlg"}) {
+    SCOPED_TRACE(dialog);
+    auto d = draw(kPutty, dialog);
+    ASSERT_TRUE(d);
+    auto* install = d->widget<QPushButton>("Install");
+    auto* twin = d->widget<QPushButton>("InstallNoShield");
+    ASSERT_TRUE(install && twin);
+    EXPECT_TRUE(install->isVisible());
+    EXPECT_TRUE(install->isDefault());
+    EXPECT_FALSE(twin->isDefault());
+  }
+}
+
+// The licence is the package's rich text: its paragraphs, in the font and size it names.
+TEST(FixtureRendering, TheLicenceIsShownAsRichText) {
+  FENNICK_REQUIRE_FIXTURES();
+  auto d = draw("ui-wix3-installdir-tricky/ui.msi", "LicenseAgreementDlg");
+  ASSERT_TRUE(d);
+  auto* text = d->widget<QTextEdit>("LicenseText");
+  ASSERT_NE(text, nullptr);
+  const std::string rtf = d->wizard->active().find("LicenseText")->text;
+  EXPECT_EQ(text->document()->toPlainText().toStdString(), msi::qt::rtfToPlainText(rtf));
+  EXPECT_TRUE(text->document()->toPlainText().startsWith("Lorem ipsum dolor sit amet"));
+  // `{\fonttbl{\f0\fswiss\fprq2\fcharset0 Tahoma;}}` ... `\sa200\f0\fs20`
+  QTextCursor at(text->document());
+  at.movePosition(QTextCursor::NextCharacter);
+  EXPECT_EQ(at.charFormat().fontFamilies().toStringList().value(0).toStdString(), "Tahoma");
+  EXPECT_DOUBLE_EQ(at.charFormat().fontPointSize(), 10);
+  EXPECT_DOUBLE_EQ(at.blockFormat().bottomMargin(), 10);
+}
+
+// The tree's menu offers each feature's choices in the package's own UIText words.
+TEST(FixtureRendering, FeatureMenusSayThePackagesWords) {
+  FENNICK_REQUIRE_FIXTURES();
+  auto d = draw(kPutty, "FeaturesDlg");
+  ASSERT_TRUE(d);
+  auto* tree = d->widget<QTreeWidget>("Tree");
+  ASSERT_NE(tree, nullptr);
+  // Feature attributes: files may be neither absent nor advertised, the PATH entry not advertised.
+  const std::pair<const char*, QStringList> cases[] = {
+      {"FilesFeature", {"Will be installed on local hard drive", "Will be installed to run from network"}},
+      {"PathFeature",
+       {"Will be installed on local hard drive", "Will be installed to run from network",
+        "Entire feature will be unavailable"}},
+  };
+  for (const auto& [feature, expected] : cases) {
+    SCOPED_TRACE(feature);
+    auto* menu = tree->findChild<QComboBox*>(feature);
+    ASSERT_NE(menu, nullptr);
+    QStringList offered;
+    for (int i = 0; i < menu->count(); ++i) offered << menu->itemText(i);
+    EXPECT_EQ(offered, expected);
+  }
+}
+
+}  // namespace
+}  // namespace fennick::test
