@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/child_run.h"
 #include "engine/session/sequence_runner.h"
 #include "engine/session/session.h"
 
@@ -93,38 +94,8 @@ fs::path largestPackage(const fs::path& folder, std::uintmax_t& size) {
   return best;
 }
 
-struct Measure {
-  bool ok = false;
-  double seconds = 0;
-  long maxrssKb = 0;
-};
-
-// Runs `argv` as a child with standard output to /dev/null; times it from fork to exit.
-Measure runChild(const std::vector<std::string>& args) {
-  std::vector<char*> argv;
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  std::fflush(stdout);
-  std::fflush(stderr);
-  const auto start = std::chrono::steady_clock::now();
-  const pid_t pid = fork();
-  if (pid < 0) return {};
-  if (pid == 0) {
-    const int null = open("/dev/null", O_WRONLY);
-    if (null >= 0) dup2(null, STDOUT_FILENO);
-    execvp(argv[0], argv.data());
-    std::fprintf(stderr, "error: cannot run %s: %s\n", argv[0], std::strerror(errno));
-    _exit(127);
-  }
-  int status = 0;
-  rusage usage{};
-  if (wait4(pid, &status, 0, &usage) != pid) return {};
-  Measure m;
-  m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  m.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-  m.maxrssKb = usage.ru_maxrss;
-  return m;
-}
+using bench::Measure;
+using bench::runChild;
 
 template <typename T>
 T median(std::vector<T> v) {

@@ -28,51 +28,19 @@
 #include <string>
 #include <vector>
 
+#include "bench/child_run.h"
+
 namespace {
 namespace fs = std::filesystem;
 
 constexpr int kRepeats = 3;
 
-struct Measure {
-  bool ok = false;
-  double seconds = 0;
-  long maxrssKb = 0;
-  std::string err;
-};
+using bench::Measure;
+using bench::runChild;
 
 std::string readFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// Runs `args` as a child, standard output discarded and standard error kept; timed from fork
-// to exit, with the child's peak resident memory from wait4.
-Measure runChild(const std::vector<std::string>& args, const fs::path& errFile) {
-  std::vector<char*> argv;
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  std::fflush(stdout);
-  const auto start = std::chrono::steady_clock::now();
-  const pid_t pid = fork();
-  if (pid < 0) return {};
-  if (pid == 0) {
-    const int null = open("/dev/null", O_WRONLY);
-    const int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (null >= 0) dup2(null, STDOUT_FILENO);
-    if (err >= 0) dup2(err, STDERR_FILENO);
-    execvp(argv[0], argv.data());
-    std::fprintf(stderr, "error: cannot run %s: %s\n", argv[0], std::strerror(errno));
-    _exit(127);
-  }
-  int status = 0;
-  rusage usage{};
-  if (wait4(pid, &status, 0, &usage) != pid) return {};
-  Measure m;
-  m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  m.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-  m.maxrssKb = usage.ru_maxrss;
-  m.err = readFile(errFile);
-  return m;
 }
 
 // The median run of `repeats` (by time); not ok when any run failed.
