@@ -19,11 +19,6 @@ using peer::runProcess;
 
 const std::string kCli = FENNICK_MSI_CLI;
 
-#define REQUIRE_PEERS()                                                      \
-  do {                                                                       \
-    FENNICK_REQUIRE_FIXTURES();                                              \
-    if (!HaveMsitools()) GTEST_SKIP() << "msitools (msiinfo) not installed"; \
-  } while (0)
 
 // Runs Python's JSON parser over `json`, then `program` (Python reading the parsed document
 // as `d`) and returns what it prints; the exit status is checked by the caller via `ok`.
@@ -48,7 +43,7 @@ fs::path Copy(const fs::path& pkg, const fs::path& to) {
 }
 
 TEST(MsitoolsCli, EveryJsonOutputParsesAndSaysWhatTheTextSays) {
-  REQUIRE_PEERS();
+  FENNICK_REQUIRE_MSITOOLS();
   const auto scratch = scratchDir();
   // Command, and Python printing the document as the text output prints it (where it can).
   struct Case {
@@ -96,7 +91,7 @@ TEST(MsitoolsCli, EveryJsonOutputParsesAndSaysWhatTheTextSays) {
 }
 
 TEST(MsitoolsCli, JsonOfRealTransformsParses) {
-  REQUIRE_PEERS();
+  FENNICK_REQUIRE_MSITOOLS();
   const auto scratch = scratchDir();
   const auto base = fixture("noui-wix37-with-transforms-psmsi/Example.msi");
   for (const char* name : {"Example.mst", "Example.jpn.mst"}) {
@@ -123,7 +118,7 @@ TEST(MsitoolsCli, JsonOfRealTransformsParses) {
 }
 
 TEST(MsitoolsCli, JsonEscapesWhatPythonReadsBack) {
-  REQUIRE_PEERS();
+  FENNICK_REQUIRE_MSITOOLS();
   const auto scratch = scratchDir();
   const fs::path pkg = Copy(fixture("noui-wix311-nofeature-jsign/minimal.msi"), scratch / "minimal.msi");
   const std::vector<std::string> values = {"tab\there", "line\nfeed\r\n", "quote \" and \\ backslash",
@@ -148,7 +143,7 @@ TEST(MsitoolsCli, JsonEscapesWhatPythonReadsBack) {
 }
 
 TEST(MsitoolsCli, StreamsAndExtractAgreeWithMsiinfo) {
-  REQUIRE_PEERS();
+  FENNICK_REQUIRE_MSITOOLS();
   const auto scratch = scratchDir();
   for (const auto& pkg : fixturePackages()) {
     SCOPED_TRACE(pkg.filename().string());
@@ -176,7 +171,7 @@ TEST(MsitoolsCli, StreamsAndExtractAgreeWithMsiinfo) {
 }
 
 TEST(MsitoolsCli, ExtractRefusesThePackageAndUnknownStreams) {
-  REQUIRE_PEERS();
+  FENNICK_REQUIRE_MSITOOLS();
   const auto scratch = scratchDir();
   const fs::path pkg = Copy(fixture("ui-wix3-minimal-gaze/GazeToolbarInstall.msi"), scratch / "gaze.msi");
   const std::string before = ReadFile(pkg);
@@ -209,7 +204,7 @@ TEST(MsitoolsCli, ExtractRefusesThePackageAndUnknownStreams) {
 // generated, applied to the fixture: diff of the fixture and the result lists what show
 // lists for the transform, and so does diff of the fixture and the changed copy.
 TEST(MsitoolsCli, DiffOfAPackageAndItsAppliedTransformListsWhatShowLists) {
-  REQUIRE_PEERS();
+  FENNICK_REQUIRE_MSITOOLS();
   const auto scratch = scratchDir();
   const std::vector<std::string> packages = {"ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi",
                                              "ui-wix3-minimal-gaze/GazeToolbarInstall.msi",
@@ -266,7 +261,7 @@ TEST(MsitoolsCli, DiffOfAPackageAndItsAppliedTransformListsWhatShowLists) {
 }
 
 TEST(MsitoolsCli, SummarySetIsWhatMsiinfoShows) {
-  REQUIRE_PEERS();
+  FENNICK_REQUIRE_MSITOOLS();
   const auto scratch = scratchDir();
   const fs::path pkg = Copy(fixture("ui-wix3-minimal-gaze/GazeToolbarInstall.msi"), scratch / "gaze.msi");
   const auto tablesBefore = MsitoolsTables(pkg, scratch);

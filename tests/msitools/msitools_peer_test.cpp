@@ -21,11 +21,6 @@ using peer::runProcess;
 const std::string kCli = FENNICK_MSI_CLI;
 
 
-#define REQUIRE_PEERS()                                                   \
-  do {                                                                    \
-    FENNICK_REQUIRE_FIXTURES();                                           \
-    if (!HaveMsitools()) GTEST_SKIP() << "msitools (msiinfo) not installed"; \
-  } while (0)
 
 
 
@@ -73,7 +68,7 @@ std::string AsMsitoolsWould(const std::string& ours, const fs::path& binaryDir, 
 }
 
 TEST(MsitoolsPeer, TablesAreTheSameAsMsiinfoLists) {
-  REQUIRE_PEERS();
+  FENNICK_REQUIRE_MSITOOLS();
   const auto scratch = scratchDir();
   for (const auto& pkg : fixturePackages()) {
     auto ours = runProcess({kCli, "tables", pkg.string()}, scratch);
@@ -83,7 +78,7 @@ TEST(MsitoolsPeer, TablesAreTheSameAsMsiinfoLists) {
 }
 
 TEST(MsitoolsPeer, EveryExportedTableHasTheRowsMsiinfoExports) {
-  REQUIRE_PEERS();
+  FENNICK_REQUIRE_MSITOOLS();
   const auto scratch = scratchDir();
   for (const auto& pkg : fixturePackages()) {
     const fs::path dir = scratch / pkg.filename();
@@ -106,7 +101,7 @@ TEST(MsitoolsPeer, EveryExportedTableHasTheRowsMsiinfoExports) {
 }
 
 TEST(MsitoolsPeer, ExportThenImportGivesADatabaseMsitoolsReadsTheSame) {
-  REQUIRE_PEERS();
+  FENNICK_REQUIRE_MSITOOLS();
   const auto scratch = scratchDir();
   for (const auto& pkg : fixturePackages()) {
     SCOPED_TRACE(pkg.filename().string());

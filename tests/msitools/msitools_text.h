@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/peer/process.h"
+#include "tests/support/fixtures.h"
 
 namespace fennick::test {
 
@@ -54,3 +55,10 @@ inline std::vector<std::string> MsitoolsTables(const std::filesystem::path& pkg,
 }
 
 }  // namespace fennick::test
+
+// Skips (saying why) without the fixtures or msitools.
+#define FENNICK_REQUIRE_MSITOOLS()                                                          \
+  do {                                                                                      \
+    FENNICK_REQUIRE_FIXTURES();                                                             \
+    if (!::fennick::test::HaveMsitools()) GTEST_SKIP() << "msitools (msiinfo) not installed"; \
+  } while (0)
