@@ -31,8 +31,7 @@ std::string Replay(installer::Session& session) {
     const std::string action = lvUI.RowText(i);
     if (action == "ExecuteAction") break;
     const std::int32_t condition = session.EvaluateCondition(lvUI.SubItemText(i, 1));
-    if (condition != installer::kConditionTrue && condition != installer::kConditionNone) continue;
-    if (uirun::SequenceNumber(lvUI.SubItemText(i, 2)) <= 0) continue;
+    if (!uirun::RowRuns(condition, action, lvUI.SubItemText(i, 2))) continue;
     const std::int32_t status = session.DoAction(action);
     if (status > installer::kActionSuccess)
       return "action " + action + " ended with status " + std::to_string(status);

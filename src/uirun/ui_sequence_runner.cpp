@@ -29,8 +29,6 @@ std::string StatusText(std::int32_t status) {
   driver::Terminate(driver::kExitActionFailed);
 }
 
-}  // namespace
-
 // A null (empty) or malformed sequence counts as 0, so such a row is never run, like the
 // service itself treats rows it cannot schedule.
 long SequenceNumber(const std::string& text) {
@@ -40,6 +38,13 @@ long SequenceNumber(const std::string& text) {
   auto [p, ec] = std::from_chars(begin, end, value);
   if (ec != std::errc() || p != end) return 0;
   return value;
+}
+
+}  // namespace
+
+bool RowRuns(std::int32_t conditionResult, const std::string& action, const std::string& sequence) {
+  return (conditionResult == installer::kConditionTrue || conditionResult == installer::kConditionNone) &&
+         action != "ExecuteAction" && SequenceNumber(sequence) > 0;
 }
 
 void RunUISequence() {
@@ -55,9 +60,7 @@ void RunUISequence() {
     const std::string condition = lvUI.SubItemText(i, 1);
     const std::string sequence = lvUI.SubItemText(i, 2);
     std::int32_t result = run.session->EvaluateCondition(condition);
-    const bool runs = (result == installer::kConditionTrue || result == installer::kConditionNone) &&
-                      action != "ExecuteAction" && SequenceNumber(sequence) > 0;
-    if (runs) {
+    if (RowRuns(result, action, sequence)) {
       driver::Pump();
       result = run.session->DoAction(action);
       driver::Pump();

@@ -2,6 +2,7 @@
 // takes the feature snapshot and recapture, and finds the properties the user changed.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace fennick::uirun {
@@ -14,7 +15,8 @@ void FindChangedProperties();
 // baseline of FindChangedProperties.
 void CaptureCostedProperties();
 
-// The sequence number of an lvUI row as a whole number; null or malformed counts as 0 (never run).
-long SequenceNumber(const std::string& text);
+// Whether an lvUI row's action runs: its condition is true or absent, it is not
+// ExecuteAction, and its sequence number (null or malformed counts as 0) is positive.
+bool RowRuns(std::int32_t conditionResult, const std::string& action, const std::string& sequence);
 
 }  // namespace fennick::uirun
