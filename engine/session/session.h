@@ -57,7 +57,7 @@ struct SessionLimits {
 
 class SessionLimitError : public Error {
  public:
-  using Error::Error;
+  explicit SessionLimitError(const std::string& message) : Error(message, ErrorKind::Limit) {}
 };
 
 struct SessionOptions {

@@ -35,7 +35,4 @@ class TableRows {
   std::vector<std::optional<std::size_t>> columns_;
 };
 
-// Parses a decimal integer (optional sign, digits only, within 32 bits).
-std::optional<std::int32_t> parseInteger(std::string_view text);
-
 }  // namespace msi

@@ -184,8 +184,9 @@ TEST(MsitoolsCli, ExtractRefusesThePackageAndUnknownStreams) {
       {{"extract", pkg.string(), "cab1.cab", pkg.string()}, 2},
       {{"extract", pkg.string(), "cab1.cab", (scratch / "sub" / ".." / "gaze.msi").string()}, 2},
       {{"extract", pkg.string(), "cab1.cab", (scratch / "sub").string()}, 2},
-      {{"extract", pkg.string(), "NoSuchStream"}, 1},
-      {{"extract", pkg.string(), "Property"}, 1},  // a table, not a stream
+      {{"extract", pkg.string(), "NoSuchStream"}, 4},
+      {{"extract", pkg.string(), "Property"}, 4},  // a table, not a stream
+      {{"tables", (scratch / "absent.msi").string()}, 4},
       {{"streams", fixture("odd-wix3-testdata/corrupt-ole-header-then-xml.msi").string()}, 1},
   };
   for (const Case& c : cases) {

@@ -53,7 +53,8 @@ Binary cells show as [binary N bytes].
 cells as the name of their stream (Table.key, as `streams` lists it).
 
 Exit status: 0 success, 1 failure (the message names the file and the cause), 2 wrong usage,
-3 transform generate found no differences (no file written). An output file that is one of
+3 transform generate found no differences (no file written), 4 what the command names is
+not there (a package, table, stream or folder). An output file that is one of
 the command's inputs or a folder is refused; outputs are written beside their target and
 renamed over it only when complete.
 )";
@@ -87,6 +88,9 @@ int main(int argc, char** argv) {
   } catch (const UsageError& e) {
     std::cerr << "fennick-msi " << all[0] << ": " << e.what() << "\n" << kUsage;
     return 2;
+  } catch (const msi::Error& e) {
+    std::cerr << "fennick-msi: " << e.what() << "\n";
+    return e.kind() == msi::ErrorKind::NotFound ? 4 : 1;
   } catch (const std::exception& e) {
     std::cerr << "fennick-msi: " << e.what() << "\n";
     return 1;

@@ -17,6 +17,7 @@
 #include "engine/session/session.h"
 #include "tools/fennick_msi/command.h"
 #include "tools/fennick_msi/json_writer.h"
+#include "engine/text/integers.h"
 
 namespace fennick::msicli {
 namespace {
@@ -67,11 +68,9 @@ int Session(const Args& given, std::ostream& out) {
         if (eq == std::string::npos || eq == 0) throw UsageError("--set needs NAME=VALUE");
         options.properties.emplace_back(value.substr(0, eq), value.substr(eq + 1));
       } else {
-        try {
-          options.uiLevel = std::stoi(value);
-        } catch (const std::exception&) {
-          throw UsageError("--ui-level needs a number");
-        }
+        const auto level = msi::text::parseInt32(value, msi::text::PlusSign::Allowed);
+        if (!level) throw UsageError("--ui-level needs a number, not `" + value + "`");
+        options.uiLevel = *level;
       }
     } else if (package.empty() && !a.starts_with("--")) {
       package = a;
