@@ -13,7 +13,7 @@
 #include "engine/db/summary_info.h"
 #include "engine/db/table_stream.h"
 #include "engine/db/value.h"
-#include "tests/db/db_builders.h"
+#include "tests/support/db_builders.h"
 
 namespace {
 
