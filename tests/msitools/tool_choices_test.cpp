@@ -202,6 +202,8 @@ struct DemoCase {
   std::string walk;
   // Beyond Wine's agreement: what the dump must show the run chose.
   std::map<std::string, std::string> changed;
+  // Lines `transform show` must list, and texts it must not hold.
+  std::vector<std::string> shown = {}, notShown = {};
 };
 
 class DemoChoices : public ::testing::TestWithParam<DemoCase> {};
@@ -219,6 +221,9 @@ TEST_P(DemoChoices, WineReproducesTheWalk) {
     ASSERT_TRUE(run.choices.changed.count(name)) << name << " not recorded as changed";
     EXPECT_EQ(run.choices.changed.at(name), value) << name;
   }
+  const auto show = runProcess({FENNICK_MSI_CLI, "transform", "show", run.transform.string(), package.string()}, scratch);
+  for (const auto& line : c.shown) EXPECT_NE(show.out.find(line), std::string::npos) << line << "\n" << show.out;
+  for (const auto& text : c.notShown) EXPECT_EQ(show.out.find(text), std::string::npos) << text << "\n" << show.out;
   ExpectWineReproduces(scratch, package, run);
 }
 
@@ -268,23 +273,10 @@ INSTANTIATE_TEST_SUITE_P(
                    a["Feature.idt"] += "Hidden\tComplete\tHidden\tNever offered.\t0\t0\t\t0\r\n"
                                        "Docs'Old\tComplete\tOld docs\tKept for reference.\t4\t1\t\t0\r\n";
                  },
-                 "press Next\npress Next\nfeature \"Docs'Old\" absent\npress Next\npress Install\n", {}}),
+                 "press Next\npress Next\nfeature \"Docs'Old\" absent\npress Next\npress Install\n", {},
+                 // Left out: one above the install level 3; the disabled one keeps its level 0.
+                 {"Feature\tDocs'Old\tLevel\t1\t4"}, {"\tHidden\t"}}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST(ToolChoices, DisabledFeatureKeepsLevelZeroAndTheQuotedNameItsOwnRow) {
-  const auto scratch = scratchDir();
-  Archives archives = DemoArchives();
-  archives["Feature.idt"] += "Hidden\tComplete\tHidden\tNever offered.\t0\t0\t\t0\r\n"
-                             "Docs'Old\tComplete\tOld docs\tKept for reference.\t4\t1\t\t0\r\n";
-  const fs::path package = BuildPackage(scratch, archives);
-  const ToolRun run = Replay(scratch, package, "press Next\npress Next\nfeature \"Docs'Old\" absent\npress Next\npress Install\n");
-  ASSERT_EQ(run.process.exitCode, 0) << run.process.err;
-  const auto shown = runProcess({FENNICK_MSI_CLI, "transform", "show", run.transform.string(), package.string()}, scratch);
-  ASSERT_EQ(shown.exitCode, 0) << shown.err;
-  EXPECT_EQ(shown.out.find("\tHidden\t"), std::string::npos) << shown.out;
-  // Left out: one above the install level 3.
-  EXPECT_NE(shown.out.find("Feature\tDocs'Old\tLevel\t1\t4"), std::string::npos) << shown.out;
-}
 
 // Packages that lack a table the tool reads: the run goes on.
 TEST(ToolChoices, MissingTablesAreEmptyListsNotFailures) {

@@ -112,34 +112,6 @@ TEST(SqlFixtures, SelectStarReturnsEveryTableAsMsitoolsExportsIt) {
   }
 }
 
-TEST(SqlFixtures, UiSequenceOrderedBySequence) {
-  FENNICK_REQUIRE_FIXTURES();
-  int checked = 0;
-  for (const auto& pkg : packages()) {
-    if (!pkg.has("InstallUISequence")) continue;
-    SCOPED_TRACE(pkg.path.string());
-    auto rows = exportedRows(pkg.path, "InstallUISequence", pkg.width("InstallUISequence"));
-    ASSERT_TRUE(rows);
-    TextRows expected = project(*rows, {pkg.column("InstallUISequence", "Action"),
-                                        pkg.column("InstallUISequence", "Condition"),
-                                        pkg.column("InstallUISequence", "Sequence")});
-    sortByInteger(expected, 2);
-    EXPECT_EQ(queryRows(*pkg.db,
-                        "SELECT `Action`,`Condition`,`Sequence` FROM `InstallUISequence` ORDER BY `Sequence`"),
-              expected);
-    // Only the actions that run: a positive sequence number.
-    TextRows positive;
-    for (const auto& row : expected)
-      if (!row[2].empty() && std::stol(row[2]) > 0) positive.push_back(row);
-    EXPECT_EQ(queryRows(*pkg.db,
-                        "SELECT `Action`,`Condition`,`Sequence` FROM `InstallUISequence` "
-                        "WHERE `Sequence` > 0 ORDER BY `Sequence`"),
-              positive);
-    ++checked;
-  }
-  EXPECT_GT(checked, 3);
-}
-
 TEST(SqlFixtures, PropertyAndFeatureQueries) {
   FENNICK_REQUIRE_FIXTURES();
   for (const auto& pkg : packages()) {
@@ -238,30 +210,6 @@ TEST(SqlFixtures, ControlEventsOfEachControlInOrder) {
     }
   }
   EXPECT_GT(checked, 20);
-}
-
-TEST(SqlFixtures, FeatureComponentsJoinMatchesAHandJoin) {
-  FENNICK_REQUIRE_FIXTURES();
-  int checked = 0;
-  for (const auto& pkg : packages()) {
-    if (!pkg.has("FeatureComponents") || !pkg.has("Component")) continue;
-    SCOPED_TRACE(pkg.path.string());
-    const auto links = exportedRows(pkg.path, "FeatureComponents", 2);
-    const auto components = exportedRows(pkg.path, "Component", pkg.width("Component"));
-    ASSERT_TRUE(links && components);
-    const std::size_t directory = pkg.column("Component", "Directory_");
-    TextRows expected;
-    for (const auto& c : *components)
-      for (const auto& l : *links)
-        if (l[1] == c[0]) expected.push_back({l[0], c[0], c[directory]});
-    EXPECT_EQ(queryRows(*pkg.db,
-                        "SELECT `FeatureComponents`.`Feature_`, `Component`.`Component`, `Directory_` "
-                        "FROM `FeatureComponents`, `Component` "
-                        "WHERE `FeatureComponents`.`Component_` = `Component`.`Component`"),
-              expected);
-    ++checked;
-  }
-  EXPECT_GT(checked, 3);
 }
 
 }  // namespace
