@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include <QLineEdit>
 #include <QPixmap>
 #include <QString>
 #include <QWidget>
@@ -47,6 +48,10 @@ UserInput makeInput(UserInput::Kind kind, const std::string& control);
 // The control's text style, or the dialog's default one; nullptr when neither exists.
 const dialogs::TextStyle* styleOf(const dialogs::Control& control, const dialogs::Wizard& wizard);
 void applyStyle(QWidget* w, const dialogs::TextStyle* style);
+// Where a masked edit keeps its template.
+inline constexpr const char* kMaskTemplate = "fennickMask";
+// What the user typed into an edit: its text, or nothing for a masked edit with no place typed.
+QString typedText(const QLineEdit& edit);
 // A picture from the Binary table; a null pixmap when missing or undecodable.
 QPixmap decodeImage(const Bytes& data);
 

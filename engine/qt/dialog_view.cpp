@@ -94,7 +94,7 @@ std::vector<UserInput> DialogView::pendingEdits(const dialogs::Dialog& dialog) c
     QWidget* w = widget(control.name);
     if (!w) continue;
     QString text;
-    if (auto* edit = qobject_cast<QLineEdit*>(w)) text = edit->text();
+    if (auto* edit = qobject_cast<QLineEdit*>(w)) text = typedText(*edit);
     else if (auto* plain = qobject_cast<QPlainTextEdit*>(w)) text = plain->toPlainText();
     else if (auto* combo = qobject_cast<QComboBox*>(w); combo && combo->isEditable() && combo->findText(combo->currentText()) < 0)
       text = combo->currentText();
