@@ -9,7 +9,6 @@
 
 #include "engine/qt/control_widgets.h"
 #include "engine/qt/mnemonics.h"
-#include "engine/qt/unit_scale.h"
 
 namespace msi::qt {
 namespace {
@@ -110,7 +109,9 @@ void refreshCostList(const Control& control, QTreeWidget* list) {
   for (int i = 0; i < columns && i < static_cast<int>(control.columnWidths.size()); ++i) {
     const int width = control.columnWidths[static_cast<std::size_t>(i)];
     list->setColumnHidden(i, width <= 0);
-    if (width > 0) list->setColumnWidth(i, unitsToPixelsX(std::min(width, 4000)));
+    // Column widths are pixels at 96 DPI, not installer units: the packages' own widths
+    // ({120}{70}{70}{70}{70} in a list 330 units wide) fill their list that way.
+    if (width > 0) list->setColumnWidth(i, std::min(width, 4000));
   }
   list->clear();
   for (const auto& item : control.items) {

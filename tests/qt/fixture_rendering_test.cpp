@@ -214,9 +214,15 @@ TEST(FixtureRendering, VolumeCostListsShowTheirHeaders) {
     auto* list = d->widget<QTreeWidget>(c.control);
     ASSERT_NE(list, nullptr);
     QStringList shown;
+    int right = 0;
     for (int i = 0; i < list->columnCount(); ++i)
-      if (!list->isColumnHidden(i) && list->columnWidth(i) > 0) shown << list->headerItem()->text(i);
+      if (!list->isColumnHidden(i) && list->columnWidth(i) > 0) {
+        shown << list->headerItem()->text(i);
+        right += list->columnWidth(i);
+      }
     EXPECT_EQ(shown.join("|").toStdString(), "Volume|Disk Size|Available|Required|Difference");
+    // Every column is in view, the last one too.
+    EXPECT_LE(right, list->viewport()->width());
     EXPECT_FALSE(list->isHeaderHidden());
   }
 }
