@@ -247,6 +247,28 @@ TEST(DialogWindow, MaskedEditsTakeTheirTemplate) {
   EXPECT_EQ(session->property("PIDKEY"), "123-4567890");
 }
 
+// A modeless dialog stays on screen while the sequence runs on, and the next dialog takes
+// its place.
+TEST(QtDialogRunner, AModelessDialogStaysUntilTheNextOneReplacesIt) {
+  FENNICK_REQUIRE_FIXTURES();
+  qtApplication();
+  msi::qt::QtDialogRunner runner;
+  KeptMessages host;
+  auto session = openSession(openFixture("ui-wix3-minimal-gaze/GazeToolbarInstall.msi"), host, &runner);
+  for (const char* action : {"CostInitialize", "FileCost", "CostFinalize"}) session->doAction(action);
+  EXPECT_EQ(runner.runDialog(*session, "PrepareDlg"), ActionStatus::Success);
+  ASSERT_NE(runner.modelessWindow(), nullptr);
+  EXPECT_TRUE(runner.modelessWindow()->isVisible());
+  EXPECT_EQ(runner.modelessWindow()->objectName(), "PrepareDlg");
+  bool prepareGone = false;
+  QTimer::singleShot(0, [&] {
+    prepareGone = runner.modelessWindow() == nullptr;
+    if (DialogWindow* window = shownWindow()) window->done(0);
+  });
+  EXPECT_EQ(runner.runDialog(*session, "WelcomeDlg"), ActionStatus::UserExit);
+  EXPECT_TRUE(prepareGone);
+}
+
 TEST(QtDialogRunner, DrivesTheDemoToTheEndAndRecordsTheWalk) {
   qtApplication();
   Walk recorded = Walk::parse("", "recorded.walk");
