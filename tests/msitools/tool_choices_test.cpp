@@ -266,7 +266,19 @@ INSTANTIATE_TEST_SUITE_P(
                    a["Feature.idt"] += "Hidden\tComplete\tHidden\tNever offered.\t0\t0\t\t0\r\n"
                                        "Docs'Old\tComplete\tOld docs\tKept for reference.\t4\t1\t\t0\r\n";
                  },
-                 "press Next\npress Next\nfeature \"Docs'Old\" absent\npress Next\npress Install\n", {}}),
+                 "press Next\npress Next\nfeature \"Docs'Old\" absent\npress Next\npress Install\n", {}},
+        // The whole tree below a feature installed at once: Extras, off by default, comes too.
+        DemoCase{"EntireFeature", [](Archives&) {},
+                 "press Next\npress Next\nfeature Complete all-local\npress Next\npress Install\n", {}},
+        // A product key typed into a masked edit.
+        DemoCase{"ProductKey",
+                 [](Archives& a) {
+                   a["Control.idt"] +=
+                       "InstallDirDlg\tKey\tMaskedEdit\t20\t130\t200\t18\t3\tPIDKEY\t[PIDTemplate]\t\t\r\n";
+                   a["Property.idt"] += "PIDTemplate\t12345<###-#######>@@@@@\r\n";
+                 },
+                 "press Next\nset Key \"123-4567890\"\npress Next\npress Next\npress Install\n",
+                 {{"PIDKEY", "123-4567890"}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ToolChoices, DisabledFeatureKeepsLevelZeroAndTheQuotedNameItsOwnRow) {
