@@ -275,7 +275,22 @@ INSTANTIATE_TEST_SUITE_P(
                  },
                  "press Next\npress Next\nfeature \"Docs'Old\" absent\npress Next\npress Install\n", {},
                  // Left out: one above the install level 3; the disabled one keeps its level 0.
-                 {"Feature\tDocs'Old\tLevel\t1\t4"}, {"\tHidden\t"}}),
+                 {"Feature\tDocs'Old\tLevel\t1\t4"}, {"\tHidden\t"}},
+        // The whole tree below a feature installed at once: Extras, off by default, comes too.
+        DemoCase{"EntireFeature", [](Archives&) {},
+                 "press Next\npress Next\nfeature Complete all-local\npress Next\npress Install\n", {}},
+        // A feature installed when required.
+        DemoCase{"Advertise", [](Archives&) {}, "press Next\npress Next\nfeature Docs advertise\npress Next\npress Install\n",
+                 {}},
+        // A product key typed into a masked edit.
+        DemoCase{"ProductKey",
+                 [](Archives& a) {
+                   a["Control.idt"] +=
+                       "InstallDirDlg\tKey\tMaskedEdit\t20\t130\t200\t18\t3\tPIDKEY\t[PIDTemplate]\t\t\r\n";
+                   a["Property.idt"] += "PIDTemplate\t12345<###-#######>@@@@@\r\n";
+                 },
+                 "press Next\nset Key \"123-4567890\"\npress Next\npress Next\npress Install\n",
+                 {{"PIDKEY", "123-4567890"}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Packages that lack a table the tool reads: the run goes on.
@@ -325,14 +340,17 @@ TEST(ToolChoices, FixtureWalksAreReproducedByWineAndByTheCheck) {
   FENNICK_REQUIRE_FIXTURES();
   // The Python msilib package's Next button sets TARGETDIR to SourceDir after costing, so
   // TARGETDIRX, resolved under the old TARGETDIR, cannot be reproduced by a transform that
-  // holds the new one: the check must say so, and everything else must still hold.
+  // holds the new one: the check must say so, and everything else (an advertised feature
+  // too) must still hold.
   const char* const kOtherPython = "pymsilib-otherpython.walk";
+  const char* const kAdvertisePython = "pymsilib-advertise.walk";
   const std::pair<const char*, const char*> walks[] = {
       {"putty-featuretree.walk", "ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi"},
       {"putty-browse.walk", "ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi"},
       {"winget-folder.walk", "ui-vsinstaller-winget/AppInstallerTestMsiInstaller.msi"},
       {"filetype-browse.walk", "ui-vsinstaller-filetype-small/fixture.msi"},
       {kOtherPython, "ui-pymsilib-irida-pythonfeatures/iridaUploader-0.1.win32.msi"},
+      {kAdvertisePython, "ui-pymsilib-irida-pythonfeatures/iridaUploader-0.1.win32.msi"},
   };
   for (const auto& [walk, package] : walks) {
     SCOPED_TRACE(walk);
@@ -340,7 +358,7 @@ TEST(ToolChoices, FixtureWalksAreReproducedByWineAndByTheCheck) {
     fs::create_directories(scratch);
     const ToolRun run =
         Replay(scratch, fixture(package), ReadText(fs::path(FENNICK_SOURCE_DIR) / "tests/dialogs/walks" / walk));
-    if (walk == std::string(kOtherPython)) {
+    if (walk == std::string(kOtherPython) || walk == std::string(kAdvertisePython)) {
       EXPECT_EQ(run.process.exitCode, 0) << run.process.err;
       EXPECT_NE(run.process.err.find("property TARGETDIRX: chosen \"C:\\PythonX\\\""), std::string::npos)
           << run.process.err;
