@@ -68,6 +68,17 @@ void LoadProperties() {
     properties->Close();
   }
 
+  // A property given on the command line is a choice: it is watched from the package's value
+  // (none, when the Property table does not hold it), never from the session's.
+  for (const auto& [name, value] : run.commandLineProperties) {
+    try {
+      lvProperty.AppendRow(name, name);
+    } catch (const tables::TableError&) {
+      continue;  // in the Property table: its row holds the package's value
+    }
+    lvProperty.AppendSubItem(lvProperty.RowCount(), "");
+  }
+
   AddSessionProperty("INSTALLDIR");
   AddSessionProperty("TARGETDIR");
 
