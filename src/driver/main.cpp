@@ -81,6 +81,7 @@ int main(int argc, char** argv) {
 
   // The machine is read before anything runs: a faulty machine file is wrong usage.
   std::optional<msi::EmulatedMachine> machine;
+  std::vector<std::string> machineProperties;
   if (options.machine) {
     try {
       machine = msi::loadMachine(*options.machine);
@@ -88,6 +89,7 @@ int main(int argc, char** argv) {
       std::cerr << "fennick: " << ui::TerminalText(e.what(), ui::LineBreaks::Escape) << "\n";
       return driver::kExitUsage;
     }
+    for (const auto& [name, value] : machine->extraProperties) machineProperties.push_back(name);
   }
 
   if (options.replayWalk) {
@@ -111,7 +113,8 @@ int main(int argc, char** argv) {
     setup.machine = machine;
     setup.properties = options.properties;
     const int status =
-        driver::Main(options, {host, [&] { return installer::CreateEngineInstaller(setup); }, std::cerr, false});
+        driver::Main(options, {host, [&] { return installer::CreateEngineInstaller(setup); }, std::cerr, false,
+                               nullptr, machineProperties});
     skipped.print(std::cerr);
     return status;
   }
@@ -136,7 +139,8 @@ int main(int argc, char** argv) {
   setup.machine = machine;
   setup.properties = options.properties;
   const int status =
-      driver::Main(options, {host, [&] { return installer::CreateEngineInstaller(setup); }, std::cerr, true});
+      driver::Main(options, {host, [&] { return installer::CreateEngineInstaller(setup); }, std::cerr, true,
+                             nullptr, machineProperties});
   skipped.print(std::cerr);
   if (options.recordWalk) {
     // Whatever the run's end, the answers given so far are kept.

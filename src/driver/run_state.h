@@ -45,6 +45,9 @@ struct RunState {
   // Properties given as on the installer's command line (--property): choices made without
   // a dialog, watched from the package's own value.
   std::vector<std::pair<std::string, std::string>> commandLineProperties;
+  // Properties the machine reports (a machine file's): watched from the session's value, so
+  // that the machine is never written into the transform.
+  std::vector<std::string> machineProperties;
   // Every watched property with its value after the UI run, in lvProperty order.
   std::vector<std::pair<std::string, std::string>> chosenProperties;
   // What the change writer put into the reference database.

@@ -70,10 +70,12 @@ TEST(ToolMachine, CommandLinePropertiesAreChoicesMeasuredAgainstThePackage) {
   const fs::path pkg = BuildWith(scratch, fs::path(FENNICK_SOURCE_DIR) / "examples" / "demo", {});
   const fs::path dump = scratch / "dump.txt";
   // ALLUSERS=1 is the package's own value: nothing to record. SERVERNAME is new, and
-  // INSTALLLEVEL differs from the package's 3.
+  // INSTALLLEVEL differs from the package's 3. The machine's DESKTOPSHORTCUT describes the
+  // machine: never written.
+  std::ofstream(scratch / "agent.machine") << "machine win10-x64\nproperty DESKTOPSHORTCUT=0  # set by policy\n";
   const auto run = Replay(scratch, pkg, kDemoWalk,
                           {"--property", "SERVERNAME=db 01", "--property", "ALLUSERS=1", "--property",
-                           "INSTALLLEVEL=4"},
+                           "INSTALLLEVEL=4", "--machine", (scratch / "agent.machine").string()},
                           dump);
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_NE(run.out.find("reproduces your choices"), std::string::npos) << run.out << run.err;
@@ -82,9 +84,10 @@ TEST(ToolMachine, CommandLinePropertiesAreChoicesMeasuredAgainstThePackage) {
                         applied.string()}, scratch).exitCode, 0);
   const auto props = runProcess({FENNICK_MSI_CLI, "query", applied.string(),
                                  "SELECT `Property`, `Value` FROM `Property` WHERE `Property` = 'SERVERNAME' "
-                                 "OR `Property` = 'INSTALLLEVEL' OR `Property` = 'ALLUSERS' ORDER BY `Property`"},
+                                 "OR `Property` = 'INSTALLLEVEL' OR `Property` = 'ALLUSERS' "
+                                 "OR `Property` = 'DESKTOPSHORTCUT' ORDER BY `Property`"},
                                 scratch);
-  EXPECT_EQ(props.out, "ALLUSERS\t1\nINSTALLLEVEL\t4\nSERVERNAME\tdb 01\n");
+  EXPECT_EQ(props.out, "ALLUSERS\t1\nDESKTOPSHORTCUT\t1\nINSTALLLEVEL\t4\nSERVERNAME\tdb 01\n");
 
   const auto bad = Replay(scratch, pkg, kDemoWalk, {"--property", "NO VALUE"});
   EXPECT_EQ(bad.exitCode, 2);
