@@ -1,6 +1,6 @@
 // The machine against Wine's installer service: the same .reg file imported into a Wine prefix
-// (`regedit /S`) and given to our session as machine content, the same files and folders on
-// both disks, and AppSearch results, CCPSearch, conditions, feature states and directories
+// (`regedit /S`) and given to our session as machine content, the same files, folders and
+// .ini values on both disks, and AppSearch results, CCPSearch, conditions, feature states and directories
 // compared: on a package built here with a locator search of every kind, and on every
 // fixture.
 //
@@ -62,6 +62,11 @@ const char* const kRegistry =
 // Files on both disks: path under C:\ and size.
 const std::vector<std::pair<std::string, std::size_t>> kFiles = {
     {"FennickProbe\\a\\b\\tool.exe", 32}, {"FennickProbe\\a\\small.dat", 50}};
+// An .ini file on both: its text for Wine, its values for our machine file.
+const char* const kIniText = "[Paths]\r\nRaw=one, two,three\r\nDir=C:\\FennickProbe\\a\r\n";
+const char* const kIniLines =
+    "ini C:\\FennickProbe\\probe.ini Paths Raw=one, two,three\n"
+    "ini C:\\FennickProbe\\probe.ini Paths Dir=C:\\FennickProbe\\a\n";
 
 // A prefix for this test: copies of the registry files, drive C: linking to the shared
 // prefix's folders beside the test's own folder.
@@ -78,6 +83,8 @@ fs::path OwnPrefix(const fs::path& scratch) {
     fs::create_directory_symlink(entry.path(), to / "drive_c" / entry.path().filename());
   fs::create_directory_symlink("../drive_c", to / "dosdevices" / "c:");
   fs::create_directory_symlink("/", to / "dosdevices" / "z:");
+  fs::create_directories(to / "drive_c/FennickProbe");
+  std::ofstream(to / "drive_c/FennickProbe/probe.ini", std::ios::binary) << kIniText;
   for (const auto& [path, size] : kFiles) {
     std::string unix = path;
     for (char& c : unix)
@@ -116,6 +123,7 @@ std::string MachineFile(const fs::path& scratch) {
   std::ofstream(scratch / "probe.reg", std::ios::binary) << kRegistry;
   std::string text = "machine win10-x64\nregistry probe.reg\n";
   for (const auto& [path, size] : kFiles) text += "file C:\\" + path + " size " + std::to_string(size) + "\n";
+  text += kIniLines;
   std::ofstream(scratch / "probe.machine") << text;
   return (scratch / "probe.machine").string();
 }
@@ -173,6 +181,23 @@ fs::path LocatorPackage(const fs::path& dir) {
     appSearch.push_back({d[0], d[1]});
     drLocator.push_back({d[1], d[2], d[3], d[4]});
   }
+  const std::vector<std::vector<std::string>> ini = {
+      // property, signature, key, field, type
+      {"INIRAW", "ini.raw", "Raw", "0", "2"},
+      {"INIFIELD", "ini.field", "Raw", "2", "2"},
+      {"INILAST", "ini.last", "Raw", "9", "2"},
+      {"INIDIR", "ini.dir", "Dir", "", "0"},
+      {"INIMISSING", "ini.missing", "Nothing", "", "2"},
+  };
+  std::vector<std::vector<std::string>> iniLocator;
+  for (const auto& i : ini) {
+    appSearch.push_back({i[0], i[1]});
+    iniLocator.push_back({i[1], "C:\\FennickProbe\\probe.ini", "Paths", i[2], i[3], i[4]});
+  }
+  WriteIdt(dir / "IniLocator.idt",
+           "Signature_\tFileName\tSection\tKey\tField\tType\r\ns72\ts255\ts96\ts128\tI2\tI2\r\n"
+           "IniLocator\tSignature_\r\n",
+           iniLocator);
   WriteIdt(dir / "AppSearch.idt", "Property\tSignature_\r\ns72\ts72\r\nAppSearch\tProperty\tSignature_\r\n", appSearch);
   WriteIdt(dir / "RegLocator.idt",
            "Signature_\tRoot\tKey\tName\tType\r\ns72\ti2\ts255\tS255\tI2\r\nRegLocator\tSignature_\r\n", regLocator);
@@ -208,7 +233,7 @@ fs::path LocatorPackage(const fs::path& dir) {
             {"FileCost", "", "900"}, {"CostFinalize", "", "1000"}});
   const fs::path pkg = dir / "locators.msi";
   std::vector<std::string> argv{"msibuild", pkg.string()};
-  for (const char* t : {"Property", "AppSearch", "RegLocator", "DrLocator", "Signature", "CCPSearch", "Directory",
+  for (const char* t : {"Property", "AppSearch", "RegLocator", "DrLocator", "IniLocator", "Signature", "CCPSearch", "Directory",
                         "Feature", "Condition", "Component", "FeatureComponents", "InstallUISequence"}) {
     argv.push_back("-i");
     argv.push_back((dir / (std::string(t) + ".idt")).string());
@@ -328,6 +353,8 @@ TEST(MachinePeer, RegistryFilesAndFoldersAreSearchedAsWineSearchesThem) {
   EXPECT_EQ(ours.properties.at("DRDEEP"), "C:\\FennickProbe\\a\\b\\TOOL.EXE");
   EXPECT_EQ(ours.properties.at("DRSHALLOW"), "");
   EXPECT_EQ(ours.properties.at("CCP_Success"), "1");
+  EXPECT_EQ(ours.properties.at("INIFIELD"), "two");
+  EXPECT_EQ(ours.properties.at("INIDIR"), "C:\\FennickProbe\\a\\");
   EXPECT_EQ(ours.features.at("Found"), "local");
 
   // Every fixture, on the same machine.
