@@ -83,7 +83,8 @@ struct VolumeCost {
 class Session final : public SessionContext {
  public:
   // Opens the package read-only and starts a fresh installation. Throws Error naming the path
-  // and the cause when the package cannot be opened.
+  // and the cause when the package cannot be opened, or is a 64-bit package and the machine a
+  // 32-bit one.
   static std::unique_ptr<Session> open(const std::filesystem::path& package,
                                        SessionOptions options = {});
   // A session over a database opened already (tests, fuzzing); its path names the package.

@@ -60,6 +60,17 @@ TEST(ToolMachine, A32BitOnlyPackageIsRefusedOn64BitWindowsAndWalksOn32Bit) {
   EXPECT_EQ(walked.exitCode, 0) << walked.err;
   EXPECT_NE(walked.out.find("reproduces your choices"), std::string::npos) << walked.out;
 
+  // A 64-bit package is not for a 32-bit Windows at all.
+  const fs::path x64 = scratch / "x64";
+  fs::create_directories(x64);
+  fs::copy(fs::path(FENNICK_SOURCE_DIR) / "examples" / "demo", x64 / "demo");
+  std::string summary = ReadFile(x64 / "demo" / "_SummaryInformation.idt");
+  summary.replace(summary.find("Intel;1033"), 10, "x64;1033");
+  std::ofstream(x64 / "demo" / "_SummaryInformation.idt", std::ios::binary) << summary;
+  const auto refused = Replay(x64, BuildWith(x64, x64 / "demo", {}), kDemoWalk, {"--machine", "win10-x86"});
+  EXPECT_EQ(refused.exitCode, 3) << refused.err;
+  EXPECT_NE(refused.err.find("cannot be installed on the 32-bit machine win10-x86"), std::string::npos) << refused.err;
+
   const auto unknown = Replay(scratch, pkg, kDemoWalk, {"--machine", "win95"});
   EXPECT_EQ(unknown.exitCode, 2);
   EXPECT_NE(unknown.err.find("win10-x64, win10-x86, win11-x64"), std::string::npos) << unknown.err;
