@@ -134,7 +134,8 @@ TEST(ToolMachine, VisualStudioLaunchConditionsStopTheRunWhereWindowsWould) {
       {"ui-vsinstaller-filetype-small/fixture.msi", "filetype-browse.walk"},
   };
   // A machine file: Windows 10 without any .NET Framework.
-  const fs::path noFramework = scratchDir() / "no-framework.machine";
+  const fs::path root = scratchDir();
+  const fs::path noFramework = root / "no-framework.machine";
   std::ofstream(noFramework)
       << "# Windows 10 with the .NET Framework removed\nmachine win10-x64\n"
          "Windows Registry Editor Version 5.00\n\n"
@@ -142,7 +143,7 @@ TEST(ToolMachine, VisualStudioLaunchConditionsStopTheRunWhereWindowsWould) {
          "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\NET Framework Setup\\NDP]\n";
   for (const auto& [path, walkName] : fixtures) {
     SCOPED_TRACE(path);
-    const auto scratch = scratchDir() / walkName;
+    const auto scratch = root / walkName;
     const std::string walk = ReadFile(fs::path(FENNICK_SOURCE_DIR) / "tests/dialogs/walks" / walkName);
     // Requires 4.7.2: Windows 10's 4.8 updates it in place.
     const fs::path pkg = VisualStudioPackage(scratch, path, "v4.7.2");
@@ -153,6 +154,7 @@ TEST(ToolMachine, VisualStudioLaunchConditionsStopTheRunWhereWindowsWould) {
     EXPECT_NE(walked.err.find("1 custom action was skipped"), std::string::npos) << walked.err;
     EXPECT_NE(walked.err.find("fennick:   CA_Telemetry (DLL in the Binary table)"), std::string::npos);
 
+    fs::remove(scratch / "out.mst");
     const auto stopped = Replay(scratch, pkg, walk, {"--machine", noFramework.string()});
     EXPECT_EQ(stopped.exitCode, 4) << stopped.err;
     EXPECT_NE(stopped.err.find("This setup requires the .NET Framework version 4.7.2."), std::string::npos)
@@ -161,7 +163,7 @@ TEST(ToolMachine, VisualStudioLaunchConditionsStopTheRunWhereWindowsWould) {
     EXPECT_FALSE(fs::exists(scratch / "out.mst"));
   }
   // 4.8.1 is on Windows 11, not on Windows 10.
-  const auto scratch = scratchDir() / "481";
+  const auto scratch = root / "481";
   const fs::path pkg = VisualStudioPackage(scratch, fixtures[0].first, "v4.8.1");
   const std::string walk = ReadFile(fs::path(FENNICK_SOURCE_DIR) / "tests/dialogs/walks" / fixtures[0].second);
   EXPECT_EQ(Replay(scratch, pkg, walk, {"--machine", "win10-x64"}).exitCode, 4);

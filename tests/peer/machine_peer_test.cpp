@@ -369,7 +369,9 @@ TEST(MachinePeer, RegistryFilesAndFoldersAreSearchedAsWineSearchesThem) {
     differences += Differences(fixture.filename().string(), fixtureOurs, Wine(fixture, names, scratch));
   }
   EXPECT_TRUE(differences.empty()) << "differences:" << differences;
-  if (!fennick::test::fixturePackages().empty()) EXPECT_GE(searched, 2);  // the two Pythons
+  if (!fennick::test::fixturePackages().empty()) {
+    EXPECT_GE(searched, 2);  // the two Pythons
+  }
 }
 
 }  // namespace
