@@ -120,7 +120,11 @@ class PrefixScope {
 };
 
 std::string MachineFile(const fs::path& scratch) {
-  std::ofstream(scratch / "probe.reg", std::ios::binary) << kRegistry;
+  // As the registry editor exports it: UTF-16LE with a byte-order mark. (Wine's registry
+  // editor reads hex(2) bytes as ANSI text in a file that is not UTF-16.)
+  std::string exported = "\xFF\xFE";
+  for (const char* c = kRegistry; *c; ++c) exported += {*c, '\0'};
+  std::ofstream(scratch / "probe.reg", std::ios::binary) << exported;
   std::string text = "machine win10-x64\nregistry probe.reg\n";
   for (const auto& [path, size] : kFiles) text += "file C:\\" + path + " size " + std::to_string(size) + "\n";
   text += kIniLines;
