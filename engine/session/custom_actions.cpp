@@ -86,6 +86,7 @@ std::optional<ActionStatus> runCustomAction(State& s, std::string_view name) {
   if (auto status = emulateHelper(s, name, type, source, target)) return *status;
   s.report(MessageKind::Warning,
            label + ", " + describe(type) + ", cannot run off Windows; skipped");
+  (s.host ? *s.host : s.defaultHost).actionSkipped(name, describe(type));
   return ActionStatus::Success;
 }
 

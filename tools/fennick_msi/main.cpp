@@ -27,9 +27,13 @@ const char* kUsage = R"(Usage: fennick-msi COMMAND ARGS...
   streams PKG [--json]            streams other than tables (binary cells, cabinets, summary
                                   information): name and size in bytes
   extract PKG STREAM [FILE]       a stream's bytes, to FILE or standard output
-  session PKG [--eval COND]... [--set NAME=VALUE]... [--ui-level N] [--transform MST]... [--json]
+  session PKG [--eval COND]... [--property NAME=VALUE]... [--machine NAME|FILE]
+          [--ui-level N] [--transform MST]... [--json]
                                   run the non-dialog actions of the UI sequence; print
-                                  properties, feature states, directories, condition results
+                                  properties, feature states, directories, condition results;
+                                  --machine: win10-x64 (default), win10-x86, win11-x64 or a
+                                  machine file; --property (or --set) as on an installer's
+                                  command line
   transform generate NEW BASE OUT.mst [--errors N] [--validation N]
                                   write the transform that turns BASE into NEW, with its
                                   summary information (error conditions, validation flags)
