@@ -7,6 +7,7 @@
 #include "engine/dialogs/directory_browse.h"
 #include "engine/session/table_rows.h"
 #include "engine/dialogs/selection_tree.h"
+#include "engine/text/integers.h"
 
 namespace msi::dialogs {
 namespace {
@@ -116,10 +117,9 @@ void volumeColumns(Session& session, Control& c, std::string_view authored) {
     const std::string_view width = text.substr(open + 1, close - open - 1);
     pos = close + 1;
     if (width.empty()) continue;
-    if (width.size() > 6 || !std::all_of(width.begin(), width.end(),
-                                         [](char ch) { return std::isdigit(static_cast<unsigned char>(ch)); }))
-      break;
-    c.columnWidths[column] = std::stoi(std::string(width));
+    const auto pixels = text::parseUInt32(width);
+    if (!pixels || *pixels > 999999) break;
+    c.columnWidths[column] = static_cast<int>(*pixels);
   }
 }
 

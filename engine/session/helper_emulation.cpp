@@ -24,6 +24,7 @@
 
 #include "engine/session/session_state.h"
 #include "engine/session/table_rows.h"
+#include "engine/text/integers.h"
 
 namespace msi {
 namespace {
@@ -56,8 +57,9 @@ std::vector<int> versionParts(std::string_view text) {
   while (pos < text.size() && parts.size() < 4) {
     std::size_t end = pos;
     while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end]))) ++end;
-    if (end == pos || end - pos > 9) return {};
-    parts.push_back(std::stoi(std::string(text.substr(pos, end - pos))));
+    const auto part = text::parseUInt32(text.substr(pos, end - pos));
+    if (!part || *part > 999999999) return {};
+    parts.push_back(static_cast<int>(*part));
     if (end == text.size()) break;
     if (text[end] != '.') return {};
     pos = end + 1;

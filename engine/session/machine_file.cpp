@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/session/reg_file.h"
+#include "engine/text/integers.h"
 
 namespace msi {
 namespace {
@@ -241,17 +242,17 @@ class MachineFileParser {
         }
         f.version = parts;
       } else if (attribute == "size") {
-        if (value.empty() || value.size() > 18 || value.find_first_not_of("0123456789") != std::string::npos)
-          fail("`" + value + "` is not a size in bytes");
-        f.size = std::stoull(value);
+        const auto size = text::parseUInt64(value);
+        if (!size) fail("`" + value + "` is not a size in bytes");
+        f.size = *size;
       } else if (attribute == "language") {
         std::size_t pos = 0;
         while (pos <= value.size()) {
           const std::size_t comma = std::min(value.find(',', pos), value.size());
           const std::string part = value.substr(pos, comma - pos);
-          if (part.empty() || part.size() > 5 || part.find_first_not_of("0123456789") != std::string::npos)
-            fail("`" + value + "` is not a list of language numbers");
-          f.languages.push_back(std::stoi(part));
+          const auto language = text::parseUInt32(part);
+          if (!language || *language > 65535) fail("`" + value + "` is not a list of language numbers");
+          f.languages.push_back(static_cast<int>(*language));
           pos = comma + 1;
         }
       } else {
