@@ -1,7 +1,9 @@
 #include "engine/session/machine.h"
 
+#ifndef _WIN32
 #include <pwd.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <array>
@@ -45,6 +47,12 @@ std::string foldWindowsPath(std::string_view path) {
 
 EmulatedMachine EmulatedMachine::forCurrentUser() {
   EmulatedMachine machine;
+#ifdef _WIN32
+  // On Windows the real user and computer names are at hand.
+  if (const char* user = std::getenv("USERNAME"); user && *user) machine.userName = windowsName(user, machine.userName);
+  if (const char* host = std::getenv("COMPUTERNAME"); host && *host)
+    machine.computerName = upper(windowsName(host, machine.computerName)).substr(0, 15);
+#else
   std::array<char, 256> buffer{};
   if (const char* login = getlogin(); login && *login)
     machine.userName = windowsName(login, machine.userName);
@@ -58,6 +66,7 @@ EmulatedMachine EmulatedMachine::forCurrentUser() {
     host = host.substr(0, host.find('.')).substr(0, 15);
     if (!host.empty()) machine.computerName = host;
   }
+#endif
   return machine;
 }
 
