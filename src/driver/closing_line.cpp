@@ -24,9 +24,9 @@ std::string Absolute(const std::string& path) {
   return error ? path : absolute.lexically_normal().string();
 }
 
-std::string WhyNothingWritten(int status) {
+std::string WhyNothingWritten(int status, bool began) {
   switch (status) {
-    case kExitUsage: return "the walk does not fit the package";
+    case kExitUsage: return began ? "the walk does not fit the package" : "the walk cannot be read";
     case kExitRefused: return "the package was refused";
     case kExitActionFailed: return "an action failed or the package's dialogs were exited";
     case kExitSaveCancelled: return "the save prompt was cancelled";
@@ -40,7 +40,7 @@ std::string WhyNothingWritten(int status) {
 std::string ClosingLine(int status, const RunState* run) {
   if (!run || run->transformOutcome != TransformOutcome::Written || run->transformPath.empty()) {
     const bool explained = status != kExitUnchanged;
-    return "no transform written: " + WhyNothingWritten(status) + (explained ? " (see the message above)" : "");
+    return "no transform written: " + WhyNothingWritten(status, run != nullptr) + (explained ? " (see the message above)" : "");
   }
   std::string line = Absolute(run->transformPath) + ": " +
                      Counted(run->propertiesWritten, "property", "properties") + ", " +
