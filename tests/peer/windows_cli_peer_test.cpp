@@ -54,14 +54,16 @@ TEST(WindowsBuild, WritesWhatTheLinuxBuildWritesOnEveryFixture) {
     GTEST_SKIP() << FENNICK_MSI_CLI_WINDOWS << " not built (scripts/build-windows.sh; needs mingw-w64)";
   const fs::path scratch = test::scratchDir();
 
-  // Transforms: the sample transform's change, and each package against the next (unrelated
-  // packages: every table differs).
+  // Transforms: a package and an edited copy of it, and each package against the next
+  // (unrelated packages: every table differs).
   std::vector<std::pair<fs::path, fs::path>> pairs;
-  const fs::path sample = test::fixture("noui-wix37-with-transforms-psmsi/Example.msi");
+  const fs::path sample = test::fixture("ui-wix3-minimal-gaze/GazeToolbarInstall.msi");
   const fs::path changed = scratch / "sample-changed.msi";
-  ASSERT_EQ(runProcess({FENNICK_MSI_CLI, "transform", "apply", sample.string(),
-                        test::fixture("noui-wix37-with-transforms-psmsi/Example.mst").string(), changed.string()},
-                       scratch).exitCode, 0);
+  fs::copy_file(sample, changed);
+  fs::permissions(changed, fs::perms::owner_write, fs::perm_options::add);
+  for (const char* sql : {"UPDATE `Property` SET `Value` = 'C:\\Gaze\\' WHERE `Property` = 'ProductName'",
+                          "INSERT INTO `Property` (`Property`, `Value`) VALUES ('INSTALLDIR', 'D:\\Tools\\')"})
+    ASSERT_EQ(runProcess({FENNICK_MSI_CLI, "query", changed.string(), sql}, scratch).exitCode, 0) << sql;
   pairs.emplace_back(changed, sample);
   const auto packages = test::fixturePackages();
   ASSERT_FALSE(packages.empty());
