@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the peers of the differential checks (Wine's installer service and the mingw-w64
-# cross compiler for the probe in tests/peer/) and creates a headless Wine prefix once.
+# cross compiler for the probe in tests/peer/ and for scripts/build-windows.sh, whose
+# fennick-msi.exe the checks run under Wine) and creates a headless Wine prefix once.
 # Safe to run twice. Debian packages only.
 #
 # Prefix: $FENNICK_WINEPREFIX, default ~/.cache/fennick/wineprefix. Timings go to stdout so a

@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev fonts-dejavu-core
   msitools
   clang libclang-rt-14-dev
-  desktop-file-utils man-db
+  desktop-file-utils man-db xdg-utils shared-mime-info lintian
 )
 
 missing=()

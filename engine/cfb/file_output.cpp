@@ -1,13 +1,12 @@
 #include "engine/cfb/file_output.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <optional>
 #include <random>
+#include <system_error>
 
 #include "engine/cfb/compound_file.h"
 
@@ -74,9 +73,10 @@ void SequentialWriter::flush() {
 
 TemporarySibling::TemporarySibling(const std::filesystem::path& target, FileSystem& files)
     : files_(files), target_(target) {
-  struct stat st {};
   std::optional<mode_t> permissions;
-  if (::stat(target.c_str(), &st) == 0) permissions = st.st_mode & 0777;
+  std::error_code error;
+  if (const auto status = std::filesystem::status(target, error); !error && std::filesystem::exists(status))
+    permissions = static_cast<mode_t>(status.permissions() & std::filesystem::perms::all);
   std::random_device random;
   const std::filesystem::path dir = target.has_parent_path() ? target.parent_path() : ".";
   for (int attempt = 0; attempt < 100; ++attempt) {

@@ -1,4 +1,5 @@
 // The operating system's side of the file seam: thin wrappers over the system calls.
+#ifndef _WIN32  // the Windows side is in file_system_windows.cpp
 #include "engine/cfb/file_system.h"
 
 #include <fcntl.h>
@@ -102,3 +103,5 @@ FileSystem& FileSystem::system() {
 }
 
 }  // namespace msi::cfb
+
+#endif  // _WIN32

@@ -19,9 +19,10 @@ namespace msi::cfb {
 
 // What identifies a file's state: an in-place commit checks it still holds before writing, so
 // it never builds on a file someone else has rewritten since it was read.
+// Device and file number are as wide as any system's (Windows numbers files in 64 bits).
 struct FileIdentity {
-  dev_t device = 0;
-  ino_t inode = 0;
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
   std::uint64_t size = 0;
   std::int64_t modifiedNs = 0;
   bool operator==(const FileIdentity&) const = default;

@@ -1,3 +1,4 @@
+#ifndef _WIN32  // the Windows side is in read_only_file_windows.cpp
 #include "engine/cfb/read_only_file.h"
 
 #include <fcntl.h>
@@ -67,3 +68,5 @@ void ReadOnlyFile::read(std::uint64_t offset, std::uint8_t* out, std::size_t len
 }
 
 }  // namespace msi::cfb
+
+#endif  // _WIN32

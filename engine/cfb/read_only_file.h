@@ -1,4 +1,4 @@
-// A file read with positioned reads through a descriptor held open, closed on destruction.
+// A file read with positioned reads through a descriptor (a handle on Windows) held open, closed on destruction.
 // Private to engine/cfb.
 //
 // Not a memory mapping: a mapped file that another program truncates faults (SIGBUS) on the
@@ -38,7 +38,11 @@ class ReadOnlyFile {
 
  private:
   std::string name_;
+#ifdef _WIN32
+  void* handle_ = nullptr;  // the Windows file handle
+#else
   int fd_ = -1;
+#endif
   FileIdentity identity_;
 };
 

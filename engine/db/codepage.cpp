@@ -1,8 +1,13 @@
-// Codepage conversion through glibc's iconv, with an ASCII fast path.
+// Codepage conversion through glibc's iconv (Windows' own converters in a Windows build),
+// with an ASCII fast path.
 #include "engine/db/codepage.h"
 #include "engine/text/utf8.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <iconv.h>
+#endif
 
 #include <cerrno>
 #include <cstdint>
@@ -35,14 +40,60 @@ std::string iconvName(int id) {
   return {};
 }
 
-bool is1252(int id) { return id == 0 || id == 1252; }
+[[maybe_unused]] bool is1252(int id) { return id == 0 || id == 1252; }
 
-bool unassignedIn1252(std::uint32_t v) {
+[[maybe_unused]] bool unassignedIn1252(std::uint32_t v) {
   return v == 0x81 || v == 0x8D || v == 0x8F || v == 0x90 || v == 0x9D;
 }
 
 }  // namespace
 
+#ifdef _WIN32
+// The converters of Windows itself: the bytes a Windows program reads and writes.
+struct Codepage::Converters {
+  UINT id = 1252;
+};
+
+bool Codepage::supported(int id) { return id == kUtf8 || (!iconvName(id).empty() && ::IsValidCodePage(id ? id : 1252)); }
+
+Codepage::Codepage(int id) : id_(id) {
+  if (id == kUtf8) return;
+  if (!supported(id)) throw Error("codepage " + std::to_string(id) + " is not supported");
+  auto conv = std::make_shared<Converters>();
+  conv->id = static_cast<UINT>(id ? id : 1252);
+  conv_ = std::move(conv);
+}
+
+std::string Codepage::decode(std::string_view bytes) const {
+  if (isAscii(bytes)) return std::string(bytes);
+  // UTF-8: valid sequences kept, each invalid byte replaced, as utf8ToUtf16 does.
+  if (!conv_) return utf16ToUtf8(utf8ToUtf16(bytes));
+  if (bytes.size() > 0x7fffffff) throw Error("text too long to convert");
+  const int size = static_cast<int>(bytes.size());
+  const int wide = ::MultiByteToWideChar(conv_->id, 0, bytes.data(), size, nullptr, 0);
+  std::wstring out(static_cast<std::size_t>(wide), L'\0');
+  if (wide > 0) ::MultiByteToWideChar(conv_->id, 0, bytes.data(), size, out.data(), wide);
+  return utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(out.data()), out.size()));
+}
+
+std::optional<std::string> Codepage::encode(std::string_view utf8) const {
+  if (isAscii(utf8)) return std::string(utf8);
+  if (!conv_) return std::string(utf8);
+  const std::u16string text = utf8ToUtf16(utf8);
+  if (text.size() > 0x7fffffff) throw Error("text too long to convert");
+  const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
+  const int size = static_cast<int>(text.size());
+  // No best fit: a character the codepage lacks is a failure, not a look-alike.
+  BOOL lossy = FALSE;
+  const int n = ::WideCharToMultiByte(conv_->id, WC_NO_BEST_FIT_CHARS, wide, size, nullptr, 0, nullptr, &lossy);
+  if (n <= 0 || lossy) return std::nullopt;
+  std::string out(static_cast<std::size_t>(n), '\0');
+  ::WideCharToMultiByte(conv_->id, WC_NO_BEST_FIT_CHARS, wide, size, out.data(), n, nullptr, &lossy);
+  if (lossy) return std::nullopt;
+  return out;
+}
+
+#else
 // iconv keeps shift state, so each converter is owned by one Codepage (copies share it; the
 // engine runs on one thread).
 struct Codepage::Converters {
@@ -167,5 +218,7 @@ std::optional<std::string> Codepage::encode(std::string_view utf8) const {
   out.resize(used);
   return out;
 }
+
+#endif  // _WIN32
 
 }  // namespace msi

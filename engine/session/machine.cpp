@@ -1,7 +1,9 @@
 #include "engine/session/machine.h"
 
+#ifndef _WIN32
 #include <pwd.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <array>
@@ -50,6 +52,12 @@ EmulatedMachine EmulatedMachine::forCurrentUser() {
 }
 
 void EmulatedMachine::adoptCurrentUser() {
+#ifdef _WIN32
+  // On Windows the real user and computer names are at hand.
+  if (const char* user = std::getenv("USERNAME"); user && *user) userName = windowsName(user, userName);
+  if (const char* host = std::getenv("COMPUTERNAME"); host && *host)
+    computerName = upper(windowsName(host, computerName)).substr(0, 15);
+#else
   std::array<char, 256> buffer{};
   if (const char* login = getlogin(); login && *login)
     userName = windowsName(login, userName);
@@ -63,6 +71,7 @@ void EmulatedMachine::adoptCurrentUser() {
     host = host.substr(0, host.find('.')).substr(0, 15);
     if (!host.empty()) computerName = host;
   }
+#endif
 }
 
 std::string EmulatedMachine::profileFolder() const { return "C:\\Users\\" + userName + "\\"; }

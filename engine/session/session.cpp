@@ -42,7 +42,11 @@ bool is64BitTemplate(std::string_view templateText) {
 void setDateAndTime(std::map<std::string, std::string, std::less<>>& properties) {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
+#ifdef _WIN32
+  localtime_s(&local, &now);
+#else
   localtime_r(&now, &local);
+#endif
   properties["Date"] = std::to_string(local.tm_mon + 1) + "/" + std::to_string(local.tm_mday) +
                        "/" + std::to_string(local.tm_year + 1900);
   char time[16];

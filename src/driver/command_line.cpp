@@ -77,7 +77,8 @@ double quote removed; nothing else is changed.
 Options:
   --record WALK        interactive run that also writes each answer to the walk file WALK
   --replay WALK        headless run: answer the dialogs from the walk file WALK; message
-                       boxes are written to standard error and answered with OK
+                       boxes are written to standard error ("fennick: TITLE: TEXT") and
+                       answered with OK
   --dump-tables FILE   at the end of the run, write the six working tables to FILE
   --machine NAME|FILE  the Windows machine the package's session runs on: win10-x64 (the
                        default), win10-x86, win11-x64, or a machine file (see README) with
@@ -105,9 +106,12 @@ CheckNETCore (launch conditions and .NET checks of Visual Studio installer proje
 Others are skipped with a warning, and listed again when the run ends.
 
 After a transform is written, it is applied to the package in memory and the package's
-user-interface sequence is played again without dialogs: one line on standard output says
-that it reproduces your choices, or one warning line on standard error names each choice
-it does not reproduce.
+user-interface sequence is played again without dialogs; a warning line on standard error
+names each choice it does not reproduce.
+
+Every run ends with one line on standard output: where the transform is, what it changes,
+whether it reproduces your choices, and how to install with it on Windows
+(msiexec /i PACKAGE TRANSFORMS=FILE.mst); or "no transform written: " and why.
 
 Files: the scratch files temp.msi, temp.idt and temp.mst are kept in a private folder,
 $XDG_RUNTIME_DIR/fennick/ or else ${TMPDIR:-/tmp}/fennick-UID/ (mode 0700). The transform,

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "src/driver/closing_line.h"
 #include "src/driver/command_line.h"
 #include "src/driver/output_file.h"
 #include "src/driver/run_state.h"
@@ -98,7 +99,8 @@ int main(int argc, char** argv) {
     try {
       walk = std::make_shared<msi::dialogs::Walk>(msi::dialogs::Walk::load(*options.replayWalk));
     } catch (const msi::dialogs::WalkError& e) {
-      std::cerr << "fennick: " << ui::TerminalText(e.what(), ui::LineBreaks::Escape) << "\n";
+      std::cerr << "fennick: " << ui::TerminalText(e.what(), ui::LineBreaks::Escape) << std::endl;
+      std::cout << driver::ClosingLine(driver::kExitUsage, nullptr) << std::endl;
       return driver::kExitUsage;
     }
     ui::HeadlessHost host(std::cerr, walk);

@@ -53,6 +53,9 @@ struct RunState {
   // What the change writer put into the reference database.
   std::size_t propertiesWritten = 0;
   std::size_t featuresWritten = 0;
+  // What the closed-loop check of the written transform found.
+  bool transformChecked = false;
+  std::size_t choicesNotReproduced = 0;
   // Where the closing line of a run goes (standard output), and warnings (standard error).
   std::ostream* out = nullptr;
   std::ostream* err = nullptr;

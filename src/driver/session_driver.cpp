@@ -4,6 +4,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "src/driver/closing_line.h"
 #include "src/driver/output_file.h"
 #include "src/driver/run_state.h"
 #include "src/inspect/inspect.h"
@@ -86,17 +87,7 @@ int RunSteps(RunState& run) {
   }
 }
 
-}  // namespace
-
-int Main(const Options& options, RunEnvironment env) {
-  RunState run;
-  run.host = &env.host;
-  run.packagePath = options.packagePath;
-  run.commandLineProperties = options.properties;
-  run.machineProperties = env.machineProperties;
-  run.interactive = env.interactive;
-  run.out = env.out ? env.out : &std::cout;
-  run.err = &env.err;
+int RunAndWindDown(const Options& options, RunEnvironment& env, RunState& run) {
   CurrentRun current(run);
   // Outputs that would destroy an input, or cannot be files, are refused before any work.
   for (const std::optional<std::string>& output : {options.dumpTables, options.recordWalk}) {
@@ -143,6 +134,24 @@ int Main(const Options& options, RunEnvironment env) {
     }
     return kExitFailure;
   }
+}
+
+}  // namespace
+
+int Main(const Options& options, RunEnvironment env) {
+  RunState run;
+  run.host = &env.host;
+  run.packagePath = options.packagePath;
+  run.commandLineProperties = options.properties;
+  run.machineProperties = env.machineProperties;
+  run.interactive = env.interactive;
+  run.out = env.out ? env.out : &std::cout;
+  run.err = &env.err;
+  const int status = RunAndWindDown(options, env, run);
+  // After every report on standard error, so the line is the last a person reads.
+  env.err.flush();
+  *run.out << ClosingLine(status, &run) << std::endl;
+  return status;
 }
 
 }  // namespace fennick::driver

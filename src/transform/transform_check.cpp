@@ -92,12 +92,9 @@ void CheckTransform() {
   session.reset();
   database.reset();
 
-  if (differences.empty()) {
-    *run.out << ui::TerminalText(path, ui::LineBreaks::Escape) << ": " << run.propertiesWritten << (run.propertiesWritten == 1 ? " property, " : " properties, ")
-             << run.featuresWritten << (run.featuresWritten == 1 ? " feature" : " features")
-             << " changed; applying it reproduces your choices" << std::endl;
-    return;
-  }
+  run.transformChecked = true;
+  run.choicesNotReproduced = differences.size();
+  if (differences.empty()) return;
   std::string list;
   for (const std::string& difference : differences) {
     err << "fennick: warning: " << ui::TerminalText(path + " does not reproduce your choice: " + difference,

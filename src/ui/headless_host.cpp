@@ -25,9 +25,11 @@ std::string HeadlessHost::PromptSaveTransform() {
 }
 
 void HeadlessHost::MessageBox(std::string_view text, BoxStyle, std::string_view title) {
-  // A box is laid out in lines; its title is one.
-  err_ << kAppTitle << ": " << TerminalText(title, LineBreaks::Escape) << ": " << TerminalText(text, LineBreaks::Keep)
-       << '\n';
+  // As the program's other reports: "fennick: <title>: <text>". A box titled with the
+  // program's own name says it once. The title is one line; the text keeps its lines.
+  err_ << "fennick: ";
+  if (!title.empty() && title != kAppTitle) err_ << TerminalText(title, LineBreaks::Escape) << ": ";
+  err_ << TerminalText(text, LineBreaks::Keep) << '\n';
   err_.flush();
 }
 

@@ -1,5 +1,6 @@
 // The host of a run without windows: message boxes go to standard error as
-// "Fennick: <title>: <text>" and are answered with OK; windows exist only as state.
+// "fennick: <title>: <text>" (the title left out when it is the program's own) and are
+// answered with OK; windows exist only as state.
 #pragma once
 
 #include <memory>

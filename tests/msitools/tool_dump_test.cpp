@@ -77,7 +77,7 @@ TEST(ToolDump, WorkingTablesMatchWhatMsitoolsReads) {
     const bool hasUI = std::count(tables.begin(), tables.end(), "InstallUISequence") > 0;
     if (!hasUI) {
       EXPECT_EQ(run.exitCode, 3);
-      EXPECT_NE(run.err.find("Fennick: Exiting: There is no user interface in this package."), std::string::npos);
+      EXPECT_NE(run.err.find("fennick: Exiting: There is no user interface in this package."), std::string::npos);
       for (const char* t : {"lvUI", "lvProperty", "lvFeature", "lvPropertyChanged", "lvFeatureChanged"})
         EXPECT_TRUE(run.dump[t].empty()) << t;
       continue;
@@ -154,8 +154,9 @@ TEST(ToolDump, UnopenablePackagesGetTheOpenFailureMessage) {
     argv.insert(argv.end(), c.args.begin(), c.args.end());
     auto r = runProcess(argv, scratch);
     EXPECT_EQ(r.exitCode, 3) << c.shown;
-    EXPECT_EQ(r.err.rfind("Fennick: Fennick: Unable to open package: " + c.shown + "\r\n\r\n", 0), 0u) << r.err;
+    EXPECT_EQ(r.err.rfind("fennick: Unable to open package: " + c.shown + "\r\n\r\n", 0), 0u) << r.err;
     EXPECT_NE(r.err.find(c.cause), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "no transform written: the package was refused (see the message above)\n");
   }
   // Nothing is written beside the package (the runner's own output files aside).
   for (const auto& e : fs::directory_iterator(scratch)) {

@@ -46,15 +46,17 @@ TEST(ToolWalk, CancelInTheDialogsAndAtTheSavePrompt) {
   auto exited = runProcess({FENNICK_TOOL, "--replay", WriteWalk(scratch, "dialog WelcomeDlg\npress Cancel\n").string(),
                             demo.string()}, scratch);
   EXPECT_EQ(exited.exitCode, 4);
-  EXPECT_NE(exited.err.find("Fennick: DoAction Error: An error occured executing action: WelcomeDlg\r\n\r\n"
+  EXPECT_NE(exited.err.find("fennick: DoAction Error: An error occured executing action: WelcomeDlg\r\n\r\n"
                             "IDCANCEL, user terminated prematurely."),
             std::string::npos)
       << exited.err;
+  EXPECT_EQ(exited.out, "no transform written: an action failed or the package's dialogs were exited (see the message above)\n");
   auto cancelled = runProcess({FENNICK_TOOL, "--replay",
                                WriteWalk(scratch, "press Next\npress Next\npress Next\npress Install\nsave cancel\n").string(),
                                demo.string()}, scratch);
   EXPECT_EQ(cancelled.exitCode, 5) << cancelled.err;
-  EXPECT_NE(cancelled.err.find("Fennick: Transform Cancelled: Transform creation cancelled by user"), std::string::npos);
+  EXPECT_NE(cancelled.err.find("fennick: Transform Cancelled: Transform creation cancelled by user"), std::string::npos);
+  EXPECT_EQ(cancelled.out, "no transform written: the save prompt was cancelled (see the message above)\n");
 }
 
 TEST(ToolWalk, UnreadableOrOverlongWalksStopWithStatusTwo) {

@@ -82,6 +82,23 @@ ns = '{http://www.freedesktop.org/standards/shared-mime-info}'
 types = {t.get('type'): [g.get('pattern') for g in t.findall(ns + 'glob')] for t in ET.parse(sys.argv[2]).getroot()}
 assert '*.msi' in types.get('application/x-msi', []), types
 PY
+# A file manager offers Fennick for .msi files: with the package's desktop entry and MIME
+# type in a scratch XDG_DATA_HOME and their caches made, xdg-mime names the entry.
+if command -v xdg-mime >/dev/null && command -v update-mime-database >/dev/null &&
+   command -v update-desktop-database >/dev/null; then
+  xdg=$work/xdg-data
+  mkdir -p "$xdg/applications" "$xdg/mime/packages"
+  cp "$desktop" "$xdg/applications/"
+  cp "$root/usr/share/mime/packages/fennick.xml" "$xdg/mime/packages/"
+  update-mime-database "$xdg/mime" >/dev/null 2>&1 || fail "update-mime-database rejects fennick.xml"
+  update-desktop-database "$xdg/applications" || fail "update-desktop-database rejects fennick.desktop"
+  default=$(env -u XDG_CURRENT_DESKTOP -u DESKTOP_SESSION XDG_DATA_HOME="$xdg" XDG_CONFIG_HOME="$work/xdg-config" \
+            XDG_DATA_DIRS="$xdg" xdg-mime query default application/x-msi 2>&1)
+  echo "xdg-mime: default for application/x-msi: ${default:-none}"
+  [[ $default == fennick.desktop ]] || fail "xdg-mime names '$default' for application/x-msi, not fennick.desktop"
+else
+  echo "xdg-mime: not checked: xdg-mime, update-mime-database or update-desktop-database missing (xdg-utils, shared-mime-info, desktop-file-utils)"
+fi
 for program in fennick fennick-msi; do
   completion=$root/usr/share/bash-completion/completions/$program
   bash -c "shopt -s extglob; source '$completion' && complete -p $program" >/dev/null 2>&1 ||

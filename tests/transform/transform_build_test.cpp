@@ -117,7 +117,8 @@ TEST(TransformBuild, WritesChangedPropertiesAndLevelsDerivedFromStates) {
   // The closed loop replays the package with the transform and finds the walk's choices.
   EXPECT_FALSE(b.Matching("ApplyTransform 0").empty());
   EXPECT_EQ(b.out.str(), (b.temp / "t.mst").string() +
-                             ": 2 properties, 3 features changed; applying it reproduces your choices\n");
+                             ": 2 properties, 3 features changed; applying it reproduces your choices; "
+                             "install with it on Windows: msiexec /i p.msi TRANSFORMS=t.mst\n");
   EXPECT_EQ(b.err.str(), "");
 }
 
@@ -131,6 +132,7 @@ TEST(TransformBuild, UnchangedAnswersWriteNothingAndEndWithStatusSix) {
   EXPECT_EQ(b.host.boxes[0].text, "Your answers leave the package unchanged; no transform was written.");
   EXPECT_TRUE(b.Matching("save prompt").empty());
   EXPECT_FALSE(std::filesystem::exists(b.temp / "t.mst"));
+  EXPECT_EQ(b.out.str(), "no transform written: your answers leave the package unchanged\n");
 }
 
 TEST(TransformBuild, SavePathThatIsThePackageOrAFolderIsRefused) {

@@ -36,7 +36,7 @@ TEST(TerminalText, HeadlessMessageBoxKeepsItsLinesButNotItsEscapes) {
   std::ostringstream err;
   HeadlessHost host(err);
   host.MessageBox("Launch\r\n\x1b[31mcondition\x1b[0m", BoxStyle::Critical, "Setup\n\x1b[2J");
-  EXPECT_EQ(err.str(), "Fennick: Setup\\n\\x1b[2J: Launch\r\n\\x1b[31mcondition\\x1b[0m\n");
+  EXPECT_EQ(err.str(), "fennick: Setup\\n\\x1b[2J: Launch\r\n\\x1b[31mcondition\\x1b[0m\n");
 }
 
 }  // namespace

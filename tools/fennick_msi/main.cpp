@@ -4,6 +4,12 @@
 #include <map>
 #include <sstream>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#endif
+
 #include "engine/cfb/compound_file.h"
 #include "engine/db/value.h"
 #include "tools/fennick_msi/command.h"
@@ -63,11 +69,37 @@ the command's inputs or a folder is refused; outputs are written beside their ta
 renamed over it only when complete.
 )";
 
+// The arguments as UTF-8, whatever the system: Windows hands a program its command line in
+// UTF-16, and its narrow argv in the ANSI codepage.
+std::vector<std::string> Arguments(int argc, char** argv) {
+#ifdef _WIN32
+  int count = 0;
+  wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  if (wide) {
+    std::vector<std::string> out;
+    for (int i = 1; i < count; ++i) {
+      const int size = ::WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+      std::string arg(size > 0 ? size - 1 : 0, '\0');
+      if (size > 1) ::WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, arg.data(), size, nullptr, nullptr);
+      out.push_back(std::move(arg));
+    }
+    ::LocalFree(wide);
+    return out;
+  }
+#endif
+  return std::vector<std::string>(argv + 1, argv + argc);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   using namespace fennick::msicli;
-  const std::vector<std::string> all(argv + 1, argv + argc);
+#ifdef _WIN32
+  // The same bytes as on Linux: no carriage return before each line feed.
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+#endif
+  const std::vector<std::string> all = Arguments(argc, argv);
   if (all.empty() || all[0] == "--help" || all[0] == "-h" || all[0] == "help") {
     (all.empty() ? std::cerr : std::cout) << kUsage;
     return all.empty() ? 2 : 0;

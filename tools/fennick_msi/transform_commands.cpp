@@ -3,10 +3,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <random>
 #include <string_view>
 #include <system_error>
 
@@ -166,11 +168,25 @@ int Show(const Args& given, std::ostream& out) {
 class PrivateFolder {
  public:
   PrivateFolder() {
+#ifdef _WIN32
+    // The user's own temporary folder is private to them on Windows.
+    const fs::path folder = fs::temp_directory_path();
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+      char name[32];
+      std::snprintf(name, sizeof name, "fennick-msi-%08x", static_cast<unsigned>(random()));
+      std::error_code ec;
+      if (fs::create_directory(folder / name, ec)) path_ = folder / name;
+      else if (ec) throw msi::Error((folder / name).string() + ": cannot create a private folder: " + ec.message());
+    }
+    if (path_.empty()) throw msi::Error(folder.string() + ": cannot create a private folder");
+#else
     const char* tmp = std::getenv("TMPDIR");
     std::string pattern = (fs::path(tmp && *tmp ? tmp : "/tmp") / "fennick-msi-XXXXXX").string();
     if (!::mkdtemp(pattern.data()))
       throw msi::Error(pattern + ": cannot create a private folder: " + std::strerror(errno));
     path_ = pattern;
+#endif
   }
   ~PrivateFolder() {
     std::error_code ec;
