@@ -64,6 +64,12 @@ DatabaseImpl::DatabaseImpl(std::filesystem::path path, std::shared_ptr<const cfb
   file_.columns = source_->exists(kColumns) ? source_->read(kColumns) : Bytes();
   readCatalogue();
   streams_.reset();
+  if (readOnly_) {
+    // Only a commit compares the stored pool with the strings; a read-only database never
+    // commits, so the parsed pool is all it keeps.
+    file_.pool = Bytes();
+    file_.data = Bytes();
+  }
 }
 
 void DatabaseImpl::readCatalogue() {
