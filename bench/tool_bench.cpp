@@ -180,10 +180,11 @@ int main(int argc, char** argv) {
         "cd \"$d\" && msibuild new.msi -i *.idt; rm -rf \"$d\"";
     // msitools takes minutes on the large packages: one run there.
     const bool peerRuns = n <= msitoolsMax;
-    const Measure peer = peerRuns ? medianOf(n >= 100000 ? 1 : kRepeats,
-                                             {"sh", "-c", script, "sh", folder.string(), package.string()},
-                                             folder / "msitools.err")
-                                  : Measure{true};
+    Measure peer;
+    peer.ok = true;
+    if (peerRuns)
+      peer = medianOf(n >= 100000 ? 1 : kRepeats, {"sh", "-c", script, "sh", folder.string(), package.string()},
+                      folder / "msitools.err");
     if (!tool.ok || !copy.ok || !peer.ok) {
       std::fprintf(stderr, "error: N=%zu: a run failed:\n%s%s%s", n, tool.err.c_str(), copy.err.c_str(),
                    peer.err.c_str());
