@@ -71,14 +71,14 @@ void DatabaseImpl::commit() {
   if (writePool) poolStreams = pool_.serialize(refs, longRefs, where());
   const auto catalogueStreams = catalogue::encode(schemas, pool_, longRefs);
   try {
-    if (writePool && (fresh || poolStreams.pool != file_.pool || poolStreams.data != file_.data)) {
+    if (writePool && (fresh || poolStreams.pool != file_.pool || !storedDataEquals(poolStreams.data))) {
       editor->putStream(tablePath("_StringPool"), poolStreams.pool);
       editor->putStream(tablePath("_StringData"), poolStreams.data);
     }
     if (fresh || catalogueStreams.tables != file_.tables) editor->putStream(tablePath("_Tables"), catalogueStreams.tables);
     if (fresh || catalogueStreams.columns != file_.columns) editor->putStream(tablePath("_Columns"), catalogueStreams.columns);
     std::set<std::string> written;
-    for (const StoredTable* t : encodeList) {
+    for (StoredTable* t : encodeList) {
       // Rows changed in place are written over the stored stream cell by cell, so only the
       // sectors they fall in are written; anything else is encoded whole.
       const cfb::Path path = tablePath(t->schema().name);
@@ -92,6 +92,7 @@ void DatabaseImpl::commit() {
           }
         }
       }
+      t->shrinkToFit();  // filled by inserts: done growing for now
       Bytes bytes = t->encode(longRefs);
       if (bytes.empty()) {
         editor->remove(path);
@@ -115,7 +116,9 @@ void DatabaseImpl::commit() {
     for (std::uint32_t id = 1; id < pool_.size() && id < refs.size(); ++id)
       file_.hasString[id] = refs[id] > 0 && pool_.has(id);
     file_.pool = std::move(poolStreams.pool);
-    file_.data = std::move(poolStreams.data);
+    file_.dataSize = poolStreams.data.size();
+    file_.dataHash = hashOf(poolStreams.data);
+    poolStreams.data = Bytes();
   }
   // Strings nothing refers to any more become holes a later string may take.
   if (recount) {

@@ -51,7 +51,10 @@ class DatabaseImpl final : public Database {
     bool exists = false;
     bool longRefs = false;
     std::vector<bool> hasString;  // by id: the file's pool holds a string there
-    Bytes pool, data, tables, columns;
+    Bytes pool, tables, columns;
+    // The string data is not kept: its size and hash tell a new one that may be the same,
+    // and only then is the stored one read to compare.
+    std::uint64_t dataSize = 0, dataHash = 0;
   };
 
   std::string where() const { return source_->name; }
@@ -67,6 +70,9 @@ class DatabaseImpl final : public Database {
   // codepage): then it need not be written.
   bool storedCountsMatch(const std::vector<std::uint32_t>& refs) const;
   static bool isSystemName(std::string_view name);
+  static std::uint64_t hashOf(const Bytes& bytes);
+  // Whether `data` equals the string data the file holds.
+  bool storedDataEquals(const Bytes& data) const;
   void checkNewTable(const Schema& schema) const;
 
   std::filesystem::path path_;

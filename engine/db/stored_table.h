@@ -56,6 +56,8 @@ class StoredTable final : public Table {
   // then encode() is needed.
   using Piece = std::pair<std::uint64_t, Bytes>;
   std::optional<std::vector<Piece>> changedCells(bool longRefs, std::uint64_t streamSize) const;
+  // Gives back the room the row vectors grew into (after many inserts, at a commit).
+  void shrinkToFit();
   // Names of the binary-cell streams of the persistent rows.
   std::vector<std::string> binaryStreamNames() const;
 

@@ -111,6 +111,12 @@ Bytes StoredTable::encode(bool longRefs) const {
   return table_stream::encode(values, columns, longRefs);
 }
 
+void StoredTable::shrinkToFit() {
+  stored_.shrink_to_fit();
+  rows_.shrink_to_fit();
+  temporary_.shrink_to_fit();
+}
+
 void StoredTable::setChanged(bool on) {
   changed_ = on;
   touched_.clear();

@@ -237,6 +237,7 @@ StringPool::Streams StringPool::serialize(const std::vector<std::uint32_t>& refc
   const std::uint32_t header =
       static_cast<std::uint32_t>(codepage_.id()) | (longRefs ? kLongRefsFlag : 0);
   out.pool.reserve((last + 1) * 4);
+  out.data.reserve(bytes_.size() - garbage_);  // the live strings' bytes, as stored (ASCII mostly)
   putU16(out.pool, header & 0xFFFF);
   putU16(out.pool, header >> 16);
   for (std::uint32_t id = 1; id <= last; ++id) {

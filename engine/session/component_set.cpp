@@ -36,6 +36,19 @@ std::optional<std::size_t> lookup(const std::vector<std::uint32_t>& order, const
   return *it;
 }
 
+// Items grouped by owner, keeping their order within an owner: owner o's items are
+// list[start[o] .. start[o + 1]), each given by `item(i)` for the i-th of `owners`.
+template <typename Item>
+void groupBy(const std::vector<std::uint32_t>& owners, std::size_t ownerCount, std::vector<std::uint32_t>& start,
+             std::vector<std::uint32_t>& list, Item item) {
+  start.assign(ownerCount + 1, 0);
+  for (const std::uint32_t o : owners) ++start[o + 1];
+  for (std::size_t o = 0; o < ownerCount; ++o) start[o + 1] += start[o];
+  list.assign(owners.size(), 0);
+  std::vector<std::uint32_t> next(start.begin(), start.end() - 1);
+  for (std::size_t i = 0; i < owners.size(); ++i) list[next[owners[i]]++] = static_cast<std::uint32_t>(item(i));
+}
+
 }  // namespace
 
 ComponentSet ComponentSet::load(Database& db, FeatureTree& features, std::uint32_t clusterSize,
@@ -82,7 +95,6 @@ ComponentSet ComponentSet::load(Database& db, FeatureTree& features, std::uint32
                    : (attributes & kFileNoncompressed) ? false
                                                        : compressedByDefault;
     ComponentEntry& c = set.entries_[f.component];
-    c.files.push_back(set.files_.size());
     const std::uint64_t cluster = clusterSize ? clusterSize : 1;
     c.cost += (f.size + cluster - 1) / cluster * cluster;
     set.files_.push_back(std::move(f));
@@ -91,15 +103,22 @@ ComponentSet ComponentSet::load(Database& db, FeatureTree& features, std::uint32
   set.files_.shrink_to_fit();
   set.byFile_ = sortedBy(set.files_, [](const FileEntry& f) -> const std::string& { return f.key; });
   seen = {};
+  std::vector<std::uint32_t> owners(set.files_.size());
+  for (std::size_t i = 0; i < owners.size(); ++i) owners[i] = set.files_[i].component;
+  groupBy(owners, set.entries_.size(), set.fileStart_, set.fileList_, [](std::size_t i) { return i; });
 
   const TableRows links(db, "FeatureComponents", {"Feature_", "Component_"});
+  std::vector<std::uint32_t> linkedComponents, linkedFeatures;
   for (std::size_t i = 0; i < links.size(); ++i) {
     const auto feature = features.find(links.text(i, 0));
     const auto component = set.find(links.text(i, 1));
     if (!feature || !component) continue;
     features.entries()[*feature].components.push_back(*component);
-    set.entries_[*component].features.push_back(*feature);
+    linkedComponents.push_back(static_cast<std::uint32_t>(*component));
+    linkedFeatures.push_back(static_cast<std::uint32_t>(*feature));
   }
+  groupBy(linkedComponents, set.entries_.size(), set.featureStart_, set.featureList_,
+          [&](std::size_t i) { return linkedFeatures[i]; });
   return set;
 }
 
@@ -127,7 +146,7 @@ void ComponentSet::computeActions(FeatureTree& features) {
   for (FeatureEntry& f : features.entries()) {
     if (f.request != InstallState::Source) continue;
     for (std::size_t c : f.components)
-      for (std::size_t file : entries_[c].files)
+      for (std::size_t file : filesOf(c))
         if (files_[file].compressed && entries_[c].enabled) f.request = InstallState::Local;
   }
   for (std::size_t ci = 0; ci < entries_.size(); ++ci) {
@@ -135,7 +154,7 @@ void ComponentSet::computeActions(FeatureTree& features) {
     c.action = InstallState::Unknown;
     if (!c.enabled) continue;
     bool local = false, source = false, advertised = false;
-    for (std::size_t fi : c.features) {
+    for (std::size_t fi : featuresOf(ci)) {
       InstallState r = features.disabled(fi) ? InstallState::Unknown : features.entries()[fi].request;
       if (r == InstallState::Default) r = features.defaultRequest(fi);
       local |= r == InstallState::Local;

@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,7 +40,6 @@ struct ComponentEntry {
   std::string name, directory, condition;
   int attributes = 0;
   bool enabled = true;  // false when its Condition evaluated to false
-  std::vector<std::size_t> features, files;
   InstallState installed = InstallState::Absent;
   InstallState action = InstallState::Unknown;
   std::uint64_t cost = 0;  // bytes its files take on the volume, in whole clusters
@@ -65,13 +65,26 @@ class ComponentSet {
   };
   FileNames fileNames(const FileEntry& file) const;
 
+  // The files of component `c` (indices into files()) and its features, in table order.
+  std::span<const std::uint32_t> filesOf(std::size_t c) const { return slice(fileStart_, fileList_, c); }
+  std::span<const std::uint32_t> featuresOf(std::size_t c) const { return slice(featureStart_, featureList_, c); }
+
   // Makes Source requests Local for features holding packed files, then recomputes every
   // component's action from the features' requests.
   void computeActions(FeatureTree& features);
 
  private:
+  static std::span<const std::uint32_t> slice(const std::vector<std::uint32_t>& start,
+                                              const std::vector<std::uint32_t>& list, std::size_t c) {
+    if (c + 1 >= start.size()) return {};
+    return std::span<const std::uint32_t>(list).subspan(start[c], start[c + 1] - start[c]);
+  }
+
   std::vector<ComponentEntry> entries_;
   std::vector<FileEntry> files_;
+  // Per component, its files and its features as one list each: component c's run is
+  // list[start[c] .. start[c + 1]).
+  std::vector<std::uint32_t> fileStart_, fileList_, featureStart_, featureList_;
   // Indices into entries_ and files_, sorted by name and by key, for lookups.
   std::vector<std::uint32_t> byName_, byFile_;
   const Table* fileTable_ = nullptr;  // the database outlives the set: the session holds both
