@@ -55,12 +55,8 @@ DatabaseImpl::DatabaseImpl(std::filesystem::path path, std::shared_ptr<const cfb
     throw Error(where() + ": not an installer database (no string pool)");
   file_.exists = true;
   file_.pool = source_->read(kStringPool);
-  {
-    const Bytes data = source_->exists(kStringData) ? source_->read(kStringData) : Bytes();
-    pool_ = StringPool::parse(file_.pool, data, where());
-    file_.dataSize = data.size();
-    file_.dataHash = hashOf(data);
-  }
+  pool_ = StringPool::parse(file_.pool, source_->exists(kStringData) ? source_->read(kStringData) : Bytes(),
+                            where());
   file_.longRefs = pool_.longRefs();
   file_.hasString.resize(pool_.size());
   for (std::uint32_t id = 0; id < pool_.size(); ++id) file_.hasString[id] = pool_.has(id);
@@ -92,17 +88,6 @@ void DatabaseImpl::readCatalogue() {
 }
 
 std::string DatabaseImpl::where(std::string_view table) const { return where() + ": table " + backticked(table); }
-
-std::uint64_t DatabaseImpl::hashOf(const Bytes& bytes) {
-  std::uint64_t h = 0xcbf29ce484222325ull;  // FNV-1a
-  for (const std::uint8_t b : bytes) h = (h ^ b) * 0x100000001b3ull;
-  return h;
-}
-
-bool DatabaseImpl::storedDataEquals(const Bytes& data) const {
-  if (!file_.exists || data.size() != file_.dataSize || hashOf(data) != file_.dataHash) return false;
-  return data == (source_->exists(kStringData) ? source_->read(kStringData) : Bytes());
-}
 
 bool DatabaseImpl::isSystemName(std::string_view name) {
   return name == "_Tables" || name == "_Columns" || name == "_Streams" || name == "_Storages" ||

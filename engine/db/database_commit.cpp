@@ -71,7 +71,7 @@ void DatabaseImpl::commit() {
   if (writePool) poolStreams = pool_.serialize(refs, longRefs, where());
   const auto catalogueStreams = catalogue::encode(schemas, pool_, longRefs);
   try {
-    if (writePool && (fresh || poolStreams.pool != file_.pool || !storedDataEquals(poolStreams.data))) {
+    if (writePool && (fresh || poolStreams.pool != file_.pool || pool_.textsChanged())) {
       editor->putStream(tablePath("_StringPool"), poolStreams.pool);
       editor->putStream(tablePath("_StringData"), poolStreams.data);
     }
@@ -116,8 +116,6 @@ void DatabaseImpl::commit() {
     for (std::uint32_t id = 1; id < pool_.size() && id < refs.size(); ++id)
       file_.hasString[id] = refs[id] > 0 && pool_.has(id);
     file_.pool = std::move(poolStreams.pool);
-    file_.dataSize = poolStreams.data.size();
-    file_.dataHash = hashOf(poolStreams.data);
     poolStreams.data = Bytes();
   }
   // Strings nothing refers to any more become holes a later string may take.
@@ -130,6 +128,7 @@ void DatabaseImpl::commit() {
       if (!pool_.referenced(id) && pool_.has(id)) pool_.release(id);
   }
   pool_.markWritten();
+  pool_.markTextsWritten();
   pool_.setLongRefs(longRefs);
   file_.exists = true;
   file_.longRefs = longRefs;

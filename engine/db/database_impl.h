@@ -51,10 +51,9 @@ class DatabaseImpl final : public Database {
     bool exists = false;
     bool longRefs = false;
     std::vector<bool> hasString;  // by id: the file's pool holds a string there
+    // The string data is not kept: a pool stream equal to the stored one, with no text added
+    // or released since, means equal string data (StringPool::textsChanged).
     Bytes pool, tables, columns;
-    // The string data is not kept: its size and hash tell a new one that may be the same,
-    // and only then is the stored one read to compare.
-    std::uint64_t dataSize = 0, dataHash = 0;
   };
 
   std::string where() const { return source_->name; }
@@ -70,9 +69,6 @@ class DatabaseImpl final : public Database {
   // codepage): then it need not be written.
   bool storedCountsMatch(const std::vector<std::uint32_t>& refs) const;
   static bool isSystemName(std::string_view name);
-  static std::uint64_t hashOf(const Bytes& bytes);
-  // Whether `data` equals the string data the file holds.
-  bool storedDataEquals(const Bytes& data) const;
   void checkNewTable(const Schema& schema) const;
 
   std::filesystem::path path_;

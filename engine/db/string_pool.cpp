@@ -31,6 +31,7 @@ StringPool::StringPool(int codepage) : codepage_(codepage) {}
 void StringPool::setCodepage(int codepage) {
   codepage_ = Codepage(codepage);
   needsWrite_ = true;
+  textsChanged_ = true;
 }
 
 void StringPool::setCounts(std::vector<std::uint32_t> persistent, std::vector<std::uint32_t> temporary) {
@@ -114,6 +115,7 @@ std::uint32_t StringPool::intern(std::string_view s) {
   }
   spans_[id] = store(s);
   ids_.insert(id, texts());
+  textsChanged_ = true;
   if (counted_) candidates_.push_back(id);
   return id;
 }
@@ -121,6 +123,7 @@ std::uint32_t StringPool::intern(std::string_view s) {
 void StringPool::release(std::uint32_t id) {
   if (!has(id)) return;
   ids_.erase(id, texts());
+  textsChanged_ = true;
   garbage_ += spans_[id].length;
   spans_[id] = TextSpan{};
   // Trailing holes shrink the pool instead, so ids stay dense.
@@ -225,6 +228,7 @@ StringPool StringPool::parse(const Bytes& pool, const Bytes& data, std::string_v
   sp.spans_.shrink_to_fit();
   // A duplicate keeps the first id for lookups; tables using the other are renumbered.
   sp.duplicates_ = sp.ids_.build(sp.texts());
+  sp.textsChanged_ = false;  // as the file holds them
   return sp;
 }
 

@@ -58,6 +58,11 @@ class StringPool {
   // codepage changed since markWritten().
   bool needsWrite() const { return needsWrite_; }
   void markWritten() { needsWrite_ = false; }
+  // Whether any id's text (or the codepage that stores it) may differ from the file written
+  // last: strings added or released since markTextsWritten(). When not, a pool stream equal
+  // to the stored one means string data equal to the stored one too.
+  bool textsChanged() const { return textsChanged_; }
+  void markTextsWritten() { textsChanged_ = false; }
   // Ids whose counts fell to zero (or that were added) since the last call: the only ones a
   // commit with running counts has to consider releasing.
   std::vector<std::uint32_t> takeReleaseCandidates();
@@ -91,6 +96,7 @@ class StringPool {
   bool duplicates_ = false;
   bool counted_ = false;
   bool needsWrite_ = true;
+  bool textsChanged_ = true;
   std::vector<std::uint32_t> refs_, tempRefs_;
   std::vector<std::uint32_t> candidates_;
 };
