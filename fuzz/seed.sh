@@ -80,3 +80,16 @@ if command -v msidump >/dev/null && command -v msiinfo >/dev/null; then
 else
   echo "seed: msidump or msiinfo not found: no inputs for fuzz/corpus/idt" >&2
 fi
+
+# machine_file: the machine file of the README, and a registry export (UTF-16, as the registry
+# editor writes it) behind a NUL for its `registry` line.
+mkdir -p corpus/machine_file
+awk '/^    # The build agent/ { on = 1 } on && /^    "Build"=dword/ { print substr($0, 5); exit } on { print substr($0, 5) }' \
+  ../README.md >corpus/machine_file/readme
+{
+  printf 'machine win10-x86\nfile C:\\a\\b.exe version 1.2 size 9 language 1033,0\nregistry x.reg\n\0'
+  printf '\xff\xfe'
+  printf 'Windows Registry Editor Version 5.00\r\n[HKEY_CLASSES_ROOT\\CLSID\\{1}]\r\n@="x"\r\n"m"=hex(7):61,00,00,00,\\\r\n  00,00\r\n"d"=dword:0000002a\r\n[-HKEY_CURRENT_USER\\Software]\r\n' |
+    iconv -f UTF-8 -t UTF-16LE
+} >corpus/machine_file/exported
+echo "seed: $(ls corpus/machine_file | wc -l) inputs in fuzz/corpus/machine_file"

@@ -2,7 +2,7 @@
 # Checks that includes follow the layers of the code: a module may include its own headers
 # and those of the modules below it, never those beside or above it.
 #
-#   cfb < db < {sql, idt, mst, session} < dialogs < qt < {src, tools}
+#   {base, text} < cfb < db < {sql, idt, mst, session} < dialogs < qt < {src, tools}
 #
 # Usage: scripts/check-includes.sh [ROOT]   (ROOT defaults to the checkout)
 # Prints each offending line as FILE:LINE: "<include>" and exits 1 when there is one.
@@ -10,7 +10,7 @@ set -euo pipefail
 root=${1:-$(cd "$(dirname "$0")/.." && pwd)}
 cd "$root"
 
-modules=(engine/cfb engine/db engine/sql engine/idt engine/mst engine/session engine/dialogs engine/qt src tools)
+modules=(engine/base engine/text engine/cfb engine/db engine/sql engine/idt engine/mst engine/session engine/dialogs engine/qt src tools)
 present=()
 for m in "${modules[@]}"; do [[ -d $m ]] && present+=("$m"); done
 ((${#present[@]})) || { echo "no modules under $root"; exit 1; }
@@ -18,12 +18,13 @@ for m in "${modules[@]}"; do [[ -d $m ]] && present+=("$m"); done
 grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]+"' "${present[@]}" --include='*.h' --include='*.cpp' |
   awk '
     function level(m) {
-      if (m == "engine/cfb") return 0
-      if (m == "engine/db") return 1
-      if (m == "engine/sql" || m == "engine/idt" || m == "engine/mst" || m == "engine/session") return 2
-      if (m == "engine/dialogs") return 3
-      if (m == "engine/qt") return 4
-      if (m == "src" || m == "tools") return 5
+      if (m == "engine/base" || m == "engine/text") return 0
+      if (m == "engine/cfb") return 1
+      if (m == "engine/db") return 2
+      if (m == "engine/sql" || m == "engine/idt" || m == "engine/mst" || m == "engine/session") return 3
+      if (m == "engine/dialogs") return 4
+      if (m == "engine/qt") return 5
+      if (m == "src" || m == "tools") return 6
       return -1
     }
     function moduleOf(path,   parts, n) {

@@ -21,14 +21,13 @@
 #include <string>
 #include <vector>
 
+#include "engine/base/error.h"
 #include "engine/cfb/file_system.h"
 
 namespace msi::cfb {
 
-class Error : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
+// The engine's one error type (kind and message).
+using Error = msi::Error;
 
 using Bytes = std::vector<std::uint8_t>;
 using Clsid = std::array<std::uint8_t, 16>;

@@ -231,7 +231,7 @@ void Editor::putStorage(const Path& storage, const Clsid& clsid) {
 
 void Editor::copyStorage(const Reader& from, const Path& fromPath, const Path& to) {
   const auto source = from.find(fromPath);
-  if (!source) throw Error(from.name() + ": no storage `" + displayPath(fromPath) + "`");
+  if (!source) throw Error(from.name() + ": no storage `" + displayPath(fromPath) + "`", ErrorKind::NotFound);
   if (source->kind != EntryKind::Storage)
     throw Error(from.name() + ": `" + displayPath(fromPath) + "` is a stream, not a storage");
   const Clsid clsid = fromPath.empty() ? from.rootClsid() : source->clsid;
@@ -281,11 +281,11 @@ void Editor::commit(const std::filesystem::path& target, FileSystem& files) {
       temp.commit();
     }
   } catch (const SystemFailure& f) {
-    throw Error(name + ": " + f.message());
+    throw Error(name + ": " + f.message(), ErrorKind::Io);
   } catch (const Error& e) {
     // Errors reading the base name the base; say which commit they broke.
     if (std::string_view(e.what()).starts_with(name + ":")) throw;
-    throw Error(name + ": cannot write: " + e.what());
+    throw e.within(name + ": cannot write: ");
   }
   if (intoBase) s.rebase(Reader::open(target));
 }

@@ -1,9 +1,9 @@
 #include "engine/cfb/entry_name.h"
-#include "engine/cfb/utf8.h"
 
 #include <cstdio>
 
 #include "engine/cfb/format.h"
+#include "engine/text/utf8.h"
 
 namespace msi::cfb {
 namespace {
@@ -55,21 +55,13 @@ std::string nameProblem(std::u16string_view name) {
 
 std::string displayName(std::u16string_view name) {
   std::string out;
-  for (std::size_t i = 0; i < name.size(); ++i) {
-    char32_t cp = name[i];
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < name.size() && name[i + 1] >= 0xDC00 &&
-        name[i + 1] <= 0xDFFF) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (name[i + 1] - 0xDC00);
-      ++i;
-    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-      cp = 0xFFFD;
-    }
-    if (cp < 0x20 || cp == 0x7F) {
+  for (const char c : text::utf16ToUtf8(name)) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
       char buf[8];
-      std::snprintf(buf, sizeof buf, "\\u%04X", static_cast<unsigned>(cp));
+      std::snprintf(buf, sizeof buf, "\\u%04X", static_cast<unsigned>(c));
       out += buf;
     } else {
-      appendUtf8(out, cp);
+      out += c;
     }
   }
   return out;

@@ -24,7 +24,7 @@ void replaceFile(FileSystem& files, const std::filesystem::path& target,
     }
     temp.commit();
   } catch (const SystemFailure& f) {
-    throw Error(target.string() + ": " + f.message());
+    throw Error(target.string() + ": " + f.message(), ErrorKind::Io);
   }
 }
 

@@ -40,7 +40,9 @@ class ShadowCommit {
   }
 
  private:
-  [[noreturn]] void fail(const std::string& cause) const { throw Error(name_ + ": " + cause); }
+  [[noreturn]] void fail(const std::string& cause, ErrorKind kind = ErrorKind::BadData) const {
+    throw Error(name_ + ": " + cause, kind);
+  }
 
   // --- allocation ---
 
@@ -52,7 +54,7 @@ class ShadowCommit {
   // sectors past the end of the file.
   std::uint32_t allocate() {
     while (cursor_ < fileSectors_ && oldLive_[cursor_]) ++cursor_;
-    if (cursor_ >= kMaxRegular) fail("file too large for a compound file");
+    if (cursor_ >= kMaxRegular) fail("file too large for a compound file", ErrorKind::Limit);
     const std::uint32_t s = cursor_++;
     ensureFat(s);
     return s;
@@ -499,12 +501,12 @@ class ShadowCommit {
 
     std::unique_ptr<WritableFile> file;
     if (const int error = files_.openExisting(target_, file))
-      fail(std::string("cannot open for writing: ") + std::strerror(error));
+      fail(std::string("cannot open for writing: ") + std::strerror(error), ErrorKind::Io);
     WritableFile& fd = *file;
     FileIdentity now;
-    if (const int error = fd.identify(now)) fail(std::string("cannot examine: ") + std::strerror(error));
+    if (const int error = fd.identify(now)) fail(std::string("cannot examine: ") + std::strerror(error), ErrorKind::Io);
     const FileIdentity& was = base_.file()->identity();
-    if (now != was) fail("changed on disk since it was opened; reopen it before committing");
+    if (now != was) fail("changed on disk since it was opened; reopen it before committing", ErrorKind::Constraint);
 
     try {
       // A file whose last sector is short (some writers leave it so) is made whole first. The
@@ -538,14 +540,14 @@ class ShadowCommit {
         fd.setModified(was.modifiedNs);
         fd.sync();
       }
-      fail(f.message());
+      fail(f.message(), ErrorKind::Io);
     }
     try {
       writeAt(fd, 0, header, sizeof header);
       syncData(fd);
       closeFile(fd);
     } catch (const SystemFailure& f) {
-      fail(f.message() + " (while writing the header)");
+      fail(f.message() + " (while writing the header)", ErrorKind::Io);
     }
   }
 

@@ -33,7 +33,8 @@ bool identify(const std::filesystem::path& path, FileIdentity& out) {
 ReadOnlyFile::ReadOnlyFile(const std::filesystem::path& path) : name_(path.string()) {
   const auto fail = [&](const std::string& what, int error) {
     if (fd_ >= 0) ::close(fd_);
-    throw Error(name_ + ": " + what + (error ? std::string(": ") + std::strerror(error) : ""));
+    throw Error(name_ + ": " + what + (error ? std::string(": ") + std::strerror(error) : ""),
+                error == ENOENT || error == ENOTDIR ? ErrorKind::NotFound : ErrorKind::Io);
   };
   fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd_ < 0) fail("cannot open", errno);
@@ -53,7 +54,7 @@ void ReadOnlyFile::read(std::uint64_t offset, std::uint8_t* out, std::size_t len
     const ssize_t n = ::pread(fd_, out, length, static_cast<off_t>(offset));
     if (n < 0) {
       if (errno == EINTR) continue;
-      throw Error(name_ + ": cannot read at byte " + std::to_string(offset) + ": " + std::strerror(errno));
+      throw Error(name_ + ": cannot read at byte " + std::to_string(offset) + ": " + std::strerror(errno), ErrorKind::Io);
     }
     if (n == 0)
       throw Error(name_ + ": the file now ends before byte " + std::to_string(offset + 1) + " (it had " +

@@ -107,7 +107,7 @@ void writeWholeFile(const EntryNode& root, std::uint16_t major, const CompoundRe
     difatSectors = d;
   }
   const std::uint64_t total = contentSectors + fatSectors + difatSectors;
-  if (total > kMaxRegular) throw Error(targetName + ": content too large for a compound file");
+  if (total > kMaxRegular) throw Error(targetName + ": content too large for a compound file", ErrorKind::Limit);
 
   const auto id32 = [](std::uint64_t v) { return static_cast<std::uint32_t>(v); };
   const std::uint64_t difatStart = fatSectors;

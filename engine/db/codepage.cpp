@@ -1,6 +1,6 @@
 // Codepage conversion through glibc's iconv, with an ASCII fast path.
 #include "engine/db/codepage.h"
-#include "engine/cfb/utf8.h"
+#include "engine/text/utf8.h"
 
 #include <iconv.h>
 
@@ -12,36 +12,10 @@
 namespace msi {
 namespace {
 
-constexpr char32_t kReplacement = 0xFFFD;
 constexpr int kUtf8 = 65001;
-
-// Decodes one UTF-8 sequence at `s[i]`; returns its length, or 0 when invalid.
-std::size_t decodeUtf8(std::string_view s, std::size_t i, char32_t& cp) {
-  const auto b0 = static_cast<unsigned char>(s[i]);
-  std::size_t len = 0;
-  char32_t min = 0;
-  if (b0 < 0x80) {
-    cp = b0;
-    return 1;
-  } else if ((b0 & 0xE0) == 0xC0) {
-    len = 2, cp = b0 & 0x1F, min = 0x80;
-  } else if ((b0 & 0xF0) == 0xE0) {
-    len = 3, cp = b0 & 0x0F, min = 0x800;
-  } else if ((b0 & 0xF8) == 0xF0) {
-    len = 4, cp = b0 & 0x07, min = 0x10000;
-  } else {
-    return 0;
-  }
-  if (i + len > s.size()) return 0;
-  for (std::size_t k = 1; k < len; ++k) {
-    const auto b = static_cast<unsigned char>(s[i + k]);
-    if ((b & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (b & 0x3F);
-  }
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-  return len;
-}
-
+constexpr char32_t kReplacement = text::kReplacementCharacter;
+using text::appendUtf8;
+using text::decodeUtf8;
 
 // iconv's name for a Windows codepage number; empty when we know none.
 std::string iconvName(int id) {
@@ -68,48 +42,6 @@ bool unassignedIn1252(std::uint32_t v) {
 }
 
 }  // namespace
-
-bool isAscii(std::string_view s) {
-  for (const char c : s)
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  return true;
-}
-
-std::u16string utf8ToUtf16(std::string_view text) {
-  std::u16string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size();) {
-    char32_t cp = 0;
-    std::size_t len = decodeUtf8(text, i, cp);
-    if (len == 0) cp = kReplacement, len = 1;
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(cp));
-    }
-    i += len;
-  }
-  return out;
-}
-
-std::string utf16ToUtf8(std::u16string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char32_t cp = text[i];
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-      cp = kReplacement;
-    }
-    appendUtf8(out, cp);
-  }
-  return out;
-}
 
 // iconv keeps shift state, so each converter is owned by one Codepage (copies share it; the
 // engine runs on one thread).

@@ -7,14 +7,14 @@
 #include <string>
 #include <string_view>
 
+#include "engine/text/utf8.h"
+
 namespace msi {
 
-// True when every byte is below 0x80: such text is the same in every supported codepage.
-bool isAscii(std::string_view s);
-
-// UTF-8 <-> UTF-16; invalid sequences become U+FFFD.
-std::u16string utf8ToUtf16(std::string_view text);
-std::string utf16ToUtf8(std::u16string_view text);
+// The UTF-8 helpers, under the names the storage code has always used.
+using text::isAscii;
+using text::utf16ToUtf8;
+using text::utf8ToUtf16;
 
 // One codepage's converter. Codepage 0 ("neutral") reads and writes as 1252.
 class Codepage {

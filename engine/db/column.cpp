@@ -1,9 +1,11 @@
 // Column definitions: the type bits stored in `_Columns` and the letter form of .idt files.
-#include <charconv>
 
 #include "engine/db/value.h"
+#include "engine/text/quoting.h"
+#include "engine/text/integers.h"
 
 namespace msi {
+using text::backticked;
 namespace {
 
 constexpr std::uint16_t kWidthMask = 0x00FF;
@@ -15,7 +17,6 @@ constexpr std::uint16_t kNullable = 0x1000;
 constexpr std::uint16_t kKey = 0x2000;
 constexpr std::uint16_t kTemporary = 0x4000;
 
-std::string backticked(std::string_view name) { return "`" + std::string(name) + "`"; }
 
 }  // namespace
 
@@ -101,10 +102,9 @@ Column Column::fromDefinition(std::string name, std::string_view def) {
     case 'v': c.type = ColumnType::Binary; break;
     default: throw fail("unknown type letter");
   }
-  int w = 0;
-  const auto digits = def.substr(1);
-  const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), w);
-  if (ec != std::errc() || end != digits.data() + digits.size()) throw fail("width is not a number");
+  const auto width = text::parseUInt32(def.substr(1));
+  if (!width || *width > 0xFFFF) throw fail("width is not a number");
+  const int w = static_cast<int>(*width);
   if (c.type == ColumnType::Integer && w != 2 && w != 4) throw fail("integer width must be 2 or 4");
   if (c.type == ColumnType::String && (w < 0 || w > 255)) throw fail("string width must be 0..255");
   c.width = c.type == ColumnType::Binary ? 0 : w;

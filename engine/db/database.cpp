@@ -4,8 +4,10 @@
 #include <algorithm>
 
 #include "engine/db/stream_name.h"
+#include "engine/text/quoting.h"
 
 namespace msi {
+using text::backticked;
 namespace {
 
 const cfb::Path kStringPool{stream_name::encode("_StringPool", true)};
@@ -16,7 +18,6 @@ const cfb::Path kSummary{u"\u0005SummaryInformation"};
 
 constexpr std::size_t kMaxColumns = 32;
 
-std::string backticked(std::string_view s) { return "`" + std::string(s) + "`"; }
 
 }  // namespace
 
@@ -25,11 +26,7 @@ std::unique_ptr<Database> Database::open(const std::filesystem::path& path, Open
   if (mode == OpenMode::Create || mode == OpenMode::CreateDirect)
     return std::make_unique<DatabaseImpl>(path, nullptr, false, files);
   std::shared_ptr<const cfb::Reader> reader;
-  try {
-    reader = cfb::Reader::open(path);
-  } catch (const cfb::Error& e) {
-    throw Error(e.what());
-  }
+  reader = cfb::Reader::open(path);
   return std::make_unique<DatabaseImpl>(path, std::move(reader), mode == OpenMode::ReadOnly, files);
 }
 
@@ -75,7 +72,7 @@ void DatabaseImpl::readCatalogue() {
     entries = catalogue::read(file_.tables, file_.columns, pool_, file_.longRefs, where());
   } catch (const Error& e) {
     const std::string what = e.what();
-    throw Error(what.rfind(where(), 0) == 0 ? what : where() + ": " + what);
+    throw Error(what.rfind(where(), 0) == 0 ? what : where() + ": " + what, e.kind());
   }
   slots_.clear();
   for (auto& e : entries) {
@@ -141,7 +138,7 @@ StoredTable& DatabaseImpl::load(Slot& s) {
       if (!table->load(std::move(cells), where(s.schema.name))) table->setChanged(true);
     } catch (const Error& e) {
       const std::string what = e.what();
-      throw Error(what.rfind(where(), 0) == 0 ? what : where() + ": " + what);
+      throw Error(what.rfind(where(), 0) == 0 ? what : where() + ": " + what, e.kind());
     }
   }
   s.table = std::move(table);
@@ -186,16 +183,16 @@ Table& DatabaseImpl::table(std::string_view name) {
     return *storagesTable_;
   }
   Slot* s = slot(name);
-  if (!s) throw Error(where() + ": no table " + backticked(name));
+  if (!s) throw Error(where() + ": no table " + backticked(name), ErrorKind::NotFound);
   return load(*s);
 }
 
 void DatabaseImpl::checkNewTable(const Schema& schema) const {
   const std::string at = where(schema.name);
   if (schema.name.empty()) throw Error(where() + ": a table needs a name");
-  if (isSystemName(schema.name) || slot(schema.name)) throw Error(at + " already exists");
+  if (isSystemName(schema.name) || slot(schema.name)) throw Error(at + " already exists", ErrorKind::Constraint);
   if (stream_name::encode(schema.name, true).size() > stream_name::kMaxStoredLength)
-    throw Error(at + ": name is too long to be stored");
+    throw Error(at + ": name is too long to be stored", ErrorKind::Limit);
   if (schema.columns.empty()) throw Error(at + ": a table needs at least one column");
   if (schema.columns.size() > kMaxColumns)
     throw Error(at + ": " + std::to_string(schema.columns.size()) + " columns, at most " +
@@ -252,7 +249,7 @@ void DatabaseImpl::createTable(Schema schema) {
 void DatabaseImpl::dropTable(std::string_view name) {
   if (isSystemName(name)) throw Error(where(name) + ": a system table cannot be dropped");
   Slot* s = slot(name);
-  if (!s) throw Error(where() + ": no table " + backticked(name));
+  if (!s) throw Error(where() + ": no table " + backticked(name), ErrorKind::NotFound);
   if (s->persistent) {
     // Its binary cells go with it; a table too damaged to read keeps them.
     try {
@@ -269,11 +266,11 @@ void DatabaseImpl::dropTable(std::string_view name) {
 void DatabaseImpl::addColumn(std::string_view tableName, Column column) {
   if (isSystemName(tableName)) throw Error(where(tableName) + ": columns of a system table are fixed");
   Slot* s = slot(tableName);
-  if (!s) throw Error(where() + ": no table " + backticked(tableName));
+  if (!s) throw Error(where() + ": no table " + backticked(tableName), ErrorKind::NotFound);
   StoredTable& t = load(*s);
   const std::string col = where(tableName) + ": column " + backticked(column.name);
   if (column.name.empty()) throw Error(where(tableName) + ": a column needs a name");
-  if (s->schema.indexOf(column.name)) throw Error(col + " already exists");
+  if (s->schema.indexOf(column.name)) throw Error(col + " already exists", ErrorKind::Constraint);
   if (s->schema.columns.size() >= kMaxColumns)
     throw Error(col + ": the table already has " + std::to_string(kMaxColumns) + " columns");
   if (!s->persistent) column.temporary = true;
@@ -305,7 +302,7 @@ void DatabaseImpl::setCodepage(int codepage) {
   try {
     pool_.setCodepage(codepage);
   } catch (const Error& e) {
-    throw Error(where() + ": " + e.what());
+    throw e.within(where() + ": ");
   }
 }
 

@@ -70,45 +70,41 @@ void DatabaseImpl::commit() {
   StringPool::Streams poolStreams;
   if (writePool) poolStreams = pool_.serialize(refs, longRefs, where());
   const auto catalogueStreams = catalogue::encode(schemas, pool_, longRefs);
-  try {
-    if (writePool && (fresh || poolStreams.pool != file_.pool || pool_.textsChanged())) {
-      editor->putStream(tablePath("_StringPool"), poolStreams.pool);
-      editor->putStream(tablePath("_StringData"), poolStreams.data);
-    }
-    if (fresh || catalogueStreams.tables != file_.tables) editor->putStream(tablePath("_Tables"), catalogueStreams.tables);
-    if (fresh || catalogueStreams.columns != file_.columns) editor->putStream(tablePath("_Columns"), catalogueStreams.columns);
-    std::set<std::string> written;
-    for (StoredTable* t : encodeList) {
-      // Rows changed in place are written over the stored stream cell by cell, so only the
-      // sectors they fall in are written; anything else is encoded whole.
-      const cfb::Path path = tablePath(t->schema().name);
-      if (!fresh && !widen) {
-        const auto stored = source_->reader->find(path);
-        if (stored && stored->kind == cfb::EntryKind::Stream) {
-          if (auto pieces = t->changedCells(longRefs, stored->size)) {
-            for (auto& [offset, bytes] : *pieces) editor->patchStream(path, offset, std::move(bytes));
-            written.insert(t->schema().name);
-            continue;
-          }
+  if (writePool && (fresh || poolStreams.pool != file_.pool || pool_.textsChanged())) {
+    editor->putStream(tablePath("_StringPool"), poolStreams.pool);
+    editor->putStream(tablePath("_StringData"), poolStreams.data);
+  }
+  if (fresh || catalogueStreams.tables != file_.tables) editor->putStream(tablePath("_Tables"), catalogueStreams.tables);
+  if (fresh || catalogueStreams.columns != file_.columns) editor->putStream(tablePath("_Columns"), catalogueStreams.columns);
+  std::set<std::string> written;
+  for (StoredTable* t : encodeList) {
+    // Rows changed in place are written over the stored stream cell by cell, so only the
+    // sectors they fall in are written; anything else is encoded whole.
+    const cfb::Path path = tablePath(t->schema().name);
+    if (!fresh && !widen) {
+      const auto stored = source_->reader->find(path);
+      if (stored && stored->kind == cfb::EntryKind::Stream) {
+        if (auto pieces = t->changedCells(longRefs, stored->size)) {
+          for (auto& [offset, bytes] : *pieces) editor->patchStream(path, offset, std::move(bytes));
+          written.insert(t->schema().name);
+          continue;
         }
       }
-      t->shrinkToFit();  // filled by inserts: done growing for now
-      Bytes bytes = t->encode(longRefs);
-      if (bytes.empty()) {
-        editor->remove(path);
-      } else {
-        editor->putStream(path, std::move(bytes));
-      }
-      written.insert(t->schema().name);
     }
-    for (const auto& name : dropped_)
-      if (!written.count(name)) editor->remove(tablePath(name));
-    streams_.stage(*editor);
-    if (summary_ && summary_->changed) editor->putStream({u"\u0005SummaryInformation"}, summary_->serialize());
-    if (fresh || editor->hasChanges()) editor->commit(path_, files_);
-  } catch (const cfb::Error& e) {
-    throw Error(e.what());
+    t->shrinkToFit();  // filled by inserts: done growing for now
+    Bytes bytes = t->encode(longRefs);
+    if (bytes.empty()) {
+      editor->remove(path);
+    } else {
+      editor->putStream(path, std::move(bytes));
+    }
+    written.insert(t->schema().name);
   }
+  for (const auto& name : dropped_)
+    if (!written.count(name)) editor->remove(tablePath(name));
+  streams_.stage(*editor);
+  if (summary_ && summary_->changed) editor->putStream({u"\u0005SummaryInformation"}, summary_->serialize());
+  if (fresh || editor->hasChanges()) editor->commit(path_, files_);
 
   // 4. The file now matches memory: record it, and read from the new file from now on.
   if (writePool) {
@@ -142,8 +138,8 @@ void DatabaseImpl::commit() {
     // An in-place commit leaves the editor on the file as it is now; a whole write does not.
     const auto after = editor->base();
     source_->reader = after && after != source_->reader ? after : cfb::Reader::open(path_);
-  } catch (const cfb::Error& e) {
-    throw Error(std::string(e.what()) + " (after commit)");
+  } catch (const Error& e) {
+    throw Error(std::string(e.what()) + " (after commit)", e.kind());
   }
   streams_.reset();
 }

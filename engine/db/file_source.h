@@ -17,19 +17,11 @@ struct FileSource {
   // Whole stream at `path`; cfb failures become Error naming the file.
   Bytes read(const cfb::Path& path) const {
     if (!reader) throw Error(name + ": database has not been written yet");
-    try {
-      return reader->read(path);
-    } catch (const cfb::Error& e) {
-      throw Error(e.what());
-    }
+    return reader->read(path);
   }
   bool exists(const cfb::Path& path) const {
     if (!reader) return false;
-    try {
-      return reader->find(path).has_value();
-    } catch (const cfb::Error& e) {
-      throw Error(e.what());
-    }
+    return reader->find(path).has_value();
   }
 };
 

@@ -1,13 +1,14 @@
 // Rows of a user table in memory: validation, ordering by stored key values, binary cells.
 // Reading them from and writing them to the table stream is stored_table_persistence.cpp.
 #include "engine/db/stored_table.h"
+#include "engine/text/quoting.h"
 
 #include <algorithm>
 
 namespace msi {
+using text::backticked;
 namespace {
 
-std::string backticked(std::string_view s) { return "`" + std::string(s) + "`"; }
 
 std::string keyText(const Row& row, const std::vector<std::size_t>& keys) {
   std::string out;

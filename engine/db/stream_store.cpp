@@ -39,11 +39,7 @@ void StreamStore::reset() {
   ++generation_;
   if (!source_->reader) return;
   std::vector<cfb::EntryInfo> entries;
-  try {
-    entries = source_->reader->list({});
-  } catch (const cfb::Error& e) {
-    throw Error(e.what());
-  }
+  entries = source_->reader->list({});
   for (const auto& e : entries) {
     const auto decoded = stream_name::decode(e.name);
     if (e.kind == cfb::EntryKind::Storage) {
@@ -91,8 +87,8 @@ void StreamStore::putStorage(const std::string& name, const Blob& data) {
   std::shared_ptr<const cfb::Reader> reader;
   try {
     reader = cfb::Reader::fromBytes(data.bytes(), "storage `" + name + "`");
-  } catch (const cfb::Error& e) {
-    throw Error(std::string("storage `") + name + "`: data is not a compound file: " + e.what());
+  } catch (const Error& e) {
+    throw e.within("storage `" + name + "`: data is not a compound file: ");
   }
   storages_[name] = NewStorage{data, std::move(reader)};
   ++generation_;

@@ -1,5 +1,6 @@
 // String pool: parsing (both long-string layouts in the wild), interning and writing.
 #include "engine/db/string_pool.h"
+#include "engine/text/quoting.h"
 
 #include <algorithm>
 #include <utility>
@@ -17,11 +18,6 @@ std::uint16_t u16At(const Bytes& b, std::size_t off) {
 void putU16(Bytes& b, std::uint32_t v) {
   b.push_back(static_cast<std::uint8_t>(v & 0xFF));
   b.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
-}
-
-std::string backticked(std::string_view s) {
-  constexpr std::size_t kShown = 60;
-  return "`" + std::string(s.substr(0, kShown)) + (s.size() > kShown ? "...`" : "`");
 }
 
 }  // namespace
@@ -257,7 +253,7 @@ StringPool::Streams StringPool::serialize(const std::vector<std::uint32_t>& refc
     if (!isAscii(text)) {
       converted = codepage_.encode(text);
       if (!converted)
-        throw Error(std::string(where) + ": string " + backticked(text) + " cannot be written in codepage " +
+        throw Error(std::string(where) + ": string " + text::backticked(text, 60) + " cannot be written in codepage " +
                     std::to_string(codepage_.id()));
       bytes = *converted;
     }

@@ -11,14 +11,10 @@
 #include <variant>
 #include <vector>
 
+#include "engine/base/error.h"
+
 namespace msi {
 
-// Every engine failure: the message names the object and the cause
-// ("table `Feature`: no column `Levl`").
-class Error : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 using Bytes = std::vector<std::uint8_t>;
 

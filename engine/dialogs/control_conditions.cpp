@@ -1,12 +1,12 @@
 #include "engine/dialogs/control_conditions.h"
 
-#include "engine/dialogs/package_table.h"
+#include "engine/session/table_rows.h"
 
 namespace msi::dialogs {
 
 ControlConditions ControlConditions::load(Database& db, std::string_view dialog) {
   ControlConditions out;
-  PackageTable t(db, "ControlCondition", {"Dialog_", "Control_", "Action", "Condition"});
+  TableRows t(db, "ControlCondition", {"Dialog_", "Control_", "Action", "Condition"});
   for (std::size_t r : t.rowsWhere(0, dialog)) out.rows_.push_back(Row{t.text(r, 1), t.text(r, 2), t.text(r, 3)});
   return out;
 }

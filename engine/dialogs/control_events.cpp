@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "engine/dialogs/package_table.h"
+#include "engine/session/table_rows.h"
 
 namespace msi::dialogs {
 namespace {
@@ -46,9 +46,10 @@ bool isDialogChangeEvent(std::string_view event) {
 }
 
 std::vector<ControlEventRow> loadControlEvents(Database& db, std::string_view dialog, std::string_view control) {
-  PackageTable t(db, "ControlEvent", {"Dialog_", "Control_", "Event", "Argument", "Condition", "Ordering"});
+  TableRows t(db, "ControlEvent", {"Dialog_", "Control_", "Event", "Argument", "Condition", "Ordering"});
   std::vector<ControlEventRow> rows;
-  for (std::size_t r : t.rowsWhere(0, dialog, 1, control)) {
+  for (std::size_t r : t.rowsWhere(0, dialog)) {
+    if (t.text(r, 1) != control) continue;
     ControlEventRow row;
     row.event = t.text(r, 2);
     row.argument = t.text(r, 3);

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "engine/dialogs/directory_browse.h"
-#include "engine/dialogs/package_table.h"
+#include "engine/session/table_rows.h"
 #include "engine/dialogs/selection_tree.h"
 
 namespace msi::dialogs {
@@ -53,7 +53,7 @@ void orderItems(std::vector<std::pair<int, ListItem>>& rows, bool keepOrder, std
 }
 
 void loadRadioButtons(Session& session, Control& c) {
-  PackageTable t(*session.database(), "RadioButton",
+  TableRows t(*session.database(), "RadioButton",
                  {"Property", "Order", "Value", "X", "Y", "Width", "Height", "Text", "Help"});
   std::vector<std::pair<int, ListItem>> rows;
   for (std::size_t r : t.rowsWhere(0, c.propertyColumn)) {
@@ -71,7 +71,7 @@ void loadRadioButtons(Session& session, Control& c) {
 }
 
 void loadListItems(Session& session, Control& c, std::string_view table) {
-  PackageTable t(*session.database(), table, {"Property", "Order", "Value", "Text", "Binary_"});
+  TableRows t(*session.database(), table, {"Property", "Order", "Value", "Text", "Binary_"});
   std::vector<std::pair<int, ListItem>> rows;
   for (std::size_t r : t.rowsWhere(0, c.propertyColumn)) {
     ListItem item;
@@ -86,7 +86,7 @@ void loadListItems(Session& session, Control& c, std::string_view table) {
 }
 
 std::string checkBoxValue(Session& session, const Control& c) {
-  PackageTable t(*session.database(), "CheckBox", {"Property", "Value"});
+  TableRows t(*session.database(), "CheckBox", {"Property", "Value"});
   for (std::size_t r : t.rowsWhere(0, c.propertyColumn)) {
     std::string value = session.formatText(t.text(r, 1));
     if (!value.empty()) return value;
@@ -140,7 +140,7 @@ std::vector<ListItem> volumeCostItems(Session& session) {
 }  // namespace
 
 std::string uiText(Session& session, std::string_view key) {
-  PackageTable t(*session.database(), "UIText", {"Key", "Text"});
+  TableRows t(*session.database(), "UIText", {"Key", "Text"});
   const auto rows = t.rowsWhere(0, key);
   return rows.empty() ? std::string() : t.text(rows.front(), 1);
 }

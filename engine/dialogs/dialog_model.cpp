@@ -4,7 +4,7 @@
 
 #include "engine/dialogs/control_model.h"
 #include "engine/dialogs/dialog_frame.h"
-#include "engine/dialogs/package_table.h"
+#include "engine/session/table_rows.h"
 
 namespace msi::dialogs {
 namespace {
@@ -95,7 +95,7 @@ Control* Dialog::find(std::string_view control) {
 
 std::optional<Dialog> loadDialog(Session& session, std::string_view name) {
   Database& db = *session.database();
-  PackageTable dialogs(db, "Dialog", {"Dialog", "HCentering", "VCentering", "Width", "Height", "Attributes",
+  TableRows dialogs(db, "Dialog", {"Dialog", "HCentering", "VCentering", "Width", "Height", "Attributes",
                                       "Title", "Control_First", "Control_Default", "Control_Cancel"});
   const auto rows = dialogs.rowsWhere(0, name);
   if (rows.empty()) return std::nullopt;
@@ -112,7 +112,7 @@ std::optional<Dialog> loadDialog(Session& session, std::string_view name) {
   d.defaultControl = dialogs.text(r, 8);
   d.cancelControl = dialogs.text(r, 9);
 
-  PackageTable controls(db, "Control", {"Dialog_", "Control", "Type", "X", "Y", "Width", "Height", "Attributes",
+  TableRows controls(db, "Control", {"Dialog_", "Control", "Type", "X", "Y", "Width", "Height", "Attributes",
                                         "Property", "Text", "Control_Next", "Help"});
   for (std::size_t c : controls.rowsWhere(0, name)) {
     ControlRow row;

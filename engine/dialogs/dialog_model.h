@@ -97,6 +97,9 @@ struct TreeItem {
   InstallState state = InstallState::Absent;  // the request: Local, Source, Advertised, Absent
   bool allowAbsent = true;     // not UIDisallowAbsent
   bool allowAdvertise = true;  // not DisallowAdvertise
+  bool allowLocal = true;      // a component of the feature may be installed locally (or it has none)
+  bool allowSource = true;     // a component may run from the source (or it has none)
+  bool hasChildren = false;    // listed features below it: the "entire feature" choices apply
 };
 
 struct Control {

@@ -1,12 +1,44 @@
 #include "engine/dialogs/selection_tree.h"
 
 #include <algorithm>
+#include <map>
 
 #include "engine/dialogs/control_model.h"
 #include "engine/session/formatted.h"
+#include "engine/session/table_rows.h"
 
 namespace msi::dialogs {
 namespace {
+
+// Component attribute bits that say where a component may run.
+constexpr int kComponentSourceOnly = 1;
+constexpr int kComponentOptional = 2;
+
+struct RunPlaces {
+  bool local = false, source = false, any = false;
+};
+
+// Where each feature's components may run, from the Component and FeatureComponents tables.
+std::map<std::string, RunPlaces, std::less<>> runPlaces(const Session& session) {
+  std::map<std::string, RunPlaces, std::less<>> out;
+  Database* db = session.database().get();
+  if (!db) return out;
+  const TableRows components(*db, "Component", {"Component", "Attributes"});
+  std::map<std::string, int, std::less<>> attributes;
+  for (std::size_t r = 0; r < components.size(); ++r)
+    attributes[components.text(r, 0)] = components.integer(r, 1).value_or(0);
+  const TableRows links(*db, "FeatureComponents", {"Feature_", "Component_"});
+  for (std::size_t r = 0; r < links.size(); ++r) {
+    const auto component = attributes.find(links.text(r, 1));
+    if (component == attributes.end()) continue;
+    RunPlaces& places = out[links.text(r, 0)];
+    places.any = true;
+    const int where = component->second & (kComponentSourceOnly | kComponentOptional);
+    if (where != kComponentSourceOnly) places.local = true;
+    if (where != 0) places.source = true;
+  }
+  return out;
+}
 
 bool listed(const FeatureTree& tree, std::size_t i) {
   const FeatureEntry& e = tree.entries()[i];
@@ -24,7 +56,7 @@ std::vector<std::size_t> listedChildren(const FeatureTree& tree, const std::vect
 }
 
 void addItems(const FeatureTree& tree, const std::vector<std::size_t>& level, int depth,
-              std::vector<TreeItem>& out) {
+              const std::map<std::string, RunPlaces, std::less<>>& places, std::vector<TreeItem>& out) {
   // The tree's loader bounds the depth; the guard keeps a broken tree from recursing on.
   if (depth > kMaxFeatureDepth) return;
   for (std::size_t i : listedChildren(tree, level)) {
@@ -39,8 +71,13 @@ void addItems(const FeatureTree& tree, const std::vector<std::size_t>& level, in
     item.state = e.request == InstallState::Unknown ? InstallState::Absent : e.request;
     item.allowAbsent = (e.attributes & kFeatureUIDisallowAbsent) == 0;
     item.allowAdvertise = (e.attributes & kFeatureDisallowAdvertise) == 0;
+    if (const auto p = places.find(e.name); p != places.end() && p->second.any) {
+      item.allowLocal = p->second.local;
+      item.allowSource = p->second.source;
+    }
+    item.hasChildren = !listedChildren(tree, e.children).empty();
     out.push_back(std::move(item));
-    addItems(tree, e.children, depth + 1, out);
+    addItems(tree, e.children, depth + 1, places, out);
   }
 }
 
@@ -77,8 +114,19 @@ std::vector<TreeItem> buildSelectionTree(const Session& session) {
   std::vector<std::size_t> roots;
   for (std::size_t i = 0; i < tree->entries().size(); ++i)
     if (!tree->entries()[i].parent) roots.push_back(i);
-  addItems(*tree, roots, 0, items);
+  addItems(*tree, roots, 0, runPlaces(session), items);
   return items;
+}
+
+std::vector<FeatureChoice> treeChoices(const TreeItem& item) {
+  std::vector<FeatureChoice> out;
+  if (item.allowLocal) out.push_back(FeatureChoice::Local);
+  if (item.allowLocal && item.hasChildren) out.push_back(FeatureChoice::AllLocal);
+  if (item.allowSource) out.push_back(FeatureChoice::Source);
+  if (item.allowSource && item.hasChildren) out.push_back(FeatureChoice::AllSource);
+  if (item.allowAdvertise) out.push_back(FeatureChoice::Advertise);
+  if (item.allowAbsent) out.push_back(FeatureChoice::Absent);
+  return out;
 }
 
 SelectionInfo describeSelection(Session& session, std::string_view feature) {
@@ -122,21 +170,35 @@ void chooseFeatureState(Session& session, const Control& tree, std::string_view 
   if (item == tree.tree.end())
     throw OperationError(where + ": the selection tree `" + tree.name + "` does not list feature `" +
                          std::string(feature) + "`");
-  if (state == FeatureChoice::Absent && !item->allowAbsent)
-    throw OperationError(where + ": feature `" + std::string(feature) +
-                         "` cannot be left out (UIDisallowAbsent)");
-  if (state == FeatureChoice::Advertise && !item->allowAdvertise)
-    throw OperationError(where + ": feature `" + std::string(feature) +
-                         "` cannot be installed on demand (DisallowAdvertise)");
+  const std::vector<FeatureChoice> offered = treeChoices(*item);
+  if (std::find(offered.begin(), offered.end(), state) == offered.end()) {
+    std::string why;
+    switch (state) {
+      case FeatureChoice::Absent: why = "cannot be left out (UIDisallowAbsent)"; break;
+      case FeatureChoice::Advertise: why = "cannot be installed on demand (DisallowAdvertise)"; break;
+      case FeatureChoice::Local:
+      case FeatureChoice::AllLocal:
+        why = item->allowLocal ? "has no features below it" : "has only components that run from the source";
+        break;
+      case FeatureChoice::Source:
+      case FeatureChoice::AllSource:
+        why = item->allowSource ? "has no features below it" : "has only components that cannot run from the source";
+        break;
+    }
+    throw OperationError(where + ": feature `" + std::string(feature) + "` " + why);
+  }
   InstallState request = InstallState::Local;
   switch (state) {
-    case FeatureChoice::Local: request = InstallState::Local; break;
-    case FeatureChoice::Source: request = InstallState::Source; break;
+    case FeatureChoice::Local:
+    case FeatureChoice::AllLocal: request = InstallState::Local; break;
+    case FeatureChoice::Source:
+    case FeatureChoice::AllSource: request = InstallState::Source; break;
     case FeatureChoice::Advertise: request = InstallState::Advertised; break;
     case FeatureChoice::Absent: request = InstallState::Absent; break;
   }
+  const bool entire = state == FeatureChoice::AllLocal || state == FeatureChoice::AllSource;
   try {
-    session.setFeatureRequestState(feature, request);
+    session.setFeatureRequestState(feature, request, entire);
   } catch (const Error& e) {
     throw OperationError(where + ": " + e.what());
   }

@@ -6,8 +6,12 @@
 //   the feature expanded. A feature below one that is not listed is not listed either.
 // - Choices change the feature's request directly: local or source installs the feature
 //   (and its parents), advertise sets it to install on demand, absent removes it and
-//   everything below it. Absent is refused for UIDisallowAbsent features, advertise for
-//   DisallowAdvertise ones.
+//   everything below it; the "entire feature" choices install it and everything below it.
+// - A feature offers exactly the states its attributes and components allow (see
+//   treeChoices): absent unless UIDisallowAbsent, advertise unless DisallowAdvertise, local
+//   unless every component runs from the source only, source when a component may run from
+//   the source (a feature without components may do either), and the "entire feature"
+//   variants of local and source when features are listed below it.
 #pragma once
 
 #include <string>
@@ -21,6 +25,10 @@
 namespace msi::dialogs {
 
 std::vector<TreeItem> buildSelectionTree(const Session& session);
+
+// The choices a listed feature offers, in the order of the installer's menu: local, entire
+// feature local, source, entire feature source, advertise, absent.
+std::vector<FeatureChoice> treeChoices(const TreeItem& item);
 
 // What a highlighted feature publishes to the controls that subscribe (EventMapping).
 struct SelectionInfo {

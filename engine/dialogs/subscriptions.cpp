@@ -4,7 +4,7 @@
 #include <cctype>
 #include <charconv>
 
-#include "engine/dialogs/package_table.h"
+#include "engine/session/table_rows.h"
 
 namespace msi::dialogs {
 namespace {
@@ -21,7 +21,7 @@ bool truthy(std::string_view value) { return !value.empty() && value != "0"; }
 
 Subscriptions Subscriptions::load(Database& db, std::string_view dialog) {
   Subscriptions out;
-  PackageTable t(db, "EventMapping", {"Dialog_", "Control_", "Event", "Attribute"});
+  TableRows t(db, "EventMapping", {"Dialog_", "Control_", "Event", "Attribute"});
   for (std::size_t r : t.rowsWhere(0, dialog)) out.rows_.push_back(Row{t.text(r, 1), t.text(r, 2), t.text(r, 3)});
   return out;
 }

@@ -1,5 +1,7 @@
 #include "engine/dialogs/walk.h"
 
+#include "engine/dialogs/wizard.h"
+
 
 namespace msi::dialogs {
 namespace {
@@ -98,8 +100,9 @@ WalkStep parseStep(Cursor& c) {
     step.kind = WalkStep::Kind::Feature;
     step.target = c.token("feature name");
     step.value = c.token("state");
-    if (step.value != "local" && step.value != "source" && step.value != "advertise" && step.value != "absent")
-      c.fail("feature state must be local, source, advertise or absent, not `" + step.value + "`");
+    if (!parseFeatureChoice(step.value))
+      c.fail("feature state must be local, source, advertise, absent, all-local or all-source, not `" + step.value +
+             "`");
   } else if (verb == "save") {
     step.kind = WalkStep::Kind::Save;
     c.skipBlanks();

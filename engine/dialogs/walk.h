@@ -5,7 +5,8 @@
 //   set Folder "C:\\Apps\\Demo\\"        # type a value into an edit-like control
 //   set LicenseAccepted on               # check box: on | off
 //   choose InstallType "Custom"          # radio group / combo / list item by its value
-//   feature Documentation absent         # selection tree: local | source | advertise | absent
+//   feature Documentation absent         # selection tree: local | source | advertise | absent,
+//                                        # or for the feature and all below it all-local | all-source
 //   press Next                           # push button: runs its control events
 //   save "out/demo.mst"                  # answer the save-transform prompt (or: save cancel)
 #pragma once

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "engine/dialogs/control_model.h"
-#include "engine/dialogs/package_table.h"
+#include "engine/session/table_rows.h"
 #include "engine/dialogs/selection_tree.h"
 #include "engine/dialogs/wizard_impl.h"
 
@@ -19,7 +19,7 @@ constexpr std::size_t kMaxDialogDepth = 32;
 }  // namespace
 
 void Wizard::Impl::loadStyles() {
-  PackageTable t(*session.database(), "TextStyle", {"TextStyle", "FaceName", "Size", "Color", "StyleBits"});
+  TableRows t(*session.database(), "TextStyle", {"TextStyle", "FaceName", "Size", "Color", "StyleBits"});
   for (std::size_t r = 0; r < t.size(); ++r) {
     TextStyle style;
     style.name = t.text(r, 0);
@@ -180,14 +180,9 @@ std::string Wizard::defaultTextStyle() const { return impl_->session.property("D
 
 Bytes Wizard::binary(std::string_view name) const {
   try {
-    Database& db = *impl_->session.database();
-    if (!db.hasTable("Binary")) return {};
-    Table& table = db.table("Binary");
-    const auto data = table.schema().indexOf("Data");
-    const auto row = table.find(Row{Value(name)});
-    if (!data || !row) return {};
-    const Value& cell = table.row(*row)[*data];
-    return cell.isBlob() ? cell.asBlob().bytes() : Bytes{};
+    const TableRows t(*impl_->session.database(), "Binary", {"Name", "Data"});
+    const auto rows = t.rowsWhere(0, name);
+    return rows.empty() ? Bytes{} : t.bytes(rows.front(), 1);
   } catch (const Error&) {
     return {};  // a broken stream shows as a missing picture
   }

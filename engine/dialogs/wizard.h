@@ -60,8 +60,11 @@ class OperationError : public std::runtime_error {
 };
 
 // A choice in the selection tree (the walk's `feature NAME STATE`).
-enum class FeatureChoice { Local, Source, Advertise, Absent };
-// "local", "source", "advertise", "absent"; parse returns nullopt for anything else.
+// A state chosen in a selection tree. The "entire feature" choices give the state to the
+// feature and to every feature below it.
+enum class FeatureChoice { Local, Source, Advertise, Absent, AllLocal, AllSource };
+// "local", "source", "advertise", "absent", "all-local", "all-source"; parse returns nullopt
+// for anything else.
 std::string_view featureChoiceName(FeatureChoice choice);
 std::optional<FeatureChoice> parseFeatureChoice(std::string_view text);
 
@@ -120,7 +123,8 @@ class Wizard {
   // SelectionTree: highlights the feature with this key.
   void choose(std::string_view control, std::string_view value);
   // The selection tree of the active dialog: a feature's request (local: the feature; absent:
-  // the feature and those below it). The feature is highlighted too.
+  // the feature and those below it; all-local, all-source: the feature and those below it).
+  // The feature is highlighted too, and the tree's control events run.
   void setFeatureState(std::string_view feature, FeatureChoice state);
   // PushButton: runs its control events.
   void press(std::string_view control);

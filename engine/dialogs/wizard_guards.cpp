@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "engine/dialogs/mask_template.h"
 #include "engine/dialogs/wizard_impl.h"
 
 namespace msi::dialogs {
@@ -68,8 +69,13 @@ void Wizard::Impl::checkTypedValue(const Control& c, std::string_view text) {
         throw OperationError(where() + ": control `" + c.name + "` takes at most " + std::to_string(c.maxLength) +
                              " characters");
       break;
-    case ControlType::MaskedEdit:
+    case ControlType::MaskedEdit: {
+      const MaskTemplate mask = MaskTemplate::parse(c.mask);
+      if (!text.empty() && !mask.empty() && !mask.accepts(text))
+        throw OperationError(where() + ": control `" + c.name + "` takes a value of the form `" + mask.pattern() +
+                             "` (# a digit, A a letter), not `" + std::string(text) + "`");
       break;
+    }
     case ControlType::PathEdit:
       if (!absolutePath(text))
         throw OperationError(where() + ": control `" + c.name + "` takes an absolute path, not `" +

@@ -13,12 +13,15 @@ std::string_view featureChoiceName(FeatureChoice choice) {
     case FeatureChoice::Source: return "source";
     case FeatureChoice::Advertise: return "advertise";
     case FeatureChoice::Absent: return "absent";
+    case FeatureChoice::AllLocal: return "all-local";
+    case FeatureChoice::AllSource: return "all-source";
   }
   return "local";
 }
 
 std::optional<FeatureChoice> parseFeatureChoice(std::string_view text) {
-  for (FeatureChoice c : {FeatureChoice::Local, FeatureChoice::Source, FeatureChoice::Advertise, FeatureChoice::Absent})
+  for (FeatureChoice c : {FeatureChoice::Local, FeatureChoice::Source, FeatureChoice::Advertise, FeatureChoice::Absent,
+                          FeatureChoice::AllLocal, FeatureChoice::AllSource})
     if (featureChoiceName(c) == text) return c;
   return std::nullopt;
 }
@@ -100,6 +103,9 @@ void Wizard::setFeatureState(std::string_view feature, FeatureChoice state) {
   w.perform(WalkStep{WalkStep::Kind::Feature, name, std::string(featureChoiceName(state))}, [&] {
     w.refreshAll();
     if (Control* c = frame.dialog.find(treeName)) w.highlight(frame, *c, name);
+    // The tree publishes its control events when the user changes a feature (a package sets
+    // a property such as FEATURE_SELECTED there, which its control conditions read).
+    w.activate(treeName);
   });
 }
 

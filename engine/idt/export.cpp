@@ -22,11 +22,7 @@ void writeFileAtomically(cfb::FileSystem& files, const fs::path& path, std::stri
   const auto bytes = [](std::string_view s) {
     return std::span(reinterpret_cast<const std::uint8_t*>(s.data()), s.size());
   };
-  try {
-    cfb::replaceFile(files, path, {bytes(content), bytes(more)});
-  } catch (const cfb::Error& e) {
-    throw Error(std::string(e.what()));
-  }
+  cfb::replaceFile(files, path, {bytes(content), bytes(more)});
 }
 
 // A file name for a binary cell: the key values joined by '.', with characters that cannot
@@ -68,7 +64,7 @@ std::string exportForceCodepage(const Database& db) {
 void exportTable(Database& db, std::string_view tableName, const fs::path& folder, std::string_view file,
                  cfb::FileSystem& files) {
   std::error_code ec;
-  if (!fs::is_directory(folder, ec)) throw Error(folder.string() + ": no such folder");
+  if (!fs::is_directory(folder, ec)) throw Error(folder.string() + ": no such folder", ErrorKind::NotFound);
   const fs::path target = folder / std::string(file);
   if (tableName == "_ForceCodepage") return writeFileAtomically(files, target, exportForceCodepage(db));
   if (tableName == "_SummaryInformation")

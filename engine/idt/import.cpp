@@ -1,4 +1,3 @@
-#include <charconv>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -8,6 +7,7 @@
 #include "engine/idt/archive_text.h"
 #include "engine/idt/idt.h"
 #include "engine/idt/summary_text.h"
+#include "engine/text/integers.h"
 
 namespace msi::idt {
 namespace fs = std::filesystem;
@@ -128,13 +128,12 @@ class ArchiveRows {
       }
       switch (col.type) {
         case ColumnType::Integer: {
-          std::int64_t n = 0;
-          auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
-          const std::int64_t limit = col.width == 2 ? 32767 : 2147483647;
-          if (ec != std::errc() || p != text.data() + text.size() || n < -limit || n > limit)
+          const auto n = text::parseInt32(text);
+          const std::int32_t limit = col.width == 2 ? 32767 : 2147483647;
+          if (!n || *n < -limit || *n > limit)
             throw Error(at() + ": column `" + col.name + "` needs a " + std::to_string(col.width) +
                         "-byte integer, not `" + text + "`");
-          row.emplace_back(static_cast<std::int32_t>(n));
+          row.emplace_back(*n);
           break;
         }
         case ColumnType::Binary: {
@@ -144,7 +143,7 @@ class ArchiveRows {
           std::error_code ec;
           if (text.find('/') != std::string::npos || text.find('\\') != std::string::npos || text == "..")
             throw Error(at() + ": binary file name `" + text + "` must not name a folder");
-          if (!fs::is_regular_file(file, ec)) throw Error(at() + ": binary file " + file.string() + " not found");
+          if (!fs::is_regular_file(file, ec)) throw Error(at() + ": binary file " + file.string() + " not found", ErrorKind::NotFound);
           if (!readBinary) {
             row.emplace_back();
             break;
@@ -240,8 +239,9 @@ void importTable(Database& db, const fs::path& folder, std::string_view file) {
   auto third = splitFields(lines[2]);
   int cp = db.codepage();
   if (allDigits(third[0])) {
-    std::from_chars(third[0].data(), third[0].data() + third[0].size(), cp);
-    if (!Codepage::supported(cp)) throw Error(where + ": codepage " + std::string(third[0]) + " is not supported");
+    const auto given = text::parseInt32(third[0]);
+    cp = given.value_or(-1);
+    if (!given || !Codepage::supported(cp)) throw Error(where + ": codepage " + std::string(third[0]) + " is not supported", ErrorKind::Unsupported);
     third.erase(third.begin());
     if (third.empty()) throw Error(where + ", line 3: no table name after the codepage");
   }

@@ -1,9 +1,9 @@
 #include "engine/idt/summary_text.h"
 
-#include <charconv>
 #include <cstdio>
 
 #include "engine/idt/archive_text.h"
+#include "engine/text/integers.h"
 
 namespace msi::idt {
 namespace {
@@ -96,17 +96,14 @@ void parseSummaryRows(const std::vector<std::string_view>& lines, const Codepage
     const std::string at = where + ", line " + std::to_string(i + 1);
     const auto fields = splitFields(lines[i]);
     if (fields.size() != 2) throw Error(at + ": expected a property id and a value");
-    std::uint32_t pid = 0;
-    auto [p, ec] = std::from_chars(fields[0].data(), fields[0].data() + fields[0].size(), pid);
-    if (ec != std::errc() || p != fields[0].data() + fields[0].size() || pid == 0 || pid > 19)
+    const std::uint32_t pid = text::parseUInt32(fields[0]).value_or(0);
+    if (pid == 0 || pid > 19)
       throw Error(at + ": `" + std::string(fields[0]) + "` is not a summary property id");
     const std::string value = codepage.decode(unescapeValue(fields[1]));
     if (isIntegerProperty(pid)) {
-      std::int32_t n = 0;
-      auto [q, e2] = std::from_chars(value.data(), value.data() + value.size(), n);
-      if (e2 != std::errc() || q != value.data() + value.size())
-        throw Error(at + ": property " + std::to_string(pid) + " needs an integer, not `" + value + "`");
-      info.properties[pid] = n;
+      const auto n = text::parseInt32(value);
+      if (!n) throw Error(at + ": property " + std::to_string(pid) + " needs an integer, not `" + value + "`");
+      info.properties[pid] = *n;
     } else if (isTimeProperty(pid)) {
       FileTime t;
       if (!parseFileTime(value, t))

@@ -10,6 +10,7 @@
 #include "engine/mst/row_key.h"
 #include "engine/mst/standard_tables.h"
 #include "engine/mst/transform.h"
+#include "engine/text/quoting.h"
 
 namespace msi::mst {
 namespace {
@@ -23,20 +24,6 @@ std::vector<Column> persistentColumns(const Schema& schema) {
   std::vector<Column> out;
   for (const auto& c : schema.columns)
     if (!c.temporary) out.push_back(c);
-  return out;
-}
-
-std::string escaped(const std::string& text) {
-  std::string out;
-  for (const char c : text) {
-    switch (c) {
-      case '\t': out += "\\t"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\\': out += "\\\\"; break;
-      default: out += c;
-    }
-  }
   return out;
 }
 
@@ -183,7 +170,7 @@ std::string formatChange(const Change& change) {
   std::string line = kOperations[change.kind];
   for (const std::string* field : {&change.table, &change.key, &change.column, &change.oldValue, &change.newValue}) {
     line += '\t';
-    line += escaped(*field);
+    text::appendTabField(line, *field);
   }
   return line;
 }

@@ -87,21 +87,17 @@ void TransformBuilder::write(const std::filesystem::path& out, cfb::FileSystem& 
   std::vector<std::uint32_t> refs = refs_;
   refs.resize(pool_.size(), 0);
   const auto poolStreams = pool_.serialize(refs, longRefs, out.string());
-  try {
-    cfb::Editor editor(kTransformClsid);
-    // Each table's records, then the streams of its binary cells, as the installer orders them.
-    for (const auto& t : tables_) {
-      Bytes bytes;
-      for (const auto& r : t.records) encodeRecord(bytes, r, t.columns, longRefs);
-      editor.putStream(tablePath(t.name), std::move(bytes));
-      for (const auto& s : t.streams) editor.putStream({stream_name::encode(s, false)}, streams_.at(s));
-    }
-    editor.putStream(tablePath("_StringPool"), poolStreams.pool);
-    editor.putStream(tablePath("_StringData"), poolStreams.data);
-    editor.commit(out, files);
-  } catch (const cfb::Error& e) {
-    throw Error(e.what());
+  cfb::Editor editor(kTransformClsid);
+  // Each table's records, then the streams of its binary cells, as the installer orders them.
+  for (const auto& t : tables_) {
+    Bytes bytes;
+    for (const auto& r : t.records) encodeRecord(bytes, r, t.columns, longRefs);
+    editor.putStream(tablePath(t.name), std::move(bytes));
+    for (const auto& s : t.streams) editor.putStream({stream_name::encode(s, false)}, streams_.at(s));
   }
+  editor.putStream(tablePath("_StringPool"), poolStreams.pool);
+  editor.putStream(tablePath("_StringData"), poolStreams.data);
+  editor.commit(out, files);
 }
 
 }  // namespace msi::mst

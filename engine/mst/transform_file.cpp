@@ -16,11 +16,7 @@ cfb::Path tablePath(std::string_view table) { return {stream_name::encode(table,
 
 TransformFile TransformFile::open(const std::filesystem::path& path) {
   std::shared_ptr<const cfb::Reader> reader;
-  try {
-    reader = cfb::Reader::open(path);
-  } catch (const cfb::Error& e) {
-    throw Error(e.what());
-  }
+  reader = cfb::Reader::open(path);
   return fromReader(std::move(reader));
 }
 
@@ -31,11 +27,7 @@ TransformFile TransformFile::fromReader(std::shared_ptr<const cfb::Reader> reade
   if (t.reader_->rootClsid() != kTransformClsid)
     throw Error(t.name_ + ": not a transform (its root class is not that of transforms)");
   std::vector<cfb::EntryInfo> entries;
-  try {
-    entries = t.reader_->list();
-  } catch (const cfb::Error& e) {
-    throw Error(e.what());
-  }
+  entries = t.reader_->list();
   bool hasPool = false, hasData = false;
   for (const auto& e : entries) {
     if (e.kind != cfb::EntryKind::Stream) continue;
@@ -57,11 +49,7 @@ TransformFile TransformFile::fromReader(std::shared_ptr<const cfb::Reader> reade
 }
 
 Bytes TransformFile::read(const cfb::Path& path) const {
-  try {
-    return reader_->read(path);
-  } catch (const cfb::Error& e) {
-    throw Error(e.what());
-  }
+  return reader_->read(path);
 }
 
 bool TransformFile::hasTable(std::string_view table) const {
@@ -76,32 +64,20 @@ std::vector<RawRecord> TransformFile::records(std::string_view table,
 }
 
 std::size_t TransformFile::streamSize(std::string_view table) const {
-  try {
-    const auto info = reader_->find(tablePath(table));
-    return info ? static_cast<std::size_t>(info->size) : 0;
-  } catch (const cfb::Error& e) {
-    throw Error(e.what());
-  }
+  const auto info = reader_->find(tablePath(table));
+  return info ? static_cast<std::size_t>(info->size) : 0;
 }
 
 std::optional<Bytes> TransformFile::binaryStream(std::string_view name) const {
   const cfb::Path path{stream_name::encode(name, false)};
   if (path.front().size() > stream_name::kMaxStoredLength) return std::nullopt;
-  try {
-    if (!reader_->find(path)) return std::nullopt;
-  } catch (const cfb::Error& e) {
-    throw Error(e.what());
-  }
+  if (!reader_->find(path)) return std::nullopt;
   return read(path);
 }
 
 std::optional<SummaryInfo> TransformFile::summary() const {
   const cfb::Path path{kSummaryName};
-  try {
-    if (!reader_->find(path)) return std::nullopt;
-  } catch (const cfb::Error& e) {
-    throw Error(e.what());
-  }
+  if (!reader_->find(path)) return std::nullopt;
   return SummaryInfo::parse(read(path), name_);
 }
 

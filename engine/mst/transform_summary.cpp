@@ -108,16 +108,12 @@ void createTransformSummaryInfo(Database& changed, Database& reference,
   p[PID_SECURITY] = kSecurityReadOnlyEnforced;
 
   const Bytes bytes = info.serialize();
-  try {
-    const auto reader = cfb::Reader::open(mst);
-    if (reader->rootClsid() != kTransformClsid)
-      throw Error(mst.string() + ": not a transform (its root class is not that of transforms)");
-    cfb::Editor editor(reader);
-    editor.putStream({u"\u0005SummaryInformation"}, bytes);
-    editor.commit(mst, files);
-  } catch (const cfb::Error& e) {
-    throw Error(e.what());
-  }
+  const auto reader = cfb::Reader::open(mst);
+  if (reader->rootClsid() != kTransformClsid)
+    throw Error(mst.string() + ": not a transform (its root class is not that of transforms)");
+  cfb::Editor editor(reader);
+  editor.putStream({u"\u0005SummaryInformation"}, bytes);
+  editor.commit(mst, files);
 }
 
 std::optional<int> storedErrorConditions(const std::filesystem::path& mst) {

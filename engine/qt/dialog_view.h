@@ -1,6 +1,7 @@
 // The widgets of one dialog: a child widget per control at its scaled rectangle, drawn from
-// the Dialog the wizard keeps and brought up to date from it after each operation. Input on a
-// widget is handed to a sink as a UserInput; without a sink the view only draws (pictures).
+// the Dialog the wizard keeps and brought up to date from it after each operation. Each
+// control type's widget is made by its family (control_widgets.h). Input on a widget is
+// handed to a sink as a UserInput; without a sink the view only draws (pictures).
 // Every widget is named after its control (objectName), radio buttons and the selection
 // tree's state boxes after their value or feature, so a test or a tool can find them.
 #pragma once
@@ -14,6 +15,7 @@
 
 #include "engine/dialogs/dialog_model.h"
 #include "engine/dialogs/wizard.h"
+#include "engine/qt/control_widgets.h"
 #include "engine/qt/user_input.h"
 
 namespace msi::qt {
@@ -38,7 +40,6 @@ class DialogView : public QWidget {
   QWidget* widget(const std::string& control) const;
 
  private:
-  QWidget* create(const dialogs::Control& control);
   void refresh(const dialogs::Control& control, QWidget* widget);
   void send(const UserInput& input);
 
@@ -46,7 +47,7 @@ class DialogView : public QWidget {
   Sink sink_;
   bool live_ = true;
   std::map<std::string, QWidget*> widgets_;
-  std::map<std::string, std::vector<std::string>> treeFeatures_;  // tree: features as built
+  WidgetContext context_;
 };
 
 }  // namespace msi::qt

@@ -1,6 +1,10 @@
 #include "engine/qt/qt_dialog_runner.h"
 
+#include <QCoreApplication>
+
 #include "engine/dialogs/wizard.h"
+#include "engine/qt/child_window.h"
+#include "engine/qt/dialog_view.h"
 #include "engine/qt/dialog_window.h"
 
 namespace msi::qt {
@@ -9,18 +13,36 @@ QtDialogRunner::QtDialogRunner(dialogs::Walk* record) {
   if (record) recorder_.emplace(*record);
 }
 
+QtDialogRunner::~QtDialogRunner() = default;
+
 ActionStatus QtDialogRunner::runDialog(Session& session, std::string_view dialog) {
-  dialogs::Wizard wizard(session, dialog);
-  if (recorder_) recorder_->follow(wizard);
-  if (wizard.finished()) return wizard.result();  // modeless, or it could not start
+  // The next dialog replaces a modeless one.
+  modeless_.reset();
+  modelessWizard_.reset();
+  auto wizard = std::make_unique<dialogs::Wizard>(session, dialog);
+  if (recorder_) recorder_->follow(*wizard);
+  if (wizard->finished()) {  // modeless, or it could not start
+    const ActionStatus result = wizard->result();
+    if (result == ActionStatus::Success && !wizard->dialogs().empty()) {
+      const dialogs::Dialog& shown = *wizard->dialogs().back();
+      auto window = std::make_unique<DialogView>(*wizard, shown, nullptr);
+      setDialogTitle(*window, shown.title);
+      window->setFixedSize(window->size());
+      window->show();
+      QCoreApplication::processEvents();  // painted before the sequence runs on
+      modeless_ = std::move(window);
+      modelessWizard_ = std::move(wizard);
+    }
+    return result;
+  }
   {
-    DialogWindow window(wizard);
+    DialogWindow window(*wizard);
     window.exec();
   }
   // A window closed by other means than the wizard (the window system) leaves it running: the
   // user left the dialogs.
-  if (!wizard.finished() && !wizard.cancel()) return ActionStatus::UserExit;
-  return wizard.finished() ? wizard.result() : ActionStatus::UserExit;
+  if (!wizard->finished() && !wizard->cancel()) return ActionStatus::UserExit;
+  return wizard->finished() ? wizard->result() : ActionStatus::UserExit;
 }
 
 }  // namespace msi::qt

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/cfb/utf8.h"
+#include "engine/text/utf8.h"
 
 namespace msi::qt {
 namespace {
@@ -88,7 +88,7 @@ class Reader {
 
   void codePoint(std::uint32_t cp, bool counts) {
     std::string s;
-    appendUtf8(s, cp);
+    text::appendUtf8(s, cp);
     character(s, counts);
   }
 

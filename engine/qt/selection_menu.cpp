@@ -12,6 +12,8 @@ QString choiceLabel(const dialogs::Wizard& wizard, dialogs::FeatureChoice choice
     case dialogs::FeatureChoice::Source: key = "MenuNetwork", fallback = "Run from source"; break;
     case dialogs::FeatureChoice::Advertise: key = "MenuAdvertise", fallback = "Installed on first use"; break;
     case dialogs::FeatureChoice::Absent: key = "MenuAbsent", fallback = "Not installed"; break;
+    case dialogs::FeatureChoice::AllLocal: key = "MenuAllLocal", fallback = "Entire feature installed locally"; break;
+    case dialogs::FeatureChoice::AllSource: key = "MenuAllNetwork", fallback = "Entire feature run from source"; break;
   }
   const std::string text = dialogs::uiText(wizard.session(), key);
   return QString::fromStdString(text.empty() ? std::string(fallback) : text);

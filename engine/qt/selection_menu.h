@@ -1,6 +1,6 @@
 // The selection tree's menu of choices for a feature, in the package's own words: the UIText
-// rows MenuLocal, MenuNetwork (running from the source), MenuAdvertise and MenuAbsent, as the
-// installer's own menu says them. Plain words stand in where the package has no such row.
+// rows MenuLocal, MenuAllLocal, MenuNetwork and MenuAllNetwork (running from the source),
+// MenuAdvertise and MenuAbsent, as the installer's own menu says them. Plain words stand in where the package has no such row.
 #pragma once
 
 #include <QString>

@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/text/utf8.h"
+
 namespace msi::condition {
 namespace {
 
@@ -42,36 +44,11 @@ std::uint32_t toLower(std::uint32_t c) {
 std::vector<std::uint32_t> keysOf(std::string_view text, bool fold) {
   std::vector<std::uint32_t> keys;
   keys.reserve(text.size());
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const auto b0 = static_cast<unsigned char>(text[i]);
-    std::uint32_t cp = 0;
-    std::size_t len = 0;
-    if (b0 < 0x80) {
-      cp = b0;
-      len = 1;
-    } else if (b0 >= 0xC2 && b0 <= 0xDF) {
-      cp = b0 & 0x1F;
-      len = 2;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-      cp = b0 & 0x0F;
-      len = 3;
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-      cp = b0 & 0x07;
-      len = 4;
-    }
-    bool valid = len > 0 && i + len <= text.size();
-    for (std::size_t k = 1; valid && k < len; ++k) {
-      const auto b = static_cast<unsigned char>(text[i + k]);
-      if ((b & 0xC0) != 0x80) valid = false;
-      else cp = (cp << 6) | (b & 0x3F);
-    }
-    if (valid) {
-      const std::uint32_t minimum[] = {0, 0, 0x80, 0x800, 0x10000};
-      valid = cp >= minimum[len] && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF);
-    }
-    if (!valid) {
-      keys.push_back(0xDC00 + b0);
+  for (std::size_t i = 0; i < text.size();) {
+    char32_t cp = 0;
+    const std::size_t len = text::decodeUtf8(text, i, cp);
+    if (len == 0) {
+      keys.push_back(0xDC00 + static_cast<unsigned char>(text[i]));
       ++i;
       continue;
     }

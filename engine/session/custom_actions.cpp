@@ -9,6 +9,7 @@
 // 0x4000 concern how native code runs.
 #include "engine/session/session_state.h"
 #include "engine/session/table_rows.h"
+#include "engine/text/integers.h"
 
 namespace msi {
 namespace {
@@ -30,7 +31,7 @@ std::string describe(int type) {
 ActionStatus errorAction(State& s, std::string_view target) {
   const std::string text = s.format(target);
   std::string message = text;
-  if (auto number = parseInteger(text); number && s.db->hasTable("Error")) {
+  if (auto number = text::parseInt32(text, text::PlusSign::Allowed); number && s.db->hasTable("Error")) {
     Table& errors = s.db->table("Error");
     if (auto row = errors.find(Row{Value(*number)})) {
       const auto column = errors.schema().indexOf("Message");
@@ -85,6 +86,7 @@ std::optional<ActionStatus> runCustomAction(State& s, std::string_view name) {
   if (auto status = emulateHelper(s, name, type, source, target)) return *status;
   s.report(MessageKind::Warning,
            label + ", " + describe(type) + ", cannot run off Windows; skipped");
+  (s.host ? *s.host : s.defaultHost).actionSkipped(name, describe(type));
   return ActionStatus::Success;
 }
 

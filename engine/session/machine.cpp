@@ -44,21 +44,25 @@ std::string foldWindowsPath(std::string_view path) {
 }
 
 EmulatedMachine EmulatedMachine::forCurrentUser() {
-  EmulatedMachine machine;
+  EmulatedMachine machine = builtIn("win10-x64");
+  machine.adoptCurrentUser();
+  return machine;
+}
+
+void EmulatedMachine::adoptCurrentUser() {
   std::array<char, 256> buffer{};
   if (const char* login = getlogin(); login && *login)
-    machine.userName = windowsName(login, machine.userName);
+    userName = windowsName(login, userName);
   else if (const passwd* account = getpwuid(geteuid()); account && account->pw_name)
-    machine.userName = windowsName(account->pw_name, machine.userName);
+    userName = windowsName(account->pw_name, userName);
   else if (const char* user = std::getenv("USER"); user && *user)
-    machine.userName = windowsName(user, machine.userName);
+    userName = windowsName(user, userName);
   if (gethostname(buffer.data(), buffer.size() - 1) == 0 && buffer[0]) {
     // Windows computer names are upper case NetBIOS names of at most 15 characters.
-    std::string host = upper(windowsName(buffer.data(), machine.computerName));
+    std::string host = upper(windowsName(buffer.data(), computerName));
     host = host.substr(0, host.find('.')).substr(0, 15);
-    if (!host.empty()) machine.computerName = host;
+    if (!host.empty()) computerName = host;
   }
-  return machine;
 }
 
 std::string EmulatedMachine::profileFolder() const { return "C:\\Users\\" + userName + "\\"; }
@@ -75,15 +79,17 @@ std::map<std::string, std::string> EmulatedMachine::properties(InstallContext co
   std::map<std::string, std::string> p;
   // Operating system and installer.
   p["VersionNT"] = "603";
-  p["VersionNT64"] = "603";
+  if (is64Bit()) p["VersionNT64"] = "603";
   p["WindowsBuild"] = "9600";
   p["ServicePackLevel"] = "0";
   p["ServicePackLevelMinor"] = "0";
   p["MsiNTProductType"] = "1";
   p["VersionMsi"] = "5.00";
   p["Intel"] = "6";
-  p["Msix64"] = "6";
-  p["MsiAMD64"] = "6";
+  if (is64Bit()) {
+    p["Msix64"] = "6";
+    p["MsiAMD64"] = "6";
+  }
   p["MsiLogicalProcessors"] = "4";
   p["MsiNetAssemblySupport"] = "4.8.4084.0";
   p["MsiWin32AssemblySupport"] = "6.3.19041.1";
@@ -111,8 +117,12 @@ std::map<std::string, std::string> EmulatedMachine::properties(InstallContext co
   // Folders.
   p["WindowsVolume"] = "C:\\";
   p["WindowsFolder"] = kWindows;
-  p["SystemFolder"] = std::string(kWindows) + "SysWOW64\\";
-  p["System64Folder"] = std::string(kWindows) + "system32\\";
+  if (is64Bit()) {
+    p["SystemFolder"] = std::string(kWindows) + "SysWOW64\\";
+    p["System64Folder"] = std::string(kWindows) + "system32\\";
+  } else {
+    p["SystemFolder"] = std::string(kWindows) + "system32\\";
+  }
   p["System16Folder"] = std::string(kWindows) + "system\\";
   p["FontsFolder"] = std::string(kWindows) + "Fonts\\";
   p["TempFolder"] = local + "Temp\\";
@@ -136,14 +146,25 @@ std::map<std::string, std::string> EmulatedMachine::properties(InstallContext co
   if (context == InstallContext::PerUserDualPurpose) {
     const std::string programs = local + "Programs\\";
     p["ProgramFilesFolder"] = programs;
-    p["ProgramFiles64Folder"] = programs;
     p["CommonFilesFolder"] = programs + "Common\\";
-    p["CommonFiles64Folder"] = programs + "Common\\";
-  } else {
+    if (is64Bit()) {
+      p["ProgramFiles64Folder"] = programs;
+      p["CommonFiles64Folder"] = programs + "Common\\";
+    }
+  } else if (is64Bit()) {
     p["ProgramFilesFolder"] = kProgramFiles32;
     p["ProgramFiles64Folder"] = kProgramFiles64;
     p["CommonFilesFolder"] = std::string(kProgramFiles32) + "Common Files\\";
     p["CommonFiles64Folder"] = std::string(kProgramFiles64) + "Common Files\\";
+  } else {
+    p["ProgramFilesFolder"] = kProgramFiles64;
+    p["CommonFilesFolder"] = std::string(kProgramFiles64) + "Common Files\\";
+  }
+  for (const auto& [name, value] : extraProperties) {
+    if (value.empty())
+      p.erase(name);
+    else
+      p[name] = value;
   }
   return p;
 }
@@ -185,6 +206,13 @@ std::optional<std::string> EmulatedMachine::environment(std::string_view name) c
       {"USERPROFILE", noSlash},
       {"WINDIR", "C:\\Windows"},
   };
+  if (!is64Bit()) {
+    // A 32-bit Windows has one Program Files folder and no WOW64 variables.
+    if (key == "PROCESSOR_ARCHITECTURE") return std::string("x86");
+    if (key == "PROGRAMFILES(X86)" || key == "COMMONPROGRAMFILES(X86)" || key == "PROGRAMW6432" ||
+        key == "COMMONPROGRAMW6432")
+      return std::nullopt;
+  }
   if (auto it = standard.find(key); it != standard.end()) return it->second;
   return std::nullopt;
 }
@@ -196,6 +224,9 @@ std::vector<std::string> EmulatedMachine::folderPaths() const {
     for (const auto& [name, value] : properties(c))
       if (name.size() > 6 && (name.ends_with("Folder") || name == "WindowsVolume")) all.insert(value);
   all.insert("C:\\Users\\Public\\Documents\\");
+  for (const std::string& folder : extraFolders) all.insert(folder);
+  for (const auto& [component, keyPath] : components)
+    if (keyPath.ends_with('\\')) all.insert(keyPath);
   return {all.begin(), all.end()};
 }
 
@@ -210,7 +241,35 @@ std::vector<std::string> EmulatedMachine::subdirectories(std::string_view path) 
 EmulatedDisk::EmulatedDisk(const EmulatedMachine& machine) {
   for (const std::string& folder : machine.folderPaths())
     folders_.emplace_back(foldWindowsPath(folder), folder);
+  auto addFile = [&](const MachineFile& file) {
+    std::string folded = foldWindowsPath(file.path);
+    folded.pop_back();
+    files_.emplace(folded, file);
+    const std::size_t slash = file.path.find_last_of("\\/");
+    if (slash != std::string::npos && slash > 2) {
+      const std::string folder = file.path.substr(0, slash + 1);
+      folders_.emplace_back(foldWindowsPath(folder), folder);
+    }
+  };
+  for (const MachineFile& file : machine.files) addFile(file);
+  for (const auto& [component, keyPath] : machine.components)
+    if (!keyPath.ends_with('\\')) {
+      MachineFile file;
+      file.path = keyPath;
+      if (!files_.count(foldWindowsPath(keyPath).substr(0, foldWindowsPath(keyPath).size() - 1)))
+        addFile(file);
+    }
   std::sort(folders_.begin(), folders_.end());
+  folders_.erase(std::unique(folders_.begin(), folders_.end(),
+                             [](const auto& a, const auto& b) { return a.first == b.first; }),
+                 folders_.end());
+}
+
+const MachineFile* EmulatedDisk::file(std::string_view path) const {
+  std::string folded = foldWindowsPath(path);
+  folded.pop_back();
+  auto it = files_.find(folded);
+  return it == files_.end() ? nullptr : &it->second;
 }
 
 bool EmulatedDisk::exists(std::string_view path) const {

@@ -152,6 +152,11 @@ std::unique_ptr<Session> Session::open(std::shared_ptr<Database> database, Sessi
   if (auto it = summary.properties.find(PID_PAGECOUNT); it != summary.properties.end())
     if (auto* n = std::get_if<std::int32_t>(&it->second)) pageCount = *n;
   s.is64Bit = is64BitTemplate(templateText);
+  // As the service does (error 1633): a 32-bit Windows cannot install a 64-bit package.
+  if (s.is64Bit && !s.machine.is64Bit())
+    throw Error("package `" + s.db->path().string() + "`: a 64-bit package (platform `" +
+                templateText.substr(0, templateText.find(';')) + "`) cannot be installed on " +
+                "the 32-bit machine " + s.machine.name);
 
   // The package's properties, then the command line's, decide the context; the service's own
   // properties come next, and the command line wins over everything.

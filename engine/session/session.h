@@ -6,15 +6,16 @@
 //
 // Actions (doAction):
 // - Standard actions of a UI sequence: AppSearch, CCPSearch, RMCCPSearch (locators search the
-//   emulated machine: an empty registry, no installed products, and only the standard folders
-//   on disk), LaunchConditions, FindRelatedProducts, ValidateProductID, CostInitialize, FileCost,
+//   emulated machine: its registry, installed components, .ini values, files and folders; see
+//   machine.h and app_search.cpp), LaunchConditions, FindRelatedProducts, ValidateProductID, CostInitialize, FileCost,
 //   CostFinalize, MigrateFeatureStates, ResolveSource, IsolateComponents. ExecuteAction and the
 //   actions of the execute sequences cannot run here: they return NoAction with a warning.
 // - Custom actions: types 51 (set a property), 35 (set a directory) and 19 (show an error and
 //   fail) run; deferred, rollback and commit ones (0x400) would only be scheduled into the
 //   installation script and are skipped; once-per-process ones (0x200) run once. Others (DLL,
 //   EXE, script, nested installation) cannot run off Windows: a few well-known helpers are
-//   emulated by what they do, the rest are skipped with a warning and report success.
+//   emulated by what they do (helper_emulation.cpp), the rest are skipped with a warning,
+//   told to the host (SessionHost::actionSkipped) and report success.
 // - A name in the Dialog table runs the dialog through the DialogRunner; with none, the action
 //   fails with the message "dialogs are not available yet". Dialogs run only at full UI level.
 // - Any other name returns NoAction, as the service does for an unknown action.
@@ -57,7 +58,7 @@ struct SessionLimits {
 
 class SessionLimitError : public Error {
  public:
-  using Error::Error;
+  explicit SessionLimitError(const std::string& message) : Error(message, ErrorKind::Limit) {}
 };
 
 struct SessionOptions {
@@ -82,7 +83,8 @@ struct VolumeCost {
 class Session final : public SessionContext {
  public:
   // Opens the package read-only and starts a fresh installation. Throws Error naming the path
-  // and the cause when the package cannot be opened.
+  // and the cause when the package cannot be opened, or is a 64-bit package and the machine a
+  // 32-bit one.
   static std::unique_ptr<Session> open(const std::filesystem::path& package,
                                        SessionOptions options = {});
   // A session over a database opened already (tests, fuzzing); its path names the package.

@@ -23,6 +23,12 @@ class SessionHost {
  public:
   virtual ~SessionHost() = default;
   virtual void message(MessageKind kind, std::string_view text) = 0;
+  // A custom action whose native code cannot run here was skipped (after its warning);
+  // `what` says what kind of code it is. Hosts that summarise a run list these.
+  virtual void actionSkipped(std::string_view action, std::string_view what) {
+    (void)action;
+    (void)what;
+  }
 };
 
 // Writes "error: TEXT", "warning: TEXT" or "info: TEXT" lines to a stream (standard error by

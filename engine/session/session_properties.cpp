@@ -1,6 +1,7 @@
 // A session's properties and the bounds on them (SessionLimits).
 #include "engine/session/session_state.h"
 #include "engine/session/table_rows.h"
+#include "engine/text/integers.h"
 
 namespace msi {
 namespace {
@@ -46,7 +47,7 @@ void Session::State::setProperty(std::string_view name, std::string_view value) 
   }
   propertyBytes = total;
   if (name == "UILevel") {
-    if (auto level = parseInteger(value)) uiLevel = *level;
+    if (auto level = text::parseInt32(value, text::PlusSign::Allowed)) uiLevel = *level;
   }
 }
 

@@ -6,6 +6,7 @@
 
 #include "engine/session/session_state.h"
 #include "engine/session/table_rows.h"
+#include "engine/text/integers.h"
 
 namespace msi {
 namespace {
@@ -69,7 +70,7 @@ ActionStatus costFinalize(State& s) {
   }
 
   if (s.property("INSTALLLEVEL").empty()) s.setProperty("INSTALLLEVEL", "1");
-  const int level = parseInteger(s.property("INSTALLLEVEL")).value_or(1);
+  const int level = text::parseInt32(s.property("INSTALLLEVEL"), text::PlusSign::Allowed).value_or(1);
   FeatureOverrides overrides;
   overrides.addLocal = s.property("ADDLOCAL");
   overrides.remove = s.property("REMOVE");

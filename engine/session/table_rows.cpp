@@ -1,6 +1,6 @@
 #include "engine/session/table_rows.h"
+#include "engine/text/integers.h"
 
-#include <charconv>
 
 namespace msi {
 
@@ -32,24 +32,25 @@ std::optional<std::int32_t> TableRows::integer(std::size_t row, std::size_t colu
   const Value* v = cell(row, column);
   if (!v) return std::nullopt;
   if (v->isInt()) return v->asInt();
-  if (v->isString()) return parseInteger(v->asString());
+  if (v->isString()) return text::parseInt32(v->asString());
   return std::nullopt;
+}
+
+Bytes TableRows::bytes(std::size_t row, std::size_t column) const {
+  const Value* v = cell(row, column);
+  return v && v->isBlob() ? v->asBlob().bytes() : Bytes{};
+}
+
+std::vector<std::size_t> TableRows::rowsWhere(std::size_t column, std::string_view value) const {
+  std::vector<std::size_t> rows;
+  for (std::size_t i = 0; i < size(); ++i)
+    if (text(i, column) == value) rows.push_back(i);
+  return rows;
 }
 
 bool TableRows::isNull(std::size_t row, std::size_t column) const {
   const Value* v = cell(row, column);
   return !v || v->isNull();
-}
-
-std::optional<std::int32_t> parseInteger(std::string_view text) {
-  if (text.empty()) return std::nullopt;
-  std::int32_t value = 0;
-  const char* begin = text.data();
-  const char* end = text.data() + text.size();
-  if (*begin == '+') ++begin;
-  auto [ptr, ec] = std::from_chars(begin, end, value);
-  if (ec != std::errc() || ptr != end || begin == end) return std::nullopt;
-  return value;
 }
 
 }  // namespace msi

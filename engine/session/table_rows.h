@@ -25,9 +25,15 @@ class TableRows {
   std::size_t size() const;
   // Text of a cell: integers as decimal text; "" for null and for a missing column.
   std::string text(std::size_t row, std::size_t column) const;
-  // An integer cell, or text that is a decimal integer; nullopt otherwise.
+  // An integer cell, or text that is a decimal integer; nullopt otherwise. As the installer
+  // reads a record field, text takes a minus sign but no plus sign ("+5" is no integer).
   std::optional<std::int32_t> integer(std::size_t row, std::size_t column) const;
   bool isNull(std::size_t row, std::size_t column) const;
+  // The bytes of a binary cell; empty for null, text and a missing column. Throws Error when
+  // the stream cannot be read.
+  Bytes bytes(std::size_t row, std::size_t column) const;
+  // Rows whose text in `column` equals `value`, in table order.
+  std::vector<std::size_t> rowsWhere(std::size_t column, std::string_view value) const;
 
  private:
   const Value* cell(std::size_t row, std::size_t column) const;
@@ -39,8 +45,5 @@ class TableRows {
   mutable std::optional<std::size_t> cachedIndex_;
   mutable Row cached_;
 };
-
-// Parses a decimal integer (optional sign, digits only, within 32 bits).
-std::optional<std::int32_t> parseInteger(std::string_view text);
 
 }  // namespace msi

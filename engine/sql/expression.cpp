@@ -23,7 +23,7 @@ BoundColumn Scope::resolve(const ColumnName& name) const {
     throwAt(query_, "table " + backticked(name.table) + " is not in the FROM list", name.offset);
   const std::string shown =
       name.table.empty() ? backticked(name.column) : backticked(name.table) + "." + backticked(name.column);
-  throwAt(query_, "unknown column " + shown, name.offset);
+  throwAt(query_, "unknown column " + shown, name.offset, ErrorKind::NotFound);
 }
 
 const Column& Scope::column(BoundColumn c) const {
@@ -181,7 +181,7 @@ BoundExpr substituteParams(const BoundExpr& expr, const std::vector<Value>& para
   try {
     out.right.constant = toColumnValue(params[index], column);
   } catch (const Error& e) {
-    throwQuery(scope.query(), "parameter " + std::to_string(index + 1) + ": " + e.what());
+    throwQuery(scope.query(), "parameter " + std::to_string(index + 1) + ": " + e.what(), e.kind());
   }
   out.right.kind = BoundOperand::Kind::Constant;
   return out;

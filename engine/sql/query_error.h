@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "engine/db/value.h"
+#include "engine/text/quoting.h"
 
 namespace msi::sql {
 
@@ -14,13 +15,13 @@ namespace msi::sql {
 std::string queryPrefix(std::string_view query);
 
 // Error("query `...`: <cause> at offset N").
-[[noreturn]] void throwAt(std::string_view query, std::string_view cause, std::size_t offset);
+[[noreturn]] void throwAt(std::string_view query, std::string_view cause, std::size_t offset,
+                          ErrorKind kind = ErrorKind::Syntax);
 // Error("query `...`: <cause>").
-[[noreturn]] void throwQuery(std::string_view query, std::string_view cause);
+[[noreturn]] void throwQuery(std::string_view query, std::string_view cause,
+                             ErrorKind kind = ErrorKind::Syntax);
 
-// `name` in backticks, for messages.
-std::string backticked(std::string_view name);
-// The text with control characters replaced by blanks, so a message stays on one line.
-std::string printable(std::string_view text);
+using text::backticked;
+using text::printable;
 
 }  // namespace msi::sql

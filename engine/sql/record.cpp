@@ -2,6 +2,7 @@
 
 #include "engine/sql/value_conversion.h"
 #include "engine/sql/view.h"
+#include "engine/text/integers.h"
 
 namespace msi {
 namespace {
@@ -35,7 +36,7 @@ void Record::setStringData(std::size_t i, std::string_view text) {
 std::optional<std::int32_t> Record::integerData(std::size_t i) const {
   const Value& v = field(i);
   if (v.isInt()) return v.asInt();
-  if (v.isString()) return sql::parseInteger(v.asString());
+  if (v.isString()) return text::parseInt32(v.asString());
   return std::nullopt;
 }
 

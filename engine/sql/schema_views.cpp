@@ -53,7 +53,7 @@ class CreateTableView final : public StatementView {
       for (std::size_t i = 0; i < s.columns.size(); ++i)
         if (s.columns[i].name == key.column) found = i;
       if (found == s.columns.size())
-        throwAt(text(), "unknown key column " + backticked(key.column), key.offset);
+        throwAt(text(), "unknown key column " + backticked(key.column), key.offset, ErrorKind::NotFound);
       if (isKey[found])
         throwAt(text(), "key column " + backticked(key.column) + " is listed twice", key.offset);
       isKey[found] = true;
@@ -83,7 +83,7 @@ class CreateTableView final : public StatementView {
 
   void run(const std::vector<Value>&) override {
     if (db_.hasTable(schema_.name))
-      throw Error("table " + backticked(schema_.name) + " already exists");
+      throw Error("table " + backticked(schema_.name) + " already exists", ErrorKind::Constraint);
     db_.createTable(schema_);
   }
 

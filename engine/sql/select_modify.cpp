@@ -160,7 +160,7 @@ void SelectView::seek(const Binding& b, Record& record) {
       throw Error("key column " + backticked(schema.columns[k].name) + " is not in the view");
   }
   const auto i = findKey(*source.table, key);
-  if (!i) throw Error("no row of table " + backticked(source.name) + " has the key " + keyText(key));
+  if (!i) throw Error("no row of table " + backticked(source.name) + " has the key " + keyText(key), ErrorKind::NotFound);
   const Row& row = source.table->row(*i);
   for (std::size_t j = 0; j < b.columns.size(); ++j) {
     const std::size_t c = b.columns[j].column;

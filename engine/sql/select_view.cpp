@@ -124,7 +124,7 @@ void SelectView::execute(const Record* params) {
 }
 
 std::optional<Record> SelectView::fetch() {
-  if (!executed_) throwQuery(query_.text, "fetch before execute");
+  if (!executed_) throwQuery(query_.text, "fetch before execute", ErrorKind::Constraint);
   if (cursor_ >= rows_.size()) return std::nullopt;
   const Row& values = rows_[cursor_];
   Record record(values.size());

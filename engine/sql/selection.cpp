@@ -95,7 +95,7 @@ std::vector<std::size_t> candidates(const Scope& scope, std::size_t t,
 void checkSize(const Scope& scope, std::size_t rows) {
   if (rows > kMaxResultRows)
     throwQuery(scope.query(), "the result would exceed " + std::to_string(kMaxResultRows) +
-                                  " rows");
+                                  " rows", ErrorKind::Limit);
 }
 
 // Row pairs a join without an equality may examine.

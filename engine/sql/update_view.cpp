@@ -19,7 +19,7 @@ class UpdateView final : public StatementView {
       try {
         assignedValue(value, {}, b.scope.column(b.targets[i]));
       } catch (const Error& e) {
-        throwAt(text(), e.what(), value.offset);
+        throwAt(text(), e.what(), value.offset, e.kind());
       }
     }
   }

@@ -5,24 +5,9 @@
 #include <string>
 
 #include "engine/sql/query_error.h"
+#include "engine/text/integers.h"
 
 namespace msi::sql {
-
-std::optional<std::int32_t> parseInteger(std::string_view text) {
-  if (text.empty()) return std::nullopt;
-  const bool negative = text.front() == '-';
-  if (negative) text.remove_prefix(1);
-  if (text.empty()) return std::nullopt;
-  const std::int64_t limit =
-      static_cast<std::int64_t>(std::numeric_limits<std::int32_t>::max()) + (negative ? 1 : 0);
-  std::int64_t value = 0;
-  for (const char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + (c - '0');
-    if (value > limit) return std::nullopt;
-  }
-  return static_cast<std::int32_t>(negative ? -value : value);
-}
 
 Value toColumnValue(const Value& v, const Column& column) {
   if (v.isNull()) return v;
@@ -30,7 +15,7 @@ Value toColumnValue(const Value& v, const Column& column) {
     case ColumnType::Integer:
       if (v.isInt()) return v;
       if (v.isString()) {
-        if (const auto i = parseInteger(v.asString())) return Value(*i);
+        if (const auto i = text::parseInt32(v.asString())) return Value(*i);
         throw Error("column " + backticked(column.name) + ": '" + printable(v.asString()) +
                     "' is not an integer");
       }

@@ -12,9 +12,6 @@
 
 namespace msi::sql {
 
-// Decimal text with an optional leading '-', within the 32-bit range; nullopt otherwise.
-std::optional<std::int32_t> parseInteger(std::string_view text);
-
 // The value `column` stores for `v`: integers from decimal text, text from integers, null
 // stays null. Throws Error("column `X`: ...") when the value does not fit the column type.
 Value toColumnValue(const Value& v, const Column& column);

@@ -38,7 +38,7 @@ Table& lookupTable(Database& db, std::string_view query, const TableName& name) 
     try {
       return db.table(name.name);
     } catch (const Error&) {
-      throwAt(query, "unknown table " + backticked(name.name), name.offset);
+      throwAt(query, "unknown table " + backticked(name.name), name.offset, ErrorKind::NotFound);
     }
   }
   try {
@@ -80,7 +80,7 @@ void rethrowInQuery(std::string_view query, const Error& e, std::string_view con
   const std::string prefix = queryPrefix(query);
   const std::string message = e.what();
   if (message.compare(0, prefix.size(), prefix) == 0) throw e;
-  throw Error(prefix + std::string(context) + message);
+  throw Error(prefix + std::string(context) + message, e.kind());
 }
 
 void StatementView::execute(const Record* params) {
@@ -94,12 +94,12 @@ void StatementView::execute(const Record* params) {
 }
 
 std::optional<Record> StatementView::fetch() {
-  if (!executed_) throwQuery(query_.text, "fetch before execute");
+  if (!executed_) throwQuery(query_.text, "fetch before execute", ErrorKind::Constraint);
   return std::nullopt;
 }
 
 void StatementView::modify(ModifyMode, Record&) {
-  throwQuery(query_.text, "modify works only on SELECT views");
+  throwQuery(query_.text, "modify works only on SELECT views", ErrorKind::Unsupported);
 }
 
 }  // namespace sql

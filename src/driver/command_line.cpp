@@ -1,6 +1,7 @@
 #include "src/driver/command_line.h"
 
 #include <algorithm>
+#include <cctype>
 
 namespace fennick::driver {
 
@@ -33,6 +34,20 @@ Options ParseCommandLine(const std::vector<std::string>& args) {
       options.replayWalk = value(a);
     } else if (a == "--dump-tables") {
       options.dumpTables = value(a);
+    } else if (a == "--machine") {
+      if (options.machine) throw UsageError("--machine can be given once");
+      options.machine = value(a);
+    } else if (a == "--property") {
+      const std::string assignment = value(a);
+      const std::size_t eq = assignment.find('=');
+      const std::string name = assignment.substr(0, eq);
+      // The installer's command line takes property names of letters, digits, _ and .
+      const bool valid = eq != std::string::npos && !name.empty() &&
+                         std::all_of(name.begin(), name.end(), [](char c) {
+                           return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.';
+                         });
+      if (!valid) throw UsageError("--property needs NAME=VALUE, NAME of letters, digits, _ and . (got `" + assignment + "`)");
+      options.properties.emplace_back(name, assignment.substr(eq + 1));
     } else if (a.size() > 1 && a[0] == '-' && a[1] == '-') {
       throw UsageError("unknown option " + a);
     } else {
@@ -64,6 +79,13 @@ Options:
   --replay WALK        headless run: answer the dialogs from the walk file WALK; message
                        boxes are written to standard error and answered with OK
   --dump-tables FILE   at the end of the run, write the six working tables to FILE
+  --machine NAME|FILE  the Windows machine the package's session runs on: win10-x64 (the
+                       default), win10-x86, win11-x64, or a machine file (see README) with
+                       its properties, registry content (.reg text), files and folders
+  --property NAME=VALUE
+                       set a property as on the installer's command line, before the
+                       user-interface sequence runs (repeatable). It is a choice you make:
+                       the transform records it when it differs from the package's value
   --help               show this help and exit
   --version            show the version and exit
   --                   end of options
@@ -76,6 +98,11 @@ Exit status:
   4  an action failed, or the user exited the package's dialogs
   5  the user cancelled the save prompt
   6  nothing to write: the answers leave the package unchanged
+
+Custom actions that run native code cannot run here. These are done by what they do:
+ValidatePath (install-folder check of WiX dialogs), VsdLaunchConditions, CheckFX and
+CheckNETCore (launch conditions and .NET checks of Visual Studio installer projects).
+Others are skipped with a warning, and listed again when the run ends.
 
 After a transform is written, it is applied to the package in memory and the package's
 user-interface sequence is played again without dialogs: one line on standard output says

@@ -5,6 +5,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace fennick::driver {
@@ -20,6 +21,10 @@ struct Options {
   std::optional<std::string> recordWalk;
   std::optional<std::string> replayWalk;
   std::optional<std::string> dumpTables;
+  // The Windows machine the session emulates: a built-in name or a machine file.
+  std::optional<std::string> machine;
+  // Properties set as on the installer's command line, in the order given.
+  std::vector<std::pair<std::string, std::string>> properties;
   std::string packagePath;
 };
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,8 @@
 #include "src/driver/output_file.h"
 #include "src/driver/run_state.h"
 #include "src/driver/session_driver.h"
+#include "src/driver/skipped_actions.h"
+#include "engine/session/machine_file.h"
 #include "engine/dialogs/walk_player.h"
 #include "engine/qt/qt_dialog_runner.h"
 #include "src/ui/session_messages.h"
@@ -76,6 +79,19 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  // The machine is read before anything runs: a faulty machine file is wrong usage.
+  std::optional<msi::EmulatedMachine> machine;
+  std::vector<std::string> machineProperties;
+  if (options.machine) {
+    try {
+      machine = msi::loadMachine(*options.machine);
+    } catch (const std::exception& e) {
+      std::cerr << "fennick: " << ui::TerminalText(e.what(), ui::LineBreaks::Escape) << "\n";
+      return driver::kExitUsage;
+    }
+    for (const auto& [name, value] : machine->extraProperties) machineProperties.push_back(name);
+  }
+
   if (options.replayWalk) {
     // Headless: no window and no display needed. Pumping has nothing to do without windows.
     std::shared_ptr<msi::dialogs::Walk> walk;
@@ -87,13 +103,20 @@ int main(int argc, char** argv) {
     }
     ui::HeadlessHost host(std::cerr, walk);
     ui::SessionMessages messages(host, std::cerr);
+    driver::SkippedActions skipped(messages);
     msi::dialogs::WalkPlayer player(walk);
     FirstDialogClock clock(player);
     installer::EngineSetup setup;
-    setup.messages = &messages;
+    setup.messages = &skipped;
     setup.dialogs = &clock;
     setup.afterAction = [&player] { player.rethrowMismatch(); };
-    return driver::Main(options, {host, [&] { return installer::CreateEngineInstaller(setup); }, std::cerr, false});
+    setup.machine = machine;
+    setup.properties = options.properties;
+    const int status =
+        driver::Main(options, {host, [&] { return installer::CreateEngineInstaller(setup); }, std::cerr, false,
+                               nullptr, machineProperties});
+    skipped.print(std::cerr);
+    return status;
   }
   if (!DisplayAvailable()) {
     std::cerr << "fennick: no display is available for an interactive run; "
@@ -104,16 +127,21 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName("Fennick");
   ui::QtHost host;
   ui::SessionMessages messages(host, std::cerr);
+  driver::SkippedActions skipped(messages);
   msi::dialogs::Walk recorded = msi::dialogs::Walk::parse("", options.recordWalk.value_or(""));
   msi::qt::QtDialogRunner dialogs(options.recordWalk ? &recorded : nullptr);
   FirstDialogClock clock(dialogs);
   if (options.recordWalk)
     host.onSaveAnswered = [&dialogs](const std::string& path) { dialogs.recorder()->recordSave(path); };
   installer::EngineSetup setup;
-  setup.messages = &messages;
+  setup.messages = &skipped;
   setup.dialogs = &clock;
+  setup.machine = machine;
+  setup.properties = options.properties;
   const int status =
-      driver::Main(options, {host, [&] { return installer::CreateEngineInstaller(setup); }, std::cerr, true});
+      driver::Main(options, {host, [&] { return installer::CreateEngineInstaller(setup); }, std::cerr, true,
+                             nullptr, machineProperties});
+  skipped.print(std::cerr);
   if (options.recordWalk) {
     // Whatever the run's end, the answers given so far are kept.
     try {

@@ -42,6 +42,12 @@ struct RunState {
   // costing resolves directories and defaults the install level, not the user.
   std::vector<std::string> sessionProperties;
   std::map<std::string, std::string> costedProperties;
+  // Properties given as on the installer's command line (--property): choices made without
+  // a dialog, watched from the package's own value.
+  std::vector<std::pair<std::string, std::string>> commandLineProperties;
+  // Properties the machine reports (a machine file's): watched from the session's value, so
+  // that the machine is never written into the transform.
+  std::vector<std::string> machineProperties;
   // Every watched property with its value after the UI run, in lvProperty order.
   std::vector<std::pair<std::string, std::string>> chosenProperties;
   // What the change writer put into the reference database.

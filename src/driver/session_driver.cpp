@@ -92,6 +92,8 @@ int Main(const Options& options, RunEnvironment env) {
   RunState run;
   run.host = &env.host;
   run.packagePath = options.packagePath;
+  run.commandLineProperties = options.properties;
+  run.machineProperties = env.machineProperties;
   run.interactive = env.interactive;
   run.out = env.out ? env.out : &std::cout;
   run.err = &env.err;

@@ -4,6 +4,8 @@
 #include <functional>
 #include <memory>
 #include <ostream>
+#include <string>
+#include <vector>
 
 #include "src/driver/command_line.h"
 #include "src/installer/installer.h"
@@ -19,6 +21,8 @@ struct RunEnvironment {
   std::ostream& err;         // where unhandled failures are reported
   bool interactive = false;  // an unhandled failure also shows a critical box
   std::ostream* out = nullptr;  // the closing line of the run; nullptr: standard output
+  // Properties the machine (a machine file) reports: they describe the machine, not a choice.
+  std::vector<std::string> machineProperties = {};
 };
 
 // Runs the job for `options` and returns the process exit status.

@@ -1,3 +1,6 @@
+#include <algorithm>
+#include <map>
+
 #include "src/driver/run_state.h"
 #include "src/inspect/inspect.h"
 
@@ -44,6 +47,15 @@ void AppendSessionProperties(installer::Database& database, std::string_view que
   view->Close();
 }
 
+bool MachineReports(const driver::RunState& run, const std::string& name) {
+  return std::find(run.machineProperties.begin(), run.machineProperties.end(), name) != run.machineProperties.end();
+}
+
+bool GivenOnCommandLine(const driver::RunState& run, const std::string& name) {
+  return std::any_of(run.commandLineProperties.begin(), run.commandLineProperties.end(),
+                     [&](const auto& given) { return given.first == name; });
+}
+
 }  // namespace
 
 void AddSessionProperty(std::string_view name) {
@@ -56,16 +68,33 @@ void LoadProperties() {
   auto& lvProperty = driver::Tables().lvProperty;
   auto database = run.session->Database();
 
+  // A property the machine reports (a machine file's) is watched from the session's value, and
+  // one given on the command line from the package's: neither is the package's own choice.
+  std::map<std::string, std::string> packageValues;
   if (HasTable(*database, "Property")) {
     auto properties = database->OpenView("SELECT `Property`, `Value` FROM `Property` ORDER BY `Property`");
     properties->Execute();
     while (auto record = properties->Fetch()) {
       const std::string name = record->StringData(1);
       const std::string value = record->StringData(2);
+      packageValues[name] = value;
+      if (MachineReports(run, name) && !GivenOnCommandLine(run, name)) {
+        AddSessionProperty(name);
+        continue;
+      }
       lvProperty.AppendRow(name, name);
       lvProperty.AppendSubItem(lvProperty.RowCount(), value);
     }
     properties->Close();
+  }
+
+  for (const auto& [name, value] : run.commandLineProperties) {
+    try {
+      lvProperty.AppendRow(name, name);
+    } catch (const tables::TableError&) {
+      continue;  // in the Property table: its row holds the package's value
+    }
+    lvProperty.AppendSubItem(lvProperty.RowCount(), packageValues.count(name) ? packageValues.at(name) : "");
   }
 
   AddSessionProperty("INSTALLDIR");

@@ -56,6 +56,8 @@ std::shared_ptr<Session> OpenEngineSession(std::shared_ptr<msi::Database> databa
     const bool full = uiLevel == kUILevelFull;
     options.host = full ? setup.messages : &quiet;
     options.dialogs = full ? setup.dialogs : nullptr;
+    if (setup.machine) options.machine = *setup.machine;
+    if (full) options.properties = setup.properties;
     return std::make_shared<EngineSession>(msi::Session::open(std::move(database), std::move(options)),
                                            full ? setup.afterAction : std::function<void()>{});
   }, 1619);
@@ -69,6 +71,8 @@ std::shared_ptr<Session> OpenEngineSession(
     options.uiLevel = uiLevel;
     options.host = setup.messages;
     options.dialogs = setup.dialogs;
+    if (setup.machine) options.machine = *setup.machine;
+    if (uiLevel == kUILevelFull) options.properties = setup.properties;
     return std::make_shared<EngineSession>(msi::Session::open(open(std::string(packagePath)), std::move(options)),
                                            setup.afterAction);
   }, 1619);

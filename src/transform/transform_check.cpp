@@ -5,6 +5,7 @@
 #include "src/transform/transform.h"
 #include "src/ui/terminal_text.h"
 #include "src/uirun/uirun.h"
+#include "engine/text/integers.h"
 
 namespace fennick::transform {
 namespace {
@@ -71,7 +72,8 @@ void CheckTransform() {
   const std::size_t features = tables.lvFeatureChanged.RowCount();
   for (std::size_t i = 1; i <= features; ++i) {
     const std::string name = tables.lvFeatureChanged.RowText(i);
-    const std::int32_t chosen = std::stoi(tables.lvFeatureChanged.SubItemText(i, 1));
+    const std::int32_t chosen =
+        msi::text::parseInt32(tables.lvFeatureChanged.SubItemText(i, 1)).value_or(installer::kStateNoAction);
     std::string reproduced;
     try {
       const std::int32_t state = session->FeatureRequestState(name);

@@ -1,7 +1,7 @@
-#include <charconv>
 
 #include "src/driver/run_state.h"
 #include "src/uirun/uirun.h"
+#include "engine/text/integers.h"
 
 namespace fennick::uirun {
 namespace {
@@ -31,14 +31,7 @@ std::string StatusText(std::int32_t status) {
 
 // A null (empty) or malformed sequence counts as 0, so such a row is never run, like the
 // service itself treats rows it cannot schedule.
-long SequenceNumber(const std::string& text) {
-  long value = 0;
-  const char* begin = text.data();
-  const char* end = text.data() + text.size();
-  auto [p, ec] = std::from_chars(begin, end, value);
-  if (ec != std::errc() || p != end) return 0;
-  return value;
-}
+long SequenceNumber(const std::string& text) { return msi::text::parseInt32(text).value_or(0); }
 
 }  // namespace
 

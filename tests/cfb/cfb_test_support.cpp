@@ -1,13 +1,11 @@
 #include "tests/cfb/cfb_test_support.h"
 
-#include <sys/wait.h>
+#include "tests/support/msitools.h"
 
 #include <csignal>
-#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <regex>
-#include <sstream>
 #include <stdexcept>
 
 namespace cfbtest {
@@ -91,45 +89,18 @@ std::string contentListing(const msi::cfb::Reader& reader, const Path& storage) 
   return out;
 }
 
-std::string run(const std::string& command, int* status) {
-  std::string out;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe) throw std::runtime_error("cannot run " + command);
-  char buf[4096];
-  std::size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
-  const int rc = ::pclose(pipe);
-  if (status) *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-  return out;
-}
-
-std::string quote(const std::filesystem::path& path) {
-  std::string out = "'";
-  for (char c : path.string()) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
 std::string msitoolsView(const std::filesystem::path& package) {
-  const std::string pkg = quote(package);
-  int status = 0;
-  const std::string tables = run("msiinfo tables " + pkg + " 2>&1", &status);
-  std::string out = "tables (status " + std::to_string(status) + "):\n" + tables;
-  std::istringstream lines(tables);
-  for (std::string table; std::getline(lines, table);) {
-    if (table.empty()) continue;
-    out += "== " + table + "\n" + run("msiinfo export " + pkg + " " + quote(table) + " 2>&1");
-  }
-  out += "streams:\n" + run("msiinfo streams " + pkg + " 2>&1");
-  out += "summary:\n" + run("msiinfo suminfo " + pkg + " 2>&1");
+  using fennick::test::run, fennick::test::shellQuote;
+  const std::string pkg = shellQuote(package.string());
+  const auto tables = run("msiinfo tables " + pkg, true);
+  std::string out = "tables (status " + std::to_string(tables.status) + "):\n" + tables.out;
+  for (const auto& table : fennick::test::lines(tables.out))
+    if (!table.empty()) out += "== " + table + "\n" + run("msiinfo export " + pkg + " " + shellQuote(table), true).out;
+  out += "streams:\n" + run("msiinfo streams " + pkg, true).out;
+  out += "summary:\n" + run("msiinfo suminfo " + pkg, true).out;
   // Warnings carry a process id and a time: keep only what they say.
   static const std::regex noise(R"(\(msiinfo:[0-9]+\): ([A-Za-z-]+) \*\*: [0-9:.]+:)");
   return std::regex_replace(out, noise, "(msiinfo): $1:");
-}
-
-bool haveMsitools() {
-  int status = 0;
-  run("command -v msiinfo >/dev/null 2>&1", &status);
-  return status == 0;
 }
 
 FileSizeLimit::FileSizeLimit(rlim_t bytes) {

@@ -33,12 +33,8 @@ std::size_t fatEntryOffset(const Bytes& file, std::uint32_t id);
 // list order (paths relative to `storage`): a whole file's content in one comparable string.
 std::string contentListing(const msi::cfb::Reader& reader, const Path& storage = {});
 
-// stdout of a shell command; `status` gets its exit status.
-std::string run(const std::string& command, int* status = nullptr);
-std::string quote(const std::filesystem::path& path);
 // What msitools reads from a package: table list, every table exported, stream list, summary.
 std::string msitoolsView(const std::filesystem::path& package);
-bool haveMsitools();
 
 // While in scope, writes past `bytes` fail with EFBIG, as on a full disk.
 class FileSizeLimit {

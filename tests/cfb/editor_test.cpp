@@ -6,6 +6,7 @@
 #include "engine/cfb/entry_name.h"
 #include "tests/cfb/cfb_test_support.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/msitools.h"
 
 namespace {
 
@@ -98,27 +99,11 @@ TEST(EditorNewFile, ManyEntriesOfEveryNameLengthKeepASearchableTree) {
     ASSERT_TRUE(e) << names[i];
     EXPECT_EQ(e->size, i);
   }
-  if (!cfbtest::haveMsitools()) return;
+  if (!fennick::test::haveMsitools()) return;
   // msitools walks the sibling tree itself: it must see every stream.
-  const std::string listed = cfbtest::run("msiinfo streams " + cfbtest::quote(path));
+  const std::string listed = fennick::test::msiinfo("streams", path);
   for (const auto& name : names)
     EXPECT_NE(("\n" + listed).find("\n" + name + "\n"), std::string::npos) << name;
-}
-
-TEST(EditorNewFile, FilesBeyondOneHundredAndNineFatSectorsUseDifatSectors) {
-  // 109 FAT sectors of a v3 file address a little under 7 MB.
-  Editor ed(kDatabaseClsid);
-  const Bytes big = pattern(8 << 20, 7);
-  ed.putStream({u"big"}, big);
-  ed.putStream({u"small"}, pattern(100, 8));
-  const auto path = fennick::test::scratchDir() / "large.msi";
-  ed.commit(path);
-  const Bytes file = cfbtest::readFile(path);
-  EXPECT_GT(u32(file, 0x2C), 109u);  // FAT sectors
-  EXPECT_EQ(u32(file, 0x48), 1u);    // DIFAT sectors
-  const auto r = Reader::open(path);
-  EXPECT_EQ(r->read({u"big"}), big);
-  EXPECT_EQ(r->read({u"small"}), pattern(100, 8));
 }
 
 TEST(EditorNewFile, BadNamesAndKindClashesAreRefused) {
@@ -177,8 +162,7 @@ TEST(EditorEdits, ReplaceRemoveAndEmbedATransformAsASubStorage) {
 
 // The peer check: msitools must read our copy of every fixture exactly as it reads the original.
 TEST(EditorPeer, MsitoolsReadsOurCopiesOfEveryFixtureLikeTheOriginals) {
-  FENNICK_REQUIRE_FIXTURES();
-  if (!cfbtest::haveMsitools()) GTEST_SKIP() << "msitools not installed";
+  FENNICK_REQUIRE_MSITOOLS();
   const auto dir = fennick::test::scratchDir();
   for (const auto& pkg : fennick::test::fixturePackages()) {
     SCOPED_TRACE(pkg.string());
@@ -208,8 +192,7 @@ TEST(EditorPeer, MsitoolsReadsOurCopiesOfEveryFixtureLikeTheOriginals) {
 }
 
 TEST(EditorPeer, MsitoolsReadsAPackageWithDifatSectors) {
-  FENNICK_REQUIRE_FIXTURES();
-  if (!cfbtest::haveMsitools()) GTEST_SKIP() << "msitools not installed";
+  FENNICK_REQUIRE_MSITOOLS();
   const auto pkg = fennick::test::fixture("odd-wix3-testdata/nondefault-lang1040.msi");
   Editor ed(Reader::open(pkg));
   const Bytes big = pattern(9 << 20, 3);
@@ -220,7 +203,7 @@ TEST(EditorPeer, MsitoolsReadsAPackageWithDifatSectors) {
   std::string view = cfbtest::msitoolsView(out);
   const std::string theirs = cfbtest::msitoolsView(pkg);
   EXPECT_NE(view.find("BigPayload"), std::string::npos);
-  const std::string extracted = cfbtest::run("msiinfo extract " + cfbtest::quote(out) + " BigPayload");
+  const std::string extracted = fennick::test::msiinfo("extract", out, "BigPayload");
   EXPECT_TRUE(extracted == std::string(big.begin(), big.end()));
   view.erase(view.find("BigPayload\n"), 11);
   EXPECT_EQ(view, theirs);

@@ -4,6 +4,8 @@
 
 #include <functional>
 
+#include <functional>
+
 #include "engine/cfb/compound_file.h"
 #include "tests/cfb/cfb_test_support.h"
 #include "tests/support/fixtures.h"
@@ -55,26 +57,24 @@ void expectFailure(const Bytes& file, const std::string& cause) {
   EXPECT_NE(message.find(cause), std::string::npos) << message;
 }
 
+// `file` changed by `damage` fails with `cause`.
+void expectDamage(Bytes file, const std::function<void(Bytes&)>& damage, const std::string& cause) {
+  damage(file);
+  expectFailure(file, cause);
+}
+
 TEST(HostileFat, ChainsThatLoopLeaveOrEndEarly) {
   const Bytes good = sample();
   ASSERT_EQ(failure(good), "");
   const std::uint32_t b = startOf(good, 2);
 
-  Bytes loop = good;
-  setU32(loop, fatEntryOffset(loop, b + 5), b + 2);
-  expectFailure(loop, "stream `b`: sector chain loops at sector " + std::to_string(b + 2));
-
-  Bytes outside = good;
-  setU32(outside, fatEntryOffset(outside, b + 3), 0x00100000);
-  expectFailure(outside, "stream `b`: sector chain leads to sector id 1048576, out of range");
-
-  Bytes freed = good;
-  setU32(freed, fatEntryOffset(freed, b + 3), kFree);
-  expectFailure(freed, "leads to a free sector");
-
-  Bytes shortChain = good;
-  setU32(shortChain, fatEntryOffset(shortChain, b + 3), kEnd);
-  expectFailure(shortChain, "sector chain ends after 4 of 20 sectors");
+  expectDamage(good, [&](Bytes& f) { setU32(f, fatEntryOffset(f, b + 5), b + 2); },
+               "stream `b`: sector chain loops at sector " + std::to_string(b + 2));
+  expectDamage(good, [&](Bytes& f) { setU32(f, fatEntryOffset(f, b + 3), 0x00100000); },
+               "stream `b`: sector chain leads to sector id 1048576, out of range");
+  expectDamage(good, [&](Bytes& f) { setU32(f, fatEntryOffset(f, b + 3), kFree); }, "leads to a free sector");
+  expectDamage(good, [&](Bytes& f) { setU32(f, fatEntryOffset(f, b + 3), kEnd); },
+               "sector chain ends after 4 of 20 sectors");
 
   Bytes selfLoop = good;  // the directory chain points at itself: found when opening
   const std::uint32_t dir = u32(good, 0x30);
@@ -87,46 +87,29 @@ TEST(HostileFat, MiniChainsAreCheckedToo) {
   const std::uint32_t c = startOf(good, 3);
   const std::size_t miniFat = cfbtest::sectorOffset(good, u32(good, 0x3C));
 
-  Bytes loop = good;
-  setU32(loop, miniFat + 4 * (c + 3), c);
-  expectFailure(loop, "stream `c`: mini sector chain loops at mini sector " + std::to_string(c));
-
-  Bytes outside = good;
-  setU32(outside, miniFat + 4 * (c + 3), 5000);
-  expectFailure(outside, "mini sector chain leads to sector id 5000, out of range");
-
-  Bytes startOutside = good;
-  setU32(startOutside, entryOffset(startOutside, 1) + 0x74, 70000);
-  expectFailure(startOutside, "stream `a`: mini sector chain leads to sector id 70000");
+  expectDamage(good, [&](Bytes& f) { setU32(f, miniFat + 4 * (c + 3), c); },
+               "stream `c`: mini sector chain loops at mini sector " + std::to_string(c));
+  expectDamage(good, [&](Bytes& f) { setU32(f, miniFat + 4 * (c + 3), 5000); },
+               "mini sector chain leads to sector id 5000, out of range");
+  expectDamage(good, [&](Bytes& f) { setU32(f, entryOffset(f, 1) + 0x74, 70000); },
+               "stream `a`: mini sector chain leads to sector id 70000");
 }
 
 TEST(HostileHeader, CountsAndGeometryOutOfRange) {
   const Bytes good = sample();
 
-  Bytes manyFat = good;
-  setU32(manyFat, 0x2C, 0x00FFFFFF);
-  expectFailure(manyFat, "header declares 16777215 FAT sectors but the file has only");
-
-  Bytes badFatSector = good;
-  setU32(badFatSector, 0x4C, 4000);
-  expectFailure(badFatSector, "FAT sector 0 is at sector id 4000, out of range");
-
-  Bytes badShift = good;
-  badShift[0x1E] = 20;
-  expectFailure(badShift, "unsupported sector size 2^20");
-
-  Bytes badVersion = good;
-  badVersion[0x1A] = 7;
-  expectFailure(badVersion, "unsupported format version 7");
-
-  Bytes badSignature = good;
-  badSignature[3] ^= 0xFF;
-  expectFailure(badSignature, "not a compound file");
-
-  Bytes noDifat = sample(3, 160000);  // more FAT sectors than the header lists, no DIFAT chain
-  setU32(noDifat, 0x2C, 110);
-  for (std::size_t i = 1; i < 109; ++i) setU32(noDifat, 0x4C + 4 * i, 0);
-  expectFailure(noDifat, "DIFAT lists 109 FAT sectors, header declares 110");
+  expectDamage(good, [&](Bytes& f) { setU32(f, 0x2C, 0x00FFFFFF); },
+               "header declares 16777215 FAT sectors but the file has only");
+  expectDamage(good, [&](Bytes& f) { setU32(f, 0x4C, 4000); },
+               "FAT sector 0 is at sector id 4000, out of range");
+  expectDamage(good, [&](Bytes& f) { f[0x1E] = 20; }, "unsupported sector size 2^20");
+  expectDamage(good, [&](Bytes& f) { f[0x1A] = 7; }, "unsupported format version 7");
+  expectDamage(good, [&](Bytes& f) { f[3] ^= 0xFF; }, "not a compound file");
+  // more FAT sectors than the header lists, no DIFAT chain
+  expectDamage(sample(3, 160000), [&](Bytes& f) {
+    setU32(f, 0x2C, 110);
+    for (std::size_t i = 1; i < 109; ++i) setU32(f, 0x4C + 4 * i, 0);
+  }, "DIFAT lists 109 FAT sectors, header declares 110");
 }
 
 TEST(HostileHeader, DifatChainThatLoops) {
@@ -146,51 +129,31 @@ TEST(HostileDirectory, CyclesOutOfRangeLinksAndBadEntries) {
   // Sibling tree of the root: c (3) at the top, b (2) left of it, a (1) left of b, S (4) right.
   ASSERT_EQ(u32(good, entryOffset(good, 0) + 0x4C), 3u);
 
-  Bytes cycle = good;
-  setU32(cycle, entryOffset(cycle, 1) + 0x48, 3);  // a's right sibling is the tree's top
-  expectFailure(cycle, "entry 3 is linked twice");
-
-  Bytes intoItself = good;  // a storage whose child tree holds the storage itself
-  setU32(intoItself, entryOffset(intoItself, 5) + 0x44, 4);
-  expectFailure(intoItself, "entry 4 is linked twice");
-
-  Bytes outside = good;
-  setU32(outside, entryOffset(outside, 0) + 0x4C, 999);
-  expectFailure(outside, "root storage links to entry 999, out of range");
-
-  Bytes unused = good;
-  unused[entryOffset(unused, 3) + 0x42] = 0;
-  expectFailure(unused, "entry 3 in root storage is unused");
-
-  Bytes rootless = good;
-  rootless[entryOffset(rootless, 0) + 0x42] = 1;
-  expectFailure(rootless, "directory entry 0 is not the root storage");
-
-  Bytes badName = good;
-  badName[entryOffset(badName, 2) + 0x40] = 77;
-  expectFailure(badName, "bad name length");
-
-  Bytes twins = good;  // "a" renamed to "B": two entries of the same name, ignoring case
-  twins[entryOffset(twins, 1)] = 'B';
-  expectFailure(twins, "root storage holds two entries named");
+  // a's right sibling is the tree's top
+  expectDamage(good, [&](Bytes& f) { setU32(f, entryOffset(f, 1) + 0x48, 3); }, "entry 3 is linked twice");
+  // a storage whose child tree holds the storage itself
+  expectDamage(good, [&](Bytes& f) { setU32(f, entryOffset(f, 5) + 0x44, 4); }, "entry 4 is linked twice");
+  expectDamage(good, [&](Bytes& f) { setU32(f, entryOffset(f, 0) + 0x4C, 999); },
+               "root storage links to entry 999, out of range");
+  expectDamage(good, [&](Bytes& f) { f[entryOffset(f, 3) + 0x42] = 0; }, "entry 3 in root storage is unused");
+  expectDamage(good, [&](Bytes& f) { f[entryOffset(f, 0) + 0x42] = 1; },
+               "directory entry 0 is not the root storage");
+  expectDamage(good, [&](Bytes& f) { f[entryOffset(f, 2) + 0x40] = 77; }, "bad name length");
+  // "a" renamed to "B": two entries of the same name, ignoring case
+  expectDamage(good, [&](Bytes& f) { f[entryOffset(f, 1)] = 'B'; }, "root storage holds two entries named");
 }
 
 TEST(HostileSizes, HugeDeclaredSizesFailBeforeAllocating) {
-  Bytes v3 = sample(3);
-  setU32(v3, entryOffset(v3, 2) + 0x78, 0xFFFFF000);
-  expectFailure(v3, "stream `b` declares 4294963200 bytes, more than the file's");
-
-  Bytes v4 = sample(4);
-  setU64(v4, entryOffset(v4, 2) + 0x78, std::uint64_t{1} << 40);
-  expectFailure(v4, "declares 1099511627776 bytes");
-
-  Bytes mini = sample(3);  // a mini stream larger than the file
-  setU32(mini, entryOffset(mini, 0) + 0x78, 0x7FFFFFFF);
-  expectFailure(mini, "mini stream declares 2147483647 bytes");
-
-  Bytes longer = sample(3);  // fits the file, but the chain is shorter than the size says
-  setU32(longer, entryOffset(longer, 2) + 0x78, 12000);
-  expectFailure(longer, "sector chain ends after 20 of 24 sectors");
+  expectDamage(sample(3), [&](Bytes& f) { setU32(f, entryOffset(f, 2) + 0x78, 0xFFFFF000); },
+               "stream `b` declares 4294963200 bytes, more than the file's");
+  expectDamage(sample(4), [&](Bytes& f) { setU64(f, entryOffset(f, 2) + 0x78, std::uint64_t{1} << 40); },
+               "declares 1099511627776 bytes");
+  // a mini stream larger than the file
+  expectDamage(sample(3), [&](Bytes& f) { setU32(f, entryOffset(f, 0) + 0x78, 0x7FFFFFFF); },
+               "mini stream declares 2147483647 bytes");
+  // fits the file, but the chain is shorter than the size says
+  expectDamage(sample(3), [&](Bytes& f) { setU32(f, entryOffset(f, 2) + 0x78, 12000); },
+               "sector chain ends after 20 of 24 sectors");
 }
 
 TEST(HostileSizes, Version3IgnoresTheHighDwordOfSizes) {
@@ -219,9 +182,9 @@ TEST(HostileTruncation, EveryCutGivesAnErrorOrTheRightContent) {
     }
     EXPECT_GT(errors, 10u);
   }
-  Bytes tail = sample(3);
-  tail.resize(tail.size() - 1024);  // the big stream is last: its end is gone
-  expectFailure(tail, "stream `b`: sector chain leads to sector id");
+  // the big stream is last: its end is gone
+  expectDamage(sample(3), [&](Bytes& f) { f.resize(f.size() - 1024); },
+               "stream `b`: sector chain leads to sector id");
   expectFailure(Bytes(300, 0), "not a compound file");
 }
 
@@ -237,10 +200,6 @@ TEST(HostileFixture, CorruptHeaderFollowedByXml) {
     EXPECT_NE(message.find("unsupported format version"), std::string::npos) << message;
   }
 }
-
-}  // namespace
-
-namespace {
 
 TEST(HostileDirectory, DeepNestingIsWalkedWithoutRecursion) {
   // Ten thousand storages, each inside the previous: recursion per level would exhaust the

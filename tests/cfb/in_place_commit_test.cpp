@@ -5,6 +5,7 @@
 #include "engine/cfb/compound_file.h"
 #include "tests/cfb/cfb_test_support.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/msitools.h"
 
 namespace {
 
@@ -21,7 +22,7 @@ fs::path copyFixture(const std::string& relative, const std::string& as) {
 // The root stream whose content is what `msiinfo extract` gives for `name` (stream names are
 // mangled in the file, so they are matched by content).
 std::u16string streamNamed(const fs::path& pkg, const std::string& name) {
-  const std::string theirs = cfbtest::run("msiinfo extract " + cfbtest::quote(pkg) + " " + name);
+  const std::string theirs = fennick::test::msiinfo("extract", pkg, name);
   const auto r = Reader::open(pkg);
   for (const auto& e : r->list())
     if (e.kind == EntryKind::Stream && e.size == theirs.size()) {
@@ -38,8 +39,7 @@ std::size_t bytesThatDiffer(const Bytes& before, const Bytes& after) {
 }
 
 TEST(InPlaceCommit, ChangingOneStreamCostsAboutThatStreamAndMsitoolsSeesIt) {
-  FENNICK_REQUIRE_FIXTURES();
-  if (!cfbtest::haveMsitools()) GTEST_SKIP() << "msitools not installed";
+  FENNICK_REQUIRE_MSITOOLS();
   const std::string relative = "ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi";
   const auto pkg = copyFixture(relative, "putty.msi");
   const std::u16string bitmap = streamNamed(pkg, "Binary.WixUI_Bmp_Up");
@@ -60,7 +60,7 @@ TEST(InPlaceCommit, ChangingOneStreamCostsAboutThatStreamAndMsitoolsSeesIt) {
   EXPECT_LE(after.size(), before.size() + replacement.size() + 8 * 512);
   EXPECT_LE(bytesThatDiffer(before, after), 8u * 512);
   const std::string extracted =
-      cfbtest::run("msiinfo extract " + cfbtest::quote(pkg) + " Binary.WixUI_Bmp_Up");
+      fennick::test::msiinfo("extract", pkg, "Binary.WixUI_Bmp_Up");
   EXPECT_TRUE(extracted == std::string(replacement.begin(), replacement.end()));
   EXPECT_EQ(cfbtest::msitoolsView(pkg), tablesBefore);  // same stream list, same tables
 }
@@ -140,10 +140,10 @@ TEST(InPlaceCommit, SameContentAsAWholeWriteForEveryKindOfChange) {
     EXPECT_FALSE(r->find({u"#Transform"}));
     EXPECT_EQ(r->read({u"NewSmall"}), pattern(5000, 6));
     EXPECT_EQ(r->find({u"Bare"})->clsid, Clsid{7});
-    if (cfbtest::haveMsitools()) {
+    if (fennick::test::haveMsitools()) {
       EXPECT_EQ(tablesView(pkg), tablesView(original));
-      EXPECT_EQ(cfbtest::run("msiinfo suminfo " + cfbtest::quote(pkg)),
-                cfbtest::run("msiinfo suminfo " + cfbtest::quote(original)));
+      EXPECT_EQ(fennick::test::msiinfo("suminfo", pkg),
+                fennick::test::msiinfo("suminfo", original));
     }
     fs::remove(whole);
     fs::remove(pkg);
@@ -186,7 +186,7 @@ TEST(InPlaceCommit, GrowingPastTheFatIntoDifatSectors) {
   shrink.remove({u"Huge"});
   shrink.commit(pkg);
   EXPECT_EQ(cfbtest::contentListing(*Reader::open(pkg)), content);
-  if (cfbtest::haveMsitools()) {
+  if (fennick::test::haveMsitools()) {
     EXPECT_EQ(cfbtest::msitoolsView(pkg),
               cfbtest::msitoolsView(fennick::test::fixture("odd-wix3-testdata/he-il-codepage1255.msi")));
   }
@@ -221,10 +221,8 @@ TEST(InPlaceCommit, AFailedWriteLeavesTheOldStateReadable) {
   EXPECT_TRUE(ed.hasChanges());
   ed.commit(pkg);  // and once there is room, the same Editor commits
   EXPECT_EQ(Reader::open(pkg)->read({u"Payload"}), pattern(300000, 1));
-  if (cfbtest::haveMsitools()) {
-    int status = 0;
-    cfbtest::run("msiinfo tables " + cfbtest::quote(pkg) + " >/dev/null 2>&1", &status);
-    EXPECT_EQ(status, 0);
+  if (fennick::test::haveMsitools()) {
+    EXPECT_EQ(fennick::test::run("msiinfo tables " + fennick::test::shellQuote(pkg.string())).status, 0);
   }
 }
 
@@ -271,8 +269,7 @@ EntryInfo largestStream(const fs::path& pkg) {
 }
 
 TEST(InPlaceCommit, PatchingALargeStreamWritesOnlyTheSectorsItTouches) {
-  FENNICK_REQUIRE_FIXTURES();
-  if (!cfbtest::haveMsitools()) GTEST_SKIP() << "msitools not installed";
+  FENNICK_REQUIRE_MSITOOLS();
   const auto pkg = copyFixture("ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi", "patch.msi");
   const auto other = pkg.parent_path() / "patch-copy.msi";
   const EntryInfo big = largestStream(pkg);

@@ -6,18 +6,14 @@
 #include "engine/cfb/compound_file.h"
 #include "engine/db/database.h"
 #include "engine/db/stream_name.h"
-#include "tests/db/db_builders.h"
-#include "tests/db/msitools.h"
+#include "tests/support/db_builders.h"
+#include "tests/support/msitools.h"
 #include "tests/support/fixtures.h"
 
 namespace {
 
 using namespace fennick::test;
 namespace fs = std::filesystem;
-
-std::string exportOf(const fs::path& pkg, const std::string& table) {
-  return run("msiinfo export " + shellQuote(pkg.string()) + " " + shellQuote(table)).out;
-}
 
 void buildSample(msi::Database& db) {
   db.createTable({"Property", {col("Property", "s72", true), col("Value", "l0")}});
@@ -45,24 +41,25 @@ void buildSample(msi::Database& db) {
   si.changed = true;
 }
 
-TEST(DatabaseWrite, NewDatabaseIsReadByMsitools) {
-  const fs::path pkg = scratchDir() / "new.msi";
-  {
-    auto db = msi::Database::open(pkg, msi::OpenMode::Create);
+TEST(DatabaseWrite, NewDatabaseIsReadByMsitoolsAndTheSameEveryTime) {
+  const fs::path pkg = scratchDir() / "new.msi", again = pkg.parent_path() / "again.msi";
+  for (const fs::path& path : {pkg, again}) {
+    auto db = msi::Database::open(path, msi::OpenMode::Create);
     buildSample(*db);
-    EXPECT_FALSE(fs::exists(pkg)) << "nothing is written before commit";
+    EXPECT_FALSE(fs::exists(path)) << "nothing is written before commit";
     db->commit();
   }
+  EXPECT_EQ(ReadText(pkg), ReadText(again));
   EXPECT_EQ(msiinfoTables(pkg), (std::vector<std::string>{"Property", "Feature", "Binary"}));
-  EXPECT_EQ(exportOf(pkg, "Feature"),
+  EXPECT_EQ(msiinfo("export", pkg, "Feature"),
             "Feature\tTitle\tDisplay\tLevel\tAttributes\r\ns38\tL64\tI2\ti2\ti4\r\nFeature\tFeature\r\n"
             "Main\tMain feature\t2\t1\t0\r\nExtras\t\t\t32767\t-2147483647\r\n"
             "Negative\tBelow zero\t-32767\t3\t2147483647\r\n");
-  EXPECT_EQ(exportOf(pkg, "Property"),
+  EXPECT_EQ(msiinfo("export", pkg, "Property"),
             "Property\tValue\r\ns72\tl0\r\nProperty\tProperty\r\nProductName\tSample\r\nALLUSERS\t1\r\n"
             "Manufacturer\tFennick tests\r\n");
-  EXPECT_EQ(run("msiinfo extract " + shellQuote(pkg.string()) + " Binary.Icon").out, "not really an icon");
-  const auto suminfo = run("msiinfo suminfo " + shellQuote(pkg.string())).out;
+  EXPECT_EQ(msiinfo("extract", pkg, "Binary.Icon"), "not really an icon");
+  const auto suminfo = msiinfo("suminfo", pkg);
   EXPECT_NE(suminfo.find("Title: Installation Database"), std::string::npos) << suminfo;
   EXPECT_NE(suminfo.find("Template: Intel;1033"), std::string::npos) << suminfo;
   EXPECT_NE(suminfo.find("Version: 200"), std::string::npos) << suminfo;
@@ -71,24 +68,6 @@ TEST(DatabaseWrite, NewDatabaseIsReadByMsitools) {
   const auto reader = msi::cfb::Reader::open(pkg);
   const msi::cfb::Clsid packageClsid = {0x84, 0x10, 0x0C, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46};
   EXPECT_EQ(reader->rootClsid(), packageClsid);
-
-  // And we read back what we wrote.
-  auto again = msi::Database::open(pkg, msi::OpenMode::ReadOnly);
-  const auto& feature = again->table("Feature");
-  ASSERT_EQ(feature.size(), 3u);
-  EXPECT_EQ(feature.row(*feature.find({"Negative"}))[2], msi::Value(-32767));
-  EXPECT_EQ(again->table("Binary").row(0)[1].asBlob().bytes(), bytesOf("not really an icon"));
-  EXPECT_EQ(std::get<std::string>(again->summaryInfo().properties.at(msi::PID_SUBJECT)), "Sample");
-}
-
-TEST(DatabaseWrite, OutputIsDeterministic) {
-  const fs::path dir = scratchDir();
-  for (const char* name : {"a.msi", "b.msi"}) {
-    auto db = msi::Database::open(dir / name, msi::OpenMode::Create);
-    buildSample(*db);
-    db->commit();
-  }
-  EXPECT_EQ(fileText(dir / "a.msi"), fileText(dir / "b.msi"));
 }
 
 TEST(DatabaseWrite, CopyOfEveryFixtureExportsIdentically) {
@@ -125,8 +104,8 @@ TEST(DatabaseWrite, CopyOfEveryFixtureExportsIdentically) {
     // Rows come out in string-id order, and the copy numbers its strings afresh, so the rows
     // are compared as sets; the three header lines must be identical.
     for (const auto& name : in->tableNames()) {
-      auto ours = lines(exportOf(dst, name));
-      auto theirs = lines(exportOf(src, name));
+      auto ours = lines(msiinfo("export", dst, name));
+      auto theirs = lines(msiinfo("export", src, name));
       ASSERT_GE(ours.size(), 3u) << name;
       ASSERT_GE(theirs.size(), 3u) << name;
       EXPECT_TRUE(std::equal(ours.begin(), ours.begin() + 3, theirs.begin(), theirs.begin() + 3)) << name;
@@ -134,48 +113,16 @@ TEST(DatabaseWrite, CopyOfEveryFixtureExportsIdentically) {
       std::sort(theirs.begin() + 3, theirs.end());
       EXPECT_EQ(ours, theirs) << name;
     }
-    EXPECT_EQ(run("msiinfo suminfo " + shellQuote(dst.string())).out,
-              run("msiinfo suminfo " + shellQuote(src.string())).out);
-    auto theirs = lines(run("msiinfo streams " + shellQuote(src.string())).out);
-    auto ours = lines(run("msiinfo streams " + shellQuote(dst.string())).out);
+    EXPECT_EQ(msiinfo("suminfo", dst),
+              msiinfo("suminfo", src));
+    auto theirs = lines(msiinfo("streams", src));
+    auto ours = lines(msiinfo("streams", dst));
     // A package may hold the same decoded name twice (compressed and plain); one copy is kept.
     std::sort(theirs.begin(), theirs.end());
     theirs.erase(std::unique(theirs.begin(), theirs.end()), theirs.end());
     std::sort(ours.begin(), ours.end());
     EXPECT_EQ(ours, theirs);
   }
-}
-
-TEST(DatabaseWrite, TransactCommitRewritesOnlyChangedTables) {
-  FENNICK_REQUIRE_FIXTURES();
-  const fs::path pkg = scratchDir() / "edit.msi";
-  fs::copy_file(fixture("ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi"), pkg);
-  const auto before = msi::cfb::Reader::open(pkg);
-  const msi::cfb::Path fileTable{msi::stream_name::encode("File", true)};
-  const msi::Bytes fileBefore = before->read(fileTable);
-  {
-    auto db = msi::Database::open(pkg, msi::OpenMode::Transact);
-    auto& prop = db->table("Property");
-    const auto i = prop.find({"ProductName"});
-    ASSERT_TRUE(i);
-    prop.update(*i, {"ProductName", "PuTTY, edited"});
-    prop.insert({"FENNICK_NEW", "a string the pool did not have"});
-    db->commit();
-  }
-  const auto after = msi::cfb::Reader::open(pkg);
-  EXPECT_EQ(after->read(fileTable), fileBefore) << "an untouched table keeps its stream";
-  const auto rows = msiinfoRows(pkg, "Property");
-  bool edited = false, added = false;
-  for (const auto& r : rows) {
-    edited = edited || (r[0] == "ProductName" && r[1] == "PuTTY, edited");
-    added = added || (r[0] == "FENNICK_NEW" && r[1] == "a string the pool did not have");
-  }
-  EXPECT_TRUE(edited);
-  EXPECT_TRUE(added);
-  // Everything else still reads as before.
-  const auto src = fixture("ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi");
-  for (const char* t : {"File", "Component", "Feature", "Directory", "Dialog", "Control"})
-    EXPECT_EQ(exportOf(pkg, t), exportOf(src, t)) << t;
 }
 
 TEST(DatabaseWrite, CodepageTranslatesAtTheFileBoundary) {
@@ -232,7 +179,7 @@ TEST(DatabaseWrite, ManyStringsUseThreeByteReferences) {
   EXPECT_EQ(t.row(*t.find({"k65600"}))[1], msi::Value(65600));
 }
 
-TEST(DatabaseWrite, LongStringsRoundTrip) {
+TEST(DatabaseWrite, LongStringsAreReadByMsitools) {
   const fs::path pkg = scratchDir() / "long.msi";
   const std::string longText(70000, 'x');
   {
@@ -242,10 +189,7 @@ TEST(DatabaseWrite, LongStringsRoundTrip) {
     db->table("T").insert({"b", "short"});
     db->commit();
   }
-  EXPECT_EQ(msiinfoRows(pkg, "T").at(0).at(1), longText) << "msitools reads our long-string entry";
-  auto db = msi::Database::open(pkg, msi::OpenMode::ReadOnly);
-  EXPECT_EQ(db->table("T").row(0)[1].asString(), longText);
-  EXPECT_EQ(db->table("T").row(1)[1].asString(), "short");
+  EXPECT_EQ(msiinfoRows(pkg, "T"), (std::vector<std::vector<std::string>>{{"a", longText}, {"b", "short"}}));
 }
 
 TEST(DatabaseWrite, TemporaryDataIsNeverWritten) {
@@ -262,7 +206,7 @@ TEST(DatabaseWrite, TemporaryDataIsNeverWritten) {
   EXPECT_FALSE(db->isPersistent("Scratch"));
   db->commit();
   EXPECT_EQ(msiinfoTables(pkg), std::vector<std::string>{"Property"});
-  EXPECT_EQ(exportOf(pkg, "Property"), "Property\tValue\r\ns72\tl0\r\nProperty\tProperty\r\nKept\tyes\r\n");
+  EXPECT_EQ(msiinfo("export", pkg, "Property"), "Property\tValue\r\ns72\tl0\r\nProperty\tProperty\r\nKept\tyes\r\n");
   // In memory they are still there.
   EXPECT_EQ(db->table("Property").size(), 2u);
   EXPECT_EQ(db->table("Scratch").size(), 1u);
@@ -278,7 +222,7 @@ TEST(DatabaseWrite, StreamsTableAddsReplacesAndRemovesStreams) {
   EXPECT_THROW(streams.insert({std::string(70, 'n'), msi::Blob(bytesOf("x"))}), msi::Error) << "name too long";
   db->commit();
   const auto extract = [&](const char* s) {
-    return run("msiinfo extract " + shellQuote(pkg.string()) + " " + s).out;
+    return msiinfo("extract", pkg, s);
   };
   EXPECT_EQ(extract("cab1.cab"), "first");
   const auto i = streams.find({"cab1.cab"});
@@ -287,14 +231,14 @@ TEST(DatabaseWrite, StreamsTableAddsReplacesAndRemovesStreams) {
   streams.erase(*streams.find({"other"}));
   db->commit();
   EXPECT_EQ(extract("cab1.cab"), "replaced");
-  EXPECT_EQ(lines(run("msiinfo streams " + shellQuote(pkg.string())).out), std::vector<std::string>{"cab1.cab"});
+  EXPECT_EQ(lines(msiinfo("streams", pkg)), std::vector<std::string>{"cab1.cab"});
 }
 
 TEST(DatabaseWrite, ReadOnlyDatabaseNeverTouchesItsFile) {
   FENNICK_REQUIRE_FIXTURES();
   const fs::path pkg = scratchDir() / "ro.msi";
   fs::copy_file(fixture("noui-wix311-nofeature-jsign/minimal.msi"), pkg);
-  const std::string before = fileText(pkg);
+  const std::string before = ReadText(pkg);
   auto db = msi::Database::open(pkg, msi::OpenMode::ReadOnly);
   EXPECT_TRUE(db->readOnly());
   db->table("Property").insert({"InMemory", "only"});
@@ -305,7 +249,7 @@ TEST(DatabaseWrite, ReadOnlyDatabaseNeverTouchesItsFile) {
     EXPECT_NE(std::string(e.what()).find("read-only"), std::string::npos) << e.what();
   }
   EXPECT_TRUE(db->table("Property").find({"InMemory"})) << "in-memory changes remain usable";
-  EXPECT_EQ(fileText(pkg), before);
+  EXPECT_EQ(ReadText(pkg), before);
 }
 
 TEST(DatabaseWrite, FailedCommitLeavesTargetAndNoTemporaryFile) {
@@ -334,7 +278,7 @@ TEST(DatabaseWrite, DroppedTablesLeaveTheFile) {
     db->commit();
   }
   EXPECT_EQ(msiinfoTables(pkg), std::vector<std::string>{"Property"});
-  const auto names = lines(run("msiinfo streams " + shellQuote(pkg.string())).out);
+  const auto names = lines(msiinfo("streams", pkg));
   EXPECT_EQ(std::count(names.begin(), names.end(), "Binary.Icon"), 0) << "binary cells go with their table";
   const auto reader = msi::cfb::Reader::open(pkg);
   EXPECT_FALSE(reader->find({msi::stream_name::encode("Feature", true)}));

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "engine/db/database.h"
-#include "tests/db/msitools.h"
+#include "tests/support/msitools.h"
 #include "tests/support/fixtures.h"
 
 namespace {
@@ -47,8 +47,7 @@ TEST(FileOnDisk, PackageShortenedWhileOpenGivesAnErrorNamingItNotACrash) {
 }
 
 TEST(FileOnDisk, InPlaceCommitIntoAFileWithAShortLastSector) {
-  FENNICK_REQUIRE_FIXTURES();
-  if (run("command -v msiinfo").status != 0) GTEST_SKIP() << "msiinfo is not installed";
+  FENNICK_REQUIRE_MSITOOLS();
   // Packages whose last sector ends in zeros past the last stream, with 512- and 4096-byte
   // sectors.
   for (const std::string name :

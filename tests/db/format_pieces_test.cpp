@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <tuple>
 #include <random>
 
 #include "engine/db/codepage.h"
@@ -13,7 +14,7 @@
 #include "engine/db/summary_info.h"
 #include "engine/db/table_stream.h"
 #include "engine/db/value.h"
-#include "tests/db/db_builders.h"
+#include "tests/support/db_builders.h"
 
 namespace {
 
@@ -43,22 +44,16 @@ TEST(StreamName, DecodesWhatItEncodes) {
 }
 
 TEST(Column, TypeBitsMatchTheInstallersValues) {
-  const auto bits = [](const char* def, bool key = false) { return col("c", def, key).typeBits(); };
-  EXPECT_EQ(bits("s72", true), 0x2D48);
-  EXPECT_EQ(bits("S255"), 0x1DFF);
-  EXPECT_EQ(bits("L0"), 0x1F00);
-  EXPECT_EQ(bits("l64"), 0x0F40);
-  EXPECT_EQ(bits("i2"), 0x0502);
-  EXPECT_EQ(bits("I2"), 0x1502);
-  EXPECT_EQ(bits("i4"), 0x0104);
-  EXPECT_EQ(bits("I4"), 0x1104);
-  EXPECT_EQ(bits("v0"), 0x0900);
-  EXPECT_EQ(bits("V0"), 0x1900);
-  for (const char* def : {"s72", "S255", "L0", "l64", "i2", "I2", "i4", "I4", "v0", "V0"}) {
-    const msi::Column c = msi::Column::fromTypeBits("c", col("c", def).typeBits());
-    EXPECT_EQ(c.definition(), def);
+  const std::tuple<const char*, bool, int> cases[] = {
+      {"s72", true, 0x2D48}, {"S255", false, 0x1DFF}, {"L0", false, 0x1F00}, {"l64", false, 0x0F40},
+      {"i2", false, 0x0502}, {"I2", false, 0x1502},   {"i4", false, 0x0104}, {"I4", false, 0x1104},
+      {"v0", false, 0x0900}, {"V0", false, 0x1900}};
+  for (const auto& [def, key, bits] : cases) {
+    EXPECT_EQ(col("c", def, key).typeBits(), bits) << def;
+    const msi::Column back = msi::Column::fromTypeBits("c", bits);
+    EXPECT_EQ(back.definition(), def);
+    EXPECT_EQ(back.key, key) << def;
   }
-  EXPECT_EQ(msi::Column::fromTypeBits("c", 0x2D48).key, true);
   EXPECT_EQ(msi::Column::fromTypeBits("c", 0x0501).width, 2) << "1-byte integers are stored in 2";
   EXPECT_THROW(msi::Column::fromTypeBits("c", 0x0503), msi::Error);
   for (const char* bad : {"x72", "s", "i3", "s256", "s7x", ""}) EXPECT_THROW(col("c", bad), msi::Error) << bad;

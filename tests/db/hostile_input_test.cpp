@@ -5,7 +5,7 @@
 #include "engine/cfb/compound_file.h"
 #include "engine/db/database.h"
 #include "engine/db/stream_name.h"
-#include "tests/db/db_builders.h"
+#include "tests/support/db_builders.h"
 #include "tests/support/fixtures.h"
 
 namespace {

@@ -8,10 +8,12 @@
 #include <set>
 #include <string>
 
+#include "engine/cfb/compound_file.h"
 #include "engine/db/database.h"
+#include "engine/db/stream_name.h"
 #include "engine/db/stored_table.h"
-#include "tests/db/db_builders.h"
-#include "tests/db/msitools.h"
+#include "tests/support/db_builders.h"
+#include "tests/support/msitools.h"
 #include "tests/support/fixtures.h"
 
 namespace {
@@ -48,10 +50,12 @@ std::size_t bytesThatDiffer(const std::string& a, const std::string& b) {
 }
 
 TEST(IncrementalCommit, RowChangesOnARealPackageStayExactAcrossCommits) {
-  FENNICK_REQUIRE_FIXTURES();
-  if (run("command -v msiinfo").status != 0) GTEST_SKIP() << "msiinfo is not installed";
+  FENNICK_REQUIRE_MSITOOLS();
   const fs::path pkg = scratchDir() / "changed.msi";
-  fs::copy_file(fixture("ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi"), pkg);
+  const fs::path src = fixture("ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi");
+  fs::copy_file(src, pkg);
+  const msi::cfb::Path fileTable{msi::stream_name::encode("File", true)};
+  const msi::Bytes fileStream = msi::cfb::Reader::open(pkg)->read(fileTable);
   auto db = msi::Database::open(pkg, msi::OpenMode::Transact);
   msi::Table& props = db->table("Property");
   msi::Table& controls = db->table("Control");
@@ -83,20 +87,23 @@ TEST(IncrementalCommit, RowChangesOnARealPackageStayExactAcrossCommits) {
     controls.update(0, r);
   });
   step("no change at all", [] {});
+  EXPECT_EQ(msi::cfb::Reader::open(pkg)->read(fileTable), fileStream) << "an untouched table keeps its stream";
+  for (const char* t : {"File", "Component", "Feature", "Directory", "Dialog"})
+    EXPECT_EQ(msiinfo("export", pkg, t), msiinfo("export", src, t)) << t;
 
   // The counts kept along the way equal a fresh count: committing again after a reopen, which
   // counts every reference anew, finds nothing to write.
   db.reset();
-  const std::string before = fileText(pkg);
+  const std::string before = ReadText(pkg);
   auto reopened = msi::Database::open(pkg, msi::OpenMode::Transact);
   reopened->commit();
-  EXPECT_EQ(fileText(pkg), before);
+  EXPECT_EQ(ReadText(pkg), before);
 }
 
 // Random inserts, updates and erases over a small vocabulary, so strings are shared, dropped
 // and taken up again, with temporary rows in between; msitools checks every commit.
 TEST(IncrementalCommit, RandomChangesKeepCountsAndRowsExact) {
-  if (run("command -v msiinfo").status != 0) GTEST_SKIP() << "msiinfo is not installed";
+  if (!haveMsitools()) GTEST_SKIP() << "msiinfo is not installed";
   const fs::path pkg = scratchDir() / "random.msi";
   auto db = msi::Database::open(pkg, msi::OpenMode::Create);
   db->createTable({"Item", {col("Name", "s32", true), col("Count", "I4"), col("Note", "S64")}});
@@ -143,16 +150,15 @@ TEST(IncrementalCommit, RandomChangesKeepCountsAndRowsExact) {
     ASSERT_EQ(theirRows(pkg, "Item"), persistent);
   }
   db.reset();
-  const std::string before = fileText(pkg);
+  const std::string before = ReadText(pkg);
   msi::Database::open(pkg, msi::OpenMode::Transact)->commit();
-  EXPECT_EQ(fileText(pkg), before) << "the counts kept along the way differ from a fresh count";
+  EXPECT_EQ(ReadText(pkg), before) << "the counts kept along the way differ from a fresh count";
 }
 
 // Rows read from a file are made on first use: a column added before that, and rows read
 // once through rowCopy, must still give what msitools reads, and commit as such.
 TEST(IncrementalCommit, RowsMadeLateMatchWhatIsStored) {
-  FENNICK_REQUIRE_FIXTURES();
-  if (run("command -v msiinfo").status != 0) GTEST_SKIP() << "msiinfo is not installed";
+  FENNICK_REQUIRE_MSITOOLS();
   const fs::path pkg = scratchDir() / "late.msi";
   fs::copy_file(fixture("ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi"), pkg);
   const std::set<std::string> before = theirRows(pkg, "Control");
@@ -176,7 +182,7 @@ TEST(IncrementalCommit, RowsMadeLateMatchWhatIsStored) {
 }
 
 TEST(IncrementalCommit, AnUpdateInPlaceWritesAFewSectors) {
-  if (run("command -v msiinfo").status != 0) GTEST_SKIP() << "msiinfo is not installed";
+  if (!haveMsitools()) GTEST_SKIP() << "msiinfo is not installed";
   const fs::path pkg = scratchDir() / "big.msi";
   {
     auto db = msi::Database::open(pkg, msi::OpenMode::Create);
@@ -185,7 +191,7 @@ TEST(IncrementalCommit, AnUpdateInPlaceWritesAFewSectors) {
     for (int i = 0; i < 20000; ++i) t.insert({"item" + std::to_string(i), i, "note " + std::to_string(i % 100)});
     db->commit();
   }
-  const std::string before = fileText(pkg);
+  const std::string before = ReadText(pkg);
   ASSERT_GT(before.size(), 300000u);
 
   auto db = msi::Database::open(pkg, msi::OpenMode::Transact);
@@ -198,7 +204,7 @@ TEST(IncrementalCommit, AnUpdateInPlaceWritesAFewSectors) {
   t.update(*at, r);
   db->commit();
 
-  const std::string after = fileText(pkg);
+  const std::string after = ReadText(pkg);
   EXPECT_LE(bytesThatDiffer(before, after), 16u * 512) << "a one-row change rewrote much of the file";
   bool seen = false;
   for (const auto& cells : msiinfoRows(pkg, "Item"))

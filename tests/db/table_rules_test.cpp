@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/db/database.h"
-#include "tests/db/db_builders.h"
+#include "tests/support/db_builders.h"
 #include "tests/support/fixtures.h"
 
 namespace {

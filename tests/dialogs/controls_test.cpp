@@ -160,7 +160,8 @@ TEST(Controls, EditsKeepTheirLimits) {
   Package p(tsv({"D", "Name", "Edit", "5", "5", "200", "15", "3", "NAME", "{5}", "", ""}) +
                 tsv({"D", "Count", "Edit", "5", "25", "200", "15", "19", "COUNT", "", "", ""}) +
                 tsv({"D", "Secret", "Edit", "5", "45", "200", "15", "2097155", "SECRET", "{\\Big}{80}", "", ""}) +
-                tsv({"D", "Key", "MaskedEdit", "5", "65", "200", "15", "3", "PIDKEY", "[PIDTemplate]", "", ""}));
+                tsv({"D", "Key", "MaskedEdit", "5", "65", "200", "15", "3", "PIDKEY", "[PIDTemplate]", "", ""}),
+            {}, {{"PIDTemplate", "12345<### - %%%%%%&=>@@@@@"}});
   Wizard w(*p.session, "D");
   EXPECT_EQ(w.active().find("Name")->maxLength, 5);
   EXPECT_EQ(w.active().find("Secret")->maxLength, 80);
@@ -173,8 +174,20 @@ TEST(Controls, EditsKeepTheirLimits) {
   EXPECT_EQ(p.session->property("COUNT"), "-12");
   w.setValue("Count", "");
   EXPECT_EQ(p.session->property("COUNT"), "");
-  w.setValue("Key", "12345-67890");
-  EXPECT_EQ(p.session->property("PIDKEY"), "12345-67890");
+  // A masked edit takes its shown segment whole: digits, letters and literals in place.
+  EXPECT_EQ(w.active().find("Key")->mask, "12345<### - %%%%%%&=>@@@@@");
+  w.setValue("Key", "123 - 456789xy");
+  EXPECT_EQ(p.session->property("PIDKEY"), "123 - 456789xy");
+  for (const char* refused : {"123 - 45678xy", "123-456789xy", "123 - 456789x1", "12345-67890", "abc - 456789xy"})
+    EXPECT_THROW(w.setValue("Key", refused), OperationError) << refused;
+  try {
+    w.setValue("Key", "1234567");
+    FAIL();
+  } catch (const OperationError& e) {
+    EXPECT_NE(std::string(e.what()).find("takes a value of the form `### - ######AA`"), std::string::npos) << e.what();
+  }
+  w.setValue("Key", "");  // nothing typed
+  EXPECT_EQ(p.session->property("PIDKEY"), "");
 }
 
 TEST(Controls, IndirectControlsEditThePropertyTheirPropertyNames) {

@@ -6,7 +6,7 @@
 #include <set>
 
 #include "engine/dialogs/wizard.h"
-#include "tests/db/msitools.h"
+#include "tests/support/msitools.h"
 #include "tests/dialogs/dialog_test_support.h"
 #include "tests/support/fixtures.h"
 

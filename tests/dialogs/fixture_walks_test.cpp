@@ -17,6 +17,7 @@ const char* const kGaze = "ui-wix3-minimal-gaze/GazeToolbarInstall.msi";
 const char* const kTricky = "ui-wix3-installdir-tricky/ui.msi";
 const char* const kWinget = "ui-vsinstaller-winget/AppInstallerTestMsiInstaller.msi";
 const char* const kFiletype = "ui-vsinstaller-filetype-small/fixture.msi";
+const char* const kIrida = "ui-pymsilib-irida-pythonfeatures/iridaUploader-0.1.win32.msi";
 
 std::unique_ptr<PlayedRun> playFile(const char* package, const std::string& walk) {
   return playWalk(openFixture(package), Walk::load(sourcePath("tests/dialogs/walks/" + walk)));
@@ -94,6 +95,20 @@ TEST(FixtureWalks, WingetInstallsForTheCurrentUserElsewhere) {
   EXPECT_EQ(run->property("TARGETDIR"), "C:\\Apps\\Winget Test\\");
   EXPECT_EQ(run->property("FolderForm_AllUsers"), "ME");
   EXPECT_EQ(run->property("ALLUSERS"), "");
+}
+
+// The tree runs its control events when a feature changes: the package's [FEATURE_SELECTED]
+// event makes the folder of "another location" editable, and Next installs there.
+TEST(FixtureWalks, ChoosingAFeatureRunsTheTreesEventsAndOpensItsFolder) {
+  FENNICK_REQUIRE_FIXTURES();
+  auto run = playText(kIrida,
+                      "choose AdminInstall \"ALL\"\npress Next\ndialog SelectFeaturesDlg\n"
+                      "feature PythonX local\nset PathEdit \"C:\\\\Py\\\\\"\npress Next\n");
+  EXPECT_EQ(run->sequence.status, ActionStatus::Success) << mismatchOf(*run) << run->host.all();
+  EXPECT_EQ(run->walk->peek(), nullptr);
+  EXPECT_EQ(run->property("FEATURE_SELECTED"), "1");
+  EXPECT_EQ(run->property("TARGETDIRX"), "C:\\Py\\");
+  EXPECT_EQ(run->property("TARGETDIR"), "C:\\Py\\");
 }
 
 TEST(FixtureWalks, FiletypeBrowsesForAFolderAndInstallsForEveryone) {

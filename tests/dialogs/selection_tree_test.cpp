@@ -2,6 +2,7 @@
 // feature events of push buttons.
 #include <gtest/gtest.h>
 
+#include "engine/dialogs/selection_tree.h"
 #include "engine/dialogs/wizard.h"
 #include "tests/dialogs/dialog_test_support.h"
 
@@ -94,6 +95,49 @@ TEST(SelectionTree, FeatureAttributesLimitTheChoices) {
   EXPECT_EQ(demo.request("Core"), InstallState::Local);
   w.setFeatureState("Core", FeatureChoice::Source);
   EXPECT_EQ(demo.request("Core"), InstallState::Source);
+}
+
+TEST(SelectionTree, EntireFeatureChoicesTakeEverythingBelow) {
+  CostedDemo demo;
+  Wizard w(*demo.session, "FeaturesDlg");
+  ASSERT_NE(demo.request("Extras"), InstallState::Local);
+  w.setFeatureState("Complete", FeatureChoice::Local);
+  EXPECT_NE(demo.request("Extras"), InstallState::Local);
+  w.setFeatureState("Complete", FeatureChoice::AllLocal);
+  EXPECT_EQ(demo.request("Extras"), InstallState::Local);
+  EXPECT_EQ(demo.request("Docs"), InstallState::Local);
+  try {
+    w.setFeatureState("Docs", FeatureChoice::AllLocal);
+    FAIL();
+  } catch (const OperationError& e) {
+    EXPECT_STREQ(e.what(), "dialog `FeaturesDlg`: feature `Docs` has no features below it");
+  }
+}
+
+// Where a feature's components may run decides between local and source (Component
+// attributes: 0 local only, 1 source only, 2 either).
+TEST(SelectionTree, ComponentsDecideBetweenLocalAndSource) {
+  std::string features, components, links;
+  const std::pair<const char*, int> cases[] = {{"LocalOnly", 0}, {"SourceOnly", 1}, {"Either", 2}};
+  int n = 10;
+  for (const auto& [name, attributes] : cases) {
+    features += tsv({name, "", name, "", std::to_string(n++), "1", "", "0"});
+    components += tsv({std::string(name) + "Comp", "", "INSTALLDIR", std::to_string(attributes), "", ""});
+    links += tsv({name, std::string(name) + "Comp"});
+  }
+  CostedDemo demo({{"Feature", features}, {"Component", components}, {"FeatureComponents", links}});
+  Wizard w(*demo.session, "FeaturesDlg");
+  std::map<std::string, std::vector<std::string>> offered;
+  for (const auto& item : w.active().find("Tree")->tree)
+    for (FeatureChoice c : msi::dialogs::treeChoices(item)) offered[item.feature].emplace_back(featureChoiceName(c));
+  using Names = std::vector<std::string>;
+  EXPECT_EQ(offered["LocalOnly"], (Names{"local", "advertise", "absent"}));
+  EXPECT_EQ(offered["SourceOnly"], (Names{"source", "advertise", "absent"}));
+  EXPECT_EQ(offered["Either"], (Names{"local", "source", "advertise", "absent"}));
+  EXPECT_EQ(offered["Complete"], (Names{"local", "all-local", "advertise", "absent"}));
+  EXPECT_THROW(w.setFeatureState("LocalOnly", FeatureChoice::Source), OperationError);
+  w.setFeatureState("SourceOnly", FeatureChoice::Source);
+  EXPECT_EQ(demo.request("SourceOnly"), InstallState::Source);
 }
 
 TEST(SelectionTree, HiddenAndDisabledFeaturesAreNotListed) {

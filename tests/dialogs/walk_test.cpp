@@ -41,7 +41,7 @@ TEST(Walk, ReadsEveryOperationWithCommentsBlanksAndEscapes) {
 TEST(Walk, ErrorsNameTheFileAndLine) {
   const std::pair<const char*, const char*> cases[] = {
       {"press Next\njump Back\n", "w:2: unknown operation `jump`"},
-      {"feature Docs gone\n", "w:1: feature state must be local, source, advertise or absent, not `gone`"},
+      {"feature Docs gone\n", "w:1: feature state must be local, source, advertise, absent, all-local or all-source, not `gone`"},
       {"set Folder \"C:\\\n", "w:1: unterminated quoted value"},
       {"set Folder \"\\t\"\n", "w:1: unknown escape \\t in value"},
       {"press Next Now\n", "w:1: unexpected text `Now`"},

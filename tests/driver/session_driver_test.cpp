@@ -62,13 +62,6 @@ TEST(SessionDriver, OpenFailureShowsTheExactMessageAndRefuses) {
   EXPECT_EQ(h.Position("OpenDatabase [/pkgs/My Setup.msi] 0"), -1);  // nothing after the refusal
 }
 
-TEST(SessionDriver, EmptyCommandLineGivesAnEmptyPath) {
-  Harness h;
-  EXPECT_EQ(h.Run({}), kExitRefused);
-  ASSERT_EQ(h.host.boxes.size(), 1u);
-  EXPECT_EQ(h.host.boxes[0].text.rfind("Unable to open package: \r\n\r\n", 0), 0u);
-}
-
 TEST(SessionDriver, UILevelIsWrittenThreeTimesEachFollowedByAPump) {
   Harness h;
   h.packages["a.msi"] = PackageWithUI();

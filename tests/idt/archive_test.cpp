@@ -2,26 +2,20 @@
 // whatever its key, and msitools imports what we export.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "engine/db/database.h"
 #include "engine/idt/idt.h"
-#include "tests/support/fixtures.h"
+#include "tests/support/db_builders.h"
+#include "tests/support/msitools.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-msi::Column column(const std::string& name, const std::string& def, bool key = false) {
-  msi::Column c = msi::Column::fromDefinition(name, def);
-  c.key = key;
-  return c;
-}
-
-msi::Blob blobOf(const std::string& s) { return msi::Blob(msi::Bytes(s.begin(), s.end())); }
+using fennick::test::blob;
+using fennick::test::col;
 
 std::string dataOf(msi::Table& t, const std::string& key) {
   const auto at = t.find({key});
@@ -34,8 +28,8 @@ std::unique_ptr<msi::Database> binaryTable(const fs::path& path, int codepage,
                                            const std::vector<std::pair<std::string, std::string>>& cells) {
   auto db = msi::Database::open(path, msi::OpenMode::Create);
   db->setCodepage(codepage);
-  db->createTable({"Binary", {column("Name", "s72", true), column("Data", "v0")}});
-  for (const auto& [key, data] : cells) db->table("Binary").insert({key, blobOf(data)});
+  db->createTable({"Binary", {col("Name", "s72", true), col("Data", "v0")}});
+  for (const auto& [key, data] : cells) db->table("Binary").insert({key, blob(data)});
   return db;
 }
 
@@ -51,17 +45,10 @@ TEST(ArchiveBinaryCells, KeysThatMakeTheSameFileNameKeepTheirOwnData) {
   for (const auto& [key, data] : cells) EXPECT_EQ(dataOf(back->table("Binary"), key), data) << key;
 
   // msitools reads the same archive, folder and all, into the same cells.
-  if (std::system("command -v msibuild >/dev/null && command -v msiinfo >/dev/null") != 0)
-    GTEST_SKIP() << "msitools not installed";
+  if (!fennick::test::haveMsitools()) GTEST_SKIP() << "msitools not installed";
   const fs::path theirs = dir / "theirs.msi";
-  ASSERT_EQ(std::system(("cd '" + dir.string() + "' && msibuild theirs.msi -i Binary.idt").c_str()), 0);
-  for (const auto& [key, data] : cells) {
-    const fs::path out = dir / "extracted";
-    const std::string cmd = "msiinfo extract '" + theirs.string() + "' 'Binary." + key + "' > '" + out.string() + "'";
-    ASSERT_EQ(std::system(cmd.c_str()), 0) << key;
-    std::ifstream in(out, std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), data) << key;
-  }
+  ASSERT_EQ(fennick::test::run("cd '" + dir.string() + "' && msibuild theirs.msi -i Binary.idt").status, 0);
+  for (const auto& [key, data] : cells) EXPECT_EQ(fennick::test::msiinfo("extract", theirs, "Binary." + key), data) << key;
 }
 
 TEST(ArchiveBinaryCells, KeysOutsideAsciiRoundTripInTheirCodepage) {
@@ -84,8 +71,8 @@ TEST(ArchiveBinaryCells, TableNamesThatAreNotFolderNamesAreRefused) {
   const fs::path dir = fennick::test::scratchDir() / "inner";
   fs::create_directories(dir);
   auto db = msi::Database::open(dir / "in.msi", msi::OpenMode::Create);
-  db->createTable({"..", {column("Name", "s72", true), column("Data", "v0")}});
-  db->table("..").insert({"x", blobOf("data")});
+  db->createTable({"..", {col("Name", "s72", true), col("Data", "v0")}});
+  db->table("..").insert({"x", blob("data")});
   EXPECT_THROW(msi::idt::exportTable(*db, "..", dir, "dots.idt"), msi::Error);
   EXPECT_FALSE(fs::exists(dir.parent_path() / "x.ibd"));
 
@@ -100,7 +87,7 @@ TEST(ArchiveBinaryCells, TableNamesThatAreNotFolderNamesAreRefused) {
 TEST(ArchiveImport, ABadRowNamesItsLineAndLeavesTheTableAsItWas) {
   const fs::path dir = fennick::test::scratchDir();
   auto db = msi::Database::open(dir / "in.msi", msi::OpenMode::Create);
-  db->createTable({"Item", {column("Name", "s32", true), column("Count", "I2")}});
+  db->createTable({"Item", {col("Name", "s32", true), col("Count", "I2")}});
   db->table("Item").insert({"kept", 1});
   const auto importText = [&](const std::string& text) -> std::string {
     std::ofstream(dir / "Item.idt", std::ios::binary) << "Name\tCount\r\ns32\tI2\r\nItem\tName\r\n" << text;

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <set>
 
-#include "tests/msitools/msitools_text.h"
+#include "tests/support/msitools.h"
 #include "tests/peer/process.h"
 #include "tests/support/fixtures.h"
 
@@ -80,7 +80,7 @@ TEST(MsitoolsCli, EveryJsonOutputParsesAndSaysWhatTheTextSays) {
         EXPECT_EQ(parsed, "");
       } else if (c.args[0] == "session") {
         std::string expected;
-        for (const auto& line : Lines(text.out))
+        for (const auto& line : lines(text.out))
           if (line.starts_with("sequence\t") || line.starts_with("feature\t")) expected += line + "\n";
         EXPECT_EQ(parsed, expected);
       } else {
@@ -112,7 +112,7 @@ TEST(MsitoolsCli, JsonOfRealTransformsParses) {
                                          "  if c['new'].startswith('[binary'): print('undescribed binary cell', c)\n",
                                          &ok);
       EXPECT_TRUE(ok) << name << ": " << out;
-      EXPECT_EQ(out, std::to_string(Lines(text.out).size()) + "\n") << name;
+      EXPECT_EQ(out, std::to_string(lines(text.out).size()) + "\n") << name;
     }
   }
 }
@@ -147,13 +147,13 @@ TEST(MsitoolsCli, StreamsAndExtractAgreeWithMsiinfo) {
   const auto scratch = scratchDir();
   for (const auto& pkg : fixturePackages()) {
     SCOPED_TRACE(pkg.filename().string());
-    const auto listed = Lines(runProcess({"msiinfo", "streams", pkg.string()}, scratch).out);
+    const auto listed = lines(runProcess({"msiinfo", "streams", pkg.string()}, scratch).out);
     const std::set<std::string> theirs(listed.begin(), listed.end());
     const auto ours = runProcess({kCli, "streams", pkg.string()}, scratch);
     ASSERT_EQ(ours.exitCode, 0) << ours.err;
     std::set<std::string> names;
-    for (const auto& line : Lines(ours.out)) {
-      const auto fields = Split(line, '\t');
+    for (const auto& line : lines(ours.out)) {
+      const auto fields = split(line, '\t');
       ASSERT_EQ(fields.size(), 2u) << line;
       names.insert(fields[0]);
       const auto expected = runProcess({"msiinfo", "extract", pkg.string(), fields[0]}, scratch);
@@ -162,7 +162,7 @@ TEST(MsitoolsCli, StreamsAndExtractAgreeWithMsiinfo) {
       const fs::path file = scratch / "stream.bin";
       const auto toFile = runProcess({kCli, "extract", pkg.string(), fields[0], file.string()}, scratch);
       ASSERT_EQ(toFile.exitCode, 0) << toFile.err;
-      EXPECT_TRUE(ReadFile(file) == expected.out) << fields[0];
+      EXPECT_TRUE(ReadText(file) == expected.out) << fields[0];
       const auto toStdout = runProcess({kCli, "extract", pkg.string(), fields[0]}, scratch);
       EXPECT_TRUE(toStdout.out == expected.out) << fields[0];
     }
@@ -174,7 +174,7 @@ TEST(MsitoolsCli, ExtractRefusesThePackageAndUnknownStreams) {
   FENNICK_REQUIRE_MSITOOLS();
   const auto scratch = scratchDir();
   const fs::path pkg = Copy(fixture("ui-wix3-minimal-gaze/GazeToolbarInstall.msi"), scratch / "gaze.msi");
-  const std::string before = ReadFile(pkg);
+  const std::string before = ReadText(pkg);
   fs::create_directories(scratch / "sub");
   struct Case {
     std::vector<std::string> args;
@@ -184,8 +184,9 @@ TEST(MsitoolsCli, ExtractRefusesThePackageAndUnknownStreams) {
       {{"extract", pkg.string(), "cab1.cab", pkg.string()}, 2},
       {{"extract", pkg.string(), "cab1.cab", (scratch / "sub" / ".." / "gaze.msi").string()}, 2},
       {{"extract", pkg.string(), "cab1.cab", (scratch / "sub").string()}, 2},
-      {{"extract", pkg.string(), "NoSuchStream"}, 1},
-      {{"extract", pkg.string(), "Property"}, 1},  // a table, not a stream
+      {{"extract", pkg.string(), "NoSuchStream"}, 4},
+      {{"extract", pkg.string(), "Property"}, 4},  // a table, not a stream
+      {{"tables", (scratch / "absent.msi").string()}, 4},
       {{"streams", fixture("odd-wix3-testdata/corrupt-ole-header-then-xml.msi").string()}, 1},
   };
   for (const Case& c : cases) {
@@ -195,7 +196,7 @@ TEST(MsitoolsCli, ExtractRefusesThePackageAndUnknownStreams) {
     EXPECT_EQ(r.exitCode, c.status) << c.args[2 < c.args.size() ? 2 : 1] << ": " << r.err;
     EXPECT_FALSE(r.err.empty());
   }
-  EXPECT_TRUE(ReadFile(pkg) == before);
+  EXPECT_TRUE(ReadText(pkg) == before);
   for (const auto& e : fs::directory_iterator(scratch))
     EXPECT_FALSE(e.path().filename().string().starts_with(".")) << "left behind: " << e.path();
 }
@@ -244,14 +245,14 @@ TEST(MsitoolsCli, DiffOfAPackageAndItsAppliedTransformListsWhatShowLists) {
     }
     const auto json = runProcess({kCli, "diff", a.string(), applied.string(), "--json"}, scratch);
     bool ok = false;
-    const std::string lines = WithPython(scratch, json.out,
+    const std::string printed = WithPython(scratch, json.out,
                                          "for c in d: print(c['operation'], c['table'], c['key'], c['column'], "
                                          "c['table'] + '.' + c['key'] == c['new'])",
                                          &ok);
-    ASSERT_TRUE(ok) << lines;
-    EXPECT_EQ(Lines(lines).size(), Lines(shown.out).size());
+    ASSERT_TRUE(ok) << printed;
+    EXPECT_EQ(lines(printed).size(), lines(shown.out).size());
     // A binary cell's new value is its stream's name; a text one is its text.
-    for (const auto& line : Lines(lines))
+    for (const auto& line : lines(printed))
       EXPECT_EQ(line.ends_with("True"), line.starts_with("update Binary ")) << line;
   }
   // A package and itself: nothing.
@@ -264,7 +265,7 @@ TEST(MsitoolsCli, SummarySetIsWhatMsiinfoShows) {
   FENNICK_REQUIRE_MSITOOLS();
   const auto scratch = scratchDir();
   const fs::path pkg = Copy(fixture("ui-wix3-minimal-gaze/GazeToolbarInstall.msi"), scratch / "gaze.msi");
-  const auto tablesBefore = MsitoolsTables(pkg, scratch);
+  const auto tablesBefore = msiinfoTables(pkg);
   // --set argument, and the line msitools prints for it ("" when the property is gone).
   struct Case {
     std::string set;
@@ -286,24 +287,24 @@ TEST(MsitoolsCli, SummarySetIsWhatMsiinfoShows) {
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const auto shown = runProcess({"env", "TZ=UTC", "msiinfo", "suminfo", pkg.string()}, scratch);
   ASSERT_EQ(shown.exitCode, 0) << shown.err;
-  const auto lines = Lines(shown.out);
+  const auto shownLines = lines(shown.out);
   for (const Case& c : cases) {
     if (!c.line.empty()) {
-      EXPECT_NE(std::find(lines.begin(), lines.end(), c.line), lines.end()) << c.set << "\n" << shown.out;
+      EXPECT_NE(std::find(shownLines.begin(), shownLines.end(), c.line), shownLines.end()) << c.set << "\n" << shown.out;
     }
     if (!c.gone.empty()) {
-      for (const auto& line : lines) EXPECT_FALSE(line.starts_with(c.gone)) << c.set;
+      for (const auto& line : shownLines) EXPECT_FALSE(line.starts_with(c.gone)) << c.set;
     }
   }
-  EXPECT_EQ(MsitoolsTables(pkg, scratch), tablesBefore);
+  EXPECT_EQ(msiinfoTables(pkg), tablesBefore);
 
   // Wrong names and values change nothing.
-  const std::string before = ReadFile(pkg);
+  const std::string before = ReadText(pkg);
   for (const char* bad : {"Nonsense=1", "PageCount=many", "Created=yesterday", "=x", "Title"}) {
     const auto refused = runProcess({kCli, "summary", pkg.string(), "--set", bad}, scratch);
     EXPECT_EQ(refused.exitCode, 2) << bad;
   }
-  EXPECT_TRUE(ReadFile(pkg) == before);
+  EXPECT_TRUE(ReadText(pkg) == before);
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "engine/db/codepage.h"
-#include "tests/msitools/msitools_text.h"
+#include "tests/support/msitools.h"
 #include "tests/peer/process.h"
 #include "tests/support/fixtures.h"
 
@@ -31,23 +31,23 @@ const std::string kCli = FENNICK_MSI_CLI;
 std::string AsMsitoolsWould(const std::string& ours, const fs::path& binaryDir, std::vector<std::pair<std::string, std::string>>* blobs) {
   static const char kStored[] = {'\x15', '\x1b', '\x10', '\x19', '\x18', '\x11'};
   static const char kRaw[] = {'\0', '\b', '\t', '\n', '\f', '\r'};
-  auto lines = Lines(ours);
-  if (lines.size() < 3) return ours;
-  auto third = Split(lines[2], '\t');
+  auto text = lines(ours);
+  if (text.size() < 3) return ours;
+  auto third = split(text[2], '\t');
   int codepage = 0;
   if (!third.empty() && !third[0].empty() && third[0].find_first_not_of("0123456789") == std::string::npos) {
     codepage = std::stoi(third[0]);
     third.erase(third.begin());
   }
   const msi::Codepage cp(codepage);
-  const auto defs = Split(lines[1], '\t');
+  const auto defs = split(text[1], '\t');
   const std::string table = third.empty() ? "" : third[0];
   const std::size_t keyCount = third.size() - 1;
-  std::string out = lines[0] + "\r\n" + lines[1] + "\r\n";
+  std::string out = text[0] + "\r\n" + text[1] + "\r\n";
   for (std::size_t i = 0; i < third.size(); ++i) out += (i ? "\t" : "") + third[i];
   out += "\r\n";
-  for (std::size_t r = 3; r < lines.size(); ++r) {
-    auto cells = Split(lines[r], '\t');
+  for (std::size_t r = 3; r < text.size(); ++r) {
+    auto cells = split(text[r], '\t');
     std::string key;
     for (std::size_t k = 0; k < keyCount && k < cells.size(); ++k) key += (k ? "." : "") + cells[k];
     for (std::size_t c = 0; c < cells.size(); ++c) {
@@ -57,7 +57,7 @@ std::string AsMsitoolsWould(const std::string& ours, const fs::path& binaryDir, 
           if (ch == kStored[e]) ch = kRaw[e];
       v = cp.decode(v);
       if (c < defs.size() && (defs[c][0] == 'v' || defs[c][0] == 'V') && !v.empty()) {
-        blobs->push_back({table + "." + key, ReadFile(binaryDir / table / v)});
+        blobs->push_back({table + "." + key, ReadText(binaryDir / table / v)});
         v = table + "." + key;
       }
       out += (c ? "\t" : "") + v;
@@ -73,7 +73,7 @@ TEST(MsitoolsPeer, TablesAreTheSameAsMsiinfoLists) {
   for (const auto& pkg : fixturePackages()) {
     auto ours = runProcess({kCli, "tables", pkg.string()}, scratch);
     ASSERT_EQ(ours.exitCode, 0) << pkg << ": " << ours.err;
-    EXPECT_EQ(Lines(ours.out), MsitoolsTables(pkg, scratch)) << pkg;
+    EXPECT_EQ(lines(ours.out), msiinfoTables(pkg)) << pkg;
   }
 }
 
@@ -84,11 +84,11 @@ TEST(MsitoolsPeer, EveryExportedTableHasTheRowsMsiinfoExports) {
     const fs::path dir = scratch / pkg.filename();
     auto ours = runProcess({kCli, "export", pkg.string(), dir.string()}, scratch);
     ASSERT_EQ(ours.exitCode, 0) << pkg << ": " << ours.err;
-    for (const auto& table : MsitoolsTables(pkg, scratch)) {
+    for (const auto& table : msiinfoTables(pkg)) {
       SCOPED_TRACE(pkg.filename().string() + " " + table);
       const std::string theirs = runProcess({"msiinfo", "export", pkg.string(), table}, scratch).out;
       std::vector<std::pair<std::string, std::string>> blobs;
-      EXPECT_EQ(AsMsitoolsWould(ReadFile(dir / (table + ".idt")), dir, &blobs), theirs);
+      EXPECT_EQ(AsMsitoolsWould(ReadText(dir / (table + ".idt")), dir, &blobs), theirs);
       for (const auto& [stream, bytes] : blobs) {
         const fs::path extracted = scratch / "extract.bin";
         auto r = runProcess({"msiinfo", "extract", pkg.string(), stream}, scratch);
@@ -117,16 +117,16 @@ TEST(MsitoolsPeer, ExportThenImportGivesADatabaseMsitoolsReadsTheSame) {
     auto imported = runProcess(argv, scratch);
     ASSERT_EQ(imported.exitCode, 0) << imported.err;
 
-    const auto tables = MsitoolsTables(pkg, scratch);
-    auto copiedTables = MsitoolsTables(copy, scratch);
+    const auto tables = msiinfoTables(pkg);
+    auto copiedTables = msiinfoTables(copy);
     EXPECT_EQ(std::set<std::string>(copiedTables.begin(), copiedTables.end()),
               std::set<std::string>(tables.begin(), tables.end()));
     // Stored row order follows string-pool ids, which a new database assigns afresh: compare
     // the header lines exactly and the rows as a set.
     auto rowsOf = [&](const fs::path& db, const std::string& table) {
-      auto lines = Lines(runProcess({"msiinfo", "export", db.string(), table}, scratch).out);
-      if (lines.size() > 3) std::sort(lines.begin() + 3, lines.end());
-      return lines;
+      auto rows = lines(msiinfo("export", db, table));
+      if (rows.size() > 3) std::sort(rows.begin() + 3, rows.end());
+      return rows;
     };
     for (const auto& table : tables) EXPECT_EQ(rowsOf(copy, table), rowsOf(pkg, table)) << table;
     EXPECT_EQ(runProcess({"msiinfo", "suminfo", copy.string()}, scratch).out,
@@ -134,7 +134,7 @@ TEST(MsitoolsPeer, ExportThenImportGivesADatabaseMsitoolsReadsTheSame) {
     // Binary streams behind table cells come back byte for byte. (Streams that no cell names,
     // such as embedded cabinets, are not part of any table archive.)
     const std::set<std::string> tableSet(tables.begin(), tables.end());
-    for (const auto& stream : Lines(runProcess({"msiinfo", "streams", pkg.string()}, scratch).out)) {
+    for (const auto& stream : lines(runProcess({"msiinfo", "streams", pkg.string()}, scratch).out)) {
       const auto dot = stream.find('.');
       if (dot == std::string::npos || !tableSet.count(stream.substr(0, dot))) continue;
       auto a = runProcess({"msiinfo", "extract", pkg.string(), stream}, scratch);

@@ -10,7 +10,7 @@
 #include <map>
 #include <regex>
 
-#include "tests/msitools/msitools_text.h"
+#include "tests/support/msitools.h"
 #include "tests/peer/process.h"
 #include "tests/support/fixtures.h"
 
@@ -44,12 +44,12 @@ std::string Unescape(const std::string& field) {
 Choices ReadDump(const fs::path& dump) {
   Choices choices;
   std::string section;
-  for (const std::string& line : Lines(ReadFile(dump))) {
+  for (const std::string& line : lines(ReadText(dump))) {
     if (line.rfind("# ", 0) == 0) {
       section = line.substr(2);
       continue;
     }
-    std::vector<std::string> f = Split(line, '\t');
+    std::vector<std::string> f = split(line, '\t');
     for (auto& field : f) field = Unescape(field);
     if (f.size() < 2) continue;
     if (section == "lvProperty") choices.properties[f[0]] = f[1];
@@ -66,7 +66,7 @@ using Archives = std::map<std::string, std::string>;  // file name -> text; "" d
 Archives DemoArchives() {
   Archives archives;
   for (const auto& e : fs::directory_iterator(fs::path(FENNICK_SOURCE_DIR) / "examples" / "demo"))
-    archives[e.path().filename().string()] = ReadFile(e.path());
+    archives[e.path().filename().string()] = ReadText(e.path());
   return archives;
 }
 
@@ -136,8 +136,8 @@ WineSession AskWine(const fs::path& scratch, const fs::path& package, const fs::
   auto session = runProcess(argv, scratch);
   EXPECT_EQ(session.exitCode, 0) << session.out << session.err;
   bool perRowProperties = false;
-  for (const std::string& line : Lines(session.out)) {
-    std::vector<std::string> f = Split(line, '\t');
+  for (const std::string& line : lines(session.out)) {
+    std::vector<std::string> f = split(line, '\t');
     for (auto& field : f) field = Unescape(field);
     if (f[0] == "feature" && f.size() >= 3) {
       wine.features[f[1]] = f[2];
@@ -190,9 +190,11 @@ void ExpectReproducedByOurCheck(const ToolRun& run) {
   EXPECT_EQ(run.process.err.find("does not reproduce"), std::string::npos) << run.process.err;
 }
 
-constexpr const char* kDemoWalk =
-    "press Next\nset Folder \"C:\\\\Demo\\\\\"\nset Shortcut off\npress Next\n"
-    "feature Extras local\nfeature Docs absent\npress Next\npress Install\n";
+// The shipped example walk, without its save line.
+std::string DemoWalk() {
+  const std::string walk = ReadText(fs::path(FENNICK_SOURCE_DIR) / "examples" / "demo.walk");
+  return walk.substr(0, walk.find("save "));
+}
 
 struct DemoCase {
   const char* name;
@@ -200,6 +202,8 @@ struct DemoCase {
   std::string walk;
   // Beyond Wine's agreement: what the dump must show the run chose.
   std::map<std::string, std::string> changed;
+  // Lines `transform show` must list, and texts it must not hold.
+  std::vector<std::string> shown = {}, notShown = {};
 };
 
 class DemoChoices : public ::testing::TestWithParam<DemoCase> {};
@@ -217,6 +221,9 @@ TEST_P(DemoChoices, WineReproducesTheWalk) {
     ASSERT_TRUE(run.choices.changed.count(name)) << name << " not recorded as changed";
     EXPECT_EQ(run.choices.changed.at(name), value) << name;
   }
+  const auto show = runProcess({FENNICK_MSI_CLI, "transform", "show", run.transform.string(), package.string()}, scratch);
+  for (const auto& line : c.shown) EXPECT_NE(show.out.find(line), std::string::npos) << line << "\n" << show.out;
+  for (const auto& text : c.notShown) EXPECT_EQ(show.out.find(text), std::string::npos) << text << "\n" << show.out;
   ExpectWineReproduces(scratch, package, run);
 }
 
@@ -247,7 +254,7 @@ INSTANTIATE_TEST_SUITE_P(
     Tool, DemoChoices,
     ::testing::Values(
         // The folder, an unticked check box (its property cleared, its row deleted), features.
-        DemoCase{"DemoWalk", [](Archives&) {}, kDemoWalk, {{"INSTALLDIR", "C:\\Demo\\"}, {"DESKTOPSHORTCUT", ""}}},
+        DemoCase{"DemoWalk", [](Archives&) {}, DemoWalk(), {{"INSTALLDIR", "C:\\Demo\\"}, {"DESKTOPSHORTCUT", ""}}},
         DemoCase{"MondoTypical", MondoSetupType, "press Next\ndialog SetupTypeDlg\npress Typical\npress Install\n",
                  {{"INSTALLLEVEL", "3"}}},
         DemoCase{"MondoComplete", MondoSetupType, "press Next\ndialog SetupTypeDlg\npress Complete\npress Install\n",
@@ -266,23 +273,25 @@ INSTANTIATE_TEST_SUITE_P(
                    a["Feature.idt"] += "Hidden\tComplete\tHidden\tNever offered.\t0\t0\t\t0\r\n"
                                        "Docs'Old\tComplete\tOld docs\tKept for reference.\t4\t1\t\t0\r\n";
                  },
-                 "press Next\npress Next\nfeature \"Docs'Old\" absent\npress Next\npress Install\n", {}}),
+                 "press Next\npress Next\nfeature \"Docs'Old\" absent\npress Next\npress Install\n", {},
+                 // Left out: one above the install level 3; the disabled one keeps its level 0.
+                 {"Feature\tDocs'Old\tLevel\t1\t4"}, {"\tHidden\t"}},
+        // The whole tree below a feature installed at once: Extras, off by default, comes too.
+        DemoCase{"EntireFeature", [](Archives&) {},
+                 "press Next\npress Next\nfeature Complete all-local\npress Next\npress Install\n", {}},
+        // A feature installed when required.
+        DemoCase{"Advertise", [](Archives&) {}, "press Next\npress Next\nfeature Docs advertise\npress Next\npress Install\n",
+                 {}},
+        // A product key typed into a masked edit.
+        DemoCase{"ProductKey",
+                 [](Archives& a) {
+                   a["Control.idt"] +=
+                       "InstallDirDlg\tKey\tMaskedEdit\t20\t130\t200\t18\t3\tPIDKEY\t[PIDTemplate]\t\t\r\n";
+                   a["Property.idt"] += "PIDTemplate\t12345<###-#######>@@@@@\r\n";
+                 },
+                 "press Next\nset Key \"123-4567890\"\npress Next\npress Next\npress Install\n",
+                 {{"PIDKEY", "123-4567890"}}}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST(ToolChoices, DisabledFeatureKeepsLevelZeroAndTheQuotedNameItsOwnRow) {
-  const auto scratch = scratchDir();
-  Archives archives = DemoArchives();
-  archives["Feature.idt"] += "Hidden\tComplete\tHidden\tNever offered.\t0\t0\t\t0\r\n"
-                             "Docs'Old\tComplete\tOld docs\tKept for reference.\t4\t1\t\t0\r\n";
-  const fs::path package = BuildPackage(scratch, archives);
-  const ToolRun run = Replay(scratch, package, "press Next\npress Next\nfeature \"Docs'Old\" absent\npress Next\npress Install\n");
-  ASSERT_EQ(run.process.exitCode, 0) << run.process.err;
-  const auto shown = runProcess({FENNICK_MSI_CLI, "transform", "show", run.transform.string(), package.string()}, scratch);
-  ASSERT_EQ(shown.exitCode, 0) << shown.err;
-  EXPECT_EQ(shown.out.find("\tHidden\t"), std::string::npos) << shown.out;
-  // Left out: one above the install level 3.
-  EXPECT_NE(shown.out.find("Feature\tDocs'Old\tLevel\t1\t4"), std::string::npos) << shown.out;
-}
 
 // Packages that lack a table the tool reads: the run goes on.
 TEST(ToolChoices, MissingTablesAreEmptyListsNotFailures) {
@@ -331,22 +340,25 @@ TEST(ToolChoices, FixtureWalksAreReproducedByWineAndByTheCheck) {
   FENNICK_REQUIRE_FIXTURES();
   // The Python msilib package's Next button sets TARGETDIR to SourceDir after costing, so
   // TARGETDIRX, resolved under the old TARGETDIR, cannot be reproduced by a transform that
-  // holds the new one: the check must say so, and everything else must still hold.
+  // holds the new one: the check must say so, and everything else (an advertised feature
+  // too) must still hold.
   const char* const kOtherPython = "pymsilib-otherpython.walk";
+  const char* const kAdvertisePython = "pymsilib-advertise.walk";
   const std::pair<const char*, const char*> walks[] = {
       {"putty-featuretree.walk", "ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi"},
       {"putty-browse.walk", "ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi"},
       {"winget-folder.walk", "ui-vsinstaller-winget/AppInstallerTestMsiInstaller.msi"},
       {"filetype-browse.walk", "ui-vsinstaller-filetype-small/fixture.msi"},
       {kOtherPython, "ui-pymsilib-irida-pythonfeatures/iridaUploader-0.1.win32.msi"},
+      {kAdvertisePython, "ui-pymsilib-irida-pythonfeatures/iridaUploader-0.1.win32.msi"},
   };
   for (const auto& [walk, package] : walks) {
     SCOPED_TRACE(walk);
     const auto scratch = scratchDir() / walk;
     fs::create_directories(scratch);
     const ToolRun run =
-        Replay(scratch, fixture(package), ReadFile(fs::path(FENNICK_SOURCE_DIR) / "tests/dialogs/walks" / walk));
-    if (walk == std::string(kOtherPython)) {
+        Replay(scratch, fixture(package), ReadText(fs::path(FENNICK_SOURCE_DIR) / "tests/dialogs/walks" / walk));
+    if (walk == std::string(kOtherPython) || walk == std::string(kAdvertisePython)) {
       EXPECT_EQ(run.process.exitCode, 0) << run.process.err;
       EXPECT_NE(run.process.err.find("property TARGETDIRX: chosen \"C:\\PythonX\\\""), std::string::npos)
           << run.process.err;
@@ -361,8 +373,8 @@ TEST(ToolChoices, FixtureWalksAreReproducedByWineAndByTheCheck) {
                                    run.transform.string()}, scratch);
     EXPECT_EQ(check.exitCode, 0) << check.err;
     std::map<std::string, std::string> states;
-    for (const std::string& line : Lines(check.out))
-      if (const auto f = Split(line, '\t'); f.size() == 3 && f[0] == "feature") states[f[1]] = f[2];
+    for (const std::string& line : lines(check.out))
+      if (const auto f = split(line, '\t'); f.size() == 3 && f[0] == "feature") states[f[1]] = f[2];
     for (const auto& [feature, state] : run.choices.features)
       EXPECT_EQ(states[feature], ActionWord(state == 2 ? -1 : state)) << feature;
   }
@@ -370,7 +382,7 @@ TEST(ToolChoices, FixtureWalksAreReproducedByWineAndByTheCheck) {
   const auto scratch = scratchDir() / "gaze";
   fs::create_directories(scratch);
   const ToolRun gaze = Replay(scratch, fixture("ui-wix3-minimal-gaze/GazeToolbarInstall.msi"),
-                              ReadFile(fs::path(FENNICK_SOURCE_DIR) / "tests/dialogs/walks/gaze-minimal.walk"));
+                              ReadText(fs::path(FENNICK_SOURCE_DIR) / "tests/dialogs/walks/gaze-minimal.walk"));
   EXPECT_EQ(gaze.process.exitCode, 6) << gaze.process.err;
   EXPECT_FALSE(fs::exists(gaze.transform));
 }

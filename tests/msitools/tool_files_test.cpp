@@ -8,7 +8,7 @@
 #include <fstream>
 #include <future>
 
-#include "tests/msitools/msitools_text.h"
+#include "tests/support/msitools.h"
 #include "tests/peer/process.h"
 #include "tests/support/fixtures.h"
 
@@ -26,7 +26,7 @@ fs::path BuildDemo(const fs::path& folder, const std::string& name,
   fs::create_directories(archives);
   std::vector<std::string> argv = {FENNICK_MSI_CLI, "import", (folder / name).string(), archives.string()};
   for (const auto& e : fs::directory_iterator(src)) {
-    std::string text = ReadFile(e.path());
+    std::string text = ReadText(e.path());
     if (edit && e.path().filename() == "Property.idt") edit(text);
     std::ofstream(archives / e.path().filename(), std::ios::binary) << text;
     argv.push_back(e.path().filename().string());
@@ -121,7 +121,7 @@ TEST(ToolFiles, ScratchFolderThatIsNotPrivateIsRefused) {
 TEST(ToolFiles, OutputsNeverReplaceTheirInputsOrDevices) {
   const auto scratch = scratchDir();
   const fs::path package = BuildDemo(scratch, "self.msi");
-  const std::string before = ReadFile(package);
+  const std::string before = ReadText(package);
   struct Case {
     const char* name;
     fs::path save;
@@ -139,7 +139,7 @@ TEST(ToolFiles, OutputsNeverReplaceTheirInputsOrDevices) {
     const auto run = Replay(scratch, scratch, DemoWalk("X", c.save), package, c.options);
     EXPECT_EQ(run.exitCode, 1) << run.err;
     EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
-    EXPECT_EQ(ReadFile(package), before);
+    EXPECT_EQ(ReadText(package), before);
   }
   struct stat info {};
   ASSERT_EQ(::stat("/dev/null", &info), 0);
@@ -157,7 +157,7 @@ TEST(ToolFiles, FailedSaveLeavesTheFileThatStoodThere) {
   const auto run = Replay(scratch, scratch, DemoWalk("X", save), package);
   EXPECT_EQ(run.exitCode, 1) << run.err;
   EXPECT_NE(run.err.find("ProductCode"), std::string::npos) << run.err;
-  EXPECT_EQ(ReadFile(save), "an earlier transform");
+  EXPECT_EQ(ReadText(save), "an earlier transform");
   for (const auto& e : fs::directory_iterator(scratch))
     EXPECT_EQ(e.path().filename().string().find(".kept.mst."), std::string::npos) << "left behind: " << e.path();
 }
@@ -171,7 +171,7 @@ TEST(ToolFiles, EngineCommandsRefuseAnInputAsTheirOutput) {
   const fs::path mst = scratch / "t.mst";
   ASSERT_EQ(runProcess({FENNICK_MSI_CLI, "transform", "generate", changed.string(), base.string(), mst.string()},
                        scratch).exitCode, 0);
-  const std::string before = ReadFile(base), transform = ReadFile(mst);
+  const std::string before = ReadText(base), transform = ReadText(mst);
   const std::vector<std::vector<std::string>> commands = {
       {"transform", "generate", changed.string(), base.string(), base.string()},
       {"transform", "generate", changed.string(), base.string(), changed.string()},
@@ -185,8 +185,8 @@ TEST(ToolFiles, EngineCommandsRefuseAnInputAsTheirOutput) {
     EXPECT_NE(run.exitCode, 0) << command[1] << " " << command.back();
     EXPECT_NE(run.err.find("is also an input"), std::string::npos) << run.err;
   }
-  EXPECT_EQ(ReadFile(base), before);
-  EXPECT_EQ(ReadFile(mst), transform);
+  EXPECT_EQ(ReadText(base), before);
+  EXPECT_EQ(ReadText(mst), transform);
   // A failed generate (no ProductCode to summarise) leaves the file that stood at OUT.
   const fs::path nocode = BuildDemo(scratch, "nocode.msi", [](std::string& text) {
     const auto at = text.find("ProductCode\t");
@@ -194,7 +194,7 @@ TEST(ToolFiles, EngineCommandsRefuseAnInputAsTheirOutput) {
   });
   EXPECT_EQ(runProcess({FENNICK_MSI_CLI, "transform", "generate", nocode.string(), base.string(), mst.string()},
                        scratch).exitCode, 1);
-  EXPECT_EQ(ReadFile(mst), transform);
+  EXPECT_EQ(ReadText(mst), transform);
 }
 
 }  // namespace

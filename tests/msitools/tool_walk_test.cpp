@@ -1,11 +1,11 @@
-// End to end: the tool replays a walk through the demo package's dialogs and writes a
-// transform; the engine and Wine's installer service apply it to the same effect.
+// The tool replaying walks through the demo package's dialogs: walks that do not fit, cancels,
+// bad walk files, and a package that grows a property without bound. (What a walk's transform
+// does, applied by Wine's installer service: tool_choices_test.cpp.)
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <iterator>
 
-#include "tests/msitools/msitools_text.h"
+#include "tests/support/msitools.h"
 #include "tests/peer/process.h"
 #include "tests/support/fixtures.h"
 
@@ -28,40 +28,6 @@ fs::path WriteWalk(const fs::path& scratch, const std::string& text, const std::
   const fs::path walk = scratch / name;
   std::ofstream(walk) << text;
   return walk;
-}
-
-TEST(ToolWalk, DemoWalkWritesATransformThatAppliesToTheChoices) {
-  const auto scratch = scratchDir();
-  const fs::path demo = BuildDemo(scratch);
-  std::string walk = ReadFile(fs::path(FENNICK_SOURCE_DIR) / "examples" / "demo.walk");
-  const fs::path mst = scratch / "demo.mst";
-  walk.replace(walk.find("save \"demo.mst\""), 15, "save \"" + mst.string() + "\"");
-  auto run = runProcess({FENNICK_TOOL, "--replay", WriteWalk(scratch, walk).string(), demo.string()}, scratch);
-  ASSERT_EQ(run.exitCode, 0) << run.err;
-  ASSERT_TRUE(fs::exists(mst));
-
-  // Our engine applies it.
-  const fs::path applied = scratch / "applied.msi";
-  ASSERT_EQ(runProcess({FENNICK_MSI_CLI, "transform", "apply", demo.string(), mst.string(), applied.string()}, scratch).exitCode, 0);
-  auto props = runProcess({FENNICK_MSI_CLI, "query", applied.string(),
-                           "SELECT `Property`, `Value` FROM `Property` WHERE `Property` = 'INSTALLDIR'"}, scratch);
-  EXPECT_EQ(props.out, "INSTALLDIR\tC:\\\\Demo\\\\\n");
-  auto levels = runProcess({FENNICK_MSI_CLI, "query", applied.string(),
-                            "SELECT `Feature`, `Level` FROM `Feature` ORDER BY `Feature`"}, scratch);
-  // Docs left out: one above INSTALLLEVEL 3; Extras chosen: the install level.
-  EXPECT_EQ(levels.out, "Complete\t3\nDocs\t4\nExtras\t3\n");
-
-  // Wine's installer service applies it the same way.
-  const std::string probe = FENNICK_MSIPROBE;
-  if (probe.empty() || !fs::exists(probe)) GTEST_SKIP() << "msiprobe.exe not built (Wine or mingw-w64 missing)";
-  const fs::path out = scratch / "wine";
-  auto wine = runProcess({FENNICK_WINE_RUN, probe, "apply", demo.string(), mst.string(),
-                          (scratch / "wine.msi").string(), out.string()}, scratch);
-  ASSERT_EQ(wine.exitCode, 0) << wine.out << wine.err;
-  const std::string feature = ReadFile(out / "Feature.idt");
-  EXPECT_NE(feature.find("Docs\tComplete\tDocumentation\tManuals and examples.\t2\t4\t"), std::string::npos) << feature;
-  EXPECT_NE(feature.find("Extras\tComplete\tExtras\tSample data, not installed by default.\t3\t3\t"), std::string::npos);
-  EXPECT_NE(ReadFile(out / "Property.idt").find("INSTALLDIR\tC:\\Demo\\\r\n"), std::string::npos);
 }
 
 TEST(ToolWalk, WalkThatDoesNotFitStopsWithItsLineAndStatusTwo) {

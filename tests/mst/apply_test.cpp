@@ -196,7 +196,7 @@ TEST_F(Apply, AddedColumnAndNewTableWithBinaryCells) {
               {"_Columns", words({0x0401, 1, 0x8004, 2, 0x9D20, 0x0401, 5, 0, 6, 0xAD48, 0x0401, 5, 0, 7, 0x9900})},
               {"Feature", words({0x0008, 3, 4})},
               {"Binary", words({0x0201, 8, 1})}},
-             {{"Binary.Icon", bytes("icon data")}}};
+             {{"Binary.Icon", bytesOf("icon data")}}};
   EXPECT_EQ(apply(t), "");
   const Snapshot s = snapshot(*db);
   EXPECT_EQ(s.at("Feature"), (std::vector<std::string>{"Feature s38 key, Level i2, Title L64, Note S32, ",

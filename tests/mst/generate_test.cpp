@@ -1,9 +1,6 @@
 // Generating transforms from databases built in the test: which records come out, in which
-// order and encoding, and that applying them gives the changed database back.
+// order and encoding.
 #include <gtest/gtest.h>
-
-#include <fstream>
-#include <iterator>
 
 #include "engine/cfb/compound_file.h"
 #include "engine/mst/transform.h"
@@ -17,13 +14,8 @@ using namespace fennick::mst_test;
 using msi::Row;
 using msi::Value;
 
-std::string fileBytes(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // A reference database and a copy of it to change; the test changes `changed` and calls
-// generate(), which also proves the transform turns the reference into the changed database.
+// generate().
 class Generate : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -46,18 +38,11 @@ class Generate : public ::testing::Test {
   // More tables for the reference, before it is written.
   virtual void build(msi::Database&) {}
 
-  // Generates, checks that applying gives `changed`, and returns the transform's streams.
+  // Generates and returns the transform's streams. (That applying it gives `changed` is
+  // checked by Wine's installer service: transform_roundtrip_peer_test.cpp.)
   std::map<std::string, std::string> generate() {
     changed->commit();
     EXPECT_TRUE(msi::mst::generateTransform(*changed, *base, dir / "t.mst"));
-    fs::copy_file(dir / "base.msi", dir / "applied.msi", fs::copy_options::overwrite_existing);
-    {
-      auto applied = msi::Database::open(dir / "applied.msi", msi::OpenMode::Transact);
-      msi::mst::applyTransform(*applied, dir / "t.mst", 0);
-      applied->commit();
-    }
-    auto applied = msi::Database::open(dir / "applied.msi", msi::OpenMode::ReadOnly);
-    EXPECT_EQ(snapshot(*applied), snapshot(*changed));
     return streamWords(dir / "t.mst");
   }
 
@@ -120,7 +105,7 @@ TEST_F(Generate, SameInputsGiveTheSameBytes) {
   changed->commit();
   ASSERT_TRUE(msi::mst::generateTransform(*changed, *base, dir / "one.mst"));
   ASSERT_TRUE(msi::mst::generateTransform(*changed, *base, dir / "two.mst"));
-  EXPECT_EQ(fileBytes(dir / "one.mst"), fileBytes(dir / "two.mst"));
+  EXPECT_EQ(fennick::test::ReadText(dir / "one.mst"), fennick::test::ReadText(dir / "two.mst"));
   // The root class is that of transforms.
   const msi::cfb::Clsid transform = {0x82, 0x10, 0x0C, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46};
   EXPECT_EQ(msi::cfb::Reader::open(dir / "one.mst")->rootClsid(), transform);
@@ -249,10 +234,6 @@ TEST(GenerateLarge, ManyStringsUseThreeByteReferences) {
   EXPECT_EQ(s.at("_StringPool").substr(0, 9), "0000 8000");  // neutral codepage, 3-byte flag
   // Each insert: mask + two 3-byte ids = 8 bytes.
   EXPECT_EQ(s.at("Property").size(), 33000u * 4 * 5 - 1);
-  fs::copy_file(dir / "base.msi", dir / "applied.msi");
-  auto applied = msi::Database::open(dir / "applied.msi", msi::OpenMode::Transact);
-  msi::mst::applyTransform(*applied, dir / "t.mst", 0);
-  EXPECT_EQ(snapshot(*applied), snapshot(*changed));
 }
 
 }  // namespace

@@ -9,16 +9,6 @@
 
 namespace fennick::mst_test {
 
-msi::Column col(const std::string& name, const std::string& definition, bool key) {
-  msi::Column c = msi::Column::fromDefinition(name, definition);
-  c.key = key;
-  return c;
-}
-
-msi::Bytes bytes(const std::string& text) { return msi::Bytes(text.begin(), text.end()); }
-
-msi::Value blob(const std::string& text) { return msi::Value(msi::Blob(bytes(text))); }
-
 std::unique_ptr<msi::Database> createDatabase(const std::filesystem::path& path,
                                               const std::vector<std::pair<std::string, std::string>>& properties) {
   auto db = msi::Database::open(path, msi::OpenMode::Create);
@@ -67,12 +57,6 @@ Snapshot snapshot(msi::Database& db) {
   return out;
 }
 
-std::unique_ptr<msi::Database> openCopy(const std::filesystem::path& from, const std::filesystem::path& to) {
-  std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing);
-  std::filesystem::permissions(to, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
-  return msi::Database::open(to, msi::OpenMode::Transact);
-}
-
 std::map<std::string, std::string> streamWords(const std::filesystem::path& mst) {
   std::map<std::string, std::string> out;
   const auto reader = msi::cfb::Reader::open(mst);
@@ -94,16 +78,6 @@ std::map<std::string, std::string> streamWords(const std::filesystem::path& mst)
     out[name.name] = words;
   }
   return out;
-}
-
-void setProperty(msi::Database& db, const std::string& name, const std::string& value) {
-  msi::Table& t = db.table("Property");
-  const msi::Row row{msi::Value(name), msi::Value(value)};
-  if (const auto i = t.find(row)) {
-    t.update(*i, row);
-  } else {
-    t.insert(row);
-  }
 }
 
 }  // namespace fennick::mst_test

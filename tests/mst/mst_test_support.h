@@ -9,12 +9,15 @@
 #include <vector>
 
 #include "engine/db/database.h"
+#include "tests/support/db_builders.h"
 
 namespace fennick::mst_test {
 
-msi::Column col(const std::string& name, const std::string& definition, bool key = false);
-msi::Bytes bytes(const std::string& text);
-msi::Value blob(const std::string& text);
+using test::blob;
+using test::bytesOf;
+using test::col;
+using test::openCopy;
+using test::setProperty;
 
 // A new database at `path` with a Property table holding the given rows.
 std::unique_ptr<msi::Database> createDatabase(const std::filesystem::path& path,
@@ -28,14 +31,8 @@ void addTable(msi::Database& db, const std::string& name, std::vector<msi::Colum
 using Snapshot = std::map<std::string, std::vector<std::string>>;
 Snapshot snapshot(msi::Database& db);
 
-// Copies a file and opens the copy for changes.
-std::unique_ptr<msi::Database> openCopy(const std::filesystem::path& from, const std::filesystem::path& to);
-
 // Every table stream of a compound file as 16-bit words in hex ("0201 0001 0001 ..."), by
 // table name; other streams (binary cells) by name as their text.
 std::map<std::string, std::string> streamWords(const std::filesystem::path& mst);
-
-// Sets the Value of Property `name` (inserting the row when absent).
-void setProperty(msi::Database& db, const std::string& name, const std::string& value);
 
 }  // namespace fennick::mst_test

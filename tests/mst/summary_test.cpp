@@ -2,6 +2,8 @@
 // summaries of the two Windows-made transforms.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "engine/cfb/compound_file.h"
 #include "engine/mst/transform.h"
 #include "tests/mst/mst_test_support.h"
@@ -63,22 +65,18 @@ TEST(TransformSummary, FieldsFollowTheWindowsMadeTransforms) {
   EXPECT_EQ(p.count(msi::PID_WORDCOUNT), 0u);
   EXPECT_EQ(p.count(msi::PID_LASTSAVE_DTM), 0u);
   EXPECT_EQ(msi::mst::storedErrorConditions(dir / "t.mst"), 0x1F);
+  // The same fields as a Windows-made transform, no more and no fewer.
+  if (!fennick::test::fixturesDir().empty()) {
+    std::set<std::uint32_t> ours, theirs;
+    for (const auto& [pid, value] : p) ours.insert(pid);
+    for (const auto& [pid, value] : summaryOf(fixture("noui-wix37-with-transforms-psmsi/Example.mst")).properties)
+      theirs.insert(pid);
+    EXPECT_EQ(ours, theirs);
+  }
   // The records are still there.
   auto copy = openCopy(dir / "base.msi", dir / "applied.msi");
   msi::mst::applyTransform(*copy, dir / "t.mst", 0);
   EXPECT_EQ(snapshot(*copy).at("Property"), snapshot(*changed).at("Property"));
-}
-
-TEST(TransformSummary, SameFieldsAsTheSampleForTheSameInputs) {
-  FENNICK_REQUIRE_FIXTURES();
-  const auto sample = summaryOf(fixture("noui-wix37-with-transforms-psmsi/Example.mst")).properties;
-  // The fields the sample and ours share, by type.
-  for (const auto pid : {msi::PID_CODEPAGE, msi::PID_TITLE, msi::PID_SUBJECT, msi::PID_AUTHOR, msi::PID_KEYWORDS,
-                         msi::PID_COMMENTS, msi::PID_TEMPLATE, msi::PID_LASTAUTHOR, msi::PID_REVNUMBER,
-                         msi::PID_CREATE_DTM, msi::PID_PAGECOUNT, msi::PID_CHARCOUNT, msi::PID_APPNAME,
-                         msi::PID_SECURITY})
-    EXPECT_EQ(sample.count(pid), 1u) << "PID " << pid;
-  EXPECT_EQ(sample.size(), 14u);
 }
 
 TEST(TransformSummary, MissingProductCodeNamesTheDatabase) {

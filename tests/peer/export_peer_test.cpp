@@ -13,56 +13,30 @@
 //    properties present (its loop counts properties but indexes by id); the probe's
 //    _suminfo.txt, read property by property, is compared in full.
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "tests/peer/probe.h"
-#include "tests/support/fixtures.h"
+#include "tests/support/msitools.h"
 
 namespace {
 namespace fs = std::filesystem;
 using fennick::peer::parseRecords;
 using fennick::peer::ProcessResult;
+using fennick::peer::Record;
 using fennick::peer::recordsOf;
 using fennick::peer::runProbe;
 using fennick::peer::runProcess;
 using fennick::test::fixture;
+using fennick::test::lines;
+using fennick::test::ReadText;
+using fennick::test::split;
 using fennick::test::fixturePackages;
 using fennick::test::scratchDir;
-
-std::string readFile(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// Lines without their CR LF (both exporters end lines with CR LF).
-std::vector<std::string> lines(std::string_view text) {
-  std::vector<std::string> out;
-  std::istringstream in{std::string(text)};
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    out.push_back(line);
-  }
-  return out;
-}
-
-std::vector<std::string> cells(const std::string& line) {
-  std::vector<std::string> out(1);
-  for (char c : line) {
-    if (c == '\t')
-      out.emplace_back();
-    else
-      out.back() += c;
-  }
-  return out;
-}
 
 std::string join(const std::vector<std::string>& parts) {
   std::string out;
@@ -115,16 +89,16 @@ ProcessResult msiinfo(const std::vector<std::string>& args, const fs::path& scra
 // wrote holds the stream's bytes.
 void foldBinaryCells(const Exported& e, const std::string& table, std::vector<std::string>& wine) {
   if (wine.size() < 3) return;
-  const std::vector<std::string> types = cells(wine[1]);
+  const std::vector<std::string> types = split(wine[1], '\t');
   for (size_t row = 3; row < wine.size(); ++row) {
-    std::vector<std::string> c = cells(wine[row]);
+    std::vector<std::string> c = split(wine[row], '\t');
     for (size_t col = 0; col < c.size() && col < types.size(); ++col) {
       if (types[col].empty() || (types[col][0] != 'v' && types[col][0] != 'V') || c[col].empty())
         continue;
       const std::string stream = table + "." + c[col];
       const ProcessResult extracted = msiinfo({"extract", e.pkg.string(), stream}, e.scratch);
       EXPECT_EQ(extracted.exitCode, 0) << e.pkgName << ": msiinfo extract " << stream;
-      EXPECT_TRUE(readFile(e.wineDir / table / c[col]) == extracted.out)
+      EXPECT_TRUE(ReadText(e.wineDir / table / c[col]) == extracted.out)
           << e.pkgName << ": stream " << stream << " differs from Wine's " << table << "/" << c[col];
       c[col] = stream;
     }
@@ -136,18 +110,18 @@ void compareSummary(const Exported& e, const std::vector<std::string>& msitools)
   // msitools: header lines, then "PID<TAB>VALUE".
   std::map<int, std::string> expected;
   for (size_t i = 3; i < msitools.size(); ++i) {
-    const std::vector<std::string> c = cells(msitools[i]);
+    const std::vector<std::string> c = split(msitools[i], '\t');
     if (c.size() == 2) expected[std::stoi(c[0])] = c[1];
   }
   std::map<int, std::string> actual;
-  for (const auto& r : parseRecords(readFile(e.wineDir / "_suminfo.txt")))
+  for (const auto& r : parseRecords(ReadText(e.wineDir / "_suminfo.txt")))
     if (r.size() == 3) actual[std::stoi(r[0])] = r[2];
   EXPECT_EQ(actual, expected) << e.pkgName << ": _suminfo.txt";
 
-  const std::vector<std::string> wine = lines(readFile(e.wineDir / "_SummaryInformation.idt"));
+  const std::vector<std::string> wine = lines(ReadText(e.wineDir / "_SummaryInformation.idt"));
   std::vector<std::string> belowCount;
   for (size_t i = 0; i < msitools.size(); ++i)
-    if (i < 3 || std::stoul(cells(msitools[i])[0]) < expected.size()) belowCount.push_back(msitools[i]);
+    if (i < 3 || std::stoul(split(msitools[i], '\t')[0]) < expected.size()) belowCount.push_back(msitools[i]);
   EXPECT_EQ(firstDifference(wine, belowCount), "") << e.pkgName << ": _SummaryInformation";
 }
 
@@ -159,7 +133,7 @@ void compareTable(const Exported& e, const std::string& table) {
   const std::vector<std::string> msitools = lines(refText);
   if (table == "_SummaryInformation") return compareSummary(e, msitools);
 
-  std::vector<std::string> wine = lines(readFile(e.wineDir / (table + ".idt")));
+  std::vector<std::string> wine = lines(ReadText(e.wineDir / (table + ".idt")));
   foldBinaryCells(e, table, wine);
   std::vector<std::string> wineFolded, msitoolsFolded;
   for (const auto& l : wine) wineFolded.push_back(foldNonAscii(l, false));
@@ -211,7 +185,7 @@ TEST(ExportPeer, NonAsciiTextReadsExactly) {
   ASSERT_EQ(ref.exitCode, 0) << ref.err;
   const auto refLines = lines(ref.out);
   ASSERT_EQ(refLines.size(), 4u);
-  const auto refCells = cells(refLines[3]);
+  const auto refCells = split(refLines[3], '\t');
   EXPECT_EQ(rows[1], (fennick::peer::Record{refCells.at(0), refCells.at(3)}));
   EXPECT_NE(rows[1].at(1).find("\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D"), std::string::npos)  // shalom
       << rows[1].at(1);
@@ -231,6 +205,26 @@ TEST(ExportPeer, QueryShowsBinaryCellsAsStreamSizes) {
     ASSERT_EQ(stream.exitCode, 0) << stream.err;
     EXPECT_EQ(rows[i].at(1), "binary:" + std::to_string(stream.out.size())) << rows[i].at(0);
   }
+}
+
+// The probe itself: wrong usage and packages it cannot open.
+TEST(SessionPeer, ProbeRefusesWrongUsageAndBrokenPackages) {
+  FENNICK_REQUIRE_FIXTURES();
+  FENNICK_REQUIRE_PROBE();
+  const fs::path scratch = scratchDir();
+  const ProcessResult none = runProbe({}, scratch);
+  EXPECT_EQ(none.exitCode, 2);
+  EXPECT_NE(none.err.find("usage"), std::string::npos) << none.err;
+  const ProcessResult missing = runProbe({"session", (scratch / "absent.msi").string()}, scratch);
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_NE(missing.err.find("absent.msi"), std::string::npos) << missing.err;
+  // A file that is not a compound file: the service refuses it, the probe says which.
+  const ProcessResult corrupt = runProbe(
+      {"export", fixture("odd-wix3-testdata/corrupt-ole-header-then-xml.msi").string(),
+       (scratch / "out").string()},
+      scratch);
+  EXPECT_EQ(corrupt.exitCode, 1);
+  EXPECT_NE(corrupt.err.find("corrupt-ole-header-then-xml.msi"), std::string::npos) << corrupt.err;
 }
 
 }  // namespace

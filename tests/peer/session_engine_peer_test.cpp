@@ -30,6 +30,7 @@
 #include "engine/session/session.h"
 #include "engine/session/table_rows.h"
 #include "tests/peer/probe.h"
+#include "tests/session/corpus_file.h"
 #include "tests/support/fixtures.h"
 
 namespace {
@@ -237,6 +238,7 @@ TEST(SessionEnginePeer, ConditionsFeaturesAndDirectoriesAgreeWithWine) {
                       << ", Wine says "
                       << (theirs == wine.features.end() ? "nothing" : theirs->second);
       }
+      EXPECT_EQ(wine.features.size(), features->entries().size()) << "features Wine has and we lack";
     } else {
       EXPECT_TRUE(wine.features.empty());
     }
@@ -266,6 +268,7 @@ TEST(SessionEnginePeer, ConditionsFeaturesAndDirectoriesAgreeWithWine) {
           differences << "\n  " << name << ": directory " << d.key << " is " << mine
                       << ", Wine says " << wineText;
       }
+      EXPECT_EQ(wine.directories.size(), directories->entries().size()) << "directories Wine has and we lack";
     }
   }
   EXPECT_TRUE(differences.str().empty()) << "differences:" << differences.str();
@@ -275,52 +278,6 @@ TEST(SessionEnginePeer, ConditionsFeaturesAndDirectoriesAgreeWithWine) {
 }
 
 // --- the condition corpus -------------------------------------------------------------------
-
-struct CorpusCase {
-  int line;
-  std::string expected, condition;
-  bool marked;  // "docs" or "choice": Wine departs, and so do we
-};
-
-struct CorpusFile {
-  std::vector<std::pair<std::string, std::string>> properties, environment;
-  std::vector<CorpusCase> cases;
-};
-
-CorpusFile readCorpus() {
-  CorpusFile corpus;
-  std::ifstream in(fs::path(__FILE__).parent_path().parent_path() / "session" / "conditions.txt",
-                   std::ios::binary);
-  EXPECT_TRUE(in.good()) << "tests/session/conditions.txt not found";
-  bool marked = false;
-  int line = 0;
-  for (std::string text; std::getline(in, text);) {
-    ++line;
-    if (!text.empty() && text.back() == '\r') text.pop_back();
-    if (text.empty()) {
-      marked = false;
-      continue;
-    }
-    if (text[0] == '#') {
-      marked = text.starts_with("# docs") || text.starts_with("# choice");
-      continue;
-    }
-    if (text[0] == '@') {
-      std::istringstream words(text.substr(1));
-      std::string kind, name;
-      words >> kind >> name;
-      const std::size_t at = text.find(name, kind.size() + 1) + name.size();
-      const std::string value = at < text.size() ? text.substr(at + 1) : "";
-      if (kind == "property") corpus.properties.emplace_back(name, value);
-      if (kind == "env") corpus.environment.emplace_back(name, value);
-      continue;
-    }
-    const std::size_t tab = text.find('\t');
-    if (tab == std::string::npos) continue;
-    corpus.cases.push_back({line, text.substr(0, tab), text.substr(tab + 1), marked});
-  }
-  return corpus;
-}
 
 // An .idt archive: column names, definitions, table name and key, then the rows.
 void writeIdt(const fs::path& file, const std::string& header,
@@ -335,13 +292,13 @@ void writeIdt(const fs::path& file, const std::string& header,
 
 // A package holding the corpus's properties, one level-1 feature FeatLocal with the component
 // CompLocal, and a UI sequence that costs it; built by msitools, not by us.
-fs::path corpusPackage(const CorpusFile& corpus, const fs::path& dir) {
+fs::path corpusPackage(const fennick::test::Corpus& corpus, const fs::path& dir) {
   std::vector<std::vector<std::string>> properties{{"ProductCode", "{7C7E2B8F-52F3-4C5B-9D0E-1A2B3C4D5E6F}"},
                                                    {"ProductLanguage", "1033"},
                                                    {"ProductVersion", "1.0.0"},
                                                    {"Manufacturer", "Fennick"},
                                                    {"ProductName", "Condition corpus"}};
-  for (const auto& [name, value] : corpus.properties) properties.push_back({name, value});
+  for (const auto& [name, value] : corpus.context.properties) properties.push_back({name, value});
   writeIdt(dir / "Property.idt", "Property\tValue\r\ns72\tl0\r\nProperty\tProperty\r\n", properties);
   writeIdt(dir / "Directory.idt",
            "Directory\tDirectory_Parent\tDefaultDir\r\ns72\tS72\tl255\r\nDirectory\tDirectory\r\n",
@@ -381,12 +338,13 @@ fs::path corpusPackage(const CorpusFile& corpus, const fs::path& dir) {
 TEST(SessionEnginePeer, TheConditionCorpusAgreesWithWine) {
   FENNICK_REQUIRE_PROBE();
   const fs::path scratch = fennick::test::scratchDir();
-  const CorpusFile corpus = readCorpus();
+  const auto corpus = fennick::test::readCorpus(fennick::test::sessionTestDataDir() / "conditions.txt");
+  ASSERT_TRUE(corpus.problems.empty()) << corpus.problems.front();
   ASSERT_GT(corpus.cases.size(), 300u);
   const fs::path pkg = corpusPackage(corpus, scratch);
 
   msi::EmulatedMachine machine = msi::EmulatedMachine::forCurrentUser();
-  for (const auto& [name, value] : corpus.environment) {
+  for (const auto& [name, value] : corpus.context.environmentVariables) {
     setenv(name.c_str(), value.c_str(), 1);  // Wine hands the process environment on
     machine.extraEnvironment[name] = value;
   }
@@ -397,31 +355,30 @@ TEST(SessionEnginePeer, TheConditionCorpusAgreesWithWine) {
     return true;
   };
   std::vector<std::string> conditions;
-  for (const CorpusCase& c : corpus.cases)
-    if (reproducible(c.condition)) conditions.push_back(c.condition);
+  for (const auto& c : corpus.cases)
+    if (reproducible(c.second)) conditions.push_back(c.second);
   const WineSession wine = probe(pkg, conditions, {}, scratch);
   auto ours = ourSession(pkg, machine);
   ASSERT_EQ(ours->featureRequestState("FeatLocal"), msi::InstallState::Local);
 
   std::ostringstream differences;
   int compared = 0, marked = 0;
-  for (const CorpusCase& c : corpus.cases) {
-    if (!reproducible(c.condition)) continue;
-    const std::string mine = word(ours->evaluateCondition(c.condition));
-    const auto theirs = wine.evals.find(c.condition);
+  for (const auto& c : corpus.cases) {
+    if (!reproducible(c.second)) continue;
+    const std::string mine = word(ours->evaluateCondition(c.second));
+    const auto theirs = wine.evals.find(c.second);
     if (theirs == wine.evals.end()) {
-      differences << "\n  conditions.txt:" << c.line << ": no result from Wine for `"
-                  << c.condition << "`";
+      differences << "\n  conditions.txt:" << c.line << ": no result from Wine for `" << c.second << "`";
       continue;
     }
     ++compared;
-    if (c.marked || kCorpusDepartures.count(c.condition)) {
+    if (c.marked || kCorpusDepartures.count(c.second)) {
       ++marked;
       continue;
     }
     if (theirs->second != mine)
-      differences << "\n  conditions.txt:" << c.line << ": `" << c.condition << "` is " << mine
-                  << ", Wine says " << theirs->second;
+      differences << "\n  conditions.txt:" << c.line << ": `" << c.second << "` is " << mine << ", Wine says "
+                  << theirs->second;
   }
   EXPECT_TRUE(differences.str().empty()) << "differences:" << differences.str();
   EXPECT_GT(compared, 300);

@@ -3,17 +3,15 @@
 // the transforms (Directory: update "Modified", insert "Foo" and "Added", delete "Deleted";
 // Property in the Japanese one: ProductLanguage and ProductName; _Tables: a record for "AppId").
 // The resulting tables stay in the test's scratch folder for engine tests to compare with.
-#include <fstream>
-#include <iterator>
+#include <algorithm>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "tests/peer/probe.h"
-#include "tests/support/fixtures.h"
+#include "tests/support/msitools.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -22,34 +20,20 @@ using fennick::peer::ProcessResult;
 using fennick::peer::Record;
 using fennick::peer::recordsOf;
 using fennick::peer::runProbe;
-using fennick::peer::runProcess;
 using fennick::test::fixture;
+using fennick::test::ReadText;
 using fennick::test::scratchDir;
 
 const char* const kDir = "noui-wix37-with-transforms-psmsi/";
 
-std::string readFile(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+// Rows of an .idt archive (lines after the three header lines).
+std::set<std::string> idtRows(const std::string& text) {
+  const auto all = fennick::test::lines(text);
+  return {all.begin() + std::min<std::size_t>(3, all.size()), all.end()};
 }
 
-// Rows of an .idt archive (lines after the three header lines), CR LF removed.
-std::set<std::string> idtRows(std::string_view text) {
-  std::set<std::string> rows;
-  std::istringstream in{std::string(text)};
-  int n = 0;
-  for (std::string line; std::getline(in, line); ++n) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (n >= 3) rows.insert(line);
-  }
-  return rows;
-}
-
-std::set<std::string> msitoolsRows(const fs::path& pkg, const std::string& table,
-                                   const fs::path& scratch) {
-  const ProcessResult r = runProcess({"msiinfo", "export", pkg.string(), table}, scratch);
-  EXPECT_EQ(r.exitCode, 0) << "msiinfo export " << pkg << " " << table << ": " << r.err;
-  return idtRows(r.out);
+std::set<std::string> msitoolsRows(const fs::path& pkg, const std::string& table) {
+  return idtRows(fennick::test::msiinfo("export", pkg, table));
 }
 
 bool contains(const std::vector<Record>& records, const Record& wanted) {
@@ -100,7 +84,7 @@ TEST(TransformPeer, ViewListsTheChangesOfEachTransform) {
        (scratch / "en").string()},
       scratch / "run");
   ASSERT_EQ(en.exitCode, 0) << en.err;
-  const auto enRows = parseRecords(readFile(scratch / "en" / "_TransformView.txt"));
+  const auto enRows = parseRecords(ReadText(scratch / "en" / "_TransformView.txt"));
   ASSERT_FALSE(enRows.empty());
   EXPECT_EQ(enRows[0], (Record{"Table", "Column", "Row", "Data", "Current"}));
   EXPECT_TRUE(contains(enRows, {"Directory", "DefaultDir", "Modified", "new value", ""}));
@@ -117,9 +101,9 @@ TEST(TransformPeer, ViewListsTheChangesOfEachTransform) {
        (scratch / "jpn").string()},
       scratch / "run");
   ASSERT_EQ(jpn.exitCode, 0) << jpn.err;
-  const auto jpnRows = parseRecords(readFile(scratch / "jpn" / "_TransformView.txt"));
+  const auto jpnRows = parseRecords(ReadText(scratch / "jpn" / "_TransformView.txt"));
   // Current values are the base's, as msitools reads them.
-  const auto baseProperty = msitoolsRows(base, "Property", scratch / "run");
+  const auto baseProperty = msitoolsRows(base, "Property");
   ASSERT_TRUE(baseProperty.count("ProductLanguage\t1033") && baseProperty.count("ProductName\tTEST"));
   EXPECT_TRUE(contains(jpnRows, {"Property", "Value", "ProductLanguage", "1041", "1033"}));
   EXPECT_TRUE(contains(
@@ -138,14 +122,14 @@ TEST(TransformPeer, ApplyingExampleChangesOnlyDirectory) {
   const Applied a = apply("Example.mst", "0x1F", scratch);
   expectOnlyAppIdFailed(a);
 
-  EXPECT_EQ(idtRows(readFile(a.outDir / "Directory.idt")), kDirectoryAfter);
+  EXPECT_EQ(idtRows(ReadText(a.outDir / "Directory.idt")), kDirectoryAfter);
   // msitools reads the package Wine committed the same way.
-  EXPECT_EQ(msitoolsRows(a.outPkg, "Directory", scratch / "run"), kDirectoryAfter);
+  EXPECT_EQ(msitoolsRows(a.outPkg, "Directory"), kDirectoryAfter);
   // Every other table is the base's, row for row.
   for (const Record& t : recordsOf(parseRecords(a.probe.out), "table")) {
     const std::string& table = t.at(0);
     if (table == "Directory" || table.front() == '_') continue;
-    EXPECT_EQ(idtRows(readFile(a.outDir / (table + ".idt"))), msitoolsRows(base, table, scratch / "run"))
+    EXPECT_EQ(idtRows(ReadText(a.outDir / (table + ".idt"))), msitoolsRows(base, table))
         << "table " << table;
   }
 }
@@ -157,13 +141,13 @@ TEST(TransformPeer, ApplyingJapaneseTransformChangesLanguage) {
   const Applied a = apply("Example.jpn.mst", "0x3F", scratch);
   expectOnlyAppIdFailed(a);
 
-  const auto property = idtRows(readFile(a.outDir / "Property.idt"));
+  const auto property = idtRows(ReadText(a.outDir / "Property.idt"));
   EXPECT_TRUE(property.count("ProductLanguage\t1041"));
   // Example.msi has the neutral codepage 0, which Wine writes as its ANSI codepage (1252) on
   // commit: the eight Japanese characters survive only as '?'.
   EXPECT_TRUE(property.count("ProductName\t????????"));
   EXPECT_FALSE(property.count("ProductName\tTEST"));
-  EXPECT_EQ(idtRows(readFile(a.outDir / "Directory.idt")), kDirectoryAfter);
+  EXPECT_EQ(idtRows(ReadText(a.outDir / "Directory.idt")), kDirectoryAfter);
 }
 
 }  // namespace

@@ -6,9 +6,7 @@
 // tables are compared, not only the status.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <set>
 
 #include "engine/cfb/compound_file.h"
@@ -16,6 +14,7 @@
 #include "engine/db/stream_name.h"
 #include "engine/mst/transform.h"
 #include "tests/peer/probe.h"
+#include "tests/support/db_builders.h"
 #include "tests/support/fixtures.h"
 
 namespace {
@@ -25,7 +24,12 @@ using fennick::peer::ProcessResult;
 using fennick::peer::Record;
 using fennick::peer::recordsOf;
 using fennick::peer::runProbe;
+using fennick::test::blob;
+using fennick::test::col;
 using fennick::test::fixture;
+using fennick::test::openCopy;
+using fennick::test::ReadText;
+using fennick::test::setProperty;
 using fennick::test::scratchDir;
 using msi::Row;
 using msi::Value;
@@ -34,11 +38,6 @@ const char* const kGaze = "ui-wix3-minimal-gaze/GazeToolbarInstall.msi";
 const char* const kPutty = "ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi";
 const char* const kMinimal = "noui-wix311-nofeature-jsign/minimal.msi";
 const char* const kHebrew = "odd-wix3-testdata/he-il-codepage1255.msi";
-
-std::string readFile(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // Relative paths of the files under `dir`, without the summary information (Wine's commit
 // writes its own save time) .
@@ -74,26 +73,10 @@ void expectSameExports(const fs::path& applied, const fs::path& expected, const 
   for (const auto& f : files) {
     if (!fs::exists(applied / f) || except.count(f)) continue;
     if (f.size() > 4 && f.substr(f.size() - 4) == ".idt") {
-      EXPECT_EQ(archiveLines(readFile(applied / f)), archiveLines(readFile(expected / f))) << "table archive " << f;
+      EXPECT_EQ(archiveLines(ReadText(applied / f)), archiveLines(ReadText(expected / f))) << "table archive " << f;
     } else {
-      EXPECT_TRUE(readFile(applied / f) == readFile(expected / f)) << "binary cell " << f;
+      EXPECT_TRUE(ReadText(applied / f) == ReadText(expected / f)) << "binary cell " << f;
     }
-  }
-}
-
-std::unique_ptr<msi::Database> openCopy(const fs::path& from, const fs::path& to) {
-  fs::copy_file(from, to, fs::copy_options::overwrite_existing);
-  fs::permissions(to, fs::perms::owner_read | fs::perms::owner_write);
-  return msi::Database::open(to, msi::OpenMode::Transact);
-}
-
-void setProperty(msi::Database& db, const std::string& name, const std::string& value) {
-  msi::Table& t = db.table("Property");
-  const Row row{Value(name), Value(value)};
-  if (const auto i = t.find(row)) {
-    t.update(*i, row);
-  } else {
-    t.insert(row);
   }
 }
 
@@ -105,14 +88,6 @@ void updateCell(msi::Database& db, const std::string& table, const std::string& 
   Row row = t.row(*i);
   row[*t.schema().indexOf(column)] = std::move(value);
   t.update(*i, row);
-}
-
-msi::Value blob(const std::string& text) { return Value(msi::Blob(msi::Bytes(text.begin(), text.end()))); }
-
-msi::Column column(const std::string& name, const std::string& def, bool key = false) {
-  msi::Column c = msi::Column::fromDefinition(name, def);
-  c.key = key;
-  return c;
 }
 
 // Makes the changed copy of `base`, generates the transform, lets Wine apply it and compares.
@@ -185,8 +160,8 @@ TEST_F(TransformRoundTripPeer, FeatureLevelAndAttributes) {
 TEST_F(TransformRoundTripPeer, NewTable) {
   roundTrip(scratchDir(), fixture(kMinimal), [](msi::Database& db) {
     db.createTable(msi::Schema{"FennickChoice",
-                               {column("Name", "s72", true), column("Value", "L0"), column("Count", "I4"),
-                                column("Flag", "i2")},
+                               {col("Name", "s72", true), col("Value", "L0"), col("Count", "I4"),
+                                col("Flag", "i2")},
                                false});
     msi::Table& t = db.table("FennickChoice");
     t.insert({Value("first"), Value("one"), Value(100000), Value(1)});
@@ -197,7 +172,7 @@ TEST_F(TransformRoundTripPeer, NewTable) {
 
 TEST_F(TransformRoundTripPeer, NewColumn) {
   roundTrip(scratchDir(), fixture(kPutty), [](msi::Database& db) {
-    db.addColumn("Feature", column("FennickNote", "S64"));
+    db.addColumn("Feature", col("FennickNote", "S64"));
     updateCell(db, "Feature", "PathFeature", "FennickNote", Value("chosen"));
     updateCell(db, "Feature", "FilesFeature", "Level", Value(2));
   });
@@ -219,7 +194,7 @@ TEST_F(TransformRoundTripPeer, ChangedAndNewBinaryStreams) {
   auto base = msi::Database::open(fixture(kGaze), msi::OpenMode::ReadOnly);
   msi::Table& binary = base->table("Binary");
   const auto& old = binary.row(*binary.find({Value("WixUI_Bmp_Banner")}))[1].asBlob().bytes();
-  EXPECT_TRUE(readFile(dir / "applied/Binary/WixUI_Bmp_Banner") == std::string(old.begin(), old.end()));
+  EXPECT_TRUE(ReadText(dir / "applied/Binary/WixUI_Bmp_Banner") == std::string(old.begin(), old.end()));
   const ProcessResult view =
       runProbe({"viewtransform", fixture(kGaze).string(), (dir / "t.mst").string(), (dir / "view").string()},
                dir / "run");
@@ -246,7 +221,7 @@ TEST_F(TransformRoundTripPeer, LongStrings) {
 // one with our engine.
 fs::path bigPackage(const fs::path& dir) {
   auto db = openCopy(fixture(kMinimal), dir / "big.msi");
-  db->createTable(msi::Schema{"FennickBig", {column("Id", "s16", true), column("Text", "S0")}, false});
+  db->createTable(msi::Schema{"FennickBig", {col("Id", "s16", true), col("Text", "S0")}, false});
   msi::Table& t = db->table("FennickBig");
   for (int i = 0; i < 34000; ++i) t.insert({Value("k" + std::to_string(i)), Value("text " + std::to_string(i))});
   db->commit();
@@ -273,8 +248,8 @@ TEST_F(TransformRoundTripPeer, TransformWithThreeByteStringReferences) {
   // builds the mask of all columns with a 32-bit shift).
   const fs::path dir = scratchDir();
   roundTrip(dir, bigPackage(dir), [](msi::Database& db) {
-    std::vector<msi::Column> columns{column("Id", "i4", true)};
-    for (int c = 1; c < 31; ++c) columns.push_back(column("C" + std::to_string(c), "S0"));
+    std::vector<msi::Column> columns{col("Id", "i4", true)};
+    for (int c = 1; c < 31; ++c) columns.push_back(col("C" + std::to_string(c), "S0"));
     db.createTable(msi::Schema{"FennickWide", columns, false});
     msi::Table& t = db.table("FennickWide");
     for (int r = 0; r < 2200; ++r) {
@@ -294,8 +269,8 @@ TEST_F(TransformRoundTripPeer, ChangePastTheSixteenthColumn) {
   const fs::path dir = scratchDir();
   {
     auto db = openCopy(fixture(kMinimal), dir / "wide.msi");
-    std::vector<msi::Column> columns{column("Id", "s16", true)};
-    for (int c = 1; c < 20; ++c) columns.push_back(column("C" + std::to_string(c), "I4"));
+    std::vector<msi::Column> columns{col("Id", "s16", true)};
+    for (int c = 1; c < 20; ++c) columns.push_back(col("C" + std::to_string(c), "I4"));
     db->createTable(msi::Schema{"FennickWide", columns, false});
     for (const char* id : {"a", "b"}) {
       Row row{Value(id)};

@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
@@ -19,6 +20,7 @@
 #include "engine/qt/dialog_picture.h"
 #include "engine/qt/dialog_window.h"
 #include "engine/qt/qt_dialog_runner.h"
+#include "engine/qt/selection_tree_widget.h"
 #include "engine/qt/unit_scale.h"
 #include "engine/session/sequence_runner.h"
 #include "tests/dialogs/dialog_test_support.h"
@@ -84,6 +86,18 @@ struct Script {
     }
   }
 };
+
+QStringList actionNames(const QMenu& menu) {
+  QStringList out;
+  for (const QAction* a : menu.actions()) out << a->objectName();
+  return out;
+}
+
+void chooseFrom(QMenu& menu, const QString& choice) {
+  for (QAction* a : menu.actions())
+    if (a->objectName() == choice) return a->trigger();
+  ADD_FAILURE() << "menu `" << menu.objectName().toStdString() << "` offers no `" << choice.toStdString() << "`";
+}
 
 void click(DialogWindow& window, const std::string& button) {
   if (auto* b = widgetOf<QPushButton>(window, button)) b->click();
@@ -203,6 +217,58 @@ TEST(DialogWindow, AnEmptyTitleStaysEmpty) {
   EXPECT_FALSE(window.windowTitle().isEmpty());
 }
 
+// A product key typed into its template: the literals are in place from the start, an
+// untouched field sets nothing, a full one sets the shown text, a partial one is refused.
+TEST(DialogWindow, MaskedEditsTakeTheirTemplate) {
+  qtApplication();
+  KeptMessages host;
+  auto session = openSession(
+      rowsPackage({{"Dialog", tsv({"D", "50", "50", "200", "80", "3", "Key", "Key", "Ok", "Ok"})},
+                   {"Control", tsv({"D", "Key", "MaskedEdit", "10", "10", "150", "15", "3", "PIDKEY", "[PIDTemplate]", "Ok", ""}) +
+                                   tsv({"D", "Ok", "PushButton", "130", "50", "56", "17", "3", "", "OK", "Key", ""})},
+                   {"Property", "ProductName\tKeys\nPIDTemplate\t12345<###-#######>@@@@@\n"}}),
+      host);
+  msi::dialogs::Wizard wizard(*session, "D");
+  DialogWindow window(wizard);
+  auto* key = widgetOf<QLineEdit>(window, "Key");
+  ASSERT_NE(key, nullptr);
+  EXPECT_EQ(key->displayText(), "___-_______");
+  click(window, "Ok");
+  EXPECT_TRUE(window.lastRefusal().empty()) << window.lastRefusal();
+  EXPECT_EQ(session->property("PIDKEY"), "");
+  key->setText("123-4567890");
+  EXPECT_TRUE(key->hasAcceptableInput());
+  click(window, "Ok");
+  EXPECT_EQ(session->property("PIDKEY"), "123-4567890");
+  key->setText("12");
+  click(window, "Ok");
+  EXPECT_NE(window.lastRefusal().find("takes a value of the form `###-#######`"), std::string::npos)
+      << window.lastRefusal();
+  EXPECT_EQ(session->property("PIDKEY"), "123-4567890");
+}
+
+// A modeless dialog stays on screen while the sequence runs on, and the next dialog takes
+// its place.
+TEST(QtDialogRunner, AModelessDialogStaysUntilTheNextOneReplacesIt) {
+  FENNICK_REQUIRE_FIXTURES();
+  qtApplication();
+  msi::qt::QtDialogRunner runner;
+  KeptMessages host;
+  auto session = openSession(openFixture("ui-wix3-minimal-gaze/GazeToolbarInstall.msi"), host, &runner);
+  for (const char* action : {"CostInitialize", "FileCost", "CostFinalize"}) session->doAction(action);
+  EXPECT_EQ(runner.runDialog(*session, "PrepareDlg"), ActionStatus::Success);
+  ASSERT_NE(runner.modelessWindow(), nullptr);
+  EXPECT_TRUE(runner.modelessWindow()->isVisible());
+  EXPECT_EQ(runner.modelessWindow()->objectName(), "PrepareDlg");
+  bool prepareGone = false;
+  QTimer::singleShot(0, [&] {
+    prepareGone = runner.modelessWindow() == nullptr;
+    if (DialogWindow* window = shownWindow()) window->done(0);
+  });
+  EXPECT_EQ(runner.runDialog(*session, "WelcomeDlg"), ActionStatus::UserExit);
+  EXPECT_TRUE(prepareGone);
+}
+
 TEST(QtDialogRunner, DrivesTheDemoToTheEndAndRecordsTheWalk) {
   qtApplication();
   Walk recorded = Walk::parse("", "recorded.walk");
@@ -226,15 +292,20 @@ TEST(QtDialogRunner, DrivesTheDemoToTheEndAndRecordsTheWalk) {
        }},
       {"FeaturesDlg",
        [](DialogWindow& w) {
-         auto* tree = widgetOf<QTreeWidget>(w, "Tree");
+         auto* tree = dynamic_cast<msi::qt::SelectionTreeWidget*>(w.controlWidget("Tree"));
          ASSERT_NE(tree, nullptr);
-         auto* extras = tree->findChild<QComboBox*>("Extras");
-         auto* docs = tree->findChild<QComboBox*>("Docs");
-         ASSERT_TRUE(extras && docs);
-         EXPECT_EQ(extras->currentText(), "Not installed");
-         EXPECT_EQ(docs->currentText(), "Installed locally");
-         extras->setCurrentIndex(extras->findText("Installed locally"));
-         docs->setCurrentIndex(docs->findText("Not installed"));
+         // The parent offers the "entire feature" choices, its children do not; their
+         // components are local only, so nothing runs from the source.
+         std::unique_ptr<QMenu> complete(tree->menuFor("Complete"));
+         std::unique_ptr<QMenu> extras(tree->menuFor("Extras"));
+         std::unique_ptr<QMenu> docs(tree->menuFor("Docs"));
+         ASSERT_TRUE(complete && extras && docs);
+         EXPECT_EQ(actionNames(*complete),
+                   (QStringList{"local", "all-local", "advertise", "absent"}));
+         EXPECT_EQ(actionNames(*docs), (QStringList{"local", "advertise", "absent"}));
+         chooseFrom(*extras, "local");
+         docs.reset(tree->menuFor("Docs"));  // the tree was refreshed; menus are made afresh
+         chooseFrom(*docs, "absent");
          msi::qt::renderDialog(w.wizard(), picturePath("demo-FeaturesDlg"));
          click(w, "Next");
        }},

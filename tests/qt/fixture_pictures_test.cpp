@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/qt/dialog_picture.h"
-#include "engine/dialogs/package_table.h"
+#include "engine/session/table_rows.h"
 #include "engine/qt/unit_scale.h"
 #include "engine/session/sequence_runner.h"
 #include "tests/dialogs/dialog_test_support.h"
@@ -107,7 +107,7 @@ class EveryDialogRunner : public msi::DialogRunner {
       msi::dialogs::Wizard sequenced(session, dialog);
       if (sequenced.finished()) return sequenced.result();
     }
-    msi::dialogs::PackageTable table(*session.database(), "Dialog", {"Dialog", "Width", "Height"});
+    msi::TableRows table(*session.database(), "Dialog", {"Dialog", "Width", "Height"});
     for (std::size_t r = 0; r < table.size(); ++r) {
       const std::string name = table.text(r, 0);
       msi::dialogs::Wizard wizard(session, name);

@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QKeySequence>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTextCursor>
@@ -22,6 +23,7 @@
 #include "engine/qt/dialog_picture.h"
 #include "engine/qt/dialog_view.h"
 #include "engine/qt/rtf_text.h"
+#include "engine/qt/selection_tree_widget.h"
 #include "engine/qt/unit_scale.h"
 #include "tests/dialogs/dialog_test_support.h"
 #include "tests/qt/qt_test_support.h"
@@ -212,9 +214,15 @@ TEST(FixtureRendering, VolumeCostListsShowTheirHeaders) {
     auto* list = d->widget<QTreeWidget>(c.control);
     ASSERT_NE(list, nullptr);
     QStringList shown;
+    int right = 0;
     for (int i = 0; i < list->columnCount(); ++i)
-      if (!list->isColumnHidden(i) && list->columnWidth(i) > 0) shown << list->headerItem()->text(i);
+      if (!list->isColumnHidden(i) && list->columnWidth(i) > 0) {
+        shown << list->headerItem()->text(i);
+        right += list->columnWidth(i);
+      }
     EXPECT_EQ(shown.join("|").toStdString(), "Volume|Disk Size|Available|Required|Difference");
+    // Every column is in view, the last one too.
+    EXPECT_LE(right, list->viewport()->width());
     EXPECT_FALSE(list->isHeaderHidden());
   }
 }
@@ -258,23 +266,27 @@ TEST(FixtureRendering, FeatureMenusSayThePackagesWords) {
   FENNICK_REQUIRE_FIXTURES();
   auto d = draw(kPutty, "FeaturesDlg");
   ASSERT_TRUE(d);
-  auto* tree = d->widget<QTreeWidget>("Tree");
+  auto* tree = dynamic_cast<msi::qt::SelectionTreeWidget*>(d->view->widget("Tree"));
   ASSERT_NE(tree, nullptr);
-  // Feature attributes: files may be neither absent nor advertised, the PATH entry not advertised.
+  // Feature attributes: files may be neither absent nor advertised, the PATH entry not
+  // advertised; every component is local only, so nothing runs from the network.
   const std::pair<const char*, QStringList> cases[] = {
-      {"FilesFeature", {"Will be installed on local hard drive", "Will be installed to run from network"}},
-      {"PathFeature",
-       {"Will be installed on local hard drive", "Will be installed to run from network",
-        "Entire feature will be unavailable"}},
+      {"FilesFeature", {"Will be installed on local hard drive"}},
+      {"PathFeature", {"Will be installed on local hard drive", "Entire feature will be unavailable"}},
   };
   for (const auto& [feature, expected] : cases) {
     SCOPED_TRACE(feature);
-    auto* menu = tree->findChild<QComboBox*>(feature);
+    std::unique_ptr<QMenu> menu(tree->menuFor(feature));
     ASSERT_NE(menu, nullptr);
     QStringList offered;
-    for (int i = 0; i < menu->count(); ++i) offered << menu->itemText(i);
+    for (const QAction* a : menu->actions()) offered << a->text();
     EXPECT_EQ(offered, expected);
   }
+  // Titles are shown whole, not cut at the tree's edge.
+  const QTreeWidgetItem* path = tree->topLevelItem(2);
+  ASSERT_NE(path, nullptr);
+  EXPECT_EQ(path->text(0), "Put install directory on the PATH for command prompts");
+  EXPECT_GE(tree->columnWidth(0), tree->fontMetrics().horizontalAdvance(path->text(0)));
 }
 
 }  // namespace

@@ -132,6 +132,23 @@ TEST(CustomActions, WixPathValidationIsEmulated) {
   }
 }
 
+TEST(CustomActions, DotNetRuntimeCheckReadsTheMachinesRuntimes) {
+  TestPackage pkg;
+  pkg.property("VSDNETCOREVERSIONREQUIRED", "8.0.0");
+  pkg.add("CustomAction", {{"DIRCA_CheckNETCore", 1, "MSVBDPCADLL", "CheckNETCore"}});
+  pkg.add("_VsdLaunchCondition", {{"RUNTIME_OK", "[VSDNETCOREMSG]", {}}});
+  const std::string key =
+      "HKEY_LOCAL_MACHINE\\SOFTWARE\\dotnet\\Setup\\InstalledVersions\\x64\\sharedfx\\Microsoft.NETCore.App";
+  for (const auto& [installed, found] : std::vector<std::pair<std::string, std::string>>{
+           {"", ""}, {"6.0.36", ""}, {"8.0.11", "1"}, {"9.0.0", "1"}}) {
+    msi::SessionOptions options = testOptions();
+    if (!installed.empty()) options.machine.registry.setValue(key, installed, msi::RegValue::dword(1));
+    auto session = pkg.open(options);
+    EXPECT_EQ(session->doAction("DIRCA_CheckNETCore"), ActionStatus::Success);
+    EXPECT_EQ(session->property("RUNTIME_OK"), found) << installed;
+  }
+}
+
 TEST(AppSearch, OnlyTheStandardFoldersOfTheMachineAreFound) {
   TestPackage pkg;
   pkg.add("AppSearch", {{"PF", "SigPF"},
@@ -143,7 +160,7 @@ TEST(AppSearch, OnlyTheStandardFoldersOfTheMachineAreFound) {
                         {"KEEP", "SigMissing"},
                         {"LOOP", "SigLoopA"}});
   pkg.add("DrLocator", {{"SigPF", {}, "[ProgramFilesFolder]", 0},
-                        {"SigFonts", {}, "Fonts", 1},  // found one level below C:\ (Windows)
+                        {"SigFonts", {}, "Fonts", 1},  // a folder is the path itself: Depth is for files
                         {"SigNested", "SigPF", "Common Files", 0},
                         {"SigMissing", {}, "C:\\Nowhere", 3},
                         {"SigFile", {}, "[WindowsFolder]", 0},
@@ -156,7 +173,7 @@ TEST(AppSearch, OnlyTheStandardFoldersOfTheMachineAreFound) {
   auto session = pkg.open();
   EXPECT_EQ(session->doAction("AppSearch"), ActionStatus::Success);
   EXPECT_EQ(session->property("PF"), "C:\\Program Files (x86)\\");
-  EXPECT_EQ(session->property("FONTS"), "C:\\Windows\\Fonts\\");
+  EXPECT_EQ(session->property("FONTS"), "");
   EXPECT_EQ(session->property("NESTED"), "C:\\Program Files (x86)\\Common Files\\");
   EXPECT_EQ(session->property("MISSING"), "");
   EXPECT_EQ(session->property("AFILE"), "");  // the emulated disk holds no files

@@ -2,6 +2,7 @@
 // outside ASCII, malformed bytes, extreme nesting and length, diagnostics, and which part
 // of the session each prefix consults.
 #include <string>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -26,43 +27,35 @@ class ConditionTest : public ::testing::Test {
   fennick::test::FakeSessionContext context;
 };
 
-TEST_F(ConditionTest, TabsAndLineBreaksSeparateTokensLikeSpaces) {
-  EXPECT_EQ(eval("Int5\t=\t5"), ConditionResult::True);
-  EXPECT_EQ(eval("Int5 = 5\r\nAND\n1"), ConditionResult::True);
-  EXPECT_EQ(eval("NOT\tInt5"), ConditionResult::False);
-  EXPECT_EQ(eval("\t \r\n"), ConditionResult::None);
-  // A line break inside a literal belongs to the literal.
-  EXPECT_EQ(eval("\"a\nb\" >< \"\n\""), ConditionResult::True);
-}
-
-TEST_F(ConditionTest, OtherControlCharactersAreErrors) {
-  EXPECT_EQ(eval("1\vAND 1"), ConditionResult::Error);
-  EXPECT_EQ(eval(std::string_view("1 AND\0 1", 8)), ConditionResult::Error);
-}
-
-TEST_F(ConditionTest, TextComparesByUtf16CodeUnits) {
-  // "a" + combining ring is not "å": ordinal, not linguistic (native-checked in Wine's tests).
-  EXPECT_EQ(eval("\"a\xCC\x8A\" < \"\xC3\xA5\""), ConditionResult::True);
-  EXPECT_EQ(eval("\"a\xCC\x8A\" = \"\xC3\xA5\""), ConditionResult::False);
-  // U+10000 is a surrogate pair (D800 DC00), which sorts before U+E000.
-  EXPECT_EQ(eval("\"\xF0\x90\x80\x80\" < \"\xEE\x80\x80\""), ConditionResult::True);
-  EXPECT_EQ(eval("\"\xEF\xBF\xBD\" > \"\xF0\x9F\x98\x80\""), ConditionResult::True);
-}
-
-TEST_F(ConditionTest, TildeFoldsCaseBeyondAscii) {
-  EXPECT_EQ(eval("Umlaut = \"\xC3\xA4pfel\""), ConditionResult::False);
-  EXPECT_EQ(eval("Umlaut ~= \"\xC3\xA4PFEL\""), ConditionResult::True);
-  EXPECT_EQ(eval("Umlaut ~<< \"\xC3\xA4p\""), ConditionResult::True);
-  EXPECT_EQ(eval("\"\xCE\xA9\" ~= \"\xCF\x89\""), ConditionResult::True);      // Greek omega
-  EXPECT_EQ(eval("\"\xD0\x94\xD0\x90\" ~= \"\xD0\xB4\xD0\xB0\""), ConditionResult::True);  // Cyrillic
-  EXPECT_EQ(eval("\"\xC3\x84\" ~= \"A\""), ConditionResult::False);
-}
-
-TEST_F(ConditionTest, MalformedUtf8InLiteralsComparesWithoutFailing) {
-  EXPECT_EQ(eval("\"\xFF\" = \"\xFF\""), ConditionResult::True);
-  EXPECT_EQ(eval("\"\xFF\" = \"\xFE\""), ConditionResult::False);
-  EXPECT_EQ(eval("\"\xE2\x82\" ~>< \"\x82\""), ConditionResult::True);  // truncated sequence
-  EXPECT_EQ(eval("\"\xC0\xAF\" <> \"/\""), ConditionResult::True);      // overlong "/"
+// Blanks, control characters and text outside ASCII: each condition and its result.
+TEST_F(ConditionTest, BlanksControlCharactersAndTextBeyondAscii) {
+  const std::tuple<std::string, ConditionResult, const char*> cases[] = {
+      {"Int5\t=\t5", ConditionResult::True, "tabs separate tokens like spaces"},
+      {"Int5 = 5\r\nAND\n1", ConditionResult::True, "so do line breaks"},
+      {"NOT\tInt5", ConditionResult::False, ""},
+      {"\t \r\n", ConditionResult::None, "blanks only"},
+      {"\"a\nb\" >< \"\n\"", ConditionResult::True, "a line break inside a literal belongs to it"},
+      {"1\vAND 1", ConditionResult::Error, "other control characters are errors"},
+      {std::string("1 AND\0 1", 8), ConditionResult::Error, ""},
+      // Ordinal comparison by UTF-16 code units, not linguistic (native-checked in Wine's tests).
+      {"\"a\xCC\x8A\" < \"\xC3\xA5\"", ConditionResult::True, "a + combining ring is not a-ring"},
+      {"\"a\xCC\x8A\" = \"\xC3\xA5\"", ConditionResult::False, ""},
+      {"\"\xF0\x90\x80\x80\" < \"\xEE\x80\x80\"", ConditionResult::True, "U+10000 is D800 DC00, before U+E000"},
+      {"\"\xEF\xBF\xBD\" > \"\xF0\x9F\x98\x80\"", ConditionResult::True, ""},
+      // The tilde folds case beyond ASCII.
+      {"Umlaut = \"\xC3\xA4pfel\"", ConditionResult::False, ""},
+      {"Umlaut ~= \"\xC3\xA4PFEL\"", ConditionResult::True, ""},
+      {"Umlaut ~<< \"\xC3\xA4p\"", ConditionResult::True, ""},
+      {"\"\xCE\xA9\" ~= \"\xCF\x89\"", ConditionResult::True, "Greek omega"},
+      {"\"\xD0\x94\xD0\x90\" ~= \"\xD0\xB4\xD0\xB0\"", ConditionResult::True, "Cyrillic"},
+      {"\"\xC3\x84\" ~= \"A\"", ConditionResult::False, ""},
+      // Malformed UTF-8 in literals compares without failing.
+      {"\"\xFF\" = \"\xFF\"", ConditionResult::True, ""},
+      {"\"\xFF\" = \"\xFE\"", ConditionResult::False, ""},
+      {"\"\xE2\x82\" ~>< \"\x82\"", ConditionResult::True, "truncated sequence"},
+      {"\"\xC0\xAF\" <> \"/\"", ConditionResult::True, "overlong /"},
+  };
+  for (const auto& [condition, result, why] : cases) EXPECT_EQ(eval(condition), result) << condition << " " << why;
 }
 
 TEST_F(ConditionTest, NonAsciiOutsideLiteralsIsAnError) {

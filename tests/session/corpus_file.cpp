@@ -35,10 +35,14 @@ Corpus readCorpus(const std::filesystem::path& file) {
   auto problem = [&](const std::string& cause) {
     corpus.problems.push_back(file.string() + ":" + std::to_string(number) + ": " + cause);
   };
+  bool marked = false;
   while (std::getline(in, line)) {
     ++number;
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty() || line[0] == '#') continue;
+    if (line.empty() || line[0] == '#') {
+      marked = line.starts_with("# docs") || line.starts_with("# choice");
+      continue;
+    }
     if (line[0] == '@') {
       const std::size_t space = line.find(' ');
       const std::string kind = line.substr(1, space == std::string::npos ? std::string::npos : space - 1);
@@ -80,7 +84,7 @@ Corpus readCorpus(const std::filesystem::path& file) {
       problem("no tab between the two columns");
       continue;
     }
-    corpus.cases.push_back({number, line.substr(0, tab), line.substr(tab + 1)});
+    corpus.cases.push_back({number, line.substr(0, tab), line.substr(tab + 1), marked});
   }
   return corpus;
 }

@@ -15,6 +15,7 @@ struct CorpusCase {
   int line = 0;
   std::string first;   // text before the first tab
   std::string second;  // text after it, exactly
+  bool marked = false;  // under a "# docs" or "# choice" comment, up to the next blank line
 };
 
 struct Corpus {

@@ -25,14 +25,28 @@ class FormattedTest : public ::testing::Test {
   fennick::test::FakeSessionContext context;
 };
 
-TEST_F(FormattedTest, RecordFieldsReplaceNumberedReferences) {
-  EXPECT_EQ(record({"[1] [2]", "boo", "hoo"}), "boo hoo");
-  EXPECT_EQ(record({"[1] [One] [2]", "boo", "hoo"}), "boo mercury hoo");
-  EXPECT_EQ(record({"[01]", "hoo"}), "hoo");
-  EXPECT_EQ(record({"[100]", "hoo"}), "");
-  EXPECT_EQ(record({"[99999999999999999999]", "hoo"}), "");
-  // Field 0 is the template itself, inserted as written.
-  EXPECT_EQ(record({"[1] test [0]", "boo"}), "boo test [1] test [0]");
+// Message records: numbered references, the default template, fields formatted before
+// insertion, and groups that depend on fields. Field 0 is the template.
+TEST_F(FormattedTest, RecordsFillTheirTemplate) {
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"[1] [2]", "boo", "hoo"}, "boo hoo"},
+      {{"[1] [One] [2]", "boo", "hoo"}, "boo mercury hoo"},
+      {{"[01]", "hoo"}, "hoo"},
+      {{"[100]", "hoo"}, ""},
+      {{"[99999999999999999999]", "hoo"}, ""},
+      {{"[1] test [0]", "boo"}, "boo test [1] test [0]"},  // field 0 inserted as written
+      {{"", "boo", "hoo", "", "123"}, "1: boo 2: hoo 3:  4: 123 "},  // an empty template lists the fields
+      {{""}, ""},
+      {{}, ""},
+      {{"[1]", "[prop]"}, "val"},  // fields are formatted, without record references, before insertion
+      {{"[1]|[2]", "[2]", "stuff"}, "[2]|stuff"},
+      {{"[[1]]", "\\help"}, "h"},
+      {{"{[1] [2]}", "boo", "hoo"}, "boo hoo"},
+      {{"a{b[1]c}d", ""}, "ad"},
+      {{"{[1][2]} {abc}", "1", "2"}, "12 {abc}"},
+      {{"[1] [~] [2]", "boo", "hoo"}, std::string("boo \0 hoo", 9)},
+  };
+  for (const auto& [fields, expected] : cases) EXPECT_EQ(record(fields), expected) << (fields.empty() ? "" : fields[0]);
 }
 
 TEST_F(FormattedTest, NestedFieldReferencesUseTheFieldValues) {
@@ -49,25 +63,6 @@ TEST_F(FormattedTest, NestedFieldReferencesUseTheFieldValues) {
   EXPECT_EQ(record(fields), "big hey");
   fields[0] = "[[[3]]] [2]";
   EXPECT_EQ(record(fields), "hey hey");
-}
-
-TEST_F(FormattedTest, EmptyTemplateListsEveryField) {
-  EXPECT_EQ(record({"", "boo", "hoo", "", "123"}), "1: boo 2: hoo 3:  4: 123 ");
-  EXPECT_EQ(record({""}), "");
-  EXPECT_EQ(formatRecord({}, context), "");
-}
-
-TEST_F(FormattedTest, FieldsAreFormattedWithoutRecordReferencesBeforeInsertion) {
-  EXPECT_EQ(record({"[1]", "[prop]"}), "val");
-  EXPECT_EQ(record({"[1]|[2]", "[2]", "stuff"}), "[2]|stuff");
-  EXPECT_EQ(record({"[[1]]", "\\help"}), "h");
-}
-
-TEST_F(FormattedTest, GroupsInRecordsDependOnFieldsToo) {
-  EXPECT_EQ(record({"{[1] [2]}", "boo", "hoo"}), "boo hoo");
-  EXPECT_EQ(record({"a{b[1]c}d", ""}), "ad");
-  EXPECT_EQ(record({"{[1][2]} {abc}", "1", "2"}), "12 {abc}");
-  EXPECT_EQ(record({"[1] [~] [2]", "boo", "hoo"}), std::string("boo \0 hoo", 9));
 }
 
 TEST_F(FormattedTest, ShortFilePathsOnlyWhenAsked) {

@@ -68,6 +68,23 @@ TEST(HostileTables, TablesLackingColumnsAreReadWithWhatTheyHave) {
   EXPECT_EQ(session->featureRequestState("OnlyLevel"), msi::InstallState::Local);
 }
 
+TEST(HostileTables, IntegersWrittenAsTextTakeNoPlusSign) {
+  // The installer reads a text field as an integer only when it is digits after an optional
+  // minus sign: a level of "+1" is no level at all.
+  TestPackage pkg;
+  msi::Schema feature{"Feature", {msi::Column::fromDefinition("Feature", "s38"),
+                                  msi::Column::fromDefinition("Level", "S8")}};
+  feature.columns[0].key = true;
+  pkg.db->createTable(feature);
+  pkg.db->table("Feature").insert({"Digits", "1"});
+  pkg.db->table("Feature").insert({"Signed", "+1"});
+  auto session = pkg.open();
+  EXPECT_EQ(session->doAction("CostInitialize"), ActionStatus::Success);
+  EXPECT_EQ(session->doAction("CostFinalize"), ActionStatus::Success);
+  EXPECT_EQ(session->featureRequestState("Digits"), msi::InstallState::Local);
+  EXPECT_EQ(session->featureRequestState("Signed"), msi::InstallState::Unknown);
+}
+
 TEST(HostileTables, PathologicalConditionsAndTextsEndInErrorsNotCrashes) {
   TestPackage pkg;
   const std::string deep = std::string(100000, '(') + "1" + std::string(100000, ')');

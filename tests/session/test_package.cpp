@@ -31,6 +31,7 @@ const std::map<std::string, TableShape>& shapes() {
       {"CustomAction",
        {{{"Action", "s72"}, {"Type", "I2"}, {"Source", "S72"}, {"Target", "S255"}}}},
       {"LaunchCondition", {{{"Condition", "s255"}, {"Description", "L255"}}}},
+      {"_VsdLaunchCondition", {{{"Condition", "s255"}, {"Description", "L255"}, {"Url", "S0"}}}},
       {"AppSearch", {{{"Property", "s72"}, {"Signature_", "s72"}}, 2}},
       {"DrLocator",
        {{{"Signature_", "s72"}, {"Parent", "S72"}, {"Path", "S255"}, {"Depth", "I2"}}, 3}},

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "engine/sql/view.h"
 
 namespace fennick::test {
@@ -39,6 +41,12 @@ std::string errorOf(F&& f) {
     return e.what();
   }
   return {};
+}
+
+// Each query fails to open with "query `SQL`: CAUSE".
+inline void expectOpenErrors(msi::Database& db, const std::vector<std::pair<std::string, std::string>>& cases) {
+  for (const auto& [sql, cause] : cases)
+    EXPECT_EQ(errorOf([&] { msi::View::open(db, sql); }), "query `" + sql + "`: " + cause);
 }
 
 // A record of text and integer fields; "" stays null.

@@ -178,19 +178,13 @@ TEST_F(SqlSelect, ColumnInformation) {
 }
 
 TEST_F(SqlSelect, UnknownNamesAreReportedWhereTheyAppear) {
-  EXPECT_EQ(errorOf([&] { msi::View::open(db, "SELECT `Levl` FROM `Control`"); }),
-            "query `SELECT `Levl` FROM `Control``: unknown column `Levl` at offset 7");
-  EXPECT_EQ(errorOf([&] { msi::View::open(db, "SELECT * FROM `Control`, `Nope`"); }),
-            "query `SELECT * FROM `Control`, `Nope``: unknown table `Nope` at offset 25");
-  EXPECT_EQ(errorOf([&] { msi::View::open(db, "SELECT `Dialog`.`Type` FROM `Control`, `Dialog`"); }),
-            "query `SELECT `Dialog`.`Type` FROM `Control`, `Dialog``: unknown column "
-            "`Dialog`.`Type` at offset 7");
-  EXPECT_EQ(errorOf([&] { msi::View::open(db, "SELECT `Feature`.`Type` FROM `Control`"); }),
-            "query `SELECT `Feature`.`Type` FROM `Control``: table `Feature` is not in the FROM "
-            "list at offset 7");
-  EXPECT_EQ(errorOf([&] { msi::View::open(db, "SELECT * FROM `Control` ORDER BY `Nothing`"); }),
-            "query `SELECT * FROM `Control` ORDER BY `Nothing``: unknown column `Nothing` at "
-            "offset 33");
+  expectOpenErrors(db, {
+      {"SELECT `Levl` FROM `Control`", "unknown column `Levl` at offset 7"},
+      {"SELECT * FROM `Control`, `Nope`", "unknown table `Nope` at offset 25"},
+      {"SELECT `Dialog`.`Type` FROM `Control`, `Dialog`", "unknown column `Dialog`.`Type` at offset 7"},
+      {"SELECT `Feature`.`Type` FROM `Control`", "table `Feature` is not in the FROM list at offset 7"},
+      {"SELECT * FROM `Control` ORDER BY `Nothing`", "unknown column `Nothing` at offset 33"},
+  });
 }
 
 TEST_F(SqlSelect, ADroppedTableFailsTheNextExecuteCleanly) {

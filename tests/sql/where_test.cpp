@@ -67,20 +67,14 @@ TEST_F(SqlWhere, ParametersTakeTheTypeOfTheirColumn) {
 }
 
 TEST_F(SqlWhere, RefusesComparisonsOfTheWrongType) {
-  EXPECT_EQ(errorOf([&] { msi::View::open(db, "SELECT * FROM Item WHERE Label > 'A'"); }),
-            "query `SELECT * FROM Item WHERE Label > 'A'`: operator > cannot compare strings "
-            "(column `Label`) at offset 25");
-  EXPECT_EQ(errorOf([&] { msi::View::open(db, "SELECT * FROM Item WHERE Level = 'x'"); }),
-            "query `SELECT * FROM Item WHERE Level = 'x'`: cannot compare integer column "
-            "`Level` with a string at offset 33");
-  EXPECT_EQ(errorOf([&] { msi::View::open(db, "SELECT * FROM Item WHERE Name = 5"); }),
-            "query `SELECT * FROM Item WHERE Name = 5`: cannot compare text column `Name` "
-            "with a number at offset 32");
-  EXPECT_EQ(errorOf([&] { msi::View::open(db, "SELECT * FROM Item WHERE Name = Level"); }),
-            "query `SELECT * FROM Item WHERE Name = Level`: cannot compare column `Name` with "
-            "column `Level` of another type at offset 25");
-  EXPECT_EQ(errorOf([&] { msi::View::open(db, "SELECT * FROM Item WHERE Levl = 1"); }),
-            "query `SELECT * FROM Item WHERE Levl = 1`: unknown column `Levl` at offset 25");
+  expectOpenErrors(db, {
+      {"SELECT * FROM Item WHERE Label > 'A'", "operator > cannot compare strings (column `Label`) at offset 25"},
+      {"SELECT * FROM Item WHERE Level = 'x'", "cannot compare integer column `Level` with a string at offset 33"},
+      {"SELECT * FROM Item WHERE Name = 5", "cannot compare text column `Name` with a number at offset 32"},
+      {"SELECT * FROM Item WHERE Name = Level",
+       "cannot compare column `Name` with column `Level` of another type at offset 25"},
+      {"SELECT * FROM Item WHERE Levl = 1", "unknown column `Levl` at offset 25"},
+  });
 }
 
 TEST_F(SqlWhere, RefusesBadParameters) {

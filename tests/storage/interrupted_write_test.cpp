@@ -5,9 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -15,7 +13,7 @@
 #include "engine/db/database.h"
 #include "engine/idt/idt.h"
 #include "engine/mst/transform.h"
-#include "tests/db/msitools.h"
+#include "tests/support/msitools.h"
 #include "tests/storage/faulty_file_system.h"
 #include "tests/support/fixtures.h"
 
@@ -27,11 +25,6 @@ using Fault = FaultyFileSystem::Fault;
 namespace fs = std::filesystem;
 
 const std::string kExample = "noui-wix37-with-transforms-psmsi/Example.msi";
-
-std::string fileText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // Changes the value of the first Property row, in memory.
 void changeProperty(msi::Database& db) {
@@ -94,7 +87,7 @@ std::vector<Scenario> scenarios() {
 // What msitools reads in the file (with its exit statuses), or, for files it does not read,
 // the bytes.
 std::string view(const Scenario& s, const fs::path& file) {
-  if (!s.package) return fileText(file);
+  if (!s.package) return ReadText(file);
   const std::string q = shellQuote(file.string());
   const Command tables = run("msiinfo tables " + q);
   const Command property = run("msiinfo export " + q + " Property");
@@ -111,18 +104,17 @@ std::vector<std::string> temporaryFiles(const fs::path& dir) {
 }
 
 TEST(InterruptedWrite, EveryWriteCutShortLeavesTheOldFileOrTheNew) {
-  FENNICK_REQUIRE_FIXTURES();
-  if (run("command -v msiinfo").status != 0) GTEST_SKIP() << "msiinfo is not installed";
+  FENNICK_REQUIRE_MSITOOLS();
   const fs::path root = scratchDir();
   for (const Scenario& s : scenarios()) {
     SCOPED_TRACE(s.name);
     const fs::path dir = root / "uncut";
     fs::create_directories(dir);
     s.prepare(dir);
-    const std::string oldView = view(s, dir / s.target), oldBytes = fileText(dir / s.target);
+    const std::string oldView = view(s, dir / s.target), oldBytes = ReadText(dir / s.target);
     FaultyFileSystem counter;
     s.write(dir, counter);
-    const std::string newView = view(s, dir / s.target), newBytes = fileText(dir / s.target);
+    const std::string newView = view(s, dir / s.target), newBytes = ReadText(dir / s.target);
     ASSERT_NE(oldView, newView);
     ASSERT_GT(counter.writes(), 1u);
     fs::remove_all(dir);
@@ -147,7 +139,7 @@ TEST(InterruptedWrite, EveryWriteCutShortLeavesTheOldFileOrTheNew) {
         const std::string now = view(s, cut / s.target);
         EXPECT_TRUE(now == oldView || now == newView) << now;
         if (s.wholeFile) {
-          const std::string bytes = fileText(cut / s.target);
+          const std::string bytes = ReadText(cut / s.target);
           EXPECT_TRUE(bytes == oldBytes || bytes == newBytes);
         }
         if (fault == Fault::Stop && at == 0) EXPECT_EQ(now, oldView);

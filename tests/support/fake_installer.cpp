@@ -1,7 +1,12 @@
 #include "tests/support/fake_installer.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
+
+#include "src/driver/session_driver.h"
+#include "src/transform/transform.h"
+#include "tests/support/fixtures.h"
 
 namespace fennick::test {
 namespace {
@@ -284,5 +289,33 @@ void RecordingHost::SetProgressRange(float min, float max) {
 void RecordingHost::SetProgressValue(float value) {
   log_->push_back("progress value " + std::to_string(static_cast<int>(value)));
 }
+
+ToolRun::ToolRun(const FakePackage& package, std::string saveAnswer) {
+  host.saveAnswer = std::move(saveAnswer);
+  const auto scratch = scratchDir();
+  const auto file = scratch / "dump.txt";
+  setenv("TMPDIR", scratch.c_str(), 1);
+  std::map<std::string, FakePackage> packages{{"p.msi", package}, {transform::GetTempFolder() + "temp.msi", package}};
+  auto options = driver::ParseCommandLine(std::vector<std::string>{"--dump-tables", file.string(), "p.msi"});
+  status = driver::Main(options, {host, [&] { return std::make_shared<FakeInstaller>(log, packages); }, err, false});
+  unsetenv("TMPDIR");
+  dump = ReadText(file);
+}
+
+std::string ToolRun::Section(const std::string& name) const {
+  auto start = dump.find("# " + name + "\n");
+  if (start == std::string::npos) return "<missing>";
+  start += name.size() + 3;
+  return dump.substr(start, dump.find("# ", start) - start);
+}
+
+std::vector<std::string> ToolRun::Actions() const {
+  std::vector<std::string> out;
+  for (const auto& e : *log)
+    if (e.rfind("DoAction ", 0) == 0) out.push_back(e.substr(9));
+  return out;
+}
+
+bool ToolRun::Logged(const std::string& entry) const { return std::find(log->begin(), log->end(), entry) != log->end(); }
 
 }  // namespace fennick::test

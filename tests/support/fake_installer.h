@@ -4,6 +4,7 @@
 
 #include <map>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -78,6 +79,21 @@ class RecordingHost : public ui::Host {
 
  private:
   Log log_;
+};
+
+// The tool run with a fake installer on `package` (opened as p.msi), a recording host that
+// answers the save prompt with `saveAnswer`, and the working tables dumped.
+struct ToolRun {
+  Log log = std::make_shared<std::vector<std::string>>();
+  RecordingHost host{log};
+  std::ostringstream err;
+  int status = -1;
+  std::string dump;
+
+  explicit ToolRun(const FakePackage& package, std::string saveAnswer = "");
+  std::string Section(const std::string& name) const;  // a dumped table; "<missing>" when absent
+  std::vector<std::string> Actions() const;            // the actions run, in order
+  bool Logged(const std::string& entry) const;
 };
 
 }  // namespace fennick::test

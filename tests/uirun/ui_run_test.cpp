@@ -1,14 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 
 #include "src/driver/run_state.h"
 #include "src/driver/session_driver.h"
-#include "src/transform/transform.h"
 #include "tests/support/fake_installer.h"
-#include "tests/support/fixtures.h"
 
 namespace fennick::uirun {
 namespace {
@@ -32,41 +28,7 @@ FakePackage Package(std::vector<std::vector<std::string>> sequence) {
   return p;
 }
 
-struct UIRunResult {
-  test::Log log = std::make_shared<std::vector<std::string>>();
-  test::RecordingHost host{log};
-  std::ostringstream err;
-  int status = -1;
-  std::string dump;
-
-  explicit UIRunResult(const FakePackage& package, std::string save = "") {
-    host.saveAnswer = std::move(save);
-    const auto scratch = test::scratchDir();
-    const auto file = scratch / "dump.txt";
-    setenv("TMPDIR", scratch.c_str(), 1);
-    std::map<std::string, FakePackage> packages{{"p.msi", package}, {transform::GetTempFolder() + "temp.msi", package}};
-    auto options = driver::ParseCommandLine(std::vector<std::string>{"--dump-tables", file.string(), "p.msi"});
-    status = driver::Main(options, {host, [&] { return std::make_shared<test::FakeInstaller>(log, packages); }, err, false});
-    unsetenv("TMPDIR");
-    std::ifstream in(file);
-    std::stringstream text;
-    text << in.rdbuf();
-    dump = text.str();
-  }
-  std::string Section(const std::string& name) const {
-    auto start = dump.find("# " + name + "\n");
-    if (start == std::string::npos) return "<missing>";
-    start += name.size() + 3;
-    return dump.substr(start, dump.find("# ", start) - start);
-  }
-  std::vector<std::string> Actions() const {
-    std::vector<std::string> out;
-    for (const auto& e : *log)
-      if (e.rfind("DoAction ", 0) == 0) out.push_back(e.substr(9));
-    return out;
-  }
-  bool Logged(const std::string& entry) const { return std::find(log->begin(), log->end(), entry) != log->end(); }
-};
+using UIRunResult = test::ToolRun;
 
 TEST(UIRun, RunsTheRowsThatPassAndHoldsBackExecuteAction) {
   FakePackage p = Package({{"Costs", "", "500"},

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/text/quoting.h"
+
 namespace fennick::msicli {
 
 using Args = std::vector<std::string>;
@@ -41,7 +43,7 @@ inline bool TakeFlag(Args& args, std::string_view flag) {
   return found;
 }
 
-// Makes a text safe for one tab-separated field: tab, CR, LF and backslash escaped.
-std::string Field(const std::string& text);
+// One tab-separated field: tab, CR, LF and backslash escaped.
+inline std::string Field(std::string_view text) { return msi::text::tabField(text); }
 
 }  // namespace fennick::msicli

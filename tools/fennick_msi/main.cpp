@@ -27,9 +27,13 @@ const char* kUsage = R"(Usage: fennick-msi COMMAND ARGS...
   streams PKG [--json]            streams other than tables (binary cells, cabinets, summary
                                   information): name and size in bytes
   extract PKG STREAM [FILE]       a stream's bytes, to FILE or standard output
-  session PKG [--eval COND]... [--set NAME=VALUE]... [--ui-level N] [--transform MST]... [--json]
+  session PKG [--eval COND]... [--property NAME=VALUE]... [--machine NAME|FILE]
+          [--ui-level N] [--transform MST]... [--json]
                                   run the non-dialog actions of the UI sequence; print
-                                  properties, feature states, directories, condition results
+                                  properties, feature states, directories, condition results;
+                                  --machine: win10-x64 (default), win10-x86, win11-x64 or a
+                                  machine file; --property (or --set) as on an installer's
+                                  command line
   transform generate NEW BASE OUT.mst [--errors N] [--validation N]
                                   write the transform that turns BASE into NEW, with its
                                   summary information (error conditions, validation flags)
@@ -53,7 +57,8 @@ Binary cells show as [binary N bytes].
 cells as the name of their stream (Table.key, as `streams` lists it).
 
 Exit status: 0 success, 1 failure (the message names the file and the cause), 2 wrong usage,
-3 transform generate found no differences (no file written). An output file that is one of
+3 transform generate found no differences (no file written), 4 what the command names is
+not there (a package, table, stream or folder). An output file that is one of
 the command's inputs or a folder is refused; outputs are written beside their target and
 renamed over it only when complete.
 )";
@@ -87,6 +92,9 @@ int main(int argc, char** argv) {
   } catch (const UsageError& e) {
     std::cerr << "fennick-msi " << all[0] << ": " << e.what() << "\n" << kUsage;
     return 2;
+  } catch (const msi::Error& e) {
+    std::cerr << "fennick-msi: " << e.what() << "\n";
+    return e.kind() == msi::ErrorKind::NotFound ? 4 : 1;
   } catch (const std::exception& e) {
     std::cerr << "fennick-msi: " << e.what() << "\n";
     return 1;

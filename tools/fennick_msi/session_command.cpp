@@ -7,16 +7,21 @@
 //   feature NAME STATE        the feature's action state: unknown, advertised, absent, local, source
 //   directory NAME PATH       the resolved target path ("" when unresolved)
 //   property NAME VALUE       every property, by name
-// --transform MST (repeatable) applies transforms to the package in memory first. --json prints
+// --transform MST (repeatable) applies transforms to the package in memory first. --machine NAME|FILE
+// runs it on a built-in machine or the machine a machine file describes (default win10-x64);
+// --property NAME=VALUE (or --set, repeatable) sets a property as an installer command line
+// does. --json prints
 // the same as one JSON object: actions, sequence, eval, features, directories, properties.
 // The state and result words are those of the peer probe, so the two outputs compare line by line.
 #include <string>
 
 #include "engine/mst/transform.h"
+#include "engine/session/machine_file.h"
 #include "engine/session/sequence_runner.h"
 #include "engine/session/session.h"
 #include "tools/fennick_msi/command.h"
 #include "tools/fennick_msi/json_writer.h"
+#include "engine/text/integers.h"
 
 namespace fennick::msicli {
 namespace {
@@ -55,23 +60,24 @@ int Session(const Args& given, std::ostream& out) {
   msi::SessionOptions options;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (a == "--eval" || a == "--set" || a == "--ui-level" || a == "--transform") {
+    if (a == "--eval" || a == "--set" || a == "--property" || a == "--ui-level" ||
+        a == "--transform" || a == "--machine") {
       if (i + 1 >= args.size()) throw UsageError(a + " needs a value");
       const std::string& value = args[++i];
       if (a == "--eval") {
         conditions.push_back(value);
       } else if (a == "--transform") {
         transforms.push_back(value);
-      } else if (a == "--set") {
+      } else if (a == "--machine") {
+        options.machine = msi::loadMachine(value);
+      } else if (a == "--set" || a == "--property") {
         const std::size_t eq = value.find('=');
-        if (eq == std::string::npos || eq == 0) throw UsageError("--set needs NAME=VALUE");
+        if (eq == std::string::npos || eq == 0) throw UsageError(a + " needs NAME=VALUE");
         options.properties.emplace_back(value.substr(0, eq), value.substr(eq + 1));
       } else {
-        try {
-          options.uiLevel = std::stoi(value);
-        } catch (const std::exception&) {
-          throw UsageError("--ui-level needs a number");
-        }
+        const auto level = msi::text::parseInt32(value, msi::text::PlusSign::Allowed);
+        if (!level) throw UsageError("--ui-level needs a number, not `" + value + "`");
+        options.uiLevel = *level;
       }
     } else if (package.empty() && !a.starts_with("--")) {
       package = a;

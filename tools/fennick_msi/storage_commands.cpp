@@ -11,20 +11,6 @@
 namespace fennick::msicli {
 namespace fs = std::filesystem;
 
-std::string Field(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '\t': out += "\\t"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\\': out += "\\\\"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
-
 int Tables(const Args& given, std::ostream& out) {
   Args args = given;
   const bool json = TakeFlag(args, "--json");

@@ -32,13 +32,7 @@ std::vector<Stream> rootStreams(const msi::cfb::Reader& reader) {
   return out;
 }
 
-std::shared_ptr<const msi::cfb::Reader> openFile(const std::string& path) {
-  try {
-    return msi::cfb::Reader::open(path);
-  } catch (const msi::cfb::Error& e) {
-    throw msi::Error(e.what());
-  }
-}
+std::shared_ptr<const msi::cfb::Reader> openFile(const std::string& path) { return msi::cfb::Reader::open(path); }
 
 }  // namespace
 
@@ -67,13 +61,9 @@ int Extract(const Args& args, std::ostream& out) {
   const auto streams = rootStreams(*reader);
   const auto it = std::find_if(streams.begin(), streams.end(), [&](const Stream& s) { return s.name == args[1]; });
   if (it == streams.end())
-    throw msi::Error(package.string() + ": no stream `" + args[1] + "` (`fennick-msi streams` lists them)");
-  msi::cfb::Bytes data;
-  try {
-    data = reader->read({it->stored});
-  } catch (const msi::cfb::Error& e) {
-    throw msi::Error(e.what());
-  }
+    throw msi::Error(package.string() + ": no stream `" + args[1] + "` (`fennick-msi streams` lists them)",
+                     msi::ErrorKind::NotFound);
+  const msi::cfb::Bytes data = reader->read({it->stored});
   if (args.size() == 2) {
     out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
     return 0;
@@ -87,7 +77,7 @@ int Extract(const Args& args, std::ostream& out) {
     if (!file) {
       std::error_code ec;
       fs::remove(temp, ec);
-      throw msi::Error(target.string() + ": cannot be written");
+      throw msi::Error(target.string() + ": cannot be written", msi::ErrorKind::Io);
     }
   }
   replaceWith(temp, target);

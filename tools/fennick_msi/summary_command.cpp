@@ -1,6 +1,5 @@
 // summary: a package's summary information, printed or edited. Edits go through the
 // database's commit, so the package holds either the old or the new property set.
-#include <charconv>
 #include <iterator>
 #include <strings.h>
 
@@ -8,6 +7,7 @@
 #include "engine/idt/summary_text.h"
 #include "tools/fennick_msi/command.h"
 #include "tools/fennick_msi/json_writer.h"
+#include "engine/text/integers.h"
 
 namespace fennick::msicli {
 namespace {
@@ -23,10 +23,9 @@ std::string nameOf(std::uint32_t pid) { return pid < std::size(kNames) ? kNames[
 // A property by name (any case) or by id. EditTime and Thumbnail are not settable: packages
 // do not carry them.
 std::uint32_t propertyId(const std::string& name) {
-  std::uint32_t pid = 0;
-  const auto [end, ec] = std::from_chars(name.data(), name.data() + name.size(), pid);
-  if (ec != std::errc() || end != name.data() + name.size()) {
-    pid = 0;
+  const auto number = msi::text::parseUInt32(name);
+  std::uint32_t pid = number.value_or(0);
+  if (!number) {
     for (std::uint32_t i = 1; i < std::size(kNames); ++i)
       if (::strcasecmp(name.c_str(), kNames[i]) == 0) pid = i;
   }
@@ -48,11 +47,9 @@ msi::SummaryValue parseValue(std::uint32_t pid, const std::string& text) {
   }
   if (pid == PID_CODEPAGE || pid == PID_PAGECOUNT || pid == PID_WORDCOUNT || pid == PID_CHARCOUNT ||
       pid == PID_SECURITY) {
-    std::int32_t n = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
-    if (ec != std::errc() || end != text.data() + text.size())
-      throw UsageError(nameOf(pid) + " needs a whole number, not `" + text + "`");
-    return n;
+    const auto n = text::parseInt32(text);
+    if (!n) throw UsageError(nameOf(pid) + " needs a whole number, not `" + text + "`");
+    return *n;
   }
   return text;
 }

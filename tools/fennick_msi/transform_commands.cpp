@@ -15,6 +15,7 @@
 #include "tools/fennick_msi/command.h"
 #include "tools/fennick_msi/json_writer.h"
 #include "tools/fennick_msi/output_file.h"
+#include "engine/text/integers.h"
 
 namespace fennick::msicli {
 namespace {
@@ -59,10 +60,9 @@ Parsed parse(const Args& args, std::size_t from, std::initializer_list<std::stri
 std::optional<msi::FileTime> reproducibleTime() {
   const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
   if (!epoch || !*epoch) return std::nullopt;
-  char* end = nullptr;
-  const unsigned long long seconds = std::strtoull(epoch, &end, 10);
-  if (*end != '\0') return std::nullopt;
-  return msi::FileTime{(seconds + 11644473600ull) * 10000000ull};
+  const auto seconds = msi::text::parseUInt64(epoch);
+  if (!seconds || *seconds > 0x7FFFFFFFFFull) return std::nullopt;
+  return msi::FileTime{(*seconds + 11644473600ull) * 10000000ull};
 }
 
 int Generate(const Args& args, std::ostream& out) {

@@ -1,0 +1,93 @@
+// Texts, hyperlinks, group boxes, lines, progress bars and billboards; bitmaps and icons.
+#include <algorithm>
+
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QProgressBar>
+
+#include "engine/qt/control_widgets.h"
+#include "engine/qt/mnemonics.h"
+
+namespace msi::qt {
+namespace {
+
+using dialogs::Control;
+using dialogs::ControlType;
+
+QWidget* createText(const Control& control, QWidget* parent, const WidgetContext&) {
+  switch (control.type) {
+    case ControlType::Text:
+    case ControlType::HyperLink: {
+      auto* label = new QLabel(parent);
+      label->setWordWrap((control.attributes & dialogs::kTextNoWrap) == 0);
+      label->setAlignment(((control.attributes & dialogs::kControlRightAligned) ? Qt::AlignRight : Qt::AlignLeft) |
+                          Qt::AlignTop);
+      label->setTextFormat(Qt::PlainText);
+      if (control.sunken()) label->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+      return label;
+    }
+    case ControlType::Line: {
+      auto* line = new QFrame(parent);
+      line->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+      return line;
+    }
+    case ControlType::GroupBox: return new QGroupBox(parent);
+    case ControlType::ProgressBar: {
+      auto* bar = new QProgressBar(parent);
+      bar->setRange(0, 100);
+      bar->setTextVisible(false);
+      return bar;
+    }
+    default: return new QFrame(parent);  // Billboard
+  }
+}
+
+void refreshText(const Control& control, QWidget* w, const WidgetContext& context) {
+  const bool noPrefix = (control.attributes & dialogs::kTextNoPrefix) != 0;
+  switch (control.type) {
+    case ControlType::Text:
+    case ControlType::HyperLink: {
+      auto* label = static_cast<QLabel*>(w);
+      applyStyle(label, styleOf(control, context.wizard));
+      // With a buddy Qt reads the access key (and `&&`); without one there is nothing to press.
+      label->setText(label->buddy() && !noPrefix ? mnemonicText(control.text, false) : labelText(control.text, noPrefix));
+      break;
+    }
+    case ControlType::Line: {
+      // A line row is often 0 units high; its frame still needs its two pixels.
+      QRect r = w->geometry();
+      if (r.height() < 2) w->setGeometry(r.x(), r.y(), r.width(), 2);
+      break;
+    }
+    case ControlType::GroupBox:
+      applyStyle(w, styleOf(control, context.wizard));
+      static_cast<QGroupBox*>(w)->setTitle(mnemonicText(control.text, noPrefix));
+      break;
+    case ControlType::ProgressBar:
+      static_cast<QProgressBar*>(w)->setValue(std::clamp(control.progress, 0, 100));
+      break;
+    default: break;
+  }
+}
+
+QWidget* createPicture(const Control&, QWidget* parent, const WidgetContext&) {
+  auto* picture = new QLabel(parent);
+  picture->setScaledContents(true);
+  return picture;
+}
+
+void refreshPicture(const Control& control, QWidget* w, const WidgetContext& context) {
+  auto* picture = static_cast<QLabel*>(w);
+  if (!picture->pixmap().isNull()) return;
+  const std::string key = control.image.empty() ? control.text : control.image;
+  QPixmap image = decodeImage(context.wizard.binary(key));
+  if (!image.isNull()) picture->setPixmap(image);
+}
+
+}  // namespace
+
+const WidgetFamily kTextFamily{createText, refreshText};
+const WidgetFamily kPictureFamily{createPicture, refreshPicture};
+
+}  // namespace msi::qt

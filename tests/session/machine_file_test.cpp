@@ -1,0 +1,281 @@
+// Machine files and the registry editor's .reg text: every value kind as the registry editor
+// writes it, the two registry views, and faults named by line.
+#include <gtest/gtest.h>
+
+#include "engine/session/machine_file.h"
+#include "engine/session/reg_file.h"
+
+namespace {
+
+using msi::RegRoot;
+using msi::RegValue;
+using msi::RegView;
+
+std::vector<std::uint8_t> utf16(std::u16string_view text) {
+  std::vector<std::uint8_t> out;
+  for (char16_t c : text) {
+    out.push_back(static_cast<std::uint8_t>(c & 0xFF));
+    out.push_back(static_cast<std::uint8_t>(c >> 8));
+  }
+  return out;
+}
+
+msi::EmulatedMachine parse(std::string_view text, std::map<std::string, std::string> files = {}) {
+  return msi::parseMachineFile(text, "test.machine", [&](const std::string& path) {
+    auto it = files.find(path);
+    if (it == files.end()) throw msi::Error(path + ": no such file");
+    return it->second;
+  });
+}
+
+TEST(RegFile, ReadsEveryValueKindAsTheRegistryEditorWritesIt) {
+  // As exported by the registry editor: UTF-16LE with a byte-order mark, CRLF line ends, a
+  // hex list continued over lines.
+  const std::string text =
+      "Windows Registry Editor Version 5.00\r\n\r\n"
+      "; exported\r\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\App]\r\n"
+      "@=\"default\"\r\n"
+      "\"Quoted\"=\"a \\\"b\\\" C:\\\\dir\\\\\"\r\n"
+      "\"Count\"=dword:0000002a\r\n"
+      "\"Negative\"=dword:ffffffff\r\n"
+      "\"Bytes\"=hex:01,ff,20\r\n"
+      "\"Empty\"=hex:\r\n"
+      "\"Expand\"=hex(2):25,00,54,00,25,00,00,00\r\n"
+      "\"Multi\"=hex(7):61,00,00,00,62,00,63,00,00,00,\\\r\n"
+      "  00,00\r\n"
+      "\"Big\"=hex(b):01,00,00,00,00,00,00,00\r\n"
+      "\"Gone\"=\"x\"\r\n"
+      "\"Gone\"=-\r\n"
+      "[HKEY_CURRENT_USER\\Software\\Old\\Sub]\r\n"
+      "\"v\"=\"1\"\r\n"
+      "[-HKEY_CURRENT_USER\\Software\\Old]\r\n"
+      "[HKEY_CLASSES_ROOT\\.xyz]\r\n"
+      "@=\"xyzfile\"\r\n";
+  std::string bytes = "\xFF\xFE";
+  for (unsigned char c : text) bytes += {static_cast<char>(c), '\0'};
+  msi::Registry r;
+  msi::applyRegText(msi::decodeTextFile(bytes), "app.reg", r);
+
+  const std::string key = "SOFTWARE\\Vendor\\App";
+  auto get = [&](const char* name) {
+    return r.value(RegRoot::LocalMachine, key, name, RegView::Bits64).value_or(RegValue{});
+  };
+  EXPECT_EQ(get("").text(), "default");
+  EXPECT_EQ(get("quoted").text(), "a \"b\" C:\\dir\\");  // names compare without case
+  EXPECT_EQ(get("Count"), RegValue::dword(42));
+  EXPECT_EQ(get("Negative").number(), 0xFFFFFFFFu);
+  EXPECT_EQ(get("Bytes").type, msi::kRegBinary);
+  EXPECT_EQ(get("Bytes").data, (std::vector<std::uint8_t>{0x01, 0xFF, 0x20}));
+  EXPECT_EQ(get("Empty").type, msi::kRegBinary);
+  EXPECT_TRUE(get("Empty").data.empty());
+  EXPECT_EQ(get("Expand").type, msi::kRegExpandString);
+  EXPECT_EQ(get("Expand").text(), "%T%");
+  EXPECT_EQ(get("Multi").type, msi::kRegMultiString);
+  EXPECT_EQ(get("Multi").strings(), (std::vector<std::string>{"a", "bc"}));
+  EXPECT_EQ(get("Big").type, 11u);
+  EXPECT_EQ(get("Big").data.size(), 8u);
+  EXPECT_FALSE(r.value(RegRoot::LocalMachine, key, "Gone", RegView::Bits64));
+  EXPECT_FALSE(r.keyExists(RegRoot::CurrentUser, "Software\\Old\\Sub", RegView::Bits64));
+  EXPECT_TRUE(r.keyExists(RegRoot::CurrentUser, "Software", RegView::Bits64));
+  // HKEY_CLASSES_ROOT is kept where Windows keeps it.
+  EXPECT_EQ(r.value(RegRoot::LocalMachine, "SOFTWARE\\Classes\\.xyz", "", RegView::Bits64)->text(), "xyzfile");
+  EXPECT_EQ(r.value(RegRoot::ClassesRoot, ".XYZ", "", RegView::Bits32)->text(), "xyzfile");
+}
+
+TEST(RegFile, Regedit4WritesExpandableAndMultiStringsAsAnsi) {
+  msi::Registry r;
+  msi::applyRegText("REGEDIT4\n[HKEY_CURRENT_USER\\Software\\A]\n\"P\"=hex(2):25,41,e9,25,00\n",
+                    "old.reg", r);
+  const auto v = r.value(RegRoot::CurrentUser, "Software\\A", "P", RegView::Bits64);
+  ASSERT_TRUE(v);
+  EXPECT_EQ(v->data, utf16(std::u16string_view(u"%A\u00e9%\0", 5)));
+  EXPECT_EQ(v->text(), "%A\xC3\xA9%");
+}
+
+TEST(RegFile, FaultsNameTheirLine) {
+  const struct {
+    const char* text;
+    int line;
+    const char* says;
+  } cases[] = {
+      {"[HKEY_LOCAL_MACHINE\\A]\n", 1, "header"},
+      {"Windows Registry Editor Version 5.00\n\"a\"=\"b\"\n", 2, "follow a key"},
+      {"Windows Registry Editor Version 5.00\n\n[HKEY_NOWHERE\\A]\n", 3, "not a root key"},
+      {"Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\A\n", 2, "end with `]`"},
+      {"Windows Registry Editor Version 5.00\n[HKCU\\A]\n\"a\"=dword:123456789\n", 3, "1 to 8"},
+      {"Windows Registry Editor Version 5.00\n[HKCU\\A]\n\"a\"=dword:12g4\n", 3, "hex digit"},
+      {"Windows Registry Editor Version 5.00\n[HKCU\\A]\n\"a\"=hex:1,,2\n", 3, "empty byte"},
+      {"Windows Registry Editor Version 5.00\n[HKCU\\A]\n\"a\"=hex:100\n", 3, "not a byte"},
+      {"Windows Registry Editor Version 5.00\n[HKCU\\A]\n\"a\"=hex:01,\\\n02,\\\n", 4, "no line follows"},
+      {"Windows Registry Editor Version 5.00\n[HKCU\\A]\n\"a\"=hex(2x):00\n", 3, "hex(N)"},
+      {"Windows Registry Editor Version 5.00\n[HKCU\\A]\n\"a\"=\"unterminated\n", 3, "not closed"},
+      {"Windows Registry Editor Version 5.00\n[HKCU\\A]\n\"a\"=\"C:\\dir\"\n", 3, "unknown escape"},
+      {"Windows Registry Editor Version 5.00\n[HKCU\\A]\n\"a\"=\"x\" y\n", 3, "after a string"},
+      {"Windows Registry Editor Version 5.00\n[HKCU\\A]\n\"a\" \"b\"\n", 3, "expected `=`"},
+      {"Windows Registry Editor Version 5.00\n[HKCU\\A]\n\"a\"=qword:1\n", 3, "unknown value data"},
+      {"Windows Registry Editor Version 5.00\n[HKCU\\A]\nname=1\n", 3, "expected a key"},
+  };
+  for (const auto& c : cases) {
+    msi::Registry r;
+    try {
+      msi::applyRegText(c.text, "x.reg", r);
+      ADD_FAILURE() << "accepted: " << c.text;
+    } catch (const msi::MachineTextError& e) {
+      EXPECT_EQ(e.line(), c.line) << c.text << "\n" << e.what();
+      EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos) << e.what();
+      EXPECT_TRUE(std::string(e.what()).starts_with("x.reg:" + std::to_string(c.line) + ": "));
+    }
+  }
+}
+
+TEST(Registry, ThirtyTwoBitProgramsSeeSoftwareThroughWow6432NodeOnA64BitMachine) {
+  msi::Registry r;
+  msi::applyRegText(
+      "Windows Registry Editor Version 5.00\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\V]\n\"w\"=\"64\"\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\V]\n\"w\"=\"32\"\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.ext]\n@=\"shared\"\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Wow6432Node\\CLSID\\{1}]\n@=\"32-bit class\"\n"
+      "[HKEY_CURRENT_USER\\Software\\V]\n\"w\"=\"user\"\n",
+      "views.reg", r);
+  auto text = [&](RegRoot root, const char* key, const char* name, RegView view) {
+    auto v = r.value(root, key, name, view);
+    return v ? v->text() : std::string("<none>");
+  };
+  EXPECT_EQ(text(RegRoot::LocalMachine, "SOFTWARE\\V", "w", RegView::Bits64), "64");
+  EXPECT_EQ(text(RegRoot::LocalMachine, "SOFTWARE\\V", "w", RegView::Bits32), "32");
+  EXPECT_EQ(text(RegRoot::LocalMachine, "SOFTWARE\\Wow6432Node\\V", "w", RegView::Bits32), "32");
+  EXPECT_EQ(text(RegRoot::LocalMachine, "SOFTWARE\\Classes\\.ext", "", RegView::Bits32), "shared");
+  EXPECT_EQ(text(RegRoot::ClassesRoot, "CLSID\\{1}", "", RegView::Bits32), "32-bit class");
+  EXPECT_EQ(text(RegRoot::ClassesRoot, "CLSID\\{1}", "", RegView::Bits64), "<none>");
+  EXPECT_EQ(text(RegRoot::CurrentUser, "Software\\V", "w", RegView::Bits32), "user");
+  r.setTwoViews(false);  // a 32-bit machine has one view
+  EXPECT_EQ(text(RegRoot::LocalMachine, "SOFTWARE\\V", "w", RegView::Bits32), "64");
+}
+
+TEST(MachineFile, DescribesTheMachineOverABuiltInOne) {
+  const auto m = parse(
+      "# a build agent\n"
+      "machine win10-x86\n"
+      "property SERVERNAME=db01 # the database server\n"
+      "property COUNT=#1\n"
+      "property HASHED=\"a # b\"\n"
+      "property MsiNetAssemblySupport=\n"
+      "property QUOTED=\"  padded  \"\n"
+      "environment JAVA_HOME=C:\\Java\n"
+      "folder C:\\Tools\\Legacy\n"
+      "file \"C:\\Program Files\\App\\app.exe\" version 1.2.3.4 size 4096 language 1033,1031\n"
+      "file \\\\server\\share\\tool.exe\n"
+      "component {0e1d2c3b-4a59-4867-9a8b-7c6d5e4f3a2b} C:\\App\\bin\\\n"
+      "ini app.ini Settings Mode=fast, safe\n"
+      "registry extra.reg\n"
+      "\n"
+      "Windows Registry Editor Version 5.00\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Inline]\n"
+      "\"k\"=\"v\"\n",
+      {{"extra.reg", "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\Software\\X]\n\"a\"=dword:1\n"}});
+  EXPECT_FALSE(m.is64Bit());
+  const auto p = m.properties(msi::InstallContext::PerMachine);
+  EXPECT_EQ(p.at("SERVERNAME"), "db01");
+  EXPECT_EQ(p.at("COUNT"), "#1");
+  EXPECT_EQ(p.at("HASHED"), "a # b");
+  EXPECT_EQ(p.count("MsiNetAssemblySupport"), 0u);  // an empty value: not reported
+  EXPECT_EQ(p.at("QUOTED"), "  padded  ");
+  EXPECT_EQ(p.count("VersionNT64"), 0u);
+  EXPECT_EQ(p.at("ProgramFilesFolder"), "C:\\Program Files\\");
+  EXPECT_EQ(m.environment("java_home"), "C:\\Java");
+  const msi::EmulatedDisk disk(m);
+  EXPECT_TRUE(disk.exists("c:\\tools\\legacy"));
+  EXPECT_TRUE(disk.exists("C:\\Program Files\\App\\"));
+  const msi::MachineFile* app = disk.file("C:\\PROGRAM FILES\\APP\\APP.EXE");
+  ASSERT_NE(app, nullptr);
+  EXPECT_EQ(app->version, (std::array<std::uint16_t, 4>{1, 2, 3, 4}));
+  EXPECT_EQ(app->size, 4096u);
+  EXPECT_EQ(app->languages, (std::vector<int>{1033, 1031}));
+  EXPECT_EQ(m.components.at("{0E1D2C3B-4A59-4867-9A8B-7C6D5E4F3A2B}"), "C:\\App\\bin\\");
+  EXPECT_TRUE(disk.exists("C:\\App\\bin"));
+  ASSERT_EQ(m.iniValues.size(), 1u);
+  EXPECT_EQ(m.iniValues[0].value, "fast, safe");
+  EXPECT_EQ(m.registry.value(RegRoot::CurrentUser, "Software\\X", "a", RegView::Bits32)->number(), 1u);
+  EXPECT_EQ(m.registry.value(RegRoot::LocalMachine, "SOFTWARE\\Inline", "k", RegView::Bits32)->text(), "v");
+  // The built-in machine's own keys are still there.
+  EXPECT_TRUE(m.registry.keyExists(RegRoot::LocalMachine,
+                                   "SOFTWARE\\Microsoft\\NET Framework Setup\\NDP\\v4\\Full", RegView::Bits32));
+}
+
+TEST(MachineFile, FaultsNameTheirLine) {
+  const struct {
+    const char* text;
+    int line;
+    const char* says;
+  } cases[] = {
+      {"property A=1\nmachine win10-x86\n", 2, "must come before"},
+      {"machine win95\n", 1, "no built-in machine"},
+      {"\n\nfolder relative\\path\n", 3, "not a full Windows path"},
+      {"file C:\\a.exe version 1.2.3.4.5\n", 1, "not a file version"},
+      {"file C:\\a.exe version 1.70000\n", 1, "not a file version"},
+      {"file C:\\a.exe colour red\n", 1, "unknown file attribute"},
+      {"file C:\\a.exe size\n", 1, "expected a value"},
+      {"file C:\\dir\\\n", 1, "cannot end with a backslash"},
+      {"component 1234 C:\\a\n", 1, "not a component code"},
+      {"property NOVALUE\n", 1, "NAME=VALUE"},
+      {"folder \"C:\\unclosed\n", 1, "not closed"},
+      {"registry missing.reg\n", 1, "missing.reg: no such file"},
+      {"registry bad.reg\n", 3, "bad.reg:3: "},
+      {"bogus thing\n", 1, "unknown directive"},
+      {"# fine\nWindows Registry Editor Version 5.00\n[HKLM\\A]\n\"x\"=dword:zz\n", 4, "hex digit"},
+  };
+  for (const auto& c : cases) {
+    try {
+      parse(c.text, {{"bad.reg", "Windows Registry Editor Version 5.00\n[HKLM\\A]\n\"x\"=\n"}});
+      ADD_FAILURE() << "accepted: " << c.text;
+    } catch (const msi::MachineTextError& e) {
+      EXPECT_EQ(e.line(), c.line) << c.text << "\n" << e.what();
+      EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos) << c.text << "\n" << e.what();
+    }
+  }
+}
+
+TEST(MachineFile, AnExportedRegFileIsAMachineFileOverTheDefaultMachine) {
+  const auto m = parse("Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Y]\n@=\"z\"\n");
+  EXPECT_EQ(m.name, "win10-x64");
+  EXPECT_TRUE(m.is64Bit());
+  EXPECT_EQ(m.registry.value(RegRoot::CurrentUser, "Software\\Y", "", RegView::Bits64)->text(), "z");
+}
+
+TEST(BuiltInMachines, ReportOnlyWhatTheirRegistryAgreesWith) {
+  for (const std::string& name : msi::EmulatedMachine::builtInNames()) {
+    SCOPED_TRACE(name);
+    const auto m = msi::EmulatedMachine::builtIn(name);
+    const auto p = m.properties(msi::InstallContext::PerMachine);
+    EXPECT_EQ(p.count("VersionNT64") == 1, m.is64Bit());
+    EXPECT_EQ(p.count("ProgramFiles64Folder") == 1, m.is64Bit());
+    // .NET Framework: the version the service reports is the one the registry holds, in
+    // both views.
+    for (bool bits64 : {false, true}) {
+      const auto version = m.registry.value(RegRoot::LocalMachine,
+                                            "SOFTWARE\\Microsoft\\NET Framework Setup\\NDP\\v4\\Full",
+                                            "Version", m.registryView(bits64));
+      ASSERT_TRUE(version);
+      const std::string v = version->text();  // "4.8.04084"
+      const std::string reported = p.at("MsiNetAssemblySupport");  // "4.8.4084.0"
+      EXPECT_EQ(reported.substr(0, 4), v.substr(0, 4));
+      EXPECT_NE(reported.find(v.substr(v.rfind('.') + 2)), std::string::npos) << v << " vs " << reported;
+      const auto dir = m.registry.value(RegRoot::LocalMachine,
+                                        "SOFTWARE\\Microsoft\\NET Framework Setup\\NDP\\v4\\Full",
+                                        "InstallPath", m.registryView(bits64));
+      EXPECT_TRUE(msi::EmulatedDisk(m).exists(dir->text())) << dir->text();
+      const auto programFiles = m.registry.value(
+          RegRoot::LocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir",
+          m.registryView(bits64));
+      const std::string folder = bits64 ? p.count("ProgramFiles64Folder") ? p.at("ProgramFiles64Folder")
+                                                                          : p.at("ProgramFilesFolder")
+                                        : p.at("ProgramFilesFolder");
+      EXPECT_EQ(programFiles->text() + "\\", folder);
+    }
+  }
+  EXPECT_THROW(msi::EmulatedMachine::builtIn("win7-x64"), msi::Error);
+}
+
+}  // namespace
