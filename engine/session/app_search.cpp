@@ -27,6 +27,7 @@
 #include "engine/session/directory_tree.h"
 #include "engine/session/session_state.h"
 #include "engine/session/table_rows.h"
+#include "engine/text/integers.h"
 
 namespace msi {
 namespace {
@@ -138,7 +139,7 @@ class Locator {
     const std::string languages = signatures_.text(i, 6);
     for (std::size_t pos = 0; pos < languages.size();) {
       const std::size_t comma = std::min(languages.find(',', pos), languages.size());
-      sig.languages.push_back(parseInteger(languages.substr(pos, comma - pos)).value_or(0));
+      sig.languages.push_back(text::parseInt32(languages.substr(pos, comma - pos), text::PlusSign::Allowed).value_or(0));
       pos = comma + 1;
     }
     return sig;
