@@ -30,7 +30,7 @@ std::string checkedString(const StringPool& pool, std::uint32_t id, const std::s
   if (!pool.has(id))
     throw Error(where + ": " + table + " row " + std::to_string(row + 1) + " names string id " +
                 std::to_string(id) + ", which is not in the string pool");
-  return pool.at(id);
+  return std::string(pool.at(id));
 }
 
 }  // namespace
@@ -87,7 +87,7 @@ std::vector<Entry> read(const Bytes& tables, const Bytes& columns, const StringP
                       std::to_string(rows[i].number) + " at position " + std::to_string(i + 1) + ")");
         if (!pool.has(rows[i].nameId))
           throw Error("column " + std::to_string(i + 1) + " has no name in the string pool");
-        const std::string& cname = pool.at(rows[i].nameId);
+        const std::string cname(pool.at(rows[i].nameId));
         if (!names.insert(cname).second) throw Error("column `" + cname + "` is defined twice");
         const auto bits = table_stream::loadInt(rows[i].type, 2);
         if (!bits) throw Error("column `" + cname + "` has no type");

@@ -52,8 +52,8 @@ DatabaseImpl::DatabaseImpl(std::filesystem::path path, std::shared_ptr<const cfb
     throw Error(where() + ": not an installer database (no string pool)");
   file_.exists = true;
   file_.pool = source_->read(kStringPool);
-  file_.data = source_->exists(kStringData) ? source_->read(kStringData) : Bytes();
-  pool_ = StringPool::parse(file_.pool, file_.data, where());
+  pool_ = StringPool::parse(file_.pool, source_->exists(kStringData) ? source_->read(kStringData) : Bytes(),
+                            where());
   file_.longRefs = pool_.longRefs();
   file_.hasString.resize(pool_.size());
   for (std::uint32_t id = 0; id < pool_.size(); ++id) file_.hasString[id] = pool_.has(id);
@@ -61,6 +61,9 @@ DatabaseImpl::DatabaseImpl(std::filesystem::path path, std::shared_ptr<const cfb
   file_.columns = source_->exists(kColumns) ? source_->read(kColumns) : Bytes();
   readCatalogue();
   streams_.reset();
+  // Only a commit compares the stored pool with the strings; a read-only database never
+  // commits, so the parsed pool is all it keeps.
+  if (readOnly_) file_.pool = Bytes();
 }
 
 void DatabaseImpl::readCatalogue() {

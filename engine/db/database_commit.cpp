@@ -70,14 +70,14 @@ void DatabaseImpl::commit() {
   StringPool::Streams poolStreams;
   if (writePool) poolStreams = pool_.serialize(refs, longRefs, where());
   const auto catalogueStreams = catalogue::encode(schemas, pool_, longRefs);
-  if (writePool && (fresh || poolStreams.pool != file_.pool || poolStreams.data != file_.data)) {
+  if (writePool && (fresh || poolStreams.pool != file_.pool || pool_.textsChanged())) {
     editor->putStream(tablePath("_StringPool"), poolStreams.pool);
     editor->putStream(tablePath("_StringData"), poolStreams.data);
   }
   if (fresh || catalogueStreams.tables != file_.tables) editor->putStream(tablePath("_Tables"), catalogueStreams.tables);
   if (fresh || catalogueStreams.columns != file_.columns) editor->putStream(tablePath("_Columns"), catalogueStreams.columns);
   std::set<std::string> written;
-  for (const StoredTable* t : encodeList) {
+  for (StoredTable* t : encodeList) {
     // Rows changed in place are written over the stored stream cell by cell, so only the
     // sectors they fall in are written; anything else is encoded whole.
     const cfb::Path path = tablePath(t->schema().name);
@@ -91,6 +91,7 @@ void DatabaseImpl::commit() {
         }
       }
     }
+    t->shrinkToFit();  // filled by inserts: done growing for now
     Bytes bytes = t->encode(longRefs);
     if (bytes.empty()) {
       editor->remove(path);
@@ -111,7 +112,7 @@ void DatabaseImpl::commit() {
     for (std::uint32_t id = 1; id < pool_.size() && id < refs.size(); ++id)
       file_.hasString[id] = refs[id] > 0 && pool_.has(id);
     file_.pool = std::move(poolStreams.pool);
-    file_.data = std::move(poolStreams.data);
+    poolStreams.data = Bytes();
   }
   // Strings nothing refers to any more become holes a later string may take.
   if (recount) {
@@ -123,6 +124,7 @@ void DatabaseImpl::commit() {
       if (!pool_.referenced(id) && pool_.has(id)) pool_.release(id);
   }
   pool_.markWritten();
+  pool_.markTextsWritten();
   pool_.setLongRefs(longRefs);
   file_.exists = true;
   file_.longRefs = longRefs;

@@ -51,7 +51,9 @@ class DatabaseImpl final : public Database {
     bool exists = false;
     bool longRefs = false;
     std::vector<bool> hasString;  // by id: the file's pool holds a string there
-    Bytes pool, data, tables, columns;
+    // The string data is not kept: a pool stream equal to the stored one, with no text added
+    // or released since, means equal string data (StringPool::textsChanged).
+    Bytes pool, tables, columns;
   };
 
   std::string where() const { return source_->name; }

@@ -36,15 +36,15 @@ StoredTable::StoredTable(Schema schema, bool persistent, StringPool& pool, Strea
 }
 
 const Row& StoredTable::row(std::size_t i) const {
-  if (i >= entries_.size())
+  if (i >= rows_.size())
     throw Error(where() + ": row " + std::to_string(i) + " out of range (" +
-                std::to_string(entries_.size()) + " rows)");
-  if (!entries_[i].ready) materialize(i);
-  return entries_[i].values;
+                std::to_string(rows_.size()) + " rows)");
+  if (!rows_[i]) materialize(i);
+  return *rows_[i];
 }
 
 Row StoredTable::rowCopy(std::size_t i) const {
-  if (i < entries_.size() && !entries_[i].ready) return made(i);
+  if (i < rows_.size() && !rows_[i]) return made(i);
   return row(i);
 }
 
@@ -64,8 +64,7 @@ Row StoredTable::made(std::size_t i) const {
 }
 
 void StoredTable::materialize(std::size_t i) const {
-  entries_[i].values = made(i);
-  entries_[i].ready = true;
+  rows_[i] = std::make_unique<Row>(made(i));
 }
 
 bool StoredTable::storedKey(const Row& keyOrRow, std::vector<std::uint32_t>& key) const {
@@ -101,7 +100,7 @@ int StoredTable::compareKey(std::size_t i, const std::vector<std::uint32_t>& key
 }
 
 std::size_t StoredTable::lowerBound(const std::vector<std::uint32_t>& key) const {
-  std::size_t lo = 0, hi = entries_.size();
+  std::size_t lo = 0, hi = rows_.size();
   while (lo < hi) {
     const std::size_t mid = lo + (hi - lo) / 2;
     if (compareKey(mid, key) < 0) {
@@ -118,7 +117,7 @@ std::optional<std::size_t> StoredTable::find(const Row& keyOrRow) const {
   std::vector<std::uint32_t> key;
   if (!storedKey(keyOrRow, key)) return std::nullopt;
   const std::size_t i = lowerBound(key);
-  if (i < entries_.size() && compareKey(i, key) == 0) return i;
+  if (i < rows_.size() && compareKey(i, key) == 0) return i;
   return std::nullopt;
 }
 
@@ -189,19 +188,19 @@ void StoredTable::insert(Row row, bool temporary) {
   std::vector<std::uint32_t> key;
   if (!keyColumns_.empty() && storedKey(row, key)) {
     const std::size_t i = lowerBound(key);
-    if (i < entries_.size() && compareKey(i, key) == 0)
+    if (i < rows_.size() && compareKey(i, key) == 0)
       throw Error(where() + ": a row with key " + keyText(row, keyColumns_) + " already exists");
   }
   std::vector<std::uint32_t> stored = internStrings(row);
-  std::size_t at = entries_.size();
+  std::size_t at = rows_.size();
   if (!keyColumns_.empty()) {
     key.resize(keyColumns_.size());
     for (std::size_t k = 0; k < keyColumns_.size(); ++k) key[k] = stored[keyColumns_[k]];
     // Rows often come in key order (new strings take ever higher ids): then they go last.
-    if (!entries_.empty() && compareKey(entries_.size() - 1, key) >= 0) {
+    if (!rows_.empty() && compareKey(rows_.size() - 1, key) >= 0) {
       at = lowerBound(key);
       // Rows with equal keys (only from damaged files) keep insertion order.
-      while (at < entries_.size() && compareKey(at, key) == 0) ++at;
+      while (at < rows_.size() && compareKey(at, key) == 0) ++at;
     }
   }
   if (streams) {
@@ -217,7 +216,12 @@ void StoredTable::insert(Row row, bool temporary) {
   for (std::size_t c = 0; c < stored.size(); ++c)
     if (schema_.columns[c].type == ColumnType::String) pool_.addRef(stored[c], temporaryCell(c, temporary));
   stored_.insert(stored_.begin() + static_cast<std::ptrdiff_t>(at * stored.size()), stored.begin(), stored.end());
-  entries_.insert(entries_.begin() + static_cast<std::ptrdiff_t>(at), Entry{std::move(row), true, temporary});
+  // The stored cells hold everything but binary data: a row without binary cells is made
+  // again from them when it is read, so a table filled once and read once is not held twice.
+  const bool keep = hasBinary_;
+  rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(at),
+               keep ? std::make_unique<Row>(std::move(row)) : nullptr);
+  temporary_.insert(temporary_.begin() + static_cast<std::ptrdiff_t>(at), temporary);
   if (temporary) ++temporaryRows_;
   reshaped_ = true;
   if (!temporary) changed_ = true;
@@ -230,13 +234,13 @@ void StoredTable::update(std::size_t i, Row row) {
     if (!sameCell(row[k], current[k]))
       throw Error(where() + ": column " + backticked(schema_.columns[k].name) +
                   " is part of the key and cannot change");
-  Entry& e = entries_[i];
+  const bool temporaryRow = temporary_[i];
   bool persistentChange = false;
   for (std::size_t c = 0; c < row.size(); ++c) {
     if (sameCell(row[c], current[c])) continue;
     const Column& col = schema_.columns[c];
     if (!col.temporary) persistentChange = true;
-    if (col.type == ColumnType::Binary && !col.temporary && writesStreams(e.temporary)) {
+    if (col.type == ColumnType::Binary && !col.temporary && writesStreams(temporaryRow)) {
       const std::string name = streamName(row);
       if (row[c].isBlob()) {
         streams_.putStream(name, row[c].asBlob());
@@ -249,12 +253,12 @@ void StoredTable::update(std::size_t i, Row row) {
   std::uint32_t* cells = stored(i);
   for (std::size_t c = 0; c < now.size(); ++c) {
     if (schema_.columns[c].type != ColumnType::String || now[c] == cells[c]) continue;
-    pool_.dropRef(cells[c], temporaryCell(c, e.temporary));
-    pool_.addRef(now[c], temporaryCell(c, e.temporary));
+    pool_.dropRef(cells[c], temporaryCell(c, temporaryRow));
+    pool_.addRef(now[c], temporaryCell(c, temporaryRow));
   }
   std::copy(now.begin(), now.end(), cells);
-  e.values = std::move(row);
-  if (persistentChange && persistent_ && !e.temporary) {
+  *rows_[i] = std::move(row);
+  if (persistentChange && persistent_ && !temporaryRow) {
     changed_ = true;
     touched_.push_back(i);
   }
@@ -262,22 +266,23 @@ void StoredTable::update(std::size_t i, Row row) {
 
 void StoredTable::erase(std::size_t i) {
   const Row& current = row(i);
-  const Entry& e = entries_[i];
-  if (writesStreams(e.temporary)) {
+  const bool temporaryRow = temporary_[i];
+  if (writesStreams(temporaryRow)) {
     for (std::size_t c = 0; c < current.size(); ++c)
       if (schema_.columns[c].type == ColumnType::Binary && current[c].isBlob())
         streams_.removeStream(streamName(current));
   }
-  if (persistent_ && !e.temporary) changed_ = true;
+  if (persistent_ && !temporaryRow) changed_ = true;
   const std::size_t ncols = schema_.columns.size();
   const std::uint32_t* cells = stored(i);
   for (std::size_t c = 0; c < ncols; ++c)
-    if (schema_.columns[c].type == ColumnType::String) pool_.dropRef(cells[c], temporaryCell(c, e.temporary));
-  if (e.temporary) --temporaryRows_;
+    if (schema_.columns[c].type == ColumnType::String) pool_.dropRef(cells[c], temporaryCell(c, temporaryRow));
+  if (temporaryRow) --temporaryRows_;
   reshaped_ = true;
   stored_.erase(stored_.begin() + static_cast<std::ptrdiff_t>(i * ncols),
                 stored_.begin() + static_cast<std::ptrdiff_t>((i + 1) * ncols));
-  entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(i));
+  rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(i));
+  temporary_.erase(temporary_.begin() + static_cast<std::ptrdiff_t>(i));
 }
 
 void StoredTable::appendColumn(Column column) {
@@ -285,9 +290,9 @@ void StoredTable::appendColumn(Column column) {
   if (column.key) keyColumns_.push_back(was);
   if (column.type == ColumnType::Binary) hasBinary_ = true;
   schema_.columns.push_back(std::move(column));
-  std::vector<std::uint32_t> wider(entries_.size() * (was + 1), 0);
-  for (std::size_t i = 0; i < entries_.size(); ++i) {
-    if (entries_[i].ready) entries_[i].values.emplace_back();
+  std::vector<std::uint32_t> wider(rows_.size() * (was + 1), 0);
+  for (std::size_t i = 0; i < rows_.size(); ++i) {
+    if (rows_[i]) rows_[i]->emplace_back();
     std::copy_n(stored_.begin() + static_cast<std::ptrdiff_t>(i * was), was,
                 wider.begin() + static_cast<std::ptrdiff_t>(i * (was + 1)));
   }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -26,7 +27,7 @@ class StoredTable final : public Table {
   bool load(table_stream::Cells cells, const std::string& where);
 
   const Schema& schema() const override { return schema_; }
-  std::size_t size() const override { return entries_.size(); }
+  std::size_t size() const override { return rows_.size(); }
   const Row& row(std::size_t i) const override;
   Row rowCopy(std::size_t i) const override;
   std::optional<std::size_t> find(const Row& keyOrRow) const override;
@@ -39,7 +40,7 @@ class StoredTable final : public Table {
   bool changed() const { return changed_; }
   // Marks the table as written (false) or as needing a full write (true).
   void setChanged(bool on);
-  bool isTemporaryRow(std::size_t i) const override { return entries_.at(i).temporary; }
+  bool isTemporaryRow(std::size_t i) const override { return temporary_.at(i); }
 
   // Appends a column (null in every row). The caller has checked it.
   void appendColumn(Column column);
@@ -55,17 +56,12 @@ class StoredTable final : public Table {
   // then encode() is needed.
   using Piece = std::pair<std::uint64_t, Bytes>;
   std::optional<std::vector<Piece>> changedCells(bool longRefs, std::uint64_t streamSize) const;
+  // Gives back the room the row vectors grew into (after many inserts, at a commit).
+  void shrinkToFit();
   // Names of the binary-cell streams of the persistent rows.
   std::vector<std::string> binaryStreamNames() const;
 
  private:
-  // A row read from the file holds only its stored cells until first asked for: its values
-  // are made then (tables with binary cells make them on load, to find their streams).
-  struct Entry {
-    Row values;
-    bool ready = true;  // `values` holds the row
-    bool temporary = false;
-  };
   void materialize(std::size_t i) const;
   Row made(std::size_t i) const;  // row `i` made from its stored cells
   std::string where() const { return "table `" + schema_.name + "`"; }
@@ -88,7 +84,11 @@ class StoredTable final : public Table {
   StreamStore& streams_;
   std::vector<std::size_t> keyColumns_;
   bool hasBinary_ = false;
-  mutable std::vector<Entry> entries_;  // rows are made on first read, also through const
+  // A row is its stored cells until first read: its values are made then and kept (also
+  // through const). A row without binary cells that was inserted is not kept either, since
+  // its cells hold all of it; rows with binary cells hold their blobs from the start.
+  mutable std::vector<std::unique_ptr<Row>> rows_;
+  std::vector<bool> temporary_;  // by row: inserted as temporary
   // Every row's stored cells, one row after another in row order: one allocation per table.
   std::vector<std::uint32_t> stored_;
   bool changed_ = false;

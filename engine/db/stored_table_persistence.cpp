@@ -56,25 +56,28 @@ bool StoredTable::load(table_stream::Cells cells, const std::string& at) {
   temporaryRows_ = 0;
   reshaped_ = !inOrder || remapped;
 
-  entries_.clear();
-  entries_.reserve(cells.rows);
   stored_.clear();
-  stored_.reserve(cells.rows * ncols);
-  for (const std::size_t r : order) {
-    stored_.insert(stored_.end(), raw.begin() + static_cast<std::ptrdiff_t>(r * ncols),
-                   raw.begin() + static_cast<std::ptrdiff_t>((r + 1) * ncols));
-    entries_.push_back(Entry{Row(), false, false});
-    if (!hasBinary_) continue;
+  if (inOrder) {
+    stored_ = std::move(raw);
+  } else {
+    stored_.reserve(cells.rows * ncols);
+    for (const std::size_t r : order)
+      stored_.insert(stored_.end(), raw.begin() + static_cast<std::ptrdiff_t>(r * ncols),
+                     raw.begin() + static_cast<std::ptrdiff_t>((r + 1) * ncols));
+  }
+  rows_.clear();
+  rows_.resize(cells.rows);
+  temporary_.assign(cells.rows, false);
+  for (std::size_t i = 0; hasBinary_ && i < cells.rows; ++i) {
     // The placeholder is not trusted: a cell has data when its stream exists.
-    const std::size_t i = entries_.size() - 1;
     materialize(i);
-    Entry& e = entries_[i];
-    std::uint32_t* cells = stored(i);
-    const auto blob = streams_.stream(streamName(e.values));
+    Row& values = *rows_[i];
+    std::uint32_t* storedCells = stored(i);
+    const auto blob = streams_.stream(streamName(values));
     for (std::size_t c = 0; c < ncols; ++c) {
       if (schema_.columns[c].type != ColumnType::Binary) continue;
-      if (blob) e.values[c] = Value(*blob);
-      cells[c] = blob ? 1 : 0;
+      if (blob) values[c] = Value(*blob);
+      storedCells[c] = blob ? 1 : 0;
     }
   }
   return !remapped;
@@ -86,11 +89,11 @@ void StoredTable::countStrings(std::vector<std::uint32_t>& persistent,
     if (id >= counts.size()) counts.resize(id + 1, 0);
     ++counts[id];
   };
-  for (std::size_t i = 0; i < entries_.size(); ++i) {
+  for (std::size_t i = 0; i < rows_.size(); ++i) {
     const std::uint32_t* cells = stored(i);
     for (std::size_t c = 0; c < schema_.columns.size(); ++c) {
       if (schema_.columns[c].type != ColumnType::String || cells[c] == 0) continue;
-      const bool kept = persistent_ && !entries_[i].temporary && !schema_.columns[c].temporary;
+      const bool kept = persistent_ && !temporary_[i] && !schema_.columns[c].temporary;
       bump(kept ? persistent : temporary, cells[c]);
     }
   }
@@ -100,12 +103,18 @@ Bytes StoredTable::encode(bool longRefs) const {
   const auto columns = persistentColumns();
   const std::size_t ncols = columns.size();
   std::vector<std::uint32_t> values;
-  values.reserve(entries_.size() * ncols);
-  for (std::size_t i = 0; i < entries_.size(); ++i) {
-    if (entries_[i].temporary) continue;
+  values.reserve(rows_.size() * ncols);
+  for (std::size_t i = 0; i < rows_.size(); ++i) {
+    if (temporary_[i]) continue;
     values.insert(values.end(), stored(i), stored(i) + ncols);
   }
   return table_stream::encode(values, columns, longRefs);
+}
+
+void StoredTable::shrinkToFit() {
+  stored_.shrink_to_fit();
+  rows_.shrink_to_fit();
+  temporary_.shrink_to_fit();
 }
 
 void StoredTable::setChanged(bool on) {
@@ -118,7 +127,7 @@ std::optional<std::vector<StoredTable::Piece>> StoredTable::changedCells(bool lo
                                                                        std::uint64_t streamSize) const {
   if (reshaped_ || temporaryRows_ > 0) return std::nullopt;
   const auto columns = persistentColumns();
-  const std::size_t rows = entries_.size();
+  const std::size_t rows = rows_.size();
   if (streamSize != rows * table_stream::rowWidth(columns, longRefs)) return std::nullopt;
   std::vector<std::size_t> touched = touched_;
   std::sort(touched.begin(), touched.end());
@@ -142,8 +151,8 @@ std::optional<std::vector<StoredTable::Piece>> StoredTable::changedCells(bool lo
 std::vector<std::string> StoredTable::binaryStreamNames() const {
   std::vector<std::string> out;
   if (!hasBinary_ || !persistent_) return out;
-  for (std::size_t i = 0; i < entries_.size(); ++i) {
-    if (entries_[i].temporary) continue;
+  for (std::size_t i = 0; i < rows_.size(); ++i) {
+    if (temporary_[i]) continue;
     const Row& values = row(i);
     for (std::size_t c = 0; c < values.size(); ++c)
       if (schema_.columns[c].type == ColumnType::Binary && values[c].isBlob()) {

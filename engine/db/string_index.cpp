@@ -23,7 +23,7 @@ std::uint32_t StringIndex::find(std::string_view s, const Texts& texts) const {
 
 void StringIndex::reserve(std::size_t count) {
   std::size_t capacity = 16;
-  while (capacity < 2 * count) capacity *= 2;
+  while (3 * capacity < 4 * count) capacity *= 2;
   if (capacity > slots_.size()) grow(capacity);
 }
 
@@ -45,7 +45,7 @@ std::uint32_t StringIndex::insert(std::uint32_t id, const Texts& texts) {
 
 bool StringIndex::build(const Texts& texts) {
   std::size_t count = 0;
-  for (const auto& t : texts) count += !t.empty();
+  for (std::size_t id = 1; id < texts.size(); ++id) count += !texts[id].empty();
   reserve(used_ + count);
   // The slot a text goes to is a cache miss; hashing a batch first and asking for its slots
   // early lets the misses overlap.
@@ -68,8 +68,8 @@ bool StringIndex::build(const Texts& texts) {
 }
 
 std::uint32_t StringIndex::insertHashed(std::uint32_t id, std::uint32_t h, const Texts& texts) {
-  if (2 * (used_ + 1) > slots_.size()) grow(slots_.empty() ? 16 : 2 * slots_.size());
-  const std::string& text = texts[id];
+  if (4 * (used_ + 1) > 3 * slots_.size()) grow(slots_.empty() ? 16 : 2 * slots_.size());
+  const std::string_view text = texts[id];
   std::size_t i = h & mask();
   for (; slots_[i].id != 0; i = (i + 1) & mask())
     if (slots_[i].hash == h && slots_[i].id < texts.size() && texts[slots_[i].id] == text) return slots_[i].id;

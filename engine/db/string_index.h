@@ -1,6 +1,6 @@
 // Lookup of string-pool ids by text: open addressing over a flat array of (hash, id) pairs.
-// The texts themselves stay in the pool's vector, which every call is given, so the index
-// holds no copies and survives the pool being moved.
+// The texts themselves stay in the pool, which every call is given, so the index holds no
+// copies and survives the pool being moved.
 #pragma once
 
 #include <cstdint>
@@ -10,9 +10,30 @@
 
 namespace msi {
 
+// Where one text lies in a pool's bytes; a length of 0 is no text.
+struct TextSpan {
+  std::uint32_t offset = 0;
+  std::uint32_t length = 0;
+};
+
+// The texts of a pool by id: a view over its bytes and spans, valid until the pool changes.
+class PoolTexts {
+ public:
+  PoolTexts(const std::string& bytes, const std::vector<TextSpan>& spans) : bytes_(bytes.data()), spans_(spans) {}
+  std::size_t size() const { return spans_.size(); }
+  std::string_view operator[](std::size_t id) const {
+    const TextSpan& s = spans_[id];
+    return {bytes_ + s.offset, s.length};
+  }
+
+ private:
+  const char* bytes_;
+  const std::vector<TextSpan>& spans_;
+};
+
 class StringIndex {
  public:
-  using Texts = std::vector<std::string>;
+  using Texts = PoolTexts;
 
   // The id whose text equals `s`; 0 when none.
   std::uint32_t find(std::string_view s, const Texts& texts) const;
@@ -36,7 +57,7 @@ class StringIndex {
   void grow(std::size_t capacity);
   std::size_t mask() const { return slots_.size() - 1; }
 
-  std::vector<Slot> slots_;  // size: 0 or a power of two, at most half full
+  std::vector<Slot> slots_;  // size: 0 or a power of two, at most three quarters full
   std::size_t used_ = 0;
 };
 

@@ -27,6 +27,7 @@ StringPool::StringPool(int codepage) : codepage_(codepage) {}
 void StringPool::setCodepage(int codepage) {
   codepage_ = Codepage(codepage);
   needsWrite_ = true;
+  textsChanged_ = true;
 }
 
 void StringPool::setCounts(std::vector<std::uint32_t> persistent, std::vector<std::uint32_t> temporary) {
@@ -47,7 +48,7 @@ void StringPool::forgetCounts() {
 void StringPool::addRef(std::uint32_t id, bool temporary) {
   if (!counted_ || id == 0) return;
   auto& counts = temporary ? tempRefs_ : refs_;
-  if (id >= counts.size()) counts.resize(std::max<std::size_t>(id + 1, strings_.size()), 0);
+  if (id >= counts.size()) counts.resize(std::max<std::size_t>(id + 1, spans_.size()), 0);
   ++counts[id];
   if (!temporary) needsWrite_ = true;
 }
@@ -70,14 +71,31 @@ bool StringPool::referenced(std::uint32_t id) const {
 
 std::vector<std::uint32_t> StringPool::takeReleaseCandidates() { return std::exchange(candidates_, {}); }
 
-const std::string& StringPool::at(std::uint32_t id) const {
-  static const std::string empty;
-  return id < strings_.size() ? strings_[id] : empty;
-}
-
 std::uint32_t StringPool::find(std::string_view s) const {
   if (s.empty()) return 0;
-  return ids_.find(s, strings_);
+  return ids_.find(s, texts());
+}
+
+TextSpan StringPool::store(std::string_view s) {
+  if (bytes_.size() + s.size() > 0xFFFFFFFFu) throw Error("the string pool would exceed 4 GiB");
+  const TextSpan span{static_cast<std::uint32_t>(bytes_.size()), static_cast<std::uint32_t>(s.size())};
+  bytes_.append(s);
+  return span;
+}
+
+void StringPool::compactIfSparse() {
+  constexpr std::size_t kMinGarbage = 1 << 16;
+  if (garbage_ < kMinGarbage || garbage_ * 2 < bytes_.size()) return;
+  std::string packed;
+  packed.reserve(bytes_.size() - garbage_);
+  for (TextSpan& span : spans_) {
+    if (span.length == 0) continue;
+    const auto offset = static_cast<std::uint32_t>(packed.size());
+    packed.append(bytes_, span.offset, span.length);
+    span.offset = offset;
+  }
+  bytes_ = std::move(packed);
+  garbage_ = 0;
 }
 
 std::uint32_t StringPool::intern(std::string_view s) {
@@ -89,28 +107,32 @@ std::uint32_t StringPool::intern(std::string_view s) {
     holes_.erase(holes_.begin());
   } else {
     id = size();
-    strings_.emplace_back();
+    spans_.emplace_back();
   }
-  strings_[id] = std::string(s);
-  ids_.insert(id, strings_);
+  spans_[id] = store(s);
+  ids_.insert(id, texts());
+  textsChanged_ = true;
   if (counted_) candidates_.push_back(id);
   return id;
 }
 
 void StringPool::release(std::uint32_t id) {
   if (!has(id)) return;
-  ids_.erase(id, strings_);
-  strings_[id].clear();
+  ids_.erase(id, texts());
+  textsChanged_ = true;
+  garbage_ += spans_[id].length;
+  spans_[id] = TextSpan{};
   // Trailing holes shrink the pool instead, so ids stay dense.
-  if (id + 1 == strings_.size()) {
-    strings_.pop_back();
-    while (strings_.size() > 1 && strings_.back().empty()) {
-      holes_.erase(static_cast<std::uint32_t>(strings_.size() - 1));
-      strings_.pop_back();
+  if (id + 1 == spans_.size()) {
+    spans_.pop_back();
+    while (spans_.size() > 1 && spans_.back().length == 0) {
+      holes_.erase(static_cast<std::uint32_t>(spans_.size() - 1));
+      spans_.pop_back();
     }
   } else {
     holes_.insert(id);
   }
+  compactIfSparse();
 }
 
 StringPool StringPool::parse(const Bytes& pool, const Bytes& data, std::string_view where) {
@@ -174,11 +196,12 @@ StringPool StringPool::parse(const Bytes& pool, const Bytes& data, std::string_v
     }
   }
 
-  sp.strings_.reserve(entries.size() + 1);
+  sp.spans_.reserve(entries.size() + 1);
+  sp.bytes_.reserve(data.size());
   std::size_t offset = 0;
   for (const auto& e : entries) {
     const std::uint32_t id = sp.size();
-    sp.strings_.emplace_back();
+    sp.spans_.emplace_back();
     if (e.hole) {
       sp.holes_.insert(id);
       continue;
@@ -188,17 +211,20 @@ StringPool StringPool::parse(const Bytes& pool, const Bytes& data, std::string_v
       sp.holes_.insert(id);
       continue;
     }
-    std::string text = sp.codepage_.decode(
-        std::string_view(reinterpret_cast<const char*>(data.data()) + offset, len));
+    const std::string_view stored(reinterpret_cast<const char*>(data.data()) + offset, len);
     offset += len;
-    sp.strings_[id] = std::move(text);
+    // ASCII reads the same in every supported codepage.
+    const TextSpan span = isAscii(stored) ? sp.store(stored) : sp.store(sp.codepage_.decode(stored));
+    sp.spans_[id] = span;  // text that decodes to nothing names no string
   }
-  while (sp.strings_.size() > 1 && sp.strings_.back().empty()) {
-    sp.holes_.erase(static_cast<std::uint32_t>(sp.strings_.size() - 1));
-    sp.strings_.pop_back();
+  while (sp.spans_.size() > 1 && sp.spans_.back().length == 0) {
+    sp.holes_.erase(static_cast<std::uint32_t>(sp.spans_.size() - 1));
+    sp.spans_.pop_back();
   }
+  sp.spans_.shrink_to_fit();
   // A duplicate keeps the first id for lookups; tables using the other are renumbered.
-  sp.duplicates_ = sp.ids_.build(sp.strings_);
+  sp.duplicates_ = sp.ids_.build(sp.texts());
+  sp.textsChanged_ = false;  // as the file holds them
   return sp;
 }
 
@@ -211,6 +237,7 @@ StringPool::Streams StringPool::serialize(const std::vector<std::uint32_t>& refc
   const std::uint32_t header =
       static_cast<std::uint32_t>(codepage_.id()) | (longRefs ? kLongRefsFlag : 0);
   out.pool.reserve((last + 1) * 4);
+  out.data.reserve(bytes_.size() - garbage_);  // the live strings' bytes, as stored (ASCII mostly)
   putU16(out.pool, header & 0xFFFF);
   putU16(out.pool, header >> 16);
   for (std::uint32_t id = 1; id <= last; ++id) {
@@ -219,7 +246,7 @@ StringPool::Streams StringPool::serialize(const std::vector<std::uint32_t>& refc
       putU16(out.pool, 0);
       continue;
     }
-    const std::string& text = strings_[id];
+    const std::string_view text = at(id);
     // Every supported codepage writes ASCII as it is; only other text needs converting.
     std::optional<std::string> converted;
     std::string_view bytes = text;

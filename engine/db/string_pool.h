@@ -27,10 +27,13 @@ class StringPool {
   void setLongRefs(bool on) { longRefs_ = on; }
 
   // One more than the highest id in use (holes included).
-  std::uint32_t size() const { return static_cast<std::uint32_t>(strings_.size()); }
+  std::uint32_t size() const { return static_cast<std::uint32_t>(spans_.size()); }
   // True when `id` names a string (not null, not a hole, not out of range).
-  bool has(std::uint32_t id) const { return id < strings_.size() && !strings_[id].empty(); }
-  const std::string& at(std::uint32_t id) const;  // "" for null, holes and unknown ids
+  bool has(std::uint32_t id) const { return id < spans_.size() && spans_[id].length != 0; }
+  // "" for null, holes and unknown ids. The view lasts until the next intern() or release().
+  std::string_view at(std::uint32_t id) const {
+    return has(id) ? std::string_view(bytes_.data() + spans_[id].offset, spans_[id].length) : std::string_view();
+  }
   std::uint32_t find(std::string_view s) const;   // 0 when absent (or empty)
   // Whether the stored pool held a string twice (then only the first id is found by text).
   bool hasDuplicates() const { return duplicates_; }
@@ -55,6 +58,11 @@ class StringPool {
   // codepage changed since markWritten().
   bool needsWrite() const { return needsWrite_; }
   void markWritten() { needsWrite_ = false; }
+  // Whether any id's text (or the codepage that stores it) may differ from the file written
+  // last: strings added or released since markTextsWritten(). When not, a pool stream equal
+  // to the stored one means string data equal to the stored one too.
+  bool textsChanged() const { return textsChanged_; }
+  void markTextsWritten() { textsChanged_ = false; }
   // Ids whose counts fell to zero (or that were added) since the last call: the only ones a
   // commit with running counts has to consider releasing.
   std::vector<std::uint32_t> takeReleaseCandidates();
@@ -70,14 +78,25 @@ class StringPool {
                     std::string_view where) const;
 
  private:
+  PoolTexts texts() const { return PoolTexts(bytes_, spans_); }
+  // Appends `s` to the bytes and returns where it went.
+  TextSpan store(std::string_view s);
+  // Moves the live strings together once the bytes of released ones outweigh them.
+  void compactIfSparse();
+
   Codepage codepage_;
   bool longRefs_ = false;
-  std::vector<std::string> strings_{std::string()};  // index = id; "" = null or hole
+  // Every string's bytes one after another (released ones stay until compaction), and where
+  // each id's string lies in them: one allocation each, not one per string.
+  std::string bytes_;
+  std::vector<TextSpan> spans_{TextSpan{}};  // index = id; length 0 = null or hole
+  std::size_t garbage_ = 0;                  // bytes of released strings still in bytes_
   StringIndex ids_;
   std::set<std::uint32_t> holes_;
   bool duplicates_ = false;
   bool counted_ = false;
   bool needsWrite_ = true;
+  bool textsChanged_ = true;
   std::vector<std::uint32_t> refs_, tempRefs_;
   std::vector<std::uint32_t> candidates_;
 };

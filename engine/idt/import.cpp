@@ -29,61 +29,98 @@ bool allDigits(std::string_view s) {
   return !s.empty() && s.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
-// The archive parsed and checked, before anything touches the database.
-struct Archive {
-  Schema schema;
-  std::vector<Row> rows;
-  std::vector<std::size_t> lines;  // the line number of each row, for errors
-  std::string where;               // the archive, for errors
+// The lines of an archive, one at a time: LF ends a line, a CR before it is dropped, and a
+// final empty line (after the last LF) is not a line.
+class LineReader {
+ public:
+  explicit LineReader(std::string_view text) : text_(text) {}
+  bool next(std::string_view& line) {
+    if (start_ >= text_.size()) return false;
+    std::size_t end = text_.find('\n', start_);
+    const std::size_t next = end == std::string_view::npos ? text_.size() : end + 1;
+    if (end == std::string_view::npos) end = text_.size();
+    std::size_t stop = end;
+    if (stop > start_ && text_[stop - 1] == '\r') --stop;
+    line = text_.substr(start_, stop - start_);
+    start_ = next;
+    ++number_;
+    return true;
+  }
+  std::size_t number() const { return number_; }  // 1-based, of the line last read
+
+ private:
+  std::string_view text_;
+  std::size_t start_ = 0;
+  std::size_t number_ = 0;
 };
 
-Archive parseTable(const std::vector<std::string_view>& lines, const Codepage& codepage,
-                   std::string_view tableName, std::vector<std::string_view> keyNames,
-                   const fs::path& folder, const std::string& where) {
-  Archive a;
-  a.schema.name = std::string(tableName);
-  const auto names = splitFields(lines[0]);
-  const auto defs = splitFields(lines[1]);
-  if (names.size() != defs.size())
-    throw Error(where + ": " + std::to_string(names.size()) + " column names but " +
-                std::to_string(defs.size()) + " column definitions");
-  if (names.size() > 32) throw Error(where + ": more than 32 columns");
-  std::set<std::string> seen;
-  for (std::size_t c = 0; c < names.size(); ++c) {
-    const std::string name = codepage.decode(names[c]);
-    if (name.empty()) throw Error(where + ": column " + std::to_string(c + 1) + " has no name");
-    if (!seen.insert(name).second) throw Error(where + ": column `" + name + "` appears twice");
-    try {
-      a.schema.columns.push_back(Column::fromDefinition(name, defs[c]));
-    } catch (const Error& e) {
-      throw Error(where + ", column `" + name + "`: " + e.what());
+// The table an archive describes: its schema from the three header lines, then its rows read
+// one line at a time, so that the rows are never all held as text and as values at once.
+class ArchiveRows {
+ public:
+  ArchiveRows(std::string_view text, const Codepage& codepage, std::string_view tableName,
+              std::vector<std::string_view> keyNames, const fs::path& folder, std::string where)
+      : text_(text), codepage_(codepage), folder_(folder), where_(std::move(where)) {
+    LineReader header(text);
+    std::string_view lines[3];
+    for (auto& line : lines) header.next(line);
+    schema_.name = std::string(tableName);
+    const auto names = splitFields(lines[0]);
+    const auto defs = splitFields(lines[1]);
+    if (names.size() != defs.size())
+      throw Error(where_ + ": " + std::to_string(names.size()) + " column names but " +
+                  std::to_string(defs.size()) + " column definitions");
+    if (names.size() > 32) throw Error(where_ + ": more than 32 columns");
+    std::set<std::string> seen;
+    for (std::size_t c = 0; c < names.size(); ++c) {
+      const std::string name = codepage_.decode(names[c]);
+      if (name.empty()) throw Error(where_ + ": column " + std::to_string(c + 1) + " has no name");
+      if (!seen.insert(name).second) throw Error(where_ + ": column `" + name + "` appears twice");
+      try {
+        schema_.columns.push_back(Column::fromDefinition(name, defs[c]));
+      } catch (const Error& e) {
+        throw Error(where_ + ", column `" + name + "`: " + e.what());
+      }
+    }
+    if (keyNames.empty()) throw Error(where_ + ": line 3 names no primary key column");
+    for (std::size_t k = 0; k < keyNames.size(); ++k) {
+      const std::string key = codepage_.decode(keyNames[k]);
+      auto idx = schema_.indexOf(key);
+      if (!idx) throw Error(where_ + ": primary key `" + key + "` is not a column");
+      if (*idx != k) throw Error(where_ + ": primary key `" + key + "` must be column " + std::to_string(k + 1));
+      schema_.columns[*idx].key = true;
     }
   }
-  if (keyNames.empty()) throw Error(where + ": line 3 names no primary key column");
-  for (std::size_t k = 0; k < keyNames.size(); ++k) {
-    const std::string key = codepage.decode(keyNames[k]);
-    auto idx = a.schema.indexOf(key);
-    if (!idx) throw Error(where + ": primary key `" + key + "` is not a column");
-    if (*idx != k) throw Error(where + ": primary key `" + key + "` must be column " + std::to_string(k + 1));
-    a.schema.columns[*idx].key = true;
+
+  const Schema& schema() const { return schema_; }
+  const std::string& where() const { return where_; }
+
+  // Calls `take(row, line number)` for each row in archive order. Throws Error naming the
+  // line on a row the columns refuse. With `readBinary` false, binary files are only checked
+  // to be there (the row then holds null in their place).
+  template <typename Take>
+  void forEachRow(bool readBinary, Take&& take) const {
+    LineReader reader(text_);
+    std::string_view line;
+    for (int skip = 0; skip < 3; ++skip) reader.next(line);
+    while (reader.next(line)) {
+      if (line.empty() && schema_.columns.size() > 1) continue;
+      take(parseRow(line, reader.number(), readBinary), reader.number());
+    }
   }
 
-  // Two rows with one key are found when the rows go into the table (see apply).
-  a.where = where;
-  a.rows.reserve(lines.size());
-  a.lines.reserve(lines.size());
-  for (std::size_t i = 3; i < lines.size(); ++i) {
-    if (lines[i].empty() && a.schema.columns.size() > 1) continue;
-    const auto at = [&] { return where + ", line " + std::to_string(i + 1); };  // only on errors
-    const auto fields = splitFields(lines[i]);
-    if (fields.size() != a.schema.columns.size())
+ private:
+  Row parseRow(std::string_view line, std::size_t number, bool readBinary) const {
+    const auto at = [&] { return where_ + ", line " + std::to_string(number); };  // only on errors
+    const auto fields = splitFields(line);
+    if (fields.size() != schema_.columns.size())
       throw Error(at() + ": " + std::to_string(fields.size()) + " fields for " +
-                  std::to_string(a.schema.columns.size()) + " columns");
+                  std::to_string(schema_.columns.size()) + " columns");
     Row row;
     row.reserve(fields.size());
     for (std::size_t c = 0; c < fields.size(); ++c) {
-      const Column& col = a.schema.columns[c];
-      std::string text = hasEscapes(fields[c]) ? codepage.decode(unescapeValue(fields[c])) : codepage.decode(fields[c]);
+      const Column& col = schema_.columns[c];
+      std::string text = hasEscapes(fields[c]) ? codepage_.decode(unescapeValue(fields[c])) : codepage_.decode(fields[c]);
       if (text.empty()) {
         if (!col.nullable) throw Error(at() + ": column `" + col.name + "` may not be empty");
         row.emplace_back();
@@ -100,13 +137,17 @@ Archive parseTable(const std::vector<std::string_view>& lines, const Codepage& c
           break;
         }
         case ColumnType::Binary: {
-          if (!usableAsFolderName(a.schema.name))
-            throw Error(at() + ": table name `" + a.schema.name + "` cannot be the folder of its binary cells");
-          const fs::path file = folder / a.schema.name / text;
+          if (!usableAsFolderName(schema_.name))
+            throw Error(at() + ": table name `" + schema_.name + "` cannot be the folder of its binary cells");
+          const fs::path file = folder_ / schema_.name / text;
           std::error_code ec;
           if (text.find('/') != std::string::npos || text.find('\\') != std::string::npos || text == "..")
             throw Error(at() + ": binary file name `" + text + "` must not name a folder");
           if (!fs::is_regular_file(file, ec)) throw Error(at() + ": binary file " + file.string() + " not found", ErrorKind::NotFound);
+          if (!readBinary) {
+            row.emplace_back();
+            break;
+          }
           const std::string bytes = readWhole(file);
           row.emplace_back(Blob(Bytes(bytes.begin(), bytes.end())));
           break;
@@ -116,11 +157,15 @@ Archive parseTable(const std::vector<std::string_view>& lines, const Codepage& c
           break;
       }
     }
-    a.rows.push_back(std::move(row));
-    a.lines.push_back(i + 1);
+    return row;
   }
-  return a;
-}
+
+  std::string_view text_;
+  const Codepage& codepage_;
+  fs::path folder_;
+  std::string where_;
+  Schema schema_;
+};
 
 bool sameColumns(const Schema& a, const Schema& b) {
   if (a.columns.size() != b.columns.size()) return false;
@@ -130,16 +175,18 @@ bool sameColumns(const Schema& a, const Schema& b) {
 }
 
 // Puts the archive's rows into `db`, replacing the table's content; on any failure the
-// table is restored as it was.
-void apply(Database& db, Archive archive) {
-  const std::string& name = archive.schema.name;
+// table is restored as it was. Every row is read and checked once before the table is
+// touched, then read again as it goes in: the rows are never all held at once.
+void apply(Database& db, const ArchiveRows& archive) {
+  archive.forEachRow(false, [](Row&&, std::size_t) {});
+  const std::string& name = archive.schema().name;
   std::optional<Schema> oldSchema;
   std::vector<Row> oldRows;
   if (db.hasTable(name)) {
     Table& old = db.table(name);
     oldSchema = old.schema();
     oldRows.reserve(old.size());
-    for (std::size_t i = 0; i < old.size(); ++i) oldRows.push_back(old.row(i));
+    for (std::size_t i = 0; i < old.size(); ++i) oldRows.push_back(old.rowCopy(i));
   }
   auto restore = [&] {
     try {
@@ -154,22 +201,22 @@ void apply(Database& db, Archive archive) {
     }
   };
   try {
-    if (oldSchema && sameColumns(*oldSchema, archive.schema)) {
+    if (oldSchema && sameColumns(*oldSchema, archive.schema())) {
       Table& t = db.table(name);
       while (t.size()) t.erase(t.size() - 1);
     } else {
       if (oldSchema) db.dropTable(name);
-      db.createTable(archive.schema);
+      db.createTable(archive.schema());
     }
     Table& t = db.table(name);
-    for (std::size_t i = 0; i < archive.rows.size(); ++i) {
+    archive.forEachRow(true, [&](Row&& row, std::size_t line) {
       try {
-        t.insert(std::move(archive.rows[i]));
+        t.insert(std::move(row));
       } catch (const Error& e) {
         // Say which line: a key that came earlier, or a value the table refuses.
-        throw Error(archive.where + ", line " + std::to_string(archive.lines[i]) + ": " + e.what());
+        throw Error(archive.where() + ", line " + std::to_string(line) + ": " + e.what());
       }
-    }
+    });
   } catch (const Error&) {
     restore();
     throw;
@@ -182,8 +229,12 @@ void importTable(Database& db, const fs::path& folder, std::string_view file) {
   const fs::path path = folder / std::string(file);
   const std::string where = path.string();
   const std::string text = readWhole(path);
-  const auto lines = splitLines(text);
-  if (lines.size() < 3) throw Error(where + ": a table archive needs three header lines");
+  std::string_view lines[3];
+  {
+    LineReader header(text);
+    for (auto& line : lines)
+      if (!header.next(line)) throw Error(where + ": a table archive needs three header lines");
+  }
 
   auto third = splitFields(lines[2]);
   int cp = db.codepage();
@@ -203,15 +254,15 @@ void importTable(Database& db, const fs::path& folder, std::string_view file) {
   }
   if (table == "_SummaryInformation") {
     SummaryInfo info = db.summaryInfo();
-    parseSummaryRows(lines, codepage, where, info);
+    parseSummaryRows(splitLines(text), codepage, where, info);
     db.summaryInfo() = std::move(info);
     return;
   }
   if (table.empty()) throw Error(where + ", line 3: no table name");
-  Archive archive = parseTable(lines, codepage, table, {third.begin() + 1, third.end()}, folder, where);
+  const ArchiveRows archive(text, codepage, table, {third.begin() + 1, third.end()}, folder, where);
   // A codepage line on a neutral database makes it that codepage, as the strings need it.
   if (cp != db.codepage() && db.codepage() == 0) db.setCodepage(cp);
-  apply(db, std::move(archive));
+  apply(db, archive);
 }
 
 }  // namespace msi::idt

@@ -81,11 +81,11 @@ std::optional<SummaryInfo> TransformFile::summary() const {
   return SummaryInfo::parse(read(path), name_);
 }
 
-const std::string& TransformFile::string(std::uint32_t id, std::string_view where) const {
+std::string TransformFile::string(std::uint32_t id, std::string_view where) const {
   if (id != 0 && !pool_.has(id))
     throw Error(std::string(where) + ": string id " + std::to_string(id) +
                 " is not in the transform's string pool");
-  return pool_.at(id);
+  return std::string(pool_.at(id));
 }
 
 }  // namespace msi::mst

@@ -44,7 +44,7 @@ class TransformFile {
 
   // Text of string `id` of the transform's pool; throws Error naming `where` for an id the
   // pool does not hold (0 is null and gives "").
-  const std::string& string(std::uint32_t id, std::string_view where) const;
+  std::string string(std::uint32_t id, std::string_view where) const;
 
  private:
   Bytes read(const cfb::Path& path) const;

@@ -405,7 +405,8 @@ std::optional<std::string> Session::fileTargetPath(std::string_view fileKey) con
   const bool fromSource = c.action == InstallState::Source;
   const auto folder = fromSource ? sourcePath(c.directory) : targetPath(c.directory);
   if (!folder) return std::string();
-  return *folder + (fromSource && (s.wordCount & 1) ? file.shortName : file.longName);
+  const auto names = s.components->fileNames(file);
+  return *folder + (fromSource && (s.wordCount & 1) ? names.shortName : names.longName);
 }
 
 std::optional<std::string> Session::fileShortPath(std::string_view fileKey) const {
@@ -418,7 +419,7 @@ std::optional<std::string> Session::fileShortPath(std::string_view fileKey) cons
   if (!s.directories || !s.costFinalized) return std::string();
   const auto dir = s.directories->find(c.directory);
   if (!dir || s.directories->entries()[*dir].targetShort.empty()) return std::string();
-  return s.directories->entries()[*dir].targetShort + file.shortName;
+  return s.directories->entries()[*dir].targetShort + s.components->fileNames(file).shortName;
 }
 
 std::optional<std::string> Session::componentDirectory(std::string_view component) const {

@@ -16,8 +16,11 @@ std::size_t TableRows::size() const { return table_ ? table_->size() : 0; }
 const Value* TableRows::cell(std::size_t row, std::size_t column) const {
   if (!table_ || row >= table_->size() || column >= columns_.size() || !columns_[column])
     return nullptr;
-  const Row& r = table_->row(row);
-  return *columns_[column] < r.size() ? &r[*columns_[column]] : nullptr;
+  if (cachedIndex_ != row) {
+    cached_ = table_->rowCopy(row);
+    cachedIndex_ = row;
+  }
+  return *columns_[column] < cached_.size() ? &cached_[*columns_[column]] : nullptr;
 }
 
 std::string TableRows::text(std::size_t row, std::size_t column) const {

@@ -1,5 +1,6 @@
 // Reads a package table by column name. A table or column the package lacks reads as null, so
-// that the actions work on whatever a package holds and never index out of range.
+// that the actions work on whatever a package holds and never index out of range. Reading
+// the rows in order costs one copy of each.
 #pragma once
 
 #include <cstddef>
@@ -39,6 +40,10 @@ class TableRows {
 
   const Table* table_ = nullptr;
   std::vector<std::optional<std::size_t>> columns_;
+  // The row last read, as a copy the table does not keep: a large table read through once
+  // is then not held in memory a second time as rows.
+  mutable std::optional<std::size_t> cachedIndex_;
+  mutable Row cached_;
 };
 
 }  // namespace msi

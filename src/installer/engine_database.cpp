@@ -60,10 +60,13 @@ class EngineView final : public View {
 
 class EngineDatabase final : public Database {
  public:
-  explicit EngineDatabase(std::shared_ptr<msi::Database> db) : db_(std::move(db)) {}
+  explicit EngineDatabase(std::shared_ptr<msi::Database> db, std::string sharedPath = {})
+      : db_(std::move(db)), sharedPath_(std::move(sharedPath)) {}
   std::shared_ptr<View> OpenView(std::string_view sql) override {
-    return Translate([&] { return std::make_shared<EngineView>(db_, msi::View::open(*db_, sql)); },
-                     kErrorBadQuerySyntax);
+    return Translate([&] {
+      Detach();
+      return std::make_shared<EngineView>(db_, msi::View::open(*db_, sql));
+    }, kErrorBadQuerySyntax);
   }
   std::int32_t TablePersistent(std::string_view table) override {
     return Translate([&]() -> std::int32_t {
@@ -75,7 +78,10 @@ class EngineDatabase final : public Database {
     Translate([&] { msi::idt::exportTable(*db_, table, std::string(folder), file); }, kErrorFunctionFailed);
   }
   void Import(std::string_view folder, std::string_view file) override {
-    Translate([&] { msi::idt::importTable(*db_, std::string(folder), file); }, kErrorFunctionFailed);
+    Translate([&] {
+      Detach();
+      msi::idt::importTable(*db_, std::string(folder), file);
+    }, kErrorFunctionFailed);
   }
   void Commit() override { Translate([&] { db_->commit(); }, kErrorFunctionFailed); }
   void GenerateTransform(Database& reference, std::string_view transformFile) override {
@@ -94,19 +100,36 @@ class EngineDatabase final : public Database {
   }
   void ApplyTransform(std::string_view transformFile, int errorConditions) override {
     const std::string path(transformFile.substr(0, transformFile.find('\0')));
-    Translate([&] { msi::mst::applyTransform(*db_, path, errorConditions); }, kErrorInstallTransformFailure);
+    Translate([&] {
+      Detach();
+      msi::mst::applyTransform(*db_, path, errorConditions);
+    }, kErrorInstallTransformFailure);
   }
   msi::Database& Inner() { return *db_; }
-  std::shared_ptr<msi::Database> Shared() { return db_; }
+  std::shared_ptr<msi::Database> Shared() {
+    Detach();  // whoever takes the engine database may change it
+    return db_;
+  }
 
  private:
+  void Detach() {
+    if (sharedPath_.empty()) return;
+    db_ = msi::Database::open(sharedPath_, msi::OpenMode::ReadOnly);
+    sharedPath_.clear();
+  }
+
   std::shared_ptr<msi::Database> db_;
+  std::string sharedPath_;  // not empty while db_ is shared with others
 };
 
 }  // namespace
 
 std::shared_ptr<Database> WrapDatabase(std::shared_ptr<msi::Database> db) {
   return std::make_shared<EngineDatabase>(std::move(db));
+}
+
+std::shared_ptr<Database> WrapSharedDatabase(std::shared_ptr<msi::Database> db, std::string path) {
+  return std::make_shared<EngineDatabase>(std::move(db), std::move(path));
 }
 
 std::shared_ptr<msi::Database> UnwrapShared(Database& db) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "engine/db/database.h"
 #include "engine/dialogs/walk.h"
@@ -24,6 +25,10 @@ auto Translate(F&& body, int number = 0) -> decltype(body()) {
 }
 
 std::shared_ptr<Database> WrapDatabase(std::shared_ptr<msi::Database> db);
+// A handle on a read-only database that others (a session, other handles) read too: the
+// first operation that could change it (a view, an import, a transform applied) gives this
+// handle a database of its own, read again from `path`, so no change shows through the others.
+std::shared_ptr<Database> WrapSharedDatabase(std::shared_ptr<msi::Database> db, std::string path);
 // The engine database behind one of ours (for the operations between two databases).
 msi::Database& Unwrap(Database& db);
 std::shared_ptr<msi::Database> UnwrapShared(Database& db);

@@ -63,7 +63,9 @@ std::shared_ptr<Session> OpenEngineSession(std::shared_ptr<msi::Database> databa
   }, 1619);
 }
 
-std::shared_ptr<Session> OpenEngineSession(std::string_view packagePath, int uiLevel, const EngineSetup& setup) {
+std::shared_ptr<Session> OpenEngineSession(
+    std::string_view packagePath, int uiLevel, const EngineSetup& setup,
+    const std::function<std::shared_ptr<msi::Database>(const std::string& path)>& open) {
   return Translate([&]() -> std::shared_ptr<Session> {
     msi::SessionOptions options;
     options.uiLevel = uiLevel;
@@ -71,7 +73,7 @@ std::shared_ptr<Session> OpenEngineSession(std::string_view packagePath, int uiL
     options.dialogs = setup.dialogs;
     if (setup.machine) options.machine = *setup.machine;
     if (uiLevel == kUILevelFull) options.properties = setup.properties;
-    return std::make_shared<EngineSession>(msi::Session::open(std::string(packagePath), std::move(options)),
+    return std::make_shared<EngineSession>(msi::Session::open(open(std::string(packagePath)), std::move(options)),
                                            setup.afterAction);
   }, 1619);
 }

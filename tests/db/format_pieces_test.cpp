@@ -118,6 +118,23 @@ TEST(StringPool, ReadsLongStringsInEitherLayout) {
   EXPECT_EQ(b.at(2), "ab");
 }
 
+TEST(StringPool, StringsKeepTheirTextAndIdsWhenMostOthersAreReleased) {
+  msi::StringPool pool;
+  const auto text = [](int i) { return "string number " + std::to_string(i); };
+  std::vector<std::uint32_t> ids;
+  for (int i = 0; i < 20000; ++i) ids.push_back(pool.intern(text(i)));
+  for (int i = 0; i < 20000; ++i)
+    if (i % 10 != 0) pool.release(ids[i]);
+  for (int i = 0; i < 20000; i += 10) {
+    EXPECT_EQ(pool.at(ids[i]), text(i));
+    EXPECT_EQ(pool.find(text(i)), ids[i]);
+  }
+  EXPECT_EQ(pool.find(text(1)), 0u);
+  const std::uint32_t again = pool.intern(text(1));
+  EXPECT_EQ(pool.at(again), text(1));
+  EXPECT_EQ(pool.at(ids[10]), text(10)) << "a reused hole leaves its neighbours alone";
+}
+
 TEST(StringPool, RejectsPoolsThatDisagreeWithTheirData) {
   try {
     msi::StringPool::parse(poolBytes(1252, {{3, 1}, {9, 1}}), bytesOf("Foo"), "bad.msi");
@@ -220,43 +237,57 @@ TEST(SummaryInfo, RejectsDamagedSets) {
 
 namespace {
 
+// Texts laid out as a pool holds them: one block of bytes and a span per id.
+struct LaidOut {
+  std::string bytes;
+  std::vector<msi::TextSpan> spans;
+  explicit LaidOut(std::initializer_list<std::string> texts) {
+    for (const std::string& t : texts) add(t);
+  }
+  void add(const std::string& t) {
+    spans.push_back({static_cast<std::uint32_t>(bytes.size()), static_cast<std::uint32_t>(t.size())});
+    bytes += t;
+  }
+  msi::PoolTexts texts() const { return msi::PoolTexts(bytes, spans); }
+};
+
 // Random adds and removes with many colliding home slots, checked against a plain map.
 TEST(StringIndex, FindsWhatItHoldsThroughGrowthAndRemovals) {
   msi::StringIndex index;
-  std::vector<std::string> texts{std::string()};
+  LaidOut texts{std::string()};
   std::map<std::string, std::uint32_t> model;
   std::mt19937 rng(7);
   for (int step = 0; step < 20000; ++step) {
     const std::string text = "s" + std::to_string(rng() % 3000);
     if (rng() % 3 != 0) {
-      texts.push_back(text);
-      const auto id = static_cast<std::uint32_t>(texts.size() - 1);
-      const std::uint32_t holder = index.insert(id, texts);
+      texts.add(text);
+      const auto id = static_cast<std::uint32_t>(texts.spans.size() - 1);
+      const std::uint32_t holder = index.insert(id, texts.texts());
       const auto it = model.find(text);
       EXPECT_EQ(holder, it == model.end() ? id : it->second);
       model.emplace(text, holder);
     } else if (const auto it = model.find(text); it != model.end()) {
-      index.erase(it->second, texts);
+      index.erase(it->second, texts.texts());
       model.erase(it);
     }
   }
   for (int n = 0; n < 3000; ++n) {
     const std::string text = "s" + std::to_string(n);
     const auto it = model.find(text);
-    EXPECT_EQ(index.find(text, texts), it == model.end() ? 0u : it->second) << text;
+    EXPECT_EQ(index.find(text, texts.texts()), it == model.end() ? 0u : it->second) << text;
   }
-  EXPECT_EQ(index.find("", texts), 0u);
+  EXPECT_EQ(index.find("", texts.texts()), 0u);
 
   // Built in one go, a repeated text stays with its first id; holes are skipped.
-  const std::vector<std::string> pool = {"", "a", "", "b", "a", "c", "b"};
+  const LaidOut pool{"", "a", "", "b", "a", "c", "b"};
   msi::StringIndex built;
-  EXPECT_TRUE(built.build(pool));
-  EXPECT_EQ(built.find("a", pool), 1u);
-  EXPECT_EQ(built.find("b", pool), 3u);
-  EXPECT_EQ(built.find("c", pool), 5u);
-  EXPECT_EQ(built.find("d", pool), 0u);
+  EXPECT_TRUE(built.build(pool.texts()));
+  EXPECT_EQ(built.find("a", pool.texts()), 1u);
+  EXPECT_EQ(built.find("b", pool.texts()), 3u);
+  EXPECT_EQ(built.find("c", pool.texts()), 5u);
+  EXPECT_EQ(built.find("d", pool.texts()), 0u);
   msi::StringIndex unique;
-  EXPECT_FALSE(unique.build({"", "x", "y", "", "z"}));
+  EXPECT_FALSE(unique.build(LaidOut{"", "x", "y", "", "z"}.texts()));
 }
 
 }  // namespace

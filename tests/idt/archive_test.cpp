@@ -103,6 +103,9 @@ TEST(ArchiveImport, ABadRowNamesItsLineAndLeavesTheTableAsItWas) {
   EXPECT_NE(twice.find("already exists"), std::string::npos) << twice;
   const std::string big = importText("a\t1\r\nb\t40000\r\n");
   EXPECT_NE(big.find("line 5"), std::string::npos) << big;
+  // Every line is read before a row goes in: a bad value after a repeated key is the one named.
+  const std::string both = importText("a\t1\r\na\t2\r\nb\t40000\r\n");
+  EXPECT_NE(both.find("line 6"), std::string::npos) << both;
   ASSERT_EQ(db->table("Item").size(), 1u);
   EXPECT_EQ(db->table("Item").row(0)[0].asString(), "kept");
 
