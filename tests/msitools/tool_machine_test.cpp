@@ -4,7 +4,7 @@
 
 #include <fstream>
 
-#include "tests/msitools/msitools_text.h"
+#include "tests/support/msitools.h"
 #include "tests/peer/process.h"
 #include "tests/support/fixtures.h"
 
@@ -64,7 +64,7 @@ TEST(ToolMachine, A32BitOnlyPackageIsRefusedOn64BitWindowsAndWalksOn32Bit) {
   const fs::path x64 = scratch / "x64";
   fs::create_directories(x64);
   fs::copy(fs::path(FENNICK_SOURCE_DIR) / "examples" / "demo", x64 / "demo");
-  std::string summary = ReadFile(x64 / "demo" / "_SummaryInformation.idt");
+  std::string summary = ReadText(x64 / "demo" / "_SummaryInformation.idt");
   summary.replace(summary.find("Intel;1033"), 10, "x64;1033");
   std::ofstream(x64 / "demo" / "_SummaryInformation.idt", std::ios::binary) << summary;
   const auto refused = Replay(x64, BuildWith(x64, x64 / "demo", {}), kDemoWalk, {"--machine", "win10-x86"});
@@ -144,7 +144,7 @@ TEST(ToolMachine, VisualStudioLaunchConditionsStopTheRunWhereWindowsWould) {
   for (const auto& [path, walkName] : fixtures) {
     SCOPED_TRACE(path);
     const auto scratch = root / walkName;
-    const std::string walk = ReadFile(fs::path(FENNICK_SOURCE_DIR) / "tests/dialogs/walks" / walkName);
+    const std::string walk = ReadText(fs::path(FENNICK_SOURCE_DIR) / "tests/dialogs/walks" / walkName);
     // Requires 4.7.2: Windows 10's 4.8 updates it in place.
     const fs::path pkg = VisualStudioPackage(scratch, path, "v4.7.2");
     const auto walked = Replay(scratch, pkg, walk, {});
@@ -165,7 +165,7 @@ TEST(ToolMachine, VisualStudioLaunchConditionsStopTheRunWhereWindowsWould) {
   // 4.8.1 is on Windows 11, not on Windows 10.
   const auto scratch = root / "481";
   const fs::path pkg = VisualStudioPackage(scratch, fixtures[0].first, "v4.8.1");
-  const std::string walk = ReadFile(fs::path(FENNICK_SOURCE_DIR) / "tests/dialogs/walks" / fixtures[0].second);
+  const std::string walk = ReadText(fs::path(FENNICK_SOURCE_DIR) / "tests/dialogs/walks" / fixtures[0].second);
   EXPECT_EQ(Replay(scratch, pkg, walk, {"--machine", "win10-x64"}).exitCode, 4);
   EXPECT_EQ(Replay(scratch, pkg, walk, {"--machine", "win11-x64"}).exitCode, 0);
 }
