@@ -192,14 +192,23 @@ class ShadowCommit {
       std::vector<std::uint32_t> oldChain;
       if (node->baseId && node->baseSize >= kMiniStreamCutoff) oldChain = base_.streamSectors(*node->baseId);
       const std::size_t count = static_cast<std::size_t>(sectorsFor(size, ss_));
-      // The old sectors that could be kept, read in one pass (runs of sectors in one read).
       if (oldChain.size() > count) oldChain.resize(count);
-      const Bytes old = base_.readSectors(oldChain, "in-place commit");
+      // The old sectors that could be kept are read a batch at a time (runs of sectors in one
+      // read), so a large stream is never held a second time.
+      constexpr std::size_t kBatch = 256;
+      Bytes old;
+      std::size_t oldFrom = 0;  // chain position of old's first sector
       std::vector<std::uint32_t> chain(count);
       for (std::size_t i = 0; i < count; ++i) {
         const std::size_t at = i * ss_;
         const auto piece = std::span(node->data).subspan(at, std::min<std::size_t>(ss_, size - at));
-        if (i < oldChain.size() && sameContent(std::span(old).subspan(at, ss_), piece)) {
+        if (i < oldChain.size() && (old.empty() || i >= oldFrom + kBatch)) {
+          oldFrom = i;
+          const auto end = oldChain.begin() + static_cast<std::ptrdiff_t>(std::min(oldChain.size(), i + kBatch));
+          old = base_.readSectors(std::vector<std::uint32_t>(oldChain.begin() + static_cast<std::ptrdiff_t>(i), end),
+                                  "in-place commit");
+        }
+        if (i < oldChain.size() && sameContent(std::span(old).subspan((i - oldFrom) * ss_, ss_), piece)) {
           chain[i] = oldChain[i];
           continue;
         }

@@ -71,8 +71,8 @@ void DatabaseImpl::commit() {
   if (writePool) poolStreams = pool_.serialize(refs, longRefs, where());
   const auto catalogueStreams = catalogue::encode(schemas, pool_, longRefs);
   if (writePool && (fresh || poolStreams.pool != file_.pool || pool_.textsChanged())) {
-    editor->putStream(tablePath("_StringPool"), poolStreams.pool);
-    editor->putStream(tablePath("_StringData"), poolStreams.data);
+    editor->putStream(tablePath("_StringPool"), poolStreams.pool);  // kept below as the stored pool
+    editor->putStream(tablePath("_StringData"), std::move(poolStreams.data));
   }
   if (fresh || catalogueStreams.tables != file_.tables) editor->putStream(tablePath("_Tables"), catalogueStreams.tables);
   if (fresh || catalogueStreams.columns != file_.columns) editor->putStream(tablePath("_Columns"), catalogueStreams.columns);
