@@ -51,6 +51,8 @@ class Table {
   // True for a row inserted as temporary: held in memory only, never written, and not part
   // of what a transform describes.
   virtual bool isTemporaryRow(std::size_t i) const { return false; }
+  // Room for `rows` rows in all, for a caller about to insert that many (no effect on content).
+  virtual void reserve(std::size_t rows) {}
 };
 
 class Database {

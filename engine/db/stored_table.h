@@ -34,6 +34,7 @@ class StoredTable final : public Table {
   void insert(Row row, bool temporary = false) override;
   void update(std::size_t i, Row row) override;
   void erase(std::size_t i) override;
+  void reserve(std::size_t rows) override;
 
   bool persistent() const { return persistent_; }
   // True when the persistent part differs from what the file holds.

@@ -111,6 +111,12 @@ Bytes StoredTable::encode(bool longRefs) const {
   return table_stream::encode(values, columns, longRefs);
 }
 
+void StoredTable::reserve(std::size_t rows) {
+  stored_.reserve(rows * schema_.columns.size());
+  rows_.reserve(rows);
+  temporary_.reserve(rows);
+}
+
 void StoredTable::shrinkToFit() {
   stored_.shrink_to_fit();
   rows_.shrink_to_fit();

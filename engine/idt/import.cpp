@@ -178,7 +178,8 @@ bool sameColumns(const Schema& a, const Schema& b) {
 // table is restored as it was. Every row is read and checked once before the table is
 // touched, then read again as it goes in: the rows are never all held at once.
 void apply(Database& db, const ArchiveRows& archive) {
-  archive.forEachRow(false, [](Row&&, std::size_t) {});
+  std::size_t rows = 0;
+  archive.forEachRow(false, [&](Row&&, std::size_t) { ++rows; });
   const std::string& name = archive.schema().name;
   std::optional<Schema> oldSchema;
   std::vector<Row> oldRows;
@@ -209,6 +210,7 @@ void apply(Database& db, const ArchiveRows& archive) {
       db.createTable(archive.schema());
     }
     Table& t = db.table(name);
+    t.reserve(t.size() + rows);
     archive.forEachRow(true, [&](Row&& row, std::size_t line) {
       try {
         t.insert(std::move(row));
