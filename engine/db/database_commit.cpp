@@ -171,7 +171,8 @@ bool DatabaseImpl::storedCountsMatch(const std::vector<std::uint32_t>& refs) con
 void DatabaseImpl::countReferences(const std::vector<const Schema*>& schemas) {
   // Loaded tables count from memory; the others from their streams, which stay as they are,
   // so every id they use must keep its string.
-  std::vector<std::uint32_t> refs(pool_.size(), 0), tempRefs(pool_.size(), 0);
+  // Temporary references are few or none: their counts grow only as far as the ids they use.
+  std::vector<std::uint32_t> refs(pool_.size(), 0), tempRefs;
   catalogue::countStrings(schemas, pool_, refs);
   for (const auto& s : slots_) {
     if (s.table) {
@@ -195,7 +196,6 @@ void DatabaseImpl::countReferences(const std::vector<const Schema*>& schemas) {
     }
   }
   refs.resize(pool_.size(), 0);
-  tempRefs.resize(pool_.size(), 0);
   pool_.setCounts(std::move(refs), std::move(tempRefs));
 }
 

@@ -48,7 +48,7 @@ void StringPool::forgetCounts() {
 void StringPool::addRef(std::uint32_t id, bool temporary) {
   if (!counted_ || id == 0) return;
   auto& counts = temporary ? tempRefs_ : refs_;
-  if (id >= counts.size()) counts.resize(std::max<std::size_t>(id + 1, spans_.size()), 0);
+  if (id >= counts.size()) counts.resize(temporary ? id + 1 : std::max<std::size_t>(id + 1, spans_.size()), 0);
   ++counts[id];
   if (!temporary) needsWrite_ = true;
 }
