@@ -119,6 +119,18 @@ bool DatabaseImpl::isPersistent(std::string_view table) const {
   return s && s->persistent;
 }
 
+bool DatabaseImpl::isLoaded(std::string_view table) const {
+  const Slot* s = slot(table);
+  return s && s->table;
+}
+
+bool DatabaseImpl::release(std::string_view table) {
+  Slot* s = slot(table);
+  if (!s || !s->table || !s->persistent || !s->table->holdsOnlyStored()) return false;
+  s->table.reset();
+  return true;
+}
+
 std::vector<const Schema*> DatabaseImpl::persistentSchemas() const {
   std::vector<const Schema*> out;
   for (const auto& s : slots_)

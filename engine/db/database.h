@@ -74,6 +74,14 @@ class Database {
   // Also serves `_Tables`, `_Columns`, `_Streams` and `_Storages`. Throws Error when absent.
   virtual Table& table(std::string_view name) = 0;
   virtual bool isPersistent(std::string_view table) const = 0;
+  // Whether the rows of a table are in memory (read, or made since the open).
+  virtual bool isLoaded(std::string_view table) const { return true; }
+  // Lets go of the rows of a persistent table that hold nothing the file does not (no change
+  // since the open or the last commit, no temporary rows or columns): the table is read from
+  // the file again when next asked for. Any reference to the table or its rows taken before
+  // is then invalid, so this is for callers that loaded the table themselves (isLoaded was
+  // false) and are done with it. Returns whether the rows were let go.
+  virtual bool release(std::string_view table) { return false; }
 
   virtual void createTable(Schema schema) = 0;
   virtual void dropTable(std::string_view name) = 0;

@@ -30,6 +30,8 @@ class DatabaseImpl final : public Database {
   bool hasTable(std::string_view name) const override;
   Table& table(std::string_view name) override;
   bool isPersistent(std::string_view table) const override;
+  bool isLoaded(std::string_view table) const override;
+  bool release(std::string_view table) override;
   void createTable(Schema schema) override;
   void dropTable(std::string_view name) override;
   void addColumn(std::string_view table, Column column) override;

@@ -39,6 +39,8 @@ class StoredTable final : public Table {
   bool persistent() const { return persistent_; }
   // True when the persistent part differs from what the file holds.
   bool changed() const { return changed_; }
+  // True when the file holds all of the table: nothing changed, no temporary rows or columns.
+  bool holdsOnlyStored() const;
   // Marks the table as written (false) or as needing a full write (true).
   void setChanged(bool on);
   bool isTemporaryRow(std::size_t i) const override { return temporary_.at(i); }

@@ -99,9 +99,18 @@ void StoredTable::countStrings(std::vector<std::uint32_t>& persistent,
   }
 }
 
+bool StoredTable::holdsOnlyStored() const {
+  if (changed_ || temporaryRows_ > 0) return false;
+  for (const auto& c : schema_.columns)
+    if (c.temporary) return false;
+  return true;
+}
+
 Bytes StoredTable::encode(bool longRefs) const {
   const auto columns = persistentColumns();
   const std::size_t ncols = columns.size();
+  // Every row and column written: the cells are the stream's values as they stand.
+  if (temporaryRows_ == 0 && ncols == schema_.columns.size()) return table_stream::encode(stored_, columns, longRefs);
   std::vector<std::uint32_t> values;
   values.reserve(rows_.size() * ncols);
   for (std::size_t i = 0; i < rows_.size(); ++i) {

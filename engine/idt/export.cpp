@@ -70,6 +70,8 @@ void exportTable(Database& db, std::string_view tableName, const fs::path& folde
   if (tableName == "_SummaryInformation")
     return writeFileAtomically(files, target, summaryArchive(db.summaryInfo(), Codepage(db.codepage())));
 
+  // A table read only to be written out is let go of again afterwards.
+  const bool wasLoaded = db.isLoaded(tableName);
   Table& table = db.table(tableName);
   const Schema& schema = table.schema();
   const Codepage codepage(db.codepage());
@@ -134,6 +136,7 @@ void exportTable(Database& db, std::string_view tableName, const fs::path& folde
   // Column and table names are ASCII in practice; encode them like the data all the same.
   auto header = codepage.encode(names + "\r\n" + defs + "\r\n" + keys + "\r\n");
   if (!header) throw Error(where + ": a column name cannot be written in the database codepage");
+  if (!wasLoaded) db.release(tableName);
   writeFileAtomically(files, target, *header, body);
 }
 

@@ -62,7 +62,18 @@ bool generateTransform(Database& changed, Database& reference, const std::filesy
   const std::vector<Column> columnsColumns = catalogue::columnsSchema().columns;
   TransformBuilder builder(changed.codepage());
 
+  // One table at a time: a table this comparison had to read is let go of once compared.
   for (const std::string& name : persistentTables(changed)) {
+    const bool changedWasLoaded = changed.isLoaded(name);
+    const bool referenceWasLoaded = reference.isLoaded(name);
+    struct Release {
+      Database& db;
+      const std::string& name;
+      bool keep;
+      ~Release() {
+        if (!keep) db.release(name);
+      }
+    } releaseChanged{changed, name, changedWasLoaded}, releaseReference{reference, name, referenceWasLoaded};
     const Table& table = changed.table(name);
     const std::vector<Column> columns = persistentColumns(table.schema());
     if (!reference.isPersistent(name)) {

@@ -216,4 +216,45 @@ TEST(IncrementalCommit, AnUpdateInPlaceWritesAFewSectors) {
   EXPECT_EQ(theirRows(pkg, "Item").size(), 20000u);
 }
 
+// A table let go of is read again from the file, so it must be let go of only when the file
+// holds all of it: never with a change, a temporary row or a temporary column not written.
+TEST(IncrementalCommit, ReleasedTablesReadBackWhatTheFileHolds) {
+  FENNICK_REQUIRE_MSITOOLS();
+  const fs::path pkg = scratchDir() / "released.msi";
+  fs::copy_file(fixture("ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi"), pkg);
+  const std::set<std::string> controls = theirRows(pkg, "Control");
+  auto db = msi::Database::open(pkg, msi::OpenMode::Transact);
+  struct Case {
+    const char* what;
+    std::function<void()> change;
+    bool released;
+  } cases[] = {
+      {"unchanged", [] {}, true},
+      {"a row changed", [&] { setProperty(*db, "ProductName", "Released"); }, false},
+      {"the change committed", [&] { db->commit(); }, true},
+      {"a temporary row", [&] { db->table("Property").insert({"Scratch", "1"}, true); }, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    c.change();
+    const std::set<std::string> held = ourRows(*db, "Property");
+    EXPECT_EQ(db->release("Property"), c.released);
+    EXPECT_EQ(db->isLoaded("Property"), !c.released);
+    EXPECT_EQ(ourRows(*db, "Property"), held);
+  }
+  EXPECT_FALSE(db->release("NoSuchTable"));
+  // Released while another table changes: the commit still counts its strings.
+  EXPECT_EQ(ourRows(*db, "Control"), controls);
+  ASSERT_TRUE(db->release("Control"));
+  setProperty(*db, "ARPCOMMENTS", "after release");
+  db->commit();
+  EXPECT_EQ(theirRows(pkg, "Control"), controls);
+  EXPECT_EQ(ourRows(*db, "Control"), controls);
+  bool seen = false;
+  for (const auto& cells : msiinfoRows(pkg, "Property")) seen = seen || (cells.size() == 2 && cells[1] == "after release");
+  EXPECT_TRUE(seen);
+  db->addColumn("Control", [] { auto c = col("Note", "S0"); c.temporary = true; return c; }());
+  EXPECT_FALSE(db->release("Control")) << "a temporary column is not in the file";
+}
+
 }  // namespace
