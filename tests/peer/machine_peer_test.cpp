@@ -21,15 +21,10 @@
 #include "tests/peer/probe.h"
 #include "tests/support/fixtures.h"
 
+namespace fennick::test {
+using namespace fennick::peer;
 namespace {
-
 namespace fs = std::filesystem;
-using fennick::peer::parseRecords;
-using fennick::peer::ProcessResult;
-using fennick::peer::Record;
-using fennick::peer::recordsOf;
-using fennick::peer::runProbe;
-using fennick::peer::runProcess;
 
 const char* const kRegistry =
     "Windows Registry Editor Version 5.00\r\n\r\n"
@@ -379,3 +374,4 @@ TEST(MachinePeer, RegistryFilesAndFoldersAreSearchedAsWineSearchesThem) {
 }
 
 }  // namespace
+}  // namespace fennick::test

@@ -33,15 +33,10 @@
 #include "tests/session/corpus_file.h"
 #include "tests/support/fixtures.h"
 
+namespace fennick::test {
+using namespace fennick::peer;
 namespace {
-
 namespace fs = std::filesystem;
-using fennick::peer::parseRecords;
-using fennick::peer::ProcessResult;
-using fennick::peer::Record;
-using fennick::peer::recordsOf;
-using fennick::peer::runProbe;
-using fennick::peer::runProcess;
 
 // Properties of the machine whose values differ by design; conditions on them may differ.
 const std::map<std::string, std::string> kMachineDepartures = {
@@ -386,3 +381,4 @@ TEST(SessionEnginePeer, TheConditionCorpusAgreesWithWine) {
 }
 
 }  // namespace
+}  // namespace fennick::test
