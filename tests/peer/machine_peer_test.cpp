@@ -20,6 +20,7 @@
 #include "engine/session/table_rows.h"
 #include "tests/peer/probe.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/msitools.h"
 
 namespace fennick::test {
 using namespace fennick::peer;
@@ -105,17 +106,13 @@ std::string MachineFile(const fs::path& scratch) {
 
 // AppSearch property -> what it searches. Built with msitools, not by us.
 fs::path LocatorPackage(const fs::path& dir) {
-  const fs::path pkg = dir / "locators.msi";
-  std::vector<std::string> argv{"msibuild", pkg.string()};
+  std::vector<fs::path> archives;
   for (const auto& e : fs::directory_iterator(kLocators))
-    if (e.path().extension() == ".idt") argv.insert(argv.end(), {"-i", e.path().string()});
-  const ProcessResult built = runProcess(argv, dir);
-  EXPECT_EQ(built.exitCode, 0) << built.err;
-  const ProcessResult summary = runProcess(
-      {"msibuild", pkg.string(), "-s", "Locators", "Fennick", "x64;1033", "{8E2F4A6C-3B5D-4E7F-A091-B2C3D4E5F607}"},
-      dir);
-  EXPECT_EQ(summary.exitCode, 0) << summary.err;
-  return pkg;
+    if (e.path().extension() == ".idt") archives.push_back(e.path());
+  EXPECT_EQ(msibuild(dir / "locators.msi", archives,
+                     {"Locators", "Fennick", "x64;1033", "{8E2F4A6C-3B5D-4E7F-A091-B2C3D4E5F607}"}),
+            "");
+  return dir / "locators.msi";
 }
 
 struct Outcome {
