@@ -23,6 +23,7 @@ struct Measure {
   bool ok = false;
   double seconds = 0;
   long maxrssKb = 0;
+  double cpuSeconds = 0;  // user plus system time of the child (and its children)
   std::string err;  // the child's standard error, when it was kept
 };
 
@@ -55,6 +56,8 @@ inline Measure runChild(const std::vector<std::string>& args, const std::filesys
   m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   m.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
   m.maxrssKb = usage.ru_maxrss;
+  m.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                 static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
   if (!errFile.empty()) {
     std::ifstream in(errFile, std::ios::binary);
     m.err.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
