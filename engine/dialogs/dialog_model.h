@@ -128,6 +128,10 @@ struct Control {
   std::vector<TreeItem> tree;       // SelectionTree
   std::string highlightedFeature;   // SelectionTree: the feature the user last chose
   int progress = 0;                 // ProgressBar: 0..100
+  // ProgressBar: where the progress reports it follows (SetProgress) stand, in units of 512
+  // ticks: done out of total, counting down when a reset asked for it.
+  long long progressDone = 0, progressTotal = 100;
+  bool progressBackwards = false;
   // VolumeCostList: the five columns (volume, disk size, available, required, difference),
   // their headers (UIText) and widths from the Text column; a width of 0 hides a column.
   std::vector<std::string> columnHeaders;

@@ -145,7 +145,37 @@ void Wizard::Impl::highlight(DialogFrame& frame, Control& tree, const std::strin
   frame.subscriptions.publish(session, frame.dialog, "SelectionAction", info.action);
 }
 
+void Wizard::Impl::actionStarted(std::string_view, std::string_view description) {
+  recordTicks = 0;
+  publishEverywhere("ActionText", description);
+  tellPublished();
+}
+
+void Wizard::Impl::actionData(std::string_view text) {
+  publishEverywhere("ActionData", text);
+  if (recordTicks) publishProgress(2, recordTicks, 0);
+  tellPublished();
+}
+
+void Wizard::Impl::progress(int type, long long first, long long second) {
+  publishProgress(type, first, second);
+  tellPublished();
+}
+
+void Wizard::Impl::publishProgress(int type, long long first, long long second) {
+  for (auto& frame : stack)
+    if (const auto ticks = frame->subscriptions.publishProgress(frame->dialog, "SetProgress", type, first, second))
+      recordTicks = *ticks;
+}
+
+void Wizard::Impl::tellPublished() {
+  const std::vector<WizardObserver*> told = observers;
+  for (WizardObserver* o : told)
+    if (std::find(observers.begin(), observers.end(), o) != observers.end()) o->published(self);
+}
+
 Wizard::Wizard(Session& session, std::string_view dialog) : impl_(std::make_unique<Impl>(*this, session)) {
+  session.addActionListener(*impl_);
   try {
     impl_->loadStyles();
     impl_->start(dialog);
@@ -154,7 +184,7 @@ Wizard::Wizard(Session& session, std::string_view dialog) : impl_(std::make_uniq
   }
 }
 
-Wizard::~Wizard() = default;
+Wizard::~Wizard() { impl_->session.removeActionListener(*impl_); }
 
 Session& Wizard::session() const { return impl_->session; }
 bool Wizard::finished() const { return impl_->finished; }

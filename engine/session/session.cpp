@@ -243,6 +243,10 @@ ActionStatus Session::doAction(std::string_view action) {
   } running(s.running, name);
   const auto run = [&]() -> ActionStatus {
     try {
+      // Listeners hear of the actions that run (standard and custom ones), not of dialogs.
+      if (!s.listeners.empty() &&
+          (isStandardAction(action) || actionKind(action) == ActionKind::Custom))
+        s.actionStarted(action);
       if (auto status = runStandardAction(s, action)) return *status;
       if (auto status = runCustomAction(s, action)) return *status;
       if (actionKind(action) == ActionKind::Dialog) {
