@@ -35,7 +35,9 @@ void Subscriptions::publish(const Session& session, Dialog& dialog, std::string_
     if (!equalsIgnoringCase(row.event, event)) continue;
     Control* control = dialog.find(row.control);
     if (!control) continue;
-    if (row.attribute == "Text") {
+    if (equalsIgnoringCase(event, "SelectionIcon")) {
+      control->selectionIcon = value;  // a picture of the tree's own, whatever the attribute
+    } else if (row.attribute == "Text") {
       StyledText styled = splitTextStyle(session.formatText(value));
       control->text = std::move(styled.text);
       if (!styled.style.empty()) control->textStyle = std::move(styled.style);

@@ -2,8 +2,9 @@
 // another control of the dialog publishes, and the attribute each publication sets.
 // Attributes handled: Text (the value, formatted, style prefix parsed off), Visible and
 // Enabled (a value that is not empty nor "0" means true), and Progress, which follows the
-// progress reports published as SetProgress (publishProgress). Others are accepted and
-// ignored. Event names compare without regard to case.
+// progress reports published as SetProgress (publishProgress). SelectionIcon gives its
+// subscriber the highlighted feature's state icon, whatever the attribute. Others are
+// accepted and ignored. Event names compare without regard to case.
 #pragma once
 
 #include <optional>

@@ -53,9 +53,10 @@ void Wizard::Impl::appear(DialogFrame& frame) {
   frame.conditions.apply(session, frame.dialog);
   for (Control& c : frame.dialog.controls) {
     if (c.type != ControlType::SelectionTree) continue;
-    if (c.tree.empty())
+    if (c.tree.empty()) {
       frame.subscriptions.publish(session, frame.dialog, "SelectionNoItems", "");
-    else
+      frame.subscriptions.publish(session, frame.dialog, "SelectionIcon", "");
+    } else
       highlight(frame, c, c.tree.front().feature);
   }
   refreshAll();
@@ -143,6 +144,16 @@ void Wizard::Impl::highlight(DialogFrame& frame, Control& tree, const std::strin
   frame.subscriptions.publish(session, frame.dialog, "SelectionPath", info.path);
   frame.subscriptions.publish(session, frame.dialog, "SelectionPathOn", info.pathOn ? "1" : "");
   frame.subscriptions.publish(session, frame.dialog, "SelectionAction", info.action);
+  std::string_view icon = featureChoiceName(FeatureChoice::Absent);
+  if (const FeatureTree* features = session.featureTree(); features && features->find(feature)) {
+    switch (session.featureRequestState(feature)) {
+      case InstallState::Local: icon = featureChoiceName(FeatureChoice::Local); break;
+      case InstallState::Source: icon = featureChoiceName(FeatureChoice::Source); break;
+      case InstallState::Advertised: icon = featureChoiceName(FeatureChoice::Advertise); break;
+      default: break;
+    }
+  }
+  frame.subscriptions.publish(session, frame.dialog, "SelectionIcon", icon);
 }
 
 void Wizard::Impl::actionStarted(std::string_view, std::string_view description) {

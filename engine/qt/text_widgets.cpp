@@ -10,6 +10,7 @@
 
 #include "engine/qt/control_widgets.h"
 #include "engine/qt/mnemonics.h"
+#include "engine/qt/selection_tree_widget.h"
 
 namespace msi::qt {
 namespace {
@@ -115,6 +116,15 @@ QWidget* createPicture(const Control&, QWidget* parent, const WidgetContext&) {
 
 void refreshPicture(const Control& control, QWidget* w, const WidgetContext& context) {
   auto* picture = static_cast<QLabel*>(w);
+  // An icon following the selection tree shows the highlighted feature's state as the tree does.
+  const QVariant shownState = picture->property("selectionIcon");
+  if (!control.selectionIcon.empty() || shownState.isValid()) {
+    if (shownState.toString().toStdString() == control.selectionIcon && shownState.isValid()) return;
+    picture->setProperty("selectionIcon", QString::fromStdString(control.selectionIcon));
+    const auto state = dialogs::parseFeatureChoice(control.selectionIcon);
+    picture->setPixmap(state ? SelectionTreeWidget::stateIcon(*state).pixmap(picture->size()) : QPixmap());
+    return;
+  }
   if (!picture->pixmap().isNull()) return;
   const std::string key = control.image.empty() ? control.text : control.image;
   QPixmap image = decodeImage(context.wizard.binary(key));
