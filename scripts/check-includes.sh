@@ -4,6 +4,9 @@
 #
 #   {base, text} < cfb < db < {sql, idt, mst, session} < dialogs < qt < {src, tools}
 #
+# Within the tool, only its engine backend (src/installer) reaches the dialog engine and its
+# Qt renderer: the rest of src/ answers dialogs through the backend's dialog host.
+#
 # Usage: scripts/check-includes.sh [ROOT]   (ROOT defaults to the checkout)
 # Prints each offending line as FILE:LINE: "<include>" and exits 1 when there is one.
 set -euo pipefail
@@ -38,6 +41,11 @@ grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]+"' "${present[@]}" --inc
       match($0, /#[[:space:]]*include[[:space:]]+"[^"]+"/)
       inc = substr($0, RSTART, RLENGTH); sub(/^[^"]*"/, "", inc); sub(/"$/, "", inc)
       own = moduleOf(file); theirs = moduleOf(inc)
+      if (own == "src" && (theirs == "engine/dialogs" || theirs == "engine/qt") && file !~ /^src\/installer\//) {
+        printf "%s:%s: \"%s\": only src/installer may include %s\n", file, line, inc, theirs
+        bad = 1
+        next
+      }
       if (level(theirs) < 0 || theirs == own) next
       if (level(theirs) >= level(own)) {
         printf "%s:%s: \"%s\": %s may not include %s\n", file, line, inc, own, theirs

@@ -1,6 +1,5 @@
 // Entry point of the fennick executable: options, the host for the run, then Main.
 #include <QApplication>
-#include <chrono>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
@@ -15,9 +14,8 @@
 #include "src/driver/session_driver.h"
 #include "src/driver/skipped_actions.h"
 #include "engine/session/machine_file.h"
-#include "engine/dialogs/walk_player.h"
-#include "engine/qt/qt_dialog_runner.h"
 #include "src/ui/session_messages.h"
+#include "src/installer/engine_dialog_host.h"
 #include "src/installer/engine_installer.h"
 #include "src/ui/headless_host.h"
 #include "src/ui/qt_host.h"
@@ -37,27 +35,6 @@ bool DisplayAvailable() {
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
   return (x11 && *x11) || (wayland && *wayland);
 }
-
-// With FENNICK_TIMING set, says on standard error when the first dialog reaches its runner
-// (the walk player headless, the window interactively): the benchmarks read it.
-class FirstDialogClock final : public msi::DialogRunner {
- public:
-  explicit FirstDialogClock(msi::DialogRunner& inner)
-      : inner_(inner), start_(std::chrono::steady_clock::now()), report_(std::getenv("FENNICK_TIMING") != nullptr) {}
-  msi::ActionStatus runDialog(msi::Session& session, std::string_view dialog) override {
-    if (report_) {
-      report_ = false;
-      const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-      std::cerr << "fennick: first dialog after " << seconds << " s" << std::endl;
-    }
-    return inner_.runDialog(session, dialog);
-  }
-
- private:
-  msi::DialogRunner& inner_;
-  std::chrono::steady_clock::time_point start_;
-  bool report_;
-};
 
 }  // namespace
 
@@ -95,23 +72,20 @@ int main(int argc, char** argv) {
 
   if (options.replayWalk) {
     // Headless: no window and no display needed. Pumping has nothing to do without windows.
-    std::shared_ptr<msi::dialogs::Walk> walk;
+    std::shared_ptr<installer::EngineDialogHost> dialogs;
     try {
-      walk = std::make_shared<msi::dialogs::Walk>(msi::dialogs::Walk::load(*options.replayWalk));
-    } catch (const msi::dialogs::WalkError& e) {
+      dialogs = installer::PlayWalk(*options.replayWalk);
+    } catch (const installer::WalkMismatch& e) {
       std::cerr << "fennick: " << ui::TerminalText(e.what(), ui::LineBreaks::Escape) << std::endl;
       std::cout << driver::ClosingLine(driver::kExitUsage, nullptr) << std::endl;
       return driver::kExitUsage;
     }
-    ui::HeadlessHost host(std::cerr, walk);
+    ui::HeadlessHost host(std::cerr, dialogs);
     ui::SessionMessages messages(host, std::cerr);
     driver::SkippedActions skipped(messages);
-    msi::dialogs::WalkPlayer player(walk);
-    FirstDialogClock clock(player);
     installer::EngineSetup setup;
     setup.messages = &skipped;
-    setup.dialogs = &clock;
-    setup.afterAction = [&player] { player.rethrowMismatch(); };
+    setup.dialogs = dialogs;
     setup.machine = machine;
     setup.properties = options.properties;
     const int status =
@@ -130,24 +104,21 @@ int main(int argc, char** argv) {
   ui::QtHost host;
   ui::SessionMessages messages(host, std::cerr);
   driver::SkippedActions skipped(messages);
-  msi::dialogs::Walk recorded = msi::dialogs::Walk::parse("", options.recordWalk.value_or(""));
-  msi::qt::QtDialogRunner dialogs(options.recordWalk ? &recorded : nullptr);
-  FirstDialogClock clock(dialogs);
-  if (options.recordWalk)
-    host.onSaveAnswered = [&dialogs](const std::string& path) { dialogs.recorder()->recordSave(path); };
+  const auto dialogs = installer::ShowDialogs(options.recordWalk.has_value());
+  host.onSaveAnswered = [&dialogs](const std::string& path) { dialogs->SaveAnswered(path); };
   installer::EngineSetup setup;
   setup.messages = &skipped;
-  setup.dialogs = &clock;
+  setup.dialogs = dialogs;
   setup.machine = machine;
   setup.properties = options.properties;
   const int status =
       driver::Main(options, {host, [&] { return installer::CreateEngineInstaller(setup); }, std::cerr, true,
                              nullptr, machineProperties});
   skipped.print(std::cerr);
-  if (options.recordWalk) {
+  if (const auto recording = dialogs->Recording()) {
     // Whatever the run's end, the answers given so far are kept.
     try {
-      driver::WriteFileAtomically(*options.recordWalk, recorded.text());
+      driver::WriteFileAtomically(*options.recordWalk, *recording);
     } catch (const std::exception& e) {
       std::cerr << "fennick: " << ui::TerminalText(e.what(), ui::LineBreaks::Escape) << "\n";
       return status == 0 ? driver::kExitFailure : status;

@@ -7,10 +7,10 @@
 #include "src/driver/closing_line.h"
 #include "src/driver/output_file.h"
 #include "src/driver/run_state.h"
+#include "src/installer/dialog_host.h"
 #include "src/inspect/inspect.h"
 #include "src/transform/transform.h"
 #include "src/uirun/uirun.h"
-#include "engine/dialogs/walk.h"
 #include "src/tables/working_tables.h"
 #include "src/ui/terminal_text.h"
 
@@ -115,7 +115,7 @@ int RunAndWindDown(const Options& options, RunEnvironment& env, RunState& run) {
       run.tables.reset();
     }
     return status;
-  } catch (const msi::dialogs::WalkError& mismatch) {
+  } catch (const installer::WalkMismatch& mismatch) {
     // The walk does not fit the package: wrong usage of a headless run, not a failure of it.
     env.err << "fennick: " << ui::TerminalText(mismatch.what(), ui::LineBreaks::Escape) << std::endl;
     try {

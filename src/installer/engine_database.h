@@ -6,6 +6,7 @@
 
 #include "engine/db/database.h"
 #include "engine/dialogs/walk.h"
+#include "src/installer/dialog_host.h"
 #include "src/installer/installer.h"
 
 namespace fennick::installer {
@@ -17,8 +18,10 @@ auto Translate(F&& body, int number = 0) -> decltype(body()) {
     return body();
   } catch (const Error&) {
     throw;
-  } catch (const msi::dialogs::WalkError&) {
+  } catch (const WalkMismatch&) {
     throw;  // a walk that does not fit the package is the caller's to report
+  } catch (const msi::dialogs::WalkError& e) {
+    throw WalkMismatch(e.what());
   } catch (const std::exception& e) {
     throw Error(e.what(), number);
   }

@@ -1,7 +1,6 @@
 // The engine backend: what the engine needs from the tool to run a package's user interface.
 #pragma once
 
-#include <functional>
 #include <memory>
 
 #include <optional>
@@ -11,16 +10,17 @@
 
 #include "engine/session/machine.h"
 #include "engine/session/session_host.h"
+#include "src/installer/engine_dialog_host.h"
 #include "src/installer/installer.h"
 
 namespace fennick::installer {
 
 struct EngineSetup {
   msi::SessionHost* messages = nullptr;  // not owned; nullptr: standard error
-  msi::DialogRunner* dialogs = nullptr;  // not owned; nullptr: dialog actions fail
-  // Called after every action: a runner that keeps its own errors (a walk that no longer fits
-  // the package) throws them here, so they reach the tool as themselves.
-  std::function<void()> afterAction;
+  // How the run's dialogs are answered (nullptr: dialog actions fail). Only the run's own
+  // session (full UI level) shows dialogs; after each of its actions the host may throw
+  // WalkMismatch.
+  std::shared_ptr<EngineDialogHost> dialogs;
   // The machine sessions run on (nullopt: the default machine of the current user).
   std::optional<msi::EmulatedMachine> machine;
   // Properties as on the installer's command line: given to the run's session (full UI

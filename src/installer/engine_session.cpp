@@ -45,6 +45,11 @@ class QuietHost final : public msi::SessionHost {
   void message(msi::MessageKind, std::string_view) override {}
 };
 
+std::function<void()> AfterAction(const EngineSetup& setup) {
+  if (!setup.dialogs) return {};
+  return [dialogs = setup.dialogs] { dialogs->AfterAction(); };
+}
+
 }  // namespace
 
 std::shared_ptr<Session> OpenEngineSession(std::shared_ptr<msi::Database> database, int uiLevel,
@@ -55,11 +60,11 @@ std::shared_ptr<Session> OpenEngineSession(std::shared_ptr<msi::Database> databa
     options.uiLevel = uiLevel;
     const bool full = uiLevel == kUILevelFull;
     options.host = full ? setup.messages : &quiet;
-    options.dialogs = full ? setup.dialogs : nullptr;
+    options.dialogs = full && setup.dialogs ? &setup.dialogs->Runner() : nullptr;
     if (setup.machine) options.machine = *setup.machine;
     if (full) options.properties = setup.properties;
     return std::make_shared<EngineSession>(msi::Session::open(std::move(database), std::move(options)),
-                                           full ? setup.afterAction : std::function<void()>{});
+                                           full ? AfterAction(setup) : std::function<void()>{});
   }, 1619);
 }
 
@@ -70,11 +75,11 @@ std::shared_ptr<Session> OpenEngineSession(
     msi::SessionOptions options;
     options.uiLevel = uiLevel;
     options.host = setup.messages;
-    options.dialogs = setup.dialogs;
+    options.dialogs = setup.dialogs ? &setup.dialogs->Runner() : nullptr;
     if (setup.machine) options.machine = *setup.machine;
     if (uiLevel == kUILevelFull) options.properties = setup.properties;
     return std::make_shared<EngineSession>(msi::Session::open(open(std::string(packagePath)), std::move(options)),
-                                           setup.afterAction);
+                                           AfterAction(setup));
   }, 1619);
 }
 

@@ -5,23 +5,12 @@
 
 namespace fennick::ui {
 
-HeadlessHost::HeadlessHost(std::ostream& err, std::shared_ptr<msi::dialogs::Walk> walk)
-    : err_(err), walk_(std::move(walk)) {}
+HeadlessHost::HeadlessHost(std::ostream& err, std::shared_ptr<installer::DialogHost> dialogs)
+    : err_(err), dialogs_(std::move(dialogs)) {}
 
 std::string HeadlessHost::PromptSaveTransform() {
-  using msi::dialogs::WalkError;
-  using Kind = msi::dialogs::WalkStep::Kind;
-  if (!walk_) throw WalkError("no walk answers the save prompt");
-  const auto* step = walk_->peek();
-  if (!step) throw WalkError(walk_->where() + ": the walk ended before the save prompt (add `save \"PATH\"` or `save cancel`)");
-  if (step->kind != Kind::Save)
-    throw WalkError(walk_->where() + ": the package is at the save prompt, but the walk has `" + step->describe() + "`");
-  const auto& save = walk_->take();
-  // The run ends at the save prompt: a step after it would never be played.
-  if (const auto* after = walk_->peek())
-    throw WalkError(walk_->where() + ": the walk goes on after `" + save.describe() + "` with `" + after->describe() +
-                    "`, but the run ends at the save prompt");
-  return save.cancel ? std::string() : TrimSaveAnswer(save.value);
+  if (!dialogs_) throw installer::WalkMismatch("no walk answers the save prompt");
+  return TrimSaveAnswer(dialogs_->SaveAnswer());
 }
 
 void HeadlessHost::MessageBox(std::string_view text, BoxStyle, std::string_view title) {

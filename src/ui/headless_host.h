@@ -6,16 +6,15 @@
 #include <memory>
 #include <ostream>
 
-#include "engine/dialogs/walk.h"
-
+#include "src/installer/dialog_host.h"
 #include "src/ui/host.h"
 
 namespace fennick::ui {
 
 class HeadlessHost : public Host {
  public:
-  // Answers prompts from `walk` (may be null: then every prompt is a walk mismatch).
-  HeadlessHost(std::ostream& err, std::shared_ptr<msi::dialogs::Walk> walk = nullptr);
+  // Answers the save prompt from `dialogs` (may be null: then the prompt is a walk mismatch).
+  HeadlessHost(std::ostream& err, std::shared_ptr<installer::DialogHost> dialogs = nullptr);
   void MessageBox(std::string_view text, BoxStyle style, std::string_view title) override;
   void Pump() override {}
   void LoadTablesWindow() override { tablesLoaded_ = true; }
@@ -29,7 +28,7 @@ class HeadlessHost : public Host {
 
  private:
   std::ostream& err_;
-  std::shared_ptr<msi::dialogs::Walk> walk_;
+  std::shared_ptr<installer::DialogHost> dialogs_;
   bool tablesLoaded_ = false;
   bool progressShown_ = false;
   float min_ = 0, max_ = 100, value_ = 0;

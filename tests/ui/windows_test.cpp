@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <filesystem>
 
+#include "src/installer/engine_dialog_host.h"
 #include "src/ui/qt_host.h"
 #include "tests/support/fake_installer.h"
 
@@ -111,6 +112,22 @@ TEST(TablesWindow, HoldsSixListViewsAndIsNeverShown) {
   EXPECT_EQ(w->ListView("lvUI")->columnWidth(0), 96);
   host.UnloadTablesWindow();
   EXPECT_EQ(host.Tables(), nullptr);
+}
+
+// An interactive run with --record writes what the dialog host kept: the save answer the Qt host
+// reports must reach it, and a run without --record must write nothing.
+TEST(WindowDialogs, KeepTheSaveAnswerOnlyWhenRecording) {
+  App();
+  const auto recording = installer::ShowDialogs(true);
+  recording->SaveAnswered("out dir/choices.mst");
+  ASSERT_TRUE(recording->Recording());
+  EXPECT_NE(recording->Recording()->find("save \"out dir/choices.mst\""), std::string::npos)
+      << *recording->Recording();
+  EXPECT_THROW(recording->SaveAnswer(), installer::WalkMismatch);
+
+  const auto plain = installer::ShowDialogs(false);
+  plain->SaveAnswered("x.mst");
+  EXPECT_FALSE(plain->Recording());
 }
 
 }  // namespace
