@@ -195,7 +195,9 @@ Wizard::Wizard(Session& session, std::string_view dialog) : impl_(std::make_uniq
   }
 }
 
-Wizard::~Wizard() { impl_->session.removeActionListener(*impl_); }
+Wizard::~Wizard() {
+  if (impl_->listening) impl_->session.removeActionListener(*impl_);
+}
 
 Session& Wizard::session() const { return impl_->session; }
 bool Wizard::finished() const { return impl_->finished; }

@@ -94,6 +94,7 @@ class Wizard {
   // (finished() with Success); a dialog the package lacks, or whose tables cannot be read,
   // ends it with Failure, reported to the session's host.
   Wizard(Session& session, std::string_view dialog);
+  // A wizard may outlive its session (a modeless dialog still drawn): only its dialogs remain.
   ~Wizard();
   Wizard(const Wizard&) = delete;
   Wizard& operator=(const Wizard&) = delete;

@@ -30,6 +30,7 @@ struct Wizard::Impl final : EventTarget, ActionListener {
   std::size_t generation = 0;  // counts dialog changes, so that observers hear of them
   std::string eventSource;     // "dialog `X` control `Y`" while its events run
   long long recordTicks = 0;   // progress each ActionData record makes (a type 1 report)
+  bool listening = true;       // the session still exists and tells this wizard what it publishes
 
   // --- reporting ---
   void report(MessageKind kind, const std::string& text) { session.host().message(kind, text); }
@@ -68,6 +69,7 @@ struct Wizard::Impl final : EventTarget, ActionListener {
   void actionStarted(std::string_view action, std::string_view description) override;
   void actionData(std::string_view text) override;
   void progress(int type, long long first, long long second) override;
+  void sessionClosed() override { listening = false; }
   void publishProgress(int type, long long first, long long second);
   void tellPublished();
 

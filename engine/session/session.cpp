@@ -129,7 +129,11 @@ void Session::State::setTargetPath(std::string_view directory, std::string_view 
 // --- Session ----------------------------------------------------------------------------
 
 Session::Session(std::unique_ptr<State> state) : state_(std::move(state)) { state_->self = this; }
-Session::~Session() = default;
+Session::~Session() {
+  // Listeners that outlive the session (a modeless dialog still on screen) hear it go.
+  const std::vector<ActionListener*> told = std::move(state_->listeners);
+  for (ActionListener* l : told) l->sessionClosed();
+}
 
 std::unique_ptr<Session> Session::open(const std::filesystem::path& package, SessionOptions options) {
   std::shared_ptr<Database> db = Database::open(package, OpenMode::ReadOnly);

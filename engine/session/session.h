@@ -119,7 +119,8 @@ class Session final : public SessionContext {
   ActionKind actionKind(std::string_view action) const;
   void setHost(SessionHost* host);            // nullptr: standard error
   // Listeners hear of every standard and custom action doAction starts, of the records it
-  // reports and of its progress (see ActionListener); a listener removes itself before it goes.
+  // reports and of its progress (see ActionListener). A listener removes itself before it
+  // goes, unless the session went first (ActionListener::sessionClosed).
   void addActionListener(ActionListener& listener);
   void removeActionListener(ActionListener& listener);
   // What a running action reports (see ActionListener): a record, fields[0] ignored (the

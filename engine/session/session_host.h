@@ -65,6 +65,8 @@ class ActionListener {
     (void)first;
     (void)second;
   }
+  // The session goes; it tells nothing more and must not be asked to remove the listener.
+  virtual void sessionClosed() {}
 };
 
 // Runs a dialog of the package's Dialog table as an action: the wizard starting with that
