@@ -4,8 +4,6 @@
 
 #include <functional>
 
-#include <functional>
-
 #include "engine/cfb/compound_file.h"
 #include "tests/cfb/cfb_test_support.h"
 #include "tests/support/fixtures.h"

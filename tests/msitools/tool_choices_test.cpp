@@ -13,6 +13,7 @@
 #include "tests/support/msitools.h"
 #include "tests/peer/process.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/tool_runs.h"
 
 namespace fennick::test {
 namespace {
@@ -28,67 +29,17 @@ struct Choices {
   std::map<std::string, std::string> changed;     // the subset that differs from the package
 };
 
-std::string Unescape(const std::string& field) {
-  std::string out;
-  for (std::size_t i = 0; i < field.size(); ++i) {
-    if (field[i] != '\\' || i + 1 == field.size()) {
-      out += field[i];
-      continue;
-    }
-    const char c = field[++i];
-    out += c == 't' ? '\t' : c == 'n' ? '\n' : c == 'r' ? '\r' : c;
-  }
-  return out;
-}
-
-Choices ReadDump(const fs::path& dump) {
+Choices ReadChoices(const Dump& dump) {
   Choices choices;
-  std::string section;
-  for (const std::string& line : lines(ReadText(dump))) {
-    if (line.rfind("# ", 0) == 0) {
-      section = line.substr(2);
-      continue;
+  for (const auto& [section, rows] : dump)
+    for (const auto& f : rows) {
+      if (f.size() < 2) continue;
+      if (section == "lvProperty") choices.properties[f[0]] = f[1];
+      if (section == "lvPropertyChanged") choices.changed[f[0]] = f[1];
+      if (section == "lvFeatureChanged") choices.features.emplace_back(f[0], std::stoi(f[1]));
     }
-    std::vector<std::string> f = split(line, '\t');
-    for (auto& field : f) field = Unescape(field);
-    if (f.size() < 2) continue;
-    if (section == "lvProperty") choices.properties[f[0]] = f[1];
-    if (section == "lvPropertyChanged") choices.changed[f[0]] = f[1];
-    if (section == "lvFeatureChanged") choices.features.emplace_back(f[0], std::stoi(f[1]));
-  }
   for (const auto& [name, value] : choices.changed) choices.properties[name] = value;
   return choices;
-}
-
-// The demo package's archives, edited by the test, built into a package.
-using Archives = std::map<std::string, std::string>;  // file name -> text; "" drops the table
-
-Archives DemoArchives() {
-  Archives archives;
-  for (const auto& e : fs::directory_iterator(fs::path(FENNICK_SOURCE_DIR) / "examples" / "demo"))
-    archives[e.path().filename().string()] = ReadText(e.path());
-  return archives;
-}
-
-void Replace(Archives& a, const std::string& file, const std::string& from, const std::string& to) {
-  std::string& text = a.at(file);
-  const auto at = text.find(from);
-  ASSERT_NE(at, std::string::npos) << file << ": " << from;
-  text.replace(at, from.size(), to);
-}
-
-fs::path BuildPackage(const fs::path& scratch, const Archives& archives) {
-  const fs::path src = scratch / "archives";
-  fs::create_directories(src);
-  std::vector<std::string> argv = {FENNICK_MSI_CLI, "import", (scratch / "package.msi").string(), src.string()};
-  for (const auto& [name, text] : archives) {
-    if (text.empty()) continue;
-    std::ofstream(src / name, std::ios::binary) << text;
-    argv.push_back(name);
-  }
-  const auto run = runProcess(argv, scratch);
-  EXPECT_EQ(run.exitCode, 0) << run.err;
-  return scratch / "package.msi";
 }
 
 struct ToolRun {
@@ -102,12 +53,8 @@ ToolRun Replay(const fs::path& scratch, const fs::path& package, std::string wal
   ToolRun run;
   run.transform = scratch / "choices.mst";
   if (walk.find("\nsave ") == std::string::npos) walk += "\nsave \"" + run.transform.string() + "\"\n";
-  const fs::path walkFile = scratch / "choices.walk";
-  std::ofstream(walkFile) << walk;
-  const fs::path dump = scratch / "dump.txt";
-  run.process = runProcess({FENNICK_TOOL, "--replay", walkFile.string(), "--dump-tables", dump.string(),
-                            package.string()}, scratch);
-  run.choices = ReadDump(dump);
+  run.process = replay(scratch, package, walk, {"--dump-tables", (scratch / "dump.txt").string()});
+  run.choices = ReadChoices(readDump(scratch / "dump.txt"));
   return run;
 }
 
@@ -138,7 +85,7 @@ WineSession AskWine(const fs::path& scratch, const fs::path& package, const fs::
   bool perRowProperties = false;
   for (const std::string& line : lines(session.out)) {
     std::vector<std::string> f = split(line, '\t');
-    for (auto& field : f) field = Unescape(field);
+    for (auto& field : f) field = unescapeField(field);
     if (f[0] == "feature" && f.size() >= 3) {
       wine.features[f[1]] = f[2];
       perRowProperties = true;  // the --property answers come before the feature lines
@@ -192,7 +139,7 @@ void ExpectReproducedByOurCheck(const ToolRun& run) {
 
 // The shipped example walk, without its save line.
 std::string DemoWalk() {
-  const std::string walk = ReadText(fs::path(FENNICK_SOURCE_DIR) / "examples" / "demo.walk");
+  const std::string walk = sourceText("examples/demo.walk");
   return walk.substr(0, walk.find("save "));
 }
 
@@ -211,10 +158,10 @@ class DemoChoices : public ::testing::TestWithParam<DemoCase> {};
 TEST_P(DemoChoices, WineReproducesTheWalk) {
   const DemoCase& c = GetParam();
   const auto scratch = scratchDir();
-  Archives archives = DemoArchives();
+  Archives archives = demoArchives();
   c.edit(archives);
   if (HasFailure()) return;
-  const fs::path package = BuildPackage(scratch, archives);
+  const fs::path package = buildPackage(scratch, archives);
   const ToolRun run = Replay(scratch, package, c.walk);
   ExpectReproducedByOurCheck(run);
   for (const auto& [name, value] : c.changed) {
@@ -230,16 +177,16 @@ TEST_P(DemoChoices, WineReproducesTheWalk) {
 // A setup-type dialog as WiX's Mondo UI has it: buttons that set the install level, with no
 // INSTALLLEVEL in the Property table; Docs needs level 3, Extras 1000.
 void MondoSetupType(Archives& a) {
-  Replace(a, "Property.idt", "INSTALLLEVEL\t3\r\n", "");
-  Replace(a, "Feature.idt", "Manuals and examples.\t2\t1\t", "Manuals and examples.\t2\t3\t");
-  Replace(a, "Feature.idt", "not installed by default.\t3\t4\t", "not installed by default.\t3\t1000\t");
+  replaceIn(a, "Property.idt", "INSTALLLEVEL\t3\r\n", "");
+  replaceIn(a, "Feature.idt", "Manuals and examples.\t2\t1\t", "Manuals and examples.\t2\t3\t");
+  replaceIn(a, "Feature.idt", "not installed by default.\t3\t4\t", "not installed by default.\t3\t1000\t");
   a["Dialog.idt"] += "SetupTypeDlg\t50\t50\t370\t270\t3\t[ProductName] Setup\tTypical\tTypical\tCancel\r\n";
   a["Control.idt"] +=
       "SetupTypeDlg\tTypical\tPushButton\t40\t65\t80\t17\t3\t\t&Typical\tCustom\t\r\n"
       "SetupTypeDlg\tCustom\tPushButton\t40\t118\t80\t17\t3\t\t&Custom\tComplete\t\r\n"
       "SetupTypeDlg\tComplete\tPushButton\t40\t171\t80\t17\t3\t\tC&omplete\tCancel\t\r\n"
       "SetupTypeDlg\tCancel\tPushButton\t304\t243\t56\t17\t3\t\tCancel\tTypical\t\r\n";
-  Replace(a, "ControlEvent.idt", "WelcomeDlg\tNext\tNewDialog\tInstallDirDlg\t1\t1\r\n",
+  replaceIn(a, "ControlEvent.idt", "WelcomeDlg\tNext\tNewDialog\tInstallDirDlg\t1\t1\r\n",
           "WelcomeDlg\tNext\tNewDialog\tSetupTypeDlg\t1\t1\r\n");
   a["ControlEvent.idt"] +=
       "SetupTypeDlg\tTypical\tSetInstallLevel\t3\t1\t1\r\n"
@@ -262,7 +209,7 @@ INSTANTIATE_TEST_SUITE_P(
         // An installation context set by a button's [ALLUSERS] event, not in the Property table.
         DemoCase{"AllUsersEvent",
                  [](Archives& a) {
-                   Replace(a, "Property.idt", "ALLUSERS\t1\r\n", "");
+                   replaceIn(a, "Property.idt", "ALLUSERS\t1\r\n", "");
                    a["ControlEvent.idt"] += "WelcomeDlg\tNext\t[ALLUSERS]\t2\t1\t0\r\n";
                  },
                  "press Next\npress Next\npress Next\npress Install\n", {{"ALLUSERS", "2"}}},
@@ -299,7 +246,7 @@ TEST(ToolChoices, MissingTablesAreEmptyListsNotFailures) {
     for (const char* table : {"Control.idt", "ControlEvent.idt", "ControlCondition.idt", "Dialog.idt",
                               "EventMapping.idt", "TextStyle.idt", "UIText.idt"})
       a[table].clear();
-    Replace(a, "InstallUISequence.idt", "WelcomeDlg\tNOT Installed\t1230\r\n", "");
+    replaceIn(a, "InstallUISequence.idt", "WelcomeDlg\tNOT Installed\t1230\r\n", "");
   };
   struct Case {
     const char* name;
@@ -325,13 +272,14 @@ TEST(ToolChoices, MissingTablesAreEmptyListsNotFailures) {
     SCOPED_TRACE(c.name);
     const auto scratch = scratchDir() / c.name;
     fs::create_directories(scratch);
-    Archives archives = DemoArchives();
+    Archives archives = demoArchives();
     c.edit(archives);
-    const ToolRun run = Replay(scratch, BuildPackage(scratch, archives), c.walk);
+    const ToolRun run = Replay(scratch, buildPackage(scratch, archives), c.walk);
     EXPECT_EQ(run.process.exitCode, c.status) << run.process.err;
     EXPECT_NE(run.process.err.find(c.message), std::string::npos) << run.process.err;
     EXPECT_EQ(run.process.err.find("unknown table"), std::string::npos) << run.process.err;
     EXPECT_FALSE(fs::exists(run.transform));
+    if (c.status == 6) EXPECT_EQ(run.process.out, "no transform written: your answers leave the package unchanged\n");
   }
 }
 
@@ -357,7 +305,7 @@ TEST(ToolChoices, FixtureWalksAreReproducedByWineAndByTheCheck) {
     const auto scratch = scratchDir() / walk;
     fs::create_directories(scratch);
     const ToolRun run =
-        Replay(scratch, fixture(package), ReadText(fs::path(FENNICK_SOURCE_DIR) / "tests/dialogs/walks" / walk));
+        Replay(scratch, fixture(package), sourceText(std::string("tests/dialogs/walks/") + walk));
     if (walk == std::string(kOtherPython) || walk == std::string(kAdvertisePython)) {
       EXPECT_EQ(run.process.exitCode, 0) << run.process.err;
       EXPECT_NE(run.process.err.find("property TARGETDIRX: chosen \"C:\\PythonX\\\""), std::string::npos)
@@ -382,7 +330,7 @@ TEST(ToolChoices, FixtureWalksAreReproducedByWineAndByTheCheck) {
   const auto scratch = scratchDir() / "gaze";
   fs::create_directories(scratch);
   const ToolRun gaze = Replay(scratch, fixture("ui-wix3-minimal-gaze/GazeToolbarInstall.msi"),
-                              ReadText(fs::path(FENNICK_SOURCE_DIR) / "tests/dialogs/walks/gaze-minimal.walk"));
+                              sourceText("tests/dialogs/walks/gaze-minimal.walk"));
   EXPECT_EQ(gaze.process.exitCode, 6) << gaze.process.err;
   EXPECT_FALSE(fs::exists(gaze.transform));
 }

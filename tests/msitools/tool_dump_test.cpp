@@ -10,42 +10,13 @@
 #include "tests/support/msitools.h"
 #include "tests/peer/process.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/tool_runs.h"
 
 namespace fennick::test {
 namespace {
 
 namespace fs = std::filesystem;
 using peer::runProcess;
-
-std::string Unescape(const std::string& v) {
-  std::string out;
-  for (std::size_t i = 0; i < v.size(); ++i) {
-    if (v[i] == '\\' && i + 1 < v.size()) {
-      char e = v[++i];
-      out += e == 't' ? '\t' : e == 'n' ? '\n' : e == 'r' ? '\r' : e;
-    } else {
-      out += v[i];
-    }
-  }
-  return out;
-}
-
-using Dump = std::map<std::string, std::vector<std::vector<std::string>>>;
-
-Dump ParseDump(const std::string& text) {
-  Dump dump;
-  std::vector<std::vector<std::string>>* current = nullptr;
-  for (auto& line : split(text, '\n')) {
-    if (line.rfind("# ", 0) == 0) {
-      current = &dump[line.substr(2)];
-    } else if (current && !line.empty()) {
-      std::vector<std::string> row;
-      for (auto& f : split(line, '\t')) row.push_back(Unescape(f));
-      current->push_back(row);
-    }
-  }
-  return dump;
-}
 
 struct ToolRun {
   int exitCode;
@@ -56,7 +27,7 @@ struct ToolRun {
 ToolRun RunTool(const fs::path& pkg, const fs::path& scratch) {
   const fs::path out = scratch / (pkg.stem().string() + ".dump");
   auto r = runProcess({FENNICK_TOOL, "--replay", "/dev/null", "--dump-tables", out.string(), pkg.string()}, scratch);
-  return {r.exitCode, r.err, ParseDump(ReadText(out))};
+  return {r.exitCode, r.err, readDump(out)};
 }
 
 TEST(ToolDump, WorkingTablesMatchWhatMsitoolsReads) {

@@ -11,6 +11,7 @@
 #include "tests/support/msitools.h"
 #include "tests/peer/process.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/tool_runs.h"
 
 namespace fennick::test {
 namespace {
@@ -21,18 +22,14 @@ using peer::runProcess;
 // The demo package, its Property table edited by `edit` when given.
 fs::path BuildDemo(const fs::path& folder, const std::string& name,
                    const std::function<void(std::string&)>& edit = {}) {
-  const fs::path src = fs::path(FENNICK_SOURCE_DIR) / "examples" / "demo";
-  const fs::path archives = folder / (name + "-archives");
-  fs::create_directories(archives);
-  std::vector<std::string> argv = {FENNICK_MSI_CLI, "import", (folder / name).string(), archives.string()};
-  for (const auto& e : fs::directory_iterator(src)) {
-    std::string text = ReadText(e.path());
-    if (edit && e.path().filename() == "Property.idt") edit(text);
-    std::ofstream(archives / e.path().filename(), std::ios::binary) << text;
-    argv.push_back(e.path().filename().string());
-  }
-  EXPECT_EQ(runProcess(argv, folder).exitCode, 0);
-  return folder / name;
+  Archives archives = demoArchives();
+  if (edit) edit(archives.at("Property.idt"));
+  return buildPackage(folder, archives, name);
+}
+
+void WithoutProductCode(std::string& properties) {
+  const auto at = properties.find("ProductCode\t");
+  properties.erase(at, properties.find("\r\n", at) + 2 - at);
 }
 
 std::string DemoWalk(const std::string& folder, const fs::path& save) {
@@ -47,13 +44,7 @@ peer::ProcessResult Replay(const fs::path& scratch, const fs::path& tmpdir, cons
   // A folder of its own per run: the captured output lives there.
   const fs::path own = scratch / ("run" + std::to_string(counter++));
   fs::create_directories(own);
-  const fs::path walkFile = own / "walk.txt";
-  std::ofstream(walkFile) << walk;
-  std::vector<std::string> argv = {"env", "-u", "XDG_RUNTIME_DIR", "TMPDIR=" + tmpdir.string(), FENNICK_TOOL,
-                                   "--replay", walkFile.string()};
-  argv.insert(argv.end(), options.begin(), options.end());
-  argv.push_back(package.string());
-  return runProcess(argv, own);
+  return replay(own, package, walk, options, {"-u", "XDG_RUNTIME_DIR", "TMPDIR=" + tmpdir.string()});
 }
 
 std::string Show(const fs::path& scratch, const fs::path& mst) {
@@ -149,9 +140,7 @@ TEST(ToolFiles, OutputsNeverReplaceTheirInputsOrDevices) {
 TEST(ToolFiles, FailedSaveLeavesTheFileThatStoodThere) {
   const auto scratch = scratchDir();
   // Without ProductCode the transform's summary cannot be made.
-  const fs::path package = BuildDemo(scratch, "nocode.msi", [](std::string& text) {
-    text.erase(text.find("ProductCode\t"), text.find("\r\n", text.find("ProductCode\t")) + 2 - text.find("ProductCode\t"));
-  });
+  const fs::path package = BuildDemo(scratch, "nocode.msi", WithoutProductCode);
   const fs::path save = scratch / "kept.mst";
   std::ofstream(save) << "an earlier transform";
   const auto run = Replay(scratch, scratch, DemoWalk("X", save), package);
@@ -188,10 +177,7 @@ TEST(ToolFiles, EngineCommandsRefuseAnInputAsTheirOutput) {
   EXPECT_EQ(ReadText(base), before);
   EXPECT_EQ(ReadText(mst), transform);
   // A failed generate (no ProductCode to summarise) leaves the file that stood at OUT.
-  const fs::path nocode = BuildDemo(scratch, "nocode.msi", [](std::string& text) {
-    const auto at = text.find("ProductCode\t");
-    text.erase(at, text.find("\r\n", at) + 2 - at);
-  });
+  const fs::path nocode = BuildDemo(scratch, "nocode.msi", WithoutProductCode);
   EXPECT_EQ(runProcess({FENNICK_MSI_CLI, "transform", "generate", nocode.string(), base.string(), mst.string()},
                        scratch).exitCode, 1);
   EXPECT_EQ(ReadText(mst), transform);

@@ -7,6 +7,7 @@
 #include "tests/support/msitools.h"
 #include "tests/peer/process.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/tool_runs.h"
 
 namespace fennick::test {
 namespace {
@@ -14,31 +15,10 @@ namespace {
 namespace fs = std::filesystem;
 using peer::runProcess;
 
-// A package from `archives` (every .idt file of the folder) with `edits` appended to (or, for
-// a new table, written as) the named archives.
-fs::path BuildWith(const fs::path& scratch, const fs::path& archives,
-                   const std::map<std::string, std::string>& edits) {
-  const fs::path src = scratch / "archives";
-  fs::create_directories(src);
-  fs::copy(archives, src, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-  for (const auto& [file, text] : edits) std::ofstream(src / file, std::ios::binary | std::ios::app) << text;
-  std::vector<std::string> argv = {FENNICK_MSI_CLI, "import", (scratch / "package.msi").string(), src.string()};
-  for (const auto& e : fs::directory_iterator(src))
-    if (e.path().extension() == ".idt") argv.push_back(e.path().filename().string());
-  const auto run = runProcess(argv, scratch);
-  EXPECT_EQ(run.exitCode, 0) << run.err;
-  return scratch / "package.msi";
-}
-
-peer::ProcessResult Replay(const fs::path& scratch, const fs::path& package, std::string walk,
-                           const std::vector<std::string>& options, const fs::path& dump = {}) {
-  walk += "\nsave \"" + (scratch / "out.mst").string() + "\"\n";
-  std::ofstream(scratch / "run.walk") << walk;
-  std::vector<std::string> argv = {FENNICK_TOOL, "--replay", (scratch / "run.walk").string()};
-  if (!dump.empty()) argv.insert(argv.end(), {"--dump-tables", dump.string()});
-  argv.insert(argv.end(), options.begin(), options.end());
-  argv.push_back(package.string());
-  return runProcess(argv, scratch);
+peer::ProcessResult Replay(const fs::path& scratch, const fs::path& package, const std::string& walk,
+                           std::vector<std::string> options, const fs::path& dump = {}) {
+  if (!dump.empty()) options.insert(options.begin(), {"--dump-tables", dump.string()});
+  return replay(scratch, package, walk + "\nsave \"" + (scratch / "out.mst").string() + "\"\n", options);
 }
 
 constexpr const char* kDemoWalk =
@@ -46,11 +26,11 @@ constexpr const char* kDemoWalk =
 
 TEST(ToolMachine, A32BitOnlyPackageIsRefusedOn64BitWindowsAndWalksOn32Bit) {
   const auto scratch = scratchDir();
-  const fs::path pkg = BuildWith(scratch, fs::path(FENNICK_SOURCE_DIR) / "examples" / "demo",
-                                 {{"InstallUISequence.idt", "LaunchConditions\t\t400\r\n"},
-                                  {"LaunchCondition.idt",
-                                   "Condition\tDescription\r\ns255\tl255\r\nLaunchCondition\tCondition\r\n"
-                                   "NOT VersionNT64\tThis package runs on 32-bit Windows only.\r\n"}});
+  Archives archives = demoArchives();
+  archives["InstallUISequence.idt"] += "LaunchConditions\t\t400\r\n";
+  archives["LaunchCondition.idt"] = "Condition\tDescription\r\ns255\tl255\r\nLaunchCondition\tCondition\r\n"
+                                    "NOT VersionNT64\tThis package runs on 32-bit Windows only.\r\n";
+  const fs::path pkg = buildPackage(scratch, archives);
   for (const char* machine : {"win10-x64", "win11-x64"}) {
     const auto refused = Replay(scratch, pkg, kDemoWalk, {"--machine", machine});
     EXPECT_EQ(refused.exitCode, 4) << machine << "\n" << refused.err;
@@ -61,13 +41,9 @@ TEST(ToolMachine, A32BitOnlyPackageIsRefusedOn64BitWindowsAndWalksOn32Bit) {
   EXPECT_NE(walked.out.find("reproduces your choices"), std::string::npos) << walked.out;
 
   // A 64-bit package is not for a 32-bit Windows at all.
-  const fs::path x64 = scratch / "x64";
-  fs::create_directories(x64);
-  fs::copy(fs::path(FENNICK_SOURCE_DIR) / "examples" / "demo", x64 / "demo");
-  std::string summary = ReadText(x64 / "demo" / "_SummaryInformation.idt");
-  summary.replace(summary.find("Intel;1033"), 10, "x64;1033");
-  std::ofstream(x64 / "demo" / "_SummaryInformation.idt", std::ios::binary) << summary;
-  const auto refused = Replay(x64, BuildWith(x64, x64 / "demo", {}), kDemoWalk, {"--machine", "win10-x86"});
+  Archives x64 = demoArchives();
+  replaceIn(x64, "_SummaryInformation.idt", "Intel;1033", "x64;1033");
+  const auto refused = Replay(scratch, buildPackage(scratch, x64, "x64.msi"), kDemoWalk, {"--machine", "win10-x86"});
   EXPECT_EQ(refused.exitCode, 3) << refused.err;
   EXPECT_NE(refused.err.find("cannot be installed on the 32-bit machine win10-x86"), std::string::npos) << refused.err;
 
@@ -78,7 +54,7 @@ TEST(ToolMachine, A32BitOnlyPackageIsRefusedOn64BitWindowsAndWalksOn32Bit) {
 
 TEST(ToolMachine, CommandLinePropertiesAreChoicesMeasuredAgainstThePackage) {
   const auto scratch = scratchDir();
-  const fs::path pkg = BuildWith(scratch, fs::path(FENNICK_SOURCE_DIR) / "examples" / "demo", {});
+  const fs::path pkg = buildPackage(scratch, demoArchives());
   const fs::path dump = scratch / "dump.txt";
   // ALLUSERS=1 is the package's own value: nothing to record. SERVERNAME is new, and
   // INSTALLLEVEL differs from the package's 3. The machine's DESKTOPSHORTCUT describes the
@@ -109,22 +85,22 @@ TEST(ToolMachine, CommandLinePropertiesAreChoicesMeasuredAgainstThePackage) {
 // projects carry (the fixtures were built without a .NET dependency).
 fs::path VisualStudioPackage(const fs::path& scratch, const std::string& fixturePath,
                              const std::string& framework) {
-  const fs::path exported = scratch / "exported";
+  const fs::path exported = scratch / "built" / "package.msi-archives";  // the binary cells stay beside
   fs::create_directories(scratch);
   const auto run = runProcess({FENNICK_MSI_CLI, "export", fixture(fixturePath).string(), exported.string()}, scratch);
   EXPECT_EQ(run.exitCode, 0) << run.err;
-  return BuildWith(
-      scratch / "built", exported,
-      {{"CustomAction.idt",
-        "VSDCA_VsdLaunchConditions\t1\tVSDCA\tVsdLaunchConditions\r\n"
-        "DIRCA_CheckFX\t1\tMSVBDPCADLL\tCheckFX\r\n"
-        "CA_Telemetry\t1\tMSVBDPCADLL\tSendTelemetry\r\n"},
-       {"InstallUISequence.idt",
-        "DIRCA_CheckFX\t\t110\r\nVSDCA_VsdLaunchConditions\tNOT Installed\t120\r\nCA_Telemetry\t\t130\r\n"},
-       {"Property.idt", "VSDFrameworkVersion\t" + framework + "\r\nVSDAllowLaterFrameworkVersions\tFalse\r\n"},
-       {"_VsdLaunchCondition.idt",
-        "Condition\tDescription\tUrl\r\ns255\tl255\tS0\r\n_VsdLaunchCondition\tCondition\r\n"
-        "VSDFXAvailable\t[VSDNETURLMSG]\thttp://go.microsoft.com/fwlink/?LinkId=863262\r\n"}});
+  Archives archives = readArchives(exported);
+  archives["CustomAction.idt"] +=
+      "VSDCA_VsdLaunchConditions\t1\tVSDCA\tVsdLaunchConditions\r\n"
+      "DIRCA_CheckFX\t1\tMSVBDPCADLL\tCheckFX\r\n"
+      "CA_Telemetry\t1\tMSVBDPCADLL\tSendTelemetry\r\n";
+  archives["InstallUISequence.idt"] +=
+      "DIRCA_CheckFX\t\t110\r\nVSDCA_VsdLaunchConditions\tNOT Installed\t120\r\nCA_Telemetry\t\t130\r\n";
+  archives["Property.idt"] += "VSDFrameworkVersion\t" + framework + "\r\nVSDAllowLaterFrameworkVersions\tFalse\r\n";
+  archives["_VsdLaunchCondition.idt"] =
+      "Condition\tDescription\tUrl\r\ns255\tl255\tS0\r\n_VsdLaunchCondition\tCondition\r\n"
+      "VSDFXAvailable\t[VSDNETURLMSG]\thttp://go.microsoft.com/fwlink/?LinkId=863262\r\n";
+  return buildPackage(scratch / "built", archives);
 }
 
 TEST(ToolMachine, VisualStudioLaunchConditionsStopTheRunWhereWindowsWould) {
@@ -144,7 +120,7 @@ TEST(ToolMachine, VisualStudioLaunchConditionsStopTheRunWhereWindowsWould) {
   for (const auto& [path, walkName] : fixtures) {
     SCOPED_TRACE(path);
     const auto scratch = root / walkName;
-    const std::string walk = ReadText(fs::path(FENNICK_SOURCE_DIR) / "tests/dialogs/walks" / walkName);
+    const std::string walk = sourceText(std::string("tests/dialogs/walks/") + walkName);
     // Requires 4.7.2: Windows 10's 4.8 updates it in place.
     const fs::path pkg = VisualStudioPackage(scratch, path, "v4.7.2");
     const auto walked = Replay(scratch, pkg, walk, {});
@@ -165,7 +141,7 @@ TEST(ToolMachine, VisualStudioLaunchConditionsStopTheRunWhereWindowsWould) {
   // 4.8.1 is on Windows 11, not on Windows 10.
   const auto scratch = root / "481";
   const fs::path pkg = VisualStudioPackage(scratch, fixtures[0].first, "v4.8.1");
-  const std::string walk = ReadText(fs::path(FENNICK_SOURCE_DIR) / "tests/dialogs/walks" / fixtures[0].second);
+  const std::string walk = sourceText(std::string("tests/dialogs/walks/") + fixtures[0].second);
   EXPECT_EQ(Replay(scratch, pkg, walk, {"--machine", "win10-x64"}).exitCode, 4);
   EXPECT_EQ(Replay(scratch, pkg, walk, {"--machine", "win11-x64"}).exitCode, 0);
 }

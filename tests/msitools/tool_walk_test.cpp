@@ -5,9 +5,9 @@
 
 #include <fstream>
 
-#include "tests/support/msitools.h"
 #include "tests/peer/process.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/tool_runs.h"
 
 namespace fennick::test {
 namespace {
@@ -15,96 +15,56 @@ namespace {
 namespace fs = std::filesystem;
 using peer::runProcess;
 
-
-fs::path BuildDemo(const fs::path& scratch, fs::path src = fs::path(FENNICK_SOURCE_DIR) / "examples" / "demo") {
-  const fs::path demo = scratch / "demo.msi";
-  std::vector<std::string> argv = {FENNICK_MSI_CLI, "import", demo.string(), src.string()};
-  for (const auto& e : fs::directory_iterator(src)) argv.push_back(e.path().filename().string());
-  EXPECT_EQ(runProcess(argv, scratch).exitCode, 0);
-  return demo;
-}
-
-fs::path WriteWalk(const fs::path& scratch, const std::string& text, const std::string& name = "walk.txt") {
-  const fs::path walk = scratch / name;
-  std::ofstream(walk) << text;
-  return walk;
-}
-
-TEST(ToolWalk, WalkThatDoesNotFitStopsWithItsLineAndStatusTwo) {
+TEST(ToolWalk, WalksThatDoNotFitAreCancelledOrCannotBeReadStopWithTheirStatus) {
   const auto scratch = scratchDir();
-  const fs::path demo = BuildDemo(scratch);
-  auto run = runProcess({FENNICK_TOOL, "--replay",
-                         WriteWalk(scratch, "dialog WelcomeDlg\npress Next\ndialog FeaturesDlg\n").string(),
-                         demo.string()}, scratch);
-  EXPECT_EQ(run.exitCode, 2);
-  EXPECT_NE(run.err.find("walk.txt:3"), std::string::npos) << run.err;
-}
-
-TEST(ToolWalk, CancelInTheDialogsAndAtTheSavePrompt) {
-  const auto scratch = scratchDir();
-  const fs::path demo = BuildDemo(scratch);
-  auto exited = runProcess({FENNICK_TOOL, "--replay", WriteWalk(scratch, "dialog WelcomeDlg\npress Cancel\n").string(),
-                            demo.string()}, scratch);
-  EXPECT_EQ(exited.exitCode, 4);
-  EXPECT_NE(exited.err.find("fennick: DoAction Error: An error occured executing action: WelcomeDlg\r\n\r\n"
-                            "IDCANCEL, user terminated prematurely."),
-            std::string::npos)
-      << exited.err;
-  EXPECT_EQ(exited.out, "no transform written: an action failed or the package's dialogs were exited (see the message above)\n");
-  auto cancelled = runProcess({FENNICK_TOOL, "--replay",
-                               WriteWalk(scratch, "press Next\npress Next\npress Next\npress Install\nsave cancel\n").string(),
-                               demo.string()}, scratch);
-  EXPECT_EQ(cancelled.exitCode, 5) << cancelled.err;
-  EXPECT_NE(cancelled.err.find("fennick: Transform Cancelled: Transform creation cancelled by user"), std::string::npos);
-  EXPECT_EQ(cancelled.out, "no transform written: the save prompt was cancelled (see the message above)\n");
-}
-
-TEST(ToolWalk, UnreadableOrOverlongWalksStopWithStatusTwo) {
-  const auto scratch = scratchDir();
-  const fs::path demo = BuildDemo(scratch);
+  const fs::path demo = buildPackage(scratch, demoArchives(), "demo.msi");
   const std::string toSave = "press Next\npress Next\npress Next\npress Install\n";
-  const std::pair<std::string, std::string> cases[] = {
-      {scratch.string(), scratch.string() + ": is a directory"},
-      {"/dev/zero", "/dev/zero: is not a regular file"},
-      {WriteWalk(scratch, "press Next\npress \"" + std::string(70000, 'x') + "\"\n", "long.walk").string(),
-       (scratch / "long.walk").string() + ":2: the line is longer than 64 KiB"},
-      {WriteWalk(scratch, toSave + "save cancel\npress Next\n", "after.walk").string(),
-       (scratch / "after.walk").string() + ":6: the walk goes on after `save cancel` with `press Next`"},
-  };
-  for (const auto& [walk, error] : cases) {
-    auto run = runProcess({FENNICK_TOOL, "--replay", walk, demo.string()}, scratch);
-    EXPECT_EQ(run.exitCode, 2) << walk << "\n" << run.err;
-    EXPECT_NE(run.err.find("fennick: " + error), std::string::npos) << run.err;
-  }
-}
-
-TEST(ToolWalk, SaveAnswerLosesItsSpacesAsTheInteractivePromptDoes) {
-  const auto scratch = scratchDir();
-  const fs::path demo = BuildDemo(scratch);
+  const std::string folder = scratch.string(), longWalk = folder + "/long.walk", after = folder + "/after.walk";
+  std::ofstream(longWalk) << "press Next\npress \"" + std::string(70000, 'x') + "\"\n";
+  std::ofstream(after) << toSave + "save cancel\npress Next\n";
   const fs::path mst = scratch / "out.mst";
-  const std::string walk = "press Next\npress Next\npress Next\npress Install\nsave \"  " + mst.string() + "  \"\n";
-  auto run = runProcess({FENNICK_TOOL, "--replay", WriteWalk(scratch, walk).string(), demo.string()}, scratch);
-  ASSERT_EQ(run.exitCode, 0) << run.err;
+  struct Case {
+    std::string walk, file;  // the walk's text, or a file to read it from
+    int status;
+    std::string err, out;  // what standard error holds; standard output exactly, where given
+  };
+  const Case cases[] = {
+      {"dialog WelcomeDlg\npress Next\ndialog FeaturesDlg\n", "", 2, "walk.txt:3", ""},
+      {"dialog WelcomeDlg\npress Cancel\n", "", 4,
+       "fennick: DoAction Error: An error occured executing action: WelcomeDlg\r\n\r\n"
+       "IDCANCEL, user terminated prematurely.",
+       "no transform written: an action failed or the package's dialogs were exited (see the message above)\n"},
+      {toSave + "save cancel\n", "", 5, "fennick: Transform Cancelled: Transform creation cancelled by user",
+       "no transform written: the save prompt was cancelled (see the message above)\n"},
+      {"", folder, 2, "fennick: " + folder + ": is a directory", ""},
+      {"", "/dev/zero", 2, "fennick: /dev/zero: is not a regular file", ""},
+      {"", longWalk, 2, "fennick: " + longWalk + ":2: the line is longer than 64 KiB", ""},
+      {"", after, 2, "fennick: " + after + ":6: the walk goes on after `save cancel` with `press Next`", ""},
+      // The save answer loses its spaces, as the interactive prompt's does.
+      {toSave + "save \"  " + mst.string() + "  \"\n", "", 0, "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file.empty() ? c.walk : c.file);
+    const auto run = c.file.empty() ? replay(scratch, demo, c.walk)
+                                    : runProcess({FENNICK_TOOL, "--replay", c.file, demo.string()}, scratch);
+    EXPECT_EQ(run.exitCode, c.status) << run.err;
+    EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
+    if (!c.out.empty()) EXPECT_EQ(run.out, c.out);
+  }
   EXPECT_TRUE(fs::exists(mst));
 }
 
 TEST(ToolWalk, ADoublingPropertyStopsTheRunWithStatusOne) {
   // The demo with 24 custom actions that each double X: unbounded, 16 bytes would become 256 MiB.
-  const auto scratch = scratchDir();
-  const fs::path src = scratch / "src";
-  fs::copy(fs::path(FENNICK_SOURCE_DIR) / "examples" / "demo", src);
-  std::string actions = "Action\tType\tSource\tTarget\r\ns72\ti2\tS72\tS255\r\nCustomAction\tAction\r\n";
-  std::string sequence;
+  Archives archives = demoArchives();
+  archives["CustomAction.idt"] = "Action\tType\tSource\tTarget\r\ns72\ti2\tS72\tS255\r\nCustomAction\tAction\r\n";
   for (int i = 1; i <= 24; ++i) {
-    actions += "Grow" + std::to_string(i) + "\t51\tX\t[X][X]\r\n";
-    sequence += "Grow" + std::to_string(i) + "\t\t" + std::to_string(100 + i) + "\r\n";
+    archives["CustomAction.idt"] += "Grow" + std::to_string(i) + "\t51\tX\t[X][X]\r\n";
+    archives["InstallUISequence.idt"] += "Grow" + std::to_string(i) + "\t\t" + std::to_string(100 + i) + "\r\n";
   }
-  std::ofstream(src / "CustomAction.idt", std::ios::binary) << actions;
-  std::ofstream(src / "InstallUISequence.idt", std::ios::binary | std::ios::app) << sequence;
-  std::ofstream(src / "Property.idt", std::ios::binary | std::ios::app) << "X\t0123456789abcdef\r\n";
-  const fs::path demo = BuildDemo(scratch, src);
-  auto run = runProcess({FENNICK_TOOL, "--replay", WriteWalk(scratch, "save \"out.mst\"\n").string(), demo.string()},
-                        scratch);
+  archives["Property.idt"] += "X\t0123456789abcdef\r\n";
+  const auto scratch = scratchDir();
+  const auto run = replay(scratch, buildPackage(scratch, archives), "save \"out.mst\"\n");
   EXPECT_EQ(run.exitCode, 1) << run.err;
   EXPECT_NE(run.err.find("fennick: property `X` set by action `Grow17`: a value of 2097152 bytes is more than a "
                          "property may hold (1 MiB); the session stops\n"),

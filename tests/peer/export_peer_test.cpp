@@ -23,20 +23,10 @@
 #include "tests/peer/probe.h"
 #include "tests/support/msitools.h"
 
+namespace fennick::test {
+using namespace fennick::peer;
 namespace {
 namespace fs = std::filesystem;
-using fennick::peer::parseRecords;
-using fennick::peer::ProcessResult;
-using fennick::peer::Record;
-using fennick::peer::recordsOf;
-using fennick::peer::runProbe;
-using fennick::peer::runProcess;
-using fennick::test::fixture;
-using fennick::test::lines;
-using fennick::test::ReadText;
-using fennick::test::split;
-using fennick::test::fixturePackages;
-using fennick::test::scratchDir;
 
 std::string join(const std::vector<std::string>& parts) {
   std::string out;
@@ -228,3 +218,4 @@ TEST(SessionPeer, ProbeRefusesWrongUsageAndBrokenPackages) {
 }
 
 }  // namespace
+}  // namespace fennick::test

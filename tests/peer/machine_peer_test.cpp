@@ -20,44 +20,16 @@
 #include "engine/session/table_rows.h"
 #include "tests/peer/probe.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/msitools.h"
 
+namespace fennick::test {
+using namespace fennick::peer;
 namespace {
-
 namespace fs = std::filesystem;
-using fennick::peer::parseRecords;
-using fennick::peer::ProcessResult;
-using fennick::peer::Record;
-using fennick::peer::recordsOf;
-using fennick::peer::runProbe;
-using fennick::peer::runProcess;
 
-const char* const kRegistry =
-    "Windows Registry Editor Version 5.00\r\n\r\n"
-    "; what the built package searches\r\n"
-    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\FennickProbe]\r\n"
-    "\"Str\"=\"sixty-four\"\r\n"
-    "\"Hash\"=\"#literal\"\r\n"
-    "\"Num\"=dword:fffffffe\r\n"
-    "\"Bin\"=hex:de,ad,01\r\n"
-    "\"Exp\"=hex(2):25,00,50,00,72,00,6f,00,67,00,72,00,61,00,6d,00,44,00,61,00,74,\\\r\n"
-    "  00,61,00,25,00,5c,00,46,00,00,00\r\n"
-    "\"Dir\"=\"C:\\\\FennickProbe\\\\a\\\\\"\r\n"
-    "\"Quoted\"=\"\\\"C:\\\\FennickProbe\\\\a\\\\b\\\\tool.exe\\\" /quiet\"\r\n"
-    "\"File\"=\"C:\\\\FennickProbe\\\\a\\\\b\\\\tool.exe\"\r\n"
-    "\"Missing\"=\"C:\\\\FennickProbe\\\\nowhere\\\\\"\r\n"
-    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\FennickProbe]\r\n"
-    "\"Str\"=\"thirty-two\"\r\n"
-    "[HKEY_CURRENT_USER\\Software\\FennickProbe]\r\n"
-    "@=\"user default\"\r\n"
-    "\r\n"
-    "; what the fixtures search: a Python for 32-bit programs, one for the user, and an old\r\n"
-    "; PuTTY installation that only 64-bit programs see\r\n"
-    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Python\\PythonCore\\3.7\\InstallPath]\r\n"
-    "@=\"C:\\\\Python37\\\\\"\r\n"
-    "[HKEY_CURRENT_USER\\Software\\Python\\PythonCore\\3.9\\InstallPath]\r\n"
-    "@=\"C:\\\\Python39\\\\\"\r\n"
-    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\PuTTY_is1]\r\n"
-    "\"QuietUninstallString\"=\"C:\\\\PuTTY\\\\unins000.exe /SILENT\"\r\n";
+// The registry both sides search (as UTF-8; written as UTF-16 below) and the package built
+// here with a locator search of every kind, as table archives.
+const fs::path kLocators = fs::absolute(fs::path(__FILE__).parent_path() / "locators");
 
 // Files on both disks: path under C:\ and size.
 const std::vector<std::pair<std::string, std::size_t>> kFiles = {
@@ -123,7 +95,7 @@ std::string MachineFile(const fs::path& scratch) {
   // As the registry editor exports it: UTF-16LE with a byte-order mark. (Wine's registry
   // editor reads hex(2) bytes as ANSI text in a file that is not UTF-16.)
   std::string exported = "\xFF\xFE";
-  for (const char* c = kRegistry; *c; ++c) exported += {*c, '\0'};
+  for (const char c : ReadText(kLocators / "probe.reg")) exported += {c, '\0'};
   std::ofstream(scratch / "probe.reg", std::ios::binary) << exported;
   std::string text = "machine win10-x64\nregistry probe.reg\n";
   for (const auto& [path, size] : kFiles) text += "file C:\\" + path + " size " + std::to_string(size) + "\n";
@@ -132,123 +104,15 @@ std::string MachineFile(const fs::path& scratch) {
   return (scratch / "probe.machine").string();
 }
 
-void WriteIdt(const fs::path& file, const std::string& header, const std::vector<std::vector<std::string>>& rows) {
-  std::ofstream out(file, std::ios::binary);
-  out << header;
-  for (const auto& row : rows) {
-    for (std::size_t i = 0; i < row.size(); ++i) out << (i ? "\t" : "") << row[i];
-    out << "\r\n";
-  }
-}
-
 // AppSearch property -> what it searches. Built with msitools, not by us.
 fs::path LocatorPackage(const fs::path& dir) {
-  WriteIdt(dir / "Property.idt", "Property\tValue\r\ns72\tl0\r\nProperty\tProperty\r\n",
-           {{"ProductCode", "{5C0A7E42-1B7F-4D8C-9E3A-2F6B8D4C1A09}"}, {"ProductLanguage", "1033"},
-            {"ProductVersion", "1.0.0"}, {"Manufacturer", "Fennick"}, {"ProductName", "Locators"},
-            {"PROBEKEY", "FennickProbe"}});
-  const std::vector<std::vector<std::string>> search = {
-      {"REGSTR32", "reg.str32", "2", "SOFTWARE\\FennickProbe", "Str", "2"},
-      {"REGSTR64", "reg.str64", "2", "SOFTWARE\\FennickProbe", "Str", "18"},
-      {"REGFORMATTED", "reg.formatted", "2", "SOFTWARE\\[PROBEKEY]", "Str", "18"},
-      {"REGHASH", "reg.hash", "2", "SOFTWARE\\FennickProbe", "Hash", "18"},
-      {"REGNUM", "reg.num", "2", "SOFTWARE\\FennickProbe", "Num", "18"},
-      {"REGBIN", "reg.bin", "2", "SOFTWARE\\FennickProbe", "Bin", "18"},
-      {"REGEXP", "reg.exp", "2", "SOFTWARE\\FennickProbe", "Exp", "18"},
-      {"REGDIR", "reg.dir", "2", "SOFTWARE\\FennickProbe", "Dir", "16"},
-      {"REGDIR32", "reg.dir32", "2", "SOFTWARE\\FennickProbe", "Dir", "0"},
-      {"REGFILE", "tool.quoted", "2", "SOFTWARE\\FennickProbe", "Quoted", "17"},
-      {"REGFOLDEROFFILE", "reg.folderof", "2", "SOFTWARE\\FennickProbe", "File", "17"},
-      {"REGMISSING", "reg.missing", "2", "SOFTWARE\\FennickProbe", "Missing", "16"},
-      {"REGUSER", "reg.user", "1", "Software\\FennickProbe", "", "2"},
-      {"REGNOKEY", "reg.nokey", "2", "SOFTWARE\\NoSuchVendor", "Str", "18"},
-  };
-  std::vector<std::vector<std::string>> appSearch, regLocator;
-  for (const auto& s : search) {
-    appSearch.push_back({s[0], s[1]});
-    regLocator.push_back({s[1], s[2], s[3], s[4], s[5]});
-  }
-  const std::vector<std::vector<std::string>> dr = {
-      // property, signature, parent, path, depth
-      {"DRROOT", "dr.root", "", "C:\\FennickProbe", "0"},
-      {"DRCHILD", "dr.child", "dr.root", "a", ""},
-      {"DRRELATIVE", "dr.relative", "", "FennickProbe\\a", "0"},
-      {"DRDEEP", "tool.deep", "", "C:\\FennickProbe", "2"},
-      {"DRSHALLOW", "tool.shallow", "", "C:\\FennickProbe", "1"},
-      {"DRSIZED", "small.sized", "dr.root", "a", "0"},
-      {"DRTOOSMALL", "small.toosmall", "dr.root", "a", "0"},
-      {"DRFOLDERDEPTH", "dr.folderdepth", "", "C:\\FennickProbe\\b", "3"},
-      {"DRUNDERFILE", "dr.underfile", "tool.deep", "", "0"},
-  };
-  std::vector<std::vector<std::string>> drLocator;
-  for (const auto& d : dr) {
-    appSearch.push_back({d[0], d[1]});
-    drLocator.push_back({d[1], d[2], d[3], d[4]});
-  }
-  const std::vector<std::vector<std::string>> ini = {
-      // property, signature, key, field, type
-      {"INIRAW", "ini.raw", "Raw", "0", "2"},
-      {"INIFIELD", "ini.field", "Raw", "2", "2"},
-      {"INILAST", "ini.last", "Raw", "9", "2"},
-      {"INIDIR", "ini.dir", "Dir", "", "0"},
-      {"INIMISSING", "ini.missing", "Nothing", "", "2"},
-  };
-  std::vector<std::vector<std::string>> iniLocator;
-  for (const auto& i : ini) {
-    appSearch.push_back({i[0], i[1]});
-    iniLocator.push_back({i[1], "C:\\FennickProbe\\probe.ini", "Paths", i[2], i[3], i[4]});
-  }
-  WriteIdt(dir / "IniLocator.idt",
-           "Signature_\tFileName\tSection\tKey\tField\tType\r\ns72\ts255\ts96\ts128\tI2\tI2\r\n"
-           "IniLocator\tSignature_\r\n",
-           iniLocator);
-  WriteIdt(dir / "AppSearch.idt", "Property\tSignature_\r\ns72\ts72\r\nAppSearch\tProperty\tSignature_\r\n", appSearch);
-  WriteIdt(dir / "RegLocator.idt",
-           "Signature_\tRoot\tKey\tName\tType\r\ns72\ti2\ts255\tS255\tI2\r\nRegLocator\tSignature_\r\n", regLocator);
-  WriteIdt(dir / "DrLocator.idt",
-           "Signature_\tParent\tPath\tDepth\r\ns72\tS72\tS255\tI2\r\nDrLocator\tSignature_\tParent\tPath\r\n",
-           drLocator);
-  WriteIdt(dir / "Signature.idt",
-           "Signature\tFileName\tMinVersion\tMaxVersion\tMinSize\tMaxSize\tMinDate\tMaxDate\tLanguages\r\n"
-           "s72\ts255\tS20\tS20\tI4\tI4\tI4\tI4\tS255\r\nSignature\tSignature\r\n",
-           {{"tool.quoted", "tool.exe", "", "", "", "", "", "", ""},
-            {"tool.deep", "TOOL.EXE", "", "", "", "", "", "", ""},
-            {"tool.shallow", "tool.exe", "", "", "", "", "", "", ""},
-            {"small.sized", "small.dat", "", "", "10", "100", "", "", ""},
-            {"small.toosmall", "small.dat", "", "", "60", "", "", "", ""}});
-  WriteIdt(dir / "CCPSearch.idt", "Signature_\r\ns72\r\nCCPSearch\tSignature_\r\n", {{"reg.missing"}, {"tool.deep"}});
-  WriteIdt(dir / "Directory.idt", "Directory\tDirectory_Parent\tDefaultDir\r\ns72\tS72\tl255\r\nDirectory\tDirectory\r\n",
-           {{"TARGETDIR", "", "SourceDir"}, {"DRCHILD", "TARGETDIR", "Child"}, {"REGDIR32", "TARGETDIR", "Dir32"}});
-  WriteIdt(dir / "Feature.idt",
-           "Feature\tFeature_Parent\tTitle\tDescription\tDisplay\tLevel\tDirectory_\tAttributes\r\n"
-           "s38\tS38\tL64\tL255\tI2\ti2\tS72\ti2\r\nFeature\tFeature\r\n",
-           {{"Found", "", "Found", "", "1", "1", "", "0"}, {"NotFound", "", "NotFound", "", "2", "1", "", "0"}});
-  WriteIdt(dir / "Condition.idt", "Feature_\tLevel\tCondition\r\ns38\ti2\tS255\r\nCondition\tFeature_\tLevel\r\n",
-           {{"Found", "0", "NOT REGSTR32 OR NOT DRDEEP"}, {"NotFound", "0", "NOT DRSHALLOW"}});
-  WriteIdt(dir / "Component.idt",
-           "Component\tComponentId\tDirectory_\tAttributes\tCondition\tKeyPath\r\ns72\tS38\ts72\ti2\tS255\tS72\r\n"
-           "Component\tComponent\r\n",
-           {{"C1", "{2B8C4D6E-0F1A-4B3C-8D5E-6F7A8B9C0D1E}", "DRCHILD", "0", "", ""},
-            {"C2", "{3C9D5E7F-1A2B-4C4D-9E6F-7A8B9C0D1E2F}", "REGDIR32", "0", "", ""}});
-  WriteIdt(dir / "FeatureComponents.idt", "Feature_\tComponent_\r\ns38\ts72\r\nFeatureComponents\tFeature_\tComponent_\r\n",
-           {{"Found", "C1"}, {"NotFound", "C2"}});
-  WriteIdt(dir / "InstallUISequence.idt", "Action\tCondition\tSequence\r\ns72\tS255\tI2\r\nInstallUISequence\tAction\r\n",
-           {{"AppSearch", "", "100"}, {"CCPSearch", "", "500"}, {"CostInitialize", "", "800"},
-            {"FileCost", "", "900"}, {"CostFinalize", "", "1000"}});
-  const fs::path pkg = dir / "locators.msi";
-  std::vector<std::string> argv{"msibuild", pkg.string()};
-  for (const char* t : {"Property", "AppSearch", "RegLocator", "DrLocator", "IniLocator", "Signature", "CCPSearch", "Directory",
-                        "Feature", "Condition", "Component", "FeatureComponents", "InstallUISequence"}) {
-    argv.push_back("-i");
-    argv.push_back((dir / (std::string(t) + ".idt")).string());
-  }
-  const ProcessResult built = runProcess(argv, dir);
-  EXPECT_EQ(built.exitCode, 0) << built.err;
-  const ProcessResult summary = runProcess(
-      {"msibuild", pkg.string(), "-s", "Locators", "Fennick", "x64;1033", "{8E2F4A6C-3B5D-4E7F-A091-B2C3D4E5F607}"},
-      dir);
-  EXPECT_EQ(summary.exitCode, 0) << summary.err;
-  return pkg;
+  std::vector<fs::path> archives;
+  for (const auto& e : fs::directory_iterator(kLocators))
+    if (e.path().extension() == ".idt") archives.push_back(e.path());
+  EXPECT_EQ(msibuild(dir / "locators.msi", archives,
+                     {"Locators", "Fennick", "x64;1033", "{8E2F4A6C-3B5D-4E7F-A091-B2C3D4E5F607}"}),
+            "");
+  return dir / "locators.msi";
 }
 
 struct Outcome {
@@ -379,3 +243,4 @@ TEST(MachinePeer, RegistryFilesAndFoldersAreSearchedAsWineSearchesThem) {
 }
 
 }  // namespace
+}  // namespace fennick::test

@@ -32,16 +32,12 @@
 #include "tests/peer/probe.h"
 #include "tests/session/corpus_file.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/msitools.h"
 
+namespace fennick::test {
+using namespace fennick::peer;
 namespace {
-
 namespace fs = std::filesystem;
-using fennick::peer::parseRecords;
-using fennick::peer::ProcessResult;
-using fennick::peer::Record;
-using fennick::peer::recordsOf;
-using fennick::peer::runProbe;
-using fennick::peer::runProcess;
 
 // Properties of the machine whose values differ by design; conditions on them may differ.
 const std::map<std::string, std::string> kMachineDepartures = {
@@ -279,60 +275,21 @@ TEST(SessionEnginePeer, ConditionsFeaturesAndDirectoriesAgreeWithWine) {
 
 // --- the condition corpus -------------------------------------------------------------------
 
-// An .idt archive: column names, definitions, table name and key, then the rows.
-void writeIdt(const fs::path& file, const std::string& header,
-              const std::vector<std::vector<std::string>>& rows) {
-  std::ofstream out(file, std::ios::binary);
-  out << header;
-  for (const auto& row : rows) {
-    for (std::size_t i = 0; i < row.size(); ++i) out << (i ? "\t" : "") << row[i];
-    out << "\r\n";
-  }
-}
-
 // A package holding the corpus's properties, one level-1 feature FeatLocal with the component
-// CompLocal, and a UI sequence that costs it; built by msitools, not by us.
+// CompLocal, and a UI sequence that costs it (the tables in corpus-package/); built by
+// msitools, not by us.
 fs::path corpusPackage(const fennick::test::Corpus& corpus, const fs::path& dir) {
-  std::vector<std::vector<std::string>> properties{{"ProductCode", "{7C7E2B8F-52F3-4C5B-9D0E-1A2B3C4D5E6F}"},
-                                                   {"ProductLanguage", "1033"},
-                                                   {"ProductVersion", "1.0.0"},
-                                                   {"Manufacturer", "Fennick"},
-                                                   {"ProductName", "Condition corpus"}};
-  for (const auto& [name, value] : corpus.context.properties) properties.push_back({name, value});
-  writeIdt(dir / "Property.idt", "Property\tValue\r\ns72\tl0\r\nProperty\tProperty\r\n", properties);
-  writeIdt(dir / "Directory.idt",
-           "Directory\tDirectory_Parent\tDefaultDir\r\ns72\tS72\tl255\r\nDirectory\tDirectory\r\n",
-           {{"TARGETDIR", "", "SourceDir"}});
-  writeIdt(dir / "Feature.idt",
-           "Feature\tFeature_Parent\tTitle\tDescription\tDisplay\tLevel\tDirectory_\tAttributes\r\n"
-           "s38\tS38\tL64\tL255\tI2\ti2\tS72\ti2\r\nFeature\tFeature\r\n",
-           {{"FeatLocal", "", "Local", "", "1", "1", "", "0"}});
-  writeIdt(dir / "Component.idt",
-           "Component\tComponentId\tDirectory_\tAttributes\tCondition\tKeyPath\r\n"
-           "s72\tS38\ts72\ti2\tS255\tS72\r\nComponent\tComponent\r\n",
-           {{"CompLocal", "{0E1D2C3B-4A59-4867-9A8B-7C6D5E4F3A2B}", "TARGETDIR", "0", "", ""}});
-  writeIdt(dir / "FeatureComponents.idt",
-           "Feature_\tComponent_\r\ns38\ts72\r\nFeatureComponents\tFeature_\tComponent_\r\n",
-           {{"FeatLocal", "CompLocal"}});
-  writeIdt(dir / "InstallUISequence.idt",
-           "Action\tCondition\tSequence\r\ns72\tS255\tI2\r\nInstallUISequence\tAction\r\n",
-           {{"CostInitialize", "", "800"}, {"FileCost", "", "900"}, {"CostFinalize", "", "1000"}});
-  const fs::path pkg = dir / "corpus.msi";
-  std::vector<std::string> argv{"msibuild", pkg.string()};
-  for (const char* t : {"Property", "Directory", "Feature", "Component", "FeatureComponents",
-                        "InstallUISequence"}) {
-    argv.push_back("-i");
-    argv.push_back((dir / (std::string(t) + ".idt")).string());
-  }
-  const ProcessResult built = runProcess(argv, dir);
-  EXPECT_EQ(built.exitCode, 0) << built.err;
-  // msibuild takes the summary information in a run of its own.
-  const ProcessResult summary =
-      runProcess({"msibuild", pkg.string(), "-s", "Condition corpus", "Fennick", "Intel;1033",
-                  "{3D1F7A52-9B6C-4E8D-A0F1-2B3C4D5E6F70}"},
-                 dir);
-  EXPECT_EQ(summary.exitCode, 0) << summary.err;
-  return pkg;
+  const fs::path tables = fs::path(__FILE__).parent_path() / "corpus-package";
+  std::string properties = ReadText(tables / "Property.idt");
+  for (const auto& [name, value] : corpus.context.properties) properties += name + "\t" + value + "\r\n";
+  std::ofstream(dir / "Property.idt", std::ios::binary) << properties;
+  std::vector<fs::path> archives{dir / "Property.idt"};
+  for (const char* t : {"Directory", "Feature", "Component", "FeatureComponents", "InstallUISequence"})
+    archives.push_back(tables / (std::string(t) + ".idt"));
+  EXPECT_EQ(msibuild(dir / "corpus.msi", archives,
+                     {"Condition corpus", "Fennick", "Intel;1033", "{3D1F7A52-9B6C-4E8D-A0F1-2B3C4D5E6F70}"}),
+            "");
+  return dir / "corpus.msi";
 }
 
 TEST(SessionEnginePeer, TheConditionCorpusAgreesWithWine) {
@@ -386,3 +343,4 @@ TEST(SessionEnginePeer, TheConditionCorpusAgreesWithWine) {
 }
 
 }  // namespace
+}  // namespace fennick::test

@@ -13,16 +13,10 @@
 #include "tests/peer/probe.h"
 #include "tests/support/msitools.h"
 
+namespace fennick::test {
+using namespace fennick::peer;
 namespace {
 namespace fs = std::filesystem;
-using fennick::peer::parseRecords;
-using fennick::peer::ProcessResult;
-using fennick::peer::Record;
-using fennick::peer::recordsOf;
-using fennick::peer::runProbe;
-using fennick::test::fixture;
-using fennick::test::ReadText;
-using fennick::test::scratchDir;
 
 const char* const kDir = "noui-wix37-with-transforms-psmsi/";
 
@@ -151,3 +145,4 @@ TEST(TransformPeer, ApplyingJapaneseTransformChangesLanguage) {
 }
 
 }  // namespace
+}  // namespace fennick::test

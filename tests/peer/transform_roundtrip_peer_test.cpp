@@ -17,20 +17,10 @@
 #include "tests/support/db_builders.h"
 #include "tests/support/fixtures.h"
 
+namespace fennick::test {
+using namespace fennick::peer;
 namespace {
 namespace fs = std::filesystem;
-using fennick::peer::parseRecords;
-using fennick::peer::ProcessResult;
-using fennick::peer::Record;
-using fennick::peer::recordsOf;
-using fennick::peer::runProbe;
-using fennick::test::blob;
-using fennick::test::col;
-using fennick::test::fixture;
-using fennick::test::openCopy;
-using fennick::test::ReadText;
-using fennick::test::setProperty;
-using fennick::test::scratchDir;
 using msi::Row;
 using msi::Value;
 
@@ -305,3 +295,4 @@ TEST_F(TransformRoundTripPeer, DroppedTable) {
 }
 
 }  // namespace
+}  // namespace fennick::test

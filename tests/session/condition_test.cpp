@@ -1,12 +1,15 @@
-// Condition behaviour that the text corpus cannot carry: blanks other than spaces, text
-// outside ASCII, malformed bytes, extreme nesting and length, diagnostics, and which part
-// of the session each prefix consults.
+// Conditions: the text corpus (conditions.txt), and what it cannot carry: blanks other than
+// spaces, text outside ASCII, malformed bytes, extreme nesting and length, diagnostics, and
+// which part of the session each prefix consults.
+#include <map>
+#include <sstream>
 #include <string>
 #include <tuple>
 
 #include <gtest/gtest.h>
 
 #include "engine/session/condition.h"
+#include "tests/session/corpus_file.h"
 #include "tests/session/fake_session_context.h"
 
 namespace {
@@ -138,6 +141,34 @@ TEST_F(ConditionTest, EnvironmentNamesGoToTheContextAsWritten) {
 TEST_F(ConditionTest, SummaryFormAgreesWithDetailedForm) {
   for (const char* c : {"", "1", "0", "1 =", "Int5 = 5", "NOT Int5"})
     EXPECT_EQ(evaluateCondition(c, context), evaluateConditionDetailed(c, context).result) << c;
+}
+
+// Every case of conditions.txt (the same corpus a peer check runs through another installer
+// service), all mismatches reported at once.
+TEST(ConditionCorpus, EveryCaseGivesItsExpectedResult) {
+  const auto corpus = fennick::test::readCorpus(fennick::test::sessionTestDataDir() / "conditions.txt");
+  ASSERT_TRUE(corpus.problems.empty()) << corpus.problems.front();
+  ASSERT_GE(corpus.cases.size(), 300u);
+
+  std::ostringstream mismatches;
+  std::map<std::string, int> perExpectation;
+  for (const auto& c : corpus.cases) {
+    if (c.first.size() != 1 || c.first[0] < '0' || c.first[0] > '3') {
+      ADD_FAILURE() << "conditions.txt:" << c.line << ": expected result `" << c.first
+                    << "` is not 0..3";
+      continue;
+    }
+    ++perExpectation[c.first];
+    const auto got = msi::evaluateConditionDetailed(c.second, corpus.context);
+    const int expected = c.first[0] - '0';
+    if (static_cast<int>(got.result) != expected)
+      mismatches << "\n  conditions.txt:" << c.line << ": `" << c.second << "` gave "
+                 << static_cast<int>(got.result) << ", expected " << expected
+                 << (got.diagnostic.empty() ? "" : " (" + got.diagnostic + ")");
+  }
+  EXPECT_TRUE(mismatches.str().empty()) << "mismatches:" << mismatches.str();
+  // The corpus exercises every kind of result.
+  for (const char* r : {"0", "1", "2", "3"}) EXPECT_GT(perExpectation[r], 0) << "no case expects " << r;
 }
 
 }  // namespace

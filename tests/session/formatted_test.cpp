@@ -1,11 +1,14 @@
-// Formatted text beyond the corpus: message records (field references, the default
-// template, fields formatted before insertion), short file paths, and hostile nesting.
+// Formatted text: the text corpus (formatted.txt), and beyond it message records (field
+// references, the default template, fields formatted before insertion), short file paths,
+// and hostile nesting.
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "engine/session/formatted.h"
+#include "tests/session/corpus_file.h"
 #include "tests/session/fake_session_context.h"
 
 namespace {
@@ -104,6 +107,35 @@ TEST_F(FormattedTest, NonAsciiTextAndEscapesKeepWholeCharacters) {
   EXPECT_EQ(formatText("\xC2\xBB[Name]\xC2\xAB", context), "\xC2\xBB" "Caf\xC3\xA9\xC2\xAB");
   EXPECT_EQ(formatText("[\\\xE2\x82\xACuro]", context), "\xE2\x82\xAC");  // [\€uro] -> €
   EXPECT_EQ(formatText("[\\\xE2\x82]", context), "\xE2\x82");              // truncated stays bytes
+}
+
+std::string decodeExpected(std::string text) {
+  const std::string nul = "<NUL>";
+  for (std::size_t at = text.find(nul); at != std::string::npos; at = text.find(nul, at + 1))
+    text.replace(at, nul.size(), std::string(1, '\0'));
+  return text;
+}
+
+std::string visible(const std::string& text) {
+  std::string out;
+  for (char c : text) out += c == '\0' ? std::string("<NUL>") : std::string(1, c);
+  return out;
+}
+
+// Every case of formatted.txt, all mismatches reported at once.
+TEST(FormattedCorpus, EveryCaseGivesItsExpectedText) {
+  const auto corpus = fennick::test::readCorpus(fennick::test::sessionTestDataDir() / "formatted.txt");
+  ASSERT_TRUE(corpus.problems.empty()) << corpus.problems.front();
+  ASSERT_GE(corpus.cases.size(), 100u);
+
+  std::ostringstream mismatches;
+  for (const auto& c : corpus.cases) {
+    const std::string got = msi::formatText(c.second, corpus.context);
+    if (got != decodeExpected(c.first))
+      mismatches << "\n  formatted.txt:" << c.line << ": `" << c.second << "` gave `" << visible(got)
+                 << "`, expected `" << c.first << "`";
+  }
+  EXPECT_TRUE(mismatches.str().empty()) << "mismatches:" << mismatches.str();
 }
 
 }  // namespace

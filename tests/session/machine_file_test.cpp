@@ -2,6 +2,10 @@
 // writes it, the two registry views, and faults named by line.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
 #include "engine/session/machine_file.h"
 #include "engine/session/reg_file.h"
 
@@ -20,6 +24,12 @@ std::vector<std::uint8_t> utf16(std::u16string_view text) {
   return out;
 }
 
+// A file of machines/ beside this test.
+std::string machineText(const std::string& name) {
+  std::ifstream in(std::filesystem::path(__FILE__).parent_path() / "machines" / name, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 msi::EmulatedMachine parse(std::string_view text, std::map<std::string, std::string> files = {}) {
   return msi::parseMachineFile(text, "test.machine", [&](const std::string& path) {
     auto it = files.find(path);
@@ -29,29 +39,9 @@ msi::EmulatedMachine parse(std::string_view text, std::map<std::string, std::str
 }
 
 TEST(RegFile, ReadsEveryValueKindAsTheRegistryEditorWritesIt) {
-  // As exported by the registry editor: UTF-16LE with a byte-order mark, CRLF line ends, a
-  // hex list continued over lines.
-  const std::string text =
-      "Windows Registry Editor Version 5.00\r\n\r\n"
-      "; exported\r\n"
-      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\App]\r\n"
-      "@=\"default\"\r\n"
-      "\"Quoted\"=\"a \\\"b\\\" C:\\\\dir\\\\\"\r\n"
-      "\"Count\"=dword:0000002a\r\n"
-      "\"Negative\"=dword:ffffffff\r\n"
-      "\"Bytes\"=hex:01,ff,20\r\n"
-      "\"Empty\"=hex:\r\n"
-      "\"Expand\"=hex(2):25,00,54,00,25,00,00,00\r\n"
-      "\"Multi\"=hex(7):61,00,00,00,62,00,63,00,00,00,\\\r\n"
-      "  00,00\r\n"
-      "\"Big\"=hex(b):01,00,00,00,00,00,00,00\r\n"
-      "\"Gone\"=\"x\"\r\n"
-      "\"Gone\"=-\r\n"
-      "[HKEY_CURRENT_USER\\Software\\Old\\Sub]\r\n"
-      "\"v\"=\"1\"\r\n"
-      "[-HKEY_CURRENT_USER\\Software\\Old]\r\n"
-      "[HKEY_CLASSES_ROOT\\.xyz]\r\n"
-      "@=\"xyzfile\"\r\n";
+  // As exported by the registry editor (machines/app.reg, here made UTF-16LE with a
+  // byte-order mark): CRLF line ends, a hex list continued over lines.
+  const std::string text = machineText("app.reg");
   std::string bytes = "\xFF\xFE";
   for (unsigned char c : text) bytes += {static_cast<char>(c), '\0'};
   msi::Registry r;
@@ -155,26 +145,7 @@ TEST(Registry, ThirtyTwoBitProgramsSeeSoftwareThroughWow6432NodeOnA64BitMachine)
 }
 
 TEST(MachineFile, DescribesTheMachineOverABuiltInOne) {
-  const auto m = parse(
-      "# a build agent\n"
-      "machine win10-x86\n"
-      "property SERVERNAME=db01 # the database server\n"
-      "property COUNT=#1\n"
-      "property HASHED=\"a # b\"\n"
-      "property MsiNetAssemblySupport=\n"
-      "property QUOTED=\"  padded  \"\n"
-      "environment JAVA_HOME=C:\\Java\n"
-      "folder C:\\Tools\\Legacy\n"
-      "file \"C:\\Program Files\\App\\app.exe\" version 1.2.3.4 size 4096 language 1033,1031\n"
-      "file \\\\server\\share\\tool.exe\n"
-      "component {0e1d2c3b-4a59-4867-9a8b-7c6d5e4f3a2b} C:\\App\\bin\\\n"
-      "ini app.ini Settings Mode=fast, safe\n"
-      "registry extra.reg\n"
-      "\n"
-      "Windows Registry Editor Version 5.00\n"
-      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Inline]\n"
-      "\"k\"=\"v\"\n",
-      {{"extra.reg", "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\Software\\X]\n\"a\"=dword:1\n"}});
+  const auto m = parse(machineText("agent.machine"), {{"extra.reg", machineText("extra.reg")}});
   EXPECT_FALSE(m.is64Bit());
   const auto p = m.properties(msi::InstallContext::PerMachine);
   EXPECT_EQ(p.at("SERVERNAME"), "db01");

@@ -70,4 +70,15 @@ std::vector<std::vector<std::string>> msiinfoRows(const std::filesystem::path& p
   return out;
 }
 
+std::string msibuild(const std::filesystem::path& pkg, const std::vector<std::filesystem::path>& archives,
+                     const std::vector<std::string>& summary) {
+  std::string tables = "msibuild " + shellQuote(pkg.string()), info = "msibuild " + shellQuote(pkg.string()) + " -s";
+  for (const auto& archive : archives) tables += " -i " + shellQuote(std::filesystem::absolute(archive).string());
+  for (const auto& field : summary) info += " " + shellQuote(field);
+  // msibuild takes the summary information in a run of its own.
+  for (const std::string& command : {tables, info})
+    if (const Command r = run(command, true); r.status != 0) return command + ": " + r.out;
+  return "";
+}
+
 }  // namespace fennick::test

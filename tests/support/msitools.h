@@ -24,6 +24,11 @@ bool haveMsitools();
 std::string msiinfo(const std::string& command, const std::filesystem::path& pkg, const std::string& arg = "");
 // `msiinfo tables`, without the two pseudo tables it adds.
 std::vector<std::string> msiinfoTables(const std::filesystem::path& pkg);
+// Builds PKG with `msibuild` from the .idt archives given, and then its summary information
+// from `summary` (title, author, template, package code). Returns "" when both runs
+// succeed, else what msibuild said.
+std::string msibuild(const std::filesystem::path& pkg, const std::vector<std::filesystem::path>& archives,
+                     const std::vector<std::string>& summary);
 // Rows of `msiinfo export PKG TABLE`: every line after the three header lines, split at tabs.
 std::vector<std::vector<std::string>> msiinfoRows(const std::filesystem::path& pkg, const std::string& table);
 

@@ -1,0 +1,80 @@
+// Runs every case of queries.txt (rows a query returns, or the error opening it gives) and
+// reports all mismatches at once.
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "tests/sql/memory_database.h"
+#include "tests/sql/query_helpers.h"
+#include "tests/support/msitools.h"
+
+namespace fennick::test {
+namespace {
+
+// The rows as the corpus writes them: fields joined by ",", rows by " | ", "-" for none.
+std::string written(const TextRows& rows) {
+  std::string out;
+  for (const auto& row : rows) {
+    out += out.empty() ? "" : " | ";
+    for (std::size_t i = 0; i < row.size(); ++i) out += (i ? "," : "") + row[i];
+  }
+  return out.empty() ? "-" : out;
+}
+
+TEST(QueryCorpus, EveryCaseGivesItsExpectedRowsOrError) {
+  const std::string file = std::filesystem::path(__FILE__).parent_path() / "queries.txt";
+  std::ifstream in(file);
+  ASSERT_TRUE(in) << file;
+  MemoryDatabase db;
+  std::ostringstream mismatches;
+  int cases = 0, lineNumber = 0;
+  for (std::string line; std::getline(in, line);) {
+    ++lineNumber;
+    if (line.empty() || line[0] == '#') continue;
+    std::vector<std::string> fields = split(line, '\t');
+    std::istringstream words(fields[0]);
+    std::string word, name;
+    words >> word >> name;
+    if (word == "@table") {  // @table NAME KEYS COLUMN:TYPE ...
+      std::size_t keys = 0;
+      words >> keys;
+      std::vector<std::pair<std::string, std::string>> columns;
+      for (std::string column; words >> column;)
+        columns.emplace_back(column.substr(0, column.find(':')), column.substr(column.find(':') + 1));
+      db.addTable(name, columns, keys);
+    } else if (word == "@row") {  // @row NAME<TAB>VALUE...
+      MemoryTable& table = db.table(name);
+      msi::Row row;
+      for (std::size_t i = 0; i < table.schema().columns.size(); ++i) {
+        const std::string value = i + 1 < fields.size() ? fields[i + 1] : "";
+        if (value.empty())
+          row.emplace_back();
+        else if (table.schema().columns[i].type == msi::ColumnType::Integer)
+          row.emplace_back(std::stoi(value));
+        else
+          row.emplace_back(value);
+      }
+      table.insert(row);
+    } else {
+      ASSERT_GE(fields.size(), 2u) << "queries.txt:" << lineNumber << ": no tab";
+      const std::string expected = fields[0], sql = line.substr(expected.size() + 1);
+      ++cases;
+      std::string got;
+      if (expected.starts_with("!")) {
+        const std::string error = errorOf([&] { msi::View::open(db, sql); });
+        got = "!" + (error.starts_with("query `" + sql + "`: ") ? error.substr(sql.size() + 10) : error);
+      } else {
+        const std::string error = errorOf([&] { got = written(queryRows(db, sql)); });
+        if (!error.empty()) got = "error: " + error;
+      }
+      if (got != expected)
+        mismatches << "\n  queries.txt:" << lineNumber << ": `" << sql << "` gave `" << got << "`";
+    }
+  }
+  EXPECT_TRUE(mismatches.str().empty()) << "mismatches:" << mismatches.str();
+  EXPECT_GE(cases, 70);
+}
+
+}  // namespace
+}  // namespace fennick::test
