@@ -127,7 +127,14 @@ struct Control {
   std::vector<ListItem> items;
   std::vector<TreeItem> tree;       // SelectionTree
   std::string highlightedFeature;   // SelectionTree: the feature the user last chose
+  // Icon subscribed to SelectionIcon: the state of the highlighted feature, as the tree shows
+  // it ("local", "source", "advertise", "absent"); "" when nothing is highlighted.
+  std::string selectionIcon;
   int progress = 0;                 // ProgressBar: 0..100
+  // ProgressBar: where the progress reports it follows (SetProgress) stand, in units of 512
+  // ticks: done out of total, counting down when a reset asked for it.
+  long long progressDone = 0, progressTotal = 100;
+  bool progressBackwards = false;
   // VolumeCostList: the five columns (volume, disk size, available, required, difference),
   // their headers (UIText) and widths from the Text column; a width of 0 hides a column.
   std::vector<std::string> columnHeaders;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 
 #include "engine/session/table_rows.h"
 
@@ -36,7 +35,9 @@ void Subscriptions::publish(const Session& session, Dialog& dialog, std::string_
     if (!equalsIgnoringCase(row.event, event)) continue;
     Control* control = dialog.find(row.control);
     if (!control) continue;
-    if (row.attribute == "Text") {
+    if (equalsIgnoringCase(event, "SelectionIcon")) {
+      control->selectionIcon = value;  // a picture of the tree's own, whatever the attribute
+    } else if (row.attribute == "Text") {
       StyledText styled = splitTextStyle(session.formatText(value));
       control->text = std::move(styled.text);
       if (!styled.style.empty()) control->textStyle = std::move(styled.style);
@@ -44,12 +45,42 @@ void Subscriptions::publish(const Session& session, Dialog& dialog, std::string_
       control->visible = truthy(value);
     } else if (row.attribute == "Enabled") {
       control->enabled = truthy(value);
-    } else if (row.attribute == "Progress") {
-      int percent = 0;
-      std::from_chars(value.data(), value.data() + value.size(), percent);
-      control->progress = std::clamp(percent, 0, 100);
     }
   }
+}
+
+std::optional<long long> Subscriptions::publishProgress(Dialog& dialog, std::string_view event, int type,
+                                                        long long first, long long second) const {
+  std::optional<long long> increment;
+  const long long units = std::max(first, 0LL) / 512;
+  for (const Row& row : rows_) {
+    if (!equalsIgnoringCase(row.event, event) || row.attribute != "Progress") continue;
+    Control* control = dialog.find(row.control);
+    if (!control) continue;
+    switch (type) {
+      case 0:  // reset
+        control->progressTotal = units ? units : 100;
+        control->progressBackwards = second != 0;
+        control->progressDone = control->progressBackwards ? control->progressTotal : 0;
+        break;
+      case 1:  // the ticks of each action record
+        increment = second ? first : 0;
+        break;
+      case 2:  // move
+        control->progressDone = control->progressBackwards
+                                    ? std::max(control->progressDone - units, 0LL)
+                                    : std::min(control->progressDone + units, control->progressTotal);
+        break;
+      case 3:  // more to do
+        control->progressTotal += units;
+        break;
+      default: continue;
+    }
+    control->progress = control->progressTotal > 0
+                            ? static_cast<int>(std::clamp(control->progressDone * 100 / control->progressTotal, 0LL, 100LL))
+                            : 0;
+  }
+  return increment;
 }
 
 }  // namespace msi::dialogs

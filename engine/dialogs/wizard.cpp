@@ -53,9 +53,10 @@ void Wizard::Impl::appear(DialogFrame& frame) {
   frame.conditions.apply(session, frame.dialog);
   for (Control& c : frame.dialog.controls) {
     if (c.type != ControlType::SelectionTree) continue;
-    if (c.tree.empty())
+    if (c.tree.empty()) {
       frame.subscriptions.publish(session, frame.dialog, "SelectionNoItems", "");
-    else
+      frame.subscriptions.publish(session, frame.dialog, "SelectionIcon", "");
+    } else
       highlight(frame, c, c.tree.front().feature);
   }
   refreshAll();
@@ -143,9 +144,49 @@ void Wizard::Impl::highlight(DialogFrame& frame, Control& tree, const std::strin
   frame.subscriptions.publish(session, frame.dialog, "SelectionPath", info.path);
   frame.subscriptions.publish(session, frame.dialog, "SelectionPathOn", info.pathOn ? "1" : "");
   frame.subscriptions.publish(session, frame.dialog, "SelectionAction", info.action);
+  std::string_view icon = featureChoiceName(FeatureChoice::Absent);
+  if (const FeatureTree* features = session.featureTree(); features && features->find(feature)) {
+    switch (session.featureRequestState(feature)) {
+      case InstallState::Local: icon = featureChoiceName(FeatureChoice::Local); break;
+      case InstallState::Source: icon = featureChoiceName(FeatureChoice::Source); break;
+      case InstallState::Advertised: icon = featureChoiceName(FeatureChoice::Advertise); break;
+      default: break;
+    }
+  }
+  frame.subscriptions.publish(session, frame.dialog, "SelectionIcon", icon);
+}
+
+void Wizard::Impl::actionStarted(std::string_view, std::string_view description) {
+  recordTicks = 0;
+  publishEverywhere("ActionText", description);
+  tellPublished();
+}
+
+void Wizard::Impl::actionData(std::string_view text) {
+  publishEverywhere("ActionData", text);
+  if (recordTicks) publishProgress(2, recordTicks, 0);
+  tellPublished();
+}
+
+void Wizard::Impl::progress(int type, long long first, long long second) {
+  publishProgress(type, first, second);
+  tellPublished();
+}
+
+void Wizard::Impl::publishProgress(int type, long long first, long long second) {
+  for (auto& frame : stack)
+    if (const auto ticks = frame->subscriptions.publishProgress(frame->dialog, "SetProgress", type, first, second))
+      recordTicks = *ticks;
+}
+
+void Wizard::Impl::tellPublished() {
+  const std::vector<WizardObserver*> told = observers;
+  for (WizardObserver* o : told)
+    if (std::find(observers.begin(), observers.end(), o) != observers.end()) o->published(self);
 }
 
 Wizard::Wizard(Session& session, std::string_view dialog) : impl_(std::make_unique<Impl>(*this, session)) {
+  session.addActionListener(*impl_);
   try {
     impl_->loadStyles();
     impl_->start(dialog);
@@ -154,7 +195,9 @@ Wizard::Wizard(Session& session, std::string_view dialog) : impl_(std::make_uniq
   }
 }
 
-Wizard::~Wizard() = default;
+Wizard::~Wizard() {
+  if (impl_->listening) impl_->session.removeActionListener(*impl_);
+}
 
 Session& Wizard::session() const { return impl_->session; }
 bool Wizard::finished() const { return impl_->finished; }

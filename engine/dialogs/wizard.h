@@ -24,6 +24,10 @@
 //   change dialogs only after every other row ran, and only the last of them counts.
 // - ControlCondition rows (Hide, Show, Disable, Enable, Default) are applied in table order
 //   when a dialog appears and after every operation.
+// - Events the installer publishes while an action runs (the session's ActionListener), for
+//   as long as the wizard exists, modeless dialogs included: ActionText (the action's
+//   description), ActionData (each record it reports) and SetProgress (its progress reports;
+//   a report giving the ticks per record moves subscribed progress bars with each ActionData).
 // - EventMapping subscriptions: a SelectionTree publishes SelectionDescription, SelectionSize,
 //   SelectionPath, SelectionPathOn, SelectionAction and SelectionNoItems when its highlight
 //   moves; SetTargetPath publishes SelectionPath. Subscribed attributes Text, Visible and
@@ -79,6 +83,9 @@ class WizardObserver {
   virtual void dialogChanged(const Wizard& wizard) {}
   // The wizard ended; result() tells how.
   virtual void finished(const Wizard& wizard) {}
+  // Events the installer published while an action ran changed the dialogs' controls (texts,
+  // progress); the wizard may have finished already (a modeless dialog stays on screen).
+  virtual void published(const Wizard& wizard) {}
 };
 
 class Wizard {
@@ -87,6 +94,7 @@ class Wizard {
   // (finished() with Success); a dialog the package lacks, or whose tables cannot be read,
   // ends it with Failure, reported to the session's host.
   Wizard(Session& session, std::string_view dialog);
+  // A wizard may outlive its session (a modeless dialog still drawn): only its dialogs remain.
   ~Wizard();
   Wizard(const Wizard&) = delete;
   Wizard& operator=(const Wizard&) = delete;

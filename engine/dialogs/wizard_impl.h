@@ -17,7 +17,7 @@
 
 namespace msi::dialogs {
 
-struct Wizard::Impl final : EventTarget {
+struct Wizard::Impl final : EventTarget, ActionListener {
   Impl(Wizard& w, Session& s) : self(w), session(s) {}
 
   Wizard& self;
@@ -29,6 +29,8 @@ struct Wizard::Impl final : EventTarget {
   std::map<std::string, TextStyle, std::less<>> styles;
   std::size_t generation = 0;  // counts dialog changes, so that observers hear of them
   std::string eventSource;     // "dialog `X` control `Y`" while its events run
+  long long recordTicks = 0;   // progress each ActionData record makes (a type 1 report)
+  bool listening = true;       // the session still exists and tells this wizard what it publishes
 
   // --- reporting ---
   void report(MessageKind kind, const std::string& text) { session.host().message(kind, text); }
@@ -62,6 +64,14 @@ struct Wizard::Impl final : EventTarget {
   void refreshAll();
   void publishEverywhere(std::string_view event, std::string_view value);
   void highlight(DialogFrame& frame, Control& tree, const std::string& feature);
+
+  // --- what the installer publishes while actions run (ActionListener; wizard.cpp) ---
+  void actionStarted(std::string_view action, std::string_view description) override;
+  void actionData(std::string_view text) override;
+  void progress(int type, long long first, long long second) override;
+  void sessionClosed() override { listening = false; }
+  void publishProgress(int type, long long first, long long second);
+  void tellPublished();
 
   // --- events (EventTarget; wizard_events.cpp) ---
   void setPropertyEvent(std::string_view property, std::optional<std::string> value) override;

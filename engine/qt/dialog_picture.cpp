@@ -12,6 +12,9 @@ QImage dialogImage(const dialogs::Wizard& wizard) {
   view.setAttribute(Qt::WA_DontShowOnScreen);
   view.setAutoFillBackground(true);
   view.show();  // lays the widgets out as a shown window would be
+  // As the dialog opens: the first control of the tab order has the focus, and shows it.
+  view.activateWindow();
+  view.focusFirst();
   QImage image = view.grab().toImage();
   view.hide();
   return image;

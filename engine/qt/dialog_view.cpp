@@ -59,6 +59,43 @@ DialogView::DialogView(const dialogs::Wizard& wizard, const dialogs::Dialog& dia
     label->setBuddy(widget(buddy->name));
     refresh(control, label);
   }
+  followTabOrder(dialog);
+}
+
+namespace {
+
+// The widget that takes the focus for a control: itself, or the first of its parts that does
+// (a radio group's buttons).
+QWidget* focusTaker(QWidget* w) {
+  if (w->focusPolicy() & Qt::TabFocus) return w;
+  for (QWidget* part : w->findChildren<QWidget*>())
+    if (part->focusPolicy() & Qt::TabFocus) return part;
+  return nullptr;
+}
+
+}  // namespace
+
+void DialogView::followTabOrder(const dialogs::Dialog& dialog) {
+  std::vector<std::string> seen;
+  for (std::string name = dialog.firstControl; !name.empty();) {
+    if (std::find(seen.begin(), seen.end(), name) != seen.end()) break;  // back at the start
+    seen.push_back(name);
+    const Control* control = dialog.find(name);
+    if (!control) break;
+    if (QWidget* w = widget(name))
+      if (QWidget* taker = focusTaker(w)) tabChain_.push_back(taker);
+    name = control->next;
+  }
+  for (std::size_t i = 1; i < tabChain_.size(); ++i) setTabOrder(tabChain_[i - 1], tabChain_[i]);
+}
+
+QWidget* DialogView::focusFirst() {
+  for (QWidget* w : tabChain_)
+    if (w->isVisibleTo(this) && w->isEnabled()) {
+      w->setFocus(Qt::TabFocusReason);
+      return w;
+    }
+  return nullptr;
 }
 
 QWidget* DialogView::widget(const std::string& control) const {

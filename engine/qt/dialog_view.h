@@ -39,14 +39,22 @@ class DialogView : public QWidget {
   // The widget of a control; nullptr when the control has none (an unknown type).
   QWidget* widget(const std::string& control) const;
 
+  // Gives the focus to the first control of the tab order (the dialog's first control, then
+  // along each control's next one) that is shown, enabled and takes the focus, as a dialog
+  // does when it opens. Returns the widget that has it, nullptr when none can.
+  QWidget* focusFirst();
+
  private:
   void refresh(const dialogs::Control& control, QWidget* widget);
+  // Qt's tab order from the Control_Next chain (tabChain_).
+  void followTabOrder(const dialogs::Dialog& dialog);
   void send(const UserInput& input);
 
   const dialogs::Wizard& wizard_;
   Sink sink_;
   bool live_ = true;
   std::map<std::string, QWidget*> widgets_;
+  std::vector<QWidget*> tabChain_;  // the widgets that take the focus, in tab order
   WidgetContext context_;
 };
 

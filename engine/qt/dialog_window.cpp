@@ -47,7 +47,7 @@ DialogView* DialogWindow::makeView(const dialogs::Dialog& dialog, QWidget* windo
   setDialogTitle(*window, dialog.title);
   window->setFixedSize(view->size());
   view->show();
-  if (QWidget* first = view->widget(dialog.firstControl)) first->setFocus();
+  view->focusFirst();
   return view;
 }
 
@@ -90,6 +90,16 @@ void DialogWindow::render() {
     return;
   }
   view_->update(wizard_.active());
+}
+
+void DialogWindow::published(const dialogs::Wizard&) {
+  // An action run by a control event published texts or progress: shown at once, the
+  // action has not returned to the event loop yet.
+  if (wizard_.finished() || stale_) return;
+  for (const Level& level : levels_) {
+    level.view->update(*level.dialog);
+    level.view->repaint();
+  }
 }
 
 void DialogWindow::perform(const UserInput& input) {

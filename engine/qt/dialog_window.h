@@ -54,6 +54,7 @@ class DialogWindow : public QDialog, private dialogs::WizardObserver {
   };
 
   void dialogChanged(const dialogs::Wizard& wizard) override { stale_ = true; }
+  void published(const dialogs::Wizard& wizard) override;
   void perform(const UserInput& input);
   void render();
   void rebuild();

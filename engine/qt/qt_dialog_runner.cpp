@@ -18,6 +18,7 @@ QtDialogRunner::~QtDialogRunner() = default;
 ActionStatus QtDialogRunner::runDialog(Session& session, std::string_view dialog) {
   // The next dialog replaces a modeless one.
   modeless_.reset();
+  if (modelessWizard_) modelessWizard_->removeObserver(*this);
   modelessWizard_.reset();
   auto wizard = std::make_unique<dialogs::Wizard>(session, dialog);
   if (recorder_) recorder_->follow(*wizard);
@@ -31,6 +32,7 @@ ActionStatus QtDialogRunner::runDialog(Session& session, std::string_view dialog
       window->show();
       QCoreApplication::processEvents();  // painted before the sequence runs on
       modeless_ = std::move(window);
+      wizard->addObserver(*this);
       modelessWizard_ = std::move(wizard);
     }
     return result;
@@ -43,6 +45,13 @@ ActionStatus QtDialogRunner::runDialog(Session& session, std::string_view dialog
   // user left the dialogs.
   if (!wizard->finished() && !wizard->cancel()) return ActionStatus::UserExit;
   return wizard->finished() ? wizard->result() : ActionStatus::UserExit;
+}
+
+void QtDialogRunner::published(const dialogs::Wizard& wizard) {
+  auto* view = static_cast<DialogView*>(modeless_.get());
+  if (!view || wizard.dialogs().empty()) return;
+  view->update(*wizard.dialogs().back());
+  view->repaint();  // the sequence runs on without returning to the event loop
 }
 
 }  // namespace msi::qt

@@ -1,7 +1,8 @@
 // The interactive host of a package's dialogs: each dialog action runs a Wizard shown in a
 // modal DialogWindow, in a nested event loop until the wizard ends. A modeless dialog (a
 // "please wait" or progress dialog) stays on screen in a window of its own while the sequence
-// runs on, until the next dialog replaces it. A QApplication must exist.
+// runs on, until the next dialog replaces it, showing the texts and progress the installer
+// publishes meanwhile (ActionText, ActionData, SetProgress). A QApplication must exist.
 #pragma once
 
 #include <memory>
@@ -17,7 +18,9 @@
 
 namespace msi::qt {
 
-class QtDialogRunner final : public DialogRunner {
+class DialogView;
+
+class QtDialogRunner final : public DialogRunner, private dialogs::WizardObserver {
  public:
   // With `record`, every operation the user makes is appended to that walk (which must
   // outlive the runner), as `fennick --record` writes it.
@@ -36,6 +39,9 @@ class QtDialogRunner final : public DialogRunner {
   std::optional<dialogs::WalkRecorder> recorder_;
   std::unique_ptr<dialogs::Wizard> modelessWizard_;  // declared first: the window goes first
   std::unique_ptr<QWidget> modeless_;
+
+  // The modeless dialog shows what the installer publishes as the sequence runs on.
+  void published(const dialogs::Wizard& wizard) override;
 };
 
 }  // namespace msi::qt

@@ -408,6 +408,7 @@ ActionStatus runAppSearch(State& state) {
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const std::string property = rows.text(i, 0);
     if (property.empty()) continue;
+    state.actionData({"", property, rows.text(i, 1)});
     if (auto found = locator.find(rows.text(i, 1))) state.setProperty(property, *found);
   }
   return ActionStatus::Success;

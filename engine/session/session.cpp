@@ -129,7 +129,11 @@ void Session::State::setTargetPath(std::string_view directory, std::string_view 
 // --- Session ----------------------------------------------------------------------------
 
 Session::Session(std::unique_ptr<State> state) : state_(std::move(state)) { state_->self = this; }
-Session::~Session() = default;
+Session::~Session() {
+  // Listeners that outlive the session (a modeless dialog still on screen) hear it go.
+  const std::vector<ActionListener*> told = std::move(state_->listeners);
+  for (ActionListener* l : told) l->sessionClosed();
+}
 
 std::unique_ptr<Session> Session::open(const std::filesystem::path& package, SessionOptions options) {
   std::shared_ptr<Database> db = Database::open(package, OpenMode::ReadOnly);
@@ -243,6 +247,10 @@ ActionStatus Session::doAction(std::string_view action) {
   } running(s.running, name);
   const auto run = [&]() -> ActionStatus {
     try {
+      // Listeners hear of the actions that run (standard and custom ones), not of dialogs.
+      if (!s.listeners.empty() &&
+          (isStandardAction(action) || actionKind(action) == ActionKind::Custom))
+        s.actionStarted(action);
       if (auto status = runStandardAction(s, action)) return *status;
       if (auto status = runCustomAction(s, action)) return *status;
       if (actionKind(action) == ActionKind::Dialog) {

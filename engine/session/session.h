@@ -118,6 +118,15 @@ class Session final : public SessionContext {
   enum class ActionKind { Standard, Custom, Dialog, Unknown };
   ActionKind actionKind(std::string_view action) const;
   void setHost(SessionHost* host);            // nullptr: standard error
+  // Listeners hear of every standard and custom action doAction starts, of the records it
+  // reports and of its progress (see ActionListener). A listener removes itself before it
+  // goes, unless the session went first (ActionListener::sessionClosed).
+  void addActionListener(ActionListener& listener);
+  void removeActionListener(ActionListener& listener);
+  // What a running action reports (see ActionListener): a record, fields[0] ignored (the
+  // action's ActionText template formats it), and progress.
+  void reportActionData(std::vector<std::string> fields);
+  void reportProgress(int type, long long first, long long second);
   void setDialogRunner(DialogRunner* runner);  // nullptr: none
   SessionHost& host() const;
 

@@ -43,6 +43,32 @@ class StreamSessionHost : public SessionHost {
   std::ostream* out_;
 };
 
+// Told what the installer publishes while actions run, for the controls of a package's dialogs
+// that subscribe to it (EventMapping): ActionText as each standard or custom action starts,
+// ActionData for each record an action reports, SetProgress for progress reports.
+class ActionListener {
+ public:
+  virtual ~ActionListener() = default;
+  // An action starts; `description` is its ActionText description, formatted ("" when it has
+  // none).
+  virtual void actionStarted(std::string_view action, std::string_view description) {
+    (void)action;
+    (void)description;
+  }
+  // A record of the running action, formatted by the action's ActionText template.
+  virtual void actionData(std::string_view text) { (void)text; }
+  // A progress report: `type` 0 resets (first: total ticks, second: 1 when it counts down),
+  // 1 gives the ticks each action record moves (first) when second is not 0, 2 moves by
+  // `first` ticks, 3 adds `first` ticks to the total.
+  virtual void progress(int type, long long first, long long second) {
+    (void)type;
+    (void)first;
+    (void)second;
+  }
+  // The session goes; it tells nothing more and must not be asked to remove the listener.
+  virtual void sessionClosed() {}
+};
+
 // Runs a dialog of the package's Dialog table as an action: the wizard starting with that
 // dialog, until it ends. Returns Success when it ends normally, UserExit when the user
 // cancels, Failure when it cannot run.

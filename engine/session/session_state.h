@@ -35,6 +35,8 @@ struct Session::State {
   SessionLimits limits;
   std::size_t propertyBytes = 0;                // every value together
   std::optional<std::string> stopped;           // why the session refuses to go on
+  std::vector<ActionListener*> listeners;
+  std::string actionTemplate;                   // the running action's ActionText template
 
   std::string property(std::string_view name) const;
   void setProperty(std::string_view name, std::string_view value);
@@ -43,6 +45,11 @@ struct Session::State {
   ConditionResult evaluate(std::string_view condition) const;
   std::string format(std::string_view text) const;
   DirectoryInputs directoryInputs() const;
+  // Tells the listeners an action starts (its ActionText row, or the service's own text for a
+  // standard action), and keeps its template for actionData.
+  void actionStarted(std::string_view action);
+  // A record of the running action: fields[0] is ignored, the template is the action's.
+  void actionData(std::vector<std::string> fields);
   // Moves a directory (MsiSetTargetPath); throws Error.
   void setTargetPath(std::string_view directory, std::string_view path);
 };

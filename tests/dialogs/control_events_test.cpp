@@ -245,5 +245,63 @@ TEST(ControlEvents, ObserversHearOfOperationsDialogChangesAndTheEnd) {
   EXPECT_THROW(w.press("Go"), OperationError);
 }
 
+// A modeless dialog stays on screen while the sequence runs on and shows what the installer
+// publishes: each action's ActionText description (the package's row, else the service's own
+// text), the records it reports (ActionData, by its template) and its progress (SetProgress).
+TEST(PublishedEvents, AModelessDialogFollowsTheRunningActions) {
+  struct KeepModeless : msi::DialogRunner, msi::dialogs::WizardObserver {
+    ActionStatus runDialog(msi::Session& session, std::string_view dialog) override {
+      kept = std::make_unique<Wizard>(session, dialog);
+      kept->addObserver(*this);
+      return kept->result();
+    }
+    void published(const Wizard& w) override {
+      const auto& d = *w.dialogs().back();
+      shown.push_back(d.find("Action")->text + " | " + d.find("Data")->text);
+    }
+    int bar() const { return kept->dialogs().back()->find("Bar")->progress; }
+    std::unique_ptr<Wizard> kept;
+    std::vector<std::string> shown;
+  } runner;
+  KeptMessages host;
+  auto session = openSession(
+      rowsPackage({{"Dialog", tsv({"Wait", "50", "50", "200", "100", "1", "Wait", "Action", "", ""})},
+                   {"Control", tsv({"Wait", "Action", "Text", "10", "10", "180", "15", "3", "", "", "", ""}) +
+                                   tsv({"Wait", "Data", "Text", "10", "30", "180", "15", "3", "", "", "", ""}) +
+                                   tsv({"Wait", "Bar", "ProgressBar", "10", "50", "180", "10", "3", "", "", "", ""})},
+                   {"EventMapping", tsv({"Wait", "Action", "ActionText", "Text"}) +
+                                        tsv({"Wait", "Data", "ActionData", "Text"}) +
+                                        tsv({"Wait", "Bar", "SetProgress", "Progress"})},
+                   {"ActionText", tsv({"AppSearch", "Looking for [ProductName]", "Property: [1], Signature: [2]"}) +
+                                      tsv({"SetIt", "Setting it", ""})},
+                   {"AppSearch", tsv({"FOUND", "NoSuchSignature"})},
+                   {"CustomAction", tsv({"SetIt", "51", "IT", "1", ""})},
+                   {"InstallUISequence", tsv({"Wait", "", "10"}) + tsv({"AppSearch", "", "20"}) +
+                                             tsv({"SetIt", "", "30"}) + tsv({"CostInitialize", "", "40"})}}),
+      host, &runner);
+  msi::runSequence(*session, "InstallUISequence");
+  const std::vector<std::string> expected{"Looking for Rows | ", "Looking for Rows | Property: FOUND, Signature: NoSuchSignature",
+                                          "Setting it | Property: FOUND, Signature: NoSuchSignature",
+                                          "Computing space requirements | Property: FOUND, Signature: NoSuchSignature"};
+  EXPECT_EQ(runner.shown, expected) << host.all();
+
+  // Progress in units of 512 ticks: a reset, moves, more to do, ticks per record, a countdown.
+  struct Report {
+    int type;
+    long long first, second;
+    int percent;  // the bar afterwards
+  };
+  for (const Report& r : {Report{0, 512 * 10, 0, 0}, Report{2, 512 * 5, 0, 50}, Report{3, 512 * 10, 0, 25},
+                          Report{2, 512 * 100, 0, 100}, Report{0, 512 * 4, 1, 100}, Report{2, 512, 0, 75},
+                          Report{1, 512 * 2, 1, 75}}) {
+    session->reportProgress(r.type, r.first, r.second);
+    EXPECT_EQ(runner.bar(), r.percent) << r.type << " " << r.first;
+  }
+  session->reportActionData({"", "A", "B"});  // each record moves the bar by the ticks given
+  EXPECT_EQ(runner.bar(), 25);
+  // The last action that ran has no template: the record's fields are listed.
+  EXPECT_EQ(runner.shown.back(), "Computing space requirements | 1: A 2: B ");
+}
+
 }  // namespace
 }  // namespace fennick::test

@@ -45,6 +45,8 @@ const std::map<std::string, std::pair<std::string, std::string>>& tableHeaders()
       {"CustomAction",
        {"Action\tType\tSource\tTarget\tExtendedType", "s72\ti2\tS72\tS255\tI4\nCustomAction\tAction"}},
       {"UIText", {"Key\tText", "s72\tL255\nUIText\tKey"}},
+      {"ActionText", {"Action\tDescription\tTemplate", "s72\tL64\tL128\nActionText\tAction"}},
+      {"AppSearch", {"Property\tSignature_", "s72\ts72\nAppSearch\tProperty\tSignature_"}},
   };
   return headers;
 }

@@ -46,8 +46,10 @@ TEST(SelectionTree, ListsTheFeaturesInDisplayOrderUnderTheirParents) {
 }
 
 TEST(SelectionTree, TheHighlightedFeatureIsPublishedToItsSubscribers) {
-  CostedDemo demo;
+  CostedDemo demo({{"Control", tsv({"FeaturesDlg", "StateIcon", "Icon", "5", "5", "16", "16", "1", "", "", "", ""})},
+                   {"EventMapping", tsv({"FeaturesDlg", "StateIcon", "SelectionIcon", "Text"})}});
   Wizard w(*demo.session, "FeaturesDlg");
+  EXPECT_EQ(w.active().find("StateIcon")->selectionIcon, "local");  // the highlighted feature's state
   // The first feature is highlighted as the dialog appears.
   EXPECT_EQ(w.active().find("Tree")->highlightedFeature, "Complete");
   EXPECT_EQ(w.active().find("ItemDescription")->text, "The whole program.");
@@ -59,6 +61,9 @@ TEST(SelectionTree, TheHighlightedFeatureIsPublishedToItsSubscribers) {
   w.choose("Tree", "Extras");
   EXPECT_EQ(demo.session->property("_BrowseProperty"), "");  // Extras has no folder of its own
   EXPECT_THROW(w.choose("Tree", "Nothing"), OperationError);
+  EXPECT_EQ(w.active().find("StateIcon")->selectionIcon, "absent");
+  w.setFeatureState("Extras", FeatureChoice::Local);  // a change of state changes the icon
+  EXPECT_EQ(w.active().find("StateIcon")->selectionIcon, "local");
 }
 
 TEST(SelectionTree, ChoicesChangeRequestsAndAbsentTakesTheSubtree) {

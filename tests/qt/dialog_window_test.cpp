@@ -260,6 +260,11 @@ TEST(QtDialogRunner, AModelessDialogStaysUntilTheNextOneReplacesIt) {
   ASSERT_NE(runner.modelessWindow(), nullptr);
   EXPECT_TRUE(runner.modelessWindow()->isVisible());
   EXPECT_EQ(runner.modelessWindow()->objectName(), "PrepareDlg");
+  // It shows the action the sequence runs meanwhile.
+  session->doAction("MigrateFeatureStates");
+  auto* actionText = runner.modelessWindow()->findChild<QLabel*>("ActionText");
+  ASSERT_NE(actionText, nullptr);
+  EXPECT_EQ(actionText->text(), "Migrating feature states from related applications");
   bool prepareGone = false;
   QTimer::singleShot(0, [&] {
     prepareGone = runner.modelessWindow() == nullptr;

@@ -1,7 +1,10 @@
 // Real packages' dialogs, drawn: wizards authored with the usual dialog sets (banners,
 // bitmaps, licence texts, feature trees) render without a window. Every dialog of every
 // package with a user interface goes to pictures/<package>-<dialog>.png for reviewers.
+#include <algorithm>
 #include <filesystem>
+#include <map>
+#include <memory>
 #include <set>
 
 #include <QImage>
@@ -95,45 +98,73 @@ INSTANTIATE_TEST_SUITE_P(
                                     "WelcomeDlg"}),
     [](const auto& info) { return std::string(info.param.stem); });
 
-// Once the sequence reaches its first modal dialog (costing done, properties as the dialogs
-// see them), draws every dialog of the Dialog table, each in a wizard of its own. Modeless
-// dialogs sequenced before costing (a "please wait" dialog) pass as they do in a real run.
+// Draws every dialog of the Dialog table as a user meets it. The sequence runs as if the user
+// went on from each dialog it shows: those are drawn as they appear (a modeless one as the
+// next dialog replaces it, after the actions that ran meanwhile published their texts), the
+// others, reached from buttons, once the sequence ends with costing done.
 class EveryDialogRunner : public msi::DialogRunner {
  public:
   explicit EveryDialogRunner(std::string stem) : stem_(std::move(stem)) {}
   msi::ActionStatus runDialog(msi::Session& session, std::string_view dialog) override {
-    if (!drawn.empty() || !failed.empty()) return msi::ActionStatus::UserExit;
-    {
-      msi::dialogs::Wizard sequenced(session, dialog);
-      if (sequenced.finished()) return sequenced.result();
+    drawModeless();
+    auto wizard = std::make_unique<msi::dialogs::Wizard>(session, dialog);
+    if (wizard->dialogs().empty()) {
+      failed.push_back(std::string(dialog));
+      return wizard->result();
     }
-    msi::TableRows table(*session.database(), "Dialog", {"Dialog", "Width", "Height"});
+    if (wizard->finished()) {
+      modeless_ = std::move(wizard);  // stays on screen while the sequence runs on
+      return msi::ActionStatus::Success;
+    }
+    draw(*wizard);
+    return msi::ActionStatus::Success;
+  }
+
+  void drawTheRest(msi::Session& session) {
+    drawModeless();
+    msi::TableRows table(*session.database(), "Dialog", {"Dialog"});
     for (std::size_t r = 0; r < table.size(); ++r) {
       const std::string name = table.text(r, 0);
+      if (std::find(drawn.begin(), drawn.end(), name) != drawn.end()) continue;
       msi::dialogs::Wizard wizard(session, name);
-      if (wizard.dialogs().empty()) {
+      if (wizard.dialogs().empty())
         failed.push_back(name);
-        continue;
-      }
-      const QImage image = msi::qt::dialogImage(wizard);
-      image.save(QString::fromStdString(picturePath(stem_, name).string()), "PNG");
-      const QSize expected(msi::qt::unitsToPixelsX(table.integer(r, 1).value_or(0)),
-                           msi::qt::unitsToPixelsY(table.integer(r, 2).value_or(0)));
-      if (image.size() != expected) failed.push_back(name + " (drawn at the wrong size)");
-      drawn.push_back(name);
+      else
+        draw(wizard);
     }
-    return msi::ActionStatus::UserExit;
   }
+
   std::vector<std::string> drawn, failed;
+  std::map<std::string, std::string> actionTexts;  // a dialog's ActionText control as drawn
 
  private:
+  void drawModeless() {
+    if (modeless_) draw(*modeless_);
+    modeless_.reset();
+  }
+  void draw(const msi::dialogs::Wizard& wizard) {
+    const msi::dialogs::Dialog& dialog = *wizard.dialogs().back();
+    const QImage image = msi::qt::dialogImage(wizard);
+    image.save(QString::fromStdString(picturePath(stem_, dialog.name).string()), "PNG");
+    const QSize expected(msi::qt::unitsToPixelsX(dialog.width), msi::qt::unitsToPixelsY(dialog.height));
+    if (image.size() != expected) failed.push_back(dialog.name + " (drawn at the wrong size)");
+    for (const auto& c : dialog.controls) {
+      if (c.type == msi::dialogs::ControlType::SelectionTree && c.tree.empty())
+        failed.push_back(dialog.name + " (its selection tree is empty)");
+      if (c.name == "ActionText") actionTexts[dialog.name] = c.text;
+    }
+    drawn.push_back(dialog.name);
+  }
+
   std::string stem_;
+  std::unique_ptr<msi::dialogs::Wizard> modeless_;
 };
 
 struct UiPackage {
   const char* stem;
   const char* package;
-  std::size_t dialogs;  // rows of its Dialog table
+  std::size_t dialogs;     // rows of its Dialog table
+  const char* preparing;   // what its "please wait" dialog says as the first wizard page replaces it
 };
 
 void PrintTo(const UiPackage& p, std::ostream* os) { *os << p.package; }
@@ -148,18 +179,25 @@ TEST_P(EveryDialogPicture, EveryDialogOfThePackageIsDrawn) {
   KeptMessages host;
   auto session = openSession(openFixture(p.package), host, &runner);
   msi::runSequence(*session, "InstallUISequence");
+  runner.drawTheRest(*session);
   EXPECT_EQ(runner.drawn.size(), p.dialogs) << host.all();
   EXPECT_TRUE(runner.failed.empty()) << ::testing::PrintToString(runner.failed) << host.all();
+  if (p.preparing) EXPECT_EQ(runner.actionTexts["PrepareDlg"], p.preparing);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Fixtures, EveryDialogPicture,
-    ::testing::Values(UiPackage{"putty", "ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi", 22},
-                      UiPackage{"gaze", "ui-wix3-minimal-gaze/GazeToolbarInstall.msi", 17},
-                      UiPackage{"tricky", "ui-wix3-installdir-tricky/ui.msi", 23},
-                      UiPackage{"winget", "ui-vsinstaller-winget/AppInstallerTestMsiInstaller.msi", 24},
-                      UiPackage{"filetype", "ui-vsinstaller-filetype-small/fixture.msi", 24},
-                      UiPackage{"irida", "ui-pymsilib-irida-pythonfeatures/iridaUploader-0.1.win32.msi", 13}),
+    ::testing::Values(
+        // WiX: the last action before WelcomeDlg; the text is the service's own (no ActionText table).
+        UiPackage{"putty", "ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi", 22,
+                  "Migrating feature states from related applications"},
+        UiPackage{"gaze", "ui-wix3-minimal-gaze/GazeToolbarInstall.msi", 17,
+                  "Migrating feature states from related applications"},
+        UiPackage{"tricky", "ui-wix3-installdir-tricky/ui.msi", 23, "Migrating feature states from related applications"},
+        UiPackage{"winget", "ui-vsinstaller-winget/AppInstallerTestMsiInstaller.msi", 24, nullptr},
+        UiPackage{"filetype", "ui-vsinstaller-filetype-small/fixture.msi", 24, nullptr},
+        // Its PrepareDlg gives way to WhichUsersDlg before any action runs: its own text stays.
+        UiPackage{"irida", "ui-pymsilib-irida-pythonfeatures/iridaUploader-0.1.win32.msi", 13, "Pondering..."}),
     [](const auto& info) { return std::string(info.param.stem); });
 
 }  // namespace

@@ -289,5 +289,49 @@ TEST(FixtureRendering, FeatureMenusSayThePackagesWords) {
   EXPECT_GE(tree->columnWidth(0), tree->fontMetrics().horizontalAdvance(path->text(0)));
 }
 
+// Texts that fit their boxes in the Windows fonts the layouts were made for fit here too,
+// whatever font stands in: every line of each text shows.
+TEST(FixtureRendering, TextsShowAllTheirLines) {
+  FENNICK_REQUIRE_FIXTURES();
+  for (const char* dialog : {"InstallDirDlg", "WelcomeDlg", "FeaturesDlg", "VerifyReadyDlg", "ExitDialog"}) {
+    SCOPED_TRACE(dialog);
+    auto d = draw(kPutty, dialog);
+    ASSERT_TRUE(d);
+    for (const auto& control : d->wizard->active().controls) {
+      auto* label = qobject_cast<QLabel*>(d->view->widget(control.name));
+      if (control.type != msi::dialogs::ControlType::Text || !label || !label->isVisible()) continue;
+      const QRect box = label->contentsRect();
+      const QRect need = QFontMetrics(label->font())
+                             .boundingRect(QRect(0, 0, box.width(), 1 << 20), Qt::TextWordWrap | Qt::TextShowMnemonic,
+                                           label->text());
+      EXPECT_LE(need.height(), box.height()) << control.name << ": " << control.text;
+    }
+  }
+}
+
+// A dialog opens with the focus on its first control that can take it, and Tab follows the
+// package's Control_Next chain.
+TEST(FixtureRendering, TheFirstControlHasTheFocusAndTabFollowsTheChain) {
+  FENNICK_REQUIRE_FIXTURES();
+  const std::pair<const char*, QStringList> cases[] = {
+      {"InstallDirDlg", {"Next", "Back", "Cancel", "Folder", "ChangeFolder"}},  // skips the banner
+      {"BrowseDlg", {"PathEdit", "OK", "Cancel", "DirectoryCombo", "WixUI_Bmp_Up", "NewFolder", "DirectoryList"}},
+  };
+  for (const auto& [dialog, chain] : cases) {
+    SCOPED_TRACE(dialog);
+    auto d = draw(kPutty, dialog);
+    ASSERT_TRUE(d);
+    QWidget* first = d->view->focusFirst();
+    ASSERT_NE(first, nullptr);
+    QStringList order;
+    QWidget* w = first;
+    do {
+      if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(d->view.get())) order << w->objectName();
+      w = w->nextInFocusChain();
+    } while (w != first && order.size() < 20);
+    EXPECT_EQ(order, chain);
+  }
+}
+
 }  // namespace
 }  // namespace fennick::test
