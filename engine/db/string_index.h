@@ -19,7 +19,7 @@ struct TextSpan {
 // The texts of a pool by id: a view over its bytes and spans, valid until the pool changes.
 class PoolTexts {
  public:
-  PoolTexts(const std::string& bytes, const std::vector<TextSpan>& spans) : bytes_(bytes.data()), spans_(spans) {}
+  PoolTexts(const char* bytes, const std::vector<TextSpan>& spans) : bytes_(bytes), spans_(spans) {}
   std::size_t size() const { return spans_.size(); }
   std::string_view operator[](std::size_t id) const {
     const TextSpan& s = spans_[id];

@@ -79,19 +79,26 @@ std::uint32_t StringPool::find(std::string_view s) const {
 TextSpan StringPool::store(std::string_view s) {
   if (bytes_.size() + s.size() > 0xFFFFFFFFu) throw Error("the string pool would exceed 4 GiB");
   const TextSpan span{static_cast<std::uint32_t>(bytes_.size()), static_cast<std::uint32_t>(s.size())};
-  bytes_.append(s);
+  // Growing by a quarter rather than doubling: a pool is the largest block a database holds,
+  // and doubling leaves up to half of it unused. The copies stay linear in the bytes stored.
+  if (bytes_.size() + s.size() > bytes_.capacity()) {
+    constexpr std::size_t kMinGrowth = std::size_t{64} << 10;
+    bytes_.reserve(bytes_.size() + std::max({s.size(), bytes_.size() / 4, kMinGrowth}));
+  }
+  bytes_.insert(bytes_.end(), s.begin(), s.end());
   return span;
 }
 
 void StringPool::compactIfSparse() {
   constexpr std::size_t kMinGarbage = 1 << 16;
   if (garbage_ < kMinGarbage || garbage_ * 2 < bytes_.size()) return;
-  std::string packed;
+  std::vector<char> packed;
   packed.reserve(bytes_.size() - garbage_);
   for (TextSpan& span : spans_) {
     if (span.length == 0) continue;
     const auto offset = static_cast<std::uint32_t>(packed.size());
-    packed.append(bytes_, span.offset, span.length);
+    const auto from = bytes_.begin() + span.offset;
+    packed.insert(packed.end(), from, from + span.length);
     span.offset = offset;
   }
   bytes_ = std::move(packed);

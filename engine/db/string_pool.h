@@ -78,7 +78,7 @@ class StringPool {
                     std::string_view where) const;
 
  private:
-  PoolTexts texts() const { return PoolTexts(bytes_, spans_); }
+  PoolTexts texts() const { return PoolTexts(bytes_.data(), spans_); }
   // Appends `s` to the bytes and returns where it went.
   TextSpan store(std::string_view s);
   // Moves the live strings together once the bytes of released ones outweigh them.
@@ -87,8 +87,9 @@ class StringPool {
   Codepage codepage_;
   bool longRefs_ = false;
   // Every string's bytes one after another (released ones stay until compaction), and where
-  // each id's string lies in them: one allocation each, not one per string.
-  std::string bytes_;
+  // each id's string lies in them: one allocation each, not one per string. The bytes grow by
+  // a quarter at a time (see store), so a pool built by imports holds little unused room.
+  std::vector<char> bytes_;
   std::vector<TextSpan> spans_{TextSpan{}};  // index = id; length 0 = null or hole
   std::size_t garbage_ = 0;                  // bytes of released strings still in bytes_
   StringIndex ids_;

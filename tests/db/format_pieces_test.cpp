@@ -248,7 +248,7 @@ struct LaidOut {
     spans.push_back({static_cast<std::uint32_t>(bytes.size()), static_cast<std::uint32_t>(t.size())});
     bytes += t;
   }
-  msi::PoolTexts texts() const { return msi::PoolTexts(bytes, spans); }
+  msi::PoolTexts texts() const { return msi::PoolTexts(bytes.data(), spans); }
 };
 
 // Random adds and removes with many colliding home slots, checked against a plain map.
