@@ -94,7 +94,7 @@ std::string RecordingHost::all(msi::MessageKind kind) const {
 
 msi::SessionOptions testOptions(msi::SessionHost* host) {
   msi::SessionOptions options;
-  options.machine = msi::EmulatedMachine{};
+  options.machine = msi::EmulatedMachine();
   options.host = host;
   return options;
 }

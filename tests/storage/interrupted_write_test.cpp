@@ -133,7 +133,9 @@ TEST(InterruptedWrite, EveryWriteCutShortLeavesTheOldFileOrTheNew) {
         } catch (const std::exception& e) {
           threw = true;
           // A stopped machine runs nothing after the stop, so only failures are reported.
-          if (fault == Fault::Fail) EXPECT_NE(std::string(e.what()).find(s.target), std::string::npos) << e.what();
+          if (fault == Fault::Fail) {
+            EXPECT_NE(std::string(e.what()).find(s.target), std::string::npos) << e.what();
+          }
         }
         EXPECT_TRUE(files.struck());
         const std::string now = view(s, cut / s.target);
@@ -142,12 +144,16 @@ TEST(InterruptedWrite, EveryWriteCutShortLeavesTheOldFileOrTheNew) {
           const std::string bytes = ReadText(cut / s.target);
           EXPECT_TRUE(bytes == oldBytes || bytes == newBytes);
         }
-        if (fault == Fault::Stop && at == 0) EXPECT_EQ(now, oldView);
+        if (fault == Fault::Stop && at == 0) {
+          EXPECT_EQ(now, oldView);
+        }
         if (fault == Fault::Fail) {
           EXPECT_EQ(temporaryFiles(cut), std::vector<std::string>{});
           // Only a failure nothing needs to report (the folder sync after the rename) goes
           // unreported, and then the new file is in place.
-          if (!threw) EXPECT_EQ(now, newView);
+          if (!threw) {
+            EXPECT_EQ(now, newView);
+          }
         }
         fs::remove_all(cut);
       }
