@@ -118,7 +118,7 @@ std::unique_ptr<msi::Session> openSession(std::shared_ptr<msi::Database> db, msi
                                           msi::DialogRunner* runner,
                                           std::vector<std::pair<std::string, std::string>> properties) {
   msi::SessionOptions options;
-  options.machine = msi::EmulatedMachine{};
+  options.machine = msi::EmulatedMachine();
   options.host = &host;
   options.dialogs = runner;
   options.properties = std::move(properties);
