@@ -279,7 +279,9 @@ TEST(ToolChoices, MissingTablesAreEmptyListsNotFailures) {
     EXPECT_NE(run.process.err.find(c.message), std::string::npos) << run.process.err;
     EXPECT_EQ(run.process.err.find("unknown table"), std::string::npos) << run.process.err;
     EXPECT_FALSE(fs::exists(run.transform));
-    if (c.status == 6) EXPECT_EQ(run.process.out, "no transform written: your answers leave the package unchanged\n");
+    if (c.status == 6) {
+      EXPECT_EQ(run.process.out, "no transform written: your answers leave the package unchanged\n");
+    }
   }
 }
 

@@ -97,7 +97,9 @@ TEST(ToolDump, WorkingTablesMatchWhatMsitoolsReads) {
       ASSERT_EQ(row.size(), 2u) << row[0];
       order.push_back(row[0]);
       auto it = expected.find(row[0]);
-      if (it != expected.end()) EXPECT_EQ(row[1], it->second) << row[0];
+      if (it != expected.end()) {
+        EXPECT_EQ(row[1], it->second) << row[0];
+      }
     }
     EXPECT_TRUE(std::is_sorted(order.begin(), order.end()));
     EXPECT_EQ(std::set<std::string>(order.begin(), order.end()), names);

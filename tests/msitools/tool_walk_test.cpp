@@ -49,7 +49,9 @@ TEST(ToolWalk, WalksThatDoNotFitAreCancelledOrCannotBeReadStopWithTheirStatus) {
                                     : runProcess({FENNICK_TOOL, "--replay", c.file, demo.string()}, scratch);
     EXPECT_EQ(run.exitCode, c.status) << run.err;
     EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
-    if (!c.out.empty()) EXPECT_EQ(run.out, c.out);
+    if (!c.out.empty()) {
+      EXPECT_EQ(run.out, c.out);
+    }
   }
   EXPECT_TRUE(fs::exists(mst));
 }

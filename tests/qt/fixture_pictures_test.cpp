@@ -182,7 +182,9 @@ TEST_P(EveryDialogPicture, EveryDialogOfThePackageIsDrawn) {
   runner.drawTheRest(*session);
   EXPECT_EQ(runner.drawn.size(), p.dialogs) << host.all();
   EXPECT_TRUE(runner.failed.empty()) << ::testing::PrintToString(runner.failed) << host.all();
-  if (p.preparing) EXPECT_EQ(runner.actionTexts["PrepareDlg"], p.preparing);
+  if (p.preparing) {
+    EXPECT_EQ(runner.actionTexts["PrepareDlg"], p.preparing);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -29,7 +29,9 @@ TEST(Mnemonics, TextsKeepOrDropTheirMarks) {
     SCOPED_TRACE(c.text);
     EXPECT_EQ(labelText(c.text, c.noPrefix).toStdString(), c.label);
     EXPECT_EQ(mnemonicText(c.text, c.noPrefix).toStdString(), c.mnemonic);
-    if (!c.noPrefix) EXPECT_EQ(hasMnemonic(c.text), c.marked);
+    if (!c.noPrefix) {
+      EXPECT_EQ(hasMnemonic(c.text), c.marked);
+    }
   }
 }
 
