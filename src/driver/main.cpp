@@ -36,6 +36,27 @@ bool DisplayAvailable() {
   return (x11 && *x11) || (wayland && *wayland);
 }
 
+// Runs the job on the engine backend with `host` and `dialogs`, then lists the helper actions
+// the run skipped.
+int RunWith(const fennick::driver::Options& options, fennick::ui::Host& host,
+            std::shared_ptr<fennick::installer::EngineDialogHost> dialogs,
+            const std::optional<msi::EmulatedMachine>& machine, const std::vector<std::string>& machineProperties,
+            bool interactive) {
+  using namespace fennick;
+  ui::SessionMessages messages(host, std::cerr);
+  driver::SkippedActions skipped(messages);
+  installer::EngineSetup setup;
+  setup.messages = &skipped;
+  setup.dialogs = std::move(dialogs);
+  setup.machine = machine;
+  setup.properties = options.properties;
+  const int status = driver::Main(
+      options, {host, [&] { return installer::CreateEngineInstaller(setup); }, std::cerr, interactive, nullptr,
+                machineProperties});
+  skipped.print(std::cerr);
+  return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -81,18 +102,7 @@ int main(int argc, char** argv) {
       return driver::kExitUsage;
     }
     ui::HeadlessHost host(std::cerr, dialogs);
-    ui::SessionMessages messages(host, std::cerr);
-    driver::SkippedActions skipped(messages);
-    installer::EngineSetup setup;
-    setup.messages = &skipped;
-    setup.dialogs = dialogs;
-    setup.machine = machine;
-    setup.properties = options.properties;
-    const int status =
-        driver::Main(options, {host, [&] { return installer::CreateEngineInstaller(setup); }, std::cerr, false,
-                               nullptr, machineProperties});
-    skipped.print(std::cerr);
-    return status;
+    return RunWith(options, host, dialogs, machine, machineProperties, false);
   }
   if (!DisplayAvailable()) {
     std::cerr << "fennick: no display is available for an interactive run; "
@@ -102,19 +112,9 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("Fennick");
   ui::QtHost host;
-  ui::SessionMessages messages(host, std::cerr);
-  driver::SkippedActions skipped(messages);
   const auto dialogs = installer::ShowDialogs(options.recordWalk.has_value());
   host.onSaveAnswered = [&dialogs](const std::string& path) { dialogs->SaveAnswered(path); };
-  installer::EngineSetup setup;
-  setup.messages = &skipped;
-  setup.dialogs = dialogs;
-  setup.machine = machine;
-  setup.properties = options.properties;
-  const int status =
-      driver::Main(options, {host, [&] { return installer::CreateEngineInstaller(setup); }, std::cerr, true,
-                             nullptr, machineProperties});
-  skipped.print(std::cerr);
+  const int status = RunWith(options, host, dialogs, machine, machineProperties, true);
   if (const auto recording = dialogs->Recording()) {
     // Whatever the run's end, the answers given so far are kept.
     try {

@@ -18,6 +18,7 @@
 #include "engine/session/sequence_runner.h"
 #include "engine/session/session.h"
 #include "engine/session/table_rows.h"
+#include "tests/peer/our_session.h"
 #include "tests/peer/probe.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/msitools.h"
@@ -151,14 +152,7 @@ std::string StateWord(msi::InstallState s) {
 }
 
 Outcome Ours(const fs::path& pkg, const std::vector<std::string>& properties, const msi::EmulatedMachine& machine) {
-  msi::SessionOptions options;
-  options.uiLevel = msi::kUILevelNone;
-  options.machine = machine;
-  auto session = msi::Session::open(pkg, options);
-  msi::SequenceOptions sequence;
-  sequence.runDialogs = false;
-  sequence.stopAtExecuteAction = false;
-  msi::runSequence(*session, "InstallUISequence", sequence);
+  const auto session = ourSession(pkg, machine);
   Outcome ours;
   for (const std::string& p : properties) ours.properties[p] = session->property(p);
   if (const msi::FeatureTree* tree = session->featureTree())

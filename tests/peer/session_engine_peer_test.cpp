@@ -28,6 +28,7 @@
 
 #include "engine/session/sequence_runner.h"
 #include "engine/session/session.h"
+#include "tests/peer/our_session.h"
 #include "engine/session/table_rows.h"
 #include "tests/peer/probe.h"
 #include "tests/session/corpus_file.h"
@@ -124,21 +125,6 @@ WineSession probe(const fs::path& pkg, const std::vector<std::string>& condition
     for (const Record& r : recordsOf(records, "property")) wine.properties[r.at(0)] = r.at(1);
   }
   return wine;
-}
-
-std::unique_ptr<msi::Session> ourSession(const fs::path& pkg, msi::EmulatedMachine machine,
-                                         const std::vector<std::pair<std::string, std::string>>& set = {}) {
-  msi::SessionOptions options;
-  options.properties = set;
-  options.uiLevel = msi::kUILevelNone;
-  options.machine = std::move(machine);
-  options.host = nullptr;
-  auto session = msi::Session::open(pkg, options);
-  msi::SequenceOptions sequence;
-  sequence.runDialogs = false;
-  sequence.stopAtExecuteAction = false;
-  msi::runSequence(*session, "InstallUISequence", sequence);
-  return session;
 }
 
 // Every condition text of the tables that hold conditions, each once.

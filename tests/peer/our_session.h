@@ -1,0 +1,31 @@
+// Our engine's side of the session peer checks: a silent session over a package on a given
+// machine, its whole InstallUISequence run (dialogs passed over), as Wine's probe runs it.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/session/sequence_runner.h"
+#include "engine/session/session.h"
+
+namespace fennick::peer {
+
+inline std::unique_ptr<msi::Session> ourSession(const std::filesystem::path& pkg, msi::EmulatedMachine machine,
+                                                const std::vector<std::pair<std::string, std::string>>& set = {}) {
+  msi::SessionOptions options;
+  options.properties = set;
+  options.uiLevel = msi::kUILevelNone;
+  options.machine = std::move(machine);
+  options.host = nullptr;
+  auto session = msi::Session::open(pkg, options);
+  msi::SequenceOptions sequence;
+  sequence.runDialogs = false;
+  sequence.stopAtExecuteAction = false;
+  msi::runSequence(*session, "InstallUISequence", sequence);
+  return session;
+}
+
+}  // namespace fennick::peer
