@@ -144,16 +144,10 @@ void Wizard::Impl::highlight(DialogFrame& frame, Control& tree, const std::strin
   frame.subscriptions.publish(session, frame.dialog, "SelectionPath", info.path);
   frame.subscriptions.publish(session, frame.dialog, "SelectionPathOn", info.pathOn ? "1" : "");
   frame.subscriptions.publish(session, frame.dialog, "SelectionAction", info.action);
-  std::string_view icon = featureChoiceName(FeatureChoice::Absent);
-  if (const FeatureTree* features = session.featureTree(); features && features->find(feature)) {
-    switch (session.featureRequestState(feature)) {
-      case InstallState::Local: icon = featureChoiceName(FeatureChoice::Local); break;
-      case InstallState::Source: icon = featureChoiceName(FeatureChoice::Source); break;
-      case InstallState::Advertised: icon = featureChoiceName(FeatureChoice::Advertise); break;
-      default: break;
-    }
-  }
-  frame.subscriptions.publish(session, frame.dialog, "SelectionIcon", icon);
+  const FeatureTree* features = session.featureTree();
+  const FeatureChoice icon = features && features->find(feature) ? featureChoiceOf(session.featureRequestState(feature))
+                                                                 : FeatureChoice::Absent;
+  frame.subscriptions.publish(session, frame.dialog, "SelectionIcon", featureChoiceName(icon));
 }
 
 void Wizard::Impl::actionStarted(std::string_view, std::string_view description) {

@@ -63,14 +63,15 @@ class OperationError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// A choice in the selection tree (the walk's `feature NAME STATE`).
-// A state chosen in a selection tree. The "entire feature" choices give the state to the
+// A state chosen in a selection tree (the walk's `feature NAME STATE`). The "entire feature" choices give the state to the
 // feature and to every feature below it.
 enum class FeatureChoice { Local, Source, Advertise, Absent, AllLocal, AllSource };
 // "local", "source", "advertise", "absent", "all-local", "all-source"; parse returns nullopt
 // for anything else.
 std::string_view featureChoiceName(FeatureChoice choice);
 std::optional<FeatureChoice> parseFeatureChoice(std::string_view text);
+// The choice that leaves a feature in `state` (absent for any state the tree does not offer).
+FeatureChoice featureChoiceOf(InstallState state);
 
 // Told about what happens in a wizard (the walk recorder, renderers).
 class WizardObserver {

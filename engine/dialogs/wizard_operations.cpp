@@ -19,6 +19,15 @@ std::string_view featureChoiceName(FeatureChoice choice) {
   return "local";
 }
 
+FeatureChoice featureChoiceOf(InstallState state) {
+  switch (state) {
+    case InstallState::Local: return FeatureChoice::Local;
+    case InstallState::Source: return FeatureChoice::Source;
+    case InstallState::Advertised: return FeatureChoice::Advertise;
+    default: return FeatureChoice::Absent;
+  }
+}
+
 std::optional<FeatureChoice> parseFeatureChoice(std::string_view text) {
   for (FeatureChoice c : {FeatureChoice::Local, FeatureChoice::Source, FeatureChoice::Advertise, FeatureChoice::Absent,
                           FeatureChoice::AllLocal, FeatureChoice::AllSource})

@@ -22,15 +22,6 @@ constexpr int kFeatureRole = Qt::UserRole;
 constexpr int kChoicesRole = Qt::UserRole + 1;
 constexpr int kIconSize = 16;
 
-FeatureChoice choiceOf(InstallState state) {
-  switch (state) {
-    case InstallState::Local: return FeatureChoice::Local;
-    case InstallState::Source: return FeatureChoice::Source;
-    case InstallState::Advertised: return FeatureChoice::Advertise;
-    default: return FeatureChoice::Absent;
-  }
-}
-
 // A small hard drive: grey case, dark slot, green light.
 void drawDrive(QPainter& p, const QRect& r) {
   p.setPen(QColor(64, 64, 64));
@@ -128,7 +119,7 @@ void SelectionTreeWidget::refresh(const dialogs::Control& control) {
     if (item.state != InstallState::Absent)
       for (std::size_t j = i + 1; j < control.tree.size() && control.tree[j].depth > item.depth; ++j)
         partial = partial || control.tree[j].state == InstallState::Absent;
-    (*it)->setIcon(0, stateIcon(choiceOf(item.state), partial));
+    (*it)->setIcon(0, stateIcon(dialogs::featureChoiceOf(item.state), partial));
     QVariantList choices;
     for (FeatureChoice c : dialogs::treeChoices(item)) choices << static_cast<int>(c);
     (*it)->setData(0, kChoicesRole, choices);

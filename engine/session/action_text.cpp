@@ -29,6 +29,15 @@ constexpr std::array kBuiltInTexts{
     BuiltInText{"RMCCPSearch", "Searching for qualifying products", ""},
 };
 
+// Tells each listener in turn. A listener may add or remove listeners while it is told (a
+// dialog appearing or going): one removed meanwhile is not told.
+template <typename F>
+void tellListeners(const std::vector<ActionListener*>& listeners, F&& tell) {
+  const std::vector<ActionListener*> told = listeners;
+  for (ActionListener* l : told)
+    if (std::find(listeners.begin(), listeners.end(), l) != listeners.end()) tell(*l);
+}
+
 }  // namespace
 
 using State = Session::State;
@@ -50,10 +59,7 @@ void State::actionStarted(std::string_view action) {
     }
   }
   const std::string text = format(description);
-  // A listener may add or remove listeners while it is told (a dialog appearing or going).
-  const std::vector<ActionListener*> told = listeners;
-  for (ActionListener* l : told)
-    if (std::find(listeners.begin(), listeners.end(), l) != listeners.end()) l->actionStarted(action, text);
+  tellListeners(listeners, [&](ActionListener& l) { l.actionStarted(action, text); });
 }
 
 void State::actionData(std::vector<std::string> fields) {
@@ -61,9 +67,7 @@ void State::actionData(std::vector<std::string> fields) {
   if (fields.empty()) fields.emplace_back();
   fields[0] = actionTemplate;
   const std::string text = formatRecord(fields, *self);
-  const std::vector<ActionListener*> told = listeners;
-  for (ActionListener* l : told)
-    if (std::find(listeners.begin(), listeners.end(), l) != listeners.end()) l->actionData(text);
+  tellListeners(listeners, [&](ActionListener& l) { l.actionData(text); });
 }
 
 void Session::addActionListener(ActionListener& listener) {
@@ -76,10 +80,7 @@ void Session::removeActionListener(ActionListener& listener) { std::erase(state_
 void Session::reportActionData(std::vector<std::string> fields) { state_->actionData(std::move(fields)); }
 
 void Session::reportProgress(int type, long long first, long long second) {
-  const std::vector<ActionListener*> told = state_->listeners;
-  for (ActionListener* l : told)
-    if (std::find(state_->listeners.begin(), state_->listeners.end(), l) != state_->listeners.end())
-      l->progress(type, first, second);
+  tellListeners(state_->listeners, [&](ActionListener& l) { l.progress(type, first, second); });
 }
 
 }  // namespace msi
