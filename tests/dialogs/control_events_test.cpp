@@ -15,9 +15,8 @@ using msi::dialogs::Wizard;
 // A, B, C, Child and Progress; `events`, when given, are its ControlEvent rows instead.
 struct Fixture {
   explicit Fixture(const std::string& events = "") {
-    const std::string file = "control_events.txt";
-    auto tables = events.empty() ? packageRows(file, ::testing::UnitTest::GetInstance()->current_test_info()->name())
-                                 : std::map<std::string, std::string>{{"ControlEvent", events}};
+    const std::string file = "dialogs/packages/control_events.txt";
+    auto tables = events.empty() ? packageRows(file) : std::map<std::string, std::string>{{"ControlEvent", events}};
     for (const auto& [table, rows] : packageRows(file, "dialogs")) tables[table] = rows + tables[table];
     session = openSession(rowsPackage(tables), host);
   }
@@ -234,9 +233,7 @@ TEST(PublishedEvents, AModelessDialogFollowsTheRunningActions) {
     std::vector<std::string> shown;
   } runner;
   KeptMessages host;
-  auto session = openSession(
-      rowsPackage(packageRows("control_events.txt", ::testing::UnitTest::GetInstance()->current_test_info()->name())),
-      host, &runner);
+  auto session = openSession(rowsPackage(packageRows("dialogs/packages/control_events.txt")), host, &runner);
   msi::runSequence(*session, "InstallUISequence");
   const std::vector<std::string> expected{"Looking for Rows | ", "Looking for Rows | Property: FOUND, Signature: NoSuchSignature",
                                           "Setting it | Property: FOUND, Signature: NoSuchSignature",

@@ -17,7 +17,7 @@ using msi::dialogs::Wizard;
 // button `Ok` added.
 struct Package {
   explicit Package(PropertyValues properties = {}) {
-    auto tables = packageRows("controls.txt", ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    auto tables = packageRows("dialogs/packages/controls.txt");
     tables["Dialog"] = tsv({"D", "50", "40", "300", "200", "3", "[ProductName] options", "Ok", "Ok", "Ok"});
     tables["Control"] = tsv({"D", "Ok", "PushButton", "240", "170", "50", "17", "3", "", "&OK", "", "Close|Closes it"}) +
                         tables["Control"];

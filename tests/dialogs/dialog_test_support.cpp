@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <fstream>
 
+#include <gtest/gtest.h>
+
 #include "engine/idt/idt.h"
 #include "tests/support/fixtures.h"
 
@@ -128,7 +130,7 @@ std::map<std::string, std::string> packageRows(const std::string& file, const st
   std::map<std::string, std::string> tables;
   std::string* rows = nullptr;
   bool inside = false;
-  for (const std::string& line : fileLines(sourcePath("tests/dialogs/packages/" + file))) {
+  for (const std::string& line : fileLines(sourcePath("tests/" + file))) {
     if (line.starts_with("[")) {
       inside = line == "[" + name + "]";
     } else if (inside && line.ends_with(":") && line.find('\t') == std::string::npos) {
@@ -139,6 +141,10 @@ std::map<std::string, std::string> packageRows(const std::string& file, const st
   }
   if (tables.empty()) throw msi::Error(file + ": no package `" + name + "`");
   return tables;
+}
+
+std::map<std::string, std::string> packageRows(const std::string& file) {
+  return packageRows(file, ::testing::UnitTest::GetInstance()->current_test_info()->name());
 }
 
 std::string tsv(std::initializer_list<std::string_view> fields) {

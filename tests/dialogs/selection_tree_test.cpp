@@ -14,10 +14,11 @@ using msi::dialogs::FeatureChoice;
 using msi::dialogs::OperationError;
 using msi::dialogs::Wizard;
 
-// The demo with costing done, as the UI sequence leaves it before its first dialog.
+// The demo with costing done, as the UI sequence leaves it before its first dialog; with
+// `added`, the rows of packages/selection_tree.txt named like the running test added to it.
 struct CostedDemo {
-  explicit CostedDemo(std::map<std::string, std::string> rows = {}) {
-    session = openSession(rows.empty() ? demoPackage() : rowsPackage(rows, true), host);
+  explicit CostedDemo(bool added = false) {
+    session = openSession(added ? rowsPackage(packageRows("dialogs/packages/selection_tree.txt"), true) : demoPackage(), host);
     for (const char* action : {"CostInitialize", "FileCost", "CostFinalize"})
       EXPECT_EQ(session->doAction(action), msi::ActionStatus::Success) << action;
   }
@@ -46,8 +47,7 @@ TEST(SelectionTree, ListsTheFeaturesInDisplayOrderUnderTheirParents) {
 }
 
 TEST(SelectionTree, TheHighlightedFeatureIsPublishedToItsSubscribers) {
-  CostedDemo demo({{"Control", tsv({"FeaturesDlg", "StateIcon", "Icon", "5", "5", "16", "16", "1", "", "", "", ""})},
-                   {"EventMapping", tsv({"FeaturesDlg", "StateIcon", "SelectionIcon", "Text"})}});
+  CostedDemo demo(true);
   Wizard w(*demo.session, "FeaturesDlg");
   EXPECT_EQ(w.active().find("StateIcon")->selectionIcon, "local");  // the highlighted feature's state
   // The first feature is highlighted as the dialog appears.
@@ -88,7 +88,7 @@ TEST(SelectionTree, ChoicesChangeRequestsAndAbsentTakesTheSubtree) {
 }
 
 TEST(SelectionTree, FeatureAttributesLimitTheChoices) {
-  CostedDemo demo({{"Feature", tsv({"Core", "", "Core files", "Always there.", "5", "1", "", "24"})}});
+  CostedDemo demo(true);
   Wizard w(*demo.session, "FeaturesDlg");
   try {
     w.setFeatureState("Core", FeatureChoice::Absent);
@@ -122,15 +122,7 @@ TEST(SelectionTree, EntireFeatureChoicesTakeEverythingBelow) {
 // Where a feature's components may run decides between local and source (Component
 // attributes: 0 local only, 1 source only, 2 either).
 TEST(SelectionTree, ComponentsDecideBetweenLocalAndSource) {
-  std::string features, components, links;
-  const std::pair<const char*, int> cases[] = {{"LocalOnly", 0}, {"SourceOnly", 1}, {"Either", 2}};
-  int n = 10;
-  for (const auto& [name, attributes] : cases) {
-    features += tsv({name, "", name, "", std::to_string(n++), "1", "", "0"});
-    components += tsv({std::string(name) + "Comp", "", "INSTALLDIR", std::to_string(attributes), "", ""});
-    links += tsv({name, std::string(name) + "Comp"});
-  }
-  CostedDemo demo({{"Feature", features}, {"Component", components}, {"FeatureComponents", links}});
+  CostedDemo demo(true);
   Wizard w(*demo.session, "FeaturesDlg");
   std::map<std::string, std::vector<std::string>> offered;
   for (const auto& item : w.active().find("Tree")->tree)
@@ -146,9 +138,7 @@ TEST(SelectionTree, ComponentsDecideBetweenLocalAndSource) {
 }
 
 TEST(SelectionTree, HiddenAndDisabledFeaturesAreNotListed) {
-  CostedDemo demo({{"Feature", tsv({"Hidden", "", "Hidden", "", "0", "1", "", "0"}) +
-                                   tsv({"UnderHidden", "Hidden", "Under", "", "1", "1", "", "0"}) +
-                                   tsv({"Off", "", "Off", "", "7", "0", "", "0"})}});
+  CostedDemo demo(true);
   Wizard w(*demo.session, "FeaturesDlg");
   std::vector<std::string> listed;
   for (const auto& item : w.active().find("Tree")->tree) listed.push_back(item.feature);
@@ -157,14 +147,7 @@ TEST(SelectionTree, HiddenAndDisabledFeaturesAreNotListed) {
 }
 
 TEST(SelectionTree, ButtonsPublishFeatureEventsAndInstallLevels) {
-  CostedDemo demo({{"Control", tsv({"FeaturesDlg", "None", "PushButton", "5", "5", "40", "17", "3", "", "None", "", ""}) +
-                                   tsv({"FeaturesDlg", "All", "PushButton", "5", "25", "40", "17", "3", "", "All", "", ""}) +
-                                   tsv({"FeaturesDlg", "More", "PushButton", "5", "45", "40", "17", "3", "", "More", "", ""}) +
-                                   tsv({"FeaturesDlg", "Bad", "PushButton", "5", "65", "40", "17", "3", "", "Bad", "", ""})},
-                   {"ControlEvent", tsv({"FeaturesDlg", "None", "Remove", "ALL", "1", "1"}) +
-                                        tsv({"FeaturesDlg", "All", "AddLocal", "Docs", "1", "1"}) +
-                                        tsv({"FeaturesDlg", "More", "SetInstallLevel", "10", "1", "1"}) +
-                                        tsv({"FeaturesDlg", "Bad", "SetInstallLevel", "0", "1", "1"})}});
+  CostedDemo demo(true);
   Wizard w(*demo.session, "FeaturesDlg");
   w.press("None");
   EXPECT_EQ(demo.request("Complete"), InstallState::Absent);
@@ -184,10 +167,7 @@ TEST(SelectionTree, ButtonsPublishFeatureEventsAndInstallLevels) {
 }
 
 TEST(SelectionTree, SetTargetPathPublishesTheNewPath) {
-  CostedDemo demo({{"Control", tsv({"InstallDirDlg", "PathShown", "Text", "5", "200", "200", "15", "3", "", "", "", ""}) +
-                                   tsv({"InstallDirDlg", "Apply", "PushButton", "5", "5", "40", "17", "3", "", "Apply", "", ""})},
-                   {"ControlEvent", tsv({"InstallDirDlg", "Apply", "SetTargetPath", "INSTALLDIR", "1", "1"})},
-                   {"EventMapping", tsv({"InstallDirDlg", "PathShown", "SelectionPath", "Text"})}});
+  CostedDemo demo(true);
   Wizard w(*demo.session, "InstallDirDlg");
   EXPECT_EQ(w.active().find("PathShown")->text, "");
   w.setValue("Folder", "C:\\Fresh\\");
