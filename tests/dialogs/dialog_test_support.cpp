@@ -3,37 +3,13 @@
 #include <algorithm>
 #include <fstream>
 
-#include <gtest/gtest.h>
-
 #include "engine/idt/idt.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/table_sections.h"
 
 namespace fennick::test {
 namespace fs = std::filesystem;
 namespace {
-
-std::vector<std::string> fileLines(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw msi::Error(path.string() + ": cannot open");
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-// The first three lines of each table's archive, by table (packages/headers.txt).
-const std::map<std::string, std::string>& tableHeaders() {
-  static const std::map<std::string, std::string> headers = [] {
-    std::map<std::string, std::string> out;
-    const auto lines = fileLines(sourcePath("tests/dialogs/packages/headers.txt"));
-    for (std::size_t i = 0; i + 2 < lines.size(); ++i)
-      if (!lines[i].empty() && lines[i][0] != '#') {
-        out[lines[i + 2].substr(0, lines[i + 2].find('\t'))] = lines[i] + "\n" + lines[i + 1] + "\n" + lines[i + 2] + "\n";
-        i += 2;
-      }
-    return out;
-  }();
-  return headers;
-}
 
 void writeFile(const fs::path& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -75,7 +51,8 @@ std::shared_ptr<msi::Database> rowsPackage(const std::map<std::string, std::stri
   std::map<std::string, std::string> all = tables;
   if (!overDemo && !all.contains("Property")) all["Property"] = "ProductName\tRows\n";
   for (const auto& [table, rows] : all) {
-    std::string text = tableHeaders().at(table);
+    static const std::map<std::string, std::string> headers = packageRows("dialogs/packages/headers.txt", "headers");
+    std::string text = headers.at(table);
     // Over the demo, the demo's own rows come first: importing replaces a table's rows.
     if (overDemo && fs::exists(sourcePath("examples/demo/" + table + ".idt"))) {
       std::ifstream in(sourcePath("examples/demo/" + table + ".idt"), std::ios::binary);
@@ -128,23 +105,9 @@ std::unique_ptr<PlayedRun> playWalk(std::shared_ptr<msi::Database> db, msi::dial
 
 std::map<std::string, std::string> packageRows(const std::string& file, const std::string& name) {
   std::map<std::string, std::string> tables;
-  std::string* rows = nullptr;
-  bool inside = false;
-  for (const std::string& line : fileLines(sourcePath("tests/" + file))) {
-    if (line.starts_with("[")) {
-      inside = line == "[" + name + "]";
-    } else if (inside && line.ends_with(":") && line.find('\t') == std::string::npos) {
-      rows = &tables[line.substr(0, line.size() - 1)];
-    } else if (inside && rows && !line.empty() && line[0] != '#') {
-      *rows += line + "\n";
-    }
-  }
-  if (tables.empty()) throw msi::Error(file + ": no package `" + name + "`");
+  for (const auto& [table, rows] : tableSections(sourcePath("tests/" + file), name))
+    for (const std::string& row : rows) tables[table] += row + "\n";
   return tables;
-}
-
-std::map<std::string, std::string> packageRows(const std::string& file) {
-  return packageRows(file, ::testing::UnitTest::GetInstance()->current_test_info()->name());
 }
 
 std::string tsv(std::initializer_list<std::string_view> fields) {

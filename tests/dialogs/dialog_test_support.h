@@ -64,11 +64,9 @@ std::unique_ptr<PlayedRun> playWalk(std::shared_ptr<msi::Database> db, msi::dial
                                     std::vector<std::pair<std::string, std::string>> properties = {});
 std::shared_ptr<msi::Database> openFixture(const std::string& relative);
 
-// The tables of package `name` in a file below tests/: "[name]" starts a package,
-// "Table:" one of its tables, and every other line is a row as a table archive holds it.
-// Without a name, the package named like the running test.
-std::map<std::string, std::string> packageRows(const std::string& file, const std::string& name);
-std::map<std::string, std::string> packageRows(const std::string& file);
+// The tables of package `name` (by default the running test's) in a file below tests/, as
+// tableSections reads it.
+std::map<std::string, std::string> packageRows(const std::string& file, const std::string& name = "");
 
 // Tab-separated fields and a newline: one row of a table archive.
 std::string tsv(std::initializer_list<std::string_view> fields);

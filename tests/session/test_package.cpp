@@ -3,6 +3,7 @@
 #include <map>
 
 #include "tests/support/fixtures.h"
+#include "tests/support/table_sections.h"
 
 namespace fennick::test {
 namespace {
@@ -66,6 +67,25 @@ TestPackage& TestPackage::add(const std::string& table, const std::vector<msi::R
   for (msi::Row row : rows) {
     row.resize(t.schema().columns.size());
     t.insert(row);
+  }
+  return *this;
+}
+
+TestPackage& TestPackage::addText(const std::string& file, const std::string& name) {
+  for (const auto& [table, lines] : tableSections(std::filesystem::path(__FILE__).parent_path() / file, name)) {
+    add(table, {});
+    const auto& columns = db->table(table).schema().columns;
+    std::vector<msi::Row> rows;
+    for (const std::string& line : lines) {
+      msi::Row& row = rows.emplace_back();
+      for (std::size_t at = 0, tab = 0; tab != std::string::npos && row.size() < columns.size(); at = tab + 1) {
+        tab = line.find('\t', at);
+        const std::string cell = line.substr(at, tab == std::string::npos ? tab : tab - at);
+        const bool integer = columns[row.size()].type == msi::ColumnType::Integer;
+        row.push_back(cell.empty() ? msi::Value() : integer ? msi::Value(std::stoi(cell)) : msi::Value(cell));
+      }
+    }
+    add(table, rows);
   }
   return *this;
 }
