@@ -15,6 +15,7 @@ namespace fennick::test {
 class TestPackage {
  public:
   TestPackage();  // an empty database in the test's scratch folder; nothing is written
+  explicit TestPackage(const std::string& file) : TestPackage() { addText(file); }
 
   // Adds rows to a standard table, creating it with its usual columns on first use (key
   // column first; every other column nullable). Cells are msi::Value: {} for null.
