@@ -6,7 +6,9 @@
 #include <fstream>
 
 #include "engine/dialogs/walk.h"
+#include "tests/dialogs/dialog_test_support.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/table_sections.h"
 
 namespace fennick::test {
 namespace {
@@ -39,22 +41,12 @@ TEST(Walk, ReadsEveryOperationWithCommentsBlanksAndEscapes) {
 }
 
 TEST(Walk, ErrorsNameTheFileAndLine) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"press Next\njump Back\n", "w:2: unknown operation `jump`"},
-      {"feature Docs gone\n", "w:1: feature state must be local, source, advertise, absent, all-local or all-source, not `gone`"},
-      {"set Folder \"C:\\\n", "w:1: unterminated quoted value"},
-      {"set Folder \"\\t\"\n", "w:1: unknown escape \\t in value"},
-      {"press Next Now\n", "w:1: unexpected text `Now`"},
-      {"set Folder\n", "w:1: missing value"},
-      {"save\n", "w:1: missing path or cancel"},
-      {"save \"\"\n", "w:1: save needs a path"},
-  };
-  for (const auto& [text, error] : cases) {
+  for (const auto& c : caseRows(sourcePath("tests/dialogs/walks/parse-errors.txt"))) {
     try {
-      Walk::parse(text, "w");
-      ADD_FAILURE() << "parsed: " << text;
+      Walk::parse(c.at(0), "w");
+      ADD_FAILURE() << "parsed: " << c[0];
     } catch (const WalkError& e) {
-      EXPECT_STREQ(e.what(), error);
+      EXPECT_EQ(e.what(), c.at(1));
     }
   }
 }

@@ -1,6 +1,4 @@
-// Small packages written as text beside the tests that use them: "[name]" starts a package,
-// "Table:" one of its tables, every other line is a row of tab-separated cells as a table
-// archive holds it, and "#" lines are comments.
+// Tables of cases and small packages written as text beside the tests that use them.
 #pragma once
 
 #include <filesystem>
@@ -14,7 +12,9 @@
 
 namespace fennick::test {
 
-// The rows of each table of package `name` (by default the running test's name) in `file`.
+// The rows of each table of package `name` (by default the running test's name) in `file`:
+// "[name]" starts a package, "Table:" one of its tables, every other line is a row of
+// tab-separated cells as a table archive holds it, and "#" lines are comments.
 inline std::map<std::string, std::vector<std::string>> tableSections(const std::filesystem::path& file,
                                                                      std::string name = "") {
   if (name.empty()) name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
@@ -34,6 +34,30 @@ inline std::map<std::string, std::vector<std::string>> tableSections(const std::
   }
   if (tables.empty()) throw std::runtime_error(file.string() + ": no package `" + name + "`");
   return tables;
+}
+
+// The cases of a table written as text: one a line, its fields separated by tabs, `\n` in a
+// field standing for a line break; blank and "#" lines are left out.
+inline std::vector<std::vector<std::string>> caseRows(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) throw std::runtime_error(file.string() + ": cannot open");
+  std::vector<std::vector<std::string>> cases;
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    std::vector<std::string>& fields = cases.emplace_back(1);
+    for (std::size_t i = 0; i < line.size(); ++i) {
+      if (line[i] == '\t') {
+        fields.emplace_back();
+      } else if (line.compare(i, 2, "\\n") == 0) {
+        fields.back() += '\n';
+        ++i;
+      } else {
+        fields.back() += line[i];
+      }
+    }
+  }
+  if (cases.empty()) throw std::runtime_error(file.string() + ": no cases");
+  return cases;
 }
 
 }  // namespace fennick::test
