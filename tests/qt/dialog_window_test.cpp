@@ -37,13 +37,6 @@ using msi::dialogs::FeatureChoice;
 using msi::dialogs::Walk;
 using msi::qt::DialogWindow;
 
-// Pictures go to the build folder, where reviewers look for them.
-fs::path picturePath(const std::string& name) {
-  const fs::path dir = fs::current_path() / "pictures";
-  fs::create_directories(dir);
-  return dir / (name + ".png");
-}
-
 DialogWindow* shownWindow() {
   for (QWidget* w : QApplication::topLevelWidgets())
     if (auto* window = dynamic_cast<DialogWindow*>(w); window && window->isVisible()) return window;
