@@ -37,13 +37,20 @@ inline std::map<std::string, std::vector<std::string>> tableSections(const std::
 }
 
 // The cases of a table written as text: one a line, its fields separated by tabs, `\n` in a
-// field standing for a line break; blank and "#" lines are left out.
-inline std::vector<std::vector<std::string>> caseRows(const std::filesystem::path& file) {
+// field standing for a line break; blank and "#" lines are left out. With a name, only the
+// cases after the line "[name]" up to the next such line.
+inline std::vector<std::vector<std::string>> caseRows(const std::filesystem::path& file, const std::string& name = "") {
   std::ifstream in(file, std::ios::binary);
   if (!in) throw std::runtime_error(file.string() + ": cannot open");
   std::vector<std::vector<std::string>> cases;
+  bool inside = name.empty();
   for (std::string line; std::getline(in, line);) {
     if (line.empty() || line[0] == '#') continue;
+    if (!name.empty() && line.starts_with("[")) {
+      inside = line == "[" + name + "]";
+      continue;
+    }
+    if (!inside) continue;
     std::vector<std::string>& fields = cases.emplace_back(1);
     for (std::size_t i = 0; i < line.size(); ++i) {
       if (line[i] == '\t') {
