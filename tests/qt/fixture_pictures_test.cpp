@@ -16,6 +16,7 @@
 #include "tests/dialogs/dialog_test_support.h"
 #include "tests/qt/qt_test_support.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/table_sections.h"
 
 namespace fennick::test {
 namespace {
@@ -82,47 +83,23 @@ class EveryDialogRunner : public msi::DialogRunner {
   std::unique_ptr<msi::dialogs::Wizard> modeless_;
 };
 
-struct UiPackage {
-  const char* stem;
-  const char* package;
-  std::size_t dialogs;     // rows of its Dialog table
-  const char* preparing;   // what its "please wait" dialog says as the first wizard page replaces it
-};
-
-void PrintTo(const UiPackage& p, std::ostream* os) { *os << p.package; }
-
-class EveryDialogPicture : public ::testing::TestWithParam<UiPackage> {};
-
-TEST_P(EveryDialogPicture, EveryDialogOfThePackageIsDrawn) {
+TEST(EveryDialogPicture, EveryDialogOfThePackageIsDrawn) {
   FENNICK_REQUIRE_FIXTURES();
   qtApplication();
-  const UiPackage& p = GetParam();
-  EveryDialogRunner runner(p.stem);
-  KeptMessages host;
-  auto session = openSession(openFixture(p.package), host, &runner);
-  msi::runSequence(*session, "InstallUISequence");
-  runner.drawTheRest(*session);
-  EXPECT_EQ(runner.drawn.size(), p.dialogs) << host.all();
-  EXPECT_TRUE(runner.failed.empty()) << ::testing::PrintToString(runner.failed) << host.all();
-  if (p.preparing) {
-    EXPECT_EQ(runner.actionTexts["PrepareDlg"], p.preparing);
+  for (const auto& p : caseRows(sourcePath("tests/qt/fixture_pictures.txt"))) {
+    SCOPED_TRACE(p.at(1));
+    EveryDialogRunner runner(p[0]);
+    KeptMessages host;
+    auto session = openSession(openFixture(p[1]), host, &runner);
+    msi::runSequence(*session, "InstallUISequence");
+    runner.drawTheRest(*session);
+    EXPECT_EQ(runner.drawn.size(), std::stoul(p.at(2))) << host.all();
+    EXPECT_TRUE(runner.failed.empty()) << ::testing::PrintToString(runner.failed) << host.all();
+    if (p.size() > 3) {
+      EXPECT_EQ(runner.actionTexts["PrepareDlg"], p[3]);
+    }
   }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Fixtures, EveryDialogPicture,
-    ::testing::Values(
-        // WiX: the last action before WelcomeDlg; the text is the service's own (no ActionText table).
-        UiPackage{"putty", "ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi", 22,
-                  "Migrating feature states from related applications"},
-        UiPackage{"gaze", "ui-wix3-minimal-gaze/GazeToolbarInstall.msi", 17,
-                  "Migrating feature states from related applications"},
-        UiPackage{"tricky", "ui-wix3-installdir-tricky/ui.msi", 23, "Migrating feature states from related applications"},
-        UiPackage{"winget", "ui-vsinstaller-winget/AppInstallerTestMsiInstaller.msi", 24, nullptr},
-        UiPackage{"filetype", "ui-vsinstaller-filetype-small/fixture.msi", 24, nullptr},
-        // Its PrepareDlg gives way to WhichUsersDlg before any action runs: its own text stays.
-        UiPackage{"irida", "ui-pymsilib-irida-pythonfeatures/iridaUploader-0.1.win32.msi", 13, "Pondering..."}),
-    [](const auto& info) { return std::string(info.param.stem); });
 
 }  // namespace
 }  // namespace fennick::test
