@@ -5,6 +5,7 @@
 #include "engine/dialogs/selection_tree.h"
 #include "engine/dialogs/wizard.h"
 #include "tests/dialogs/dialog_test_support.h"
+#include "tests/support/session_checks.h"
 
 namespace fennick::test {
 namespace {
@@ -90,12 +91,8 @@ TEST(SelectionTree, ChoicesChangeRequestsAndAbsentTakesTheSubtree) {
 TEST(SelectionTree, FeatureAttributesLimitTheChoices) {
   CostedDemo demo(true);
   Wizard w(*demo.session, "FeaturesDlg");
-  try {
-    w.setFeatureState("Core", FeatureChoice::Absent);
-    FAIL();
-  } catch (const OperationError& e) {
-    EXPECT_STREQ(e.what(), "dialog `FeaturesDlg`: feature `Core` cannot be left out (UIDisallowAbsent)");
-  }
+  EXPECT_EQ(messageOf<OperationError>([&] { w.setFeatureState("Core", FeatureChoice::Absent); }),
+            "dialog `FeaturesDlg`: feature `Core` cannot be left out (UIDisallowAbsent)");
   EXPECT_THROW(w.setFeatureState("Core", FeatureChoice::Advertise), OperationError);
   EXPECT_EQ(demo.request("Core"), InstallState::Local);
   w.setFeatureState("Core", FeatureChoice::Source);
@@ -111,12 +108,8 @@ TEST(SelectionTree, EntireFeatureChoicesTakeEverythingBelow) {
   w.setFeatureState("Complete", FeatureChoice::AllLocal);
   EXPECT_EQ(demo.request("Extras"), InstallState::Local);
   EXPECT_EQ(demo.request("Docs"), InstallState::Local);
-  try {
-    w.setFeatureState("Docs", FeatureChoice::AllLocal);
-    FAIL();
-  } catch (const OperationError& e) {
-    EXPECT_STREQ(e.what(), "dialog `FeaturesDlg`: feature `Docs` has no features below it");
-  }
+  EXPECT_EQ(messageOf<OperationError>([&] { w.setFeatureState("Docs", FeatureChoice::AllLocal); }),
+            "dialog `FeaturesDlg`: feature `Docs` has no features below it");
 }
 
 // Where a feature's components may run decides between local and source (Component

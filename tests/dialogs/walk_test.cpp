@@ -8,6 +8,7 @@
 #include "engine/dialogs/walk.h"
 #include "tests/dialogs/dialog_test_support.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/session_checks.h"
 #include "tests/support/table_sections.h"
 
 namespace fennick::test {
@@ -42,12 +43,7 @@ TEST(Walk, ReadsEveryOperationWithCommentsBlanksAndEscapes) {
 
 TEST(Walk, ErrorsNameTheFileAndLine) {
   for (const auto& c : caseRows(sourcePath("tests/dialogs/walks/parse-errors.txt"))) {
-    try {
-      Walk::parse(c.at(0), "w");
-      ADD_FAILURE() << "parsed: " << c[0];
-    } catch (const WalkError& e) {
-      EXPECT_EQ(e.what(), c.at(1));
-    }
+    EXPECT_EQ(messageOf<WalkError>([&] { Walk::parse(c.at(0), "w"); }), c.at(1));
   }
 }
 
@@ -92,12 +88,8 @@ TEST(Walk, ByteOrderMarkAndEveryLineEnd) {
 TEST(Walk, LinesHaveABound) {
   const std::string longest(msi::dialogs::kWalkMaxLineBytes - 8, 'x');
   EXPECT_EQ(Walk::parse("press A\r\npress \"" + longest + "\"\r\n", "w").steps()[1].target, longest);
-  try {
-    Walk::parse("press A\n# " + std::string(msi::dialogs::kWalkMaxLineBytes, '#') + "\n", "w");
-    ADD_FAILURE() << "an oversize comment line parsed";
-  } catch (const WalkError& e) {
-    EXPECT_STREQ(e.what(), "w:2: the line is longer than 64 KiB");
-  }
+  const std::string oversize = "press A\n# " + std::string(msi::dialogs::kWalkMaxLineBytes, '#') + "\n";
+  EXPECT_EQ(messageOf<WalkError>([&] { Walk::parse(oversize, "w"); }), "w:2: the line is longer than 64 KiB");
 }
 
 TEST(Walk, LoadsOnlyABoundedRegularFile) {
@@ -117,14 +109,7 @@ TEST(Walk, LoadsOnlyABoundedRegularFile) {
       {dir / "big.walk", ": the walk file is larger than 16 MiB"},
       {dir / "missing.walk", ": cannot open the walk file: No such file or directory"},
   };
-  for (const auto& [path, cause] : cases) {
-    try {
-      Walk::load(path);
-      ADD_FAILURE() << "loaded " << path;
-    } catch (const WalkError& e) {
-      EXPECT_EQ(e.what(), path.string() + cause);
-    }
-  }
+  for (const auto& [path, cause] : cases) EXPECT_EQ(messageOf<WalkError>([&] { Walk::load(path); }), path.string() + cause);
 }
 
 }  // namespace

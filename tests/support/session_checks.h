@@ -1,4 +1,5 @@
-// One check for several properties of a session: the failure names each one that differs.
+// One check for several properties of a session (the failure names each one that differs),
+// and the message of what an operation throws.
 #pragma once
 
 #include <string>
@@ -20,6 +21,17 @@ inline ::testing::AssertionResult hasProperties(const msi::Session& session, con
       wrong += "\n  " + name + " = `" + session.property(name) + "`, expected `" + value + "`";
   if (wrong.empty()) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << "properties differ:" << wrong;
+}
+
+// The message of the E that `operation` throws, or "(nothing thrown)".
+template <typename E, typename F>
+std::string messageOf(F&& operation) {
+  try {
+    operation();
+  } catch (const E& e) {
+    return e.what();
+  }
+  return "(nothing thrown)";
 }
 
 }  // namespace fennick::test
