@@ -4,6 +4,7 @@
 
 #include "tests/dialogs/dialog_test_support.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/session_checks.h"
 #include "tests/support/table_sections.h"
 
 namespace fennick::test {
@@ -78,9 +79,8 @@ TEST(FixtureWalks, TrickyLicenseMustBeAcceptedAndTheFolderNeverValidates) {
   EXPECT_FALSE(run->player->mismatch()) << mismatchOf(*run);
   EXPECT_EQ(run->sequence.status, ActionStatus::UserExit);
   EXPECT_EQ(run->walk->peek(), nullptr);
-  EXPECT_EQ(run->property("LicenseAccepted"), "1");
-  EXPECT_EQ(run->property("WIXUI_INSTALLDIR_VALID"), "0");
-  EXPECT_EQ(run->property("INSTALLFOLDER"), "C:\\Program Files (x86)\\ui\\");
+  EXPECT_TRUE(hasProperties(*run->session, {{"LicenseAccepted", "1"}, {"WIXUI_INSTALLDIR_VALID", "0"},
+                                            {"INSTALLFOLDER", "C:\\Program Files (x86)\\ui\\"}}));
 }
 
 TEST(FixtureWalks, WingetInstallsForTheCurrentUserElsewhere) {
@@ -88,9 +88,8 @@ TEST(FixtureWalks, WingetInstallsForTheCurrentUserElsewhere) {
   auto run = playFile("ui-vsinstaller-winget/AppInstallerTestMsiInstaller.msi", "winget-folder.walk");
   EXPECT_EQ(run->sequence.status, ActionStatus::Success) << mismatchOf(*run) << run->host.all();
   EXPECT_EQ(run->walk->peek(), nullptr);
-  EXPECT_EQ(run->property("TARGETDIR"), "C:\\Apps\\Winget Test\\");
-  EXPECT_EQ(run->property("FolderForm_AllUsers"), "ME");
-  EXPECT_EQ(run->property("ALLUSERS"), "");
+  EXPECT_TRUE(hasProperties(*run->session, {{"TARGETDIR", "C:\\Apps\\Winget Test\\"}, {"FolderForm_AllUsers", "ME"},
+                                            {"ALLUSERS", ""}}));
 }
 
 // The tree runs its control events when a feature changes: the package's [FEATURE_SELECTED]
@@ -102,9 +101,8 @@ TEST(FixtureWalks, ChoosingAFeatureRunsTheTreesEventsAndOpensItsFolder) {
                       "feature PythonX local\nset PathEdit \"C:\\\\Py\\\\\"\npress Next\n");
   EXPECT_EQ(run->sequence.status, ActionStatus::Success) << mismatchOf(*run) << run->host.all();
   EXPECT_EQ(run->walk->peek(), nullptr);
-  EXPECT_EQ(run->property("FEATURE_SELECTED"), "1");
-  EXPECT_EQ(run->property("TARGETDIRX"), "C:\\Py\\");
-  EXPECT_EQ(run->property("TARGETDIR"), "C:\\Py\\");
+  EXPECT_TRUE(hasProperties(*run->session, {{"FEATURE_SELECTED", "1"}, {"TARGETDIRX", "C:\\Py\\"},
+                                            {"TARGETDIR", "C:\\Py\\"}}));
 }
 
 TEST(FixtureWalks, FiletypeBrowsesForAFolderAndInstallsForEveryone) {
@@ -112,9 +110,9 @@ TEST(FixtureWalks, FiletypeBrowsesForAFolderAndInstallsForEveryone) {
   auto run = playFile("ui-vsinstaller-filetype-small/fixture.msi", "filetype-browse.walk");
   EXPECT_EQ(run->sequence.status, ActionStatus::Success) << mismatchOf(*run) << run->host.all();
   EXPECT_EQ(run->walk->peek(), nullptr);
-  EXPECT_EQ(run->property("TARGETDIR"), "C:\\Program Files\\File Type\\");
-  EXPECT_EQ(run->property("FolderForm_AllUsers"), "ALL");
-  EXPECT_EQ(run->property("ALLUSERS"), "2");
+  EXPECT_TRUE(hasProperties(*run->session, {{"TARGETDIR", "C:\\Program Files\\File Type\\"},
+                                            {"FolderForm_AllUsers", "ALL"},
+                                            {"ALLUSERS", "2"}}));
 }
 
 TEST(FixtureWalks, CancellingEveryWizardGivesUserExit) {

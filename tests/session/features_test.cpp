@@ -6,9 +6,11 @@
 
 #include "engine/session/session.h"
 #include "tests/session/test_package.h"
+#include "tests/support/session_checks.h"
 
 namespace {
 
+using fennick::test::hasProperties;
 using fennick::test::RecordingHost;
 using fennick::test::TestPackage;
 using fennick::test::testOptions;
@@ -49,9 +51,7 @@ TEST(FeatureRequests, FreshInstallFollowsLevelsAttributesParentsAndTheConditionT
       {"Follow", kSource},   {"Adv", kAdvertised}, {"NoAdv", kLocal}, {"Off", kNone},
       {"OffChild", kNone},   {"Cond", kLocal}};
   EXPECT_EQ(requests(*session), expected);
-  EXPECT_EQ(session->property("INSTALLLEVEL"), "1");
-  EXPECT_EQ(session->property("Preselected"), "");
-  EXPECT_EQ(session->property("CostingComplete"), "1");
+  EXPECT_TRUE(hasProperties(*session, {{"INSTALLLEVEL", "1"}, {"Preselected", ""}, {"CostingComplete", "1"}}));
   // Conditions see the states: action and installed state numbers.
   EXPECT_EQ(session->evaluateCondition("&Main = 3 AND !Main = 2 AND &Docs = -1"),
             msi::ConditionResult::True);
