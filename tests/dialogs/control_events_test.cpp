@@ -72,7 +72,7 @@ TEST(ControlEvents, PropertyRowsFormatTheirValueAndBracesUnsetIt) {
   w.press("Go");
   EXPECT_EQ(f.session->property("COPY"), "Rows too");
   EXPECT_EQ(f.session->property("GONE"), "");
-  EXPECT_NE(f.host.all().find("event `[BAD` is neither an event nor a `[PROPERTY]`"), std::string::npos) << f.host.all();
+  EXPECT_TRUE(f.host.said("event `[BAD` is neither an event nor a `[PROPERTY]`"));
 }
 
 TEST(ControlEvents, SpawnedChildReturnsToItsParent) {
@@ -125,14 +125,13 @@ TEST(ControlEvents, AMissingDialogEndsWithFailureNamingIt) {
   {
     Wizard w(*f.session, "Absent");
     EXPECT_EQ(w.result(), ActionStatus::Failure);
-    EXPECT_NE(f.host.all().find("dialog `Absent` is not in the Dialog table"), std::string::npos) << f.host.all();
+    EXPECT_TRUE(f.host.said("dialog `Absent` is not in the Dialog table"));
   }
   Wizard w(*f.session, "A");
   w.press("Go");
   EXPECT_EQ(w.result(), ActionStatus::Failure);
-  EXPECT_NE(f.host.all().find("dialog `A` control `Go`: NewDialog names dialog `Nowhere`, which is not in the Dialog table"),
-            std::string::npos)
-      << f.host.all();
+  EXPECT_TRUE(f.host.said(
+      "dialog `A` control `Go`: NewDialog names dialog `Nowhere`, which is not in the Dialog table"));
 }
 
 TEST(ControlEvents, ResetUndoesWhatChangedSinceTheDialogAppeared) {
@@ -152,8 +151,7 @@ TEST(ControlEvents, DoActionRunsTheActionAndUnknownEventsArePassedOver) {
   Wizard w(*f.session, "A");
   w.press("Go");
   EXPECT_EQ(f.session->property("DONE"), "yes Rows");
-  EXPECT_NE(f.host.all().find("dialog `A` control `Go`: event `Teleport` is not supported here"), std::string::npos)
-      << f.host.all();
+  EXPECT_TRUE(f.host.said("dialog `A` control `Go`: event `Teleport` is not supported here"));
   EXPECT_FALSE(w.finished());
 }
 
@@ -163,9 +161,7 @@ TEST(ControlEvents, ACheckTargetPathThatFailsStopsTheRemainingRows) {
   w.press("Go");
   EXPECT_EQ(w.active().name, "A");
   EXPECT_EQ(f.session->property("AFTER"), "");
-  EXPECT_NE(f.host.all().find("CheckTargetPath: `Q:\\Nope\\` is on drive Q:, which this machine does not have"),
-            std::string::npos)
-      << f.host.all();
+  EXPECT_TRUE(f.host.said("CheckTargetPath: `Q:\\Nope\\` is on drive Q:, which this machine does not have"));
   f.session->setProperty("TARGET", "C:\\Fine\\");
   w.press("Go");
   EXPECT_EQ(w.active().name, "B");

@@ -74,6 +74,11 @@ std::string KeptMessages::all() const {
   return out;
 }
 
+::testing::AssertionResult KeptMessages::said(std::string_view text) const {
+  if (all().find(text) != std::string::npos) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "no message holds `" << text << "`; messages:\n" << all();
+}
+
 std::unique_ptr<msi::Session> openSession(std::shared_ptr<msi::Database> db, msi::SessionHost& host,
                                           msi::DialogRunner* runner,
                                           std::vector<std::pair<std::string, std::string>> properties) {

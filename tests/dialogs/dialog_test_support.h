@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "engine/db/database.h"
 #include "engine/dialogs/walk_player.h"
 #include "engine/session/sequence_runner.h"
@@ -37,6 +39,7 @@ class KeptMessages : public msi::SessionHost {
     messages.emplace_back(kind, std::string(text));
   }
   std::string all() const;
+  ::testing::AssertionResult said(std::string_view text) const;  // some message holds `text`
   std::vector<std::pair<msi::MessageKind, std::string>> messages;
 };
 
