@@ -88,9 +88,14 @@ TEST_F(SqlStatements, CreateTableBuildsTheSchema) {
   EXPECT_TRUE(s.columns[0].key && s.columns[1].key && !s.columns[2].key);
   EXPECT_FALSE(s.temporary);
 
-  run(db, "CREATE TABLE `Scratch` (`A` CHAR TEMPORARY, `B` INT TEMPORARY PRIMARY KEY `A`) HOLD");
+  // A bare CHAR or CHARACTER holds one character; INT and INTEGER are two-byte columns.
+  run(db,
+      "CREATE TABLE `Scratch` (`A` CHAR TEMPORARY, `B` INT TEMPORARY, `C` CHARACTER TEMPORARY, "
+      "`D` INTEGER TEMPORARY PRIMARY KEY `A`) HOLD");
   EXPECT_TRUE(db.table("Scratch").schema().temporary);
-  EXPECT_EQ(db.table("Scratch").schema().columns[1].definition(), "J2");
+  definitions.clear();
+  for (const auto& c : db.table("Scratch").schema().columns) definitions.push_back(c.definition());
+  EXPECT_EQ(definitions, (std::vector<std::string>{"G1", "J2", "G1", "J2"}));
 
   EXPECT_EQ(errorOf([&] { run(db, "CREATE TABLE `Custom` (`A` SHORT PRIMARY KEY `A`)"); }),
             "query `CREATE TABLE `Custom` (`A` SHORT PRIMARY KEY `A`)`: table `Custom` already exists");
