@@ -217,13 +217,10 @@ TEST(GenerateLarge, ManyStringsUseThreeByteReferences) {
     auto db = createDatabase(dir / "base.msi");
     db->commit();
   }
-  fs::copy_file(dir / "base.msi", dir / "changed.msi");
-  auto base = msi::Database::open(dir / "base.msi", msi::OpenMode::ReadOnly);
-  auto changed = msi::Database::open(dir / "changed.msi", msi::OpenMode::Transact);
-  msi::Table& p = changed->table("Property");
-  for (int i = 0; i < 33000; ++i) p.insert({Value("P" + std::to_string(i)), Value("v" + std::to_string(i))});
-  changed->commit();
-  ASSERT_TRUE(msi::mst::generateTransform(*changed, *base, dir / "t.mst"));
+  generateFromCopy(dir, [](msi::Database& changed) {
+    msi::Table& p = changed.table("Property");
+    for (int i = 0; i < 33000; ++i) p.insert({Value("P" + std::to_string(i)), Value("v" + std::to_string(i))});
+  });
   const auto s = streamWords(dir / "t.mst");
   EXPECT_EQ(s.at("_StringPool").substr(0, 9), "0000 8000");  // neutral codepage, 3-byte flag
   // Each insert: mask + two 3-byte ids = 8 bytes.
