@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "src/driver/run_state.h"
 #include "src/driver/session_driver.h"
 #include "tests/support/fake_installer.h"
@@ -78,11 +76,9 @@ TEST(UIRun, UserExitEndsTheRunWithTheStatusMessageAndNoTransform) {
   EXPECT_EQ(r.host.boxes[0].style, ui::BoxStyle::Critical);
   EXPECT_FALSE(r.Logged("save prompt"));
   // Session and Installer are released before the box is shown.
-  auto box = std::find(r.log->begin(), r.log->end(), "message box DoAction Error");
-  auto session = std::find(r.log->begin(), r.log->end(), "release Session");
-  auto installer = std::find(r.log->begin(), r.log->end(), "release Installer");
-  EXPECT_LT(session, installer);
-  EXPECT_LT(installer, box);
+  EXPECT_GE(r.Position("release Session"), 0);
+  EXPECT_LT(r.Position("release Session"), r.Position("release Installer"));
+  EXPECT_LT(r.Position("release Installer"), r.Position("message box DoAction Error"));
 }
 
 TEST(UIRun, StatusesAboveSevenHaveNoText) {
