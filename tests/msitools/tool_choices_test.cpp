@@ -11,7 +11,7 @@
 #include <regex>
 
 #include "tests/support/msitools.h"
-#include "tests/peer/process.h"
+#include "tests/peer/probe.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/tool_runs.h"
 
@@ -59,40 +59,15 @@ ToolRun Replay(const fs::path& scratch, const fs::path& package, std::string wal
 }
 
 // The transform applied by Wine's installer service, and its session before ExecuteAction.
-struct WineSession {
-  std::map<std::string, std::string> features;  // name -> action word
-  std::map<std::string, std::string> properties;
-};
-
-bool ProbeAvailable() {
-  const std::string probe = FENNICK_MSIPROBE;
-  return !probe.empty() && fs::exists(probe);
-}
-
-WineSession AskWine(const fs::path& scratch, const fs::path& package, const fs::path& mst, const Choices& choices) {
-  WineSession wine;
+peer::WineSession AskWine(const fs::path& scratch, const fs::path& package, const fs::path& mst,
+                          const Choices& choices) {
   const fs::path applied = scratch / "wine-applied.msi";
-  auto apply = runProcess({FENNICK_WINE_RUN, FENNICK_MSIPROBE, "apply", package.string(), mst.string(),
-                           applied.string(), (scratch / "wine-export").string()}, scratch);
+  const auto apply = peer::runProbe(
+      {"apply", package.string(), mst.string(), applied.string(), (scratch / "wine-export").string()}, scratch);
   EXPECT_EQ(apply.exitCode, 0) << apply.out << apply.err;
-  std::vector<std::string> argv = {FENNICK_WINE_RUN, FENNICK_MSIPROBE, "session", applied.string()};
-  for (const auto& [name, value] : choices.properties) {
-    argv.push_back("--property");
-    argv.push_back(name);
-  }
-  auto session = runProcess(argv, scratch);
-  EXPECT_EQ(session.exitCode, 0) << session.out << session.err;
-  bool perRowProperties = false;
-  for (const std::string& line : lines(session.out)) {
-    std::vector<std::string> f = split(line, '\t');
-    for (auto& field : f) field = unescapeField(field);
-    if (f[0] == "feature" && f.size() >= 3) {
-      wine.features[f[1]] = f[2];
-      perRowProperties = true;  // the --property answers come before the feature lines
-    }
-    if (f[0] == "property" && f.size() >= 3 && !perRowProperties) wine.properties[f[1]] = f[2];
-  }
-  return wine;
+  std::vector<std::string> args;
+  for (const auto& [name, value] : choices.properties) args.insert(args.end(), {"--property", name});
+  return peer::runSession(applied, args, scratch);
 }
 
 std::string ActionWord(int state) {
@@ -107,11 +82,11 @@ std::string ActionWord(int state) {
 
 // Wine must end with every feature state and every property value the walk changed.
 void ExpectWineReproduces(const fs::path& scratch, const fs::path& package, const ToolRun& run) {
-  if (!ProbeAvailable()) {
-    std::cout << "[ SKIPPED  ] the Wine half: msiprobe.exe not built (Wine or mingw-w64 missing)\n";
+  if (const std::string why = peer::probeUnavailable(); !why.empty()) {
+    std::cout << "[ SKIPPED  ] the Wine half: " << why << "\n";
     return;
   }
-  const WineSession wine = AskWine(scratch, package, run.transform, run.choices);
+  const peer::WineSession wine = AskWine(scratch, package, run.transform, run.choices);
   for (const auto& [feature, state] : run.choices.features) {
     const std::string word = wine.features.count(feature) ? wine.features.at(feature) : "missing";
     if (state == -1 || state == 2)  // not to be installed: a fresh install does nothing with it

@@ -72,26 +72,10 @@ const char* word(msi::ConditionResult r) {
   }
 }
 
-std::string word(msi::InstallState s) {
-  switch (s) {
-    case msi::InstallState::Unknown: return "unknown";
-    case msi::InstallState::Advertised: return "advertised";
-    case msi::InstallState::Absent: return "absent";
-    case msi::InstallState::Local: return "local";
-    case msi::InstallState::Source: return "source";
-    default: return std::to_string(static_cast<int>(s));
-  }
-}
-
-// What Wine reports for a package.
-struct WineSession {
-  std::map<std::string, std::string> evals, features, directories, properties;
-};
-
+// Wine's session of a package with every condition evaluated.
 WineSession probe(const fs::path& pkg, const std::vector<std::string>& conditions,
                   const std::vector<std::string>& folderProperties, const fs::path& scratch,
                   const std::vector<std::pair<std::string, std::string>>& set = {}) {
-  WineSession wine;
   // The command line of a Windows program is limited; send the conditions in batches.
   std::vector<std::vector<std::string>> batches(1);
   std::size_t length = 0;
@@ -103,26 +87,19 @@ WineSession probe(const fs::path& pkg, const std::vector<std::string>& condition
     batches.back().push_back(c);
     length += c.size() + 3;
   }
+  WineSession wine;
   for (std::size_t b = 0; b < batches.size(); ++b) {
-    std::vector<std::string> args{"session", pkg.string()};
-    for (const auto& [name, value] : set) {
-      args.push_back("--set");
-      args.push_back(name + "=" + value);
-    }
+    std::vector<std::string> args;
+    for (const auto& [name, value] : set) args.insert(args.end(), {"--set", name + "=" + value});
     if (b == 0)
-      for (const std::string& p : folderProperties) {
-        args.push_back("--property");
-        args.push_back(p);
-      }
+      for (const std::string& p : folderProperties) args.insert(args.end(), {"--property", p});
     args.insert(args.end(), batches[b].begin(), batches[b].end());
-    const ProcessResult run = runProbe(args, scratch);
-    EXPECT_EQ(run.exitCode, 0) << pkg << ": " << run.err;
-    const auto records = parseRecords(run.out);
-    for (const Record& r : recordsOf(records, "eval")) wine.evals[r.at(1)] = r.at(0);
-    if (b != 0) continue;
-    for (const Record& r : recordsOf(records, "feature")) wine.features[r.at(0)] = r.at(1);
-    for (const Record& r : recordsOf(records, "directory")) wine.directories[r.at(0)] = r.at(1);
-    for (const Record& r : recordsOf(records, "property")) wine.properties[r.at(0)] = r.at(1);
+    WineSession batch = runSession(pkg, args, scratch);
+    if (b == 0) {
+      wine = std::move(batch);
+    } else {
+      wine.evals.merge(batch.evals);
+    }
   }
   return wine;
 }
@@ -213,7 +190,7 @@ TEST(SessionEnginePeer, ConditionsFeaturesAndDirectoriesAgreeWithWine) {
     if (const msi::FeatureTree* features = ours->featureTree()) {
       for (const auto& f : features->entries()) {
         ++featuresCompared;
-        const std::string mine = word(ours->featureRequestState(f.name));
+        const std::string mine = stateWord(ours->featureRequestState(f.name));
         const auto theirs = wine.features.find(f.name);
         if (theirs == wine.features.end() || theirs->second != mine)
           differences << "\n  " << name << ": feature " << f.name << " is " << mine

@@ -34,7 +34,5 @@ peer::ProcessResult replay(const std::filesystem::path& scratch, const std::file
 // What `--dump-tables` wrote: each "# NAME" section's rows, fields unescaped.
 using Dump = std::map<std::string, std::vector<std::vector<std::string>>>;
 Dump readDump(const std::filesystem::path& file);
-// One field of a dump or probe line with its escapes (\t \n \r \\) undone.
-std::string unescapeField(const std::string& field);
 
 }  // namespace fennick::test
