@@ -150,26 +150,15 @@ TEST_P(DemoChoices, WineReproducesTheWalk) {
 }
 
 // A setup-type dialog as WiX's Mondo UI has it: buttons that set the install level, with no
-// INSTALLLEVEL in the Property table; Docs needs level 3, Extras 1000.
+// INSTALLLEVEL in the Property table; Docs needs level 3, Extras 1000 (the dialog in
+// mondo-setup-type/).
 void MondoSetupType(Archives& a) {
   replaceIn(a, "Property.idt", "INSTALLLEVEL\t3\r\n", "");
   replaceIn(a, "Feature.idt", "Manuals and examples.\t2\t1\t", "Manuals and examples.\t2\t3\t");
   replaceIn(a, "Feature.idt", "not installed by default.\t3\t4\t", "not installed by default.\t3\t1000\t");
-  a["Dialog.idt"] += "SetupTypeDlg\t50\t50\t370\t270\t3\t[ProductName] Setup\tTypical\tTypical\tCancel\r\n";
-  a["Control.idt"] +=
-      "SetupTypeDlg\tTypical\tPushButton\t40\t65\t80\t17\t3\t\t&Typical\tCustom\t\r\n"
-      "SetupTypeDlg\tCustom\tPushButton\t40\t118\t80\t17\t3\t\t&Custom\tComplete\t\r\n"
-      "SetupTypeDlg\tComplete\tPushButton\t40\t171\t80\t17\t3\t\tC&omplete\tCancel\t\r\n"
-      "SetupTypeDlg\tCancel\tPushButton\t304\t243\t56\t17\t3\t\tCancel\tTypical\t\r\n";
+  addArchives(a, fs::path(FENNICK_SOURCE_DIR) / "tests/msitools/mondo-setup-type");
   replaceIn(a, "ControlEvent.idt", "WelcomeDlg\tNext\tNewDialog\tInstallDirDlg\t1\t1\r\n",
           "WelcomeDlg\tNext\tNewDialog\tSetupTypeDlg\t1\t1\r\n");
-  a["ControlEvent.idt"] +=
-      "SetupTypeDlg\tTypical\tSetInstallLevel\t3\t1\t1\r\n"
-      "SetupTypeDlg\tTypical\tNewDialog\tReadyDlg\t1\t2\r\n"
-      "SetupTypeDlg\tCustom\tNewDialog\tFeaturesDlg\t1\t1\r\n"
-      "SetupTypeDlg\tComplete\tSetInstallLevel\t1000\t1\t1\r\n"
-      "SetupTypeDlg\tComplete\tNewDialog\tReadyDlg\t1\t2\r\n"
-      "SetupTypeDlg\tCancel\tEndDialog\tExit\t1\t1\r\n";
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -20,6 +20,15 @@ Archives readArchives(const fs::path& folder) {
 
 Archives demoArchives() { return readArchives(fs::path(FENNICK_SOURCE_DIR) / "examples" / "demo"); }
 
+void addArchives(Archives& archives, const fs::path& folder) {
+  for (const auto& [file, text] : readArchives(folder)) {
+    std::string& into = archives[file];
+    std::size_t rows = 0;
+    for (int header = 0; header < 3 && !into.empty(); ++header) rows = text.find('\n', rows) + 1;
+    into += text.substr(rows);
+  }
+}
+
 void replaceIn(Archives& archives, const std::string& file, const std::string& from, const std::string& to) {
   std::string& text = archives.at(file);
   const auto at = text.find(from);
