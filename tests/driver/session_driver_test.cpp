@@ -10,6 +10,7 @@ namespace {
 using test::FakePackage;
 using test::FakeTable;
 using test::ToolRun;
+using Box = test::RecordingHost::Box;
 
 FakePackage PackageWithUI() {
   FakePackage p;
@@ -24,11 +25,9 @@ FakePackage PackageWithUI() {
 TEST(SessionDriver, OpenFailureShowsTheExactMessageAndRefuses) {
   const ToolRun h(PackageWithUI(), "", {"\"/pkgs/My", "Setup.msi\""});
   EXPECT_EQ(h.status, kExitRefused);
-  ASSERT_EQ(h.host.boxes.size(), 1u);
-  EXPECT_EQ(h.host.boxes[0].text,
-            "Unable to open package: /pkgs/My Setup.msi\r\n\r\nThis installation package could not be opened.");
-  EXPECT_EQ(h.host.boxes[0].title, "Fennick");
-  EXPECT_EQ(h.host.boxes[0].style, ui::BoxStyle::Plain);
+  EXPECT_EQ(h.host.boxes, (std::vector<Box>{{"Unable to open package: /pkgs/My Setup.msi\r\n\r\nThis installation "
+                                             "package could not be opened.",
+                                             ui::BoxStyle::Plain, "Fennick"}}));
   // The path reaches the service without quotes and untrimmed.
   EXPECT_GE(h.Position("OpenPackage [/pkgs/My Setup.msi] 0"), 0);
   EXPECT_EQ(h.Position("OpenDatabase [/pkgs/My Setup.msi] 0"), -1);  // nothing after the refusal
@@ -46,10 +45,8 @@ TEST(SessionDriver, PackageWithoutUISequenceIsRefusedAfterTheCatalogue) {
   p.catalogue = {"Control", "installuisequence", "InstallUISequenceX", "Property"};
   const ToolRun h(p);
   EXPECT_EQ(h.status, kExitRefused);
-  ASSERT_EQ(h.host.boxes.size(), 1u);
-  EXPECT_EQ(h.host.boxes[0].text, "There is no user interface in this package.");
-  EXPECT_EQ(h.host.boxes[0].title, "Exiting");
-  EXPECT_EQ(h.host.boxes[0].style, ui::BoxStyle::Critical);
+  EXPECT_EQ(h.host.boxes,
+            (std::vector<Box>{{"There is no user interface in this package.", ui::BoxStyle::Critical, "Exiting"}}));
   EXPECT_EQ(h.dump,
             "# lvTable\nControl\nInstallUISequenceX\nProperty\ninstalluisequence\n# lvUI\n# lvProperty\n"
             "# lvFeature\n# lvPropertyChanged\n# lvFeatureChanged\n");

@@ -19,7 +19,6 @@ using peer::runProcess;
 
 const std::string kCli = FENNICK_MSI_CLI;
 
-
 // Runs Python's JSON parser over `json`, then `program` (Python reading the parsed document
 // as `d`) and returns what it prints; the exit status is checked by the caller via `ok`.
 std::string WithPython(const fs::path& scratch, const std::string& json, const std::string& program, bool* ok) {

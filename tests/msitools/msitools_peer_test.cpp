@@ -20,11 +20,6 @@ using peer::runProcess;
 
 const std::string kCli = FENNICK_MSI_CLI;
 
-
-
-
-
-
 // Our archive rewritten the way msitools prints one: values raw (escapes undone), text in
 // UTF-8 (msitools converts), no codepage on line 3, and binary cells naming their stream
 // ("Table.key") where we name the file we wrote. Binary data is compared separately.

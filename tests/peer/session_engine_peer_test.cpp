@@ -109,15 +109,10 @@ std::vector<std::string> conditionsOf(const fs::path& pkg) {
   auto db = msi::Database::open(pkg, msi::OpenMode::ReadOnly);
   std::set<std::string> seen;
   std::vector<std::string> out;
-  const std::vector<std::pair<const char*, const char*>> columns = {
-      {"InstallUISequence", "Condition"},   {"InstallExecuteSequence", "Condition"},
-      {"AdminUISequence", "Condition"},     {"AdminExecuteSequence", "Condition"},
-      {"AdvtUISequence", "Condition"},      {"AdvtExecuteSequence", "Condition"},
-      {"Condition", "Condition"},           {"ControlCondition", "Condition"},
-      {"ControlEvent", "Condition"},        {"LaunchCondition", "Condition"},
-      {"Component", "Condition"}};
-  for (const auto& [table, column] : columns) {
-    const msi::TableRows rows(*db, table, {column});
+  for (const char* table : {"InstallUISequence", "InstallExecuteSequence", "AdminUISequence", "AdminExecuteSequence",
+                            "AdvtUISequence", "AdvtExecuteSequence", "Condition", "ControlCondition", "ControlEvent",
+                            "LaunchCondition", "Component"}) {
+    const msi::TableRows rows(*db, table, {"Condition"});
     for (std::size_t i = 0; i < rows.size(); ++i) {
       const std::string c = rows.text(i, 0);
       if (!c.empty() && seen.insert(c).second) out.push_back(c);

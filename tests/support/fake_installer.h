@@ -76,6 +76,10 @@ class RecordingHost : public ui::Host {
     std::string text;
     ui::BoxStyle style;
     std::string title;
+    bool operator==(const Box&) const = default;
+    friend std::ostream& operator<<(std::ostream& out, const Box& b) {
+      return out << b.title << " (style " << static_cast<int>(b.style) << "): " << b.text;
+    }
   };
   std::vector<Box> boxes;
 

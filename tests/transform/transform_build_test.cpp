@@ -92,9 +92,8 @@ TEST(TransformBuild, WritesChangedPropertiesAndLevelsDerivedFromStates) {
 TEST(TransformBuild, CancelledPromptShowsTheMessageAndWritesNoTransform) {
   Build b(Package(), "");
   EXPECT_EQ(b.status, driver::kExitSaveCancelled);
-  ASSERT_EQ(b.host.boxes.size(), 1u);
-  EXPECT_EQ(b.host.boxes[0].text, "Transform creation cancelled by user");
-  EXPECT_EQ(b.host.boxes[0].title, "Transform Cancelled");
+  EXPECT_EQ(b.host.boxes, (std::vector<test::RecordingHost::Box>{
+                             {"Transform creation cancelled by user", ui::BoxStyle::Critical, "Transform Cancelled"}}));
   EXPECT_FALSE(std::filesystem::exists(b.scratch + "temp.mst"));
   // The wind-down after a cancel: SessionDriver.WindDownReleasesSessionThenInstallerThenTablesWindow.
 }
