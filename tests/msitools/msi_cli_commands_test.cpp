@@ -96,13 +96,12 @@ TEST(MsitoolsCli, JsonOfRealTransformsParses) {
   for (const char* name : {"Example.mst", "Example.jpn.mst"}) {
     const auto mst = fixture(std::string("noui-wix37-with-transforms-psmsi/") + name);
     for (const bool withBase : {false, true}) {
-      std::vector<std::string> argv = {kCli, "transform", "show", mst.string(), "--json"};
+      std::vector<std::string> argv = {kCli, "transform", "show", mst.string()};
       if (withBase) argv.push_back(base.string());
+      const auto text = runProcess(argv, scratch);
+      argv.push_back("--json");
       const auto r = runProcess(argv, scratch);
       ASSERT_EQ(r.exitCode, 0) << name << ": " << r.err;
-      std::vector<std::string> textArgv = {kCli, "transform", "show", mst.string()};
-      if (withBase) textArgv.push_back(base.string());
-      const auto text = runProcess(textArgv, scratch);
       bool ok = false;
       // As many changes as text lines, binary cells named by their stream, not described.
       const std::string out = WithPython(scratch, r.out,
@@ -169,15 +168,19 @@ TEST(MsitoolsCli, StreamsAndExtractAgreeWithMsiinfo) {
   }
 }
 
-TEST(MsitoolsCli, ExtractRefusesThePackageAndUnknownStreams) {
-  FENNICK_REQUIRE_MSITOOLS();
+// Extract refuses the package itself and unknown streams; a corrupt package is named in the
+// error; wrong usage is status 2.
+TEST(MsitoolsCli, CommandsRefuseWhatTheyCannotDo) {
+  FENNICK_REQUIRE_FIXTURES();
   const auto scratch = scratchDir();
   const fs::path pkg = Copy(fixture("ui-wix3-minimal-gaze/GazeToolbarInstall.msi"), scratch / "gaze.msi");
   const std::string before = ReadText(pkg);
+  const std::string corrupt = fixture("odd-wix3-testdata/corrupt-ole-header-then-xml.msi").string();
   fs::create_directories(scratch / "sub");
   struct Case {
     std::vector<std::string> args;
     int status;
+    std::string named = "";  // what the error must name
   };
   const std::vector<Case> cases = {
       {{"extract", pkg.string(), "cab1.cab", pkg.string()}, 2},
@@ -186,14 +189,18 @@ TEST(MsitoolsCli, ExtractRefusesThePackageAndUnknownStreams) {
       {{"extract", pkg.string(), "NoSuchStream"}, 4},
       {{"extract", pkg.string(), "Property"}, 4},  // a table, not a stream
       {{"tables", (scratch / "absent.msi").string()}, 4},
-      {{"streams", fixture("odd-wix3-testdata/corrupt-ole-header-then-xml.msi").string()}, 1},
+      {{"streams", corrupt}, 1},
+      {{"tables", corrupt}, 1, corrupt},
+      {{"summary", corrupt}, 1, corrupt},
+      {{"tables"}, 2},
   };
   for (const Case& c : cases) {
     std::vector<std::string> argv = {kCli};
     argv.insert(argv.end(), c.args.begin(), c.args.end());
     const auto r = runProcess(argv, scratch);
-    EXPECT_EQ(r.exitCode, c.status) << c.args[2 < c.args.size() ? 2 : 1] << ": " << r.err;
+    EXPECT_EQ(r.exitCode, c.status) << c.args.front() << " " << c.args.back() << ": " << r.err;
     EXPECT_FALSE(r.err.empty());
+    EXPECT_NE(r.err.find(c.named), std::string::npos) << r.err;
   }
   EXPECT_TRUE(ReadText(pkg) == before);
   for (const auto& e : fs::directory_iterator(scratch))
