@@ -11,6 +11,7 @@
 #include <regex>
 
 #include "tests/support/msitools.h"
+#include "tests/peer/our_session.h"
 #include "tests/peer/probe.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/tool_runs.h"
@@ -70,15 +71,8 @@ peer::WineSession AskWine(const fs::path& scratch, const fs::path& package, cons
   return peer::runSession(applied, args, scratch);
 }
 
-std::string ActionWord(int state) {
-  switch (state) {
-    case 1: return "advertised";
-    case 2: return "absent";
-    case 3: return "local";
-    case 4: return "source";
-    default: return "unknown";
-  }
-}
+// A feature state of the dump as Wine's probe writes it.
+std::string ActionWord(int state) { return peer::stateWord(static_cast<msi::InstallState>(state)); }
 
 // Wine must end with every feature state and every property value the walk changed.
 void ExpectWineReproduces(const fs::path& scratch, const fs::path& package, const ToolRun& run) {

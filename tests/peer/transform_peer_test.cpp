@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "tests/peer/probe.h"
@@ -15,6 +16,7 @@
 
 namespace fennick::test {
 using namespace fennick::peer;
+using ::testing::Contains;
 namespace {
 namespace fs = std::filesystem;
 
@@ -28,12 +30,6 @@ std::set<std::string> idtRows(const std::string& text) {
 
 std::set<std::string> msitoolsRows(const fs::path& pkg, const std::string& table) {
   return idtRows(fennick::test::msiinfo("export", pkg, table));
-}
-
-bool contains(const std::vector<Record>& records, const Record& wanted) {
-  for (const Record& r : records)
-    if (r == wanted) return true;
-  return false;
 }
 
 // Directory after either transform: the base's TARGETDIR, "Modified" (its update found no row,
@@ -80,11 +76,11 @@ TEST(TransformPeer, ViewListsTheChangesOfEachTransform) {
   const auto enRows = parseRecords(ReadText(scratch / "en" / "_TransformView.txt"));
   ASSERT_FALSE(enRows.empty());
   EXPECT_EQ(enRows[0], (Record{"Table", "Column", "Row", "Data", "Current"}));
-  EXPECT_TRUE(contains(enRows, {"Directory", "DefaultDir", "Modified", "new value", ""}));
-  EXPECT_TRUE(contains(enRows, {"Directory", "INSERT", "Foo", "", ""}));
-  EXPECT_TRUE(contains(enRows, {"Directory", "INSERT", "Added", "", ""}));
+  EXPECT_THAT(enRows, Contains(Record{"Directory", "DefaultDir", "Modified", "new value", ""}));
+  EXPECT_THAT(enRows, Contains(Record{"Directory", "INSERT", "Foo", "", ""}));
+  EXPECT_THAT(enRows, Contains(Record{"Directory", "INSERT", "Added", "", ""}));
   // Wine lists the _Tables record as CREATE although its mask is that of a delete.
-  EXPECT_TRUE(contains(enRows, {"AppId", "CREATE", "", "", ""}));
+  EXPECT_THAT(enRows, Contains(Record{"AppId", "CREATE", "", "", ""}));
   for (const Record& r : enRows) EXPECT_NE(r.at(0), "Property") << "only the Japanese one changes Property";
   // The same listing is printed on standard output.
   EXPECT_EQ(parseRecords(en.out).size(), enRows.size() + 1);
@@ -98,13 +94,12 @@ TEST(TransformPeer, ViewListsTheChangesOfEachTransform) {
   // Current values are the base's, as msitools reads them.
   const auto baseProperty = msitoolsRows(base, "Property");
   ASSERT_TRUE(baseProperty.count("ProductLanguage\t1033") && baseProperty.count("ProductName\tTEST"));
-  EXPECT_TRUE(contains(jpnRows, {"Property", "Value", "ProductLanguage", "1041", "1033"}));
-  EXPECT_TRUE(contains(
-      jpnRows, {"Property", "Value", "ProductName",
-                "\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88\xE3\x83\x97\xE3\x83\xAD\xE3\x83\x80\xE3\x82"
-                "\xAF\xE3\x83\x88",  // テストプロダクト, from the transform's codepage-932 pool
-                "TEST"}));
-  EXPECT_TRUE(contains(jpnRows, {"Directory", "DefaultDir", "Modified", "new value", ""}));
+  EXPECT_THAT(jpnRows, Contains(Record{"Property", "Value", "ProductLanguage", "1041", "1033"}));
+  // ProductName テストプロダクト, from the transform's codepage-932 pool.
+  EXPECT_THAT(jpnRows, Contains(Record{"Property", "Value", "ProductName",
+                                       "\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88\xE3\x83\x97\xE3\x83\xAD\xE3\x83"
+                                       "\x80\xE3\x82\xAF\xE3\x83\x88", "TEST"}));
+  EXPECT_THAT(jpnRows, Contains(Record{"Directory", "DefaultDir", "Modified", "new value", ""}));
 }
 
 // Each transform with its own error conditions (the low word of its summary CharCount).
