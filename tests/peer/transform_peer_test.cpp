@@ -68,12 +68,15 @@ TEST(TransformPeer, ViewListsTheChangesOfEachTransform) {
   const fs::path scratch = scratchDir();
   const fs::path base = fixture(std::string(kDir) + "Example.msi");
 
-  const ProcessResult en = runProbe(
-      {"viewtransform", base.string(), fixture(std::string(kDir) + "Example.mst").string(),
-       (scratch / "en").string()},
-      scratch / "run");
-  ASSERT_EQ(en.exitCode, 0) << en.err;
-  const auto enRows = parseRecords(ReadText(scratch / "en" / "_TransformView.txt"));
+  // The view of a transform as the probe writes it to a file; what it printed.
+  ProcessResult printed;
+  const auto view = [&](const std::string& mst) {
+    printed = runProbe({"viewtransform", base.string(), fixture(kDir + mst).string(), (scratch / mst).string()},
+                       scratch / "run");
+    EXPECT_EQ(printed.exitCode, 0) << printed.err;
+    return parseRecords(ReadText(scratch / mst / "_TransformView.txt"));
+  };
+  const auto enRows = view("Example.mst");
   ASSERT_FALSE(enRows.empty());
   EXPECT_EQ(enRows[0], (Record{"Table", "Column", "Row", "Data", "Current"}));
   EXPECT_THAT(enRows, Contains(Record{"Directory", "DefaultDir", "Modified", "new value", ""}));
@@ -83,14 +86,9 @@ TEST(TransformPeer, ViewListsTheChangesOfEachTransform) {
   EXPECT_THAT(enRows, Contains(Record{"AppId", "CREATE", "", "", ""}));
   for (const Record& r : enRows) EXPECT_NE(r.at(0), "Property") << "only the Japanese one changes Property";
   // The same listing is printed on standard output.
-  EXPECT_EQ(parseRecords(en.out).size(), enRows.size() + 1);
+  EXPECT_EQ(parseRecords(printed.out).size(), enRows.size() + 1);
 
-  const ProcessResult jpn = runProbe(
-      {"viewtransform", base.string(), fixture(std::string(kDir) + "Example.jpn.mst").string(),
-       (scratch / "jpn").string()},
-      scratch / "run");
-  ASSERT_EQ(jpn.exitCode, 0) << jpn.err;
-  const auto jpnRows = parseRecords(ReadText(scratch / "jpn" / "_TransformView.txt"));
+  const auto jpnRows = view("Example.jpn.mst");
   // Current values are the base's, as msitools reads them.
   const auto baseProperty = msitoolsRows(base, "Property");
   ASSERT_TRUE(baseProperty.count("ProductLanguage\t1033") && baseProperty.count("ProductName\tTEST"));
