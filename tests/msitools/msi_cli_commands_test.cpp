@@ -1,11 +1,10 @@
 // fennick-msi's packaging commands checked against other readers: every --json document
-// parses with Python's JSON parser and says what the text output says; streams and extract
-// agree with msitools; diff lists what the applied transform shows; summary edits read back
-// through msitools.
+// parses with Python's JSON parser and says what the text output says; diff lists what the
+// applied transform shows; summary edits read back through msitools. (Streams and extract
+// against msitools: msitools_peer_test.cpp.)
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <set>
 
 #include "tests/support/msitools.h"
 #include "tests/peer/process.h"
@@ -137,34 +136,6 @@ TEST(MsitoolsCli, JsonEscapesWhatPythonReadsBack) {
     const std::string back = WithPython(scratch, json.out, "sys.stdout.buffer.write(d['rows'][0][0].encode('utf-8'))", &ok);
     ASSERT_TRUE(ok) << back;
     EXPECT_EQ(back, values[i]) << json.out;
-  }
-}
-
-TEST(MsitoolsCli, StreamsAndExtractAgreeWithMsiinfo) {
-  FENNICK_REQUIRE_MSITOOLS();
-  const auto scratch = scratchDir();
-  for (const auto& pkg : fixturePackages()) {
-    SCOPED_TRACE(pkg.filename().string());
-    const auto listed = lines(runProcess({"msiinfo", "streams", pkg.string()}, scratch).out);
-    const std::set<std::string> theirs(listed.begin(), listed.end());
-    const auto ours = runProcess({kCli, "streams", pkg.string()}, scratch);
-    ASSERT_EQ(ours.exitCode, 0) << ours.err;
-    std::set<std::string> names;
-    for (const auto& line : lines(ours.out)) {
-      const auto fields = split(line, '\t');
-      ASSERT_EQ(fields.size(), 2u) << line;
-      names.insert(fields[0]);
-      const auto expected = runProcess({"msiinfo", "extract", pkg.string(), fields[0]}, scratch);
-      ASSERT_EQ(expected.exitCode, 0) << fields[0];
-      EXPECT_EQ(fields[1], std::to_string(expected.out.size())) << fields[0];
-      const fs::path file = scratch / "stream.bin";
-      const auto toFile = runProcess({kCli, "extract", pkg.string(), fields[0], file.string()}, scratch);
-      ASSERT_EQ(toFile.exitCode, 0) << toFile.err;
-      EXPECT_TRUE(ReadText(file) == expected.out) << fields[0];
-      const auto toStdout = runProcess({kCli, "extract", pkg.string(), fields[0]}, scratch);
-      EXPECT_TRUE(toStdout.out == expected.out) << fields[0];
-    }
-    EXPECT_EQ(names, theirs);
   }
 }
 

@@ -1,5 +1,5 @@
-// fennick-msi against msitools on the real packages: the same tables and rows, and archives
-// exported by us and imported into a new database read back identically by msitools.
+// fennick-msi against msitools on the real packages: the same tables, rows and streams, and
+// archives exported by us and imported into a new database read back identically by msitools.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -63,7 +63,8 @@ std::string AsMsitoolsWould(const std::string& ours, const fs::path& binaryDir, 
 }
 
 // On every package: the same table list as msiinfo's, every exported table with the rows msiinfo
-// exports, and the archives imported into a new database that msitools reads the same.
+// exports, the archives imported into a new database that msitools reads the same, and the
+// streams msiinfo lists and extracts.
 TEST(MsitoolsPeer, TablesExportsAndImportsAgreeWithMsitools) {
   FENNICK_REQUIRE_MSITOOLS();
   const auto scratch = scratchDir();
@@ -115,7 +116,8 @@ TEST(MsitoolsPeer, TablesExportsAndImportsAgreeWithMsitools) {
     // Binary streams behind table cells come back byte for byte. (Streams that no cell names,
     // such as embedded cabinets, are not part of any table archive.)
     const std::set<std::string> tableSet(tables.begin(), tables.end());
-    for (const auto& stream : lines(runProcess({"msiinfo", "streams", pkg.string()}, scratch).out)) {
+    const auto streams = lines(runProcess({"msiinfo", "streams", pkg.string()}, scratch).out);
+    for (const auto& stream : streams) {
       const auto dot = stream.find('.');
       if (dot == std::string::npos || !tableSet.count(stream.substr(0, dot))) continue;
       auto a = runProcess({"msiinfo", "extract", pkg.string(), stream}, scratch);
@@ -123,6 +125,26 @@ TEST(MsitoolsPeer, TablesExportsAndImportsAgreeWithMsitools) {
       EXPECT_EQ(b.exitCode, 0) << stream;
       EXPECT_TRUE(a.out == b.out) << stream;
     }
+
+    // Our stream list and extract: the names msiinfo lists, each stream's size and bytes.
+    const auto ours = runProcess({kCli, "streams", pkg.string()}, scratch);
+    ASSERT_EQ(ours.exitCode, 0) << ours.err;
+    std::set<std::string> names;
+    for (const auto& line : lines(ours.out)) {
+      const auto fields = split(line, '\t');
+      ASSERT_EQ(fields.size(), 2u) << line;
+      names.insert(fields[0]);
+      const auto expected = runProcess({"msiinfo", "extract", pkg.string(), fields[0]}, scratch);
+      ASSERT_EQ(expected.exitCode, 0) << fields[0];
+      EXPECT_EQ(fields[1], std::to_string(expected.out.size())) << fields[0];
+      const fs::path file = scratch / "stream.bin";
+      const auto toFile = runProcess({kCli, "extract", pkg.string(), fields[0], file.string()}, scratch);
+      ASSERT_EQ(toFile.exitCode, 0) << toFile.err;
+      EXPECT_TRUE(ReadText(file) == expected.out) << fields[0];
+      const auto toStdout = runProcess({kCli, "extract", pkg.string(), fields[0]}, scratch);
+      EXPECT_TRUE(toStdout.out == expected.out) << fields[0];
+    }
+    EXPECT_EQ(names, std::set<std::string>(streams.begin(), streams.end()));
   }
 }
 
