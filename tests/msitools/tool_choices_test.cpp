@@ -11,7 +11,8 @@
 #include <regex>
 
 #include "tests/support/msitools.h"
-#include "tests/peer/process.h"
+#include "tests/peer/our_session.h"
+#include "tests/peer/probe.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/tool_runs.h"
 
@@ -59,59 +60,27 @@ ToolRun Replay(const fs::path& scratch, const fs::path& package, std::string wal
 }
 
 // The transform applied by Wine's installer service, and its session before ExecuteAction.
-struct WineSession {
-  std::map<std::string, std::string> features;  // name -> action word
-  std::map<std::string, std::string> properties;
-};
-
-bool ProbeAvailable() {
-  const std::string probe = FENNICK_MSIPROBE;
-  return !probe.empty() && fs::exists(probe);
-}
-
-WineSession AskWine(const fs::path& scratch, const fs::path& package, const fs::path& mst, const Choices& choices) {
-  WineSession wine;
+peer::WineSession AskWine(const fs::path& scratch, const fs::path& package, const fs::path& mst,
+                          const Choices& choices) {
   const fs::path applied = scratch / "wine-applied.msi";
-  auto apply = runProcess({FENNICK_WINE_RUN, FENNICK_MSIPROBE, "apply", package.string(), mst.string(),
-                           applied.string(), (scratch / "wine-export").string()}, scratch);
+  const auto apply = peer::runProbe(
+      {"apply", package.string(), mst.string(), applied.string(), (scratch / "wine-export").string()}, scratch);
   EXPECT_EQ(apply.exitCode, 0) << apply.out << apply.err;
-  std::vector<std::string> argv = {FENNICK_WINE_RUN, FENNICK_MSIPROBE, "session", applied.string()};
-  for (const auto& [name, value] : choices.properties) {
-    argv.push_back("--property");
-    argv.push_back(name);
-  }
-  auto session = runProcess(argv, scratch);
-  EXPECT_EQ(session.exitCode, 0) << session.out << session.err;
-  bool perRowProperties = false;
-  for (const std::string& line : lines(session.out)) {
-    std::vector<std::string> f = split(line, '\t');
-    for (auto& field : f) field = unescapeField(field);
-    if (f[0] == "feature" && f.size() >= 3) {
-      wine.features[f[1]] = f[2];
-      perRowProperties = true;  // the --property answers come before the feature lines
-    }
-    if (f[0] == "property" && f.size() >= 3 && !perRowProperties) wine.properties[f[1]] = f[2];
-  }
-  return wine;
+  std::vector<std::string> args;
+  for (const auto& [name, value] : choices.properties) args.insert(args.end(), {"--property", name});
+  return peer::runSession(applied, args, scratch);
 }
 
-std::string ActionWord(int state) {
-  switch (state) {
-    case 1: return "advertised";
-    case 2: return "absent";
-    case 3: return "local";
-    case 4: return "source";
-    default: return "unknown";
-  }
-}
+// A feature state of the dump as Wine's probe writes it.
+std::string ActionWord(int state) { return peer::stateWord(static_cast<msi::InstallState>(state)); }
 
 // Wine must end with every feature state and every property value the walk changed.
 void ExpectWineReproduces(const fs::path& scratch, const fs::path& package, const ToolRun& run) {
-  if (!ProbeAvailable()) {
-    std::cout << "[ SKIPPED  ] the Wine half: msiprobe.exe not built (Wine or mingw-w64 missing)\n";
+  if (const std::string why = peer::probeUnavailable(); !why.empty()) {
+    std::cout << "[ SKIPPED  ] the Wine half: " << why << "\n";
     return;
   }
-  const WineSession wine = AskWine(scratch, package, run.transform, run.choices);
+  const peer::WineSession wine = AskWine(scratch, package, run.transform, run.choices);
   for (const auto& [feature, state] : run.choices.features) {
     const std::string word = wine.features.count(feature) ? wine.features.at(feature) : "missing";
     if (state == -1 || state == 2)  // not to be installed: a fresh install does nothing with it
@@ -175,26 +144,15 @@ TEST_P(DemoChoices, WineReproducesTheWalk) {
 }
 
 // A setup-type dialog as WiX's Mondo UI has it: buttons that set the install level, with no
-// INSTALLLEVEL in the Property table; Docs needs level 3, Extras 1000.
+// INSTALLLEVEL in the Property table; Docs needs level 3, Extras 1000 (the dialog in
+// mondo-setup-type/).
 void MondoSetupType(Archives& a) {
   replaceIn(a, "Property.idt", "INSTALLLEVEL\t3\r\n", "");
   replaceIn(a, "Feature.idt", "Manuals and examples.\t2\t1\t", "Manuals and examples.\t2\t3\t");
   replaceIn(a, "Feature.idt", "not installed by default.\t3\t4\t", "not installed by default.\t3\t1000\t");
-  a["Dialog.idt"] += "SetupTypeDlg\t50\t50\t370\t270\t3\t[ProductName] Setup\tTypical\tTypical\tCancel\r\n";
-  a["Control.idt"] +=
-      "SetupTypeDlg\tTypical\tPushButton\t40\t65\t80\t17\t3\t\t&Typical\tCustom\t\r\n"
-      "SetupTypeDlg\tCustom\tPushButton\t40\t118\t80\t17\t3\t\t&Custom\tComplete\t\r\n"
-      "SetupTypeDlg\tComplete\tPushButton\t40\t171\t80\t17\t3\t\tC&omplete\tCancel\t\r\n"
-      "SetupTypeDlg\tCancel\tPushButton\t304\t243\t56\t17\t3\t\tCancel\tTypical\t\r\n";
+  addArchives(a, fs::path(FENNICK_SOURCE_DIR) / "tests/msitools/mondo-setup-type");
   replaceIn(a, "ControlEvent.idt", "WelcomeDlg\tNext\tNewDialog\tInstallDirDlg\t1\t1\r\n",
           "WelcomeDlg\tNext\tNewDialog\tSetupTypeDlg\t1\t1\r\n");
-  a["ControlEvent.idt"] +=
-      "SetupTypeDlg\tTypical\tSetInstallLevel\t3\t1\t1\r\n"
-      "SetupTypeDlg\tTypical\tNewDialog\tReadyDlg\t1\t2\r\n"
-      "SetupTypeDlg\tCustom\tNewDialog\tFeaturesDlg\t1\t1\r\n"
-      "SetupTypeDlg\tComplete\tSetInstallLevel\t1000\t1\t1\r\n"
-      "SetupTypeDlg\tComplete\tNewDialog\tReadyDlg\t1\t2\r\n"
-      "SetupTypeDlg\tCancel\tEndDialog\tExit\t1\t1\r\n";
 }
 
 INSTANTIATE_TEST_SUITE_P(

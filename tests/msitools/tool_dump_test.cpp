@@ -18,28 +18,18 @@ namespace {
 namespace fs = std::filesystem;
 using peer::runProcess;
 
-struct ToolRun {
-  int exitCode;
-  std::string err;
-  Dump dump;
-};
-
-ToolRun RunTool(const fs::path& pkg, const fs::path& scratch) {
-  const fs::path out = scratch / (pkg.stem().string() + ".dump");
-  auto r = runProcess({FENNICK_TOOL, "--replay", "/dev/null", "--dump-tables", out.string(), pkg.string()}, scratch);
-  return {r.exitCode, r.err, readDump(out)};
-}
-
 TEST(ToolDump, WorkingTablesMatchWhatMsitoolsReads) {
   FENNICK_REQUIRE_MSITOOLS();
   const auto scratch = scratchDir();
   for (const auto& pkg : fixturePackages()) {
     SCOPED_TRACE(pkg.filename().string());
-    ToolRun run = RunTool(pkg, scratch);
+    const fs::path out = scratch / (pkg.stem().string() + ".dump");
+    const auto run = replay(scratch, pkg, "", {"--dump-tables", out.string()});
+    Dump dump = readDump(out);
     const auto tables = msiinfoTables(pkg);
 
     std::set<std::string> listed;
-    for (auto& row : run.dump["lvTable"]) {
+    for (auto& row : dump["lvTable"]) {
       EXPECT_EQ(row.size(), 1u);
       listed.insert(row[0]);
     }
@@ -50,13 +40,13 @@ TEST(ToolDump, WorkingTablesMatchWhatMsitoolsReads) {
       EXPECT_EQ(run.exitCode, 3);
       EXPECT_NE(run.err.find("fennick: Exiting: There is no user interface in this package."), std::string::npos);
       for (const char* t : {"lvUI", "lvProperty", "lvFeature", "lvPropertyChanged", "lvFeatureChanged"})
-        EXPECT_TRUE(run.dump[t].empty()) << t;
+        EXPECT_TRUE(dump[t].empty()) << t;
       continue;
     }
 
     // lvUI: the sequence rows in ascending Sequence order, with condition and sequence text.
     auto expectedUI = msiinfoRows(pkg, "InstallUISequence");
-    auto& ui = run.dump["lvUI"];
+    auto& ui = dump["lvUI"];
     ASSERT_EQ(ui.size(), expectedUI.size());
     long previous = -2147483647;
     for (auto& row : ui) {
@@ -91,7 +81,7 @@ TEST(ToolDump, WorkingTablesMatchWhatMsitoolsReads) {
       for (auto& row : msiinfoRows(pkg, "ControlEvent"))
         if (row.size() > 2 && row[2].size() > 2 && row[2].front() == '[' && row[2].back() == ']')
           names.insert(row[2].substr(1, row[2].size() - 2));
-    auto& props = run.dump["lvProperty"];
+    auto& props = dump["lvProperty"];
     std::vector<std::string> order;
     for (auto& row : props) {
       ASSERT_EQ(row.size(), 2u) << row[0];

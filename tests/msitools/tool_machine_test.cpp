@@ -90,16 +90,8 @@ fs::path VisualStudioPackage(const fs::path& scratch, const std::string& fixture
   const auto run = runProcess({FENNICK_MSI_CLI, "export", fixture(fixturePath).string(), exported.string()}, scratch);
   EXPECT_EQ(run.exitCode, 0) << run.err;
   Archives archives = readArchives(exported);
-  archives["CustomAction.idt"] +=
-      "VSDCA_VsdLaunchConditions\t1\tVSDCA\tVsdLaunchConditions\r\n"
-      "DIRCA_CheckFX\t1\tMSVBDPCADLL\tCheckFX\r\n"
-      "CA_Telemetry\t1\tMSVBDPCADLL\tSendTelemetry\r\n";
-  archives["InstallUISequence.idt"] +=
-      "DIRCA_CheckFX\t\t110\r\nVSDCA_VsdLaunchConditions\tNOT Installed\t120\r\nCA_Telemetry\t\t130\r\n";
+  addArchives(archives, fs::path(FENNICK_SOURCE_DIR) / "tests/msitools/vs-checks");
   archives["Property.idt"] += "VSDFrameworkVersion\t" + framework + "\r\nVSDAllowLaterFrameworkVersions\tFalse\r\n";
-  archives["_VsdLaunchCondition.idt"] =
-      "Condition\tDescription\tUrl\r\ns255\tl255\tS0\r\n_VsdLaunchCondition\tCondition\r\n"
-      "VSDFXAvailable\t[VSDNETURLMSG]\thttp://go.microsoft.com/fwlink/?LinkId=863262\r\n";
   return buildPackage(scratch / "built", archives);
 }
 

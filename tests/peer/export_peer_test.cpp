@@ -69,12 +69,6 @@ struct Exported {
   fs::path scratch;
 };
 
-ProcessResult msiinfo(const std::vector<std::string>& args, const fs::path& scratch) {
-  std::vector<std::string> argv{"msiinfo"};
-  argv.insert(argv.end(), args.begin(), args.end());
-  return runProcess(argv, scratch);
-}
-
 // Rewrites Wine's binary cells as msitools names them, after checking that the file Wine
 // wrote holds the stream's bytes.
 void foldBinaryCells(const Exported& e, const std::string& table, std::vector<std::string>& wine) {
@@ -86,7 +80,7 @@ void foldBinaryCells(const Exported& e, const std::string& table, std::vector<st
       if (types[col].empty() || (types[col][0] != 'v' && types[col][0] != 'V') || c[col].empty())
         continue;
       const std::string stream = table + "." + c[col];
-      const ProcessResult extracted = msiinfo({"extract", e.pkg.string(), stream}, e.scratch);
+      const ProcessResult extracted = runProcess({"msiinfo", "extract", e.pkg.string(), stream}, e.scratch);
       EXPECT_EQ(extracted.exitCode, 0) << e.pkgName << ": msiinfo extract " << stream;
       EXPECT_TRUE(ReadText(e.wineDir / table / c[col]) == extracted.out)
           << e.pkgName << ": stream " << stream << " differs from Wine's " << table << "/" << c[col];
@@ -116,7 +110,7 @@ void compareSummary(const Exported& e, const std::vector<std::string>& msitools)
 }
 
 void compareTable(const Exported& e, const std::string& table) {
-  const ProcessResult ref = msiinfo({"export", e.pkg.string(), table}, e.scratch);
+  const ProcessResult ref = runProcess({"msiinfo", "export", e.pkg.string(), table}, e.scratch);
   ASSERT_EQ(ref.exitCode, 0) << e.pkgName << ": msiinfo export " << table << ": " << ref.err;
   std::string refText = ref.out;
   if (table == "_ForceCodepage" && !refText.empty() && refText.back() == '\0') refText.pop_back();
@@ -144,7 +138,7 @@ TEST(ExportPeer, EveryTableOfEveryPackageMatchesMsitools) {
     const ProcessResult probe = runProbe({"export", pkg.string(), e.wineDir.string()}, e.scratch);
     ASSERT_EQ(probe.exitCode, 0) << e.pkgName << ": " << probe.err;
 
-    const ProcessResult tables = msiinfo({"tables", pkg.string()}, e.scratch);
+    const ProcessResult tables = runProcess({"msiinfo", "tables", pkg.string()}, e.scratch);
     ASSERT_EQ(tables.exitCode, 0) << e.pkgName << ": msiinfo tables: " << tables.err;
     std::set<std::string> expected;
     for (const auto& t : lines(tables.out))
@@ -171,7 +165,7 @@ TEST(ExportPeer, NonAsciiTextReadsExactly) {
   ASSERT_EQ(rows.size(), 2u) << probe.out;
   EXPECT_EQ(rows[0], (fennick::peer::Record{"Feature", "Description"}));
 
-  const ProcessResult ref = msiinfo({"export", pkg.string(), "Feature"}, scratch);
+  const ProcessResult ref = runProcess({"msiinfo", "export", pkg.string(), "Feature"}, scratch);
   ASSERT_EQ(ref.exitCode, 0) << ref.err;
   const auto refLines = lines(ref.out);
   ASSERT_EQ(refLines.size(), 4u);
@@ -191,7 +185,7 @@ TEST(ExportPeer, QueryShowsBinaryCellsAsStreamSizes) {
   const auto rows = parseRecords(probe.out);
   ASSERT_GT(rows.size(), 1u);
   for (size_t i = 1; i < rows.size(); ++i) {
-    const ProcessResult stream = msiinfo({"extract", pkg.string(), "Binary." + rows[i].at(0)}, scratch);
+    const ProcessResult stream = runProcess({"msiinfo", "extract", pkg.string(), "Binary." + rows[i].at(0)}, scratch);
     ASSERT_EQ(stream.exitCode, 0) << stream.err;
     EXPECT_EQ(rows[i].at(1), "binary:" + std::to_string(stream.out.size())) << rows[i].at(0);
   }

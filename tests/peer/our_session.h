@@ -28,4 +28,16 @@ inline std::unique_ptr<msi::Session> ourSession(const std::filesystem::path& pkg
   return session;
 }
 
+// A feature state as the probe writes it.
+inline std::string stateWord(msi::InstallState s) {
+  switch (s) {
+    case msi::InstallState::Unknown: return "unknown";
+    case msi::InstallState::Advertised: return "advertised";
+    case msi::InstallState::Absent: return "absent";
+    case msi::InstallState::Local: return "local";
+    case msi::InstallState::Source: return "source";
+    default: return std::to_string(static_cast<int>(s));
+  }
+}
+
 }  // namespace fennick::peer

@@ -78,4 +78,18 @@ std::vector<Record> recordsOf(const std::vector<Record>& records, std::string_vi
   return out;
 }
 
+WineSession runSession(const fs::path& pkg, const std::vector<std::string>& args, const fs::path& scratch) {
+  std::vector<std::string> argv{"session", pkg.string()};
+  argv.insert(argv.end(), args.begin(), args.end());
+  const ProcessResult run = runProbe(argv, scratch);
+  EXPECT_EQ(run.exitCode, 0) << pkg << ": " << run.err;
+  WineSession wine;
+  const auto records = parseRecords(run.out);
+  for (const Record& r : recordsOf(records, "eval")) wine.evals[r.at(1)] = r.at(0);
+  for (const Record& r : recordsOf(records, "feature")) wine.features[r.at(0)] = r.at(1);
+  for (const Record& r : recordsOf(records, "directory")) wine.directories[r.at(0)] = r.at(1);
+  for (const Record& r : recordsOf(records, "property")) wine.properties[r.at(0)] = r.at(1);
+  return wine;
+}
+
 }  // namespace fennick::peer

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +31,14 @@ using Record = std::vector<std::string>;
 std::vector<Record> parseRecords(std::string_view text);
 // The records whose first field is `kind`, without that field ("feature" -> {NAME, STATE, ...}).
 std::vector<Record> recordsOf(const std::vector<Record>& records, std::string_view kind);
+
+// What `msiprobe session PKG ARGS...` reports, by name: conditions evaluated (text -> result),
+// feature request states, resolved directories and properties. A failed run is a test failure.
+struct WineSession {
+  std::map<std::string, std::string> evals, features, directories, properties;
+};
+WineSession runSession(const std::filesystem::path& pkg, const std::vector<std::string>& args,
+                       const std::filesystem::path& scratch);
 
 }  // namespace fennick::peer
 

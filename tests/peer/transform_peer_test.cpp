@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "tests/peer/probe.h"
@@ -15,6 +16,7 @@
 
 namespace fennick::test {
 using namespace fennick::peer;
+using ::testing::Contains;
 namespace {
 namespace fs = std::filesystem;
 
@@ -30,12 +32,6 @@ std::set<std::string> msitoolsRows(const fs::path& pkg, const std::string& table
   return idtRows(fennick::test::msiinfo("export", pkg, table));
 }
 
-bool contains(const std::vector<Record>& records, const Record& wanted) {
-  for (const Record& r : records)
-    if (r == wanted) return true;
-  return false;
-}
-
 // Directory after either transform: the base's TARGETDIR, "Modified" (its update found no row,
 // so Wine inserts it), "Foo" and "Added"; the delete of the missing "Deleted" changes nothing.
 const std::set<std::string> kDirectoryAfter = {
@@ -47,8 +43,7 @@ struct Applied {
   fs::path outDir;
 };
 
-// Applies MST to Example.msi with the transform's own error conditions (the low word of its
-// summary CharCount), exporting the committed result.
+// Applies MST to Example.msi with the error conditions given, exporting the committed result.
 Applied apply(const std::string& mst, const std::string& conditions, const fs::path& scratch) {
   Applied a{{}, scratch / "out.msi", scratch / "tables"};
   a.probe = runProbe({"apply", fixture(std::string(kDir) + "Example.msi").string(),
@@ -73,75 +68,67 @@ TEST(TransformPeer, ViewListsTheChangesOfEachTransform) {
   const fs::path scratch = scratchDir();
   const fs::path base = fixture(std::string(kDir) + "Example.msi");
 
-  const ProcessResult en = runProbe(
-      {"viewtransform", base.string(), fixture(std::string(kDir) + "Example.mst").string(),
-       (scratch / "en").string()},
-      scratch / "run");
-  ASSERT_EQ(en.exitCode, 0) << en.err;
-  const auto enRows = parseRecords(ReadText(scratch / "en" / "_TransformView.txt"));
+  // The view of a transform as the probe writes it to a file; what it printed.
+  ProcessResult printed;
+  const auto view = [&](const std::string& mst) {
+    printed = runProbe({"viewtransform", base.string(), fixture(kDir + mst).string(), (scratch / mst).string()},
+                       scratch / "run");
+    EXPECT_EQ(printed.exitCode, 0) << printed.err;
+    return parseRecords(ReadText(scratch / mst / "_TransformView.txt"));
+  };
+  const auto enRows = view("Example.mst");
   ASSERT_FALSE(enRows.empty());
   EXPECT_EQ(enRows[0], (Record{"Table", "Column", "Row", "Data", "Current"}));
-  EXPECT_TRUE(contains(enRows, {"Directory", "DefaultDir", "Modified", "new value", ""}));
-  EXPECT_TRUE(contains(enRows, {"Directory", "INSERT", "Foo", "", ""}));
-  EXPECT_TRUE(contains(enRows, {"Directory", "INSERT", "Added", "", ""}));
+  EXPECT_THAT(enRows, Contains(Record{"Directory", "DefaultDir", "Modified", "new value", ""}));
+  EXPECT_THAT(enRows, Contains(Record{"Directory", "INSERT", "Foo", "", ""}));
+  EXPECT_THAT(enRows, Contains(Record{"Directory", "INSERT", "Added", "", ""}));
   // Wine lists the _Tables record as CREATE although its mask is that of a delete.
-  EXPECT_TRUE(contains(enRows, {"AppId", "CREATE", "", "", ""}));
+  EXPECT_THAT(enRows, Contains(Record{"AppId", "CREATE", "", "", ""}));
   for (const Record& r : enRows) EXPECT_NE(r.at(0), "Property") << "only the Japanese one changes Property";
   // The same listing is printed on standard output.
-  EXPECT_EQ(parseRecords(en.out).size(), enRows.size() + 1);
+  EXPECT_EQ(parseRecords(printed.out).size(), enRows.size() + 1);
 
-  const ProcessResult jpn = runProbe(
-      {"viewtransform", base.string(), fixture(std::string(kDir) + "Example.jpn.mst").string(),
-       (scratch / "jpn").string()},
-      scratch / "run");
-  ASSERT_EQ(jpn.exitCode, 0) << jpn.err;
-  const auto jpnRows = parseRecords(ReadText(scratch / "jpn" / "_TransformView.txt"));
+  const auto jpnRows = view("Example.jpn.mst");
   // Current values are the base's, as msitools reads them.
   const auto baseProperty = msitoolsRows(base, "Property");
   ASSERT_TRUE(baseProperty.count("ProductLanguage\t1033") && baseProperty.count("ProductName\tTEST"));
-  EXPECT_TRUE(contains(jpnRows, {"Property", "Value", "ProductLanguage", "1041", "1033"}));
-  EXPECT_TRUE(contains(
-      jpnRows, {"Property", "Value", "ProductName",
-                "\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88\xE3\x83\x97\xE3\x83\xAD\xE3\x83\x80\xE3\x82"
-                "\xAF\xE3\x83\x88",  // テストプロダクト, from the transform's codepage-932 pool
-                "TEST"}));
-  EXPECT_TRUE(contains(jpnRows, {"Directory", "DefaultDir", "Modified", "new value", ""}));
+  EXPECT_THAT(jpnRows, Contains(Record{"Property", "Value", "ProductLanguage", "1041", "1033"}));
+  // ProductName テストプロダクト, from the transform's codepage-932 pool.
+  EXPECT_THAT(jpnRows, Contains(Record{"Property", "Value", "ProductName",
+                                       "\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88\xE3\x83\x97\xE3\x83\xAD\xE3\x83"
+                                       "\x80\xE3\x82\xAF\xE3\x83\x88", "TEST"}));
+  EXPECT_THAT(jpnRows, Contains(Record{"Directory", "DefaultDir", "Modified", "new value", ""}));
 }
 
-TEST(TransformPeer, ApplyingExampleChangesOnlyDirectory) {
+// Each transform with its own error conditions (the low word of its summary CharCount).
+TEST(TransformPeer, ApplyingEachTransformChangesWhatItHolds) {
   FENNICK_REQUIRE_FIXTURES();
   FENNICK_REQUIRE_PROBE();
   const fs::path scratch = scratchDir();
   const fs::path base = fixture(std::string(kDir) + "Example.msi");
-  const Applied a = apply("Example.mst", "0x1F", scratch);
-  expectOnlyAppIdFailed(a);
-
-  EXPECT_EQ(idtRows(ReadText(a.outDir / "Directory.idt")), kDirectoryAfter);
-  // msitools reads the package Wine committed the same way.
-  EXPECT_EQ(msitoolsRows(a.outPkg, "Directory"), kDirectoryAfter);
-  // Every other table is the base's, row for row.
-  for (const Record& t : recordsOf(parseRecords(a.probe.out), "table")) {
-    const std::string& table = t.at(0);
-    if (table == "Directory" || table.front() == '_') continue;
-    EXPECT_EQ(idtRows(ReadText(a.outDir / (table + ".idt"))), msitoolsRows(base, table))
-        << "table " << table;
+  for (const auto& [mst, conditions] : {std::pair{"Example.mst", "0x1F"}, std::pair{"Example.jpn.mst", "0x3F"}}) {
+    SCOPED_TRACE(mst);
+    const Applied a = apply(mst, conditions, scratch / mst);
+    expectOnlyAppIdFailed(a);
+    EXPECT_EQ(idtRows(ReadText(a.outDir / "Directory.idt")), kDirectoryAfter);
+    // msitools reads the package Wine committed the same way.
+    EXPECT_EQ(msitoolsRows(a.outPkg, "Directory"), kDirectoryAfter);
+    const auto property = idtRows(ReadText(a.outDir / "Property.idt"));
+    if (mst == std::string("Example.jpn.mst")) {
+      EXPECT_TRUE(property.count("ProductLanguage\t1041"));
+      // Example.msi has the neutral codepage 0, which Wine writes as its ANSI codepage (1252)
+      // on commit: the eight Japanese characters survive only as '?'.
+      EXPECT_TRUE(property.count("ProductName\t????????"));
+      EXPECT_FALSE(property.count("ProductName\tTEST"));
+      continue;
+    }
+    // Every other table is the base's, row for row.
+    for (const Record& t : recordsOf(parseRecords(a.probe.out), "table")) {
+      const std::string& table = t.at(0);
+      if (table == "Directory" || table.front() == '_') continue;
+      EXPECT_EQ(idtRows(ReadText(a.outDir / (table + ".idt"))), msitoolsRows(base, table)) << "table " << table;
+    }
   }
-}
-
-TEST(TransformPeer, ApplyingJapaneseTransformChangesLanguage) {
-  FENNICK_REQUIRE_FIXTURES();
-  FENNICK_REQUIRE_PROBE();
-  const fs::path scratch = scratchDir();
-  const Applied a = apply("Example.jpn.mst", "0x3F", scratch);
-  expectOnlyAppIdFailed(a);
-
-  const auto property = idtRows(ReadText(a.outDir / "Property.idt"));
-  EXPECT_TRUE(property.count("ProductLanguage\t1041"));
-  // Example.msi has the neutral codepage 0, which Wine writes as its ANSI codepage (1252) on
-  // commit: the eight Japanese characters survive only as '?'.
-  EXPECT_TRUE(property.count("ProductName\t????????"));
-  EXPECT_FALSE(property.count("ProductName\tTEST"));
-  EXPECT_EQ(idtRows(ReadText(a.outDir / "Directory.idt")), kDirectoryAfter);
 }
 
 }  // namespace

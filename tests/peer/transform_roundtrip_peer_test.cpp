@@ -16,6 +16,7 @@
 #include "tests/peer/probe.h"
 #include "tests/support/db_builders.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/msitools.h"
 
 namespace fennick::test {
 using namespace fennick::peer;
@@ -45,15 +46,9 @@ std::set<std::string> filesUnder(const fs::path& dir) {
 // An archive's three header lines, then its rows sorted: rows are stored in string-id order,
 // which differs between a package Wine wrote and one we wrote.
 std::vector<std::string> archiveLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    const std::size_t end = text.find("\r\n", start);
-    lines.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
-    start = end == std::string::npos ? text.size() : end + 2;
-  }
-  if (lines.size() > 3) std::sort(lines.begin() + 3, lines.end());
-  return lines;
+  std::vector<std::string> all = lines(text);
+  if (all.size() > 3) std::sort(all.begin() + 3, all.end());
+  return all;
 }
 
 // Every file of both exports equal; `except` names files checked by the caller instead.

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
+#include <regex>
+#include <sstream>
 
 #include "src/driver/session_driver.h"
 #include "src/transform/transform.h"
@@ -41,95 +44,35 @@ class FakeRecord : public installer::Record {
   std::vector<std::string> fields_;
 };
 
-// Understands the few query shapes the tool issues: SELECT cols FROM table [ORDER BY col].
+// Understands the few query shapes the tool issues:
+// SELECT [DISTINCT] cols FROM table [WHERE col = 'value' | WHERE col = ?] [ORDER BY col].
 class FakeView : public installer::View {
  public:
   FakeView(const FakePackage& package, std::string_view sql, Log log) : log_(std::move(log)) {
     log_->push_back("OpenView " + std::string(sql));
     std::string q(sql);
-    auto strip = [](std::string s) {
-      s.erase(std::remove(s.begin(), s.end(), '`'), s.end());
-      while (!s.empty() && s.front() == ' ') s.erase(s.begin());
-      while (!s.empty() && s.back() == ' ') s.pop_back();
-      return s;
-    };
-    const auto from = q.find(" FROM ");
-    if (q.rfind("SELECT ", 0) != 0 || from == std::string::npos) throw installer::Error("fake: unsupported query " + q);
-    std::string cols = q.substr(7, from - 7);
-    const bool distinct = cols.rfind("DISTINCT ", 0) == 0;
-    if (distinct) cols = cols.substr(9);
-    std::string rest = q.substr(from + 6);
-    std::string order;
-    if (auto o = rest.find(" ORDER BY "); o != std::string::npos) {
-      order = strip(rest.substr(o + 10));
-      rest = rest.substr(0, o);
-    }
-    std::string whereColumn, whereValue;
-    if (auto w = rest.find(" WHERE "); w != std::string::npos) {
-      // Only the forms `col`='value' and `col` = ? are understood.
-      std::string cond = rest.substr(w + 7);
-      auto eq = cond.find('=');
-      whereColumn = strip(cond.substr(0, eq));
-      whereValue = strip(cond.substr(eq + 1));
-      if (whereValue == "?")
-        parameter_ = true;
-      else
-        whereValue = whereValue.substr(1, whereValue.rfind('\'') - 1);
-      rest = rest.substr(0, w);
-    }
-    const std::string table = strip(rest);
-    auto it = package.tables.find(table);
-    if (it == package.tables.end()) throw installer::Error("fake: no table " + table);
-    const FakeTable& t = it->second;
-    std::vector<std::size_t> index;
-    std::size_t start = 0;
-    while (start <= cols.size()) {
-      auto comma = cols.find(',', start);
-      std::string c = strip(cols.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
-      if (c == "*") {
-        for (std::size_t i = 0; i < t.columns.size(); ++i) index.push_back(i);
+    q.erase(std::remove(q.begin(), q.end(), '`'), q.end());
+    static const std::regex shape(
+        R"( *SELECT (DISTINCT )?(.+?) FROM (\S+)(?: WHERE (\S+) *= *('[^']*'|\?))?(?: ORDER BY (\S+))? *)");
+    std::smatch m;
+    if (!std::regex_match(q, m, shape)) throw installer::Error("fake: unsupported query " + q);
+    distinct_ = m[1].matched;
+    const auto it = package.tables.find(m[3].str());
+    if (it == package.tables.end()) throw installer::Error("fake: no table " + m[3].str());
+    table_ = &it->second;
+    std::istringstream columns(m[2].str());
+    for (std::string c; std::getline(columns, c, ',');) {
+      c.erase(std::remove(c.begin(), c.end(), ' '), c.end());
+      if (c != "*") {
+        index_.push_back(Column(c));
       } else {
-        auto pos = std::find(t.columns.begin(), t.columns.end(), c);
-        if (pos == t.columns.end()) throw installer::Error("fake: no column " + c + " in " + table);
-        index.push_back(static_cast<std::size_t>(pos - t.columns.begin()));
+        for (std::size_t i = 0; i < table_->columns.size(); ++i) index_.push_back(i);
       }
-      if (comma == std::string::npos) break;
-      start = comma + 1;
     }
-    std::size_t whereIndex = 0;
-    if (!whereColumn.empty()) {
-      auto pos = std::find(t.columns.begin(), t.columns.end(), whereColumn);
-      if (pos == t.columns.end()) throw installer::Error("fake: no column " + whereColumn);
-      whereIndex = static_cast<std::size_t>(pos - t.columns.begin());
-    }
-    table_ = &t;
-    index_ = index;
-    whereIndex_ = whereColumn.empty() ? -1 : static_cast<int>(whereIndex);
-    std::vector<std::vector<std::string>> source;
-    for (const auto& row : t.rows)
-      if (whereColumn.empty() || parameter_ || row[whereIndex] == whereValue) source.push_back(row);
-    for (const auto& row : source) {
-      std::vector<std::string> out;
-      for (auto i : index) out.push_back(i < row.size() ? row[i] : "");
-      rows_.push_back(out);
-    }
-    if (!order.empty()) {
-      auto pos = std::find(t.columns.begin(), t.columns.end(), order);
-      auto key = static_cast<std::size_t>(pos - t.columns.begin());
-      std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>> sorted;
-      for (std::size_t r = 0; r < source.size(); ++r) sorted.push_back({source[r], rows_[r]});
-      std::stable_sort(sorted.begin(), sorted.end(), [&](const auto& a, const auto& b) {
-        return Less(a.first[key], b.first[key]);
-      });
-      rows_.clear();
-      for (auto& s : sorted) rows_.push_back(s.second);
-    }
-    if (distinct) {
-      std::vector<std::vector<std::string>> unique;
-      for (auto& r : rows_)
-        if (std::find(unique.begin(), unique.end(), r) == unique.end()) unique.push_back(r);
-      rows_ = unique;
-    }
+    if (m[4].matched) where_ = Column(m[4].str());
+    if (m[6].matched) order_ = Column(m[6].str());
+    parameter_ = m[5] == "?";
+    if (!parameter_) Select(m[5].matched ? m[5].str().substr(1, m[5].length() - 2) : "");
   }
   void Execute(const installer::Record* params) override {
     next_ = 0;
@@ -137,13 +80,7 @@ class FakeView : public installer::View {
     if (!params) throw installer::Error("fake: the query needs a parameter");
     const std::string value = params->StringData(1);
     log_->push_back("Execute ? = " + value);
-    rows_.clear();
-    for (const auto& row : table_->rows) {
-      if (row[static_cast<std::size_t>(whereIndex_)] != value) continue;
-      std::vector<std::string> out;
-      for (auto i : index_) out.push_back(i < row.size() ? row[i] : "");
-      rows_.push_back(out);
-    }
+    Select(value);
   }
   std::shared_ptr<installer::Record> Fetch() override {
     if (next_ >= rows_.size()) return nullptr;
@@ -163,13 +100,35 @@ class FakeView : public installer::View {
   void Close() override { log_->push_back("Close view"); }
 
  private:
+  std::size_t Column(const std::string& name) const {
+    const auto pos = std::find(table_->columns.begin(), table_->columns.end(), name);
+    if (pos == table_->columns.end()) throw installer::Error("fake: no column " + name);
+    return static_cast<std::size_t>(pos - table_->columns.begin());
+  }
+  // The rows that pass the WHERE clause (`value` for its literal or parameter), ordered,
+  // projected and made distinct.
+  void Select(const std::string& value) {
+    std::vector<std::vector<std::string>> source;
+    for (const auto& row : table_->rows)
+      if (!where_ || row[*where_] == value) source.push_back(row);
+    if (order_)
+      std::stable_sort(source.begin(), source.end(),
+                       [&](const auto& a, const auto& b) { return Less(a[*order_], b[*order_]); });
+    rows_.clear();
+    for (const auto& row : source) {
+      std::vector<std::string> out;
+      for (auto i : index_) out.push_back(i < row.size() ? row[i] : "");
+      if (!distinct_ || std::find(rows_.begin(), rows_.end(), out) == rows_.end()) rows_.push_back(out);
+    }
+  }
+
   Log log_;
-  std::vector<std::vector<std::string>> rows_;
-  std::size_t next_ = 0;
-  bool parameter_ = false;
   const FakeTable* table_ = nullptr;
   std::vector<std::size_t> index_;
-  int whereIndex_ = -1;
+  std::optional<std::size_t> where_, order_;
+  bool parameter_ = false, distinct_ = false;
+  std::vector<std::vector<std::string>> rows_;
+  std::size_t next_ = 0;
 };
 
 class FakeDatabase : public installer::Database {
@@ -290,14 +249,16 @@ void RecordingHost::SetProgressValue(float value) {
   log_->push_back("progress value " + std::to_string(static_cast<int>(value)));
 }
 
-ToolRun::ToolRun(const FakePackage& package, std::string saveAnswer) {
-  host.saveAnswer = std::move(saveAnswer);
-  const auto scratch = scratchDir();
-  const auto file = scratch / "dump.txt";
-  setenv("TMPDIR", scratch.c_str(), 1);
-  std::map<std::string, FakePackage> packages{{"p.msi", package}, {transform::GetTempFolder() + "temp.msi", package}};
-  auto options = driver::ParseCommandLine(std::vector<std::string>{"--dump-tables", file.string(), "p.msi"});
-  status = driver::Main(options, {host, [&] { return std::make_shared<FakeInstaller>(log, packages); }, err, false});
+ToolRun::ToolRun(const FakePackage& package, const std::string& saveAnswer, const std::vector<std::string>& args) {
+  host.saveAnswer = saveAnswer.empty() ? saveAnswer : (temp / saveAnswer).string();
+  const auto file = temp / "dump.txt";
+  setenv("TMPDIR", temp.c_str(), 1);
+  scratch = transform::GetTempFolder();
+  std::map<std::string, FakePackage> packages{{"p.msi", package}, {scratch + "temp.msi", package}};
+  std::vector<std::string> argv{"--dump-tables", file.string()};
+  argv.insert(argv.end(), args.begin(), args.end());
+  status = driver::Main(driver::ParseCommandLine(argv),
+                        {host, [&] { return std::make_shared<FakeInstaller>(log, packages); }, err, false, &out});
   unsetenv("TMPDIR");
   dump = ReadText(file);
 }
@@ -309,13 +270,22 @@ std::string ToolRun::Section(const std::string& name) const {
   return dump.substr(start, dump.find("# ", start) - start);
 }
 
-std::vector<std::string> ToolRun::Actions() const {
+std::vector<std::string> ToolRun::Matching(const std::string& prefix) const {
   std::vector<std::string> out;
   for (const auto& e : *log)
-    if (e.rfind("DoAction ", 0) == 0) out.push_back(e.substr(9));
+    if (e.rfind(prefix, 0) == 0) out.push_back(e);
   return out;
 }
 
-bool ToolRun::Logged(const std::string& entry) const { return std::find(log->begin(), log->end(), entry) != log->end(); }
+std::vector<std::string> ToolRun::Actions() const {
+  std::vector<std::string> out;
+  for (const auto& e : Matching("DoAction ")) out.push_back(e.substr(9));
+  return out;
+}
+
+std::ptrdiff_t ToolRun::Position(const std::string& entry) const {
+  const auto it = std::find(log->begin(), log->end(), entry);
+  return it == log->end() ? -1 : it - log->begin();
+}
 
 }  // namespace fennick::test

@@ -2,6 +2,7 @@
 // call and release is written to a shared log so tests can check order.
 #pragma once
 
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -10,6 +11,7 @@
 
 #include "src/installer/installer.h"
 #include "src/ui/host.h"
+#include "tests/support/fixtures.h"
 
 namespace fennick::test {
 
@@ -74,6 +76,10 @@ class RecordingHost : public ui::Host {
     std::string text;
     ui::BoxStyle style;
     std::string title;
+    bool operator==(const Box&) const = default;
+    friend std::ostream& operator<<(std::ostream& out, const Box& b) {
+      return out << b.title << " (style " << static_cast<int>(b.style) << "): " << b.text;
+    }
   };
   std::vector<Box> boxes;
 
@@ -81,19 +87,25 @@ class RecordingHost : public ui::Host {
   Log log_;
 };
 
-// The tool run with a fake installer on `package` (opened as p.msi), a recording host that
-// answers the save prompt with `saveAnswer`, and the working tables dumped.
+// The tool run with a fake installer on `package` (opened as p.msi), with the working tables
+// dumped: `args` is the command line after the dump option; a recording host answers the save
+// prompt with `saveAnswer`, a file name in the run's temporary folder ("" cancels).
 struct ToolRun {
   Log log = std::make_shared<std::vector<std::string>>();
   RecordingHost host{log};
-  std::ostringstream err;
+  std::ostringstream err, out;
+  std::filesystem::path temp = scratchDir();  // TMPDIR of the run
+  std::string scratch;                        // the run's scratch folder in it
   int status = -1;
   std::string dump;
 
-  explicit ToolRun(const FakePackage& package, std::string saveAnswer = "");
-  std::string Section(const std::string& name) const;  // a dumped table; "<missing>" when absent
-  std::vector<std::string> Actions() const;            // the actions run, in order
-  bool Logged(const std::string& entry) const;
+  explicit ToolRun(const FakePackage& package, const std::string& saveAnswer = "",
+                   const std::vector<std::string>& args = {"p.msi"});
+  std::string Section(const std::string& name) const;               // a dumped table; "<missing>" when absent
+  std::vector<std::string> Matching(const std::string& prefix) const;  // the log entries that start so
+  std::vector<std::string> Actions() const;                         // the actions run, in order
+  std::ptrdiff_t Position(const std::string& entry) const;          // in the log; -1 when absent
+  bool Logged(const std::string& entry) const { return Position(entry) >= 0; }
 };
 
 }  // namespace fennick::test

@@ -44,10 +44,6 @@ fs::path scratchDir() {
   return dir;
 }
 
-}  // namespace fennick::test
-
-namespace fennick::test {
-
 std::string ReadText(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/peer/probe.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/msitools.h"
 
@@ -18,6 +19,15 @@ Archives readArchives(const fs::path& folder) {
 }
 
 Archives demoArchives() { return readArchives(fs::path(FENNICK_SOURCE_DIR) / "examples" / "demo"); }
+
+void addArchives(Archives& archives, const fs::path& folder) {
+  for (const auto& [file, text] : readArchives(folder)) {
+    std::string& into = archives[file];
+    std::size_t rows = 0;
+    for (int header = 0; header < 3 && !into.empty(); ++header) rows = text.find('\n', rows) + 1;
+    into += text.substr(rows);
+  }
+}
 
 void replaceIn(Archives& archives, const std::string& file, const std::string& from, const std::string& to) {
   std::string& text = archives.at(file);
@@ -54,19 +64,6 @@ peer::ProcessResult replay(const fs::path& scratch, const fs::path& package, con
   return peer::runProcess(argv, scratch);
 }
 
-std::string unescapeField(const std::string& field) {
-  std::string out;
-  for (std::size_t i = 0; i < field.size(); ++i) {
-    if (field[i] != '\\' || i + 1 == field.size()) {
-      out += field[i];
-      continue;
-    }
-    const char c = field[++i];
-    out += c == 't' ? '\t' : c == 'n' ? '\n' : c == 'r' ? '\r' : c;
-  }
-  return out;
-}
-
 Dump readDump(const fs::path& file) {
   Dump dump;
   std::vector<std::vector<std::string>>* section = nullptr;
@@ -74,9 +71,7 @@ Dump readDump(const fs::path& file) {
     if (line.rfind("# ", 0) == 0) {
       section = &dump[line.substr(2)];
     } else if (section && !line.empty()) {
-      std::vector<std::string> row;
-      for (const auto& f : split(line, '\t')) row.push_back(unescapeField(f));
-      section->push_back(row);
+      section->push_back(peer::parseRecords(line).front());
     }
   }
   return dump;

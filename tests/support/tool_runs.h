@@ -16,6 +16,9 @@ using Archives = std::map<std::string, std::string>;
 // The .idt archives of a folder, and the demo package's (examples/demo).
 Archives readArchives(const std::filesystem::path& folder);
 Archives demoArchives();
+// Adds the archives of `folder`: the rows of a table `archives` has go after its rows, a table
+// it lacks comes whole.
+void addArchives(Archives& archives, const std::filesystem::path& folder);
 // Replaces the first `from` in the archive `file` with `to` (a test failure when absent).
 void replaceIn(Archives& archives, const std::string& file, const std::string& from, const std::string& to);
 // `fennick-msi import` of the archives, written to scratch/NAME-archives (where the files of
@@ -34,7 +37,5 @@ peer::ProcessResult replay(const std::filesystem::path& scratch, const std::file
 // What `--dump-tables` wrote: each "# NAME" section's rows, fields unescaped.
 using Dump = std::map<std::string, std::vector<std::vector<std::string>>>;
 Dump readDump(const std::filesystem::path& file);
-// One field of a dump or probe line with its escapes (\t \n \r \\) undone.
-std::string unescapeField(const std::string& field);
 
 }  // namespace fennick::test

@@ -2,19 +2,17 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <sstream>
 
 #include "src/driver/run_state.h"
-#include "src/driver/session_driver.h"
 #include "src/transform/transform.h"
 #include "tests/support/fake_installer.h"
-#include "tests/support/fixtures.h"
 
 namespace fennick::transform {
 namespace {
 
 using test::FakePackage;
 using test::FakeTable;
+using Build = test::ToolRun;
 
 TEST(InstallLevels, BaseTrimsSpacesAndRaisedAddsOne) {
   EXPECT_EQ(BaseLevel(" 3 "), "3");
@@ -51,36 +49,6 @@ FakePackage Package() {
   return p;
 }
 
-struct Build {
-  test::Log log = std::make_shared<std::vector<std::string>>();
-  test::RecordingHost host{log};
-  std::ostringstream err, out;
-  std::filesystem::path temp = test::scratchDir();
-  std::string scratch;  // the run's scratch folder
-  int status = -1;
-
-  // `save` is a file name in the test's scratch folder; "" cancels the prompt.
-  Build(const FakePackage& package, const std::string& save) {
-    host.saveAnswer = save.empty() ? save : (temp / save).string();
-    setenv("TMPDIR", temp.c_str(), 1);
-    scratch = GetTempFolder();
-    std::map<std::string, FakePackage> packages{{"p.msi", package}, {scratch + "temp.msi", package}};
-    status = driver::Main(driver::ParseCommandLine({"p.msi"}),
-                          {host, [&] { return std::make_shared<test::FakeInstaller>(log, packages); }, err, false, &out});
-    unsetenv("TMPDIR");
-  }
-  std::vector<std::string> From(const std::string& first) const {
-    auto it = std::find_if(log->begin(), log->end(), [&](const std::string& e) { return e.rfind(first, 0) == 0; });
-    return {it, log->end()};
-  }
-  std::vector<std::string> Matching(const std::string& prefix) const {
-    std::vector<std::string> out;
-    for (const auto& e : *log)
-      if (e.rfind(prefix, 0) == 0) out.push_back(e);
-    return out;
-  }
-};
-
 TEST(TransformBuild, CopiesPersistentTablesWithProgress) {
   Build b(Package(), "t.mst");
   EXPECT_EQ(b.Matching("Export "), (std::vector<std::string>{"Export Control", "Export Feature",
@@ -102,7 +70,7 @@ TEST(TransformBuild, WritesChangedPropertiesAndLevelsDerivedFromStates) {
                                       "Modify 2 Absent||B||1|9||2"})); // absent: as in the package
   // Made in the scratch folder before the prompt, then put in place whole.
   const std::string scratch = b.scratch + "temp.mst";
-  auto tail = b.From("unload progress");
+  std::vector<std::string> tail(b.log->begin() + b.Position("unload progress"), b.log->end());
   tail.erase(std::remove(tail.begin(), tail.end(), "pump"), tail.end());
   ASSERT_GE(tail.size(), 6u);
   EXPECT_EQ(tail[1], "GenerateTransform " + scratch);
@@ -124,9 +92,8 @@ TEST(TransformBuild, WritesChangedPropertiesAndLevelsDerivedFromStates) {
 TEST(TransformBuild, CancelledPromptShowsTheMessageAndWritesNoTransform) {
   Build b(Package(), "");
   EXPECT_EQ(b.status, driver::kExitSaveCancelled);
-  ASSERT_EQ(b.host.boxes.size(), 1u);
-  EXPECT_EQ(b.host.boxes[0].text, "Transform creation cancelled by user");
-  EXPECT_EQ(b.host.boxes[0].title, "Transform Cancelled");
+  EXPECT_EQ(b.host.boxes, (std::vector<test::RecordingHost::Box>{
+                             {"Transform creation cancelled by user", ui::BoxStyle::Critical, "Transform Cancelled"}}));
   EXPECT_FALSE(std::filesystem::exists(b.scratch + "temp.mst"));
   // The wind-down after a cancel: SessionDriver.WindDownReleasesSessionThenInstallerThenTablesWindow.
 }

@@ -9,7 +9,6 @@
 
 #include "src/installer/engine_dialog_host.h"
 #include "src/ui/qt_host.h"
-#include "tests/support/fake_installer.h"
 
 namespace fennick::ui {
 namespace {
@@ -85,16 +84,6 @@ TEST(MessageBoxes, PlainAndCriticalCarryTheirTitleTextAndOneButton) {
   // The critical box is wider by its icon.
   EXPECT_FALSE(critical->iconPixmap().isNull());
   EXPECT_TRUE(plain->iconPixmap().isNull());
-}
-
-TEST(MessageBoxes, MissingTitleBecomesTheApplicationTitle) {
-  auto log = std::make_shared<std::vector<std::string>>();
-  test::RecordingHost host(log);
-  ShowMessage(host, "hello");
-  ShowMessage(host, "bye", BoxStyle::Critical, "Transform Cancelled");
-  ASSERT_EQ(host.boxes.size(), 2u);
-  EXPECT_EQ(host.boxes[0].title, "Fennick");
-  EXPECT_EQ(host.boxes[1].title, "Transform Cancelled");
 }
 
 TEST(TablesWindow, HoldsSixListViewsAndIsNeverShown) {

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "src/driver/run_state.h"
 #include "src/driver/session_driver.h"
 #include "tests/support/fake_installer.h"
@@ -67,30 +65,24 @@ TEST(UIRun, NoCostFinalizeMeansNoSnapshotAndAnEmptyRecapture) {
   EXPECT_EQ(r.Section("lvFeatureChanged"), "");
 }
 
-TEST(UIRun, UserExitEndsTheRunWithTheStatusMessageAndNoTransform) {
-  FakePackage p = Package({{"CostFinalize", "", "1000"}, {"Welcome", "", "1200"}, {"ExecuteAction", "", "1300"}});
-  p.actionStatus = {{"Welcome", 2}};
-  UIRunResult r(p, "/out/t.mst");
-  EXPECT_EQ(r.status, driver::kExitActionFailed);
-  ASSERT_EQ(r.host.boxes.size(), 1u);
-  EXPECT_EQ(r.host.boxes[0].text, "An error occured executing action: Welcome\r\n\r\nIDCANCEL, user terminated prematurely.");
-  EXPECT_EQ(r.host.boxes[0].title, "DoAction Error");
-  EXPECT_EQ(r.host.boxes[0].style, ui::BoxStyle::Critical);
-  EXPECT_FALSE(r.Logged("save prompt"));
-  // Session and Installer are released before the box is shown.
-  auto box = std::find(r.log->begin(), r.log->end(), "message box DoAction Error");
-  auto session = std::find(r.log->begin(), r.log->end(), "release Session");
-  auto installer = std::find(r.log->begin(), r.log->end(), "release Installer");
-  EXPECT_LT(session, installer);
-  EXPECT_LT(installer, box);
-}
-
-TEST(UIRun, StatusesAboveSevenHaveNoText) {
-  FakePackage p = Package({{"Odd", "", "10"}});
-  p.actionStatus = {{"Odd", 9}};
-  UIRunResult r(p);
-  ASSERT_EQ(r.host.boxes.size(), 1u);
-  EXPECT_EQ(r.host.boxes[0].text, "An error occured executing action: Odd\r\n\r\n");
+// A user exit (2) ends the run with its status text; statuses above seven have none.
+TEST(UIRun, FailedActionEndsTheRunWithTheStatusMessageAndNoTransform) {
+  const std::pair<int, std::string> cases[] = {{2, "IDCANCEL, user terminated prematurely."}, {9, ""}};
+  for (const auto& [status, text] : cases) {
+    SCOPED_TRACE(status);
+    FakePackage p = Package({{"CostFinalize", "", "1000"}, {"Welcome", "", "1200"}, {"ExecuteAction", "", "1300"}});
+    p.actionStatus = {{"Welcome", status}};
+    UIRunResult r(p, "/out/t.mst");
+    EXPECT_EQ(r.status, driver::kExitActionFailed);
+    EXPECT_EQ(r.host.boxes, (std::vector<test::RecordingHost::Box>{
+                                {"An error occured executing action: Welcome\r\n\r\n" + text, ui::BoxStyle::Critical,
+                                 "DoAction Error"}}));
+    EXPECT_FALSE(r.Logged("save prompt"));
+    // Session and Installer are released before the box is shown.
+    EXPECT_GE(r.Position("release Session"), 0);
+    EXPECT_LT(r.Position("release Session"), r.Position("release Installer"));
+    EXPECT_LT(r.Position("release Installer"), r.Position("message box DoAction Error"));
+  }
 }
 
 TEST(PropertyChanges, ExactComparisonListsEveryDifference) {
