@@ -289,6 +289,8 @@ void StringPool::shareTextsOf(StringPool& other) {
   shared_ = other.shared_;
   sharedSize_ = other.sharedSize_;
   borrowed_ = true;
+  // A copy of `other`'s tables comes: room for as many ids as it has, grown once.
+  spans_.reserve(other.spans_.size());
   sharedIds_.clear();
   bytes_.clear();
   garbage_ = 0;
