@@ -4,6 +4,7 @@
 
 #include "engine/cfb/compound_file.h"
 #include "tests/cfb/cfb_test_support.h"
+#include "tests/support/error_text.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/msitools.h"
 
@@ -11,6 +12,8 @@ namespace {
 
 using namespace msi::cfb;
 using cfbtest::pattern;
+using fennick::test::errorOf;
+using fennick::test::holds;
 namespace fs = std::filesystem;
 
 fs::path copyFixture(const std::string& relative, const std::string& as) {
@@ -209,13 +212,11 @@ TEST(InPlaceCommit, AFailedWriteLeavesTheOldStateReadable) {
   const std::string content = cfbtest::contentListing(*Reader::open(pkg));
   Editor ed(Reader::open(pkg));
   ed.putStream({u"Payload"}, pattern(300000, 1));
-  try {
+  const std::string error = errorOf([&] {
     cfbtest::FileSizeLimit limit(size + 100000);  // the disk fills up half-way
     ed.commit(pkg);
-    FAIL() << "commit past the file size limit succeeded";
-  } catch (const Error& e) {
-    EXPECT_EQ(std::string(e.what()).rfind(pkg.string() + ": ", 0), 0u) << e.what();
-  }
+  });
+  EXPECT_TRUE(error.starts_with(pkg.string() + ": ")) << error;
   EXPECT_EQ(fs::file_size(pkg), size);  // appended sectors are gone again
   EXPECT_EQ(cfbtest::contentListing(*Reader::open(pkg)), content);
   EXPECT_TRUE(ed.hasChanges());
@@ -234,12 +235,7 @@ TEST(InPlaceCommit, RefusesAFileChangedOnDiskSinceItWasOpened) {
   Bytes bytes = cfbtest::readFile(pkg);
   bytes.resize(bytes.size() + 512);
   cfbtest::writeFile(pkg, bytes);  // same file, rewritten by someone else
-  try {
-    ed.commit(pkg);
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_NE(std::string(e.what()).find("changed on disk"), std::string::npos) << e.what();
-  }
+  EXPECT_TRUE(holds(errorOf([&] { ed.commit(pkg); }), {"changed on disk"}));
   EXPECT_EQ(cfbtest::readFile(pkg), bytes);
 }
 

@@ -6,10 +6,13 @@
 #include "engine/db/database.h"
 #include "engine/db/stream_name.h"
 #include "tests/support/db_builders.h"
+#include "tests/support/error_text.h"
 #include "tests/support/fixtures.h"
 
 namespace {
 
+using fennick::test::errorOf;
+using fennick::test::holds;
 using msi::Bytes;
 
 void put16(Bytes& b, unsigned v) {
@@ -62,15 +65,6 @@ RawDb twoTables() {
   return db;
 }
 
-std::string errorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const msi::Error& e) {
-    return e.what();
-  }
-  return "(no error)";
-}
-
 TEST(HostileInput, BrokenTableStreamsAreReportedWhenRead) {
   const auto dir = fennick::test::scratchDir();
   RawDb raw = twoTables();
@@ -79,9 +73,7 @@ TEST(HostileInput, BrokenTableStreamsAreReportedWhenRead) {
   auto db = msi::Database::open(path, msi::OpenMode::ReadOnly);  // opening does not read tables
   EXPECT_EQ(db->tableNames(), (std::vector<std::string>{"Good", "Bad"}));
   EXPECT_EQ(db->table("Good").row(0)[0].asString(), "Value");
-  const std::string e = errorOf([&] { db->table("Bad"); });
-  EXPECT_NE(e.find(path.string()), std::string::npos) << e;
-  EXPECT_NE(e.find("table `Bad`"), std::string::npos) << e;
+  EXPECT_TRUE(holds(errorOf([&] { db->table("Bad"); }), {path.string(), "table `Bad`"}));
 }
 
 TEST(HostileInput, StringIdsOutsideThePool) {
@@ -90,17 +82,14 @@ TEST(HostileInput, StringIdsOutsideThePool) {
   put16(bad, 999), put16(bad, 0x8001);  // key id 999, Value 1
   raw.tableStreams["Bad"] = bad;
   auto db = msi::Database::open(raw.write(fennick::test::scratchDir() / "ids.msi"), msi::OpenMode::ReadOnly);
-  const std::string e = errorOf([&] { db->table("Bad"); });
-  EXPECT_NE(e.find("table `Bad`"), std::string::npos) << e;
-  EXPECT_NE(e.find("999"), std::string::npos) << e;
+  EXPECT_TRUE(holds(errorOf([&] { db->table("Bad"); }), {"table `Bad`", "999"}));
 
   // Unread, the same table still blocks a commit that would renumber strings under it.
   const auto copy = fennick::test::scratchDir() / "ids2.msi";
   raw.write(copy);
   auto rw = msi::Database::open(copy, msi::OpenMode::Transact);
   rw->table("Good").insert({"New"});
-  const std::string c = errorOf([&] { rw->commit(); });
-  EXPECT_NE(c.find("table `Bad`"), std::string::npos) << c;
+  EXPECT_TRUE(holds(errorOf([&] { rw->commit(); }), {"table `Bad`"}));
 }
 
 TEST(HostileInput, BrokenDefinitions) {
@@ -108,24 +97,24 @@ TEST(HostileInput, BrokenDefinitions) {
   RawDb gap = twoTables();
   gap.columns[2][1] = 3;  // Bad's second column numbered 3
   auto a = msi::Database::open(gap.write(dir / "gap.msi"), msi::OpenMode::ReadOnly);
-  EXPECT_NE(errorOf([&] { a->table("Bad"); }).find("table `Bad`: column numbers"), std::string::npos);
+  EXPECT_TRUE(holds(errorOf([&] { a->table("Bad"); }), {"table `Bad`: column numbers"}));
   EXPECT_EQ(a->table("Good").size(), 1u);
 
   RawDb wide = twoTables();
   wide.strings.push_back("C");
   for (unsigned n = 2; n <= 40; ++n) wide.columns.push_back({3, n + 1, 5, 0x1502});
   auto b = msi::Database::open(wide.write(dir / "wide.msi"), msi::OpenMode::ReadOnly);
-  EXPECT_NE(errorOf([&] { b->table("Bad"); }).find("at most 32"), std::string::npos);
+  EXPECT_TRUE(holds(errorOf([&] { b->table("Bad"); }), {"at most 32"}));
 
   RawDb width = twoTables();
   width.columns[2][3] = 0x0503;  // a 3-byte integer
   auto c = msi::Database::open(width.write(dir / "width.msi"), msi::OpenMode::ReadOnly);
-  EXPECT_NE(errorOf([&] { c->table("Bad"); }).find("width 3"), std::string::npos);
+  EXPECT_TRUE(holds(errorOf([&] { c->table("Bad"); }), {"width 3"}));
 
   RawDb none = twoTables();
   none.columns.resize(1);  // Bad has no columns at all
   auto d = msi::Database::open(none.write(dir / "none.msi"), msi::OpenMode::ReadOnly);
-  EXPECT_NE(errorOf([&] { d->table("Bad"); }).find("no columns"), std::string::npos);
+  EXPECT_TRUE(holds(errorOf([&] { d->table("Bad"); }), {"no columns"}));
 }
 
 TEST(HostileInput, UnreadableCatalogueOrPoolFailsTheOpen) {
@@ -133,22 +122,18 @@ TEST(HostileInput, UnreadableCatalogueOrPoolFailsTheOpen) {
   RawDb pool = twoTables();
   pool.brokenPool = true;
   const auto p = pool.write(dir / "pool.msi");
-  const std::string e = errorOf([&] { msi::Database::open(p, msi::OpenMode::ReadOnly); });
-  EXPECT_NE(e.find(p.string()), std::string::npos) << e;
-  EXPECT_NE(e.find("_StringData"), std::string::npos) << e;
+  EXPECT_TRUE(holds(errorOf([&] { msi::Database::open(p, msi::OpenMode::ReadOnly); }), {p.string(), "_StringData"}));
 
   RawDb names = twoTables();
   names.tables.push_back(77);
   const auto n = names.write(dir / "names.msi");
-  EXPECT_NE(errorOf([&] { msi::Database::open(n, msi::OpenMode::ReadOnly); }).find("_Tables"), std::string::npos);
+  EXPECT_TRUE(holds(errorOf([&] { msi::Database::open(n, msi::OpenMode::ReadOnly); }), {"_Tables"}));
 
   msi::cfb::Editor empty(msi::cfb::Clsid{});
   empty.putStream({u"unrelated"}, Bytes{1});
   empty.commit(dir / "plain.cfb");
-  EXPECT_NE(errorOf([&] { msi::Database::open(dir / "plain.cfb", msi::OpenMode::ReadOnly); }).find("string pool"),
-            std::string::npos);
-  EXPECT_NE(errorOf([&] { msi::Database::open(dir / "missing.msi", msi::OpenMode::ReadOnly); }).find("missing.msi"),
-            std::string::npos);
+  EXPECT_TRUE(holds(errorOf([&] { msi::Database::open(dir / "plain.cfb", msi::OpenMode::ReadOnly); }), {"string pool"}));
+  EXPECT_TRUE(holds(errorOf([&] { msi::Database::open(dir / "missing.msi", msi::OpenMode::ReadOnly); }), {"missing.msi"}));
 }
 
 TEST(HostileInput, DamagedSummaryInformationDoesNotHideTables) {

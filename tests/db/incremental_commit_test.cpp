@@ -21,14 +21,17 @@ namespace {
 using namespace fennick::test;
 namespace fs = std::filesystem;
 
+// A row as one line, its cells joined by tabs.
+std::string joined(const msi::Row& row) {
+  std::string out;
+  for (std::size_t c = 0; c < row.size(); ++c) out += (c ? "\t" : "") + row[c].text();
+  return out;
+}
+
 std::set<std::string> ourRows(msi::Database& db, const std::string& table) {
   std::set<std::string> out;
   const msi::Table& t = db.table(table);
-  for (std::size_t r = 0; r < t.size(); ++r) {
-    std::string joined;
-    for (std::size_t c = 0; c < t.row(r).size(); ++c) joined += (c ? "\t" : "") + t.row(r)[c].text();
-    out.insert(joined);
-  }
+  for (std::size_t r = 0; r < t.size(); ++r) out.insert(joined(t.row(r)));
   return out;
 }
 
@@ -36,9 +39,7 @@ std::set<std::string> theirRows(const fs::path& pkg, const std::string& table) {
   std::set<std::string> out;
   for (const auto& cells : msiinfoRows(pkg, table)) {
     if (cells.size() == 1 && cells[0].empty()) continue;
-    std::string joined;
-    for (std::size_t i = 0; i < cells.size(); ++i) joined += (i ? "\t" : "") + cells[i];
-    out.insert(joined);
+    out.insert(joined(msi::Row(cells.begin(), cells.end())));
   }
   return out;
 }
@@ -141,12 +142,8 @@ TEST(IncrementalCommit, RandomChangesKeepCountsAndRowsExact) {
     }
     db->commit();
     std::set<std::string> persistent;
-    for (std::size_t r = 0; r < t.size(); ++r) {
-      if (static_cast<msi::StoredTable&>(t).isTemporaryRow(r)) continue;
-      std::string joined;
-      for (std::size_t c = 0; c < 3; ++c) joined += (c ? "\t" : "") + t.row(r)[c].text();
-      persistent.insert(joined);
-    }
+    for (std::size_t r = 0; r < t.size(); ++r)
+      if (!static_cast<msi::StoredTable&>(t).isTemporaryRow(r)) persistent.insert(joined(t.row(r)));
     ASSERT_EQ(theirRows(pkg, "Item"), persistent);
   }
   db.reset();
@@ -165,12 +162,7 @@ TEST(IncrementalCommit, RowsMadeLateMatchWhatIsStored) {
   auto db = msi::Database::open(pkg, msi::OpenMode::Transact);
   msi::Table& controls = db->table("Control");
   std::set<std::string> once;
-  for (std::size_t r = 0; r < controls.size(); ++r) {
-    std::string joined;
-    const msi::Row row = controls.rowCopy(r);
-    for (std::size_t c = 0; c < row.size(); ++c) joined += (c ? "\t" : "") + row[c].text();
-    once.insert(joined);
-  }
+  for (std::size_t r = 0; r < controls.size(); ++r) once.insert(joined(controls.rowCopy(r)));
   EXPECT_EQ(once, before);
 
   db->addColumn("Control", msi::Column::fromDefinition("FennickLate", "S20"));

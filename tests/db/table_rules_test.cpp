@@ -36,6 +36,7 @@ TEST(TableRules, InsertRefusesBadRowsAndChangesNothing) {
   expectError([&] { t.insert({"X", "t", msi::Value(), msi::Value()}); }, {"table `Feature`", "column `Level`", "null"});
   expectError([&] { t.insert({"X", "t", 32768, msi::Value()}); }, {"column `Level`", "32768"});
   expectError([&] { t.insert({"X", "t", -32768, msi::Value()}); }, {"column `Level`"});
+  expectError([&] { t.insert({"X", "t", 1, INT32_MIN}); }, {"column `Size`"});
   expectError([&] { t.insert({"X", "t", "high", msi::Value()}); }, {"column `Level`", "integers"});
   expectError([&] { t.insert({"X", 7, 1, msi::Value()}); }, {"column `Title`", "text"});
   expectError([&] { t.insert({"X", "t", 1}); }, {"table `Feature`", "3 values"});

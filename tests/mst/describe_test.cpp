@@ -26,17 +26,11 @@ TEST(Describe, LayoutsComeFromTheBaseTheTransformOrTheStandardTables) {
     addTable(*db, "Custom", {col("Id", "i2", true), col("Text", "S20")}, {{Value(1), Value("one")}});
     db->commit();
   }
-  fs::copy_file(dir / "base.msi", dir / "changed.msi");
-  {
-    auto db = msi::Database::open(dir / "changed.msi", msi::OpenMode::Transact);
-    setProperty(*db, "A", "tab\there");
-    db->table("Custom").update(0, {Value(1), Value("uno")});
-    addTable(*db, "Added", {col("Key", "s8", true)}, {{Value("k")}});
-    db->commit();
-  }
-  auto base = msi::Database::open(dir / "base.msi", msi::OpenMode::ReadOnly);
-  auto changed = msi::Database::open(dir / "changed.msi", msi::OpenMode::ReadOnly);
-  ASSERT_TRUE(msi::mst::generateTransform(*changed, *base, dir / "t.mst"));
+  const auto base = generateFromCopy(dir, [](msi::Database& db) {
+    setProperty(db, "A", "tab\there");
+    db.table("Custom").update(0, {Value(1), Value("uno")});
+    addTable(db, "Added", {col("Key", "s8", true)}, {{Value("k")}});
+  });
 
   // Without the base: Property from the standard layouts, Added from the transform's own
   // column records, Custom not at all.
@@ -60,16 +54,10 @@ TEST(Describe, DeletedRowsListTheirOldCellsWhenTheBaseHasThem) {
     auto db = createDatabase(dir / "base.msi", {{"A", "1"}, {"B", "2"}});
     db->commit();
   }
-  fs::copy_file(dir / "base.msi", dir / "changed.msi");
-  {
-    auto db = msi::Database::open(dir / "changed.msi", msi::OpenMode::Transact);
-    msi::Table& p = db->table("Property");
+  const auto base = generateFromCopy(dir, [](msi::Database& db) {
+    msi::Table& p = db.table("Property");
     p.erase(*p.find({Value("B")}));
-    db->commit();
-  }
-  auto base = msi::Database::open(dir / "base.msi", msi::OpenMode::ReadOnly);
-  auto changed = msi::Database::open(dir / "changed.msi", msi::OpenMode::ReadOnly);
-  ASSERT_TRUE(msi::mst::generateTransform(*changed, *base, dir / "t.mst"));
+  });
   EXPECT_EQ(show(dir / "t.mst", base.get()),
             (std::vector<std::string>{"delete\tProperty\tB\tProperty\tB\t", "delete\tProperty\tB\tValue\t2\t"}));
   EXPECT_EQ(show(dir / "t.mst", nullptr), (std::vector<std::string>{"delete\tProperty\tB\t\t\t"}));

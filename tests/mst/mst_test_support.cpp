@@ -4,8 +4,11 @@
 #include <algorithm>
 #include <cstdio>
 
+#include <gtest/gtest.h>
+
 #include "engine/cfb/compound_file.h"
 #include "engine/db/stream_name.h"
+#include "engine/mst/transform.h"
 
 namespace fennick::mst_test {
 
@@ -23,6 +26,17 @@ void addTable(msi::Database& db, const std::string& name, std::vector<msi::Colum
   db.createTable(msi::Schema{name, std::move(columns), false});
   msi::Table& t = db.table(name);
   for (const auto& r : rows) t.insert(r);
+}
+
+std::unique_ptr<msi::Database> generateFromCopy(const std::filesystem::path& dir,
+                                                const std::function<void(msi::Database&)>& change) {
+  std::filesystem::copy_file(dir / "base.msi", dir / "changed.msi");
+  auto changed = msi::Database::open(dir / "changed.msi", msi::OpenMode::Transact);
+  change(*changed);
+  changed->commit();
+  auto base = msi::Database::open(dir / "base.msi", msi::OpenMode::ReadOnly);
+  EXPECT_TRUE(msi::mst::generateTransform(*changed, *base, dir / "t.mst"));
+  return base;
 }
 
 Snapshot snapshot(msi::Database& db) {

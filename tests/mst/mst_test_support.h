@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -25,6 +26,11 @@ std::unique_ptr<msi::Database> createDatabase(const std::filesystem::path& path,
 // Creates `schema` in `db` and inserts `rows`.
 void addTable(msi::Database& db, const std::string& name, std::vector<msi::Column> columns,
               const std::vector<msi::Row>& rows = {});
+
+// Copies `dir`/base.msi to `dir`/changed.msi, lets `change` alter the copy, and generates the
+// transform between them at `dir`/t.mst. Returns the base, open read-only.
+std::unique_ptr<msi::Database> generateFromCopy(const std::filesystem::path& dir,
+                                                const std::function<void(msi::Database&)>& change);
 
 // Every persistent table: schema line ("Name s72 key, ...") and rows as text, binary cells as
 // "<binary:content>", sorted; plus the codepage.

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/sql/view.h"
+#include "tests/support/error_text.h"
 
 namespace fennick::test {
 
@@ -30,17 +31,6 @@ inline TextRows queryRows(msi::Database& db, std::string_view sql,
 // Runs a statement that returns no rows.
 inline void run(msi::Database& db, std::string_view sql, const msi::Record* params = nullptr) {
   msi::View::open(db, sql)->execute(params);
-}
-
-// The message of the Error that `f` throws, or "" when it throws none.
-template <typename F>
-std::string errorOf(F&& f) {
-  try {
-    f();
-  } catch (const msi::Error& e) {
-    return e.what();
-  }
-  return {};
 }
 
 // Each query fails to open with "query `SQL`: CAUSE".
