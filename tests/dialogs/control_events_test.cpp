@@ -11,39 +11,21 @@ using msi::ActionStatus;
 using msi::dialogs::OperationError;
 using msi::dialogs::Wizard;
 
-// Dialogs A, B, C and Child (modal), Progress (modeless); each has push buttons named in
-// `buttons` ("Dialog.Button") and a Text control showing [SHOWN].
-std::string dialogRows() {
-  return tsv({"A", "50", "50", "200", "100", "3", "Dialog A", "Go", "Go", "Cancel"}) +
-         tsv({"B", "50", "50", "200", "100", "3", "Dialog B", "Go", "Go", "Cancel"}) +
-         tsv({"C", "50", "50", "200", "100", "3", "Dialog C", "Go", "Go", "Cancel"}) +
-         tsv({"Child", "50", "50", "100", "50", "3", "Child", "Go", "Go", "Cancel"}) +
-         tsv({"Progress", "50", "50", "100", "50", "1", "Working", "Go", "", ""});
-}
-
-std::string buttonRows(std::initializer_list<std::string_view> dialogs) {
-  std::string rows;
-  for (std::string_view d : dialogs) {
-    for (std::string_view b : {"Go", "Other", "Cancel"})
-      rows += tsv({d, b, "PushButton", "10", "70", "50", "17", "3", "", b, "", ""});
-    rows += tsv({d, "Shown", "Text", "10", "10", "150", "20", "3", "", "[SHOWN]", "", ""});
-  }
-  return rows;
-}
-
+// The package of packages/control_events.txt named like the running test, over its dialogs
+// A, B, C, Child and Progress; `events`, when given, are its ControlEvent rows instead.
 struct Fixture {
-  explicit Fixture(const std::string& events, std::map<std::string, std::string> more = {}) {
-    more["Dialog"] = dialogRows();
-    more["Control"] = buttonRows({"A", "B", "C", "Child", "Progress"}) + more["Control"];
-    more["ControlEvent"] = events;
-    session = openSession(rowsPackage(more), host);
+  explicit Fixture(const std::string& events = "") {
+    const std::string file = "dialogs/packages/control_events.txt";
+    auto tables = events.empty() ? packageRows(file) : std::map<std::string, std::string>{{"ControlEvent", events}};
+    for (const auto& [table, rows] : packageRows(file, "dialogs")) tables[table] = rows + tables[table];
+    session = openSession(rowsPackage(tables), host);
   }
   KeptMessages host;
   std::unique_ptr<msi::Session> session;
 };
 
 TEST(ControlEvents, PropertyRowsRunBeforeTheDialogChangesWhateverTheirOrdering) {
-  Fixture f(tsv({"A", "Go", "NewDialog", "B", "1", "1"}) + tsv({"A", "Go", "[SHOWN]", "set by A", "1", "2"}));
+  Fixture f;
   Wizard w(*f.session, "A");
   w.press("Go");
   ASSERT_FALSE(w.finished());
@@ -53,16 +35,14 @@ TEST(ControlEvents, PropertyRowsRunBeforeTheDialogChangesWhateverTheirOrdering) 
 }
 
 TEST(ControlEvents, EachConditionSeesTheRowsBeforeIt) {
-  Fixture f(tsv({"A", "Go", "[STEP]", "1", "1", "1"}) + tsv({"A", "Go", "NewDialog", "B", "STEP = 1", "2"}) +
-            tsv({"A", "Go", "NewDialog", "C", "NOT STEP", "3"}));
+  Fixture f;
   Wizard w(*f.session, "A");
   w.press("Go");
   EXPECT_EQ(w.active().name, "B");
 }
 
 TEST(ControlEvents, OnlyTheLastDialogChangeCounts) {
-  Fixture f(tsv({"A", "Go", "NewDialog", "C", "1", "2"}) + tsv({"A", "Go", "NewDialog", "B", "1", "1"}) +
-            tsv({"A", "Other", "NewDialog", "B", "1", "1"}) + tsv({"A", "Other", "EndDialog", "Return", "1", "2"}));
+  Fixture f;
   {
     Wizard w(*f.session, "A");
     w.press("Go");
@@ -75,9 +55,7 @@ TEST(ControlEvents, OnlyTheLastDialogChangeCounts) {
 }
 
 TEST(ControlEvents, ABlankConditionRunsOnlyWhenNoOtherRowIsTrue) {
-  Fixture f(tsv({"A", "Go", "[PICKED]", "first blank", "", "1"}) +
-            tsv({"A", "Go", "[PICKED]", "last blank", "", "2"}) + tsv({"A", "Go", "[OTHER]", "x", "0", "3"}) +
-            tsv({"A", "Other", "[PICKED]", "blank", "", "1"}) + tsv({"A", "Other", "[OTHER]", "x", "1", "2"}));
+  Fixture f;
   Wizard w(*f.session, "A");
   w.press("Go");
   EXPECT_EQ(f.session->property("PICKED"), "last blank");
@@ -89,19 +67,16 @@ TEST(ControlEvents, ABlankConditionRunsOnlyWhenNoOtherRowIsTrue) {
 }
 
 TEST(ControlEvents, PropertyRowsFormatTheirValueAndBracesUnsetIt) {
-  Fixture f(tsv({"A", "Go", "[COPY]", "[ProductName] too", "1", "1"}) + tsv({"A", "Go", "[GONE]", "{}", "1", "2"}) +
-                tsv({"A", "Go", "[BAD", "x", "1", "3"}),
-            {{"Property", "ProductName\tRows\nGONE\there\n"}});
+  Fixture f;
   Wizard w(*f.session, "A");
   w.press("Go");
   EXPECT_EQ(f.session->property("COPY"), "Rows too");
   EXPECT_EQ(f.session->property("GONE"), "");
-  EXPECT_NE(f.host.all().find("event `[BAD` is neither an event nor a `[PROPERTY]`"), std::string::npos) << f.host.all();
+  EXPECT_TRUE(f.host.said("event `[BAD` is neither an event nor a `[PROPERTY]`"));
 }
 
 TEST(ControlEvents, SpawnedChildReturnsToItsParent) {
-  Fixture f(tsv({"A", "Go", "SpawnDialog", "Child", "1", "1"}) + tsv({"Child", "Go", "[SHOWN]", "from child", "1", "1"}) +
-            tsv({"Child", "Go", "EndDialog", "Return", "1", "2"}) + tsv({"A", "Other", "EndDialog", "Return", "1", "1"}));
+  Fixture f;
   Wizard w(*f.session, "A");
   w.press("Go");
   ASSERT_EQ(w.dialogs().size(), 2u);
@@ -130,7 +105,7 @@ TEST(ControlEvents, EndDialogArgumentsEndTheWizardAsTheInstallerMapsThem) {
 }
 
 TEST(ControlEvents, ModelessDialogsDoNotWait) {
-  Fixture f(tsv({"A", "Go", "NewDialog", "Progress", "1", "1"}) + tsv({"A", "Other", "SpawnDialog", "Progress", "1", "1"}));
+  Fixture f;
   {
     Wizard w(*f.session, "Progress");
     EXPECT_TRUE(w.finished());
@@ -146,24 +121,21 @@ TEST(ControlEvents, ModelessDialogsDoNotWait) {
 }
 
 TEST(ControlEvents, AMissingDialogEndsWithFailureNamingIt) {
-  Fixture f(tsv({"A", "Go", "NewDialog", "Nowhere", "1", "1"}));
+  Fixture f;
   {
     Wizard w(*f.session, "Absent");
     EXPECT_EQ(w.result(), ActionStatus::Failure);
-    EXPECT_NE(f.host.all().find("dialog `Absent` is not in the Dialog table"), std::string::npos) << f.host.all();
+    EXPECT_TRUE(f.host.said("dialog `Absent` is not in the Dialog table"));
   }
   Wizard w(*f.session, "A");
   w.press("Go");
   EXPECT_EQ(w.result(), ActionStatus::Failure);
-  EXPECT_NE(f.host.all().find("dialog `A` control `Go`: NewDialog names dialog `Nowhere`, which is not in the Dialog table"),
-            std::string::npos)
-      << f.host.all();
+  EXPECT_TRUE(f.host.said(
+      "dialog `A` control `Go`: NewDialog names dialog `Nowhere`, which is not in the Dialog table"));
 }
 
 TEST(ControlEvents, ResetUndoesWhatChangedSinceTheDialogAppeared) {
-  Fixture f(tsv({"A", "Other", "[ADDED]", "x", "1", "1"}) + tsv({"A", "Go", "Reset", "0", "1", "1"}),
-            {{"Property", "ProductName\tRows\nNAME\toriginal\n"},
-             {"Control", tsv({"A", "Name", "Edit", "10", "40", "100", "18", "3", "NAME", "", "", ""})}});
+  Fixture f;
   Wizard w(*f.session, "A");
   w.setValue("Name", "typed");
   w.press("Other");
@@ -175,27 +147,21 @@ TEST(ControlEvents, ResetUndoesWhatChangedSinceTheDialogAppeared) {
 }
 
 TEST(ControlEvents, DoActionRunsTheActionAndUnknownEventsArePassedOver) {
-  Fixture f(tsv({"A", "Go", "DoAction", "SetIt", "1", "1"}) + tsv({"A", "Go", "Teleport", "Mars", "1", "2"}),
-            {{"CustomAction", tsv({"SetIt", "51", "DONE", "yes [ProductName]", ""})}});
+  Fixture f;
   Wizard w(*f.session, "A");
   w.press("Go");
   EXPECT_EQ(f.session->property("DONE"), "yes Rows");
-  EXPECT_NE(f.host.all().find("dialog `A` control `Go`: event `Teleport` is not supported here"), std::string::npos)
-      << f.host.all();
+  EXPECT_TRUE(f.host.said("dialog `A` control `Go`: event `Teleport` is not supported here"));
   EXPECT_FALSE(w.finished());
 }
 
 TEST(ControlEvents, ACheckTargetPathThatFailsStopsTheRemainingRows) {
-  Fixture f(tsv({"A", "Go", "CheckTargetPath", "TARGET", "1", "1"}) + tsv({"A", "Go", "[AFTER]", "ran", "1", "2"}) +
-                tsv({"A", "Go", "NewDialog", "B", "1", "3"}),
-            {{"Property", "ProductName\tRows\nTARGET\tQ:\\Nope\\\n"}});
+  Fixture f;
   Wizard w(*f.session, "A");
   w.press("Go");
   EXPECT_EQ(w.active().name, "A");
   EXPECT_EQ(f.session->property("AFTER"), "");
-  EXPECT_NE(f.host.all().find("CheckTargetPath: `Q:\\Nope\\` is on drive Q:, which this machine does not have"),
-            std::string::npos)
-      << f.host.all();
+  EXPECT_TRUE(f.host.said("CheckTargetPath: `Q:\\Nope\\` is on drive Q:, which this machine does not have"));
   f.session->setProperty("TARGET", "C:\\Fine\\");
   w.press("Go");
   EXPECT_EQ(w.active().name, "B");
@@ -203,7 +169,7 @@ TEST(ControlEvents, ACheckTargetPathThatFailsStopsTheRemainingRows) {
 }
 
 TEST(ControlEvents, CancelAndEnterPressTheDialogsButtons) {
-  Fixture f(tsv({"A", "Cancel", "EndDialog", "Exit", "1", "1"}) + tsv({"A", "Go", "NewDialog", "B", "1", "1"}));
+  Fixture f;
   {
     Wizard w(*f.session, "A");
     EXPECT_TRUE(w.pressDefault());
@@ -226,8 +192,7 @@ TEST(ControlEvents, ObserversHearOfOperationsDialogChangesAndTheEnd) {
     void finished(const Wizard& w) override { lines.push_back("end " + std::to_string(static_cast<int>(w.result()))); }
     std::vector<std::string> lines;
   };
-  Fixture f(tsv({"A", "Go", "SpawnDialog", "Child", "1", "1"}) + tsv({"Child", "Go", "EndDialog", "Return", "1", "1"}) +
-            tsv({"A", "Other", "NewDialog", "B", "1", "1"}) + tsv({"B", "Cancel", "EndDialog", "Exit", "1", "1"}));
+  Fixture f;
   Wizard w(*f.session, "A");
   Log log;
   w.addObserver(log);
@@ -264,21 +229,7 @@ TEST(PublishedEvents, AModelessDialogFollowsTheRunningActions) {
     std::vector<std::string> shown;
   } runner;
   KeptMessages host;
-  auto session = openSession(
-      rowsPackage({{"Dialog", tsv({"Wait", "50", "50", "200", "100", "1", "Wait", "Action", "", ""})},
-                   {"Control", tsv({"Wait", "Action", "Text", "10", "10", "180", "15", "3", "", "", "", ""}) +
-                                   tsv({"Wait", "Data", "Text", "10", "30", "180", "15", "3", "", "", "", ""}) +
-                                   tsv({"Wait", "Bar", "ProgressBar", "10", "50", "180", "10", "3", "", "", "", ""})},
-                   {"EventMapping", tsv({"Wait", "Action", "ActionText", "Text"}) +
-                                        tsv({"Wait", "Data", "ActionData", "Text"}) +
-                                        tsv({"Wait", "Bar", "SetProgress", "Progress"})},
-                   {"ActionText", tsv({"AppSearch", "Looking for [ProductName]", "Property: [1], Signature: [2]"}) +
-                                      tsv({"SetIt", "Setting it", ""})},
-                   {"AppSearch", tsv({"FOUND", "NoSuchSignature"})},
-                   {"CustomAction", tsv({"SetIt", "51", "IT", "1", ""})},
-                   {"InstallUISequence", tsv({"Wait", "", "10"}) + tsv({"AppSearch", "", "20"}) +
-                                             tsv({"SetIt", "", "30"}) + tsv({"CostInitialize", "", "40"})}}),
-      host, &runner);
+  auto session = openSession(rowsPackage(packageRows("dialogs/packages/control_events.txt")), host, &runner);
   msi::runSequence(*session, "InstallUISequence");
   const std::vector<std::string> expected{"Looking for Rows | ", "Looking for Rows | Property: FOUND, Signature: NoSuchSignature",
                                           "Setting it | Property: FOUND, Signature: NoSuchSignature",

@@ -4,6 +4,7 @@
 
 #include "engine/dialogs/wizard.h"
 #include "tests/dialogs/dialog_test_support.h"
+#include "tests/support/session_checks.h"
 
 namespace fennick::test {
 namespace {
@@ -12,25 +13,22 @@ using msi::dialogs::ControlType;
 using msi::dialogs::OperationError;
 using msi::dialogs::Wizard;
 
+// The package of packages/controls.txt named like the running test, with dialog `D` and its
+// button `Ok` added.
 struct Package {
-  Package(const std::string& controls, std::map<std::string, std::string> more = {},
-          std::vector<std::pair<std::string, std::string>> properties = {}) {
-    more["Dialog"] = tsv({"D", "50", "40", "300", "200", "3", "[ProductName] options", "Ok", "Ok", "Ok"}) + more["Dialog"];
-    more["Control"] = tsv({"D", "Ok", "PushButton", "240", "170", "50", "17", "3", "", "&OK", "", "Close|Closes it"}) +
-                      controls + more["Control"];
-    if (!more.contains("Property")) more["Property"] = "ProductName\tRows\n";
-    session = openSession(rowsPackage(more), host, nullptr, std::move(properties));
+  explicit Package(PropertyValues properties = {}) {
+    auto tables = packageRows("dialogs/packages/controls.txt");
+    tables["Dialog"] = tsv({"D", "50", "40", "300", "200", "3", "[ProductName] options", "Ok", "Ok", "Ok"});
+    tables["Control"] = tsv({"D", "Ok", "PushButton", "240", "170", "50", "17", "3", "", "&OK", "", "Close|Closes it"}) +
+                        tables["Control"];
+    session = openSession(rowsPackage(tables), host, nullptr, std::move(properties));
   }
   KeptMessages host;
   std::unique_ptr<msi::Session> session;
 };
 
 TEST(Controls, TextsAreFormattedWithTheirStyleParsedOff) {
-  Package p(tsv({"D", "Title", "Text", "5", "5", "200", "15", "196611", "", "{\\Big}{&Bold}Setup of [ProductName]", "", ""}) +
-                tsv({"D", "Rtf", "ScrollableText", "5", "30", "200", "80", "7", "", "{\\rtf1 [NotFormatted]}", "", ""}) +
-                tsv({"D", "Braces", "Text", "5", "120", "200", "15", "3", "", "{not a style} [ProductName]", "", ""}),
-            {{"TextStyle", tsv({"Bold", "Tahoma", "9", "", "1"}) + tsv({"Big", "Arial", "12", "255", "0"})},
-             {"Property", "ProductName\tRows\nDefaultUIFont\tBig\n"}});
+  Package p;
   Wizard w(*p.session, "D");
   const auto& d = w.active();
   EXPECT_EQ(d.title, "Rows options");
@@ -56,21 +54,11 @@ TEST(Controls, TextsAreFormattedWithTheirStyleParsedOff) {
 }
 
 TEST(Controls, ControlConditionsFollowTheProperties) {
-  Package p(tsv({"D", "Agree", "CheckBox", "5", "5", "200", "15", "3", "AGREE", "I agree", "", ""}) +
-                tsv({"D", "Next", "PushButton", "180", "170", "50", "17", "1", "", "Next", "", ""}) +
-                tsv({"D", "Note", "Text", "5", "40", "200", "15", "3", "", "Please agree", "", ""}),
-            {{"ControlCondition", tsv({"D", "Next", "Enable", "AGREE = \"1\""}) + tsv({"D", "Next", "Disable", "AGREE <> \"1\""}) +
-                                      tsv({"D", "Note", "Hide", "AGREE"}) + tsv({"D", "Next", "Default", "AGREE"}) +
-                                      tsv({"D", "Note", "Show", "((("})}});
+  Package p;
   Wizard w(*p.session, "D");
   EXPECT_FALSE(w.active().find("Next")->enabled);
   EXPECT_EQ(w.active().defaultControl, "Ok");
-  try {
-    w.press("Next");
-    FAIL() << "a disabled button was pressed";
-  } catch (const OperationError& e) {
-    EXPECT_STREQ(e.what(), "dialog `D`: control `Next` is disabled");
-  }
+  EXPECT_EQ(messageOf<OperationError>([&] { w.press("Next"); }), "dialog `D`: control `Next` is disabled");
   w.setChecked("Agree", true);
   EXPECT_EQ(p.session->property("AGREE"), "1");
   EXPECT_TRUE(w.active().find("Next")->enabled);
@@ -83,12 +71,7 @@ TEST(Controls, ControlConditionsFollowTheProperties) {
 }
 
 TEST(Controls, CheckBoxValuesComeFromTheCheckBoxTableOrTheProperty) {
-  Package p(tsv({"D", "Table", "CheckBox", "5", "5", "200", "15", "3", "FROMTABLE", "a", "", ""}) +
-                tsv({"D", "Kept", "CheckBox", "5", "25", "200", "15", "3", "KEPT", "b", "", ""}) +
-                tsv({"D", "Plain", "CheckBox", "5", "45", "200", "15", "3", "PLAIN", "c", "", ""}),
-            {{"CheckBox", tsv({"FROMTABLE", "yes-[ProductName]"})},
-             {"Property", "ProductName\tRows\nKEPT\tsomething\n"},
-             {"ControlEvent", tsv({"D", "Plain", "[CLICKS]", "[CLICKS]x", "1", "1"})}});
+  Package p;
   Wizard w(*p.session, "D");
   EXPECT_FALSE(w.active().find("Table")->checked);
   EXPECT_TRUE(w.active().find("Kept")->checked);
@@ -109,17 +92,7 @@ TEST(Controls, CheckBoxValuesComeFromTheCheckBoxTableOrTheProperty) {
 }
 
 TEST(Controls, RadioGroupsAndListsTakeOnlyTheirItems) {
-  Package p(tsv({"D", "Kind", "RadioButtonGroup", "5", "5", "200", "40", "3", "KIND", "", "", ""}) +
-                tsv({"D", "Sorted", "ComboBox", "5", "50", "100", "15", "65539", "PICK", "", "", ""}) +
-                tsv({"D", "ByText", "ListBox", "5", "70", "100", "40", "3", "LIST", "", "", ""}) +
-                tsv({"D", "Free", "ComboBox", "5", "120", "100", "15", "3", "FREE", "", "", ""}) +
-                tsv({"D", "Fixed", "ComboBox", "5", "140", "100", "15", "131075", "FIXED", "", "", ""}),
-            {{"RadioButton", tsv({"KIND", "2", "Full", "0", "20", "100", "15", "{\\Big}&Full [ProductName]", "All of it|"}) +
-                                 tsv({"KIND", "1", "Basic", "0", "0", "100", "15", "&Basic", ""})},
-             {"ComboBox", tsv({"PICK", "1", "z", "Zebra"}) + tsv({"PICK", "2", "a", "Ant"}) + tsv({"FREE", "1", "one", "One"}) +
-                              tsv({"FIXED", "1", "only", "Only"})},
-             {"ListBox", tsv({"LIST", "1", "z", "Zebra"}) + tsv({"LIST", "2", "a", "ant"}) + tsv({"LIST", "3", "m", ""})},
-             {"Property", "ProductName\tRows\nKIND\tBasic\n"}});
+  Package p;
   Wizard w(*p.session, "D");
   const auto& kind = *w.active().find("Kind");
   ASSERT_EQ(kind.items.size(), 2u);
@@ -131,12 +104,8 @@ TEST(Controls, RadioGroupsAndListsTakeOnlyTheirItems) {
   EXPECT_EQ(kind.value, "Basic");
   w.choose("Kind", "Full");
   EXPECT_EQ(p.session->property("KIND"), "Full");
-  try {
-    w.choose("Kind", "Custom");
-    FAIL();
-  } catch (const OperationError& e) {
-    EXPECT_STREQ(e.what(), "dialog `D`: control `Kind` has no item `Custom` (items: Basic, Full)");
-  }
+  EXPECT_EQ(messageOf<OperationError>([&] { w.choose("Kind", "Custom"); }),
+            "dialog `D`: control `Kind` has no item `Custom` (items: Basic, Full)");
   // The Sorted attribute keeps the Order column; without it the list is by text.
   const auto& sorted = *w.active().find("Sorted");
   EXPECT_EQ(sorted.items[0].value, "z");
@@ -157,11 +126,7 @@ TEST(Controls, RadioGroupsAndListsTakeOnlyTheirItems) {
 }
 
 TEST(Controls, EditsKeepTheirLimits) {
-  Package p(tsv({"D", "Name", "Edit", "5", "5", "200", "15", "3", "NAME", "{5}", "", ""}) +
-                tsv({"D", "Count", "Edit", "5", "25", "200", "15", "19", "COUNT", "", "", ""}) +
-                tsv({"D", "Secret", "Edit", "5", "45", "200", "15", "2097155", "SECRET", "{\\Big}{80}", "", ""}) +
-                tsv({"D", "Key", "MaskedEdit", "5", "65", "200", "15", "3", "PIDKEY", "[PIDTemplate]", "", ""}),
-            {}, {{"PIDTemplate", "12345<### - %%%%%%&=>@@@@@"}});
+  Package p(PropertyValues{{"PIDTemplate", "12345<### - %%%%%%&=>@@@@@"}});
   Wizard w(*p.session, "D");
   EXPECT_EQ(w.active().find("Name")->maxLength, 5);
   EXPECT_EQ(w.active().find("Secret")->maxLength, 80);
@@ -180,19 +145,14 @@ TEST(Controls, EditsKeepTheirLimits) {
   EXPECT_EQ(p.session->property("PIDKEY"), "123 - 456789xy");
   for (const char* refused : {"123 - 45678xy", "123-456789xy", "123 - 456789x1", "12345-67890", "abc - 456789xy"})
     EXPECT_THROW(w.setValue("Key", refused), OperationError) << refused;
-  try {
-    w.setValue("Key", "1234567");
-    FAIL();
-  } catch (const OperationError& e) {
-    EXPECT_NE(std::string(e.what()).find("takes a value of the form `### - ######AA`"), std::string::npos) << e.what();
-  }
+  const std::string refusal = messageOf<OperationError>([&] { w.setValue("Key", "1234567"); });
+  EXPECT_NE(refusal.find("takes a value of the form `### - ######AA`"), std::string::npos) << refusal;
   w.setValue("Key", "");  // nothing typed
   EXPECT_EQ(p.session->property("PIDKEY"), "");
 }
 
 TEST(Controls, IndirectControlsEditThePropertyTheirPropertyNames) {
-  Package p(tsv({"D", "Path", "PathEdit", "5", "5", "200", "15", "11", "_BROWSE", "", "", ""}),
-            {{"Property", "ProductName\tRows\n_BROWSE\tTARGET\nTARGET\tC:\\Old\\\n"}});
+  Package p;
   Wizard w(*p.session, "D");
   const auto& path = *w.active().find("Path");
   EXPECT_EQ(path.property, "TARGET");
@@ -206,13 +166,7 @@ TEST(Controls, IndirectControlsEditThePropertyTheirPropertyNames) {
 }
 
 TEST(Controls, FoldersAreBrowsedOnTheEmulatedMachine) {
-  Package p(tsv({"D", "List", "DirectoryList", "5", "5", "200", "80", "3", "WHERE", "", "", ""}) +
-                tsv({"D", "Combo", "DirectoryCombo", "5", "90", "200", "15", "3", "WHERE", "", "", ""}) +
-                tsv({"D", "Volume", "VolumeSelectCombo", "5", "110", "200", "15", "3", "VOLUME", "", "", ""}) +
-                tsv({"D", "Up", "PushButton", "210", "5", "20", "20", "3", "", "Up", "", ""}) +
-                tsv({"D", "New", "PushButton", "210", "30", "20", "20", "3", "", "New", "", ""}),
-            {{"Property", "ProductName\tRows\nWHERE\tC:\\Program Files\\\n"},
-             {"ControlEvent", tsv({"D", "Up", "DirectoryListUp", "0", "1", "1"}) + tsv({"D", "New", "DirectoryListNew", "0", "1", "1"})}});
+  Package p;
   Wizard w(*p.session, "D");
   const auto& list = *w.active().find("List");
   ASSERT_FALSE(list.items.empty());
@@ -241,9 +195,7 @@ TEST(Controls, FoldersAreBrowsedOnTheEmulatedMachine) {
 }
 
 TEST(Controls, ImagesNameTheirBinaryRows) {
-  Package p(tsv({"D", "Banner", "Bitmap", "0", "0", "300", "40", "1", "", "{\\Big}Banner[Suffix]", "", ""}) +
-                tsv({"D", "UpButton", "PushButton", "5", "5", "20", "20", "3670019", "", "UpIcon", "", ""}),
-            {{"Property", "ProductName\tRows\nSuffix\tBmp\n"}});
+  Package p;
   Wizard w(*p.session, "D");
   EXPECT_EQ(w.active().find("Banner")->image, "BannerBmp");
   EXPECT_EQ(w.active().find("UpButton")->image, "UpIcon");
@@ -252,16 +204,12 @@ TEST(Controls, ImagesNameTheirBinaryRows) {
 }
 
 TEST(Controls, UnknownTypesAreShownAsNothingAndTakeNoInput) {
-  Package p(tsv({"D", "Odd", "Hologram", "5", "5", "20", "20", "3", "ODD", "x", "", ""}));
+  Package p;
   Wizard w(*p.session, "D");
   EXPECT_EQ(w.active().find("Odd")->type, ControlType::Unknown);
   EXPECT_EQ(w.active().find("Odd")->typeName, "Hologram");
-  try {
-    w.setValue("Odd", "1");
-    FAIL();
-  } catch (const OperationError& e) {
-    EXPECT_STREQ(e.what(), "dialog `D`: control `Odd` is a Hologram, which `set` does not apply to");
-  }
+  EXPECT_EQ(messageOf<OperationError>([&] { w.setValue("Odd", "1"); }),
+            "dialog `D`: control `Odd` is a Hologram, which `set` does not apply to");
 }
 
 }  // namespace

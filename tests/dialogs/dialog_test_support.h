@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "engine/db/database.h"
 #include "engine/dialogs/walk_player.h"
 #include "engine/session/sequence_runner.h"
@@ -37,6 +39,7 @@ class KeptMessages : public msi::SessionHost {
     messages.emplace_back(kind, std::string(text));
   }
   std::string all() const;
+  ::testing::AssertionResult said(std::string_view text) const;  // some message holds `text`
   std::vector<std::pair<msi::MessageKind, std::string>> messages;
 };
 
@@ -63,6 +66,10 @@ struct PlayedRun {
 std::unique_ptr<PlayedRun> playWalk(std::shared_ptr<msi::Database> db, msi::dialogs::Walk walk,
                                     std::vector<std::pair<std::string, std::string>> properties = {});
 std::shared_ptr<msi::Database> openFixture(const std::string& relative);
+
+// The tables of package `name` (by default the running test's) in a file below tests/, as
+// tableSections reads it.
+std::map<std::string, std::string> packageRows(const std::string& file, const std::string& name = "");
 
 // Tab-separated fields and a newline: one row of a table archive.
 std::string tsv(std::initializer_list<std::string_view> fields);

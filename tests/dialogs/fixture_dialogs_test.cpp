@@ -9,6 +9,7 @@
 #include "tests/support/msitools.h"
 #include "tests/dialogs/dialog_test_support.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/table_sections.h"
 
 namespace fennick::test {
 namespace {
@@ -127,25 +128,14 @@ TEST(FixtureDialogs, EveryButtonOfEveryDialogCanBePressed) {
 // can see is the one that counts.
 TEST(FixtureDialogs, TheDefaultButtonIsOneTheUserCanPress) {
   FENNICK_REQUIRE_FIXTURES();
-  struct Case {
-    const char* package;
-    const char* dialog;
-    const char* button;
-  };
-  const Case cases[] = {
-      {"ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi", "FeaturesDlg", "Install"},
-      {"ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi", "VerifyReadyDlg", "Install"},
-      {"ui-wix3-installdir-tricky/ui.msi", "VerifyReadyDlg", "Install"},
-      {"ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi", "WelcomeDlg", "Next"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.package) + " " + c.dialog);
+  for (const auto& c : caseRows(sourcePath("tests/dialogs/fixture_cases.txt"), "TheDefaultButtonIsOneTheUserCanPress")) {
+    SCOPED_TRACE(c[0] + " " + c[1]);
     KeptMessages host;
-    auto session = costedSession(c.package, host);
-    Wizard w(*session, c.dialog);
+    auto session = costedSession(c[0], host);
+    Wizard w(*session, c[1]);
     ASSERT_FALSE(w.finished()) << host.all();
-    EXPECT_EQ(w.active().defaultControl, c.button);
-    const auto* button = w.active().find(c.button);
+    EXPECT_EQ(w.active().defaultControl, c[2]);
+    const auto* button = w.active().find(c[2]);
     ASSERT_NE(button, nullptr);
     EXPECT_TRUE(button->visible && button->enabled);
   }
@@ -154,26 +144,17 @@ TEST(FixtureDialogs, TheDefaultButtonIsOneTheUserCanPress) {
 // VolumeCostList column widths come after the list's text style, when it names one.
 TEST(FixtureDialogs, VolumeCostColumnsAreReadAfterTheTextStyle) {
   FENNICK_REQUIRE_FIXTURES();
-  struct Case {
-    const char* package;
-    const char* dialog;
-    const char* control;
-    std::vector<int> widths;
-  };
-  const Case cases[] = {
-      {"ui-vsinstaller-winget/AppInstallerTestMsiInstaller.msi", "DiskCost", "VolumeCostList1", {116, 80, 80, 80, 80}},
-      {"ui-vsinstaller-filetype-small/fixture.msi", "DiskCost", "VolumeCostList1", {116, 80, 80, 80, 80}},
-      {"ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi", "DiskCostDlg", "VolumeList", {120, 70, 70, 70, 70}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.package) + " " + c.dialog);
+  for (const auto& c : caseRows(sourcePath("tests/dialogs/fixture_cases.txt"), "VolumeCostColumnsAreReadAfterTheTextStyle")) {
+    SCOPED_TRACE(c[0] + " " + c[1]);
     KeptMessages host;
-    auto session = costedSession(c.package, host);
-    Wizard w(*session, c.dialog);
+    auto session = costedSession(c[0], host);
+    Wizard w(*session, c[1]);
     ASSERT_FALSE(w.finished()) << host.all();
-    const auto* list = w.active().find(c.control);
+    const auto* list = w.active().find(c[2]);
     ASSERT_NE(list, nullptr);
-    EXPECT_EQ(list->columnWidths, c.widths);
+    std::string widths;
+    for (int width : list->columnWidths) widths += (widths.empty() ? "" : " ") + std::to_string(width);
+    EXPECT_EQ(widths, c[3]);
     EXPECT_EQ(list->columnHeaders,
               (std::vector<std::string>{"Volume", "Disk Size", "Available", "Required", "Difference"}));
   }

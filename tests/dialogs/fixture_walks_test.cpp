@@ -4,6 +4,8 @@
 
 #include "tests/dialogs/dialog_test_support.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/session_checks.h"
+#include "tests/support/table_sections.h"
 
 namespace fennick::test {
 namespace {
@@ -13,17 +15,12 @@ using msi::InstallState;
 using msi::dialogs::Walk;
 
 const char* const kPutty = "ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi";
-const char* const kGaze = "ui-wix3-minimal-gaze/GazeToolbarInstall.msi";
-const char* const kTricky = "ui-wix3-installdir-tricky/ui.msi";
-const char* const kWinget = "ui-vsinstaller-winget/AppInstallerTestMsiInstaller.msi";
-const char* const kFiletype = "ui-vsinstaller-filetype-small/fixture.msi";
-const char* const kIrida = "ui-pymsilib-irida-pythonfeatures/iridaUploader-0.1.win32.msi";
 
 std::unique_ptr<PlayedRun> playFile(const char* package, const std::string& walk) {
   return playWalk(openFixture(package), Walk::load(sourcePath("tests/dialogs/walks/" + walk)));
 }
 
-std::unique_ptr<PlayedRun> playText(const char* package, const std::string& walk) {
+std::unique_ptr<PlayedRun> playText(const std::string& package, const std::string& walk) {
   return playWalk(openFixture(package), Walk::parse(walk, "test.walk"));
 }
 
@@ -70,7 +67,7 @@ TEST(FixtureWalks, PuttyBrowseDialogChoosesTheFolder) {
 
 TEST(FixtureWalks, GazeMinimalUIEndsAtTheModelessDialog) {
   FENNICK_REQUIRE_FIXTURES();
-  auto run = playFile(kGaze, "gaze-minimal.walk");
+  auto run = playFile("ui-wix3-minimal-gaze/GazeToolbarInstall.msi", "gaze-minimal.walk");
   EXPECT_EQ(run->sequence.status, ActionStatus::Success) << mismatchOf(*run) << run->host.all();
   EXPECT_EQ(run->walk->peek(), nullptr);
   EXPECT_EQ(dialogActions(*run).size(), 3u);
@@ -78,60 +75,51 @@ TEST(FixtureWalks, GazeMinimalUIEndsAtTheModelessDialog) {
 
 TEST(FixtureWalks, TrickyLicenseMustBeAcceptedAndTheFolderNeverValidates) {
   FENNICK_REQUIRE_FIXTURES();
-  auto run = playFile(kTricky, "tricky-license.walk");
+  auto run = playFile("ui-wix3-installdir-tricky/ui.msi", "tricky-license.walk");
   EXPECT_FALSE(run->player->mismatch()) << mismatchOf(*run);
   EXPECT_EQ(run->sequence.status, ActionStatus::UserExit);
   EXPECT_EQ(run->walk->peek(), nullptr);
-  EXPECT_EQ(run->property("LicenseAccepted"), "1");
-  EXPECT_EQ(run->property("WIXUI_INSTALLDIR_VALID"), "0");
-  EXPECT_EQ(run->property("INSTALLFOLDER"), "C:\\Program Files (x86)\\ui\\");
+  EXPECT_TRUE(hasProperties(*run->session, {{"LicenseAccepted", "1"}, {"WIXUI_INSTALLDIR_VALID", "0"},
+                                            {"INSTALLFOLDER", "C:\\Program Files (x86)\\ui\\"}}));
 }
 
 TEST(FixtureWalks, WingetInstallsForTheCurrentUserElsewhere) {
   FENNICK_REQUIRE_FIXTURES();
-  auto run = playFile(kWinget, "winget-folder.walk");
+  auto run = playFile("ui-vsinstaller-winget/AppInstallerTestMsiInstaller.msi", "winget-folder.walk");
   EXPECT_EQ(run->sequence.status, ActionStatus::Success) << mismatchOf(*run) << run->host.all();
   EXPECT_EQ(run->walk->peek(), nullptr);
-  EXPECT_EQ(run->property("TARGETDIR"), "C:\\Apps\\Winget Test\\");
-  EXPECT_EQ(run->property("FolderForm_AllUsers"), "ME");
-  EXPECT_EQ(run->property("ALLUSERS"), "");
+  EXPECT_TRUE(hasProperties(*run->session, {{"TARGETDIR", "C:\\Apps\\Winget Test\\"}, {"FolderForm_AllUsers", "ME"},
+                                            {"ALLUSERS", ""}}));
 }
 
 // The tree runs its control events when a feature changes: the package's [FEATURE_SELECTED]
 // event makes the folder of "another location" editable, and Next installs there.
 TEST(FixtureWalks, ChoosingAFeatureRunsTheTreesEventsAndOpensItsFolder) {
   FENNICK_REQUIRE_FIXTURES();
-  auto run = playText(kIrida,
+  auto run = playText("ui-pymsilib-irida-pythonfeatures/iridaUploader-0.1.win32.msi",
                       "choose AdminInstall \"ALL\"\npress Next\ndialog SelectFeaturesDlg\n"
                       "feature PythonX local\nset PathEdit \"C:\\\\Py\\\\\"\npress Next\n");
   EXPECT_EQ(run->sequence.status, ActionStatus::Success) << mismatchOf(*run) << run->host.all();
   EXPECT_EQ(run->walk->peek(), nullptr);
-  EXPECT_EQ(run->property("FEATURE_SELECTED"), "1");
-  EXPECT_EQ(run->property("TARGETDIRX"), "C:\\Py\\");
-  EXPECT_EQ(run->property("TARGETDIR"), "C:\\Py\\");
+  EXPECT_TRUE(hasProperties(*run->session, {{"FEATURE_SELECTED", "1"}, {"TARGETDIRX", "C:\\Py\\"},
+                                            {"TARGETDIR", "C:\\Py\\"}}));
 }
 
 TEST(FixtureWalks, FiletypeBrowsesForAFolderAndInstallsForEveryone) {
   FENNICK_REQUIRE_FIXTURES();
-  auto run = playFile(kFiletype, "filetype-browse.walk");
+  auto run = playFile("ui-vsinstaller-filetype-small/fixture.msi", "filetype-browse.walk");
   EXPECT_EQ(run->sequence.status, ActionStatus::Success) << mismatchOf(*run) << run->host.all();
   EXPECT_EQ(run->walk->peek(), nullptr);
-  EXPECT_EQ(run->property("TARGETDIR"), "C:\\Program Files\\File Type\\");
-  EXPECT_EQ(run->property("FolderForm_AllUsers"), "ALL");
-  EXPECT_EQ(run->property("ALLUSERS"), "2");
+  EXPECT_TRUE(hasProperties(*run->session, {{"TARGETDIR", "C:\\Program Files\\File Type\\"},
+                                            {"FolderForm_AllUsers", "ALL"},
+                                            {"ALLUSERS", "2"}}));
 }
 
 TEST(FixtureWalks, CancellingEveryWizardGivesUserExit) {
   FENNICK_REQUIRE_FIXTURES();
-  const std::pair<const char*, const char*> cases[] = {
-      {kPutty, "dialog WelcomeDlg\npress Cancel\ndialog CancelDlg\npress Yes\n"},
-      {kGaze, "press Cancel\npress No\ndialog WelcomeDlg\npress Cancel\npress Yes\n"},
-      {kTricky, "press Next\ndialog LicenseAgreementDlg\npress Cancel\npress Yes\n"},
-      {kWinget, "press NextButton\ndialog FolderForm\npress CancelButton\ndialog Cancel\npress YesButton\n"},
-      {kFiletype, "press CancelButton\npress NoButton\npress CancelButton\npress YesButton\n"},
-  };
-  for (const auto& [package, walk] : cases) {
-    auto run = playText(package, walk);
+  for (const auto& c : caseRows(sourcePath("tests/dialogs/walks/cancels.txt"))) {
+    const std::string& package = c.at(0);
+    auto run = playText(package, c.at(1));
     EXPECT_FALSE(run->player->mismatch()) << package << ": " << mismatchOf(*run);
     EXPECT_EQ(run->sequence.status, ActionStatus::UserExit) << package;
     EXPECT_EQ(run->walk->peek(), nullptr) << package;
@@ -140,27 +128,10 @@ TEST(FixtureWalks, CancellingEveryWizardGivesUserExit) {
 
 TEST(FixtureWalks, WalksThatNoLongerFitSayWhereAndWhy) {
   FENNICK_REQUIRE_FIXTURES();
-  const std::tuple<const char*, const char*, const char*> cases[] = {
-      {kTricky, "press Next\nset Accept on\n",
-       "test.walk:2: `set Accept \"on\"`: dialog `LicenseAgreementDlg`: no control `Accept`"},
-      {kTricky, "press Next\npress Next\n",
-       "test.walk:2: `press Next`: dialog `LicenseAgreementDlg`: control `Next` is disabled"},
-      {kPutty, "press Next\npress Next\nfeature FilesFeature absent\n",
-       "test.walk:3: `feature FilesFeature absent`: dialog `FeaturesDlg`: feature `FilesFeature` cannot be left out "
-       "(UIDisallowAbsent)"},
-      {kPutty, "press Next\npress Next\npress InstallNoShield\n",
-       "test.walk:3: `press InstallNoShield`: dialog `FeaturesDlg`: control `InstallNoShield` is hidden"},
-      {kPutty, "press Next\ndialog LicenseAgreementDlg\n",
-       "test.walk:2: expected dialog `LicenseAgreementDlg`, but the package shows `InstallDirDlg`"},
-      {kWinget, "press NextButton\nchoose AllUsersRadioGroup \"Nobody\"\n",
-       "test.walk:2: `choose AllUsersRadioGroup \"Nobody\"`: dialog `FolderForm`: control `AllUsersRadioGroup` has no "
-       "item `Nobody` (items: ALL, ME)"},
-      {kGaze, "", "test.walk: the walk ended, but dialog `WelcomeDlg` waits for an answer"},
-  };
-  for (const auto& [package, walk, error] : cases) {
-    auto run = playText(package, walk);
-    ASSERT_TRUE(run->player->mismatch()) << package << ": " << walk;
-    EXPECT_EQ(std::string(run->player->mismatch()->what()), error);
+  for (const auto& c : caseRows(sourcePath("tests/dialogs/walks/mismatches.txt"))) {
+    auto run = playText(c.at(0), c.at(1));
+    ASSERT_TRUE(run->player->mismatch()) << c[0] << ": " << c[1];
+    EXPECT_EQ(std::string(run->player->mismatch()->what()), c.at(2));
     EXPECT_EQ(run->sequence.status, ActionStatus::Failure);
   }
 }

@@ -5,6 +5,7 @@
 #include "engine/dialogs/selection_tree.h"
 #include "engine/dialogs/wizard.h"
 #include "tests/dialogs/dialog_test_support.h"
+#include "tests/support/session_checks.h"
 
 namespace fennick::test {
 namespace {
@@ -14,10 +15,11 @@ using msi::dialogs::FeatureChoice;
 using msi::dialogs::OperationError;
 using msi::dialogs::Wizard;
 
-// The demo with costing done, as the UI sequence leaves it before its first dialog.
+// The demo with costing done, as the UI sequence leaves it before its first dialog; with
+// `added`, the rows of packages/selection_tree.txt named like the running test added to it.
 struct CostedDemo {
-  explicit CostedDemo(std::map<std::string, std::string> rows = {}) {
-    session = openSession(rows.empty() ? demoPackage() : rowsPackage(rows, true), host);
+  explicit CostedDemo(bool added = false) {
+    session = openSession(added ? rowsPackage(packageRows("dialogs/packages/selection_tree.txt"), true) : demoPackage(), host);
     for (const char* action : {"CostInitialize", "FileCost", "CostFinalize"})
       EXPECT_EQ(session->doAction(action), msi::ActionStatus::Success) << action;
   }
@@ -46,8 +48,7 @@ TEST(SelectionTree, ListsTheFeaturesInDisplayOrderUnderTheirParents) {
 }
 
 TEST(SelectionTree, TheHighlightedFeatureIsPublishedToItsSubscribers) {
-  CostedDemo demo({{"Control", tsv({"FeaturesDlg", "StateIcon", "Icon", "5", "5", "16", "16", "1", "", "", "", ""})},
-                   {"EventMapping", tsv({"FeaturesDlg", "StateIcon", "SelectionIcon", "Text"})}});
+  CostedDemo demo(true);
   Wizard w(*demo.session, "FeaturesDlg");
   EXPECT_EQ(w.active().find("StateIcon")->selectionIcon, "local");  // the highlighted feature's state
   // The first feature is highlighted as the dialog appears.
@@ -88,14 +89,10 @@ TEST(SelectionTree, ChoicesChangeRequestsAndAbsentTakesTheSubtree) {
 }
 
 TEST(SelectionTree, FeatureAttributesLimitTheChoices) {
-  CostedDemo demo({{"Feature", tsv({"Core", "", "Core files", "Always there.", "5", "1", "", "24"})}});
+  CostedDemo demo(true);
   Wizard w(*demo.session, "FeaturesDlg");
-  try {
-    w.setFeatureState("Core", FeatureChoice::Absent);
-    FAIL();
-  } catch (const OperationError& e) {
-    EXPECT_STREQ(e.what(), "dialog `FeaturesDlg`: feature `Core` cannot be left out (UIDisallowAbsent)");
-  }
+  EXPECT_EQ(messageOf<OperationError>([&] { w.setFeatureState("Core", FeatureChoice::Absent); }),
+            "dialog `FeaturesDlg`: feature `Core` cannot be left out (UIDisallowAbsent)");
   EXPECT_THROW(w.setFeatureState("Core", FeatureChoice::Advertise), OperationError);
   EXPECT_EQ(demo.request("Core"), InstallState::Local);
   w.setFeatureState("Core", FeatureChoice::Source);
@@ -111,26 +108,14 @@ TEST(SelectionTree, EntireFeatureChoicesTakeEverythingBelow) {
   w.setFeatureState("Complete", FeatureChoice::AllLocal);
   EXPECT_EQ(demo.request("Extras"), InstallState::Local);
   EXPECT_EQ(demo.request("Docs"), InstallState::Local);
-  try {
-    w.setFeatureState("Docs", FeatureChoice::AllLocal);
-    FAIL();
-  } catch (const OperationError& e) {
-    EXPECT_STREQ(e.what(), "dialog `FeaturesDlg`: feature `Docs` has no features below it");
-  }
+  EXPECT_EQ(messageOf<OperationError>([&] { w.setFeatureState("Docs", FeatureChoice::AllLocal); }),
+            "dialog `FeaturesDlg`: feature `Docs` has no features below it");
 }
 
 // Where a feature's components may run decides between local and source (Component
 // attributes: 0 local only, 1 source only, 2 either).
 TEST(SelectionTree, ComponentsDecideBetweenLocalAndSource) {
-  std::string features, components, links;
-  const std::pair<const char*, int> cases[] = {{"LocalOnly", 0}, {"SourceOnly", 1}, {"Either", 2}};
-  int n = 10;
-  for (const auto& [name, attributes] : cases) {
-    features += tsv({name, "", name, "", std::to_string(n++), "1", "", "0"});
-    components += tsv({std::string(name) + "Comp", "", "INSTALLDIR", std::to_string(attributes), "", ""});
-    links += tsv({name, std::string(name) + "Comp"});
-  }
-  CostedDemo demo({{"Feature", features}, {"Component", components}, {"FeatureComponents", links}});
+  CostedDemo demo(true);
   Wizard w(*demo.session, "FeaturesDlg");
   std::map<std::string, std::vector<std::string>> offered;
   for (const auto& item : w.active().find("Tree")->tree)
@@ -146,9 +131,7 @@ TEST(SelectionTree, ComponentsDecideBetweenLocalAndSource) {
 }
 
 TEST(SelectionTree, HiddenAndDisabledFeaturesAreNotListed) {
-  CostedDemo demo({{"Feature", tsv({"Hidden", "", "Hidden", "", "0", "1", "", "0"}) +
-                                   tsv({"UnderHidden", "Hidden", "Under", "", "1", "1", "", "0"}) +
-                                   tsv({"Off", "", "Off", "", "7", "0", "", "0"})}});
+  CostedDemo demo(true);
   Wizard w(*demo.session, "FeaturesDlg");
   std::vector<std::string> listed;
   for (const auto& item : w.active().find("Tree")->tree) listed.push_back(item.feature);
@@ -157,14 +140,7 @@ TEST(SelectionTree, HiddenAndDisabledFeaturesAreNotListed) {
 }
 
 TEST(SelectionTree, ButtonsPublishFeatureEventsAndInstallLevels) {
-  CostedDemo demo({{"Control", tsv({"FeaturesDlg", "None", "PushButton", "5", "5", "40", "17", "3", "", "None", "", ""}) +
-                                   tsv({"FeaturesDlg", "All", "PushButton", "5", "25", "40", "17", "3", "", "All", "", ""}) +
-                                   tsv({"FeaturesDlg", "More", "PushButton", "5", "45", "40", "17", "3", "", "More", "", ""}) +
-                                   tsv({"FeaturesDlg", "Bad", "PushButton", "5", "65", "40", "17", "3", "", "Bad", "", ""})},
-                   {"ControlEvent", tsv({"FeaturesDlg", "None", "Remove", "ALL", "1", "1"}) +
-                                        tsv({"FeaturesDlg", "All", "AddLocal", "Docs", "1", "1"}) +
-                                        tsv({"FeaturesDlg", "More", "SetInstallLevel", "10", "1", "1"}) +
-                                        tsv({"FeaturesDlg", "Bad", "SetInstallLevel", "0", "1", "1"})}});
+  CostedDemo demo(true);
   Wizard w(*demo.session, "FeaturesDlg");
   w.press("None");
   EXPECT_EQ(demo.request("Complete"), InstallState::Absent);
@@ -178,16 +154,11 @@ TEST(SelectionTree, ButtonsPublishFeatureEventsAndInstallLevels) {
   EXPECT_EQ(demo.session->property("INSTALLLEVEL"), "10");
   EXPECT_EQ(demo.request("Extras"), InstallState::Local);
   w.press("Bad");
-  EXPECT_NE(demo.host.all().find("dialog `FeaturesDlg` control `Bad`: SetInstallLevel: install level 0 is outside"),
-            std::string::npos)
-      << demo.host.all();
+  EXPECT_TRUE(demo.host.said("dialog `FeaturesDlg` control `Bad`: SetInstallLevel: install level 0 is outside"));
 }
 
 TEST(SelectionTree, SetTargetPathPublishesTheNewPath) {
-  CostedDemo demo({{"Control", tsv({"InstallDirDlg", "PathShown", "Text", "5", "200", "200", "15", "3", "", "", "", ""}) +
-                                   tsv({"InstallDirDlg", "Apply", "PushButton", "5", "5", "40", "17", "3", "", "Apply", "", ""})},
-                   {"ControlEvent", tsv({"InstallDirDlg", "Apply", "SetTargetPath", "INSTALLDIR", "1", "1"})},
-                   {"EventMapping", tsv({"InstallDirDlg", "PathShown", "SelectionPath", "Text"})}});
+  CostedDemo demo(true);
   Wizard w(*demo.session, "InstallDirDlg");
   EXPECT_EQ(w.active().find("PathShown")->text, "");
   w.setValue("Folder", "C:\\Fresh\\");

@@ -6,7 +6,10 @@
 #include <fstream>
 
 #include "engine/dialogs/walk.h"
+#include "tests/dialogs/dialog_test_support.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/session_checks.h"
+#include "tests/support/table_sections.h"
 
 namespace fennick::test {
 namespace {
@@ -39,23 +42,8 @@ TEST(Walk, ReadsEveryOperationWithCommentsBlanksAndEscapes) {
 }
 
 TEST(Walk, ErrorsNameTheFileAndLine) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"press Next\njump Back\n", "w:2: unknown operation `jump`"},
-      {"feature Docs gone\n", "w:1: feature state must be local, source, advertise, absent, all-local or all-source, not `gone`"},
-      {"set Folder \"C:\\\n", "w:1: unterminated quoted value"},
-      {"set Folder \"\\t\"\n", "w:1: unknown escape \\t in value"},
-      {"press Next Now\n", "w:1: unexpected text `Now`"},
-      {"set Folder\n", "w:1: missing value"},
-      {"save\n", "w:1: missing path or cancel"},
-      {"save \"\"\n", "w:1: save needs a path"},
-  };
-  for (const auto& [text, error] : cases) {
-    try {
-      Walk::parse(text, "w");
-      ADD_FAILURE() << "parsed: " << text;
-    } catch (const WalkError& e) {
-      EXPECT_STREQ(e.what(), error);
-    }
+  for (const auto& c : caseRows(sourcePath("tests/dialogs/walks/parse-errors.txt"))) {
+    EXPECT_EQ(messageOf<WalkError>([&] { Walk::parse(c.at(0), "w"); }), c.at(1));
   }
 }
 
@@ -100,12 +88,8 @@ TEST(Walk, ByteOrderMarkAndEveryLineEnd) {
 TEST(Walk, LinesHaveABound) {
   const std::string longest(msi::dialogs::kWalkMaxLineBytes - 8, 'x');
   EXPECT_EQ(Walk::parse("press A\r\npress \"" + longest + "\"\r\n", "w").steps()[1].target, longest);
-  try {
-    Walk::parse("press A\n# " + std::string(msi::dialogs::kWalkMaxLineBytes, '#') + "\n", "w");
-    ADD_FAILURE() << "an oversize comment line parsed";
-  } catch (const WalkError& e) {
-    EXPECT_STREQ(e.what(), "w:2: the line is longer than 64 KiB");
-  }
+  const std::string oversize = "press A\n# " + std::string(msi::dialogs::kWalkMaxLineBytes, '#') + "\n";
+  EXPECT_EQ(messageOf<WalkError>([&] { Walk::parse(oversize, "w"); }), "w:2: the line is longer than 64 KiB");
 }
 
 TEST(Walk, LoadsOnlyABoundedRegularFile) {
@@ -125,14 +109,7 @@ TEST(Walk, LoadsOnlyABoundedRegularFile) {
       {dir / "big.walk", ": the walk file is larger than 16 MiB"},
       {dir / "missing.walk", ": cannot open the walk file: No such file or directory"},
   };
-  for (const auto& [path, cause] : cases) {
-    try {
-      Walk::load(path);
-      ADD_FAILURE() << "loaded " << path;
-    } catch (const WalkError& e) {
-      EXPECT_EQ(e.what(), path.string() + cause);
-    }
-  }
+  for (const auto& [path, cause] : cases) EXPECT_EQ(messageOf<WalkError>([&] { Walk::load(path); }), path.string() + cause);
 }
 
 }  // namespace

@@ -37,13 +37,6 @@ using msi::dialogs::FeatureChoice;
 using msi::dialogs::Walk;
 using msi::qt::DialogWindow;
 
-// Pictures go to the build folder, where reviewers look for them.
-fs::path picturePath(const std::string& name) {
-  const fs::path dir = fs::current_path() / "pictures";
-  fs::create_directories(dir);
-  return dir / (name + ".png");
-}
-
 DialogWindow* shownWindow() {
   for (QWidget* w : QApplication::topLevelWidgets())
     if (auto* window = dynamic_cast<DialogWindow*>(w); window && window->isVisible()) return window;
@@ -205,11 +198,7 @@ TEST(DialogWindow, ChildDialogsOpenInWindowsOfTheirOwn) {
 TEST(DialogWindow, AnEmptyTitleStaysEmpty) {
   qtApplication();
   KeptMessages host;
-  auto session = openSession(
-      rowsPackage({{"Dialog", tsv({"Bare", "50", "50", "200", "100", "3", "", "Ok", "Ok", "Ok"})},
-                   {"Control", tsv({"Bare", "Ok", "PushButton", "10", "10", "50", "17", "3", "", "OK", "", ""})},
-                   {"ControlEvent", tsv({"Bare", "Ok", "EndDialog", "Return", "1", "1"})}}),
-      host);
+  auto session = openSession(rowsPackage(packageRows("qt/packages.txt")), host);
   msi::dialogs::Wizard wizard(*session, "Bare");
   DialogWindow window(wizard);
   ASSERT_EQ(window.dialogName(), "Bare") << host.all();
@@ -222,12 +211,7 @@ TEST(DialogWindow, AnEmptyTitleStaysEmpty) {
 TEST(DialogWindow, MaskedEditsTakeTheirTemplate) {
   qtApplication();
   KeptMessages host;
-  auto session = openSession(
-      rowsPackage({{"Dialog", tsv({"D", "50", "50", "200", "80", "3", "Key", "Key", "Ok", "Ok"})},
-                   {"Control", tsv({"D", "Key", "MaskedEdit", "10", "10", "150", "15", "3", "PIDKEY", "[PIDTemplate]", "Ok", ""}) +
-                                   tsv({"D", "Ok", "PushButton", "130", "50", "56", "17", "3", "", "OK", "Key", ""})},
-                   {"Property", "ProductName\tKeys\nPIDTemplate\t12345<###-#######>@@@@@\n"}}),
-      host);
+  auto session = openSession(rowsPackage(packageRows("qt/packages.txt")), host);
   msi::dialogs::Wizard wizard(*session, "D");
   DialogWindow window(wizard);
   auto* key = widgetOf<QLineEdit>(window, "Key");

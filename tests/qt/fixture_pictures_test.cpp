@@ -2,10 +2,8 @@
 // bitmaps, licence texts, feature trees) render without a window. Every dialog of every
 // package with a user interface goes to pictures/<package>-<dialog>.png for reviewers.
 #include <algorithm>
-#include <filesystem>
 #include <map>
 #include <memory>
-#include <set>
 
 #include <QImage>
 
@@ -18,85 +16,10 @@
 #include "tests/dialogs/dialog_test_support.h"
 #include "tests/qt/qt_test_support.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/table_sections.h"
 
 namespace fennick::test {
 namespace {
-
-namespace fs = std::filesystem;
-
-fs::path picturePath(const std::string& stem, const std::string& dialog) {
-  const fs::path dir = fs::current_path() / "pictures";
-  fs::create_directories(dir);
-  return dir / (stem + "-" + dialog + ".png");
-}
-
-// Draws the first dialog the sequence runs, then leaves the dialogs as Cancel would.
-class PictureRunner : public msi::DialogRunner {
- public:
-  explicit PictureRunner(std::string stem) : stem_(std::move(stem)) {}
-  msi::ActionStatus runDialog(msi::Session& session, std::string_view dialog) override {
-    msi::dialogs::Wizard wizard(session, dialog);
-    if (wizard.finished()) return wizard.result();
-    if (image.isNull()) {
-      first = wizard.active().name;
-      width = wizard.active().width;
-      height = wizard.active().height;
-      image = msi::qt::dialogImage(wizard);
-      image.save(QString::fromStdString(picturePath(stem_, first).string()), "PNG");
-    }
-    return msi::ActionStatus::UserExit;
-  }
-  std::string first;
-  int width = 0, height = 0;
-  QImage image;
-
- private:
-  std::string stem_;
-};
-
-// How many distinct colours a picture holds (up to a bound): a dialog with a banner bitmap has
-// far more than the two or three of a blank window.
-int coloursIn(const QImage& image, int bound) {
-  std::set<QRgb> colours;
-  for (int y = 0; y < image.height(); y += 2)
-    for (int x = 0; x < image.width(); x += 2) {
-      colours.insert(image.pixel(x, y));
-      if (static_cast<int>(colours.size()) >= bound) return bound;
-    }
-  return static_cast<int>(colours.size());
-}
-
-struct FixtureDialog {
-  const char* stem;
-  const char* package;
-  const char* firstDialog;
-};
-
-void PrintTo(const FixtureDialog& f, std::ostream* os) { *os << f.package; }
-
-class FixturePicture : public ::testing::TestWithParam<FixtureDialog> {};
-
-TEST_P(FixturePicture, FirstDialogIsDrawnAtItsSizeWithItsBitmap) {
-  FENNICK_REQUIRE_FIXTURES();
-  qtApplication();
-  const FixtureDialog& f = GetParam();
-  PictureRunner runner(f.stem);
-  KeptMessages host;
-  auto session = openSession(openFixture(f.package), host, &runner);
-  msi::runSequence(*session, "InstallUISequence");
-  ASSERT_FALSE(runner.image.isNull()) << host.all();
-  EXPECT_EQ(runner.first, f.firstDialog);
-  EXPECT_EQ(runner.image.width(), msi::qt::unitsToPixelsX(runner.width));
-  EXPECT_EQ(runner.image.height(), msi::qt::unitsToPixelsY(runner.height));
-  EXPECT_GE(coloursIn(runner.image, 200), 200);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Fixtures, FixturePicture,
-    ::testing::Values(FixtureDialog{"gaze", "ui-wix3-minimal-gaze/GazeToolbarInstall.msi", "WelcomeDlg"},
-                      FixtureDialog{"putty", "ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi",
-                                    "WelcomeDlg"}),
-    [](const auto& info) { return std::string(info.param.stem); });
 
 // Draws every dialog of the Dialog table as a user meets it. The sequence runs as if the user
 // went on from each dialog it shows: those are drawn as they appear (a modeless one as the
@@ -145,7 +68,7 @@ class EveryDialogRunner : public msi::DialogRunner {
   void draw(const msi::dialogs::Wizard& wizard) {
     const msi::dialogs::Dialog& dialog = *wizard.dialogs().back();
     const QImage image = msi::qt::dialogImage(wizard);
-    image.save(QString::fromStdString(picturePath(stem_, dialog.name).string()), "PNG");
+    image.save(QString::fromStdString(picturePath(stem_ + "-" + dialog.name).string()), "PNG");
     const QSize expected(msi::qt::unitsToPixelsX(dialog.width), msi::qt::unitsToPixelsY(dialog.height));
     if (image.size() != expected) failed.push_back(dialog.name + " (drawn at the wrong size)");
     for (const auto& c : dialog.controls) {
@@ -160,47 +83,23 @@ class EveryDialogRunner : public msi::DialogRunner {
   std::unique_ptr<msi::dialogs::Wizard> modeless_;
 };
 
-struct UiPackage {
-  const char* stem;
-  const char* package;
-  std::size_t dialogs;     // rows of its Dialog table
-  const char* preparing;   // what its "please wait" dialog says as the first wizard page replaces it
-};
-
-void PrintTo(const UiPackage& p, std::ostream* os) { *os << p.package; }
-
-class EveryDialogPicture : public ::testing::TestWithParam<UiPackage> {};
-
-TEST_P(EveryDialogPicture, EveryDialogOfThePackageIsDrawn) {
+TEST(EveryDialogPicture, EveryDialogOfThePackageIsDrawn) {
   FENNICK_REQUIRE_FIXTURES();
   qtApplication();
-  const UiPackage& p = GetParam();
-  EveryDialogRunner runner(p.stem);
-  KeptMessages host;
-  auto session = openSession(openFixture(p.package), host, &runner);
-  msi::runSequence(*session, "InstallUISequence");
-  runner.drawTheRest(*session);
-  EXPECT_EQ(runner.drawn.size(), p.dialogs) << host.all();
-  EXPECT_TRUE(runner.failed.empty()) << ::testing::PrintToString(runner.failed) << host.all();
-  if (p.preparing) {
-    EXPECT_EQ(runner.actionTexts["PrepareDlg"], p.preparing);
+  for (const auto& p : caseRows(sourcePath("tests/qt/fixture_pictures.txt"))) {
+    SCOPED_TRACE(p.at(1));
+    EveryDialogRunner runner(p[0]);
+    KeptMessages host;
+    auto session = openSession(openFixture(p[1]), host, &runner);
+    msi::runSequence(*session, "InstallUISequence");
+    runner.drawTheRest(*session);
+    EXPECT_EQ(runner.drawn.size(), std::stoul(p.at(2))) << host.all();
+    EXPECT_TRUE(runner.failed.empty()) << ::testing::PrintToString(runner.failed) << host.all();
+    if (p.size() > 3) {
+      EXPECT_EQ(runner.actionTexts["PrepareDlg"], p[3]);
+    }
   }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Fixtures, EveryDialogPicture,
-    ::testing::Values(
-        // WiX: the last action before WelcomeDlg; the text is the service's own (no ActionText table).
-        UiPackage{"putty", "ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi", 22,
-                  "Migrating feature states from related applications"},
-        UiPackage{"gaze", "ui-wix3-minimal-gaze/GazeToolbarInstall.msi", 17,
-                  "Migrating feature states from related applications"},
-        UiPackage{"tricky", "ui-wix3-installdir-tricky/ui.msi", 23, "Migrating feature states from related applications"},
-        UiPackage{"winget", "ui-vsinstaller-winget/AppInstallerTestMsiInstaller.msi", 24, nullptr},
-        UiPackage{"filetype", "ui-vsinstaller-filetype-small/fixture.msi", 24, nullptr},
-        // Its PrepareDlg gives way to WhichUsersDlg before any action runs: its own text stays.
-        UiPackage{"irida", "ui-pymsilib-irida-pythonfeatures/iridaUploader-0.1.win32.msi", 13, "Pondering..."}),
-    [](const auto& info) { return std::string(info.param.stem); });
 
 }  // namespace
 }  // namespace fennick::test

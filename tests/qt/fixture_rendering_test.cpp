@@ -28,6 +28,7 @@
 #include "tests/dialogs/dialog_test_support.h"
 #include "tests/qt/qt_test_support.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/table_sections.h"
 
 // How Qt delivers a key press to the shortcut map first, as a keyboard does (QtGui's own).
 Q_GUI_EXPORT bool qt_sendShortcutOverrideEvent(QObject* o, ulong timestamp, int k, Qt::KeyboardModifiers mods,
@@ -40,9 +41,6 @@ using msi::dialogs::Wizard;
 using msi::qt::DialogView;
 
 constexpr const char* kPutty = "ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi";
-constexpr const char* kGaze = "ui-wix3-minimal-gaze/GazeToolbarInstall.msi";
-constexpr const char* kWinget = "ui-vsinstaller-winget/AppInstallerTestMsiInstaller.msi";
-constexpr const char* kIrida = "ui-pymsilib-irida-pythonfeatures/iridaUploader-0.1.win32.msi";
 
 // A dialog of a fixture after costing, drawn by a view that is laid out as a shown window.
 struct Drawn {
@@ -80,71 +78,56 @@ bool near(const QColor& a, const QColor& b, int tolerance) {
          std::abs(a.blue() - b.blue()) <= tolerance;
 }
 
-struct PictureCase {
-  const char* package;
-  const char* dialog;
-  const char* control;
-};
-
-void PrintTo(const PictureCase& c, std::ostream* os) { *os << c.package << " " << c.dialog << "." << c.control; }
-
-class AuthoredPicture : public ::testing::TestWithParam<PictureCase> {};
+std::vector<std::vector<std::string>> cases() {
+  return caseRows(sourcePath("tests/qt/fixture_cases.txt"), ::testing::UnitTest::GetInstance()->current_test_info()->name());
+}
 
 // The picture on screen is the Binary row's image scaled to the control: sampled where the
 // authored image is clearly coloured (a greyed or missing picture differs there), most points
 // match; texts drawn over a banner may cover a few.
-TEST_P(AuthoredPicture, IsDrawnInItsOwnColoursScaledToTheControl) {
+TEST(AuthoredPicture, IsDrawnInItsOwnColoursScaledToTheControl) {
   FENNICK_REQUIRE_FIXTURES();
-  const PictureCase& c = GetParam();
-  auto d = draw(c.package, c.dialog);
-  ASSERT_TRUE(d);
-  const msi::dialogs::Control* control = d->wizard->active().find(c.control);
-  ASSERT_NE(control, nullptr);
-  const msi::Bytes data = d->wizard->binary(control->image);
-  QImage authored;
-  ASSERT_TRUE(authored.loadFromData(reinterpret_cast<const uchar*>(data.data()), static_cast<int>(data.size())));
-  const QRect rect = msi::qt::toPixels(control->rect);
-  const QImage expected = authored.convertToFormat(QImage::Format_ARGB32)
-                              .scaled(rect.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-  const QImage drawn = msi::qt::dialogImage(*d->wizard);
-  int coloured = 0, same = 0;
-  const int step = std::max(1, std::min(rect.width(), rect.height()) / 24);
-  for (int y = 1; y + 1 < rect.height(); y += step)
-    for (int x = 1; x + 1 < rect.width(); x += step) {
-      const QColor want = expected.pixelColor(x, y);
-      if (want.alpha() < 255 || want.hsvSaturation() < 96 || want.value() < 64) continue;
-      ++coloured;
-      if (near(drawn.pixelColor(rect.x() + x, rect.y() + y), want, 24)) ++same;
-    }
-  ASSERT_GE(coloured, 10) << "the authored picture has too few coloured points to judge";
-  EXPECT_GE(same * 10, coloured * 9) << same << " of " << coloured << " coloured points drawn as authored";
+  for (const auto& c : cases()) {
+    SCOPED_TRACE(c[1] + "." + c[2]);
+    auto d = draw(c[0], c[1]);
+    ASSERT_TRUE(d);
+    const msi::dialogs::Control* control = d->wizard->active().find(c[2]);
+    ASSERT_NE(control, nullptr);
+    const msi::Bytes data = d->wizard->binary(control->image);
+    QImage authored;
+    ASSERT_TRUE(authored.loadFromData(reinterpret_cast<const uchar*>(data.data()), static_cast<int>(data.size())));
+    const QRect rect = msi::qt::toPixels(control->rect);
+    const QImage expected = authored.convertToFormat(QImage::Format_ARGB32)
+                                .scaled(rect.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QImage drawn = msi::qt::dialogImage(*d->wizard);
+    int coloured = 0, same = 0;
+    const int step = std::max(1, std::min(rect.width(), rect.height()) / 24);
+    for (int y = 1; y + 1 < rect.height(); y += step)
+      for (int x = 1; x + 1 < rect.width(); x += step) {
+        const QColor want = expected.pixelColor(x, y);
+        if (want.alpha() < 255 || want.hsvSaturation() < 96 || want.value() < 64) continue;
+        ++coloured;
+        if (near(drawn.pixelColor(rect.x() + x, rect.y() + y), want, 24)) ++same;
+      }
+    ASSERT_GE(coloured, 10) << "the authored picture has too few coloured points to judge";
+    EXPECT_GE(same * 10, coloured * 9) << same << " of " << coloured << " coloured points drawn as authored";
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(Fixtures, AuthoredPicture,
-                         ::testing::Values(PictureCase{kPutty, "ExitDialog", "Bitmap"},
-                                           PictureCase{kPutty, "BrowseDlg", "BannerBitmap"},
-                                           PictureCase{kGaze, "CancelDlg", "Icon"},
-                                           PictureCase{kWinget, "MaintenanceForm", "BannerBmp"}),
-                         [](const auto& info) {
-                           return std::string(info.param.dialog) + "_" + info.param.control;
-                         });
 
 // A combo's Height counts its dropped-down list; closed, it is one line of text high.
 TEST(FixtureRendering, CombosAreOneLineHigh) {
   FENNICK_REQUIRE_FIXTURES();
-  const PictureCase cases[] = {{kPutty, "BrowseDlg", "DirectoryCombo"},
-                               {kWinget, "SelectFolderDialog", "FolderCombo"}};
-  for (const PictureCase& c : cases) {
-    SCOPED_TRACE(std::string(c.package) + " " + c.dialog);
-    auto d = draw(c.package, c.dialog);
+  for (const auto& c : cases()) {
+    SCOPED_TRACE(c[0] + " " + c[1]);
+    auto d = draw(c[0], c[1]);
     ASSERT_TRUE(d);
-    auto* combo = d->widget<QComboBox>(c.control);
+    auto* combo = d->widget<QComboBox>(c[2]);
     ASSERT_NE(combo, nullptr);
     const int twoLines = 2 * combo->fontMetrics().height();
-    ASSERT_GT(msi::qt::toPixels(d->wizard->active().find(c.control)->rect).height(), twoLines);
+    ASSERT_GT(msi::qt::toPixels(d->wizard->active().find(c[2])->rect).height(), twoLines);
     EXPECT_LT(combo->height(), twoLines);
     EXPECT_GE(combo->height(), combo->fontMetrics().height());
-    EXPECT_EQ(combo->width(), msi::qt::toPixels(d->wizard->active().find(c.control)->rect).width());
+    EXPECT_EQ(combo->width(), msi::qt::toPixels(d->wizard->active().find(c[2])->rect).width());
   }
 }
 
@@ -152,27 +135,14 @@ TEST(FixtureRendering, CombosAreOneLineHigh) {
 // shown as written takes no key; radio buttons keep theirs.
 TEST(FixtureRendering, AccessKeysAreKept) {
   FENNICK_REQUIRE_FIXTURES();
-  struct Case {
-    const char* package;
-    const char* dialog;
-    const char* label;
-    const char* text;   // what the label holds, in Qt's access key notation
-    const char* buddy;  // "" for none
-  };
-  const Case cases[] = {
-      {kPutty, "BrowseDlg", "ComboLabel", "&Look in:", "DirectoryCombo"},
-      {kPutty, "BrowseDlg", "PathLabel", "&Folder name:", "PathEdit"},  // past the banner in the tab order
-      {kWinget, "SelectFolderDialog", "FolderText", "&Folder:", "FolderPathEdit"},
-      {kIrida, "DiskCostDlg", "Title", "Disk Space Requirements", ""},  // NoPrefix styled title
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.dialog) + " " + c.label);
-    auto d = draw(c.package, c.dialog);
+  for (const auto& c : cases()) {
+    SCOPED_TRACE(c[1] + " " + c[2]);
+    auto d = draw(c[0], c[1]);
     ASSERT_TRUE(d);
-    auto* label = d->widget<QLabel>(c.label);
+    auto* label = d->widget<QLabel>(c[2]);
     ASSERT_NE(label, nullptr);
-    EXPECT_EQ(label->text().toStdString(), c.text);
-    EXPECT_EQ(label->buddy(), std::string(c.buddy).empty() ? nullptr : d->view->widget(c.buddy));
+    EXPECT_EQ(label->text().toStdString(), c[3]);
+    EXPECT_EQ(label->buddy(), c.size() < 5 || c[4].empty() ? nullptr : d->view->widget(c[4]));
     if (label->buddy()) {
       // Alt and the marked letter, as the keyboard delivers it, focus the buddy.
       QApplication::setActiveWindow(d->view.get());
@@ -182,36 +152,30 @@ TEST(FixtureRendering, AccessKeysAreKept) {
       QApplication::setActiveWindow(nullptr);  // the view goes with this case
     }
   }
-  struct Radio {
-    const char* package;
-    const char* dialog;
-    const char* group;
-    const char* value;
-    const char* key;
-  };
-  const Radio radios[] = {{kIrida, "MaintenanceTypeDlg", "RepairRadioGroup", "Remove", "Alt+M"},
-                          {kPutty, "MsiRMFilesInUse", "ShutdownOption", "DontUseRM", "Alt+D"}};
-  for (const Radio& r : radios) {
-    SCOPED_TRACE(std::string(r.dialog) + " " + r.value);
-    auto d = draw(r.package, r.dialog);
+}
+
+TEST(FixtureRendering, RadioButtonsKeepTheirAccessKeys) {
+  FENNICK_REQUIRE_FIXTURES();
+  for (const auto& c : cases()) {
+    SCOPED_TRACE(c[1] + " " + c[3]);
+    auto d = draw(c[0], c[1]);
     ASSERT_TRUE(d);
-    QWidget* group = d->view->widget(r.group);
+    QWidget* group = d->view->widget(c[2]);
     ASSERT_NE(group, nullptr);
-    auto* radio = group->findChild<QRadioButton*>(r.value);
+    auto* radio = group->findChild<QRadioButton*>(QString::fromStdString(c[3]));
     ASSERT_NE(radio, nullptr);
-    EXPECT_EQ(radio->shortcut(), QKeySequence(r.key));
+    EXPECT_EQ(radio->shortcut(), QKeySequence(QString::fromStdString(c[4])));
   }
 }
 
 // The list's columns are headed by the package's UIText rows, after its text style.
 TEST(FixtureRendering, VolumeCostListsShowTheirHeaders) {
   FENNICK_REQUIRE_FIXTURES();
-  const PictureCase cases[] = {{kWinget, "DiskCost", "VolumeCostList1"}, {kPutty, "DiskCostDlg", "VolumeList"}};
-  for (const PictureCase& c : cases) {
-    SCOPED_TRACE(std::string(c.package) + " " + c.dialog);
-    auto d = draw(c.package, c.dialog);
+  for (const auto& c : cases()) {
+    SCOPED_TRACE(c[0] + " " + c[1]);
+    auto d = draw(c[0], c[1]);
     ASSERT_TRUE(d);
-    auto* list = d->widget<QTreeWidget>(c.control);
+    auto* list = d->widget<QTreeWidget>(c[2]);
     ASSERT_NE(list, nullptr);
     QStringList shown;
     int right = 0;
@@ -313,23 +277,19 @@ TEST(FixtureRendering, TextsShowAllTheirLines) {
 // package's Control_Next chain.
 TEST(FixtureRendering, TheFirstControlHasTheFocusAndTabFollowsTheChain) {
   FENNICK_REQUIRE_FIXTURES();
-  const std::pair<const char*, QStringList> cases[] = {
-      {"InstallDirDlg", {"Next", "Back", "Cancel", "Folder", "ChangeFolder"}},  // skips the banner
-      {"BrowseDlg", {"PathEdit", "OK", "Cancel", "DirectoryCombo", "WixUI_Bmp_Up", "NewFolder", "DirectoryList"}},
-  };
-  for (const auto& [dialog, chain] : cases) {
-    SCOPED_TRACE(dialog);
-    auto d = draw(kPutty, dialog);
+  for (const auto& c : cases()) {
+    SCOPED_TRACE(c[0]);
+    auto d = draw(kPutty, c[0]);
     ASSERT_TRUE(d);
     QWidget* first = d->view->focusFirst();
     ASSERT_NE(first, nullptr);
-    QStringList order;
+    std::vector<std::string> order;
     QWidget* w = first;
     do {
-      if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(d->view.get())) order << w->objectName();
+      if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(d->view.get())) order.push_back(w->objectName().toStdString());
       w = w->nextInFocusChain();
     } while (w != first && order.size() < 20);
-    EXPECT_EQ(order, chain);
+    EXPECT_EQ(order, std::vector<std::string>(c.begin() + 1, c.end()));
   }
 }
 

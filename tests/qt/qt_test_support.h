@@ -1,5 +1,9 @@
-// The application object the Qt tests need, made once for the test program.
+// The application object the Qt tests need, made once for the test program, and where their
+// pictures go.
 #pragma once
+
+#include <filesystem>
+#include <string>
 
 #include <QApplication>
 #include <QInputDevice>
@@ -15,6 +19,13 @@ inline QApplication& qtApplication() {
   static char* argv[] = {name, nullptr};
   static QApplication app(argc, argv);
   return app;
+}
+
+// Where a test puts picture `name`.png: the build folder's pictures/, where reviewers look.
+inline std::filesystem::path picturePath(const std::string& name) {
+  const std::filesystem::path dir = std::filesystem::current_path() / "pictures";
+  std::filesystem::create_directories(dir);
+  return dir / (name + ".png");
 }
 
 }  // namespace fennick::test

@@ -23,13 +23,7 @@ std::unique_ptr<msi::Session> costed(const TestPackage& pkg) { return costed(pkg
 
 TestPackage typicalTree() {
   TestPackage pkg;
-  pkg.add("Directory", {{"TARGETDIR", {}, "SourceDir"},
-                        {"ProgramFilesFolder", "TARGETDIR", "."},
-                        {"Vendor", "ProgramFilesFolder", "VENDOR~1|Vendor Name:src"},
-                        {"INSTALLDIR", "Vendor", "APP|My App"},
-                        {"Bin", "INSTALLDIR", "bin"},
-                        {"Same", "INSTALLDIR", "."},
-                        {"Self", "Self", "Root2"}});
+  pkg.addText("packages/directories.txt", "typical");
   return pkg;
 }
 
@@ -115,18 +109,13 @@ TEST(Directories, SetTargetPathRefusesWhatTheMachineCannotHold) {
 }
 
 TEST(Directories, BrokenTreesFailCostInitializeWithTheDirectoryNamed) {
-  RecordingHost host;
-  TestPackage cycle;
-  cycle.add("Directory", {{"TARGETDIR", {}, "SourceDir"}, {"A", "B", "a"}, {"B", "A", "b"}});
-  EXPECT_EQ(cycle.open(testOptions(&host))->doAction("CostInitialize"), msi::ActionStatus::Failure);
-  EXPECT_NE(host.all(msi::MessageKind::Error).find("form a cycle"), std::string::npos)
-      << host.all(msi::MessageKind::Error);
-
-  RecordingHost host2;
-  TestPackage orphan;
-  orphan.add("Directory", {{"TARGETDIR", {}, "SourceDir"}, {"A", "Missing", "a"}});
-  EXPECT_EQ(orphan.open(testOptions(&host2))->doAction("CostInitialize"), msi::ActionStatus::Failure);
-  EXPECT_NE(host2.all(msi::MessageKind::Error).find("`Missing`"), std::string::npos);
+  for (const auto& [name, says] : {std::pair{"cycle", "form a cycle"}, std::pair{"orphan", "`Missing`"}}) {
+    RecordingHost host;
+    TestPackage pkg;
+    pkg.addText("packages/directories.txt", name);
+    EXPECT_EQ(pkg.open(testOptions(&host))->doAction("CostInitialize"), msi::ActionStatus::Failure) << name;
+    EXPECT_NE(host.all(msi::MessageKind::Error).find(says), std::string::npos) << host.all(msi::MessageKind::Error);
+  }
 }
 
 TEST(Directories, AVeryDeepChainIsReportedNotRecursedInto) {

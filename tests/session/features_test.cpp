@@ -6,9 +6,11 @@
 
 #include "engine/session/session.h"
 #include "tests/session/test_package.h"
+#include "tests/support/session_checks.h"
 
 namespace {
 
+using fennick::test::hasProperties;
 using fennick::test::RecordingHost;
 using fennick::test::TestPackage;
 using fennick::test::testOptions;
@@ -19,40 +21,9 @@ constexpr InstallState kLocal = InstallState::Local;
 constexpr InstallState kSource = InstallState::Source;
 constexpr InstallState kAdvertised = InstallState::Advertised;
 
-// Feature rows: name, parent, level, attributes.
 TestPackage featurePackage() {
   TestPackage pkg;
-  pkg.add("Directory", {{"TARGETDIR", {}, "SourceDir"}, {"APPDIR", "TARGETDIR", "App"}});
-  const auto feature = [](const char* name, msi::Value parent, int level, int attributes) {
-    return msi::Row{name, parent, name, {}, 1, level, {}, attributes};
-  };
-  pkg.add("Feature", {feature("Main", {}, 1, 0),
-                      feature("Docs", {}, 3, 0),
-                      feature("DocsChild", "Docs", 1, 0),
-                      feature("Src", {}, 1, 1),
-                      feature("Follow", "Src", 1, 2),
-                      feature("Adv", {}, 1, 4),
-                      feature("NoAdv", {}, 1, 4 | 8),
-                      feature("Off", {}, 0, 0),
-                      feature("OffChild", "Off", 1, 0),
-                      feature("Cond", {}, 5, 0)});
-  pkg.add("Condition", {{"Cond", 1, "VersionNT >= 600"}, {"Main", 0, "NOPE"}});
-  pkg.add("Component", {{"CMain", "{11111111-1111-1111-1111-111111111111}", "APPDIR", 0, {}, {}},
-                        {"CSourceOnly", "{22222222-2222-2222-2222-222222222222}", "APPDIR", 1, {}, {}},
-                        {"CNever", "{33333333-3333-3333-3333-333333333333}", "APPDIR", 0, "0", {}},
-                        {"COptional", "{44444444-4444-4444-4444-444444444444}", "APPDIR", 2, {}, {}},
-                        {"CLocalOnly", "{55555555-5555-5555-5555-555555555555}", "APPDIR", 0, {}, {}},
-                        {"CShared", "{66666666-6666-6666-6666-666666666666}", "APPDIR", 2, {}, {}}});
-  pkg.add("FeatureComponents", {{"Main", "CMain"},
-                                {"Main", "CSourceOnly"},
-                                {"Main", "CNever"},
-                                {"Main", "CShared"},
-                                {"Src", "COptional"},
-                                {"Src", "CLocalOnly"},
-                                {"Src", "CShared"}});
-  pkg.add("File", {{"main.exe", "CMain", "MAIN~1.EXE|main program.exe", 5000, {}, {}, 0, 1},
-                   {"readme", "CMain", "readme.txt", 4096, {}, {}, 0, 2},
-                   {"opt.dll", "COptional", "opt.dll", 10, {}, {}, 0, 3}});
+  pkg.addText("packages/features.txt", "features");
   return pkg;
 }
 
@@ -80,9 +51,7 @@ TEST(FeatureRequests, FreshInstallFollowsLevelsAttributesParentsAndTheConditionT
       {"Follow", kSource},   {"Adv", kAdvertised}, {"NoAdv", kLocal}, {"Off", kNone},
       {"OffChild", kNone},   {"Cond", kLocal}};
   EXPECT_EQ(requests(*session), expected);
-  EXPECT_EQ(session->property("INSTALLLEVEL"), "1");
-  EXPECT_EQ(session->property("Preselected"), "");
-  EXPECT_EQ(session->property("CostingComplete"), "1");
+  EXPECT_TRUE(hasProperties(*session, {{"INSTALLLEVEL", "1"}, {"Preselected", ""}, {"CostingComplete", "1"}}));
   // Conditions see the states: action and installed state numbers.
   EXPECT_EQ(session->evaluateCondition("&Main = 3 AND !Main = 2 AND &Docs = -1"),
             msi::ConditionResult::True);

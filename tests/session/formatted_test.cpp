@@ -10,6 +10,7 @@
 #include "engine/session/formatted.h"
 #include "tests/session/corpus_file.h"
 #include "tests/session/fake_session_context.h"
+#include "tests/support/table_sections.h"
 
 namespace {
 
@@ -27,30 +28,6 @@ class FormattedTest : public ::testing::Test {
   std::string record(std::vector<std::string> fields) const { return formatRecord(fields, context); }
   fennick::test::FakeSessionContext context;
 };
-
-// Message records: numbered references, the default template, fields formatted before
-// insertion, and groups that depend on fields. Field 0 is the template.
-TEST_F(FormattedTest, RecordsFillTheirTemplate) {
-  const std::pair<std::vector<std::string>, std::string> cases[] = {
-      {{"[1] [2]", "boo", "hoo"}, "boo hoo"},
-      {{"[1] [One] [2]", "boo", "hoo"}, "boo mercury hoo"},
-      {{"[01]", "hoo"}, "hoo"},
-      {{"[100]", "hoo"}, ""},
-      {{"[99999999999999999999]", "hoo"}, ""},
-      {{"[1] test [0]", "boo"}, "boo test [1] test [0]"},  // field 0 inserted as written
-      {{"", "boo", "hoo", "", "123"}, "1: boo 2: hoo 3:  4: 123 "},  // an empty template lists the fields
-      {{""}, ""},
-      {{}, ""},
-      {{"[1]", "[prop]"}, "val"},  // fields are formatted, without record references, before insertion
-      {{"[1]|[2]", "[2]", "stuff"}, "[2]|stuff"},
-      {{"[[1]]", "\\help"}, "h"},
-      {{"{[1] [2]}", "boo", "hoo"}, "boo hoo"},
-      {{"a{b[1]c}d", ""}, "ad"},
-      {{"{[1][2]} {abc}", "1", "2"}, "12 {abc}"},
-      {{"[1] [~] [2]", "boo", "hoo"}, std::string("boo \0 hoo", 9)},
-  };
-  for (const auto& [fields, expected] : cases) EXPECT_EQ(record(fields), expected) << (fields.empty() ? "" : fields[0]);
-}
 
 TEST_F(FormattedTest, NestedFieldReferencesUseTheFieldValues) {
   std::vector<std::string> fields(13);
@@ -120,6 +97,14 @@ std::string visible(const std::string& text) {
   std::string out;
   for (char c : text) out += c == '\0' ? std::string("<NUL>") : std::string(1, c);
   return out;
+}
+
+// Message records (records.txt): numbered references, the default template, fields formatted
+// before insertion, and groups that depend on fields.
+TEST_F(FormattedTest, RecordsFillTheirTemplate) {
+  for (const auto& c : fennick::test::caseRows(fennick::test::sessionTestDataDir() / "records.txt"))
+    EXPECT_EQ(record({c.begin() + 1, c.end()}), decodeExpected(c.at(0))) << c.at(1);
+  EXPECT_EQ(record({}), "");
 }
 
 // Every case of formatted.txt, all mismatches reported at once.

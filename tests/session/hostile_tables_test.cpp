@@ -14,11 +14,7 @@ using fennick::test::testOptions;
 using msi::ActionStatus;
 
 TEST(HostileTables, ComponentsWithoutADirectoryTableCostNothingAndResolveToNothing) {
-  TestPackage pkg;
-  pkg.add("Feature", {{"F", {}, {}, {}, 1, 1, {}, 0}});
-  pkg.add("Component", {{"C", "{12345678-1234-1234-1234-123456789012}", "NODIR", 0, {}, {}}});
-  pkg.add("FeatureComponents", {{"F", "C"}, {"F", "Ghost"}, {"Ghost", "C"}});
-  pkg.add("File", {{"f", "C", "f.txt", 100, {}, {}, 0, 1}, {"orphan", "NoComponent", "o", 1, {}, {}, 0, 2}});
+  TestPackage pkg("packages/hostile.txt");
   auto session = pkg.open();
   EXPECT_EQ(session->doAction("CostInitialize"), ActionStatus::Success);
   EXPECT_EQ(session->doAction("CostFinalize"), ActionStatus::Success);
@@ -29,13 +25,7 @@ TEST(HostileTables, ComponentsWithoutADirectoryTableCostNothingAndResolveToNothi
 }
 
 TEST(HostileTables, NullsWhereValuesBelongAreReadAsNothing) {
-  TestPackage pkg;
-  pkg.add("Directory", {{"TARGETDIR", {}, {}}, {"Empty", "TARGETDIR", {}}});
-  pkg.add("Feature", {{"NoLevel", {}, {}, {}, {}, {}, {}, {}}, {"Plain", {}, {}, {}, {}, 1, {}, {}}});
-  pkg.add("Condition", {{"Nobody", 1, "1"}, {"Plain", 0, {}}});
-  pkg.add("CustomAction", {{"NoType", {}, {}, {}}, {"NoSource", 51, {}, "x"}});
-  pkg.add("InstallUISequence", {{"NoType", {}, {}}, {"CostInitialize", {}, 1}, {"CostFinalize", {}, 2}});
-  pkg.add("File", {{"neg", {}, {}, -5, {}, {}, {}, {}}});
+  TestPackage pkg("packages/hostile.txt");
   RecordingHost host;
   auto session = pkg.open(testOptions(&host));
   msi::SequenceOptions options;
@@ -117,9 +107,7 @@ TEST(HostileTables, LocatorChainsThatFanOutAreSearchedOncePerSignature) {
 }
 
 TEST(HostileTables, ACustomActionNamedLikeADialogRunsAsTheCustomAction) {
-  TestPackage pkg;
-  pkg.add("Dialog", {{"Both", "A dialog"}});
-  pkg.add("CustomAction", {{"Both", 51, "RAN", "custom"}});
+  TestPackage pkg("packages/hostile.txt");
   auto session = pkg.open();
   EXPECT_EQ(session->actionKind("Both"), msi::Session::ActionKind::Custom);
   EXPECT_EQ(session->doAction("Both"), ActionStatus::Success);

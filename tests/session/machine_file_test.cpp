@@ -8,6 +8,7 @@
 
 #include "engine/session/machine_file.h"
 #include "engine/session/reg_file.h"
+#include "tests/support/table_sections.h"
 
 namespace {
 
@@ -25,8 +26,12 @@ std::vector<std::uint8_t> utf16(std::u16string_view text) {
 }
 
 // A file of machines/ beside this test.
+std::filesystem::path machinePath(const std::string& name) {
+  return std::filesystem::path(__FILE__).parent_path() / "machines" / name;
+}
+
 std::string machineText(const std::string& name) {
-  std::ifstream in(std::filesystem::path(__FILE__).parent_path() / "machines" / name, std::ios::binary);
+  std::ifstream in(machinePath(name), std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
@@ -84,37 +89,16 @@ TEST(RegFile, Regedit4WritesExpandableAndMultiStringsAsAnsi) {
 }
 
 TEST(RegFile, FaultsNameTheirLine) {
-  const struct {
-    const char* text;
-    int line;
-    const char* says;
-  } cases[] = {
-      {"[HKEY_LOCAL_MACHINE\\A]\n", 1, "header"},
-      {"Windows Registry Editor Version 5.00\n\"a\"=\"b\"\n", 2, "follow a key"},
-      {"Windows Registry Editor Version 5.00\n\n[HKEY_NOWHERE\\A]\n", 3, "not a root key"},
-      {"Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\A\n", 2, "end with `]`"},
-      {"Windows Registry Editor Version 5.00\n[HKCU\\A]\n\"a\"=dword:123456789\n", 3, "1 to 8"},
-      {"Windows Registry Editor Version 5.00\n[HKCU\\A]\n\"a\"=dword:12g4\n", 3, "hex digit"},
-      {"Windows Registry Editor Version 5.00\n[HKCU\\A]\n\"a\"=hex:1,,2\n", 3, "empty byte"},
-      {"Windows Registry Editor Version 5.00\n[HKCU\\A]\n\"a\"=hex:100\n", 3, "not a byte"},
-      {"Windows Registry Editor Version 5.00\n[HKCU\\A]\n\"a\"=hex:01,\\\n02,\\\n", 4, "no line follows"},
-      {"Windows Registry Editor Version 5.00\n[HKCU\\A]\n\"a\"=hex(2x):00\n", 3, "hex(N)"},
-      {"Windows Registry Editor Version 5.00\n[HKCU\\A]\n\"a\"=\"unterminated\n", 3, "not closed"},
-      {"Windows Registry Editor Version 5.00\n[HKCU\\A]\n\"a\"=\"C:\\dir\"\n", 3, "unknown escape"},
-      {"Windows Registry Editor Version 5.00\n[HKCU\\A]\n\"a\"=\"x\" y\n", 3, "after a string"},
-      {"Windows Registry Editor Version 5.00\n[HKCU\\A]\n\"a\" \"b\"\n", 3, "expected `=`"},
-      {"Windows Registry Editor Version 5.00\n[HKCU\\A]\n\"a\"=qword:1\n", 3, "unknown value data"},
-      {"Windows Registry Editor Version 5.00\n[HKCU\\A]\nname=1\n", 3, "expected a key"},
-  };
-  for (const auto& c : cases) {
+  for (const auto& c : fennick::test::caseRows(machinePath("reg-faults.txt"))) {
+    const std::string& text = c.at(2);
     msi::Registry r;
     try {
-      msi::applyRegText(c.text, "x.reg", r);
-      ADD_FAILURE() << "accepted: " << c.text;
+      msi::applyRegText(text, "x.reg", r);
+      ADD_FAILURE() << "accepted: " << text;
     } catch (const msi::MachineTextError& e) {
-      EXPECT_EQ(e.line(), c.line) << c.text << "\n" << e.what();
-      EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos) << e.what();
-      EXPECT_TRUE(std::string(e.what()).starts_with("x.reg:" + std::to_string(c.line) + ": "));
+      EXPECT_EQ(e.line(), std::stoi(c[0])) << text << "\n" << e.what();
+      EXPECT_NE(std::string(e.what()).find(c[1]), std::string::npos) << e.what();
+      EXPECT_TRUE(std::string(e.what()).starts_with("x.reg:" + c[0] + ": "));
     }
   }
 }
@@ -176,34 +160,14 @@ TEST(MachineFile, DescribesTheMachineOverABuiltInOne) {
 }
 
 TEST(MachineFile, FaultsNameTheirLine) {
-  const struct {
-    const char* text;
-    int line;
-    const char* says;
-  } cases[] = {
-      {"property A=1\nmachine win10-x86\n", 2, "must come before"},
-      {"machine win95\n", 1, "no built-in machine"},
-      {"\n\nfolder relative\\path\n", 3, "not a full Windows path"},
-      {"file C:\\a.exe version 1.2.3.4.5\n", 1, "not a file version"},
-      {"file C:\\a.exe version 1.70000\n", 1, "not a file version"},
-      {"file C:\\a.exe colour red\n", 1, "unknown file attribute"},
-      {"file C:\\a.exe size\n", 1, "expected a value"},
-      {"file C:\\dir\\\n", 1, "cannot end with a backslash"},
-      {"component 1234 C:\\a\n", 1, "not a component code"},
-      {"property NOVALUE\n", 1, "NAME=VALUE"},
-      {"folder \"C:\\unclosed\n", 1, "not closed"},
-      {"registry missing.reg\n", 1, "missing.reg: no such file"},
-      {"registry bad.reg\n", 3, "bad.reg:3: "},
-      {"bogus thing\n", 1, "unknown directive"},
-      {"# fine\nWindows Registry Editor Version 5.00\n[HKLM\\A]\n\"x\"=dword:zz\n", 4, "hex digit"},
-  };
-  for (const auto& c : cases) {
+  for (const auto& c : fennick::test::caseRows(machinePath("machine-faults.txt"))) {
+    const std::string& text = c.at(2);
     try {
-      parse(c.text, {{"bad.reg", "Windows Registry Editor Version 5.00\n[HKLM\\A]\n\"x\"=\n"}});
-      ADD_FAILURE() << "accepted: " << c.text;
+      parse(text, {{"bad.reg", "Windows Registry Editor Version 5.00\n[HKLM\\A]\n\"x\"=\n"}});
+      ADD_FAILURE() << "accepted: " << text;
     } catch (const msi::MachineTextError& e) {
-      EXPECT_EQ(e.line(), c.line) << c.text << "\n" << e.what();
-      EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos) << c.text << "\n" << e.what();
+      EXPECT_EQ(e.line(), std::stoi(c[0])) << text << "\n" << e.what();
+      EXPECT_NE(std::string(e.what()).find(c[1]), std::string::npos) << text << "\n" << e.what();
     }
   }
 }

@@ -3,24 +3,15 @@
 
 #include "engine/session/session.h"
 #include "tests/session/test_package.h"
+#include "tests/support/session_checks.h"
 
 namespace {
 
+using fennick::test::messageOf;
 using fennick::test::RecordingHost;
 using fennick::test::TestPackage;
 using fennick::test::testOptions;
 using msi::ActionStatus;
-
-// Expects `body` to throw SessionLimitError with the message `expected`.
-template <typename F>
-void expectStop(F&& body, const std::string& expected) {
-  try {
-    body();
-    ADD_FAILURE() << "no stop; expected: " << expected;
-  } catch (const msi::SessionLimitError& e) {
-    EXPECT_EQ(e.what(), expected);
-  }
-}
 
 TEST(PropertyBounds, DoublingCustomActionsStopTheSessionNamingPropertyAndAction) {
   TestPackage pkg;
@@ -36,10 +27,10 @@ TEST(PropertyBounds, DoublingCustomActionsStopTheSessionNamingPropertyAndAction)
   const std::string stop =
       "property `X` set by action `Grow17`: a value of 2097152 bytes is more than a property may hold (1 MiB); "
       "the session stops";
-  expectStop([&] { session->doAction("Grow17"); }, stop);
+  EXPECT_EQ(messageOf<msi::SessionLimitError>([&] { session->doAction("Grow17"); }), stop);
   // Stopped: nothing more runs or changes, and the failure was not shown as a failed action.
-  expectStop([&] { session->doAction("Grow18"); }, stop);
-  expectStop([&] { session->setProperty("Y", "1"); }, stop);
+  EXPECT_EQ(messageOf<msi::SessionLimitError>([&] { session->doAction("Grow18"); }), stop);
+  EXPECT_EQ(messageOf<msi::SessionLimitError>([&] { session->setProperty("Y", "1"); }), stop);
   EXPECT_EQ(session->property("X").size(), std::size_t{1} << 20);
   EXPECT_EQ(host.all(msi::MessageKind::Error), "");
 }

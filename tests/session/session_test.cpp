@@ -8,10 +8,13 @@
 #include "engine/session/session.h"
 #include "tests/session/test_package.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/session_checks.h"
 
 namespace {
 
 using fennick::test::fixture;
+using fennick::test::hasProperties;
+using fennick::test::PropertyValues;
 using fennick::test::RecordingHost;
 using fennick::test::TestPackage;
 using fennick::test::testOptions;
@@ -29,26 +32,20 @@ TEST(SessionOpen, SetsTheServicePropertiesOfAWindows10Machine) {
   FENNICK_REQUIRE_FIXTURES();
   const auto pkg = fixture("ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi");
   auto session = msi::Session::open(pkg, testOptions());
-  EXPECT_EQ(session->property("ProductName"), "PuTTY release 0.68");  // the package's own
-  EXPECT_EQ(session->property("VersionNT"), "603");
-  EXPECT_EQ(session->property("VersionNT64"), "603");
-  EXPECT_EQ(session->property("WindowsBuild"), "9600");
-  EXPECT_EQ(session->property("Msix64"), "6");
-  EXPECT_EQ(session->property("UserLanguageID"), "1033");
-  EXPECT_EQ(session->property("LogonUser"), "User");
-  EXPECT_EQ(session->property("UILevel"), "5");
-  EXPECT_EQ(session->property("TerminalServer"), "");
-  EXPECT_EQ(session->property("Installed"), "");
+  EXPECT_TRUE(hasProperties(*session, {{"ProductName", "PuTTY release 0.68"},  // the package's own
+                                       {"VersionNT", "603"}, {"VersionNT64", "603"}, {"WindowsBuild", "9600"},
+                                       {"Msix64", "6"}, {"UserLanguageID", "1033"}, {"LogonUser", "User"},
+                                       {"UILevel", "5"}, {"TerminalServer", ""}, {"Installed", ""},
+                                       // ALLUSERS=1 in the package: per-machine folders.
+                                       {"DesktopFolder", "C:\\Users\\Public\\Desktop\\"},
+                                       {"ProgramFilesFolder", "C:\\Program Files (x86)\\"},
+                                       {"AppDataFolder", "C:\\Users\\User\\AppData\\Roaming\\"}}));
   EXPECT_TRUE(std::regex_match(session->property("Date"), std::regex(R"(\d{1,2}/\d{1,2}/\d{4})")));
   EXPECT_TRUE(std::regex_match(session->property("Time"), std::regex(R"(\d{1,2}:\d\d:\d\d)")));
   const std::string original = session->property("OriginalDatabase");
   EXPECT_TRUE(original.starts_with("Z:\\") && original.ends_with("\\putty-0.68-installer.msi"))
       << original;
   EXPECT_EQ(session->property("SourceDir"), original.substr(0, original.rfind('\\') + 1));
-  // ALLUSERS=1 in the package: per-machine folders.
-  EXPECT_EQ(session->property("DesktopFolder"), "C:\\Users\\Public\\Desktop\\");
-  EXPECT_EQ(session->property("ProgramFilesFolder"), "C:\\Program Files (x86)\\");
-  EXPECT_EQ(session->property("AppDataFolder"), "C:\\Users\\User\\AppData\\Roaming\\");
   for (const auto& [name, value] : session->properties())
     if (name.ends_with("Folder")) {
       EXPECT_TRUE(value.ends_with("\\")) << name << " = " << value;
@@ -68,28 +65,23 @@ TEST(SessionOpen, PackagesThatCannotBeOpenedAreNamedWithTheCause) {
 }
 
 TEST(SessionOpen, TheInstallationContextChoosesTheFolders) {
-  const auto folders = [](std::vector<std::pair<std::string, std::string>> props) {
+  const std::string perMachineMenu = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\";
+  const std::string perUserMenu = "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\";
+  const std::pair<PropertyValues, PropertyValues> cases[] = {
+      {{}, {{"ALLUSERS", "1"}, {"ProgramFilesFolder", "C:\\Program Files (x86)\\"}, {"ProgramMenuFolder", perMachineMenu}}},
+      {{{"MSIINSTALLPERUSER", "1"}},
+       {{"ALLUSERS", ""}, {"ProgramFilesFolder", "C:\\Users\\User\\AppData\\Local\\Programs\\"},
+        {"ProgramMenuFolder", perUserMenu}}},
+      {{{"ALLUSERS", ""}},
+       {{"ALLUSERS", ""}, {"ProgramFilesFolder", "C:\\Program Files (x86)\\"}, {"ProgramMenuFolder", perUserMenu}}},
+  };
+  for (const auto& [given, expected] : cases) {
     TestPackage pkg;
     pkg.property("ALLUSERS", "2");
     auto options = testOptions();
-    options.properties = std::move(props);
-    auto session = pkg.open(options);
-    return std::vector<std::string>{session->property("ALLUSERS"),
-                                    session->property("ProgramFilesFolder"),
-                                    session->property("ProgramMenuFolder")};
-  };
-  EXPECT_EQ(folders({}),
-            (std::vector<std::string>{
-                "1", "C:\\Program Files (x86)\\",
-                "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\"}));
-  EXPECT_EQ(folders({{"MSIINSTALLPERUSER", "1"}}),
-            (std::vector<std::string>{
-                "", "C:\\Users\\User\\AppData\\Local\\Programs\\",
-                "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\"}));
-  EXPECT_EQ(folders({{"ALLUSERS", ""}}),
-            (std::vector<std::string>{
-                "", "C:\\Program Files (x86)\\",
-                "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\"}));
+    options.properties = given;
+    EXPECT_TRUE(hasProperties(*pkg.open(options), expected));
+  }
 }
 
 TEST(SessionProperties, SetRemoveAndHoldLongValues) {
@@ -98,9 +90,7 @@ TEST(SessionProperties, SetRemoveAndHoldLongValues) {
   auto options = testOptions();
   options.properties = {{"Existing", "two"}, {"VersionNT", "500"}};
   auto session = pkg.open(options);
-  EXPECT_EQ(session->property("Existing"), "two");  // the command line wins
-  EXPECT_EQ(session->property("VersionNT"), "500");
-  EXPECT_EQ(session->property("Unset"), "");
+  EXPECT_TRUE(hasProperties(*session, {{"Existing", "two"}, {"VersionNT", "500"}, {"Unset", ""}}));  // the command line wins
   session->setProperty("Existing", "");
   EXPECT_EQ(session->property("Existing"), "");
   EXPECT_THROW(session->setProperty("", "x"), msi::Error);

@@ -1,48 +1,33 @@
 #include "tests/session/test_package.h"
 
-#include <map>
-
 #include "tests/support/fixtures.h"
+#include "tests/support/table_sections.h"
 
 namespace fennick::test {
 namespace {
 
-struct TableShape {
-  std::vector<std::pair<const char*, const char*>> columns;  // name, definition
-  std::size_t keys = 1;
-};
+std::vector<std::string> fields(const std::string& line) {
+  std::vector<std::string> out(1);
+  for (char ch : line) {
+    if (ch == '\t') out.emplace_back();
+    else out.back().push_back(ch);
+  }
+  return out;
+}
 
-const std::map<std::string, TableShape>& shapes() {
-  static const std::map<std::string, TableShape> all = {
-      {"Property", {{{"Property", "s72"}, {"Value", "L0"}}}},
-      {"Directory", {{{"Directory", "s72"}, {"Directory_Parent", "S72"}, {"DefaultDir", "L255"}}}},
-      {"Feature",
-       {{{"Feature", "s38"}, {"Feature_Parent", "S38"}, {"Title", "L64"}, {"Description", "L255"},
-         {"Display", "I2"}, {"Level", "I2"}, {"Directory_", "S72"}, {"Attributes", "I2"}}}},
-      {"Component",
-       {{{"Component", "s72"}, {"ComponentId", "S38"}, {"Directory_", "S72"}, {"Attributes", "I2"},
-         {"Condition", "S255"}, {"KeyPath", "S72"}}}},
-      {"FeatureComponents", {{{"Feature_", "s38"}, {"Component_", "s72"}}, 2}},
-      {"File",
-       {{{"File", "s72"}, {"Component_", "S72"}, {"FileName", "L255"}, {"FileSize", "I4"},
-         {"Version", "S72"}, {"Language", "S20"}, {"Attributes", "I2"}, {"Sequence", "I4"}}}},
-      {"Condition", {{{"Feature_", "s38"}, {"Level", "i2"}, {"Condition", "S255"}}, 2}},
-      {"InstallUISequence", {{{"Action", "s72"}, {"Condition", "S255"}, {"Sequence", "I2"}}}},
-      {"CustomAction",
-       {{{"Action", "s72"}, {"Type", "I2"}, {"Source", "S72"}, {"Target", "S255"}}}},
-      {"LaunchCondition", {{{"Condition", "s255"}, {"Description", "L255"}}}},
-      {"_VsdLaunchCondition", {{{"Condition", "s255"}, {"Description", "L255"}, {"Url", "S0"}}}},
-      {"AppSearch", {{{"Property", "s72"}, {"Signature_", "s72"}}, 2}},
-      {"DrLocator",
-       {{{"Signature_", "s72"}, {"Parent", "S72"}, {"Path", "S255"}, {"Depth", "I2"}}, 3}},
-      {"RegLocator",
-       {{{"Signature_", "s72"}, {"Root", "I2"}, {"Key", "S255"}, {"Name", "S255"}, {"Type", "I2"}}}},
-      {"Signature", {{{"Signature", "s72"}, {"FileName", "S255"}}}},
-      {"CCPSearch", {{{"Signature_", "s72"}}}},
-      {"Error", {{{"Error", "i2"}, {"Message", "L0"}}}},
-      {"Dialog", {{{"Dialog", "s72"}, {"Title", "L128"}}}},
-  };
-  return all;
+std::filesystem::path here(const std::string& file) { return std::filesystem::path(__FILE__).parent_path() / file; }
+
+// The columns of a standard table, from packages/tables.txt.
+msi::Schema standardSchema(const std::string& table) {
+  static const auto headers = tableSections(here("packages/tables.txt"), "tables");
+  const std::vector<std::string>& lines = headers.at(table);
+  const auto names = fields(lines.at(0)), definitions = fields(lines.at(1));
+  msi::Schema schema{table, {}};
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    schema.columns.push_back(msi::Column::fromDefinition(names[i], definitions.at(i)));
+    schema.columns.back().key = i + 1 < fields(lines.at(2)).size();
+  }
+  return schema;
 }
 
 }  // namespace
@@ -51,21 +36,27 @@ TestPackage::TestPackage()
     : db(msi::Database::open(scratchDir() / "package.msi", msi::OpenMode::Create)) {}
 
 TestPackage& TestPackage::add(const std::string& table, const std::vector<msi::Row>& rows) {
-  if (!db->hasTable(table)) {
-    const TableShape& shape = shapes().at(table);
-    msi::Schema schema;
-    schema.name = table;
-    for (std::size_t i = 0; i < shape.columns.size(); ++i) {
-      msi::Column c = msi::Column::fromDefinition(shape.columns[i].first, shape.columns[i].second);
-      c.key = i < shape.keys;
-      schema.columns.push_back(c);
-    }
-    db->createTable(schema);
-  }
+  if (!db->hasTable(table)) db->createTable(standardSchema(table));
   msi::Table& t = db->table(table);
   for (msi::Row row : rows) {
     row.resize(t.schema().columns.size());
     t.insert(row);
+  }
+  return *this;
+}
+
+TestPackage& TestPackage::addText(const std::string& file, const std::string& name) {
+  for (const auto& [table, lines] : tableSections(here(file), name)) {
+    const std::vector<msi::Column> columns = standardSchema(table).columns;
+    std::vector<msi::Row> rows;
+    for (const std::string& line : lines) {
+      msi::Row& row = rows.emplace_back();
+      for (const std::string& cell : fields(line)) {
+        const bool integer = row.size() < columns.size() && columns[row.size()].type == msi::ColumnType::Integer;
+        row.push_back(cell.empty() ? msi::Value() : integer ? msi::Value(std::stoi(cell)) : msi::Value(cell));
+      }
+    }
+    add(table, rows);
   }
   return *this;
 }

@@ -15,10 +15,14 @@ namespace fennick::test {
 class TestPackage {
  public:
   TestPackage();  // an empty database in the test's scratch folder; nothing is written
+  explicit TestPackage(const std::string& file) : TestPackage() { addText(file); }
 
   // Adds rows to a standard table, creating it with its usual columns on first use (key
   // column first; every other column nullable). Cells are msi::Value: {} for null.
   TestPackage& add(const std::string& table, const std::vector<msi::Row>& rows);
+  // Adds the tables of package `name` (by default the running test's) in `file` beside these
+  // tests, as tableSections reads it: an empty cell is null.
+  TestPackage& addText(const std::string& file, const std::string& name = "");
   TestPackage& property(const std::string& name, const std::string& value);
   TestPackage& templateText(const std::string& text);  // summary Template ("x64;1033")
 
