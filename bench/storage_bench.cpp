@@ -137,6 +137,8 @@ void copyOurs(const fs::path& src, const fs::path& dst, const fs::path& folder) 
   fs::remove(dst);
   auto in = msi::Database::open(src, msi::OpenMode::ReadOnly);
   auto out = msi::Database::open(dst, msi::OpenMode::Create);
+  // As the tool copies a package: the copy reads the strings the package holds.
+  out->shareStrings(*in);
   for (const std::string& t : kTables) {
     msi::idt::exportTable(*in, t, folder, t + ".idt");
     msi::idt::importTable(*out, folder, t + ".idt");

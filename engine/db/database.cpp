@@ -124,6 +124,40 @@ bool DatabaseImpl::isLoaded(std::string_view table) const {
   return s && s->table;
 }
 
+void DatabaseImpl::shareStrings(Database& source) {
+  if (auto* other = dynamic_cast<DatabaseImpl*>(&source)) pool_.shareTextsOf(other->pool_);
+}
+
+std::unique_ptr<Database> DatabaseImpl::fork() {
+  if (!readOnly_ || !file_.exists || !dropped_.empty() || streams_.pending() || (summary_ && summary_->changed))
+    return nullptr;
+  for (const Slot& s : slots_)
+    if (!s.persistent || (s.table && !s.table->holdsOnlyStored())) return nullptr;
+  std::optional<StringPool> pool = pool_.fork();
+  if (!pool) return nullptr;
+  return std::unique_ptr<Database>(new DatabaseImpl(ForkOf{*this, std::move(*pool)}));
+}
+
+DatabaseImpl::DatabaseImpl(ForkOf fork)
+    : path_(fork.source.path_),
+      readOnly_(true),
+      files_(fork.source.files_),
+      source_(std::make_shared<FileSource>(*fork.source.source_)),
+      pool_(std::move(fork.pool)),
+      streams_(source_),
+      file_(fork.source.file_),
+      catalogueGeneration_(fork.source.catalogueGeneration_) {
+  // The definitions as read; rows are read from the file when first asked for.
+  for (const Slot& s : fork.source.slots_) {
+    Slot copy;
+    copy.schema = s.schema;
+    copy.persistent = s.persistent;
+    copy.error = s.error;
+    slots_.push_back(std::move(copy));
+  }
+  streams_.reset();
+}
+
 bool DatabaseImpl::release(std::string_view table) {
   Slot* s = slot(table);
   if (!s || !s->table || !s->persistent || !s->table->holdsOnlyStored()) return false;

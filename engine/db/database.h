@@ -82,6 +82,17 @@ class Database {
   // is then invalid, so this is for callers that loaded the table themselves (isLoaded was
   // false) and are done with it. Returns whether the rows were let go.
   virtual bool release(std::string_view table) { return false; }
+  // For a new database about to receive copies of `source`'s tables: its strings read the
+  // texts `source` holds instead of storing their own copies. Nothing else changes: strings
+  // get the same ids, and the file written is the same. No effect once this database holds
+  // strings (a table made, a row added), nor between databases of other kinds.
+  virtual void shareStrings(Database& source) {}
+  // A read-only database of its own over the same file, for a caller about to change one in
+  // memory (apply a transform) while others go on reading this one: it holds what this one
+  // holds and reads the strings this one read rather than reading them again. Null when this
+  // database is not read-only or holds anything its file does not (a change, temporary
+  // tables, rows or columns); open the file again then.
+  virtual std::unique_ptr<Database> fork() { return nullptr; }
 
   virtual void createTable(Schema schema) = 0;
   virtual void dropTable(std::string_view name) = 0;

@@ -32,6 +32,8 @@ class DatabaseImpl final : public Database {
   bool isPersistent(std::string_view table) const override;
   bool isLoaded(std::string_view table) const override;
   bool release(std::string_view table) override;
+  void shareStrings(Database& source) override;
+  std::unique_ptr<Database> fork() override;
   void createTable(Schema schema) override;
   void dropTable(std::string_view name) override;
   void addColumn(std::string_view table, Column column) override;
@@ -41,6 +43,11 @@ class DatabaseImpl final : public Database {
   void commit() override;
 
  private:
+  struct ForkOf {
+    DatabaseImpl& source;
+    StringPool pool;
+  };
+  explicit DatabaseImpl(ForkOf fork);
   struct Slot {
     Schema schema;       // the definition; columns empty when `error` is set
     bool persistent = true;

@@ -42,6 +42,8 @@ class StreamStore {
   void stage(cfb::Editor& editor) const;
   // Bumped on every change, so views built from the store know when to rebuild.
   std::uint64_t generation() const { return generation_; }
+  // Whether changes wait for a commit.
+  bool pending() const { return !streams_.empty() || !storages_.empty(); }
 
   // Throws Error when `name` is empty or too long once compressed.
   static void checkName(std::string_view name, std::string_view what);

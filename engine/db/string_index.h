@@ -17,17 +17,23 @@ struct TextSpan {
 };
 
 // The texts of a pool by id: a view over its bytes and spans, valid until the pool changes.
+// A pool may keep its bytes in two blocks: offsets below the first block's size lie in it,
+// the others in the second, counted on from the end of the first.
 class PoolTexts {
  public:
-  PoolTexts(const char* bytes, const std::vector<TextSpan>& spans) : bytes_(bytes), spans_(spans) {}
+  PoolTexts(const char* bytes, const std::vector<TextSpan>& spans) : low_(bytes), spans_(spans) {}
+  PoolTexts(const char* low, std::size_t lowSize, const char* high, const std::vector<TextSpan>& spans)
+      : low_(low), high_(high), lowSize_(lowSize), spans_(spans) {}
   std::size_t size() const { return spans_.size(); }
   std::string_view operator[](std::size_t id) const {
     const TextSpan& s = spans_[id];
-    return {bytes_ + s.offset, s.length};
+    return {s.offset < lowSize_ ? low_ + s.offset : high_ + (s.offset - lowSize_), s.length};
   }
 
  private:
-  const char* bytes_;
+  const char* low_;
+  const char* high_ = nullptr;
+  std::size_t lowSize_ = static_cast<std::size_t>(-1);
   const std::vector<TextSpan>& spans_;
 };
 

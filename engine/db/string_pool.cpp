@@ -73,12 +73,26 @@ std::vector<std::uint32_t> StringPool::takeReleaseCandidates() { return std::exc
 
 std::uint32_t StringPool::find(std::string_view s) const {
   if (s.empty()) return 0;
-  return ids_.find(s, texts());
+  if (const auto id = ids_.find(s, texts())) return id;
+  return findShared(s).second;
+}
+
+std::pair<std::uint32_t, std::uint32_t> StringPool::findShared(std::string_view s) const {
+  if (!shared_) return {0, 0};
+  const std::uint32_t shared = shared_->ids.find(s, PoolTexts(shared_->bytes.data(), shared_->spans));
+  if (shared == 0) return {0, 0};
+  std::uint32_t id = shared;
+  if (borrowed_) id = shared < sharedIds_.size() ? sharedIds_[shared] : 0;
+  // The id holds the shared text unless it was released (or released and reused) since.
+  const TextSpan& span = shared_->spans[shared];
+  if (id == 0 || id >= spans_.size() || spans_[id].offset != span.offset || spans_[id].length != span.length)
+    id = 0;
+  return {shared, id};
 }
 
 TextSpan StringPool::store(std::string_view s) {
-  if (bytes_.size() + s.size() > 0xFFFFFFFFu) throw Error("the string pool would exceed 4 GiB");
-  const TextSpan span{static_cast<std::uint32_t>(bytes_.size()), static_cast<std::uint32_t>(s.size())};
+  if (sharedSize_ + bytes_.size() + s.size() > 0xFFFFFFFFu) throw Error("the string pool would exceed 4 GiB");
+  const TextSpan span{static_cast<std::uint32_t>(sharedSize_ + bytes_.size()), static_cast<std::uint32_t>(s.size())};
   // Growing by a quarter rather than doubling: a pool is the largest block a database holds,
   // and doubling leaves up to half of it unused. The copies stay linear in the bytes stored.
   if (bytes_.size() + s.size() > bytes_.capacity()) {
@@ -95,9 +109,9 @@ void StringPool::compactIfSparse() {
   std::vector<char> packed;
   packed.reserve(bytes_.size() - garbage_);
   for (TextSpan& span : spans_) {
-    if (span.length == 0) continue;
-    const auto offset = static_cast<std::uint32_t>(packed.size());
-    const auto from = bytes_.begin() + span.offset;
+    if (span.length == 0 || span.offset < sharedSize_) continue;
+    const auto offset = static_cast<std::uint32_t>(sharedSize_ + packed.size());
+    const auto from = bytes_.begin() + (span.offset - sharedSize_);
     packed.insert(packed.end(), from, from + span.length);
     span.offset = offset;
   }
@@ -107,7 +121,12 @@ void StringPool::compactIfSparse() {
 
 std::uint32_t StringPool::intern(std::string_view s) {
   if (s.empty()) return 0;
-  if (const auto id = find(s)) return id;
+  if (const auto id = ids_.find(s, texts())) return id;
+  const auto [shared, found] = findShared(s);
+  if (found) return found;
+  // A pool that borrows another's texts points at them rather than storing its own copy.
+  const bool borrow = borrowed_ && shared != 0;
+  const TextSpan span = borrow ? shared_->spans[shared] : store(s);
   std::uint32_t id;
   if (!holes_.empty()) {
     id = *holes_.begin();
@@ -116,8 +135,13 @@ std::uint32_t StringPool::intern(std::string_view s) {
     id = size();
     spans_.emplace_back();
   }
-  spans_[id] = store(s);
-  ids_.insert(id, texts());
+  spans_[id] = span;
+  if (borrow) {
+    if (sharedIds_.size() <= shared) sharedIds_.resize(shared_->spans.size(), 0);
+    sharedIds_[shared] = id;
+  } else {
+    ids_.insert(id, texts());
+  }
   textsChanged_ = true;
   if (counted_) candidates_.push_back(id);
   return id;
@@ -127,7 +151,7 @@ void StringPool::release(std::uint32_t id) {
   if (!has(id)) return;
   ids_.erase(id, texts());
   textsChanged_ = true;
-  garbage_ += spans_[id].length;
+  if (spans_[id].offset >= sharedSize_) garbage_ += spans_[id].length;
   spans_[id] = TextSpan{};
   // Trailing holes shrink the pool instead, so ids stay dense.
   if (id + 1 == spans_.size()) {
@@ -235,6 +259,46 @@ StringPool StringPool::parse(const Bytes& pool, const Bytes& data, std::string_v
   return sp;
 }
 
+void StringPool::freeze() {
+  if (shared_) return;
+  auto shared = std::make_shared<SharedTexts>();
+  // Moving keeps the bytes where they are, so views handed out stay valid.
+  shared->bytes = std::move(bytes_);
+  shared->spans = spans_;
+  shared->ids = std::move(ids_);
+  bytes_ = {};
+  ids_ = StringIndex();
+  garbage_ = 0;
+  sharedSize_ = shared->bytes.size();
+  shared_ = std::move(shared);
+}
+
+std::optional<StringPool> StringPool::fork() {
+  if (borrowed_ || (shared_ && !bytes_.empty())) return std::nullopt;
+  freeze();
+  StringPool copy(*this);
+  copy.forgetCounts();
+  copy.needsWrite_ = needsWrite_;
+  copy.textsChanged_ = textsChanged_;
+  return copy;
+}
+
+void StringPool::shareTextsOf(StringPool& other) {
+  if (size() > 1 || &other == this || other.borrowed_) return;
+  other.freeze();
+  shared_ = other.shared_;
+  sharedSize_ = other.sharedSize_;
+  borrowed_ = true;
+  // A copy of `other`'s tables comes: room for as many ids as it has, grown once.
+  spans_.reserve(other.spans_.size());
+  sharedIds_.clear();
+  bytes_.clear();
+  garbage_ = 0;
+  ids_ = StringIndex();
+  duplicates_ = false;
+  textsChanged_ = true;
+}
+
 StringPool::Streams StringPool::serialize(const std::vector<std::uint32_t>& refcounts,
                                           bool longRefs, std::string_view where) const {
   Streams out;
@@ -244,7 +308,7 @@ StringPool::Streams StringPool::serialize(const std::vector<std::uint32_t>& refc
   const std::uint32_t header =
       static_cast<std::uint32_t>(codepage_.id()) | (longRefs ? kLongRefsFlag : 0);
   out.pool.reserve((last + 1) * 4);
-  out.data.reserve(bytes_.size() - garbage_);  // the live strings' bytes, as stored (ASCII mostly)
+  out.data.reserve(sharedSize_ + bytes_.size() - garbage_);  // the live strings' bytes, as stored (ASCII mostly)
   putU16(out.pool, header & 0xFFFF);
   putU16(out.pool, header >> 16);
   for (std::uint32_t id = 1; id <= last; ++id) {

@@ -3,9 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "engine/db/codepage.h"
@@ -31,9 +34,7 @@ class StringPool {
   // True when `id` names a string (not null, not a hole, not out of range).
   bool has(std::uint32_t id) const { return id < spans_.size() && spans_[id].length != 0; }
   // "" for null, holes and unknown ids. The view lasts until the next intern() or release().
-  std::string_view at(std::uint32_t id) const {
-    return has(id) ? std::string_view(bytes_.data() + spans_[id].offset, spans_[id].length) : std::string_view();
-  }
+  std::string_view at(std::uint32_t id) const { return has(id) ? texts()[id] : std::string_view(); }
   std::uint32_t find(std::string_view s) const;   // 0 when absent (or empty)
   // Whether the stored pool held a string twice (then only the first id is found by text).
   bool hasDuplicates() const { return duplicates_; }
@@ -41,6 +42,17 @@ class StringPool {
   std::uint32_t intern(std::string_view s);
   // Makes `id` a hole that a later intern() may reuse.
   void release(std::uint32_t id);
+  // Lets this pool, which must hold no string yet, read the texts of `other`'s strings instead
+  // of storing copies: a database about to receive a copy of another's tables. Ids are given
+  // out exactly as before (in the order of intern()); a string `other` holds points at its
+  // bytes, and is found through its index. `other` keeps its strings where they are (views
+  // stay valid) but stops adding to that block. No effect when this pool holds strings or
+  // `other` itself borrows.
+  void shareTextsOf(StringPool& other);
+  // A pool of its own with the same strings under the same ids, reading their texts where
+  // this one keeps them (this one stops adding to that block). Without counts. Nullopt when
+  // some strings could not be shared (this pool borrows, or added strings since it last lent).
+  std::optional<StringPool> fork();
 
   // Reference counts. After a full count is handed over with setCounts(), every row change
   // reports its string cells through addRef/dropRef, so the counts stay exact and a commit
@@ -78,7 +90,10 @@ class StringPool {
                     std::string_view where) const;
 
  private:
-  PoolTexts texts() const { return PoolTexts(bytes_.data(), spans_); }
+  PoolTexts texts() const {
+    return shared_ ? PoolTexts(shared_->bytes.data(), sharedSize_, bytes_.data(), spans_)
+                   : PoolTexts(bytes_.data(), spans_);
+  }
   // Appends `s` to the bytes and returns where it went.
   TextSpan store(std::string_view s);
   // Moves the live strings together once the bytes of released ones outweigh them.
@@ -86,12 +101,33 @@ class StringPool {
 
   Codepage codepage_;
   bool longRefs_ = false;
+  // Makes the strings held so far a block that never changes, for others to read (see
+  // shareTextsOf); later strings go to a new block.
+  void freeze();
+  // The id of the shared block's string equal to `s` (0: none), and the id that holds it in
+  // this pool (0: none, or no longer).
+  std::pair<std::uint32_t, std::uint32_t> findShared(std::string_view s) const;
+
+  // Strings frozen by the pool that held them, with their spans at the time (by that pool's
+  // ids) and their index; read by that pool and by pools that borrow them. Spans with offsets
+  // below sharedSize_ lie in these bytes.
+  struct SharedTexts {
+    std::vector<char> bytes;
+    std::vector<TextSpan> spans;
+    StringIndex ids;
+  };
+  std::shared_ptr<const SharedTexts> shared_;
+  std::size_t sharedSize_ = 0;
+  // Whether shared_ belongs to another pool; then sharedIds_ maps its ids to this pool's.
+  bool borrowed_ = false;
+  std::vector<std::uint32_t> sharedIds_;
   // Every string's bytes one after another (released ones stay until compaction), and where
-  // each id's string lies in them: one allocation each, not one per string. The bytes grow by
-  // a quarter at a time (see store), so a pool built by imports holds little unused room.
+  // each id's string lies in them (offsets from sharedSize_ on): one allocation each, not one
+  // per string. The bytes grow by a quarter at a time (see store), so a pool built by imports
+  // holds little unused room. The index ids_ covers the strings stored here.
   std::vector<char> bytes_;
   std::vector<TextSpan> spans_{TextSpan{}};  // index = id; length 0 = null or hole
-  std::size_t garbage_ = 0;                  // bytes of released strings still in bytes_
+  std::size_t garbage_ = 0;                  // bytes of released strings still in bytes_ (not shared_)
   StringIndex ids_;
   std::set<std::uint32_t> holes_;
   bool duplicates_ = false;

@@ -84,6 +84,9 @@ class EngineDatabase final : public Database {
     }, kErrorFunctionFailed);
   }
   void Commit() override { Translate([&] { db_->commit(); }, kErrorFunctionFailed); }
+  void ShareStrings(Database& source) override {
+    if (auto* other = dynamic_cast<EngineDatabase*>(&source)) db_->shareStrings(*other->db_);
+  }
   void GenerateTransform(Database& reference, std::string_view transformFile) override {
     const std::string path(transformFile.substr(0, transformFile.find('\0')));
     const bool written =
@@ -114,7 +117,10 @@ class EngineDatabase final : public Database {
  private:
   void Detach() {
     if (sharedPath_.empty()) return;
-    db_ = msi::Database::open(sharedPath_, msi::OpenMode::ReadOnly);
+    // A copy of its own that reads the strings the shared one read; the file again when the
+    // shared one cannot give one.
+    std::shared_ptr<msi::Database> own = db_->fork();
+    db_ = own ? std::move(own) : msi::Database::open(sharedPath_, msi::OpenMode::ReadOnly);
     sharedPath_.clear();
   }
 

@@ -71,6 +71,9 @@ class Database {
                                           int errorConditions, int validation) = 0;
   // Applies a transform to this database (in memory for a read-only one).
   virtual void ApplyTransform(std::string_view transformFile, int errorConditions) = 0;
+  // A hint for a new database about to receive copies of `source`'s tables: it may read the
+  // strings `source` holds rather than keep copies of its own. Changes nothing it holds.
+  virtual void ShareStrings(Database& source) {}
 };
 
 class Session {

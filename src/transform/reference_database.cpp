@@ -17,6 +17,8 @@ void BuildReferenceDatabase() {
     if (ec) throw installer::Error(referencePath + ": cannot delete the old reference database: " + ec.message());
   }
   run.referenceDatabase = run.installer->OpenDatabase(referencePath, installer::kOpenCreate);
+  // The copy holds the package's strings: let it read them where the package keeps them.
+  run.referenceDatabase->ShareStrings(*run.packageDatabase);
 
   ui::Host& host = *run.host;
   host.ShowProgress();
