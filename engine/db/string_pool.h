@@ -98,15 +98,15 @@ class StringPool {
   TextSpan store(std::string_view s);
   // Moves the live strings together once the bytes of released ones outweigh them.
   void compactIfSparse();
-
-  Codepage codepage_;
-  bool longRefs_ = false;
   // Makes the strings held so far a block that never changes, for others to read (see
   // shareTextsOf); later strings go to a new block.
   void freeze();
   // The id of the shared block's string equal to `s` (0: none), and the id that holds it in
   // this pool (0: none, or no longer).
   std::pair<std::uint32_t, std::uint32_t> findShared(std::string_view s) const;
+
+  Codepage codepage_;
+  bool longRefs_ = false;
 
   // Strings frozen by the pool that held them, with their spans at the time (by that pool's
   // ids) and their index; read by that pool and by pools that borrow them. Spans with offsets

@@ -15,12 +15,7 @@ using cfbtest::pattern;
 using fennick::test::errorOf;
 using fennick::test::holds;
 namespace fs = std::filesystem;
-
-fs::path copyFixture(const std::string& relative, const std::string& as) {
-  const auto path = fennick::test::scratchDir() / as;
-  fs::copy_file(fennick::test::fixture(relative), path);
-  return path;
-}
+using fennick::test::scratchCopy;
 
 // The root stream whose content is what `msiinfo extract` gives for `name` (stream names are
 // mangled in the file, so they are matched by content).
@@ -44,7 +39,7 @@ std::size_t bytesThatDiffer(const Bytes& before, const Bytes& after) {
 TEST(InPlaceCommit, ChangingOneStreamCostsAboutThatStreamAndMsitoolsSeesIt) {
   FENNICK_REQUIRE_MSITOOLS();
   const std::string relative = "ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi";
-  const auto pkg = copyFixture(relative, "putty.msi");
+  const auto pkg = scratchCopy(relative, "putty.msi");
   const std::u16string bitmap = streamNamed(pkg, "Binary.WixUI_Bmp_Up");
   ASSERT_FALSE(bitmap.empty());
   const Bytes before = cfbtest::readFile(pkg);
@@ -70,7 +65,7 @@ TEST(InPlaceCommit, ChangingOneStreamCostsAboutThatStreamAndMsitoolsSeesIt) {
 
 TEST(InPlaceCommit, ReadersOpenedBeforeTheCommitKeepTheOldContent) {
   FENNICK_REQUIRE_FIXTURES();
-  const auto pkg = copyFixture("ui-wix3-minimal-gaze/GazeToolbarInstall.msi", "gaze.msi");  // v4
+  const auto pkg = scratchCopy("ui-wix3-minimal-gaze/GazeToolbarInstall.msi", "gaze.msi");  // v4
   const auto old = Reader::open(pkg);
   const std::string oldContent = cfbtest::contentListing(*old);
   const auto streams = old->list();
@@ -107,7 +102,7 @@ TEST(InPlaceCommit, SameContentAsAWholeWriteForEveryKindOfChange) {
                                      "noui-wix37-with-transforms-psmsi/Example.msi"}) {  // v4
     SCOPED_TRACE(relative);
     const auto original = fennick::test::fixture(relative);
-    const auto pkg = copyFixture(relative, "inplace.msi");
+    const auto pkg = scratchCopy(relative, "inplace.msi");
     const auto whole = pkg.parent_path() / "whole.msi";
     const auto mst = Reader::open(fennick::test::fixture("noui-wix37-with-transforms-psmsi/Example.mst"));
     const Bytes summaryBytes = Reader::open(pkg)->read({summary});
@@ -174,7 +169,7 @@ TEST(InPlaceCommit, RepeatedCommitsReuseFreedSectors) {
 
 TEST(InPlaceCommit, GrowingPastTheFatIntoDifatSectors) {
   FENNICK_REQUIRE_FIXTURES();
-  const auto pkg = copyFixture("odd-wix3-testdata/he-il-codepage1255.msi", "grow.msi");  // v3, 1 FAT sector
+  const auto pkg = scratchCopy("odd-wix3-testdata/he-il-codepage1255.msi", "grow.msi");  // v3, 1 FAT sector
   const std::string content = cfbtest::contentListing(*Reader::open(pkg));
   Editor ed(Reader::open(pkg));
   const Bytes big = pattern(8 << 20, 1);
@@ -197,7 +192,7 @@ TEST(InPlaceCommit, GrowingPastTheFatIntoDifatSectors) {
 
 TEST(InPlaceCommit, NothingChangedWritesNothing) {
   FENNICK_REQUIRE_FIXTURES();
-  const auto pkg = copyFixture("noui-wixl-osslsigncode/unsigned.msi", "same.msi");
+  const auto pkg = scratchCopy("noui-wixl-osslsigncode/unsigned.msi", "same.msi");
   const Bytes before = cfbtest::readFile(pkg);
   const auto stamp = fs::last_write_time(pkg);
   Editor(Reader::open(pkg)).commit(pkg);
@@ -207,7 +202,7 @@ TEST(InPlaceCommit, NothingChangedWritesNothing) {
 
 TEST(InPlaceCommit, AFailedWriteLeavesTheOldStateReadable) {
   FENNICK_REQUIRE_FIXTURES();
-  const auto pkg = copyFixture("ui-vsinstaller-filetype-small/fixture.msi", "full.msi");
+  const auto pkg = scratchCopy("ui-vsinstaller-filetype-small/fixture.msi", "full.msi");
   const auto size = fs::file_size(pkg);
   const std::string content = cfbtest::contentListing(*Reader::open(pkg));
   Editor ed(Reader::open(pkg));
@@ -229,7 +224,7 @@ TEST(InPlaceCommit, AFailedWriteLeavesTheOldStateReadable) {
 
 TEST(InPlaceCommit, RefusesAFileChangedOnDiskSinceItWasOpened) {
   FENNICK_REQUIRE_FIXTURES();
-  const auto pkg = copyFixture("noui-wixl-osslsigncode/unsigned.msi", "moved.msi");
+  const auto pkg = scratchCopy("noui-wixl-osslsigncode/unsigned.msi", "moved.msi");
   Editor ed(Reader::open(pkg));
   ed.putStream({u"x"}, pattern(10, 1));
   Bytes bytes = cfbtest::readFile(pkg);
@@ -241,7 +236,7 @@ TEST(InPlaceCommit, RefusesAFileChangedOnDiskSinceItWasOpened) {
 
 TEST(InPlaceCommit, ChangingTheVersionRewritesTheWholeFile) {
   FENNICK_REQUIRE_FIXTURES();
-  const auto pkg = copyFixture("noui-wix311-nofeature-jsign/minimal.msi", "v4.msi");
+  const auto pkg = scratchCopy("noui-wix311-nofeature-jsign/minimal.msi", "v4.msi");
   const std::string content = cfbtest::contentListing(*Reader::open(pkg));
   Editor ed(Reader::open(pkg));
   ed.setVersion(3);
@@ -266,7 +261,7 @@ EntryInfo largestStream(const fs::path& pkg) {
 
 TEST(InPlaceCommit, PatchingALargeStreamWritesOnlyTheSectorsItTouches) {
   FENNICK_REQUIRE_MSITOOLS();
-  const auto pkg = copyFixture("ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi", "patch.msi");
+  const auto pkg = scratchCopy("ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi", "patch.msi");
   const auto other = pkg.parent_path() / "patch-copy.msi";
   const EntryInfo big = largestStream(pkg);
   ASSERT_GT(big.size, 20000u);

@@ -234,8 +234,7 @@ TEST(DatabaseWrite, StreamsTableAddsReplacesAndRemovesStreams) {
 
 TEST(DatabaseWrite, ReadOnlyDatabaseNeverTouchesItsFile) {
   FENNICK_REQUIRE_FIXTURES();
-  const fs::path pkg = scratchDir() / "ro.msi";
-  fs::copy_file(fixture("noui-wix311-nofeature-jsign/minimal.msi"), pkg);
+  const fs::path pkg = scratchCopy("noui-wix311-nofeature-jsign/minimal.msi", "ro.msi");
   const std::string before = ReadText(pkg);
   auto db = msi::Database::open(pkg, msi::OpenMode::ReadOnly);
   EXPECT_TRUE(db->readOnly());

@@ -156,8 +156,7 @@ TEST(IncrementalCommit, RandomChangesKeepCountsAndRowsExact) {
 // once through rowCopy, must still give what msitools reads, and commit as such.
 TEST(IncrementalCommit, RowsMadeLateMatchWhatIsStored) {
   FENNICK_REQUIRE_MSITOOLS();
-  const fs::path pkg = scratchDir() / "late.msi";
-  fs::copy_file(fixture("ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi"), pkg);
+  const fs::path pkg = scratchCopy("ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi", "late.msi");
   const std::set<std::string> before = theirRows(pkg, "Control");
   auto db = msi::Database::open(pkg, msi::OpenMode::Transact);
   msi::Table& controls = db->table("Control");
@@ -212,8 +211,7 @@ TEST(IncrementalCommit, AnUpdateInPlaceWritesAFewSectors) {
 // holds all of it: never with a change, a temporary row or a temporary column not written.
 TEST(IncrementalCommit, ReleasedTablesReadBackWhatTheFileHolds) {
   FENNICK_REQUIRE_MSITOOLS();
-  const fs::path pkg = scratchDir() / "released.msi";
-  fs::copy_file(fixture("ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi"), pkg);
+  const fs::path pkg = scratchCopy("ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi", "released.msi");
   const std::set<std::string> controls = theirRows(pkg, "Control");
   auto db = msi::Database::open(pkg, msi::OpenMode::Transact);
   struct Case {

@@ -36,9 +36,8 @@ std::string propertyValue(const fs::path& pkg, const std::string& name) {
 
 TEST(SharedStrings, CopyReadingThePackagesStringsWritesTheSameFile) {
   FENNICK_REQUIRE_MSITOOLS();
-  const fs::path dir = scratchDir();
-  const fs::path pkg = dir / "package.msi";
-  fs::copy_file(fixture("ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi"), pkg);
+  const fs::path pkg = scratchCopy("ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi", "package.msi");
+  const fs::path dir = pkg.parent_path();
   auto package = msi::Database::open(pkg, msi::OpenMode::Transact);
   auto own = msi::Database::open(dir / "own.msi", msi::OpenMode::Create);
   auto lent = msi::Database::open(dir / "lent.msi", msi::OpenMode::Create);

@@ -44,6 +44,12 @@ fs::path scratchDir() {
   return dir;
 }
 
+fs::path scratchCopy(const std::string& relative, const std::string& as) {
+  const fs::path path = scratchDir() / as;
+  fs::copy_file(fixture(relative), path);
+  return path;
+}
+
 std::string ReadText(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

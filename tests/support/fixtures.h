@@ -18,6 +18,8 @@ std::filesystem::path fixture(const std::string& relative);
 std::vector<std::filesystem::path> fixturePackages();
 // A fresh empty folder under the build folder's scratch space, for the calling test.
 std::filesystem::path scratchDir();
+// A copy of fixture `relative` named `as` in a fresh scratchDir(), for a test that changes it.
+std::filesystem::path scratchCopy(const std::string& relative, const std::string& as);
 // The whole content of a file ("" when it cannot be read).
 std::string ReadText(const std::filesystem::path& path);
 
