@@ -133,6 +133,9 @@ std::uint32_t StringPool::intern(std::string_view s) {
     holes_.erase(holes_.begin());
   } else {
     id = size();
+    // By a quarter, as the bytes grow: a pool read from a file holds its spans exactly, and
+    // the first string added would otherwise double them.
+    if (spans_.size() == spans_.capacity()) spans_.reserve(spans_.size() + std::max<std::size_t>(spans_.size() / 4, 1024));
     spans_.emplace_back();
   }
   spans_[id] = span;
