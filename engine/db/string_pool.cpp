@@ -15,6 +15,9 @@ std::uint16_t u16At(const Bytes& b, std::size_t off) {
   return static_cast<std::uint16_t>(b[off] | (b[off + 1] << 8));
 }
 
+// Spans reserved beyond those of a pool read or copied whole.
+std::size_t spanHeadroom(std::size_t spans) { return spans / 32 + 1024; }
+
 void putU16(Bytes& b, std::uint32_t v) {
   b.push_back(static_cast<std::uint8_t>(v & 0xFF));
   b.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
@@ -230,7 +233,9 @@ StringPool StringPool::parse(const Bytes& pool, const Bytes& data, std::string_v
     }
   }
 
-  sp.spans_.reserve(entries.size() + 1);
+  // Room for the strings a session adds, so that its first ones do not move every span while
+  // the old and new blocks are both alive.
+  sp.spans_.reserve(entries.size() + 1 + spanHeadroom(entries.size()));
   sp.bytes_.reserve(data.size());
   std::size_t offset = 0;
   for (const auto& e : entries) {
@@ -292,8 +297,8 @@ void StringPool::shareTextsOf(StringPool& other) {
   shared_ = other.shared_;
   sharedSize_ = other.sharedSize_;
   borrowed_ = true;
-  // A copy of `other`'s tables comes: room for as many ids as it has, grown once.
-  spans_.reserve(other.spans_.size());
+  // A copy of `other`'s tables comes: room for as many ids as it has and a few more.
+  spans_.reserve(other.spans_.size() + spanHeadroom(other.spans_.size()));
   sharedIds_.clear();
   bytes_.clear();
   garbage_ = 0;
