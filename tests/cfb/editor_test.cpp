@@ -212,26 +212,6 @@ TEST(EditorPeer, MsitoolsReadsAPackageWithDifatSectors) {
   EXPECT_EQ(view, theirs);
 }
 
-TEST(EditorCommit, FailedWriteLeavesTargetAsItWasAndNoTemporaryFile) {
-  const auto dir = fennick::test::scratchDir();
-  const auto target = dir / "target.msi";
-  Editor first(Clsid{});
-  first.putStream({u"old"}, pattern(1000, 1));
-  first.commit(target);
-  const Bytes before = cfbtest::readFile(target);
-
-  Editor second(Clsid{});
-  second.putStream({u"new"}, pattern(200000, 2));
-  const std::string error = errorOf([&] {
-    cfbtest::FileSizeLimit limit(64 * 1024);
-    second.commit(target);
-  });
-  EXPECT_TRUE(error.starts_with(target.string() + ": ")) << error;
-  EXPECT_TRUE(holds(error, {"File too large"}));
-  EXPECT_EQ(cfbtest::readFile(target), before);
-  EXPECT_EQ(folderEntries(dir), std::vector<fs::path>{"target.msi"});
-}
-
 TEST(EditorCommit, UnwritableOrMissingFolderLeavesNothing) {
   const auto dir = fennick::test::scratchDir();
   Editor ed(Clsid{});
