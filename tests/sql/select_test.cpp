@@ -85,13 +85,6 @@ TEST_F(SqlSelect, LargeEqualityJoinsAreHashedNotQuadratic) {
   EXPECT_EQ(count, static_cast<std::size_t>(kRows));
 }
 
-TEST_F(SqlSelect, KeyLookupWithParameters) {
-  // Lookups and scans with constants: queries.txt.
-  const msi::Record key = recordOf({Value("Exit"), Value("Finish")});
-  EXPECT_EQ(queryRows(db, "SELECT `Type` FROM `Control` WHERE `Dialog_` = ? AND `Control` = ?", &key),
-            (TextRows{{"PushButton"}}));
-}
-
 TEST_F(SqlSelect, ExecuteFetchCloseCycle) {
   auto view = msi::View::open(db, "SELECT `Dialog` FROM `Dialog` WHERE `Dialog` <> ?");
   EXPECT_EQ(errorOf([&] { view->fetch(); }),
