@@ -145,14 +145,6 @@ TEST_F(Generate, AppendedColumnHasItsNumber) {
   EXPECT_EQ(s.at("Property"), "0004 0003 0004");
 }
 
-TEST_F(Generate, DroppedTableIsADeleteRecordInTables) {
-  changed->dropTable("Feature");
-  const auto s = generate();
-  EXPECT_EQ(s.at("_Tables"), "0000 0001");
-  EXPECT_EQ(s.count("Feature"), 0u);
-  EXPECT_EQ(show(), (std::vector<std::string>{"drop-table\tFeature\t\t\t\t"}));
-}
-
 TEST_F(Generate, SchemaChangesATransformCannotCarryAreRefused) {
   changed->dropTable("Feature");
   addTable(*changed, "Feature", {col("Feature", "s38", true), col("Level", "i4")});
