@@ -136,15 +136,6 @@ TEST_F(Generate, NewTableHasNullColumnNumbers) {
   EXPECT_EQ(show().at(1), "add-column\tMyTable\t\tId\t\ti2 key");
 }
 
-TEST_F(Generate, AppendedColumnHasItsNumber) {
-  changed->addColumn("Property", col("Note", "S32"));
-  msi::Table& p = changed->table("Property");
-  p.update(*p.find({Value("ALLUSERS")}), {Value("ALLUSERS"), Value("1"), Value("why")});
-  const auto s = generate();
-  EXPECT_EQ(s.at("_Columns"), "0401 0001 8003 0002 9d20");
-  EXPECT_EQ(s.at("Property"), "0004 0003 0004");
-}
-
 TEST_F(Generate, SchemaChangesATransformCannotCarryAreRefused) {
   changed->dropTable("Feature");
   addTable(*changed, "Feature", {col("Feature", "s38", true), col("Level", "i4")});
