@@ -290,6 +290,10 @@ const FeatureTree* Session::featureTree() const {
   return state_->features ? &*state_->features : nullptr;
 }
 
+const ComponentSet* Session::componentSet() const {
+  return state_->components ? &*state_->components : nullptr;
+}
+
 InstallState Session::featureRequestState(std::string_view feature) const {
   const auto states = featureStates(feature);
   if (!states) {
