@@ -33,26 +33,37 @@ std::vector<std::uint32_t> firstOfEach(const ComponentSet::Texts& texts, std::ve
   return order;
 }
 
-// Keeps the items `kept` keeps, in order; returns each old index's new one.
+// `items` and their texts put in `order`; returns each old index's new one (for those kept).
 template <typename T>
-std::vector<std::uint32_t> keepOnly(std::vector<T>& items, const std::vector<bool>& kept) {
+std::vector<std::uint32_t> reorder(std::vector<T>& items, ComponentSet::Texts& texts,
+                                   const std::vector<std::uint32_t>& order) {
   std::vector<std::uint32_t> renumbered(items.size(), 0);
-  std::size_t out = 0;
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    if (!kept[i]) continue;
-    renumbered[i] = static_cast<std::uint32_t>(out);
-    items[out++] = std::move(items[i]);
+  std::vector<T> sorted;
+  sorted.reserve(order.size());
+  ComponentSet::Texts sortedTexts;
+  for (const std::uint32_t i : order) {
+    renumbered[i] = static_cast<std::uint32_t>(sorted.size());
+    sorted.push_back(items[i]);
+    sortedTexts.push(texts[i]);
   }
-  items.resize(out);
+  items = std::move(sorted);
+  texts = std::move(sortedTexts);
+  texts.shrinkToFit();
   return renumbered;
 }
 
-std::optional<std::size_t> lookup(const std::vector<std::uint32_t>& order, const ComponentSet::Texts& texts,
-                                  std::string_view name) {
-  const auto it = std::lower_bound(order.begin(), order.end(), name,
-                                   [&](std::uint32_t i, std::string_view n) { return texts[i] < n; });
-  if (it == order.end() || texts[*it] != name) return std::nullopt;
-  return *it;
+// The index of `name` in `texts`, which are in order.
+std::optional<std::size_t> lookup(const ComponentSet::Texts& texts, std::string_view name) {
+  std::size_t low = 0, high = texts.size();
+  while (low < high) {
+    const std::size_t mid = low + (high - low) / 2;
+    if (texts[mid] < name)
+      low = mid + 1;
+    else
+      high = mid;
+  }
+  if (low == texts.size() || texts[low] != name) return std::nullopt;
+  return low;
 }
 
 // Lets go of a table read here only, once its rows are read: what costing needs is kept apart.
@@ -78,18 +89,6 @@ void ComponentSet::Texts::push(std::string_view text) {
     throw Error("the names of the components and files exceed 4 GB");
   bytes_ += text;
   ends_.push_back(static_cast<std::uint32_t>(bytes_.size()));
-}
-
-void ComponentSet::Texts::keepOnly(const std::vector<bool>& keep) {
-  std::string bytes;
-  std::vector<std::uint32_t> ends;
-  for (std::size_t i = 0; i < size(); ++i) {
-    if (!keep[i]) continue;
-    bytes += (*this)[i];
-    ends.push_back(static_cast<std::uint32_t>(bytes.size()));
-  }
-  bytes_ = std::move(bytes);
-  ends_ = std::move(ends);
 }
 
 void ComponentSet::Texts::shrinkToFit() {
@@ -120,17 +119,11 @@ ComponentSet ComponentSet::load(Database& db, const DirectoryTree& directories, 
       set.entries_.push_back(c);
     }
   }
+  // In the order of their names; of a name given twice, the first row counts.
   std::vector<bool> kept;
-  set.byName_ = firstOfEach(set.names_, kept);
-  if (set.byName_.size() != set.entries_.size()) {  // names given twice: the first counts
-    const std::vector<std::uint32_t> renumbered = keepOnly(set.entries_, kept);
-    std::erase_if(set.conditions_, [&](const auto& c) { return !kept[c.first]; });
-    for (auto& c : set.conditions_) c.first = renumbered[c.first];
-    set.names_.keepOnly(kept);
-    set.byName_ = firstOfEach(set.names_, kept);
-  }
-  set.entries_.shrink_to_fit();
-  set.names_.shrinkToFit();
+  const std::vector<std::uint32_t> renumbered = reorder(set.entries_, set.names_, firstOfEach(set.names_, kept));
+  std::erase_if(set.conditions_, [&](const auto& c) { return !kept[c.first]; });
+  for (auto& c : set.conditions_) c.first = renumbered[c.first];
 
   {
     const ReadOnce once(db, "File");
@@ -157,47 +150,34 @@ ComponentSet ComponentSet::load(Database& db, const DirectoryTree& directories, 
       contents.push_back({static_cast<std::uint32_t>(std::max<std::int32_t>(0, files.integer(i, 2).value_or(0))),
                           compressed});
     }
-    set.byFile_ = firstOfEach(set.fileKeys_, kept);
-    if (set.byFile_.size() != set.files_.size()) {  // keys given twice: the first counts
-      keepOnly(set.files_, kept);
-      keepOnly(contents, kept);
-      set.fileKeys_.keepOnly(kept);
-      set.byFile_ = firstOfEach(set.fileKeys_, kept);
-    }
+    const std::vector<std::uint32_t> order = firstOfEach(set.fileKeys_, kept);
     const std::uint64_t cluster = clusterSize ? clusterSize : 1;
-    for (std::size_t f = 0; f < set.files_.size(); ++f) {
+    for (const std::uint32_t f : order) {
       ComponentEntry& c = set.entries_[set.files_[f].component];
       c.cost += (contents[f].size + cluster - 1) / cluster * cluster;
-      c.packedFiles |= contents[f].compressed;
+      c.packedFiles = c.packedFiles || contents[f].compressed;
     }
-    set.files_.shrink_to_fit();
-    set.fileKeys_.shrinkToFit();
+    reorder(set.files_, set.fileKeys_, order);
   }
 
   const ReadOnce once(db, "FeatureComponents");
   const TableRows links(db, "FeatureComponents", {"Feature_", "Component_"});
-  std::vector<std::uint32_t> linkedComponents, linkedFeatures;
   for (std::size_t i = 0; i < links.size(); ++i) {
     const auto feature = features.find(links.text(i, 0));
     const auto component = set.find(links.text(i, 1));
     if (!feature || !component) continue;
     features.entries()[*feature].components.push_back(*component);
-    linkedComponents.push_back(static_cast<std::uint32_t>(*component));
-    linkedFeatures.push_back(static_cast<std::uint32_t>(*feature));
+    set.links_.push_back(Link{static_cast<std::uint32_t>(*component), static_cast<std::uint32_t>(*feature)});
   }
-  // Component c's features are featureList_[featureStart_[c] .. featureStart_[c + 1]).
-  set.featureStart_.assign(set.entries_.size() + 1, 0);
-  for (const std::uint32_t c : linkedComponents) ++set.featureStart_[c + 1];
-  for (std::size_t c = 0; c < set.entries_.size(); ++c) set.featureStart_[c + 1] += set.featureStart_[c];
-  set.featureList_.assign(linkedComponents.size(), 0);
-  std::vector<std::uint32_t> next(set.featureStart_.begin(), set.featureStart_.end() - 1);
-  for (std::size_t i = 0; i < linkedComponents.size(); ++i) set.featureList_[next[linkedComponents[i]]++] = linkedFeatures[i];
+  std::stable_sort(set.links_.begin(), set.links_.end(),
+                   [](const Link& a, const Link& b) { return a.component < b.component; });
+  set.links_.shrink_to_fit();
   return set;
 }
 
-std::optional<std::size_t> ComponentSet::find(std::string_view name) const { return lookup(byName_, names_, name); }
+std::optional<std::size_t> ComponentSet::find(std::string_view name) const { return lookup(names_, name); }
 
-std::optional<std::size_t> ComponentSet::findFile(std::string_view key) const { return lookup(byFile_, fileKeys_, key); }
+std::optional<std::size_t> ComponentSet::findFile(std::string_view key) const { return lookup(fileKeys_, key); }
 
 ComponentSet::FileNames ComponentSet::fileNames(const FileEntry& file) const {
   FileNames names;
@@ -220,12 +200,17 @@ void ComponentSet::computeActions(FeatureTree& features) {
     for (std::size_t c : f.components)
       if (entries_[c].packedFiles && entries_[c].enabled) f.request = InstallState::Local;
   }
+  auto link = links_.begin();
   for (std::size_t ci = 0; ci < entries_.size(); ++ci) {
     ComponentEntry& c = entries_[ci];
+    // This component's links: those of the components before it are behind.
+    const auto first = link;
+    while (link != links_.end() && link->component == ci) ++link;
     c.action = InstallState::Unknown;
     if (!c.enabled) continue;
     bool local = false, source = false, advertised = false;
-    for (std::size_t fi : featuresOf(ci)) {
+    for (auto l = first; l != link; ++l) {
+      const std::size_t fi = l->feature;
       InstallState r = features.disabled(fi) ? InstallState::Unknown : features.entries()[fi].request;
       if (r == InstallState::Default) r = features.defaultRequest(fi);
       local |= r == InstallState::Local;

@@ -19,7 +19,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -45,10 +44,10 @@ struct ComponentEntry {
   std::uint64_t cost = 0;                  // bytes its files take on the volume, in whole clusters
   std::uint32_t directory = kNoDirectory;  // index in the directory tree (none: not in it)
   std::int32_t attributes = 0;
-  InstallState installed = InstallState::Absent;
-  InstallState action = InstallState::Unknown;
-  bool enabled = true;         // false when its Condition evaluated to false
-  bool packedFiles = false;    // some file of it is packed in a cabinet
+  InstallState installed : 8 = InstallState::Absent;
+  InstallState action : 8 = InstallState::Unknown;
+  bool enabled : 1 = true;      // false when its Condition evaluated to false
+  bool packedFiles : 1 = false;  // some file of it is packed in a cabinet
 };
 
 class ComponentSet {
@@ -61,6 +60,7 @@ class ComponentSet {
   static ComponentSet load(Database& db, const DirectoryTree& directories, FeatureTree& features,
                            std::uint32_t clusterSize, bool compressedByDefault);
 
+  // In the order of their names.
   const std::vector<ComponentEntry>& entries() const { return entries_; }
   std::vector<ComponentEntry>& entries() { return entries_; }
   std::string_view name(std::size_t c) const { return names_[c]; }
@@ -76,12 +76,6 @@ class ComponentSet {
   };
   FileNames fileNames(const FileEntry& file) const;
 
-  // The features of component `c` (indices into the feature tree), in table order.
-  std::span<const std::uint32_t> featuresOf(std::size_t c) const {
-    if (c + 1 >= featureStart_.size()) return {};
-    return std::span<const std::uint32_t>(featureList_).subspan(featureStart_[c], featureStart_[c + 1] - featureStart_[c]);
-  }
-
   // Makes Source requests Local for features holding packed files, then recomputes every
   // component's action from the features' requests.
   void computeActions(FeatureTree& features);
@@ -95,8 +89,6 @@ class ComponentSet {
       return std::string_view(bytes_).substr(start, ends_[i] - start);
     }
     void push(std::string_view text);  // throws Error past 4 GB of text
-    // Keeps the texts whose `keep` is set, in order.
-    void keepOnly(const std::vector<bool>& keep);
     void shrinkToFit();
 
    private:
@@ -105,15 +97,19 @@ class ComponentSet {
   };
 
  private:
+  // Components and files are kept in the order of their names (each name once), and found by
+  // halving; conditions keep the table's order, in which they are evaluated.
   std::vector<ComponentEntry> entries_;
   Texts names_;
   std::vector<std::pair<std::uint32_t, std::string>> conditions_;
   std::vector<FileEntry> files_;
   Texts fileKeys_;
-  // Per component, its features as one list: component c's run is list[start[c] .. start[c + 1]).
-  std::vector<std::uint32_t> featureStart_, featureList_;
-  // Indices into entries_ and files_, sorted by name and by key, for lookups.
-  std::vector<std::uint32_t> byName_, byFile_;
+  // Which component each FeatureComponents row links to which feature, by component (then
+  // in table order).
+  struct Link {
+    std::uint32_t component, feature;
+  };
+  std::vector<Link> links_;
   Database* db_ = nullptr;  // the session holds the database and the set
 };
 
