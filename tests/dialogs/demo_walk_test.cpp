@@ -20,21 +20,6 @@ std::string mismatchOf(const PlayedRun& run) {
   return run.player->mismatch() ? run.player->mismatch()->what() : std::string("(no mismatch)");
 }
 
-TEST(DemoWalk, TheExampleWalkSetsFolderShortcutAndFeatures) {
-  auto run = playWalk(demoPackage(), Walk::load(sourcePath("examples/demo.walk")));
-  EXPECT_EQ(run->sequence.status, ActionStatus::Success) << run->host.all();
-  EXPECT_FALSE(run->player->mismatch()) << mismatchOf(*run);
-  EXPECT_EQ(run->property("INSTALLDIR"), "C:\\Demo\\");
-  EXPECT_EQ(run->session->targetPath("DocsDir").value_or(""), "C:\\Demo\\Docs\\");
-  EXPECT_EQ(run->property("DESKTOPSHORTCUT"), "");
-  EXPECT_EQ(run->request("Docs"), InstallState::Absent);
-  EXPECT_EQ(run->request("Extras"), InstallState::Local);
-  EXPECT_EQ(run->request("Complete"), InstallState::Local);
-  // The save step is the tool's to take.
-  ASSERT_NE(run->walk->peek(), nullptr);
-  EXPECT_EQ(run->walk->peek()->kind, msi::dialogs::WalkStep::Kind::Save);
-}
-
 TEST(DemoWalk, WithoutAnswersTheDefaultsStay) {
   auto run = playDemo("press Next\npress Next\npress Next\npress Install\n");
   EXPECT_EQ(run->sequence.status, ActionStatus::Success) << mismatchOf(*run);
