@@ -64,19 +64,6 @@ TEST(Loaders, WatchedPropertiesComeFromTheTablesAndTheSession) {
        },
        "ALLUSERS\t1\nINSTALLDIR\tFromTable\nINSTALLLEVEL\t\nLICENSE_OK\t0\nMSIINSTALLPERUSER\t\n"
        "ProductName\tDemo\nTARGETDIR\tC:\\\\\n"},
-      {"INSTALLDIR bound to a control: once, with the session value",
-       [](FakePackage& p) {
-         p.tables["Control"].rows = {{"D", "Edit", "INSTALLDIR"}};
-         p.properties = {{"INSTALLDIR", "C:\\Prog\\"}, {"INSTALLLEVEL", "1"}};
-       },
-       "ALLUSERS\t\nINSTALLDIR\tC:\\\\Prog\\\\\nINSTALLLEVEL\t1\nMSIINSTALLPERUSER\t\nTARGETDIR\t\n"},
-      {"no Control or Property table: they add nothing and the run goes on",
-       [](FakePackage& p) {
-         p.tables.erase("Control");
-         p.tables.erase("Property");
-         p.properties = {{"INSTALLLEVEL", "1"}};
-       },
-       "ALLUSERS\t\nINSTALLDIR\t\nINSTALLLEVEL\t1\nMSIINSTALLPERUSER\t\nTARGETDIR\t\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
