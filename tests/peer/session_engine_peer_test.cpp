@@ -163,7 +163,9 @@ TEST(SessionEnginePeer, ConditionsFeaturesAndDirectoriesAgreeWithWine) {
     const auto set = kPackageProperties.count(name) ? kPackageProperties.at(name)
                                                     : std::vector<std::pair<std::string, std::string>>{};
     const WineSession wine = probe(pkg, conditions, folderProperties, scratch, set);
-    auto ours = ourSession(pkg, msi::EmulatedMachine::forCurrentUser(), set);
+    msi::ActionStatus status = msi::ActionStatus::NoAction;
+    auto ours = ourSession(pkg, msi::EmulatedMachine::forCurrentUser(), set, &status);
+    EXPECT_EQ(status, msi::ActionStatus::Success) << "our UI sequence";
 
     for (const std::string& c : conditions) {
       const std::string mine = word(ours->evaluateCondition(c));
