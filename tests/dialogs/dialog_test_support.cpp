@@ -115,17 +115,6 @@ std::map<std::string, std::string> packageRows(const std::string& file, const st
   return tables;
 }
 
-std::string tsv(std::initializer_list<std::string_view> fields) {
-  std::string out;
-  bool first = true;
-  for (std::string_view f : fields) {
-    if (!first) out += '\t';
-    out += f;
-    first = false;
-  }
-  return out + "\n";
-}
-
 std::shared_ptr<msi::Database> openFixture(const std::string& relative) {
   return msi::Database::open(fixture(relative), msi::OpenMode::ReadOnly);
 }

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <filesystem>
-#include <initializer_list>
 #include <map>
 #include <memory>
 #include <string>
@@ -70,8 +69,5 @@ std::shared_ptr<msi::Database> openFixture(const std::string& relative);
 // The tables of package `name` (by default the running test's) in a file below tests/, as
 // tableSections reads it.
 std::map<std::string, std::string> packageRows(const std::string& file, const std::string& name = "");
-
-// Tab-separated fields and a newline: one row of a table archive.
-std::string tsv(std::initializer_list<std::string_view> fields);
 
 }  // namespace fennick::test
