@@ -56,6 +56,8 @@ struct PlayedRun {
   KeptMessages host;
 
   std::string property(const std::string& name) const { return session->property(name); }
+  // Passes when the walk fitted, was played to its end, and the sequence ended with `status`.
+  ::testing::AssertionResult endedWith(msi::ActionStatus status) const;
   // The feature's request state; a feature nothing selected (Unknown) reads as Absent.
   msi::InstallState request(const std::string& feature) const;
 };
