@@ -26,15 +26,6 @@ TEST(DemoWalk, WithoutAnswersTheDefaultsStay) {
   EXPECT_EQ(run->request("Extras"), InstallState::Absent);
 }
 
-TEST(DemoWalk, BackAndForthKeepsWhatWasTyped) {
-  auto run = playDemo(
-      "press Next\nset Folder \"D:\\\\Nowhere\\\\\"\npress Back\ndialog WelcomeDlg\npress Next\n"
-      "dialog InstallDirDlg\nset Folder \"C:\\\\Elsewhere\\\\\"\npress Next\ndialog FeaturesDlg\n"
-      "press Back\ndialog InstallDirDlg\npress Next\npress Next\npress Install\n");
-  EXPECT_TRUE(run->endedWith(ActionStatus::Success));
-  EXPECT_EQ(run->property("INSTALLDIR"), "C:\\Elsewhere\\");
-}
-
 TEST(DemoWalk, CancelEndsWithUserExit) {
   auto run = playDemo("dialog WelcomeDlg\npress Next\ndialog InstallDirDlg\npress Cancel\n");
   EXPECT_TRUE(run->endedWith(ActionStatus::UserExit));
