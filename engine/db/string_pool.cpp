@@ -82,12 +82,12 @@ std::uint32_t StringPool::find(std::string_view s) const {
 
 std::pair<std::uint32_t, std::uint32_t> StringPool::findShared(std::string_view s) const {
   if (!shared_) return {0, 0};
-  const std::uint32_t shared = shared_->ids.find(s, PoolTexts(shared_->bytes.data(), shared_->spans));
+  const std::uint32_t shared = shared_->ids.find(s, PoolTexts(shared_->bytes.data(), *shared_->spans));
   if (shared == 0) return {0, 0};
   std::uint32_t id = shared;
   if (borrowed_) id = shared < sharedIds_.size() ? sharedIds_[shared] : 0;
   // The id holds the shared text unless it was released (or released and reused) since.
-  const TextSpan& span = shared_->spans[shared];
+  const TextSpan& span = (*shared_->spans)[shared];
   if (id == 0 || id >= spans_.size() || spans_[id].offset != span.offset || spans_[id].length != span.length)
     id = 0;
   return {shared, id};
@@ -111,7 +111,7 @@ void StringPool::compactIfSparse() {
   if (garbage_ < kMinGarbage || garbage_ * 2 < bytes_.size()) return;
   std::vector<char> packed;
   packed.reserve(bytes_.size() - garbage_);
-  for (TextSpan& span : spans_) {
+  for (TextSpan& span : spans_.edit()) {
     if (span.length == 0 || span.offset < sharedSize_) continue;
     const auto offset = static_cast<std::uint32_t>(sharedSize_ + packed.size());
     const auto from = bytes_.begin() + (span.offset - sharedSize_);
@@ -129,7 +129,7 @@ std::uint32_t StringPool::intern(std::string_view s) {
   if (found) return found;
   // A pool that borrows another's texts points at them rather than storing its own copy.
   const bool borrow = borrowed_ && shared != 0;
-  const TextSpan span = borrow ? shared_->spans[shared] : store(s);
+  const TextSpan span = borrow ? (*shared_->spans)[shared] : store(s);
   std::uint32_t id;
   if (!holes_.empty()) {
     id = *holes_.begin();
@@ -138,12 +138,13 @@ std::uint32_t StringPool::intern(std::string_view s) {
     id = size();
     // By a quarter, as the bytes grow: a pool read from a file holds its spans exactly, and
     // the first string added would otherwise double them.
-    if (spans_.size() == spans_.capacity()) spans_.reserve(spans_.size() + std::max<std::size_t>(spans_.size() / 4, 1024));
-    spans_.emplace_back();
+    auto& spans = spans_.edit();
+    if (spans.size() == spans.capacity()) spans.reserve(spans.size() + std::max<std::size_t>(spans.size() / 4, 1024));
+    spans.emplace_back();
   }
-  spans_[id] = span;
+  spans_.edit()[id] = span;
   if (borrow) {
-    if (sharedIds_.size() <= shared) sharedIds_.resize(shared_->spans.size(), 0);
+    if (sharedIds_.size() <= shared) sharedIds_.resize(shared_->spans->size(), 0);
     sharedIds_[shared] = id;
   } else {
     ids_.insert(id, texts());
@@ -158,13 +159,13 @@ void StringPool::release(std::uint32_t id) {
   ids_.erase(id, texts());
   textsChanged_ = true;
   if (spans_[id].offset >= sharedSize_) garbage_ += spans_[id].length;
-  spans_[id] = TextSpan{};
+  spans_.edit()[id] = TextSpan{};
   // Trailing holes shrink the pool instead, so ids stay dense.
   if (id + 1 == spans_.size()) {
-    spans_.pop_back();
+    spans_.edit().pop_back();
     while (spans_.size() > 1 && spans_.back().length == 0) {
       holes_.erase(static_cast<std::uint32_t>(spans_.size() - 1));
-      spans_.pop_back();
+      spans_.edit().pop_back();
     }
   } else {
     holes_.insert(id);
@@ -235,12 +236,12 @@ StringPool StringPool::parse(const Bytes& pool, const Bytes& data, std::string_v
 
   // Room for the strings a session adds, so that its first ones do not move every span while
   // the old and new blocks are both alive.
-  sp.spans_.reserve(entries.size() + 1 + spanHeadroom(entries.size()));
+  sp.spans_.edit().reserve(entries.size() + 1 + spanHeadroom(entries.size()));
   sp.bytes_.reserve(data.size());
   std::size_t offset = 0;
   for (const auto& e : entries) {
     const std::uint32_t id = sp.size();
-    sp.spans_.emplace_back();
+    sp.spans_.edit().emplace_back();
     if (e.hole) {
       sp.holes_.insert(id);
       continue;
@@ -254,13 +255,13 @@ StringPool StringPool::parse(const Bytes& pool, const Bytes& data, std::string_v
     offset += len;
     // ASCII reads the same in every supported codepage.
     const TextSpan span = isAscii(stored) ? sp.store(stored) : sp.store(sp.codepage_.decode(stored));
-    sp.spans_[id] = span;  // text that decodes to nothing names no string
+    sp.spans_.edit()[id] = span;  // text that decodes to nothing names no string
   }
   while (sp.spans_.size() > 1 && sp.spans_.back().length == 0) {
     sp.holes_.erase(static_cast<std::uint32_t>(sp.spans_.size() - 1));
-    sp.spans_.pop_back();
+    sp.spans_.edit().pop_back();
   }
-  sp.spans_.shrink_to_fit();
+  sp.spans_.edit().shrink_to_fit();
   // A duplicate keeps the first id for lookups; tables using the other are renumbered.
   sp.duplicates_ = sp.ids_.build(sp.texts());
   sp.textsChanged_ = false;  // as the file holds them
@@ -272,7 +273,7 @@ void StringPool::freeze() {
   auto shared = std::make_shared<SharedTexts>();
   // Moving keeps the bytes where they are, so views handed out stay valid.
   shared->bytes = std::move(bytes_);
-  shared->spans = spans_;
+  shared->spans = spans_.share();
   shared->ids = std::move(ids_);
   bytes_ = {};
   ids_ = StringIndex();
@@ -298,7 +299,7 @@ void StringPool::shareTextsOf(StringPool& other) {
   sharedSize_ = other.sharedSize_;
   borrowed_ = true;
   // A copy of `other`'s tables comes: room for as many ids as it has and a few more.
-  spans_.reserve(other.spans_.size() + spanHeadroom(other.spans_.size()));
+  spans_.edit().reserve(other.spans_.size() + spanHeadroom(other.spans_.size()));
   sharedIds_.clear();
   bytes_.clear();
   garbage_ = 0;

@@ -99,8 +99,8 @@ class StringPool {
 
  private:
   PoolTexts texts() const {
-    return shared_ ? PoolTexts(shared_->bytes.data(), sharedSize_, bytes_.data(), spans_)
-                   : PoolTexts(bytes_.data(), spans_);
+    return shared_ ? PoolTexts(shared_->bytes.data(), sharedSize_, bytes_.data(), spans_.list())
+                   : PoolTexts(bytes_.data(), spans_.list());
   }
   // The highest id serialize() writes for these counts (0: none).
   std::uint32_t lastWritten(const std::vector<std::uint32_t>& refcounts) const;
@@ -126,7 +126,7 @@ class StringPool {
   // below sharedSize_ lie in these bytes.
   struct SharedTexts {
     std::vector<char> bytes;
-    std::vector<TextSpan> spans;
+    std::shared_ptr<const std::vector<TextSpan>> spans;
     StringIndex ids;
   };
   std::shared_ptr<const SharedTexts> shared_;
@@ -139,7 +139,28 @@ class StringPool {
   // per string. The bytes grow by a quarter at a time (see store), so a pool built by imports
   // holds little unused room. The index ids_ covers the strings stored here.
   std::vector<char> bytes_;
-  std::vector<TextSpan> spans_{TextSpan{}};  // index = id; length 0 = null or hole
+  // The spans by id, which the block freeze() makes reads too: the first change after that
+  // (a span set, an id added or dropped) copies them, rather than every freeze.
+  class Spans {
+   public:
+    Spans() = default;
+    // A moved-from pool keeps reading the same spans (a move copies the pointer).
+    Spans(const Spans&) = default;
+    Spans& operator=(const Spans&) = default;
+    const std::vector<TextSpan>& list() const { return *list_; }
+    std::shared_ptr<const std::vector<TextSpan>> share() const { return list_; }
+    std::size_t size() const { return list_->size(); }
+    const TextSpan& operator[](std::size_t id) const { return (*list_)[id]; }
+    const TextSpan& back() const { return list_->back(); }
+    std::vector<TextSpan>& edit() {
+      if (list_.use_count() > 1) list_ = std::make_shared<std::vector<TextSpan>>(*list_);
+      return *list_;
+    }
+
+   private:
+    std::shared_ptr<std::vector<TextSpan>> list_ = std::make_shared<std::vector<TextSpan>>(1);
+  };
+  Spans spans_;  // index = id; length 0 = null or hole
   std::size_t garbage_ = 0;                  // bytes of released strings still in bytes_ (not shared_)
   StringIndex ids_;
   std::set<std::uint32_t> holes_;

@@ -4,38 +4,29 @@
 #include <map>
 
 #include "engine/dialogs/control_model.h"
+#include "engine/session/component_set.h"
 #include "engine/session/formatted.h"
-#include "engine/session/table_rows.h"
 
 namespace msi::dialogs {
 namespace {
-
-// Component attribute bits that say where a component may run.
-constexpr int kComponentSourceOnly = 1;
-constexpr int kComponentOptional = 2;
 
 struct RunPlaces {
   bool local = false, source = false, any = false;
 };
 
-// Where each feature's components may run, from the Component and FeatureComponents tables.
-std::map<std::string, RunPlaces, std::less<>> runPlaces(const Session& session) {
+// Where each feature's components may run, by feature name, from the components costing read.
+std::map<std::string, RunPlaces, std::less<>> runPlaces(const Session& session, const FeatureTree& tree) {
   std::map<std::string, RunPlaces, std::less<>> out;
-  Database* db = session.database().get();
-  if (!db) return out;
-  const TableRows components(*db, "Component", {"Component", "Attributes"});
-  std::map<std::string, int, std::less<>> attributes;
-  for (std::size_t r = 0; r < components.size(); ++r)
-    attributes[components.text(r, 0)] = components.integer(r, 1).value_or(0);
-  const TableRows links(*db, "FeatureComponents", {"Feature_", "Component_"});
-  for (std::size_t r = 0; r < links.size(); ++r) {
-    const auto component = attributes.find(links.text(r, 1));
-    if (component == attributes.end()) continue;
-    RunPlaces& places = out[links.text(r, 0)];
-    places.any = true;
-    const int where = component->second & (kComponentSourceOnly | kComponentOptional);
-    if (where != kComponentSourceOnly) places.local = true;
-    if (where != 0) places.source = true;
+  const ComponentSet* components = session.componentSet();
+  if (!components) return out;
+  for (const FeatureEntry& feature : tree.entries()) {
+    for (const std::size_t c : feature.components) {
+      RunPlaces& places = out[feature.name];
+      places.any = true;
+      const int where = components->entries()[c].attributes & (kComponentSourceOnly | kComponentOptional);
+      if (where != kComponentSourceOnly) places.local = true;
+      if (where != 0) places.source = true;
+    }
   }
   return out;
 }
@@ -114,7 +105,7 @@ std::vector<TreeItem> buildSelectionTree(const Session& session) {
   std::vector<std::size_t> roots;
   for (std::size_t i = 0; i < tree->entries().size(); ++i)
     if (!tree->entries()[i].parent) roots.push_back(i);
-  addItems(*tree, roots, 0, runPlaces(session), items);
+  addItems(*tree, roots, 0, runPlaces(session, *tree), items);
   return items;
 }
 

@@ -11,6 +11,16 @@
 namespace msi {
 namespace {
 
+// The folder a component installs to (its source folder when it runs from the source), as
+// targetPath and sourcePath give it; nullopt before CostFinalize or when it has none.
+std::optional<std::string> componentFolder(const Session::State& s, const ComponentEntry& c, bool fromSource) {
+  if (!s.directories || !s.costFinalized || c.directory == kNoDirectory) return std::nullopt;
+  const DirectoryEntry& d = s.directories->entries()[c.directory];
+  const std::string& folder = fromSource ? d.source : d.target;
+  if (folder.empty()) return std::nullopt;
+  return folder;
+}
+
 // Deeper doAction nesting (a dialog whose events run actions that show dialogs ...) is refused
 // rather than followed until the stack runs out.
 constexpr std::size_t kMaxActionNesting = 32;
@@ -280,6 +290,10 @@ const FeatureTree* Session::featureTree() const {
   return state_->features ? &*state_->features : nullptr;
 }
 
+const ComponentSet* Session::componentSet() const {
+  return state_->components ? &*state_->components : nullptr;
+}
+
 InstallState Session::featureRequestState(std::string_view feature) const {
   const auto states = featureStates(feature);
   if (!states) {
@@ -360,8 +374,8 @@ std::vector<VolumeCost> Session::volumeCosts() const {
       const std::string folded = foldWindowsPath(volume);
       for (const ComponentEntry& c : s.components->entries()) {
         if (c.action != InstallState::Local) continue;
-        const auto dir = s.directories->find(c.directory);
-        if (dir && foldWindowsPath(s.directories->entries()[*dir].target).starts_with(folded))
+        if (c.directory != kNoDirectory &&
+            foldWindowsPath(s.directories->entries()[c.directory].target).starts_with(folded))
           cost.required += c.cost;
       }
     }
@@ -411,7 +425,7 @@ std::optional<std::string> Session::fileTargetPath(std::string_view fileKey) con
   const FileEntry& file = s.components->files()[*f];
   const ComponentEntry& c = s.components->entries()[file.component];
   const bool fromSource = c.action == InstallState::Source;
-  const auto folder = fromSource ? sourcePath(c.directory) : targetPath(c.directory);
+  const auto folder = componentFolder(s, c, fromSource);
   if (!folder) return std::string();
   const auto names = s.components->fileNames(file);
   return *folder + (fromSource && (s.wordCount & 1) ? names.shortName : names.longName);
@@ -425,9 +439,8 @@ std::optional<std::string> Session::fileShortPath(std::string_view fileKey) cons
   const FileEntry& file = s.components->files()[*f];
   const ComponentEntry& c = s.components->entries()[file.component];
   if (!s.directories || !s.costFinalized) return std::string();
-  const auto dir = s.directories->find(c.directory);
-  if (!dir || s.directories->entries()[*dir].targetShort.empty()) return std::string();
-  return s.directories->entries()[*dir].targetShort + s.components->fileNames(file).shortName;
+  if (c.directory == kNoDirectory || s.directories->entries()[c.directory].targetShort.empty()) return std::string();
+  return s.directories->entries()[c.directory].targetShort + s.components->fileNames(file).shortName;
 }
 
 std::optional<std::string> Session::componentDirectory(std::string_view component) const {
@@ -436,8 +449,7 @@ std::optional<std::string> Session::componentDirectory(std::string_view componen
   const auto i = s.components->find(component);
   if (!i) return std::nullopt;
   const ComponentEntry& c = s.components->entries()[*i];
-  const auto folder =
-      c.action == InstallState::Source ? sourcePath(c.directory) : targetPath(c.directory);
+  const auto folder = componentFolder(s, c, c.action == InstallState::Source);
   return folder.value_or(std::string());
 }
 

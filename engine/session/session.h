@@ -41,6 +41,8 @@
 
 namespace msi {
 
+class ComponentSet;
+
 // The installer's UI levels (INSTALLUILEVEL).
 inline constexpr int kUILevelNone = 2;
 inline constexpr int kUILevelBasic = 3;
@@ -139,6 +141,8 @@ class Session final : public SessionContext {
   // A choice of the user (see FeatureTree::setRequest); component states follow. Throws Error.
   void setFeatureRequestState(std::string_view feature, InstallState state,
                               bool wholeSubtree = false);
+  // The components and their files as costing keeps them; null before CostInitialize.
+  const ComponentSet* componentSet() const;
   // Installed and action state of a component. Throws Error for an unknown one.
   InstallStates componentState(std::string_view component) const;
   // Sets INSTALLLEVEL and computes every feature's request again from the levels (the

@@ -21,7 +21,7 @@ ActionStatus costInitialize(State& s) {
     DirectoryTree directories = DirectoryTree::load(*s.db);
     FeatureTree features = FeatureTree::load(*s.db);
     ComponentSet components =
-        ComponentSet::load(*s.db, features, s.machine.clusterSize, (s.wordCount & 2) != 0);
+        ComponentSet::load(*s.db, directories, features, s.machine.clusterSize, (s.wordCount & 2) != 0);
     s.directories = std::move(directories);
     s.features = std::move(features);
     s.components = std::move(components);
@@ -58,8 +58,9 @@ ActionStatus costFinalize(State& s) {
   for (const std::string& problem : problems) s.report(MessageKind::Error, "CostFinalize: " + problem);
   if (!problems.empty()) return ActionStatus::Failure;
 
-  for (ComponentEntry& c : s.components->entries())
-    c.enabled = c.condition.empty() || s.evaluate(c.condition) != ConditionResult::False;
+  for (ComponentEntry& c : s.components->entries()) c.enabled = true;
+  for (const auto& [c, condition] : s.components->conditions())
+    s.components->entries()[c].enabled = s.evaluate(condition) != ConditionResult::False;
 
   for (FeatureEntry& f : s.features->entries()) f.level = f.authoredLevel;
   const TableRows conditions(*s.db, "Condition", {"Feature_", "Level", "Condition"});

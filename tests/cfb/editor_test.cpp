@@ -1,11 +1,9 @@
 // Writing whole files: round trips, determinism, large files, and msitools reading our output.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include "engine/cfb/compound_file.h"
 #include "engine/cfb/entry_name.h"
 #include "tests/cfb/cfb_test_support.h"
-#include "tests/support/error_text.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/msitools.h"
 
@@ -14,18 +12,9 @@ namespace {
 using namespace msi::cfb;
 using cfbtest::pattern;
 using cfbtest::u32;
-using fennick::test::errorOf;
-using fennick::test::holds;
-namespace fs = std::filesystem;
 
 constexpr Clsid kDatabaseClsid = {0x84, 0x10, 0x0C, 0x00, 0x00, 0x00, 0x00, 0x00,
                                   0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
-
-std::vector<fs::path> folderEntries(const fs::path& dir) {
-  std::vector<fs::path> out;
-  for (const auto& e : fs::directory_iterator(dir)) out.push_back(e.path().filename());
-  return out;
-}
 
 TEST(EditorNewFile, EverySizeAroundTheSectorAndCutoffBoundariesRoundTrips) {
   const std::size_t sizes[] = {0, 1, 63, 64, 65, 511, 512, 513, 4095, 4096, 4097, 70000};
@@ -210,46 +199,6 @@ TEST(EditorPeer, MsitoolsReadsAPackageWithDifatSectors) {
   EXPECT_TRUE(extracted == std::string(big.begin(), big.end()));
   view.erase(view.find("BigPayload\n"), 11);
   EXPECT_EQ(view, theirs);
-}
-
-TEST(EditorCommit, FailedWriteLeavesTargetAsItWasAndNoTemporaryFile) {
-  const auto dir = fennick::test::scratchDir();
-  const auto target = dir / "target.msi";
-  Editor first(Clsid{});
-  first.putStream({u"old"}, pattern(1000, 1));
-  first.commit(target);
-  const Bytes before = cfbtest::readFile(target);
-
-  Editor second(Clsid{});
-  second.putStream({u"new"}, pattern(200000, 2));
-  const std::string error = errorOf([&] {
-    cfbtest::FileSizeLimit limit(64 * 1024);
-    second.commit(target);
-  });
-  EXPECT_TRUE(error.starts_with(target.string() + ": ")) << error;
-  EXPECT_TRUE(holds(error, {"File too large"}));
-  EXPECT_EQ(cfbtest::readFile(target), before);
-  EXPECT_EQ(folderEntries(dir), std::vector<fs::path>{"target.msi"});
-}
-
-TEST(EditorCommit, UnwritableOrMissingFolderLeavesNothing) {
-  const auto dir = fennick::test::scratchDir();
-  Editor ed(Clsid{});
-  ed.putStream({u"s"}, pattern(10, 1));
-  const auto missing = dir / "no-such-folder" / "out.msi";
-  const std::string error = errorOf([&] { ed.commit(missing); });
-  EXPECT_TRUE(error.starts_with(missing.string() + ": ")) << error;
-  cfbtest::writeFile(dir / "file", {1});
-  EXPECT_THROW(ed.commit(dir / "file" / "out.msi"), Error);  // a file where a folder should be
-  EXPECT_EQ(folderEntries(dir), std::vector<fs::path>{"file"});
-
-  if (::geteuid() == 0) return;  // permissions do not bind the superuser
-  const auto locked = dir / "locked";
-  fs::create_directory(locked);
-  fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
-  EXPECT_THROW(ed.commit(locked / "out.msi"), Error);
-  fs::permissions(locked, fs::perms::owner_all);
-  EXPECT_TRUE(fs::is_empty(locked));
 }
 
 }  // namespace

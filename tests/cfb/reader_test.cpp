@@ -103,14 +103,4 @@ TEST(ReaderLookups, MissingEntriesAndWrongKindsAreClearErrors) {
   EXPECT_EQ(root->kind, EntryKind::Storage);
 }
 
-TEST(ReaderOpen, MissingFileAndNonCompoundFiles) {
-  const auto dir = fennick::test::scratchDir();
-  EXPECT_TRUE(holds(errorOf([&] { Reader::open(dir / "absent.msi"); }), {"absent.msi"}));
-  cfbtest::writeFile(dir / "empty.msi", {});
-  EXPECT_THROW(Reader::open(dir / "empty.msi"), Error);
-  cfbtest::writeFile(dir / "text.msi", Bytes(2000, 'x'));
-  EXPECT_THROW(Reader::open(dir / "text.msi"), Error);
-  EXPECT_THROW(Reader::open(dir), Error);  // a folder
-}
-
 }  // namespace

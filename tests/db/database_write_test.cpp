@@ -37,8 +37,17 @@ void buildSample(msi::Database& db) {
   si.properties[msi::PID_SUBJECT] = std::string("Sample");
   si.properties[msi::PID_TEMPLATE] = std::string("Intel;1033");
   si.properties[msi::PID_REVNUMBER] = std::string("{11111111-2222-3333-4444-555555555555}");
+  si.properties[msi::PID_AUTHOR] = std::string("Author");
+  si.properties[msi::PID_KEYWORDS] = std::string("Keywords");
+  si.properties[msi::PID_COMMENTS] = std::string("Comments");
+  si.properties[msi::PID_LASTAUTHOR] = std::string("Last author");
+  si.properties[msi::PID_APPNAME] = std::string("Application");
+  si.properties[msi::PID_CREATE_DTM] = msi::FileTime{132224078450000000ull};  // 2020-01-02 03:04:05
+  si.properties[msi::PID_LASTSAVE_DTM] = msi::FileTime{132224078460000000ull};
+  si.properties[msi::PID_LASTPRINTED] = msi::FileTime{132224078470000000ull};
   si.properties[msi::PID_PAGECOUNT] = 200;
   si.properties[msi::PID_WORDCOUNT] = 2;
+  si.properties[msi::PID_SECURITY] = 4;
   si.changed = true;
 }
 
@@ -60,7 +69,14 @@ TEST(DatabaseWrite, NewDatabaseIsReadByMsitoolsAndTheSameEveryTime) {
             "Property\tValue\r\ns72\tl0\r\nProperty\tProperty\r\nProductName\tSample\r\nALLUSERS\t1\r\n"
             "Manufacturer\tFennick tests\r\n");
   EXPECT_EQ(msiinfo("extract", pkg, "Binary.Icon"), "not really an icon");
-  EXPECT_TRUE(holds(msiinfo("suminfo", pkg), {"Title: Installation Database", "Template: Intel;1033", "Version: 200"}));
+  // Each property under the name msitools gives its number.
+  EXPECT_TRUE(holds(run("TZ=UTC msiinfo suminfo " + shellQuote(pkg.string())).out,
+                    {"Title: Installation Database\n", "Subject: Sample\n", "Author: Author\n", "Keywords: Keywords\n",
+                     "Comments: Comments\n", "Template: Intel;1033\n", "Last author: Last author\n",
+                     "Revision number (UUID): {11111111-2222-3333-4444-555555555555}\n",
+                     "Created: Thu Jan  2 03:04:05 2020\n", "Last saved: Thu Jan  2 03:04:06 2020\n",
+                     "Last printed: Thu Jan  2 03:04:07 2020\n", "Version: 200 ", "Source: 2 ",
+                     "Application: Application\n", "Security: 4 "}));
 
   // The root carries the package class, so installers recognise the file.
   const auto reader = msi::cfb::Reader::open(pkg);

@@ -95,7 +95,7 @@ TEST(ControlEvents, EndDialogArgumentsEndTheWizardAsTheInstallerMapsThem) {
       {"Exit", ActionStatus::UserExit}, {"Retry", ActionStatus::Suspend}, {"Ignore", ActionStatus::Finished},
       {"Sideways", ActionStatus::Failure}};
   for (const auto& [argument, status] : cases) {
-    Fixture f(tsv({"A", "Go", "SpawnDialog", "Child", "1", "1"}) + tsv({"Child", "Go", "EndDialog", argument, "1", "1"}));
+    Fixture f("A\tGo\tSpawnDialog\tChild\t1\t1\nChild\tGo\tEndDialog\t" + std::string(argument) + "\t1\t1\n");
     Wizard w(*f.session, "A");
     w.press("Go");
     w.press("Go");  // in the child: ends the whole wizard, whatever dialog spawned it

@@ -13,14 +13,13 @@ using msi::dialogs::ControlType;
 using msi::dialogs::OperationError;
 using msi::dialogs::Wizard;
 
-// The package of packages/controls.txt named like the running test, with dialog `D` and its
-// button `Ok` added.
+// The package of packages/controls.txt named like the running test, over its package "dialog"
+// (dialog `D` and its button `Ok`).
 struct Package {
   explicit Package(PropertyValues properties = {}) {
-    auto tables = packageRows("dialogs/packages/controls.txt");
-    tables["Dialog"] = tsv({"D", "50", "40", "300", "200", "3", "[ProductName] options", "Ok", "Ok", "Ok"});
-    tables["Control"] = tsv({"D", "Ok", "PushButton", "240", "170", "50", "17", "3", "", "&OK", "", "Close|Closes it"}) +
-                        tables["Control"];
+    const std::string file = "dialogs/packages/controls.txt";
+    auto tables = packageRows(file);
+    for (const auto& [table, rows] : packageRows(file, "dialog")) tables[table] = rows + tables[table];
     session = openSession(rowsPackage(tables), host, nullptr, std::move(properties));
   }
   KeptMessages host;

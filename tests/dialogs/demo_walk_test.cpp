@@ -16,28 +16,9 @@ std::unique_ptr<PlayedRun> playDemo(const std::string& walkText,
   return playWalk(demoPackage(), Walk::parse(walkText, "test.walk"), std::move(properties));
 }
 
-std::string mismatchOf(const PlayedRun& run) {
-  return run.player->mismatch() ? run.player->mismatch()->what() : std::string("(no mismatch)");
-}
-
-TEST(DemoWalk, TheExampleWalkSetsFolderShortcutAndFeatures) {
-  auto run = playWalk(demoPackage(), Walk::load(sourcePath("examples/demo.walk")));
-  EXPECT_EQ(run->sequence.status, ActionStatus::Success) << run->host.all();
-  EXPECT_FALSE(run->player->mismatch()) << mismatchOf(*run);
-  EXPECT_EQ(run->property("INSTALLDIR"), "C:\\Demo\\");
-  EXPECT_EQ(run->session->targetPath("DocsDir").value_or(""), "C:\\Demo\\Docs\\");
-  EXPECT_EQ(run->property("DESKTOPSHORTCUT"), "");
-  EXPECT_EQ(run->request("Docs"), InstallState::Absent);
-  EXPECT_EQ(run->request("Extras"), InstallState::Local);
-  EXPECT_EQ(run->request("Complete"), InstallState::Local);
-  // The save step is the tool's to take.
-  ASSERT_NE(run->walk->peek(), nullptr);
-  EXPECT_EQ(run->walk->peek()->kind, msi::dialogs::WalkStep::Kind::Save);
-}
-
 TEST(DemoWalk, WithoutAnswersTheDefaultsStay) {
   auto run = playDemo("press Next\npress Next\npress Next\npress Install\n");
-  EXPECT_EQ(run->sequence.status, ActionStatus::Success) << mismatchOf(*run);
+  EXPECT_TRUE(run->endedWith(ActionStatus::Success));
   EXPECT_EQ(run->property("INSTALLDIR"), "C:\\Program Files (x86)\\Fennick\\Fennick Demo\\");
   EXPECT_EQ(run->property("DESKTOPSHORTCUT"), "1");
   EXPECT_EQ(run->request("Docs"), InstallState::Local);
@@ -45,19 +26,9 @@ TEST(DemoWalk, WithoutAnswersTheDefaultsStay) {
   EXPECT_EQ(run->request("Extras"), InstallState::Absent);
 }
 
-TEST(DemoWalk, BackAndForthKeepsWhatWasTyped) {
-  auto run = playDemo(
-      "press Next\nset Folder \"D:\\\\Nowhere\\\\\"\npress Back\ndialog WelcomeDlg\npress Next\n"
-      "dialog InstallDirDlg\nset Folder \"C:\\\\Elsewhere\\\\\"\npress Next\ndialog FeaturesDlg\n"
-      "press Back\ndialog InstallDirDlg\npress Next\npress Next\npress Install\n");
-  EXPECT_EQ(run->sequence.status, ActionStatus::Success) << mismatchOf(*run);
-  EXPECT_EQ(run->property("INSTALLDIR"), "C:\\Elsewhere\\");
-}
-
 TEST(DemoWalk, CancelEndsWithUserExit) {
   auto run = playDemo("dialog WelcomeDlg\npress Next\ndialog InstallDirDlg\npress Cancel\n");
-  EXPECT_FALSE(run->player->mismatch()) << mismatchOf(*run);
-  EXPECT_EQ(run->sequence.status, ActionStatus::UserExit);
+  EXPECT_TRUE(run->endedWith(ActionStatus::UserExit));
   ASSERT_FALSE(run->sequence.steps.empty());
   EXPECT_EQ(run->sequence.steps.back().action, "WelcomeDlg");
   EXPECT_EQ(run->sequence.steps.back().status, ActionStatus::UserExit);
@@ -66,8 +37,7 @@ TEST(DemoWalk, CancelEndsWithUserExit) {
 TEST(DemoWalk, AnInvalidFolderKeepsTheDialogAndSaysWhy) {
   // D: is not a volume of the machine: SetTargetPath refuses it and the dialog stays.
   auto run = playDemo("press Next\nset Folder \"D:\\\\Demo\\\\\"\npress Next\ndialog InstallDirDlg\npress Cancel\n");
-  EXPECT_FALSE(run->player->mismatch()) << mismatchOf(*run);
-  EXPECT_EQ(run->sequence.status, ActionStatus::UserExit);
+  EXPECT_TRUE(run->endedWith(ActionStatus::UserExit));
   EXPECT_TRUE(run->host.said("dialog `InstallDirDlg` control `Next`: SetTargetPath: directory `INSTALLDIR`: "
                               "`D:\\Demo\\` is on drive D:"));
 }

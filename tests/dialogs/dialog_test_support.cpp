@@ -98,6 +98,15 @@ msi::InstallState PlayedRun::request(const std::string& feature) const {
   return request == msi::InstallState::Unknown ? msi::InstallState::Absent : request;
 }
 
+::testing::AssertionResult PlayedRun::endedWith(msi::ActionStatus status) const {
+  if (player->mismatch()) return ::testing::AssertionFailure() << player->mismatch()->what();
+  if (sequence.status != status)
+    return ::testing::AssertionFailure() << "the sequence ended with status " << static_cast<int>(sequence.status)
+                                         << "; messages:\n" << host.all();
+  if (walk->peek()) return ::testing::AssertionFailure() << "the walk goes on at " << walk->where();
+  return ::testing::AssertionSuccess();
+}
+
 std::unique_ptr<PlayedRun> playWalk(std::shared_ptr<msi::Database> db, msi::dialogs::Walk walk,
                                     std::vector<std::pair<std::string, std::string>> properties) {
   auto run = std::make_unique<PlayedRun>();
@@ -113,17 +122,6 @@ std::map<std::string, std::string> packageRows(const std::string& file, const st
   for (const auto& [table, rows] : tableSections(sourcePath("tests/" + file), name))
     for (const std::string& row : rows) tables[table] += row + "\n";
   return tables;
-}
-
-std::string tsv(std::initializer_list<std::string_view> fields) {
-  std::string out;
-  bool first = true;
-  for (std::string_view f : fields) {
-    if (!first) out += '\t';
-    out += f;
-    first = false;
-  }
-  return out + "\n";
 }
 
 std::shared_ptr<msi::Database> openFixture(const std::string& relative) {

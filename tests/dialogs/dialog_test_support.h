@@ -4,7 +4,6 @@
 #pragma once
 
 #include <filesystem>
-#include <initializer_list>
 #include <map>
 #include <memory>
 #include <string>
@@ -57,6 +56,8 @@ struct PlayedRun {
   KeptMessages host;
 
   std::string property(const std::string& name) const { return session->property(name); }
+  // Passes when the walk fitted, was played to its end, and the sequence ended with `status`.
+  ::testing::AssertionResult endedWith(msi::ActionStatus status) const;
   // The feature's request state; a feature nothing selected (Unknown) reads as Absent.
   msi::InstallState request(const std::string& feature) const;
 };
@@ -70,8 +71,5 @@ std::shared_ptr<msi::Database> openFixture(const std::string& relative);
 // The tables of package `name` (by default the running test's) in a file below tests/, as
 // tableSections reads it.
 std::map<std::string, std::string> packageRows(const std::string& file, const std::string& name = "");
-
-// Tab-separated fields and a newline: one row of a table archive.
-std::string tsv(std::initializer_list<std::string_view> fields);
 
 }  // namespace fennick::test

@@ -1,5 +1,6 @@
-// What the working tables hold after a run: the UI sequence rows, and the watched properties
-// with their values, from the Property table, bound controls, ControlEvents and the session.
+// The watched properties a run's working tables hold, with their values, from the Property
+// table, bound controls, ControlEvents and the session. (The UI sequence rows: ToolDump, on
+// every fixture.)
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -15,19 +16,10 @@ using test::FakeTable;
 FakePackage Base() {
   FakePackage p;
   p.catalogue = {"Control", "InstallUISequence", "Property"};
-  p.tables["InstallUISequence"] = FakeTable{{"Action", "Condition", "Sequence"},
-                                            {{"WelcomeDlg", "NOT Installed", "1297"},
-                                             {"CostFinalize", "", "1000"},
-                                             {"Odd", "", "-5"},
-                                             {"Never", "", ""}}};
+  p.tables["InstallUISequence"] = FakeTable{{"Action", "Condition", "Sequence"}, {{"CostFinalize", "", "1000"}}};
   p.tables["Property"] = FakeTable{{"Property", "Value"}, {}};
   p.tables["Control"] = FakeTable{{"Dialog_", "Control", "Property"}, {}};
   return p;
-}
-
-TEST(Loaders, UISequenceRowsCarryConditionAndSequenceText) {
-  EXPECT_EQ(test::ToolRun(Base()).Section("lvUI"),
-            "Never\t\t\nOdd\t\t-5\nCostFinalize\t\t1000\nWelcomeDlg\tNOT Installed\t1297\n");
 }
 
 // Beside the Property table and the controls, the run always watches the two directory
@@ -64,19 +56,6 @@ TEST(Loaders, WatchedPropertiesComeFromTheTablesAndTheSession) {
        },
        "ALLUSERS\t1\nINSTALLDIR\tFromTable\nINSTALLLEVEL\t\nLICENSE_OK\t0\nMSIINSTALLPERUSER\t\n"
        "ProductName\tDemo\nTARGETDIR\tC:\\\\\n"},
-      {"INSTALLDIR bound to a control: once, with the session value",
-       [](FakePackage& p) {
-         p.tables["Control"].rows = {{"D", "Edit", "INSTALLDIR"}};
-         p.properties = {{"INSTALLDIR", "C:\\Prog\\"}, {"INSTALLLEVEL", "1"}};
-       },
-       "ALLUSERS\t\nINSTALLDIR\tC:\\\\Prog\\\\\nINSTALLLEVEL\t1\nMSIINSTALLPERUSER\t\nTARGETDIR\t\n"},
-      {"no Control or Property table: they add nothing and the run goes on",
-       [](FakePackage& p) {
-         p.tables.erase("Control");
-         p.tables.erase("Property");
-         p.properties = {{"INSTALLLEVEL", "1"}};
-       },
-       "ALLUSERS\t\nINSTALLDIR\t\nINSTALLLEVEL\t1\nMSIINSTALLPERUSER\t\nTARGETDIR\t\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

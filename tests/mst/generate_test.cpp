@@ -136,23 +136,6 @@ TEST_F(Generate, NewTableHasNullColumnNumbers) {
   EXPECT_EQ(show().at(1), "add-column\tMyTable\t\tId\t\ti2 key");
 }
 
-TEST_F(Generate, AppendedColumnHasItsNumber) {
-  changed->addColumn("Property", col("Note", "S32"));
-  msi::Table& p = changed->table("Property");
-  p.update(*p.find({Value("ALLUSERS")}), {Value("ALLUSERS"), Value("1"), Value("why")});
-  const auto s = generate();
-  EXPECT_EQ(s.at("_Columns"), "0401 0001 8003 0002 9d20");
-  EXPECT_EQ(s.at("Property"), "0004 0003 0004");
-}
-
-TEST_F(Generate, DroppedTableIsADeleteRecordInTables) {
-  changed->dropTable("Feature");
-  const auto s = generate();
-  EXPECT_EQ(s.at("_Tables"), "0000 0001");
-  EXPECT_EQ(s.count("Feature"), 0u);
-  EXPECT_EQ(show(), (std::vector<std::string>{"drop-table\tFeature\t\t\t\t"}));
-}
-
 TEST_F(Generate, SchemaChangesATransformCannotCarryAreRefused) {
   changed->dropTable("Feature");
   addTable(*changed, "Feature", {col("Feature", "s38", true), col("Level", "i4")});
@@ -184,47 +167,6 @@ TEST_F(GenerateBinary, ChangedAndNewCellsBringTheirStreams) {
   EXPECT_EQ(s.at("Binary.Icon"), "new icon");
   EXPECT_EQ(s.at("Binary.Added"), "added");
   EXPECT_EQ(s.count("Binary.Keep"), 0u);
-}
-
-class GenerateWide : public Generate {
-  void build(msi::Database& db) override {
-    std::vector<msi::Column> columns{col("Id", "s8", true)};
-    Row row{Value("r")};
-    for (int i = 1; i < 20; ++i) {
-      columns.push_back(col("C" + std::to_string(i), "I2"));
-      row.emplace_back(static_cast<std::int32_t>(i));
-    }
-    addTable(db, "Wide", columns, {row});
-  }
-};
-
-TEST_F(GenerateWide, ChangesPastTheSixteenthColumnReplaceTheRow) {
-  msi::Table& w = changed->table("Wide");
-  Row r = w.row(0);
-  r[3] = Value(300);  // within the mask
-  w.update(0, r);
-  auto s = generate();
-  EXPECT_EQ(s.at("Wide"), "0008 0001 812c");
-  r[18] = Value(1800);  // column 19: no bit for it
-  w.update(0, r);
-  s = generate();
-  EXPECT_EQ(s.at("Wide").substr(0, 15), "0000 0001 1401 ");  // delete, then insert of all 20
-}
-
-TEST(GenerateLarge, ManyStringsUseThreeByteReferences) {
-  const fs::path dir = scratchDir();
-  {
-    auto db = createDatabase(dir / "base.msi");
-    db->commit();
-  }
-  generateFromCopy(dir, [](msi::Database& changed) {
-    msi::Table& p = changed.table("Property");
-    for (int i = 0; i < 33000; ++i) p.insert({Value("P" + std::to_string(i)), Value("v" + std::to_string(i))});
-  });
-  const auto s = streamWords(dir / "t.mst");
-  EXPECT_EQ(s.at("_StringPool").substr(0, 9), "0000 8000");  // neutral codepage, 3-byte flag
-  // Each insert: mask + two 3-byte ids = 8 bytes.
-  EXPECT_EQ(s.at("Property").size(), 33000u * 4 * 5 - 1);
 }
 
 }  // namespace

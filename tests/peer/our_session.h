@@ -1,5 +1,6 @@
 // Our engine's side of the session peer checks: a silent session over a package on a given
-// machine, its whole InstallUISequence run (dialogs passed over), as Wine's probe runs it.
+// machine, its whole InstallUISequence run (dialogs passed over), as Wine's probe runs it;
+// `status`, when given, receives how the sequence ended.
 #pragma once
 
 #include <filesystem>
@@ -14,7 +15,8 @@
 namespace fennick::peer {
 
 inline std::unique_ptr<msi::Session> ourSession(const std::filesystem::path& pkg, msi::EmulatedMachine machine,
-                                                const std::vector<std::pair<std::string, std::string>>& set = {}) {
+                                                const std::vector<std::pair<std::string, std::string>>& set = {},
+                                                msi::ActionStatus* status = nullptr) {
   msi::SessionOptions options;
   options.properties = set;
   options.uiLevel = msi::kUILevelNone;
@@ -24,7 +26,8 @@ inline std::unique_ptr<msi::Session> ourSession(const std::filesystem::path& pkg
   msi::SequenceOptions sequence;
   sequence.runDialogs = false;
   sequence.stopAtExecuteAction = false;
-  msi::runSequence(*session, "InstallUISequence", sequence);
+  const msi::ActionStatus ran = msi::runSequence(*session, "InstallUISequence", sequence).status;
+  if (status) *status = ran;
   return session;
 }
 

@@ -125,6 +125,7 @@ TEST(DialogWindow, WidgetsSitWhereTheControlRowsPutThem) {
   EXPECT_EQ(widgetOf<QLineEdit>(window, "Folder")->text().toStdString(), session->property("INSTALLDIR"));
   EXPECT_TRUE(widgetOf<QCheckBox>(window, "Shortcut")->isChecked());
   EXPECT_TRUE(widgetOf<QPushButton>(window, "Next")->isDefault());
+  EXPECT_FALSE(widgetOf<QPushButton>(window, "Back")->isDefault());
 }
 
 TEST(DialogWindow, ClicksMoveThroughTheDialogsAndEditsComeBeforePresses) {

@@ -10,7 +10,6 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -188,22 +187,6 @@ TEST(FixtureRendering, VolumeCostListsShowTheirHeaders) {
     // Every column is in view, the last one too.
     EXPECT_LE(right, list->viewport()->width());
     EXPECT_FALSE(list->isHeaderHidden());
-  }
-}
-
-// Return presses the visible Install, not its hidden twin.
-TEST(FixtureRendering, ReturnPressesTheVisibleDefaultButton) {
-  FENNICK_REQUIRE_FIXTURES();
-  for (const char* dialog : {"FeaturesDlg", "VerifyReadyDlg"}) {
-    SCOPED_TRACE(dialog);
-    auto d = draw(kPutty, dialog);
-    ASSERT_TRUE(d);
-    auto* install = d->widget<QPushButton>("Install");
-    auto* twin = d->widget<QPushButton>("InstallNoShield");
-    ASSERT_TRUE(install && twin);
-    EXPECT_TRUE(install->isVisible());
-    EXPECT_TRUE(install->isDefault());
-    EXPECT_FALSE(twin->isDefault());
   }
 }
 

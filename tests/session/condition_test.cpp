@@ -1,6 +1,5 @@
 // Conditions: the text corpus (conditions.txt), and what it cannot carry: blanks other than
-// spaces, text outside ASCII, malformed bytes, extreme nesting and length, diagnostics, and
-// which part of the session each prefix consults.
+// spaces, text outside ASCII, malformed bytes, extreme nesting and length, and diagnostics.
 #include <map>
 #include <sstream>
 #include <string>
@@ -116,26 +115,6 @@ TEST_F(ConditionTest, DiagnosticNamesTheConditionTheCauseAndTheOffset) {
   // Results other than Error carry no diagnostic.
   EXPECT_TRUE(evaluateConditionDetailed("Int5 = 5", context).diagnostic.empty());
   EXPECT_TRUE(evaluateConditionDetailed("", context).diagnostic.empty());
-}
-
-TEST_F(ConditionTest, PrefixesConsultFeaturesOrComponentsAndTheMatchingState) {
-  // The same name as a feature and as a component, with four distinct states.
-  context.features["Same"] = {msi::InstallState::Absent, msi::InstallState::Local};
-  context.components["Same"] = {msi::InstallState::Advertised, msi::InstallState::Source};
-  EXPECT_EQ(eval("!Same = 2"), ConditionResult::True);
-  EXPECT_EQ(eval("&Same = 3"), ConditionResult::True);
-  EXPECT_EQ(eval("?Same = 1"), ConditionResult::True);
-  EXPECT_EQ(eval("$Same = 4"), ConditionResult::True);
-  // A state outside the named ones still compares as its number.
-  context.features["Odd"] = {static_cast<msi::InstallState>(-6), msi::InstallState::Unknown};
-  EXPECT_EQ(eval("!Odd = -6"), ConditionResult::True);
-}
-
-TEST_F(ConditionTest, EnvironmentNamesGoToTheContextAsWritten) {
-  // The context decides case-insensitivity; the evaluator passes the name untouched.
-  context.environmentVariables["PATH"] = "C:\\Windows";
-  EXPECT_EQ(eval("%Path >< \"Windows\""), ConditionResult::True);
-  EXPECT_EQ(eval("%PATH_X"), ConditionResult::False);
 }
 
 // Every case of conditions.txt (the same corpus a peer check runs through another installer

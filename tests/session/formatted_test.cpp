@@ -29,22 +29,6 @@ class FormattedTest : public ::testing::Test {
   fennick::test::FakeSessionContext context;
 };
 
-TEST_F(FormattedTest, NestedFieldReferencesUseTheFieldValues) {
-  std::vector<std::string> fields(13);
-  fields[1] = "2";
-  fields[2] = "hey";
-  fields[3] = "1";
-  fields[12] = "big";
-  fields[0] = "[[1]] [2]";
-  EXPECT_EQ(record(fields), "hey hey");
-  fields[0] = "[[3][1]] [2]";
-  EXPECT_EQ(record(fields), "big hey");
-  fields[0] = "[[3][4][1]] [2]";  // field 4 is null and adds nothing
-  EXPECT_EQ(record(fields), "big hey");
-  fields[0] = "[[[3]]] [2]";
-  EXPECT_EQ(record(fields), "hey hey");
-}
-
 TEST_F(FormattedTest, ShortFilePathsOnlyWhenAsked) {
   EXPECT_EQ(formatText("[!App]", context), "C:\\Program Files\\Demo\\application.exe");
   msi::FormatOptions shortPaths;
@@ -99,8 +83,8 @@ std::string visible(const std::string& text) {
   return out;
 }
 
-// Message records (records.txt): numbered references, the default template, fields formatted
-// before insertion, and groups that depend on fields.
+// Message records (records.txt): numbered references, nested ones, the default template, fields
+// formatted before insertion, and groups that depend on fields.
 TEST_F(FormattedTest, RecordsFillTheirTemplate) {
   for (const auto& c : fennick::test::caseRows(fennick::test::sessionTestDataDir() / "records.txt"))
     EXPECT_EQ(record({c.begin() + 1, c.end()}), decodeExpected(c.at(0))) << c.at(1);

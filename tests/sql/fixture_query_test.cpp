@@ -47,16 +47,6 @@ void sortByInteger(TextRows& rows, std::size_t column) {
   });
 }
 
-TextRows project(const TextRows& rows, const std::vector<std::size_t>& columns) {
-  TextRows out;
-  for (const auto& row : rows) {
-    std::vector<std::string> fields;
-    for (const std::size_t c : columns) fields.push_back(row[c]);
-    out.push_back(std::move(fields));
-  }
-  return out;
-}
-
 struct Package {
   std::filesystem::path path;
   std::unique_ptr<msi::Database> db;
@@ -108,44 +98,6 @@ TEST(SqlFixtures, SelectStarReturnsEveryTableAsMsitoolsExportsIt) {
       }
       ASSERT_NE(body, std::string::npos);
       EXPECT_EQ(ours, out.substr(body));
-    }
-  }
-}
-
-TEST(SqlFixtures, PropertyAndFeatureQueries) {
-  FENNICK_REQUIRE_FIXTURES();
-  for (const auto& pkg : packages()) {
-    SCOPED_TRACE(pkg.path.string());
-    if (pkg.has("Property")) {
-      if (auto rows = exportedRows(pkg.path, "Property", pkg.width("Property"))) {
-        EXPECT_EQ(queryRows(*pkg.db, "SELECT `Property`,`Value` FROM `Property`"),
-                  project(*rows, {0, 1}));
-        // Key lookups with a parameter, for each property.
-        auto view = msi::View::open(*pkg.db, "SELECT `Value` FROM `Property` WHERE `Property` = ?");
-        for (const auto& row : *rows) {
-          const msi::Record key = recordOf({msi::Value(row[0])});
-          view->execute(&key);
-          auto r = view->fetch();
-          ASSERT_TRUE(r) << row[0];
-          EXPECT_EQ(r->stringData(1), row[1]);
-          EXPECT_FALSE(view->fetch());
-        }
-      }
-    }
-    if (pkg.has("Feature")) {
-      auto rows = exportedRows(pkg.path, "Feature", pkg.width("Feature"));
-      if (!rows) continue;
-      EXPECT_EQ(queryRows(*pkg.db, "SELECT `Feature` FROM `Feature`"), project(*rows, {0}));
-      const std::size_t parent = pkg.column("Feature", "Feature_Parent");
-      const std::size_t display = pkg.column("Feature", "Display");
-      TextRows roots;
-      for (const auto& row : *rows)
-        if (row[parent].empty()) roots.push_back(row);
-      sortByInteger(roots, display);
-      EXPECT_EQ(queryRows(*pkg.db,
-                          "SELECT `Feature`, `Display` FROM `Feature` WHERE `Feature_Parent` IS NULL "
-                          "ORDER BY `Display`"),
-                project(roots, {0, display}));
     }
   }
 }

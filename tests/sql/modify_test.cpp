@@ -1,7 +1,7 @@
 // View::modify: every mode, and failures that leave the tables as they were.
 #include <gtest/gtest.h>
 
-#include "tests/sql/memory_database.h"
+#include "tests/sql/refusing_database.h"
 #include "tests/sql/query_helpers.h"
 
 namespace fennick::test {
@@ -13,13 +13,13 @@ using msi::Value;
 class SqlModify : public ::testing::Test {
  protected:
   void SetUp() override {
-    auto& t = db.addTable("Property", {{"Property", "s72"}, {"Value", "l0"}, {"Order", "I2"}}, 1);
+    auto& t = addTable(db, "Property", {{"Property", "s72"}, {"Value", "l0"}, {"Order", "I2"}}, 1);
     t.insert({Value("ALLUSERS"), Value("1"), Value(1)});
     t.insert({Value("INSTALLDIR"), Value("C:\\App"), Value()});
     t.insert({Value("ProductName"), Value("Demo"), Value(3)});
   }
-  MemoryTable& property() { return db.table("Property"); }
-  std::vector<msi::Row> snapshot() { return property().rows(); }
+  RefusingTable& property() { return db.table("Property"); }
+  std::vector<msi::Row> snapshot() { return rowsOf(property()); }
   std::unique_ptr<msi::View> executed(std::string_view sql) {
     auto view = msi::View::open(db, sql);
     view->execute();
@@ -36,7 +36,7 @@ class SqlModify : public ::testing::Test {
     ADD_FAILURE() << "no row " << key;
     return msi::Record();
   }
-  MemoryDatabase db;
+  RefusingDatabase db{newDatabase()};
 };
 
 TEST_F(SqlModify, UpdateRewritesOnlyTheViewsColumnsOfTheFetchedRow) {
@@ -51,7 +51,7 @@ TEST_F(SqlModify, UpdateRewritesOnlyTheViewsColumnsOfTheFetchedRow) {
   view->modify(ModifyMode::Update, r);
   EXPECT_EQ(property().row(1)[1], Value("E:\\"));
   r.setStringData(2, "");
-  EXPECT_TRUE(holds(refusal(*view, ModifyMode::Update, r), {"may not be null"}));
+  EXPECT_TRUE(holds(refusal(*view, ModifyMode::Update, r), {"cannot be null"}));
   EXPECT_EQ(property().row(1)[1], Value("E:\\"));
 }
 
@@ -111,7 +111,7 @@ TEST_F(SqlModify, InsertAndInsertTemporary) {
             "`Property` already has a row with the key ('ALLUSERS')");
   // The database's own refusal (here: a null key) surfaces with the query named.
   msi::Record nullKey(2);
-  EXPECT_TRUE(holds(refusal(*view, ModifyMode::Insert, nullKey), {"may not be null"}));
+  EXPECT_TRUE(holds(refusal(*view, ModifyMode::Insert, nullKey), {"cannot be null"}));
   EXPECT_EQ(snapshot(), before);
 }
 
@@ -201,8 +201,9 @@ TEST_F(SqlModify, ReplaceMovesARowToANewKey) {
 }
 
 TEST_F(SqlModify, JoinedViewsUpdateEachTableAndUndoOnFailure) {
-  auto& dialog = db.addTable("Dialog", {{"Dialog", "s72"}, {"Title", "L0"}}, 1);
-  auto& control = db.addTable("Control", {{"Dialog_", "s72"}, {"Control", "s50"}, {"Text", "L0"}}, 2);
+  auto& dialog = addTable(db, "Dialog", {{"Dialog", "s72"}, {"Title", "L0"}}, 1);
+  addTable(db, "Control", {{"Dialog_", "s72"}, {"Control", "s50"}, {"Text", "L0"}}, 2);
+  RefusingTable& control = db.table("Control");
   dialog.insert({Value("D"), Value("Old title")});
   control.insert({Value("D"), Value("C"), Value("Old text")});
   auto view = executed(

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/sql/memory_database.h"
 #include "tests/sql/query_helpers.h"
 #include "tests/support/msitools.h"
 
@@ -26,7 +25,7 @@ TEST(QueryCorpus, EveryCaseGivesItsExpectedRowsOrError) {
   const std::string file = std::filesystem::path(__FILE__).parent_path() / "queries.txt";
   std::ifstream in(file);
   ASSERT_TRUE(in) << file;
-  MemoryDatabase db;
+  const auto db = newDatabase();
   std::ostringstream mismatches;
   int cases = 0, lineNumber = 0;
   for (std::string line; std::getline(in, line);) {
@@ -42,9 +41,9 @@ TEST(QueryCorpus, EveryCaseGivesItsExpectedRowsOrError) {
       std::vector<std::pair<std::string, std::string>> columns;
       for (std::string column; words >> column;)
         columns.emplace_back(column.substr(0, column.find(':')), column.substr(column.find(':') + 1));
-      db.addTable(name, columns, keys);
+      addTable(*db, name, columns, keys);
     } else if (word == "@row") {  // @row NAME<TAB>VALUE...
-      MemoryTable& table = db.table(name);
+      msi::Table& table = db->table(name);
       msi::Row row;
       for (std::size_t i = 0; i < table.schema().columns.size(); ++i) {
         const std::string value = i + 1 < fields.size() ? fields[i + 1] : "";
@@ -62,10 +61,10 @@ TEST(QueryCorpus, EveryCaseGivesItsExpectedRowsOrError) {
       ++cases;
       std::string got;
       if (expected.starts_with("!")) {
-        const std::string error = errorOf([&] { msi::View::open(db, sql); });
+        const std::string error = errorOf([&] { msi::View::open(*db, sql); });
         got = "!" + (error.starts_with("query `" + sql + "`: ") ? error.substr(sql.size() + 10) : error);
       } else {
-        const std::string error = errorOf([&] { got = written(queryRows(db, sql)); });
+        const std::string error = errorOf([&] { got = written(queryRows(*db, sql)); });
         if (!error.empty()) got = "error: " + error;
       }
       if (got != expected)

@@ -1,7 +1,7 @@
 // INSERT, UPDATE, DELETE, CREATE TABLE, ALTER TABLE and DROP TABLE.
 #include <gtest/gtest.h>
 
-#include "tests/sql/memory_database.h"
+#include "tests/sql/refusing_database.h"
 #include "tests/sql/query_helpers.h"
 
 namespace fennick::test {
@@ -12,13 +12,13 @@ using msi::Value;
 class SqlStatements : public ::testing::Test {
  protected:
   void SetUp() override {
-    auto& t = db.addTable("Feature", {{"Feature", "s38"}, {"Title", "L64"}, {"Level", "i2"}}, 1);
+    auto& t = addTable(db, "Feature", {{"Feature", "s38"}, {"Title", "L64"}, {"Level", "i2"}}, 1);
     t.insert({Value("Alpha"), Value("A"), Value(1)});
     t.insert({Value("Beta"), Value(), Value(3)});
     t.insert({Value("Gamma"), Value("G"), Value(3)});
   }
-  MemoryTable& feature() { return db.table("Feature"); }
-  MemoryDatabase db;
+  RefusingTable& feature() { return db.table("Feature"); }
+  RefusingDatabase db{newDatabase()};
 };
 
 TEST_F(SqlStatements, InsertFillsUnlistedColumnsWithNull) {
@@ -28,13 +28,13 @@ TEST_F(SqlStatements, InsertFillsUnlistedColumnsWithNull) {
   EXPECT_EQ(feature().row(at), (msi::Row{Value("Delta"), Value(), Value(4)}));
   EXPECT_TRUE(feature().isTemporaryRow(at));
 
-  const auto before = feature().rows();
+  const auto before = rowsOf(feature());
   const std::string duplicate = "INSERT INTO `Feature` (`Feature`, `Level`) VALUES ('Alpha', 1)";
-  EXPECT_TRUE(holds(errorOf([&] { run(db, duplicate); }), {"query `" + duplicate + "`: table `Feature`: duplicate key"}));
+  EXPECT_TRUE(holds(errorOf([&] { run(db, duplicate); }), {"query `" + duplicate + "`: table `Feature`: a row with key (Alpha) already exists"}));
   EXPECT_EQ(errorOf([&] { run(db, "INSERT INTO `Feature` (`Feature`, `Level`) VALUES ('E', 'high')"); }),
             "query `INSERT INTO `Feature` (`Feature`, `Level`) VALUES ('E', 'high')`: column "
             "`Level`: 'high' is not an integer");
-  EXPECT_EQ(feature().rows(), before);
+  EXPECT_EQ(rowsOf(feature()), before);
 }
 
 TEST_F(SqlStatements, UpdateSetsMatchingRows) {
@@ -48,17 +48,17 @@ TEST_F(SqlStatements, UpdateSetsMatchingRows) {
 }
 
 TEST_F(SqlStatements, AFailedUpdateOrDeleteChangesNothing) {
-  const auto before = feature().rows();
+  const auto before = rowsOf(feature());
   // `Level` is not nullable: the database refuses the first row.
   EXPECT_NE(errorOf([&] { run(db, "UPDATE `Feature` SET `Level` = NULL WHERE `Level` = 3"); }), "");
-  EXPECT_EQ(feature().rows(), before);
+  EXPECT_EQ(rowsOf(feature()), before);
   // Refusals part-way: the rows already written or removed are put back.
   feature().failWrite(1);
   EXPECT_TRUE(holds(errorOf([&] { run(db, "UPDATE `Feature` SET `Title` = 'T'"); }), {"write refused"}));
-  EXPECT_EQ(feature().rows(), before);
+  EXPECT_EQ(rowsOf(feature()), before);
   feature().failWrite(1);
   EXPECT_TRUE(holds(errorOf([&] { run(db, "DELETE FROM `Feature` WHERE `Level` = 3"); }), {"write refused"}));
-  EXPECT_EQ(feature().rows(), before);
+  EXPECT_EQ(rowsOf(feature()), before);
 }
 
 TEST_F(SqlStatements, DeleteRemovesMatchingRows) {

@@ -2,7 +2,6 @@
 // queries.txt.)
 #include <gtest/gtest.h>
 
-#include "tests/sql/memory_database.h"
 #include "tests/sql/query_helpers.h"
 
 namespace fennick::test {
@@ -11,7 +10,7 @@ namespace {
 class SqlWhere : public ::testing::Test {
  protected:
   void SetUp() override {
-    auto& t = db.addTable("Item", {{"Name", "s72"}, {"Label", "S64"}, {"Level", "I2"}, {"Size", "I4"}}, 1);
+    auto& t = addTable(db, "Item", {{"Name", "s72"}, {"Label", "S64"}, {"Level", "I2"}, {"Size", "I4"}}, 1);
     t.insert({msi::Value("a"), msi::Value("Alpha"), msi::Value(1), msi::Value(100000)});
     t.insert({msi::Value("b"), msi::Value(), msi::Value(3), msi::Value()});
     t.insert({msi::Value("c"), msi::Value("alpha"), msi::Value(), msi::Value(-5)});
@@ -23,7 +22,8 @@ class SqlWhere : public ::testing::Test {
       out.push_back(row[0]);
     return out;
   }
-  MemoryDatabase db;
+  std::unique_ptr<msi::Database> owner = newDatabase();
+  msi::Database& db = *owner;
 };
 
 using Names = std::vector<std::string>;

@@ -4,6 +4,7 @@
 // whole is byte for byte one of the two. A failure leaves no temporary file behind.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -13,6 +14,7 @@
 #include "engine/db/database.h"
 #include "engine/idt/idt.h"
 #include "engine/mst/transform.h"
+#include "tests/support/error_text.h"
 #include "tests/support/msitools.h"
 #include "tests/storage/faulty_file_system.h"
 #include "tests/support/fixtures.h"
@@ -132,9 +134,10 @@ TEST(InterruptedWrite, EveryWriteCutShortLeavesTheOldFileOrTheNew) {
           s.write(cut, files);
         } catch (const std::exception& e) {
           threw = true;
-          // A stopped machine runs nothing after the stop, so only failures are reported.
+          // A stopped machine runs nothing after the stop, so only failures are reported, with
+          // the file and the system's cause.
           if (fault == Fault::Fail) {
-            EXPECT_NE(std::string(e.what()).find(s.target), std::string::npos) << e.what();
+            EXPECT_TRUE(holds(e.what(), {s.target, std::strerror(files.error())}));
           }
         }
         EXPECT_TRUE(files.struck());

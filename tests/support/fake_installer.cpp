@@ -45,7 +45,7 @@ class FakeRecord : public installer::Record {
 };
 
 // Understands the few query shapes the tool issues:
-// SELECT [DISTINCT] cols FROM table [WHERE col = 'value' | WHERE col = ?] [ORDER BY col].
+// SELECT [DISTINCT] cols FROM table [WHERE col = ?] [ORDER BY col].
 class FakeView : public installer::View {
  public:
   FakeView(const FakePackage& package, std::string_view sql, Log log) : log_(std::move(log)) {
@@ -53,7 +53,7 @@ class FakeView : public installer::View {
     std::string q(sql);
     q.erase(std::remove(q.begin(), q.end(), '`'), q.end());
     static const std::regex shape(
-        R"( *SELECT (DISTINCT )?(.+?) FROM (\S+)(?: WHERE (\S+) *= *('[^']*'|\?))?(?: ORDER BY (\S+))? *)");
+        R"( *SELECT (DISTINCT )?(.+?) FROM (\S+)(?: WHERE (\S+) = \?)?(?: ORDER BY (\S+))? *)");
     std::smatch m;
     if (!std::regex_match(q, m, shape)) throw installer::Error("fake: unsupported query " + q);
     distinct_ = m[1].matched;
@@ -63,20 +63,15 @@ class FakeView : public installer::View {
     std::istringstream columns(m[2].str());
     for (std::string c; std::getline(columns, c, ',');) {
       c.erase(std::remove(c.begin(), c.end(), ' '), c.end());
-      if (c != "*") {
-        index_.push_back(Column(c));
-      } else {
-        for (std::size_t i = 0; i < table_->columns.size(); ++i) index_.push_back(i);
-      }
+      index_.push_back(Column(c));
     }
     if (m[4].matched) where_ = Column(m[4].str());
-    if (m[6].matched) order_ = Column(m[6].str());
-    parameter_ = m[5] == "?";
-    if (!parameter_) Select(m[5].matched ? m[5].str().substr(1, m[5].length() - 2) : "");
+    if (m[5].matched) order_ = Column(m[5].str());
+    if (!where_) Select("");
   }
   void Execute(const installer::Record* params) override {
     next_ = 0;
-    if (!parameter_) return;
+    if (!where_) return;
     if (!params) throw installer::Error("fake: the query needs a parameter");
     const std::string value = params->StringData(1);
     log_->push_back("Execute ? = " + value);
@@ -126,7 +121,7 @@ class FakeView : public installer::View {
   const FakeTable* table_ = nullptr;
   std::vector<std::size_t> index_;
   std::optional<std::size_t> where_, order_;
-  bool parameter_ = false, distinct_ = false;
+  bool distinct_ = false;
   std::vector<std::vector<std::string>> rows_;
   std::size_t next_ = 0;
 };
@@ -153,7 +148,6 @@ class FakeDatabase : public installer::Database {
   void Commit() override { log_->push_back("Commit " + name_); }
   void GenerateTransform(installer::Database&, std::string_view f) override {
     log_->push_back("GenerateTransform " + std::string(f));
-    if (package_.unchanged) throw installer::Error("no transform: the databases are identical", installer::kErrorNoData);
     std::ofstream(std::string(f), std::ios::binary) << "fake transform";
   }
   void ApplyTransform(std::string_view f, int e) override {

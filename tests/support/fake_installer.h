@@ -34,7 +34,6 @@ struct FakePackage {
   // What running an action does to the session, as the user's answers in a dialog would.
   std::map<std::string, std::map<std::string, std::string>> actionSetsProperties;
   std::map<std::string, std::map<std::string, int>> actionSetsFeatures;
-  bool unchanged = false;  // GenerateTransform finds no difference
 };
 
 class FakeInstaller : public installer::Installer {
