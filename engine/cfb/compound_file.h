@@ -14,6 +14,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -36,6 +37,12 @@ using Clsid = std::array<std::uint8_t, 16>;
 using Path = std::vector<std::u16string>;
 
 enum class EntryKind { Storage, Stream };
+
+// Content made while a commit writes it: the writer hands every byte to the sink, in order,
+// in pieces of any size. It must give exactly the size announced with it and the same bytes
+// each time it is called; a commit that receives other than that size fails as a whole.
+using StreamSink = std::function<void(const std::uint8_t* data, std::size_t size)>;
+using StreamWriter = std::function<void(const StreamSink& sink)>;
 
 struct EntryInfo {
   std::u16string name;
@@ -79,6 +86,12 @@ class Editor {
   void setVersion(int major);
   // Creates or replaces a stream; storages on the way are created as needed.
   void putStream(const Path& stream, Bytes data);
+  // The same for content of `size` bytes that `write` makes when the commit needs it, so that
+  // it need not be held until then. Whatever `write` reads must stay as it is until commit()
+  // returns or this Editor is destroyed. A whole-file commit calls it once, as it writes the
+  // stream; a commit into the base file holds one such stream at a time, and of it only the
+  // sectors that differ from the base.
+  void putStream(const Path& stream, std::uint64_t size, StreamWriter write);
   // Writes `bytes` over part of an existing stream, whose size stays as it is. A commit into
   // the base file then writes only the sectors the ranges fall in. Throws Error when the
   // stream does not exist or the range runs past its end.
@@ -97,8 +110,9 @@ class Editor {
   // failure, in which case `target` is as it was; also when the base file was changed on disk
   // by someone else since it was opened.
   //
-  // New stream data and what copyStorage copies are held in memory until committed; streams
-  // kept from the base are read one at a time while a whole file is written.
+  // New stream data (other than streams given with a writer) and what copyStorage copies are
+  // held in memory until committed; streams kept from the base are read one at a time while a
+  // whole file is written.
   //
   // In-place commits never overwrite a sector the previous state uses (new data goes to free
   // or appended sectors; the header is written last), so a Reader opened before the commit

@@ -85,6 +85,27 @@ std::unique_ptr<EntryNode> baseTree(const CompoundReader& base) {
 
 }  // namespace
 
+void EntryNode::produce(const StreamSink& sink, const std::string& targetName) const {
+  std::uint64_t given = 0;
+  writer([&](const std::uint8_t* bytes, std::size_t count) {
+    given += count;
+    if (given > writtenSize) return;
+    sink(bytes, count);
+  });
+  if (given != writtenSize)
+    throw Error(targetName + ": stream `" + displayName(name) + "` was announced as " + std::to_string(writtenSize) +
+                " bytes but its content is " + std::to_string(given));
+}
+
+std::span<const std::uint8_t> EntryNode::content(Bytes& holder, const std::string& targetName) const {
+  if (!writer) return data;
+  holder.clear();
+  holder.reserve(static_cast<std::size_t>(writtenSize));
+  produce([&](const std::uint8_t* bytes, std::size_t count) { holder.insert(holder.end(), bytes, bytes + count); },
+          targetName);
+  return holder;
+}
+
 struct Editor::Impl {
   std::shared_ptr<const Reader> base;
   const CompoundReader* compound = nullptr;  // `base` when it is our own implementation
@@ -173,9 +194,19 @@ void Editor::putStream(const Path& stream, Bytes data) {
     node.name = stream.back();
     node.replaced = true;
     node.data = std::move(data);
+    node.writer = nullptr;
+    node.writtenSize = 0;
     node.patches.clear();
   }
   impl_->changed = true;
+}
+
+void Editor::putStream(const Path& stream, std::uint64_t size, StreamWriter write) {
+  if (!write) impl_->fail(stream, "no writer given for the stream's content");
+  putStream(stream, Bytes());
+  EntryNode* node = impl_->parentOf(stream, false)->children.at(stream.back()).get();
+  node->writer = std::move(write);
+  node->writtenSize = size;
 }
 
 void Editor::patchStream(const Path& stream, std::uint64_t offset, Bytes bytes) {
@@ -204,6 +235,13 @@ void Editor::patchStream(const Path& stream, std::uint64_t offset, Bytes bytes) 
     node.replaced = true;
   }
   if (node.replaced) {
+    if (node.writer) {
+      Bytes made;
+      node.content(made, impl_->base ? impl_->base->name() : std::string("new compound file"));
+      node.data = std::move(made);
+      node.writer = nullptr;
+      node.writtenSize = 0;
+    }
     std::copy(bytes.begin(), bytes.end(), node.data.begin() + static_cast<std::ptrdiff_t>(offset));
   } else {
     node.patches.emplace_back(offset, std::move(bytes));

@@ -27,6 +27,19 @@ void replaceFile(FileSystem& files, const std::filesystem::path& target,
   }
 }
 
+void replaceFile(FileSystem& files, const std::filesystem::path& target,
+                 const std::function<void(const PieceWriter& put)>& write) {
+  try {
+    TemporarySibling temp(target, files);
+    write([&](std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+      writeAt(temp.file(), offset, bytes.data(), bytes.size());
+    });
+    temp.commit();
+  } catch (const SystemFailure& f) {
+    throw Error(target.string() + ": " + f.message(), ErrorKind::Io);
+  }
+}
+
 std::string SystemFailure::message() const { return what + ": " + std::strerror(error); }
 
 namespace {

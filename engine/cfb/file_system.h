@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <optional>
@@ -66,5 +67,11 @@ class FileSystem {
 // temporary file stays behind. Throws msi::cfb::Error("<target>: <cause>").
 void replaceFile(FileSystem& files, const std::filesystem::path& target,
                  std::initializer_list<std::span<const std::uint8_t>> parts);
+// The same for content made a piece at a time: `write` hands each piece to `put` with its
+// offset, in any order, and may write over what it wrote before; the file ends where the
+// furthest piece ends, and `write` must leave no gap before that.
+using PieceWriter = std::function<void(std::uint64_t offset, std::span<const std::uint8_t> bytes)>;
+void replaceFile(FileSystem& files, const std::filesystem::path& target,
+                 const std::function<void(const PieceWriter& put)>& write);
 
 }  // namespace msi::cfb

@@ -30,13 +30,24 @@ class ShadowCommit {
         fileSectors_(base.sectorCount()) {}
 
   void run() {
-    markOldState();
-    numberEntries();
-    placeLargeStreams();
-    placeMiniStreams();
-    placeDirectory();
-    placeAllocationTables();
-    write();
+    open();
+    try {
+      // Until the header is written, only sectors the old state does not reach take new bytes.
+      markOldState();
+      numberEntries();
+      placeLargeStreams();
+      placeMiniStreams();
+      placeDirectory();
+      placeAllocationTables();
+      writeQueued();
+    } catch (const SystemFailure& f) {
+      undo();
+      fail(f.message(), ErrorKind::Io);
+    } catch (const Error&) {
+      undo();
+      throw;
+    }
+    writeHeader();
   }
 
  private:
@@ -179,7 +190,7 @@ class ShadowCommit {
         }
         continue;
       }
-      const std::uint64_t size = node->data.size();
+      const std::uint64_t size = node->size();
       if (base_.header().major == 3 && size > 0xFFFFFFFFull)
         fail("stream `" + displayName(node->name) +
              "` is 4 GB or larger, more than a version 3 file can hold");
@@ -199,9 +210,8 @@ class ShadowCommit {
       Bytes old;
       std::size_t oldFrom = 0;  // chain position of old's first sector
       std::vector<std::uint32_t> chain(count);
-      for (std::size_t i = 0; i < count; ++i) {
-        const std::size_t at = i * ss_;
-        const auto piece = std::span(node->data).subspan(at, std::min<std::size_t>(ss_, size - at));
+      std::size_t i = 0;  // the sector `piece` is
+      const auto place = [&](std::span<const std::uint8_t> piece) {
         if (i < oldChain.size() && (old.empty() || i >= oldFrom + kBatch)) {
           oldFrom = i;
           const auto end = oldChain.begin() + static_cast<std::ptrdiff_t>(std::min(oldChain.size(), i + kBatch));
@@ -210,10 +220,37 @@ class ShadowCommit {
         }
         if (i < oldChain.size() && sameContent(std::span(old).subspan((i - oldFrom) * ss_, ss_), piece)) {
           chain[i] = oldChain[i];
-          continue;
+        } else {
+          chain[i] = allocate();
+          // Content made by a writer goes out now (to a sector the old state does not use),
+          // so no more than a sector of it is held; other content is written from the node.
+          if (node->writer)
+            writeNow(chain[i], piece);
+          else
+            queue(chain[i], piece);
         }
-        chain[i] = allocate();
-        queue(chain[i], piece);
+        ++i;
+      };
+      if (node->writer) {
+        Bytes sector;
+        sector.reserve(ss_);
+        node->produce(
+            [&](const std::uint8_t* bytes, std::size_t n) {
+              while (n > 0) {
+                const std::size_t take = std::min<std::size_t>(n, ss_ - sector.size());
+                sector.insert(sector.end(), bytes, bytes + take);
+                bytes += take;
+                n -= take;
+                if (sector.size() == ss_) {
+                  place(sector);
+                  sector.clear();
+                }
+              }
+            },
+            name_);
+        if (!sector.empty()) place(sector);
+      } else {
+        for (std::size_t at = 0; at < size; at += ss_) place(std::span(node->data).subspan(at, std::min<std::size_t>(ss_, size - at)));
       }
       link(chain);
       e.start = chain[0];
@@ -272,11 +309,12 @@ class ShadowCommit {
     std::uint32_t cursor = 0;
     for (std::size_t id = 0; id < nodeAt_.size(); ++id) {
       const EntryNode* node = nodeAt_[id];
-      if (!node || node->isStorage() || !node->replaced || node->data.empty() ||
-          node->data.size() >= kMiniStreamCutoff)
+      if (!node || node->isStorage() || !node->replaced || node->size() == 0 || node->size() >= kMiniStreamCutoff)
         continue;
+      const std::span<const std::uint8_t> content =
+          node->writer ? node->content(owned_.emplace_back(), name_) : std::span<const std::uint8_t>(node->data);
       std::vector<std::uint32_t> chain;
-      const std::size_t n = static_cast<std::size_t>(sectorsFor(node->data.size(), kMiniSectorSize));
+      const std::size_t n = static_cast<std::size_t>(sectorsFor(content.size(), kMiniSectorSize));
       for (std::size_t i = 0; i < n; ++i) {
         while (cursor < used.size() && used[cursor]) ++cursor;
         chain.push_back(cursor++);
@@ -285,8 +323,7 @@ class ShadowCommit {
       entries_[id].start = chain[0];
       for (std::size_t i = 0; i < n; ++i) {
         const std::size_t at = i * kMiniSectorSize;
-        miniWrites[chain[i]] =
-            std::span(node->data).subspan(at, std::min<std::size_t>(kMiniSectorSize, node->data.size() - at));
+        miniWrites[chain[i]] = content.subspan(at, std::min<std::size_t>(kMiniSectorSize, content.size() - at));
       }
     }
 
@@ -503,58 +540,72 @@ class ShadowCommit {
 
   // --- writing ---
 
-  void write() {
-    std::uint8_t header[kHeaderFieldsSize];
-    std::copy_n(base_.headerBytes().data(), kHeaderFieldsSize, header);
-    newHeader().store(header);
-
-    std::unique_ptr<WritableFile> file;
-    if (const int error = files_.openExisting(target_, file))
+  // Opens the target, checks it is still the file `base_` read, and makes a short last sector
+  // whole (the missing bytes read as zeros already, so the old state does not change, and the
+  // sectors after it are then appended where the new FAT says they are).
+  void open() {
+    if (const int error = files_.openExisting(target_, file_))
       fail(std::string("cannot open for writing: ") + std::strerror(error), ErrorKind::Io);
-    WritableFile& fd = *file;
     FileIdentity now;
-    if (const int error = fd.identify(now)) fail(std::string("cannot examine: ") + std::strerror(error), ErrorKind::Io);
-    const FileIdentity& was = base_.file()->identity();
-    if (now != was) fail("changed on disk since it was opened; reopen it before committing", ErrorKind::Constraint);
-
+    if (const int error = file_->identify(now)) fail(std::string("cannot examine: ") + std::strerror(error), ErrorKind::Io);
+    if (now != base_.file()->identity())
+      fail("changed on disk since it was opened; reopen it before committing", ErrorKind::Constraint);
     try {
-      // A file whose last sector is short (some writers leave it so) is made whole first. The
-      // missing bytes read as zeros already, so the old state does not change, and the sectors
-      // after it are then appended where the new FAT says they are.
+      const FileIdentity& was = base_.file()->identity();
       const std::uint64_t whole = (static_cast<std::uint64_t>(fileSectors_) + 1) * ss_;
       if (was.size < whole) {
         const Bytes zeros(static_cast<std::size_t>(whole - was.size), 0);
-        writeAt(fd, was.size, zeros.data(), zeros.size());
+        writeAt(*file_, was.size, zeros.data(), zeros.size());
       }
-      // Runs of consecutive sectors go out in one write each.
-      Bytes run;
-      std::uint64_t runStart = 0;
-      const auto flushRun = [&] {
-        if (!run.empty()) writeAt(fd, (runStart + 1) * ss_, run.data(), run.size());
-        run.clear();
-      };
-      for (const auto& [sector, data] : writes_) {
-        if (run.empty() || sector != runStart + run.size() / ss_ || run.size() >= (8u << 20)) {
-          flushRun();
-          runStart = sector;
-        }
-        run.insert(run.end(), data.begin(), data.end());
-      }
-      flushRun();
-      syncData(fd);
     } catch (const SystemFailure& f) {
-      // Nothing reachable changed: drop what was appended and put the modification time back,
-      // so the file is as it was (and the same base can be committed again).
-      if (fd.truncate(was.size) == 0) {
-        fd.setModified(was.modifiedNs);
-        fd.sync();
-      }
+      undo();
       fail(f.message(), ErrorKind::Io);
     }
+  }
+
+  // After a failure before the header: nothing reachable changed, so drop what was appended
+  // and put the modification time back; the file is as it was (and the same base can be
+  // committed again).
+  void undo() {
+    const FileIdentity& was = base_.file()->identity();
+    if (file_->truncate(was.size) == 0) {
+      file_->setModified(was.modifiedNs);
+      file_->sync();
+    }
+  }
+
+  // Writes a sector now, in a run with the sectors written just before it when they follow
+  // one another; shorter data is padded with zeros.
+  void writeNow(std::uint32_t sector, std::span<const std::uint8_t> data) {
+    if (run_.empty() || sector != runStart_ + run_.size() / ss_ || run_.size() >= kRunBytes) {
+      flushRun();
+      runStart_ = sector;
+    }
+    run_.insert(run_.end(), data.begin(), data.end());
+    run_.resize(run_.size() + (ss_ - data.size()), 0);
+  }
+  void flushRun() {
+    if (!run_.empty()) writeAt(*file_, (runStart_ + 1) * ss_, run_.data(), run_.size());
+    run_.clear();
+  }
+
+  // The queued sectors, in runs of consecutive ones, then a flush to disk.
+  void writeQueued() {
+    flushRun();
+    for (const auto& [sector, data] : writes_) writeNow(sector, data);
+    flushRun();
+    syncData(*file_);
+  }
+
+  // The one write that makes the new state the file's.
+  void writeHeader() {
+    std::uint8_t header[kHeaderFieldsSize];
+    std::copy_n(base_.headerBytes().data(), kHeaderFieldsSize, header);
+    newHeader().store(header);
     try {
-      writeAt(fd, 0, header, sizeof header);
-      syncData(fd);
-      closeFile(fd);
+      writeAt(*file_, 0, header, sizeof header);
+      syncData(*file_);
+      closeFile(*file_);
     } catch (const SystemFailure& f) {
       fail(f.message() + " (while writing the header)", ErrorKind::Io);
     }
@@ -581,6 +632,11 @@ class ShadowCommit {
   std::vector<std::uint32_t> miniFatSectors_;
   std::vector<std::uint32_t> fatPos_;
   std::vector<std::uint32_t> difatPos_;
+
+  std::unique_ptr<WritableFile> file_;
+  static constexpr std::size_t kRunBytes = 1u << 20;
+  Bytes run_;
+  std::uint64_t runStart_ = 0;
 
   std::deque<Bytes> owned_;
   std::map<std::uint32_t, std::span<const std::uint8_t>> writes_;

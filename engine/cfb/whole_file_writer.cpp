@@ -50,10 +50,18 @@ Layout flatten(const EntryNode& root) {
   return l;
 }
 
-// The content of a stream node: its new data, or the base entry's read into `holder`.
-std::span<const std::uint8_t> contentOf(const EntryNode& node, const CompoundReader* base,
-                                        const std::string& targetName, Bytes& holder) {
-  if (node.replaced) return node.data;
+// Writes the content of a stream node: its new data, what its writer makes, or the base
+// entry's (read into `holder`).
+void writeContent(const EntryNode& node, const CompoundReader* base, const std::string& targetName, Bytes& holder,
+                  SequentialWriter& out) {
+  if (node.replaced && node.writer) {
+    node.produce([&](const std::uint8_t* bytes, std::size_t count) { out.write(bytes, count); }, targetName);
+    return;
+  }
+  if (node.replaced) {
+    out.write(node.data.data(), node.data.size());
+    return;
+  }
   if (!base || !node.baseId)
     throw Error(targetName + ": stream `" + displayName(node.name) + "` has no content");
   holder = base->readEntry(*node.baseId);
@@ -61,7 +69,7 @@ std::span<const std::uint8_t> contentOf(const EntryNode& node, const CompoundRea
     throw Error(targetName + ": stream `" + displayName(node.name) + "` changed size while being copied");
   for (const auto& [at, piece] : node.patches)
     std::copy(piece.begin(), piece.end(), holder.begin() + static_cast<std::ptrdiff_t>(at));
-  return holder;
+  out.write(holder.data(), holder.size());
 }
 
 }  // namespace
@@ -190,16 +198,14 @@ void writeWholeFile(const EntryNode& root, std::uint16_t major, const CompoundRe
   for (std::size_t id = 1; id < l.entries.size(); ++id) {
     const DirectoryEntry& e = l.entries[id];
     if (e.type != kTypeStream || e.size == 0 || e.size >= kMiniStreamCutoff) continue;
-    const auto data = contentOf(*l.nodes[id], base, targetName, holder);
-    out.write(data.data(), data.size());
+    writeContent(*l.nodes[id], base, targetName, holder, out);
     out.zeros(static_cast<std::size_t>(sectorsFor(e.size, kMiniSectorSize) * kMiniSectorSize - e.size));
   }
   out.zeros(static_cast<std::size_t>(miniStreamSectors * ss - miniStreamBytes));
   for (std::size_t id = 1; id < l.entries.size(); ++id) {
     const DirectoryEntry& e = l.entries[id];
     if (e.type != kTypeStream || e.size < kMiniStreamCutoff) continue;
-    const auto data = contentOf(*l.nodes[id], base, targetName, holder);
-    out.write(data.data(), data.size());
+    writeContent(*l.nodes[id], base, targetName, holder, out);
     out.zeros(static_cast<std::size_t>(sectorsFor(e.size, ss) * ss - e.size));
   }
   out.flush();

@@ -65,14 +65,20 @@ void DatabaseImpl::commit() {
   const bool fresh = !file_.exists;
   // Counts taken afresh that equal the stored ones leave the stored pool as it is.
   if (recount && !fresh && !widen && storedCountsMatch(refs)) pool_.markWritten();
-  // The pool is written again only when counts, strings or the codepage changed.
+  // The pool is written again only when counts, strings or the codepage changed. The string
+  // data is made as the editor writes it, never held whole.
   const bool writePool = fresh || widen || pool_.needsWrite();
-  StringPool::Streams poolStreams;
-  if (writePool) poolStreams = pool_.serialize(refs, longRefs, where());
+  Bytes poolStream;
+  std::uint64_t dataSize = 0;
+  if (writePool) poolStream = pool_.serializePool(refs, longRefs, where(), dataSize);
   const auto catalogueStreams = catalogue::encode(schemas, pool_, longRefs);
-  if (writePool && (fresh || poolStreams.pool != file_.pool || pool_.textsChanged())) {
-    editor->putStream(tablePath("_StringPool"), poolStreams.pool);  // kept below as the stored pool
-    editor->putStream(tablePath("_StringData"), std::move(poolStreams.data));
+  if (writePool && (fresh || poolStream != file_.pool || pool_.textsChanged())) {
+    editor->putStream(tablePath("_StringPool"), poolStream);  // kept below as the stored pool
+    if (fresh || pool_.textsChanged() || !sameStringData(poolStream, dataSize)) {
+      editor->putStream(tablePath("_StringData"), dataSize, [this, &refs](const cfb::StreamSink& sink) {
+        pool_.writeData(refs, where(), sink);
+      });
+    }
   }
   if (fresh || catalogueStreams.tables != file_.tables) editor->putStream(tablePath("_Tables"), catalogueStreams.tables);
   if (fresh || catalogueStreams.columns != file_.columns) editor->putStream(tablePath("_Columns"), catalogueStreams.columns);
@@ -92,11 +98,15 @@ void DatabaseImpl::commit() {
       }
     }
     t->shrinkToFit();  // filled by inserts: done growing for now
-    Bytes bytes = t->encode(longRefs);
-    if (bytes.empty()) {
+    // Encoded as the editor writes it, so one encoded table at a time is held.
+    const std::uint64_t size = t->encodedSize(longRefs);
+    if (size == 0) {
       editor->remove(path);
     } else {
-      editor->putStream(path, std::move(bytes));
+      editor->putStream(path, size, [t, longRefs](const cfb::StreamSink& sink) {
+        const Bytes bytes = t->encode(longRefs);
+        sink(bytes.data(), bytes.size());
+      });
     }
     written.insert(t->schema().name);
   }
@@ -111,8 +121,7 @@ void DatabaseImpl::commit() {
     file_.hasString.assign(pool_.size(), false);
     for (std::uint32_t id = 1; id < pool_.size() && id < refs.size(); ++id)
       file_.hasString[id] = refs[id] > 0 && pool_.has(id);
-    file_.pool = std::move(poolStreams.pool);
-    poolStreams.data = Bytes();
+    file_.pool = std::move(poolStream);
   }
   // Strings nothing refers to any more become holes a later string may take.
   if (recount) {
@@ -142,6 +151,30 @@ void DatabaseImpl::commit() {
     throw Error(std::string(e.what()) + " (after commit)", e.kind());
   }
   streams_.reset();
+}
+
+bool DatabaseImpl::sameStringData(const Bytes& pool, std::uint64_t dataSize) const {
+  // Same texts under the same ids (nothing added or released since the last write, which the
+  // caller checked) and the same lengths at the same places give the same string data. Only a
+  // large stream is left out: one in the mini stream is cheap, and putting it keeps its place.
+  const Bytes& stored = file_.pool;
+  if (pool.size() != stored.size() || pool.size() < 4) return false;
+  const auto stream = source_->reader->find(tablePath("_StringData"));
+  if (!stream || stream->kind != cfb::EntryKind::Stream || stream->size != dataSize || dataSize < 4096) return false;
+  const auto u16 = [](const Bytes& b, std::size_t at) { return static_cast<std::uint32_t>(b[at] | (b[at + 1] << 8)); };
+  if (u16(pool, 0) != u16(stored, 0) || u16(pool, 2) != u16(stored, 2)) return false;
+  // Entries are (length, count), or (0, high length, low length, count) for a long string.
+  for (std::size_t at = 4; at + 4 <= pool.size(); at += 4) {
+    if (u16(pool, at) != u16(stored, at)) return false;
+    if (u16(pool, at) == 0 && u16(pool, at + 2) != 0) {
+      if (u16(pool, at + 2) != u16(stored, at + 2) || at + 8 > pool.size() || u16(pool, at + 4) != u16(stored, at + 4))
+        return false;
+      at += 4;
+    } else if (u16(pool, at) == 0 && u16(stored, at + 2) != 0) {
+      return false;
+    }
+  }
+  return true;
 }
 
 bool DatabaseImpl::storedCountsMatch(const std::vector<std::uint32_t>& refs) const {

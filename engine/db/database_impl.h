@@ -77,6 +77,9 @@ class DatabaseImpl final : public Database {
   // Whether the file's pool holds exactly `refs` as its reference counts (and the same
   // codepage): then it need not be written.
   bool storedCountsMatch(const std::vector<std::uint32_t>& refs) const;
+  // Whether the string data for the pool stream `pool` (of `dataSize` bytes) is what the file
+  // holds, given that no string was added or released since the last write.
+  bool sameStringData(const Bytes& pool, std::uint64_t dataSize) const;
   static bool isSystemName(std::string_view name);
   void checkNewTable(const Schema& schema) const;
 

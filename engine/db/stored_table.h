@@ -53,6 +53,8 @@ class StoredTable final : public Table {
   void countStrings(std::vector<std::uint32_t>& persistent, std::vector<std::uint32_t>& temporary) const;
   // The table stream for the persistent rows and columns.
   Bytes encode(bool longRefs) const;
+  // The size of what encode() gives.
+  std::uint64_t encodedSize(bool longRefs) const;
   // The cells of rows changed in place since the last write, as (offset, bytes) pieces of the
   // stored stream of `streamSize` bytes. Nullopt when that is not enough (rows added, removed
   // or reordered, a stream of another size, or so many changes that encoding is cheaper);

@@ -120,6 +120,10 @@ Bytes StoredTable::encode(bool longRefs) const {
   return table_stream::encode(values, columns, longRefs);
 }
 
+std::uint64_t StoredTable::encodedSize(bool longRefs) const {
+  return static_cast<std::uint64_t>(rows_.size() - temporaryRows_) * table_stream::rowWidth(persistentColumns(), longRefs);
+}
+
 void StoredTable::reserve(std::size_t rows) {
   stored_.reserve(rows * schema_.columns.size());
   rows_.reserve(rows);

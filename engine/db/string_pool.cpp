@@ -15,6 +15,9 @@ std::uint16_t u16At(const Bytes& b, std::size_t off) {
   return static_cast<std::uint16_t>(b[off] | (b[off + 1] << 8));
 }
 
+// Spans reserved beyond those of a pool read or copied whole.
+std::size_t spanHeadroom(std::size_t spans) { return spans / 32 + 1024; }
+
 void putU16(Bytes& b, std::uint32_t v) {
   b.push_back(static_cast<std::uint8_t>(v & 0xFF));
   b.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
@@ -133,7 +136,11 @@ std::uint32_t StringPool::intern(std::string_view s) {
     holes_.erase(holes_.begin());
   } else {
     id = size();
-    spans_.edit().emplace_back();
+    // By a quarter, as the bytes grow: a pool read from a file holds its spans exactly, and
+    // the first string added would otherwise double them.
+    auto& spans = spans_.edit();
+    if (spans.size() == spans.capacity()) spans.reserve(spans.size() + std::max<std::size_t>(spans.size() / 4, 1024));
+    spans.emplace_back();
   }
   spans_.edit()[id] = span;
   if (borrow) {
@@ -227,7 +234,9 @@ StringPool StringPool::parse(const Bytes& pool, const Bytes& data, std::string_v
     }
   }
 
-  sp.spans_.edit().reserve(entries.size() + 1);
+  // Room for the strings a session adds, so that its first ones do not move every span while
+  // the old and new blocks are both alive.
+  sp.spans_.edit().reserve(entries.size() + 1 + spanHeadroom(entries.size()));
   sp.bytes_.reserve(data.size());
   std::size_t offset = 0;
   for (const auto& e : entries) {
@@ -289,8 +298,8 @@ void StringPool::shareTextsOf(StringPool& other) {
   shared_ = other.shared_;
   sharedSize_ = other.sharedSize_;
   borrowed_ = true;
-  // A copy of `other`'s tables comes: room for as many ids as it has, grown once.
-  spans_.edit().reserve(other.spans_.size());
+  // A copy of `other`'s tables comes: room for as many ids as it has and a few more.
+  spans_.edit().reserve(other.spans_.size() + spanHeadroom(other.spans_.size()));
   sharedIds_.clear();
   bytes_.clear();
   garbage_ = 0;
@@ -299,47 +308,90 @@ void StringPool::shareTextsOf(StringPool& other) {
   textsChanged_ = true;
 }
 
-StringPool::Streams StringPool::serialize(const std::vector<std::uint32_t>& refcounts,
-                                          bool longRefs, std::string_view where) const {
-  Streams out;
+std::uint32_t StringPool::lastWritten(const std::vector<std::uint32_t>& refcounts) const {
   std::uint32_t last = 0;
   for (std::uint32_t id = 1; id < size() && id < refcounts.size(); ++id)
     if (refcounts[id] > 0 && has(id)) last = id;
-  const std::uint32_t header =
-      static_cast<std::uint32_t>(codepage_.id()) | (longRefs ? kLongRefsFlag : 0);
-  out.pool.reserve((last + 1) * 4);
-  out.data.reserve(sharedSize_ + bytes_.size() - garbage_);  // the live strings' bytes, as stored (ASCII mostly)
-  putU16(out.pool, header & 0xFFFF);
-  putU16(out.pool, header >> 16);
+  return last;
+}
+
+std::string_view StringPool::storedText(std::uint32_t id, std::string& converted, std::string_view where) const {
+  const std::string_view text = at(id);
+  // Every supported codepage writes ASCII as it is; only other text needs converting.
+  if (isAscii(text)) return text;
+  auto encoded = codepage_.encode(text);
+  if (!encoded)
+    throw Error(std::string(where) + ": string " + text::backticked(text, 60) + " cannot be written in codepage " +
+                std::to_string(codepage_.id()));
+  converted = std::move(*encoded);
+  return converted;
+}
+
+Bytes StringPool::serializePool(const std::vector<std::uint32_t>& refcounts, bool longRefs, std::string_view where,
+                                std::uint64_t& dataSize) const {
+  Bytes pool;
+  dataSize = 0;
+  const std::uint32_t last = lastWritten(refcounts);
+  const std::uint32_t header = static_cast<std::uint32_t>(codepage_.id()) | (longRefs ? kLongRefsFlag : 0);
+  pool.reserve((last + 1) * 4);
+  putU16(pool, header & 0xFFFF);
+  putU16(pool, header >> 16);
+  std::string converted;
   for (std::uint32_t id = 1; id <= last; ++id) {
     if (refcounts[id] == 0 || !has(id)) {
-      putU16(out.pool, 0);
-      putU16(out.pool, 0);
+      putU16(pool, 0);
+      putU16(pool, 0);
       continue;
     }
-    const std::string_view text = at(id);
-    // Every supported codepage writes ASCII as it is; only other text needs converting.
-    std::optional<std::string> converted;
-    std::string_view bytes = text;
-    if (!isAscii(text)) {
-      converted = codepage_.encode(text);
-      if (!converted)
-        throw Error(std::string(where) + ": string " + text::backticked(text, 60) + " cannot be written in codepage " +
-                    std::to_string(codepage_.id()));
-      bytes = *converted;
-    }
-    const auto len = static_cast<std::uint32_t>(bytes.size());
+    const auto len = static_cast<std::uint32_t>(storedText(id, converted, where).size());
     const std::uint32_t refs = refcounts[id] > 0xFFFF ? 0xFFFF : refcounts[id];
     if (len >= kLongStringMin) {
-      putU16(out.pool, 0);
-      putU16(out.pool, len >> 16);
-      putU16(out.pool, len & 0xFFFF);
+      putU16(pool, 0);
+      putU16(pool, len >> 16);
+      putU16(pool, len & 0xFFFF);
     } else {
-      putU16(out.pool, len);
+      putU16(pool, len);
     }
-    putU16(out.pool, refs);
-    out.data.insert(out.data.end(), bytes.begin(), bytes.end());
+    putU16(pool, refs);
+    dataSize += len;
   }
+  return pool;
+}
+
+void StringPool::writeData(const std::vector<std::uint32_t>& refcounts, std::string_view where,
+                           const std::function<void(const std::uint8_t*, std::size_t)>& sink) const {
+  // Handed on in pieces of this size, so that the whole stream is never held.
+  constexpr std::size_t kPiece = 64 * 1024;
+  Bytes piece;
+  piece.reserve(kPiece);
+  const auto flush = [&] {
+    if (!piece.empty()) sink(piece.data(), piece.size());
+    piece.clear();
+  };
+  const std::uint32_t last = lastWritten(refcounts);
+  std::string converted;
+  for (std::uint32_t id = 1; id <= last; ++id) {
+    if (refcounts[id] == 0 || !has(id)) continue;
+    const std::string_view bytes = storedText(id, converted, where);
+    if (piece.size() + bytes.size() > kPiece) flush();
+    if (bytes.size() > kPiece) {
+      sink(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+      continue;
+    }
+    piece.insert(piece.end(), bytes.begin(), bytes.end());
+  }
+  flush();
+}
+
+StringPool::Streams StringPool::serialize(const std::vector<std::uint32_t>& refcounts, bool longRefs,
+                                          std::string_view where) const {
+  Streams out;
+  std::uint64_t dataSize = 0;
+  out.pool = serializePool(refcounts, longRefs, where, dataSize);
+  out.data.reserve(static_cast<std::size_t>(dataSize));
+  writeData(refcounts, where, [&](const std::uint8_t* bytes, std::size_t count) {
+    out.data.insert(out.data.end(), bytes, bytes + count);
+  });
   return out;
 }
 

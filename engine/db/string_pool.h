@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -88,12 +89,24 @@ class StringPool {
   // written as 65535. Throws Error naming `where` for a string the codepage cannot hold.
   Streams serialize(const std::vector<std::uint32_t>& refcounts, bool longRefs,
                     std::string_view where) const;
+  // The same in two steps, so that the string data need not be held whole: the pool stream,
+  // with the size of the data stream in `dataSize`; then the data stream handed to `sink` a
+  // piece at a time (the same texts under the same counts give the same bytes).
+  Bytes serializePool(const std::vector<std::uint32_t>& refcounts, bool longRefs, std::string_view where,
+                      std::uint64_t& dataSize) const;
+  void writeData(const std::vector<std::uint32_t>& refcounts, std::string_view where,
+                 const std::function<void(const std::uint8_t*, std::size_t)>& sink) const;
 
  private:
   PoolTexts texts() const {
     return shared_ ? PoolTexts(shared_->bytes.data(), sharedSize_, bytes_.data(), spans_.list())
                    : PoolTexts(bytes_.data(), spans_.list());
   }
+  // The highest id serialize() writes for these counts (0: none).
+  std::uint32_t lastWritten(const std::vector<std::uint32_t>& refcounts) const;
+  // The bytes the file holds for string `id`: its text in the codepage (converted into
+  // `converted` unless ASCII). Throws Error naming `where` when the codepage cannot hold it.
+  std::string_view storedText(std::uint32_t id, std::string& converted, std::string_view where) const;
   // Appends `s` to the bytes and returns where it went.
   TextSpan store(std::string_view s);
   // Moves the live strings together once the bytes of released ones outweigh them.

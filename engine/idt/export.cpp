@@ -86,58 +86,89 @@ void exportTable(Database& db, std::string_view tableName, const fs::path& folde
     if (col.key) keys += '\t' + col.name;
   }
 
-  std::string body;
-  body.reserve(table.size() * schema.columns.size() * 12);  // a guess that saves most regrowth
+  // The rows go out a piece at a time after the header, so the archive is never held whole.
+  // The header says the codepage only when some text is not ASCII; that is known only once a
+  // row shows it, so a table that turns out to need it is written again from its first row.
+  const std::string codepagePrefix = db.codepage() != 0 ? std::to_string(db.codepage()) + '\t' : std::string();
   bool ascii = true;
+  std::optional<std::string> header;
+  const auto makeHeader = [&] {
+    // Column and table names are ASCII in practice; encode them like the data all the same.
+    header = codepage.encode(names + "\r\n" + defs + "\r\n" + (ascii ? std::string() : codepagePrefix) + keys + "\r\n");
+  };
+  // Whether a text that is not ASCII changes the header just made.
+  const auto notAscii = [&] {
+    const bool restart = ascii && !codepagePrefix.empty();
+    ascii = false;
+    return restart;
+  };
+  constexpr std::size_t kPiece = 1 << 20;
+  std::string body;
   bool madeBinaryFolder = false;
   std::set<std::string> usedFileNames;
-  for (std::size_t r = 0; r < table.size(); ++r) {
-    const Row row = table.rowCopy(r);  // read once: not kept by the table
-    for (std::size_t c = 0; c < schema.columns.size(); ++c) {
-      if (c) body += '\t';
-      const Value& v = row[c];
-      if (v.isNull()) continue;
-      if (v.isInt()) {
-        body += std::to_string(v.asInt());
-      } else if (v.isBlob()) {
-        const fs::path dir = folder / schema.name;
-        if (!madeBinaryFolder) {
-          if (!usableAsFolderName(schema.name))
-            throw Error(where + ": the name cannot be used as the folder for its binary cells");
-          fs::create_directories(dir, ec);
-          if (ec) throw Error(dir.string() + ": cannot create folder: " + ec.message());
-          madeBinaryFolder = true;
+  cfb::replaceFile(files, target, [&](const cfb::PieceWriter& put) {
+    const auto emit = [&](std::uint64_t at, std::string_view text) {
+      put(at, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    };
+    for (bool again = true; again;) {
+      again = false;
+      makeHeader();
+      std::uint64_t at = header ? header->size() : 0;
+      body.clear();
+      usedFileNames.clear();
+      for (std::size_t r = 0; r < table.size() && !again; ++r) {
+        const Row row = table.rowCopy(r);  // read once: not kept by the table
+        for (std::size_t c = 0; c < schema.columns.size() && !again; ++c) {
+          if (c) body += '\t';
+          const Value& v = row[c];
+          if (v.isNull()) continue;
+          if (v.isInt()) {
+            body += std::to_string(v.asInt());
+          } else if (v.isBlob()) {
+            const fs::path dir = folder / schema.name;
+            if (!madeBinaryFolder) {
+              if (!usableAsFolderName(schema.name))
+                throw Error(where + ": the name cannot be used as the folder for its binary cells");
+              fs::create_directories(dir, ec);
+              if (ec) throw Error(dir.string() + ": cannot create folder: " + ec.message());
+              madeBinaryFolder = true;
+            }
+            const std::string name = uniqueFileName(binaryFileName(schema, row), usedFileNames);
+            // The archive holds the name in the codepage, as import reads it (the key texts it
+            // is made of have been checked to fit).
+            const std::optional<std::string> encoded = codepage.encode(name);
+            if (!isAscii(name) && notAscii()) again = true;
+            const Bytes& data = v.asBlob().bytes();
+            writeFileAtomically(files, dir / name, std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
+            appendEscaped(body, encoded.value_or(name));
+          } else {
+            const std::string& text = v.asString();
+            if (isAscii(text)) {  // the same in every codepage
+              appendEscaped(body, text);
+              continue;
+            }
+            if (notAscii()) again = true;
+            auto encoded = codepage.encode(text);
+            if (!encoded)
+              throw Error(where + ", column `" + schema.columns[c].name + "`, row " + std::to_string(r + 1) +
+                          ": text cannot be written in codepage " + std::to_string(db.codepage()));
+            appendEscaped(body, *encoded);
+          }
         }
-        const std::string name = uniqueFileName(binaryFileName(schema, row), usedFileNames);
-        // The archive holds the name in the codepage, as import reads it (the key texts it is
-        // made of have been checked to fit).
-        const std::optional<std::string> encoded = codepage.encode(name);
-        if (!isAscii(name)) ascii = false;
-        const Bytes& data = v.asBlob().bytes();
-        writeFileAtomically(files, dir / name, std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
-        appendEscaped(body, encoded.value_or(name));
-      } else {
-        const std::string& text = v.asString();
-        if (isAscii(text)) {  // the same in every codepage
-          appendEscaped(body, text);
-          continue;
+        body += "\r\n";
+        if (!again && body.size() >= kPiece) {
+          emit(at, body);
+          at += body.size();
+          body.clear();
         }
-        ascii = false;
-        auto encoded = codepage.encode(text);
-        if (!encoded)
-          throw Error(where + ", column `" + schema.columns[c].name + "`, row " + std::to_string(r + 1) +
-                      ": text cannot be written in codepage " + std::to_string(db.codepage()));
-        appendEscaped(body, *encoded);
       }
+      if (again) continue;
+      if (!header) throw Error(where + ": a column name cannot be written in the database codepage");
+      emit(at, body);
+      emit(0, *header);
     }
-    body += "\r\n";
-  }
-  if (!ascii && db.codepage() != 0) keys = std::to_string(db.codepage()) + '\t' + keys;
-  // Column and table names are ASCII in practice; encode them like the data all the same.
-  auto header = codepage.encode(names + "\r\n" + defs + "\r\n" + keys + "\r\n");
-  if (!header) throw Error(where + ": a column name cannot be written in the database codepage");
+  });
   if (!wasLoaded) db.release(tableName);
-  writeFileAtomically(files, target, *header, body);
 }
 
 }  // namespace msi::idt
