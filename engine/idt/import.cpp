@@ -29,41 +29,56 @@ bool allDigits(std::string_view s) {
   return !s.empty() && s.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
-// The lines of an archive, one at a time: LF ends a line, a CR before it is dropped, and a
-// final empty line (after the last LF) is not a line.
+// The lines of an archive file, one at a time, read from the file as they are asked for (an
+// archive of a large table is tens of megabytes): LF ends a line, a CR before it is dropped,
+// and a final empty line (after the last LF) is not a line.
 class LineReader {
  public:
-  explicit LineReader(std::string_view text) : text_(text) {}
+  explicit LineReader(const fs::path& path) : in_(path, std::ios::binary) {
+    std::error_code ec;
+    if (fs::is_directory(path, ec)) throw Error(path.string() + ": is a folder, not a table archive");
+    if (!in_) throw Error(path.string() + ": cannot be read");
+  }
   bool next(std::string_view& line) {
-    if (start_ >= text_.size()) return false;
-    std::size_t end = text_.find('\n', start_);
-    const std::size_t next = end == std::string_view::npos ? text_.size() : end + 1;
-    if (end == std::string_view::npos) end = text_.size();
-    std::size_t stop = end;
-    if (stop > start_ && text_[stop - 1] == '\r') --stop;
-    line = text_.substr(start_, stop - start_);
-    start_ = next;
+    if (!std::getline(in_, buffer_)) return false;
+    if (!buffer_.empty() && buffer_.back() == '\r') buffer_.pop_back();
+    line = buffer_;
     ++number_;
     return true;
   }
   std::size_t number() const { return number_; }  // 1-based, of the line last read
 
  private:
-  std::string_view text_;
-  std::size_t start_ = 0;
+  std::ifstream in_;
+  std::string buffer_;
   std::size_t number_ = 0;
 };
 
+// The three header lines of an archive: column names, column definitions, and the table line
+// (codepage, table name and primary key columns).
+struct ArchiveHeader {
+  std::string lines[3];
+};
+
+ArchiveHeader readHeader(const fs::path& path) {
+  LineReader reader(path);
+  ArchiveHeader header;
+  std::string_view line;
+  for (auto& text : header.lines) {
+    if (!reader.next(line)) throw Error(path.string() + ": a table archive needs three header lines");
+    text = line;
+  }
+  return header;
+}
+
 // The table an archive describes: its schema from the three header lines, then its rows read
-// one line at a time, so that the rows are never all held as text and as values at once.
+// from the file one line at a time, so that neither its text nor its rows are ever held whole.
 class ArchiveRows {
  public:
-  ArchiveRows(std::string_view text, const Codepage& codepage, std::string_view tableName,
+  ArchiveRows(fs::path path, const ArchiveHeader& header, const Codepage& codepage, std::string_view tableName,
               std::vector<std::string_view> keyNames, const fs::path& folder, std::string where)
-      : text_(text), codepage_(codepage), folder_(folder), where_(std::move(where)) {
-    LineReader header(text);
-    std::string_view lines[3];
-    for (auto& line : lines) header.next(line);
+      : path_(std::move(path)), codepage_(codepage), folder_(folder), where_(std::move(where)) {
+    const auto& lines = header.lines;
     schema_.name = std::string(tableName);
     const auto names = splitFields(lines[0]);
     const auto defs = splitFields(lines[1]);
@@ -100,7 +115,7 @@ class ArchiveRows {
   // to be there (the row then holds null in their place).
   template <typename Take>
   void forEachRow(bool readBinary, Take&& take) const {
-    LineReader reader(text_);
+    LineReader reader(path_);
     std::string_view line;
     for (int skip = 0; skip < 3; ++skip) reader.next(line);
     while (reader.next(line)) {
@@ -160,7 +175,7 @@ class ArchiveRows {
     return row;
   }
 
-  std::string_view text_;
+  fs::path path_;
   const Codepage& codepage_;
   fs::path folder_;
   std::string where_;
@@ -230,13 +245,8 @@ void apply(Database& db, const ArchiveRows& archive) {
 void importTable(Database& db, const fs::path& folder, std::string_view file) {
   const fs::path path = folder / std::string(file);
   const std::string where = path.string();
-  const std::string text = readWhole(path);
-  std::string_view lines[3];
-  {
-    LineReader header(text);
-    for (auto& line : lines)
-      if (!header.next(line)) throw Error(where + ": a table archive needs three header lines");
-  }
+  const ArchiveHeader header = readHeader(path);
+  const auto& lines = header.lines;
 
   auto third = splitFields(lines[2]);
   int cp = db.codepage();
@@ -256,12 +266,13 @@ void importTable(Database& db, const fs::path& folder, std::string_view file) {
   }
   if (table == "_SummaryInformation") {
     SummaryInfo info = db.summaryInfo();
+    const std::string text = readWhole(path);  // a few lines
     parseSummaryRows(splitLines(text), codepage, where, info);
     db.summaryInfo() = std::move(info);
     return;
   }
   if (table.empty()) throw Error(where + ", line 3: no table name");
-  const ArchiveRows archive(text, codepage, table, {third.begin() + 1, third.end()}, folder, where);
+  const ArchiveRows archive(path, header, codepage, table, {third.begin() + 1, third.end()}, folder, where);
   // A codepage line on a neutral database makes it that codepage, as the strings need it.
   if (cp != db.codepage() && db.codepage() == 0) db.setCodepage(cp);
   apply(db, archive);
