@@ -261,7 +261,7 @@ StringPool StringPool::parse(const Bytes& pool, const Bytes& data, std::string_v
     sp.holes_.erase(static_cast<std::uint32_t>(sp.spans_.size() - 1));
     sp.spans_.edit().pop_back();
   }
-  sp.spans_.edit().shrink_to_fit();
+  // The headroom reserved above stays: the first strings a session adds go into it.
   // A duplicate keeps the first id for lookups; tables using the other are renumbered.
   sp.duplicates_ = sp.ids_.build(sp.texts());
   sp.textsChanged_ = false;  // as the file holds them
