@@ -13,11 +13,18 @@ namespace msi::idt {
 namespace fs = std::filesystem;
 namespace {
 
-std::string readWhole(const fs::path& path) {
+// Opens a file the import reads, or throws Error naming it and the cause.
+std::ifstream openForReading(const fs::path& path) {
   std::error_code ec;
   if (fs::is_directory(path, ec)) throw Error(path.string() + ": is a folder, not a table archive");
   std::ifstream in(path, std::ios::binary);
   if (!in) throw Error(path.string() + ": cannot be read");
+  return in;
+}
+
+std::string readWhole(const fs::path& path) {
+  std::ifstream in = openForReading(path);
+  std::error_code ec;
   std::string out;
   const auto size = fs::file_size(path, ec);
   if (!ec) out.reserve(static_cast<std::size_t>(size));
@@ -34,11 +41,7 @@ bool allDigits(std::string_view s) {
 // and a final empty line (after the last LF) is not a line.
 class LineReader {
  public:
-  explicit LineReader(const fs::path& path) : in_(path, std::ios::binary) {
-    std::error_code ec;
-    if (fs::is_directory(path, ec)) throw Error(path.string() + ": is a folder, not a table archive");
-    if (!in_) throw Error(path.string() + ": cannot be read");
-  }
+  explicit LineReader(const fs::path& path) : in_(openForReading(path)) {}
   bool next(std::string_view& line) {
     if (!std::getline(in_, buffer_)) return false;
     if (!buffer_.empty() && buffer_.back() == '\r') buffer_.pop_back();
