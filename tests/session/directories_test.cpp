@@ -7,6 +7,7 @@
 
 namespace {
 
+using fennick::test::answers;
 using fennick::test::RecordingHost;
 using fennick::test::TestPackage;
 using fennick::test::testOptions;
@@ -36,53 +37,30 @@ TEST(NormalizeDirectoryPath, CollapsesSeparatorsTrimsBlanksAndEndsWithOneBacksla
   EXPECT_EQ(msi::normalizeDirectoryPath(""), "");
 }
 
+// Every directory is a property holding its path afterwards; ProgramFilesFolder is a property
+// of the machine, whose value wins over the tree.
 TEST(Directories, ResolveFromRootDriveWithLongNamesDotsAndPropertyOverrides) {
-  TestPackage pkg = typicalTree();
-  auto session = costed(pkg);
-  EXPECT_EQ(session->targetPath("TARGETDIR"), "C:\\");
-  // ProgramFilesFolder is a property of the machine: its value wins over the tree.
-  EXPECT_EQ(session->targetPath("ProgramFilesFolder"), "C:\\Program Files (x86)\\");
-  EXPECT_EQ(session->targetPath("Vendor"), "C:\\Program Files (x86)\\Vendor Name\\");
-  EXPECT_EQ(session->targetPath("INSTALLDIR"), "C:\\Program Files (x86)\\Vendor Name\\My App\\");
-  EXPECT_EQ(session->targetPath("Bin"), "C:\\Program Files (x86)\\Vendor Name\\My App\\bin\\");
-  EXPECT_EQ(session->targetPath("Same"), session->targetPath("INSTALLDIR"));
-  // A second root that is not TARGETDIR hangs below ROOTDRIVE.
-  EXPECT_EQ(session->targetPath("Self"), "C:\\Root2\\");
-  // Every directory is a property holding its path afterwards.
-  EXPECT_EQ(session->property("Bin"), *session->targetPath("Bin"));
+  auto session = costed(typicalTree());
+  EXPECT_TRUE(answers(*session));
   // Source paths follow the source names below SourceDir.
   const std::string source = session->property("SourceDir");
   ASSERT_FALSE(source.empty());
   EXPECT_EQ(session->sourcePath("INSTALLDIR"), source + "src\\My App\\");
-  EXPECT_EQ(session->targetPath("Nowhere"), std::nullopt);
 }
 
 TEST(Directories, PublicPropertiesSetBeforehandMoveDirectoriesAndShortNamesOnRequest) {
-  TestPackage pkg = typicalTree();
   auto options = testOptions();
   options.properties = {{"INSTALLDIR", "C:\\Apps\\\\Mine "}, {"TARGETDIR", "C:\\Target"}};
-  auto session = costed(pkg, options);
-  EXPECT_EQ(session->targetPath("TARGETDIR"), "C:\\Target\\");
-  EXPECT_EQ(session->targetPath("INSTALLDIR"), "C:\\Apps\\Mine\\");
-  EXPECT_EQ(session->targetPath("Bin"), "C:\\Apps\\Mine\\bin\\");
-
-  TestPackage shortNames = typicalTree();
-  auto shortOptions = testOptions();
-  shortOptions.properties = {{"SHORTFILENAMES", "1"}};
-  auto shortSession = costed(shortNames, shortOptions);
-  EXPECT_EQ(shortSession->targetPath("INSTALLDIR"), "C:\\Program Files (x86)\\VENDOR~1\\APP\\");
+  EXPECT_TRUE(answers(*costed(typicalTree(), options)));
+  options.properties = {{"SHORTFILENAMES", "1"}};
+  EXPECT_TRUE(answers(*costed(typicalTree(), options), "SHORTFILENAMES"));
 }
 
 TEST(Directories, SetTargetPathMovesTheDirectoriesBelowWithoutRereadingTheirProperties) {
-  TestPackage pkg = typicalTree();
-  auto session = costed(pkg);
+  auto session = costed(typicalTree());
   session->setProperty("Bin", "D:\\ignored\\");
   session->setTargetPath("INSTALLDIR", "C:\\Elsewhere");
-  EXPECT_EQ(session->targetPath("INSTALLDIR"), "C:\\Elsewhere\\");
-  EXPECT_EQ(session->targetPath("Bin"), "C:\\Elsewhere\\bin\\");
-  EXPECT_EQ(session->property("Bin"), "C:\\Elsewhere\\bin\\");
-  EXPECT_EQ(session->property("INSTALLDIR"), "C:\\Elsewhere\\");
-  EXPECT_EQ(session->targetPath("Vendor"), "C:\\Program Files (x86)\\Vendor Name\\");
+  EXPECT_TRUE(answers(*session));
 }
 
 TEST(Directories, SetTargetPathRefusesWhatTheMachineCannotHold) {

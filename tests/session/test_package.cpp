@@ -1,19 +1,11 @@
 #include "tests/session/test_package.h"
 
 #include "tests/support/fixtures.h"
+#include "tests/support/msitools.h"
 #include "tests/support/table_sections.h"
 
 namespace fennick::test {
 namespace {
-
-std::vector<std::string> fields(const std::string& line) {
-  std::vector<std::string> out(1);
-  for (char ch : line) {
-    if (ch == '\t') out.emplace_back();
-    else out.back().push_back(ch);
-  }
-  return out;
-}
 
 std::filesystem::path here(const std::string& file) { return std::filesystem::path(__FILE__).parent_path() / file; }
 
@@ -21,11 +13,11 @@ std::filesystem::path here(const std::string& file) { return std::filesystem::pa
 msi::Schema standardSchema(const std::string& table) {
   static const auto headers = tableSections(here("packages/tables.txt"), "tables");
   const std::vector<std::string>& lines = headers.at(table);
-  const auto names = fields(lines.at(0)), definitions = fields(lines.at(1));
+  const auto names = split(lines.at(0), '\t'), definitions = split(lines.at(1), '\t');
   msi::Schema schema{table, {}};
   for (std::size_t i = 0; i < names.size(); ++i) {
     schema.columns.push_back(msi::Column::fromDefinition(names[i], definitions.at(i)));
-    schema.columns.back().key = i + 1 < fields(lines.at(2)).size();
+    schema.columns.back().key = i + 1 < split(lines.at(2), '\t').size();
   }
   return schema;
 }
@@ -51,7 +43,7 @@ TestPackage& TestPackage::addText(const std::string& file, const std::string& na
     std::vector<msi::Row> rows;
     for (const std::string& line : lines) {
       msi::Row& row = rows.emplace_back();
-      for (const std::string& cell : fields(line)) {
+      for (const std::string& cell : split(line, '\t')) {
         const bool integer = row.size() < columns.size() && columns[row.size()].type == msi::ColumnType::Integer;
         row.push_back(cell.empty() ? msi::Value() : integer ? msi::Value(std::stoi(cell)) : msi::Value(cell));
       }
@@ -81,6 +73,40 @@ std::string RecordingHost::all(msi::MessageKind kind) const {
   for (const auto& [k, text] : messages)
     if (k == kind) out += (out.empty() ? "" : "\n") + text;
   return out;
+}
+
+::testing::AssertionResult answers(const msi::Session& session, const std::string& name) {
+  const auto section = name.empty() ? ::testing::UnitTest::GetInstance()->current_test_info()->name() : name;
+  const auto text = [](const std::optional<std::string>& s) { return s ? s->empty() ? "<empty>" : *s : "<none>"; };
+  std::string wrong;
+  for (const auto& row : caseRows(here("answers.txt"), section)) {
+    const std::string& what = row.at(0);
+    const std::string& of = row.at(1);
+    std::string got;
+    try {
+      if (what == "property") got = text(session.property(of));
+      else if (what == "target") got = text(session.targetPath(of));
+      else if (what == "source") got = text(session.sourcePath(of));
+      else if (what == "format") got = text(session.formatText(of));
+      else if (what == "short") got = text(session.fileShortPath(of));
+      else if (what == "condition") got = std::to_string(static_cast<int>(session.evaluateCondition(of)));
+      else if (what == "request") got = std::to_string(static_cast<int>(session.featureRequestState(of)));
+      else if (what == "cost") got = std::to_string(session.featureCost(of));
+      else if (what == "component") {
+        const msi::InstallStates states = session.componentState(of);
+        got = std::to_string(static_cast<int>(states.installed)) + " " + std::to_string(static_cast<int>(states.action));
+      } else {
+        return ::testing::AssertionFailure() << "answers.txt [" << section << "]: no query `" << what << "`";
+      }
+    } catch (const msi::Error&) {
+      got = "<error>";
+    }
+    if (got != row.at(2))
+      wrong += "\n  " + what + " " + of + " = `" + got + "`, expected `" + row[2] + "`" +
+               (row.size() > 3 ? " (" + row[3] + ")" : "");
+  }
+  if (wrong.empty()) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "answers.txt [" << section << "] differ:" << wrong;
 }
 
 msi::SessionOptions testOptions(msi::SessionHost* host) {

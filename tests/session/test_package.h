@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "engine/db/database.h"
 #include "engine/session/session.h"
 
@@ -45,5 +47,9 @@ class RecordingHost : public msi::SessionHost {
 
 // Options with the fixed machine and `host`.
 msi::SessionOptions testOptions(msi::SessionHost* host = nullptr);
+
+// Passes when the session answers every query of section `name` (by default the running
+// test's) of answers.txt beside these tests as written there; a failure names each that differs.
+::testing::AssertionResult answers(const msi::Session& session, const std::string& name = "");
 
 }  // namespace fennick::test
