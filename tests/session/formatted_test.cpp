@@ -63,13 +63,6 @@ TEST_F(FormattedTest, LongTemplatesResolveEveryReference) {
   EXPECT_EQ(formatText(tmpl, context), expected);
 }
 
-TEST_F(FormattedTest, NonAsciiTextAndEscapesKeepWholeCharacters) {
-  context.properties["Name"] = "Caf\xC3\xA9";
-  EXPECT_EQ(formatText("\xC2\xBB[Name]\xC2\xAB", context), "\xC2\xBB" "Caf\xC3\xA9\xC2\xAB");
-  EXPECT_EQ(formatText("[\\\xE2\x82\xACuro]", context), "\xE2\x82\xAC");  // [\€uro] -> €
-  EXPECT_EQ(formatText("[\\\xE2\x82]", context), "\xE2\x82");              // truncated stays bytes
-}
-
 std::string decodeExpected(std::string text) {
   const std::string nul = "<NUL>";
   for (std::size_t at = text.find(nul); at != std::string::npos; at = text.find(nul, at + 1))
