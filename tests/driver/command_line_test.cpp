@@ -5,38 +5,38 @@
 namespace fennick::driver {
 namespace {
 
-TEST(PackagePath, QuotesAreRemovedWhereverTheyStandAndNothingIsTrimmed) {
-  EXPECT_EQ(PackagePathFrom("\"C:\\My Files\\a.msi\""), "C:\\My Files\\a.msi");
-  EXPECT_EQ(PackagePathFrom("C:\\My Files\\a.msi"), "C:\\My Files\\a.msi");
-  EXPECT_EQ(PackagePathFrom("\"a.msi\" \"b.msi\""), "a.msi b.msi");
-  EXPECT_EQ(PackagePathFrom("  a\"\"\".msi  "), "  a.msi  ");
-  EXPECT_EQ(PackagePathFrom(""), "");
+// The options a command line gives, in short: the switches set, then the package path in brackets.
+std::string Parsed(const std::vector<std::string>& args) {
+  try {
+    const Options o = ParseCommandLine(args);
+    return std::string(o.help ? "help " : "") + (o.version ? "version " : "") +
+           (o.replayWalk ? "replay " + *o.replayWalk + " " : "") +
+           (o.dumpTables ? "dump " + *o.dumpTables + " " : "") + "[" + o.packagePath + "]";
+  } catch (const UsageError&) {
+    return "usage error";
+  }
 }
 
-TEST(CommandLine, ArgumentsAreJoinedByOneBlank) {
-  auto o = ParseCommandLine({"/tmp/My", "Package.msi"});
-  EXPECT_EQ(o.packagePath, "/tmp/My Package.msi");
-  EXPECT_EQ(ParseCommandLine({" padded ", "\"q\""}).packagePath, " padded  q");
-  EXPECT_EQ(ParseCommandLine({}).packagePath, "");
-}
-
-TEST(CommandLine, OptionsComeFirst) {
-  auto o = ParseCommandLine({"--replay", "w.walk", "--dump-tables", "out.txt", "p.msi"});
-  EXPECT_EQ(o.replayWalk, "w.walk");
-  EXPECT_EQ(o.dumpTables, "out.txt");
-  EXPECT_EQ(o.packagePath, "p.msi");
-  // After the path, option-like words belong to the path; "--" ends the options.
-  EXPECT_EQ(ParseCommandLine({"a.msi", "--help"}).packagePath, "a.msi --help");
-  EXPECT_FALSE(ParseCommandLine({"a.msi", "--help"}).help);
-  EXPECT_EQ(ParseCommandLine({"--", "--odd.msi"}).packagePath, "--odd.msi");
-  EXPECT_TRUE(ParseCommandLine({"--help"}).help);
-  EXPECT_TRUE(ParseCommandLine({"--version"}).version);
-}
-
-TEST(CommandLine, WrongUsageIsReported) {
-  EXPECT_THROW(ParseCommandLine({"--replay"}), UsageError);
-  EXPECT_THROW(ParseCommandLine({"--bogus", "a.msi"}), UsageError);
-  EXPECT_THROW(ParseCommandLine({"--record", "a", "--replay", "b", "p.msi"}), UsageError);
+// The package path is every argument after the options joined by one blank, with the quotes
+// removed wherever they stand and nothing trimmed.
+TEST(CommandLine, OptionsComeFirstAndThePathIsTheRestWithoutQuotes) {
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"\"C:\\My Files\\a.msi\""}, "[C:\\My Files\\a.msi]"},
+      {{"/tmp/My", "Package.msi"}, "[/tmp/My Package.msi]"},
+      {{"\"a.msi\" \"b.msi\""}, "[a.msi b.msi]"},
+      {{" padded ", "\"q\""}, "[ padded  q]"},
+      {{"  a\"\"\".msi  "}, "[  a.msi  ]"},
+      {{}, "[]"},
+      {{"--replay", "w.walk", "--dump-tables", "out.txt", "p.msi"}, "replay w.walk dump out.txt [p.msi]"},
+      {{"a.msi", "--help"}, "[a.msi --help]"},  // after the path, option-like words belong to it
+      {{"--", "--odd.msi"}, "[--odd.msi]"},
+      {{"--help"}, "help []"},
+      {{"--version"}, "version []"},
+      {{"--replay"}, "usage error"},
+      {{"--bogus", "a.msi"}, "usage error"},
+      {{"--record", "a", "--replay", "b", "p.msi"}, "usage error"},
+  };
+  for (const auto& [args, parsed] : cases) EXPECT_EQ(Parsed(args), parsed) << testing::PrintToString(args);
 }
 
 TEST(CommandLine, HelpNamesEveryOptionAndExitStatus) {
