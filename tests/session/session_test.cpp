@@ -86,20 +86,4 @@ TEST(SessionProperties, SetRemoveAndHoldLongValues) {
   EXPECT_EQ(pkg.db->table("Property").row(0)[1].text(), "one");
 }
 
-TEST(EmulatedMachine, EnvironmentAndDiskHoldTheStandardThings) {
-  msi::EmulatedMachine machine;
-  machine.extraEnvironment["Extra_Var"] = "1";
-  EXPECT_EQ(machine.environment("windir"), "C:\\Windows");
-  EXPECT_EQ(machine.environment("USERPROFILE"), "C:\\Users\\User");
-  EXPECT_EQ(machine.environment("EXTRA_VAR"), "1");
-  EXPECT_EQ(machine.environment("NOT_SET"), std::nullopt);
-  EXPECT_TRUE(machine.directoryExists("c:\\program files (x86)"));
-  EXPECT_TRUE(machine.directoryExists("C:\\Users\\User\\AppData\\Local\\Temp\\"));
-  EXPECT_FALSE(machine.directoryExists("C:\\Program Files (x86)\\Vendor\\"));
-  EXPECT_FALSE(machine.directoryExists("D:\\"));
-  EXPECT_EQ(machine.subdirectories("C:\\"),
-            (std::vector<std::string>{"Program Files", "Program Files (x86)", "ProgramData",
-                                      "Users", "Windows"}));
-}
-
 }  // namespace
