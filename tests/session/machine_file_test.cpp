@@ -60,12 +60,9 @@ TEST(RegFile, ReadsEveryValueKindAsTheRegistryEditorWritesIt) {
   EXPECT_EQ(get("quoted").text(), "a \"b\" C:\\dir\\");  // names compare without case
   EXPECT_EQ(get("Count"), RegValue::dword(42));
   EXPECT_EQ(get("Negative").number(), 0xFFFFFFFFu);
-  EXPECT_EQ(get("Bytes").type, msi::kRegBinary);
-  EXPECT_EQ(get("Bytes").data, (std::vector<std::uint8_t>{0x01, 0xFF, 0x20}));
-  EXPECT_EQ(get("Empty").type, msi::kRegBinary);
-  EXPECT_TRUE(get("Empty").data.empty());
-  EXPECT_EQ(get("Expand").type, msi::kRegExpandString);
-  EXPECT_EQ(get("Expand").text(), "%T%");
+  EXPECT_EQ(get("Bytes"), (RegValue{msi::kRegBinary, {0x01, 0xFF, 0x20}}));
+  EXPECT_EQ(get("Empty"), (RegValue{msi::kRegBinary, {}}));
+  EXPECT_EQ(get("Expand"), RegValue::string("%T%", msi::kRegExpandString));
   EXPECT_EQ(get("Multi").type, msi::kRegMultiString);
   EXPECT_EQ(get("Multi").strings(), (std::vector<std::string>{"a", "bc"}));
   EXPECT_EQ(get("Big").type, 11u);
@@ -105,14 +102,7 @@ TEST(RegFile, FaultsNameTheirLine) {
 
 TEST(Registry, ThirtyTwoBitProgramsSeeSoftwareThroughWow6432NodeOnA64BitMachine) {
   msi::Registry r;
-  msi::applyRegText(
-      "Windows Registry Editor Version 5.00\n"
-      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\V]\n\"w\"=\"64\"\n"
-      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\V]\n\"w\"=\"32\"\n"
-      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.ext]\n@=\"shared\"\n"
-      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Wow6432Node\\CLSID\\{1}]\n@=\"32-bit class\"\n"
-      "[HKEY_CURRENT_USER\\Software\\V]\n\"w\"=\"user\"\n",
-      "views.reg", r);
+  msi::applyRegText(machineText("views.reg"), "views.reg", r);
   auto text = [&](RegRoot root, const char* key, const char* name, RegView view) {
     auto v = r.value(root, key, name, view);
     return v ? v->text() : std::string("<none>");
