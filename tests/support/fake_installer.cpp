@@ -10,6 +10,8 @@
 #include "src/driver/session_driver.h"
 #include "src/transform/transform.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/msitools.h"
+#include "tests/support/table_sections.h"
 
 namespace fennick::test {
 namespace {
@@ -241,6 +243,34 @@ void RecordingHost::SetProgressRange(float min, float max) {
 
 void RecordingHost::SetProgressValue(float value) {
   log_->push_back("progress value " + std::to_string(static_cast<int>(value)));
+}
+
+FakePackage ReadFakePackage(const std::filesystem::path& file, const std::vector<std::string>& names) {
+  std::map<std::string, std::vector<std::string>> sections;
+  for (const std::string& name : names)
+    for (auto& [table, lines] : tableSections(file, name)) sections[table] = lines;
+  FakePackage p;
+  for (const auto& [name, lines] : sections) {
+    std::vector<std::vector<std::string>> rows;
+    for (const std::string& line : lines) rows.push_back(split(line, '\t'));
+    if (name == "Session properties") {
+      for (const auto& r : rows) p.properties[r.at(0)] = r.at(1);
+    } else if (name == "Feature states" || name == "Conditions" || name == "Action results") {
+      auto& into = name == "Feature states" ? p.featureStates : name == "Conditions" ? p.conditions : p.actionStatus;
+      for (const auto& r : rows) into[r.at(0)] = std::stoi(r.at(1));
+    } else if (name == "Action sets") {
+      for (const auto& r : rows)
+        if (r.size() > 3) p.actionSetsFeatures[r[0]][r[1]] = std::stoi(r[2]);
+        else p.actionSetsProperties[r.at(0)][r.at(1)] = r.at(2);
+    } else {
+      const bool temporary = name.ends_with(" (temporary)");
+      const std::string table = temporary ? name.substr(0, name.find(' ')) : name;
+      for (auto& row : rows) row.resize(rows.at(0).size());  // a missing last cell is empty
+      p.tables[table] = FakeTable{rows.at(0), {rows.begin() + 1, rows.end()}, !temporary};
+      p.catalogue.push_back(table);
+    }
+  }
+  return p;
 }
 
 ToolRun::ToolRun(const FakePackage& package, const std::string& saveAnswer, const std::vector<std::string>& args) {

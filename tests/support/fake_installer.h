@@ -36,6 +36,14 @@ struct FakePackage {
   std::map<std::string, std::map<std::string, int>> actionSetsFeatures;
 };
 
+// The package of sections `names` of `file`, in the form tableSections reads (a later section
+// replaces the tables it names): a table's first row names its columns, and one whose name ends
+// in " (temporary)" is not persistent; every table is in the catalogue. The session's side comes
+// from pseudo-tables: "Session properties" (name, value), "Feature states" (feature, state),
+// "Conditions" (condition, result), "Action results" (action, status) and "Action sets" (action,
+// property or feature, its value or state, and "feature" for a feature).
+FakePackage ReadFakePackage(const std::filesystem::path& file, const std::vector<std::string>& names);
+
 class FakeInstaller : public installer::Installer {
  public:
   FakeInstaller(Log log, std::map<std::string, FakePackage> packages)

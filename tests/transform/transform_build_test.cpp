@@ -11,7 +11,6 @@ namespace fennick::transform {
 namespace {
 
 using test::FakePackage;
-using test::FakeTable;
 using Build = test::ToolRun;
 
 TEST(InstallLevels, BaseTrimsSpacesAndRaisedAddsOne) {
@@ -27,24 +26,7 @@ TEST(InstallLevels, BaseTrimsSpacesAndRaisedAddsOne) {
 }
 
 FakePackage Package() {
-  FakePackage p;
-  p.catalogue = {"Control", "Feature", "InstallUISequence", "Property", "_Temp"};
-  p.tables["InstallUISequence"] = FakeTable{{"Action", "Condition", "Sequence"},
-                                            {{"CostFinalize", "", "1000"}, {"Dlg", "", "1100"}, {"ExecuteAction", "", "1300"}}};
-  p.tables["Property"] = FakeTable{{"Property", "Value"}, {{"ALLUSERS", "1"}, {"INSTALLLEVEL", " 3 "}, {"OPT", "a"}}};
-  p.tables["Control"] = FakeTable{{"Dialog_", "Control", "Property"}, {}};
-  p.tables["_Temp"] = FakeTable{{"X"}, {}, false};
-  p.tables["Feature"] = FakeTable{{"Feature", "Feature_Parent", "Title", "Description", "Display", "Level",
-                                   "Directory_", "Attributes"},
-                                  {{"Adv", "", "A", "", "1", "1", "", "16"},
-                                   {"Gone", "", "G", "", "1", "1", "", "0"},
-                                   {"Local", "", "L", "", "1", "7", "", "0"},
-                                   {"Absent", "", "B", "", "1", "9", "", "2"}}};
-  p.properties = {{"INSTALLLEVEL", " 3 "}, {"OPT", "a"}, {"ALLUSERS", "1"}};
-  p.featureStates = {{"Adv", 3}, {"Gone", 3}, {"Local", -1}, {"Absent", 3}};
-  p.actionSetsFeatures["Dlg"] = {{"Adv", 1}, {"Gone", -1}, {"Local", 3}, {"Absent", 2}};
-  p.actionSetsProperties["Dlg"] = {{"OPT", "b"}, {"ALLUSERS", ""}};
-  return p;
+  return test::ReadFakePackage(std::filesystem::path(__FILE__).parent_path() / "packages.txt", {"package"});
 }
 
 TEST(TransformBuild, CopiesPersistentTablesWithProgress) {
