@@ -8,18 +8,11 @@ namespace fennick::driver {
 namespace {
 
 using test::FakePackage;
-using test::FakeTable;
 using test::ToolRun;
 using Box = test::RecordingHost::Box;
 
 FakePackage PackageWithUI() {
-  FakePackage p;
-  p.catalogue = {"Control", "InstallUISequence", "Property"};
-  p.tables["InstallUISequence"] = FakeTable{{"Action", "Condition", "Sequence"}, {{"CostFinalize", "", "1000"}}};
-  p.tables["Property"] = FakeTable{{"Property", "Value"}, {{"ProductName", "Demo"}}};
-  p.tables["Control"] = FakeTable{{"Dialog_", "Control", "Property"}, {{"D", "C", ""}}};
-  p.tables["Feature"] = FakeTable{{"Feature"}, {}};
-  return p;
+  return test::ReadFakePackage(std::filesystem::path(__FILE__).parent_path() / "packages.txt", {"with UI"});
 }
 
 TEST(SessionDriver, OpenFailureShowsTheExactMessageAndRefuses) {
