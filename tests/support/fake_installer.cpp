@@ -301,12 +301,6 @@ std::vector<std::string> ToolRun::Matching(const std::string& prefix) const {
   return out;
 }
 
-std::vector<std::string> ToolRun::Actions() const {
-  std::vector<std::string> out;
-  for (const auto& e : Matching("DoAction ")) out.push_back(e.substr(9));
-  return out;
-}
-
 std::ptrdiff_t ToolRun::Position(const std::string& entry) const {
   const auto it = std::find(log->begin(), log->end(), entry);
   return it == log->end() ? -1 : it - log->begin();

@@ -110,9 +110,7 @@ struct ToolRun {
                    const std::vector<std::string>& args = {"p.msi"});
   std::string Section(const std::string& name) const;               // a dumped table; "<missing>" when absent
   std::vector<std::string> Matching(const std::string& prefix) const;  // the log entries that start so
-  std::vector<std::string> Actions() const;                         // the actions run, in order
   std::ptrdiff_t Position(const std::string& entry) const;          // in the log; -1 when absent
-  bool Logged(const std::string& entry) const { return Position(entry) >= 0; }
 };
 
 }  // namespace fennick::test

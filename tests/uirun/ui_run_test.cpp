@@ -19,7 +19,8 @@ using UIRunResult = test::ToolRun;
 
 TEST(UIRun, RunsTheRowsThatPassAndHoldsBackExecuteAction) {
   UIRunResult r(Package(), "/out/t.mst");
-  EXPECT_EQ(r.Actions(), (std::vector<std::string>{"Costs", "CostFinalize", "Welcome", "executeaction", "After"}));
+  EXPECT_EQ(r.Matching("DoAction "), (std::vector<std::string>{"DoAction Costs", "DoAction CostFinalize", "DoAction Welcome",
+                                                                "DoAction executeaction", "DoAction After"}));
   // The fake's dialogs answer nothing: the package stays as it was.
   EXPECT_EQ(r.status, driver::kExitUnchanged);
 }
@@ -50,7 +51,7 @@ TEST(UIRun, FailedActionEndsTheRunWithTheStatusMessageAndNoTransform) {
     EXPECT_EQ(r.host.boxes, (std::vector<test::RecordingHost::Box>{
                                 {"An error occured executing action: Welcome\r\n\r\n" + text, ui::BoxStyle::Critical,
                                  "DoAction Error"}}));
-    EXPECT_FALSE(r.Logged("save prompt"));
+    EXPECT_EQ(r.Position("save prompt"), -1);
     // Session and Installer are released before the box is shown.
     EXPECT_GE(r.Position("release Session"), 0);
     EXPECT_LT(r.Position("release Session"), r.Position("release Installer"));
