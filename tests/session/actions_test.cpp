@@ -98,20 +98,6 @@ TEST(CustomActions, DataTypesRunNativeCodeIsSkippedAndOptionBitsCount) {
       << warnings;
 }
 
-TEST(CustomActions, WixPathValidationIsEmulated) {
-  TestPackage pkg;
-  pkg.property("WIXUI_INSTALLDIR", "INSTALLDIR");
-  pkg.add("CustomAction", {{"WixUIValidatePath", 65, "WixUIWixca", "ValidatePath"}});
-  auto session = pkg.open();
-  for (const auto& [path, valid] : std::vector<std::pair<std::string, std::string>>{
-           {"C:\\Program Files\\Demo\\", "1"}, {"c:\\x", "1"}, {"D:\\Demo\\", "0"},
-           {"\\\\server\\share\\", "0"}, {"relative\\dir", "0"}, {"", "0"}}) {
-    session->setProperty("INSTALLDIR", path);
-    EXPECT_EQ(session->doAction("WixUIValidatePath"), ActionStatus::Success);
-    EXPECT_EQ(session->property("WIXUI_INSTALLDIR_VALID"), valid) << path;
-  }
-}
-
 TEST(CustomActions, DotNetRuntimeCheckReadsTheMachinesRuntimes) {
   TestPackage pkg;
   pkg.property("VSDNETCOREVERSIONREQUIRED", "8.0.0");
