@@ -9,6 +9,7 @@
 namespace {
 
 using fennick::test::answers;
+using fennick::test::costed;
 using fennick::test::RecordingHost;
 using fennick::test::TestPackage;
 using fennick::test::testOptions;
@@ -23,16 +24,6 @@ TestPackage featurePackage() {
   TestPackage pkg;
   pkg.addText("packages/features.txt", "features");
   return pkg;
-}
-
-std::unique_ptr<msi::Session> costed(const TestPackage& pkg,
-                                     std::vector<std::pair<std::string, std::string>> props = {}) {
-  auto options = testOptions();
-  options.properties = std::move(props);
-  auto session = pkg.open(options);
-  EXPECT_EQ(session->doAction("CostInitialize"), msi::ActionStatus::Success);
-  EXPECT_EQ(session->doAction("CostFinalize"), msi::ActionStatus::Success);
-  return session;
 }
 
 // Every feature's request, with the properties and conditions that follow from them.
@@ -117,10 +108,7 @@ TEST(FeatureTable, BrokenTreesFailCostInitializeWithTheFeatureNamed) {
   deep.pop_back();
   TestPackage ok;
   ok.add("Feature", deep);
-  auto session = ok.open();
-  EXPECT_EQ(session->doAction("CostInitialize"), msi::ActionStatus::Success);
-  EXPECT_EQ(session->doAction("CostFinalize"), msi::ActionStatus::Success);
-  EXPECT_EQ(session->featureRequestState("F15"), kLocal);
+  EXPECT_EQ(costed(ok)->featureRequestState("F15"), kLocal);
 }
 
 }  // namespace

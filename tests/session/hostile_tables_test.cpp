@@ -5,20 +5,20 @@
 #include "engine/session/sequence_runner.h"
 #include "engine/session/session.h"
 #include "tests/session/test_package.h"
+#include "tests/support/db_builders.h"
 
 namespace {
 
 using fennick::test::answers;
+using fennick::test::col;
+using fennick::test::costed;
 using fennick::test::RecordingHost;
 using fennick::test::TestPackage;
 using fennick::test::testOptions;
 using msi::ActionStatus;
 
 TEST(HostileTables, ComponentsWithoutADirectoryTableCostNothingAndResolveToNothing) {
-  TestPackage pkg("packages/hostile.txt");
-  auto session = pkg.open();
-  EXPECT_EQ(session->doAction("CostInitialize"), ActionStatus::Success);
-  EXPECT_EQ(session->doAction("CostFinalize"), ActionStatus::Success);
+  auto session = costed(TestPackage("packages/hostile.txt"));
   EXPECT_TRUE(answers(*session));
   EXPECT_EQ(session->volumeCosts().at(0).required, 0u);
 }
@@ -39,19 +39,12 @@ TEST(HostileTables, NullsWhereValuesBelongAreReadAsNothing) {
 
 TEST(HostileTables, TablesLackingColumnsAreReadWithWhatTheyHave) {
   TestPackage pkg;
-  msi::Schema feature{"Feature", {msi::Column::fromDefinition("Feature", "s38"),
-                                  msi::Column::fromDefinition("Level", "I2")}};
-  feature.columns[0].key = true;
-  pkg.db->createTable(feature);
+  pkg.db->createTable({"Feature", {col("Feature", "s38", true), col("Level", "I2")}});
   pkg.db->table("Feature").insert({"OnlyLevel", 1});
-  msi::Schema sequence{"InstallUISequence", {msi::Column::fromDefinition("Action", "s72")}};
-  sequence.columns[0].key = true;
-  pkg.db->createTable(sequence);
+  pkg.db->createTable({"InstallUISequence", {col("Action", "s72", true)}});
   pkg.db->table("InstallUISequence").insert({"CostInitialize"});
-  auto session = pkg.open();
-  EXPECT_TRUE(msi::runSequence(*session, "InstallUISequence").steps.empty());
-  EXPECT_EQ(session->doAction("CostInitialize"), ActionStatus::Success);
-  EXPECT_EQ(session->doAction("CostFinalize"), ActionStatus::Success);
+  EXPECT_TRUE(msi::runSequence(*pkg.open(), "InstallUISequence").steps.empty());
+  auto session = costed(pkg);
   EXPECT_EQ(session->featureRequestState("OnlyLevel"), msi::InstallState::Local);
 }
 
@@ -59,16 +52,10 @@ TEST(HostileTables, IntegersWrittenAsTextTakeNoPlusSign) {
   // The installer reads a text field as an integer only when it is digits after an optional
   // minus sign: a level of "+1" is no level at all.
   TestPackage pkg;
-  msi::Schema feature{"Feature", {msi::Column::fromDefinition("Feature", "s38"),
-                                  msi::Column::fromDefinition("Level", "S8")}};
-  feature.columns[0].key = true;
-  pkg.db->createTable(feature);
+  pkg.db->createTable({"Feature", {col("Feature", "s38", true), col("Level", "S8")}});
   pkg.db->table("Feature").insert({"Digits", "1"});
   pkg.db->table("Feature").insert({"Signed", "+1"});
-  auto session = pkg.open();
-  EXPECT_EQ(session->doAction("CostInitialize"), ActionStatus::Success);
-  EXPECT_EQ(session->doAction("CostFinalize"), ActionStatus::Success);
-  EXPECT_TRUE(answers(*session));
+  EXPECT_TRUE(answers(*costed(pkg)));
 }
 
 TEST(HostileTables, PathologicalConditionsAndTextsEndInErrorsNotCrashes) {

@@ -27,17 +27,14 @@ class SwallowingDialogs : public msi::DialogRunner {
 };
 
 TEST(PropertyBounds, AllValuesTogetherAreBoundedAndNothingHidesTheStop) {
-  struct Case {
-    const char* action;  // "" when no action runs
-    std::string prefix;
-  };
-  const Case cases[] = {
+  // The action that runs ("" for none) and how the stop begins.
+  const std::pair<std::string, std::string> cases[] = {
       {"FillDlg", "property `P2` set by action `FillDlg`: all property values together would take "},
       {"Big", "property `P0` set by action `Big`: all property values together would take "},
       {"", "property `P2`: all property values together would take "},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.action);
+  for (const auto& [action, prefix] : cases) {
+    SCOPED_TRACE(action);
     TestPackage pkg;
     pkg.add("Dialog", {{"FillDlg", "Fill"}});
     pkg.add("CustomAction", {{"Big", 51, "P0", std::string(1001, 'v')}});
@@ -52,19 +49,19 @@ TEST(PropertyBounds, AllValuesTogetherAreBoundedAndNothingHidesTheStop) {
     auto session = pkg.open(options);
     std::string stop;
     try {
-      if (*c.action) {
-        session->doAction(c.action);
+      if (!action.empty()) {
+        session->doAction(action);
       } else {
         for (int i = 0;; ++i) session->setProperty("P" + std::to_string(i), std::string(400, 'v'));
       }
       ADD_FAILURE() << "no stop";
     } catch (const msi::SessionLimitError& e) {
       stop = e.what();
-      EXPECT_TRUE(stop.starts_with(c.prefix)) << stop;
+      EXPECT_TRUE(stop.starts_with(prefix)) << stop;
       EXPECT_NE(stop.find(" bytes, more than a session may hold ("), std::string::npos) << stop;
       EXPECT_TRUE(stop.ends_with("); the session stops")) << stop;
     }
-    EXPECT_EQ(session->property("P1").size(), c.action == std::string("Big") ? 0u : 400u);
+    EXPECT_EQ(session->property("P1").size(), action == "Big" ? 0u : 400u);
     EXPECT_EQ(session->property("P2"), "");
     // Stopped: nothing more changes, and the stop was not shown as a failed action.
     EXPECT_EQ(messageOf<msi::SessionLimitError>([&] { session->setProperty("Y", "1"); }), stop);

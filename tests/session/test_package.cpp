@@ -75,6 +75,16 @@ std::string RecordingHost::all(msi::MessageKind kind) const {
   return out;
 }
 
+std::unique_ptr<msi::Session> costed(const TestPackage& package,
+                                     std::vector<std::pair<std::string, std::string>> properties) {
+  auto options = testOptions();
+  options.properties = std::move(properties);
+  auto session = package.open(std::move(options));
+  EXPECT_EQ(session->doAction("CostInitialize"), msi::ActionStatus::Success);
+  EXPECT_EQ(session->doAction("CostFinalize"), msi::ActionStatus::Success);
+  return session;
+}
+
 ::testing::AssertionResult answers(const msi::Session& session, const std::string& name) {
   const auto section = name.empty() ? ::testing::UnitTest::GetInstance()->current_test_info()->name() : name;
   const auto text = [](const std::optional<std::string>& s) { return s ? s->empty() ? "<empty>" : *s : "<none>"; };

@@ -48,6 +48,11 @@ class RecordingHost : public msi::SessionHost {
 // Options with the fixed machine and `host`.
 msi::SessionOptions testOptions(msi::SessionHost* host = nullptr);
 
+// A session on the package with `properties` set as on a command line, after CostInitialize and
+// CostFinalize (a failure of either fails the test).
+std::unique_ptr<msi::Session> costed(const TestPackage& package,
+                                     std::vector<std::pair<std::string, std::string>> properties = {});
+
 // Passes when the session answers every query of section `name` (by default the running
 // test's) of answers.txt beside these tests as written there; a failure names each that differs.
 ::testing::AssertionResult answers(const msi::Session& session, const std::string& name = "");
