@@ -176,10 +176,7 @@ TEST(BuiltInMachines, ReportOnlyWhatTheirRegistryAgreesWith) {
       const auto programFiles = m.registry.value(
           RegRoot::LocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir",
           m.registryView(bits64));
-      const std::string folder = bits64 ? p.count("ProgramFiles64Folder") ? p.at("ProgramFiles64Folder")
-                                                                          : p.at("ProgramFilesFolder")
-                                        : p.at("ProgramFilesFolder");
-      EXPECT_EQ(programFiles->text() + "\\", folder);
+      EXPECT_EQ(programFiles->text() + "\\", p.at(bits64 && m.is64Bit() ? "ProgramFiles64Folder" : "ProgramFilesFolder"));
     }
   }
   EXPECT_THROW(msi::EmulatedMachine::builtIn("win7-x64"), msi::Error);
