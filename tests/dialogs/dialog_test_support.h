@@ -56,8 +56,14 @@ struct PlayedRun {
   KeptMessages host;
 
   std::string property(const std::string& name) const { return session->property(name); }
-  // Passes when the walk fitted, was played to its end, and the sequence ended with `status`.
-  ::testing::AssertionResult endedWith(msi::ActionStatus status) const;
+  // Passes when the walk fitted and was played to its end.
+  ::testing::AssertionResult playedThrough() const;
+  // How the sequence ended ("success", "user exit", ...), then one line for each fact named
+  // in `facts` (each "NAME=..." with what is expected after the `=`), as the run left it:
+  // "NAME=" a property's value, "&Feature=" the feature's request state as its number,
+  // "[DIR]=" a directory's target path, "dialogs=" the dialog actions that ran with their
+  // results, and "said=" the expected text when a message holds it (else every message).
+  std::string outcome(const std::vector<std::string>& facts) const;
   // The feature's request state; a feature nothing selected (Unknown) reads as Absent.
   msi::InstallState request(const std::string& feature) const;
 };
