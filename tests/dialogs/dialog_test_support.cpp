@@ -90,14 +90,6 @@ std::unique_ptr<msi::Session> openSession(std::shared_ptr<msi::Database> db, msi
   return msi::Session::open(std::move(db), std::move(options));
 }
 
-msi::InstallState PlayedRun::request(const std::string& feature) const {
-  const msi::FeatureTree* tree = session->featureTree();
-  const auto i = tree ? tree->find(feature) : std::nullopt;
-  if (!i) throw msi::Error("feature `" + feature + "` is not in the tree");
-  const msi::InstallState request = tree->entries()[*i].request;
-  return request == msi::InstallState::Unknown ? msi::InstallState::Absent : request;
-}
-
 ::testing::AssertionResult PlayedRun::playedThrough() const {
   if (player->mismatch()) return ::testing::AssertionFailure() << player->mismatch()->what();
   if (walk->peek()) return ::testing::AssertionFailure() << "the walk goes on at " << walk->where();
@@ -107,24 +99,47 @@ msi::InstallState PlayedRun::request(const std::string& feature) const {
 std::string PlayedRun::outcome(const std::vector<std::string>& facts) const {
   std::string out(msi::actionStatusName(sequence.status));
   for (const std::string& fact : facts) {
+    if (!fact.starts_with("dialogs=")) {
+      out += factsOf(*session, host, {fact});
+      continue;
+    }
+    out += "\ndialogs=";
+    for (const auto& step : sequence.steps)
+      if (step.kind == msi::SequenceStep::Kind::Ran && session->actionKind(step.action) == msi::Session::ActionKind::Dialog)
+        out += (out.ends_with("=") ? "" : " ") + step.action + ":" + std::string(msi::actionStatusName(step.status));
+  }
+  return out;
+}
+
+std::string factsOf(const msi::Session& session, const KeptMessages& host, const std::vector<std::string>& facts,
+                    const msi::dialogs::Wizard* wizard) {
+  std::string out;
+  for (const std::string& fact : facts) {
     const std::string name = fact.substr(0, fact.find('='));
     std::string value;
     if (name.starts_with("&")) {
-      value = std::to_string(static_cast<int>(request(name.substr(1))));
+      const msi::FeatureTree* tree = session.featureTree();
+      const auto i = tree ? tree->find(name.substr(1)) : std::nullopt;
+      const msi::InstallState request = i ? tree->entries()[*i].request : msi::InstallState::Broken;
+      value = std::to_string(static_cast<int>(request == msi::InstallState::Unknown ? msi::InstallState::Absent : request));
     } else if (name.starts_with("[") && name.ends_with("]")) {
-      value = session->targetPath(name.substr(1, name.size() - 2)).value_or("(none)");
-    } else if (name == "dialogs") {
-      for (const auto& step : sequence.steps)
-        if (step.kind == msi::SequenceStep::Kind::Ran &&
-            session->actionKind(step.action) == msi::Session::ActionKind::Dialog)
-          value += (value.empty() ? "" : " ") + step.action + ":" + std::string(msi::actionStatusName(step.status));
+      value = session.targetPath(name.substr(1, name.size() - 2)).value_or("(none)");
+    } else if (name.ends_with(".text") && wizard) {
+      const msi::dialogs::Control* control = wizard->active().find(name.substr(0, name.size() - 5));
+      value = control ? control->text : "(no such control)";
     } else if (name == "said") {
       value = host.said(fact.substr(5)) ? fact.substr(5) : host.all();
     } else {
-      value = property(name);
+      value = session.property(name);
     }
     out += "\n" + name + "=" + value;
   }
+  return out;
+}
+
+std::string asLines(const std::vector<std::string>& facts) {
+  std::string out;
+  for (const std::string& fact : facts) out += "\n" + fact;
   return out;
 }
 

@@ -58,15 +58,20 @@ struct PlayedRun {
   std::string property(const std::string& name) const { return session->property(name); }
   // Passes when the walk fitted and was played to its end.
   ::testing::AssertionResult playedThrough() const;
-  // How the sequence ended ("success", "user exit", ...), then one line for each fact named
-  // in `facts` (each "NAME=..." with what is expected after the `=`), as the run left it:
-  // "NAME=" a property's value, "&Feature=" the feature's request state as its number,
-  // "[DIR]=" a directory's target path, "dialogs=" the dialog actions that ran with their
-  // results, and "said=" the expected text when a message holds it (else every message).
+  // How the sequence ended ("success", "user exit", ...), then the facts as factsOf writes
+  // them; "dialogs=" is the dialog actions that ran, with their results.
   std::string outcome(const std::vector<std::string>& facts) const;
-  // The feature's request state; a feature nothing selected (Unknown) reads as Absent.
-  msi::InstallState request(const std::string& feature) const;
 };
+
+// For each of `facts` (each "NAME=..." with what is expected after the `=`), a line with what
+// the session has: "NAME=" a property's value, "&Feature=" the feature's request state as its
+// number (a feature nothing selected reads as 2, absent), "[DIR]=" a directory's target path,
+// "Control.text=" what that control of the wizard's active dialog shows, and "said=" the
+// expected text when a message holds it (else every message). Each line starts with a line
+// break, as asLines writes what is expected.
+std::string factsOf(const msi::Session& session, const KeptMessages& host, const std::vector<std::string>& facts,
+                    const msi::dialogs::Wizard* wizard = nullptr);
+std::string asLines(const std::vector<std::string>& facts);
 
 // Runs the package's InstallUISequence (up to ExecuteAction) with the walk answering its
 // dialogs.

@@ -30,9 +30,7 @@ TEST(Walks, EndAsTheirTableSays) {
     if (!run) GTEST_SKIP() << "fixtures folder not found: the demo's walks ran, the packages' did not";
     EXPECT_TRUE(run->playedThrough());
     const std::vector<std::string> facts(c.begin() + 3, c.end());
-    std::string expected = c.at(2);
-    for (const std::string& fact : facts) expected += "\n" + fact;
-    EXPECT_EQ(run->outcome(facts), expected) << run->host.all();
+    EXPECT_EQ(run->outcome(facts), c.at(2) + asLines(facts)) << run->host.all();
   }
 }
 
