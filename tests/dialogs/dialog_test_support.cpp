@@ -111,6 +111,29 @@ std::string PlayedRun::outcome(const std::vector<std::string>& facts) const {
   return out;
 }
 
+namespace {
+
+std::string controlField(const msi::dialogs::Control& c, const std::string& field) {
+  const auto yesNo = [](bool b) { return std::string(b ? "yes" : "no"); };
+  if (field == "text") return c.text;
+  if (field == "style") return c.textStyle;
+  if (field == "value") return c.value;
+  if (field == "help") return c.help;
+  if (field == "image") return c.image;
+  if (field == "icon") return c.selectionIcon;
+  if (field == "highlighted") return c.highlightedFeature;
+  if (field == "enabled") return yesNo(c.enabled);
+  if (field == "visible") return yesNo(c.visible);
+  if (field == "checked") return yesNo(c.checked);
+  std::string out;
+  for (const auto& item : c.items) out += (out.empty() ? "" : ", ") + item.value;
+  for (const auto& item : c.tree)
+    out += (out.empty() ? "" : ", ") + item.feature + ":" + std::to_string(static_cast<int>(item.state));
+  return field == "items" ? out : "(no field `" + field + "`)";
+}
+
+}  // namespace
+
 std::string factsOf(const msi::Session& session, const KeptMessages& host, const std::vector<std::string>& facts,
                     const msi::dialogs::Wizard* wizard) {
   std::string out;
@@ -120,13 +143,12 @@ std::string factsOf(const msi::Session& session, const KeptMessages& host, const
     if (name.starts_with("&")) {
       const msi::FeatureTree* tree = session.featureTree();
       const auto i = tree ? tree->find(name.substr(1)) : std::nullopt;
-      const msi::InstallState request = i ? tree->entries()[*i].request : msi::InstallState::Broken;
-      value = std::to_string(static_cast<int>(request == msi::InstallState::Unknown ? msi::InstallState::Absent : request));
+      value = i ? std::to_string(static_cast<int>(tree->entries()[*i].request)) : "(not in the tree)";
     } else if (name.starts_with("[") && name.ends_with("]")) {
       value = session.targetPath(name.substr(1, name.size() - 2)).value_or("(none)");
-    } else if (name.ends_with(".text") && wizard) {
-      const msi::dialogs::Control* control = wizard->active().find(name.substr(0, name.size() - 5));
-      value = control ? control->text : "(no such control)";
+    } else if (wizard && name.find('.') != std::string::npos) {
+      const msi::dialogs::Control* control = wizard->active().find(name.substr(0, name.rfind('.')));
+      value = control ? controlField(*control, name.substr(name.rfind('.') + 1)) : "(no such control)";
     } else if (name == "said") {
       value = host.said(fact.substr(5)) ? fact.substr(5) : host.all();
     } else {
@@ -141,6 +163,13 @@ std::string asLines(const std::vector<std::string>& facts) {
   std::string out;
   for (const std::string& fact : facts) out += "\n" + fact;
   return out;
+}
+
+::testing::AssertionResult hasFacts(const msi::Session& session, const KeptMessages& host,
+                                    const std::vector<std::string>& facts, const msi::dialogs::Wizard* wizard) {
+  const std::string have = factsOf(session, host, facts, wizard);
+  if (have == asLines(facts)) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "the session has:" << have << "\nnot:" << asLines(facts);
 }
 
 std::unique_ptr<PlayedRun> playWalk(std::shared_ptr<msi::Database> db, msi::dialogs::Walk walk,

@@ -65,13 +65,18 @@ struct PlayedRun {
 
 // For each of `facts` (each "NAME=..." with what is expected after the `=`), a line with what
 // the session has: "NAME=" a property's value, "&Feature=" the feature's request state as its
-// number (a feature nothing selected reads as 2, absent), "[DIR]=" a directory's target path,
-// "Control.text=" what that control of the wizard's active dialog shows, and "said=" the
-// expected text when a message holds it (else every message). Each line starts with a line
-// break, as asLines writes what is expected.
+// number, "[DIR]=" a directory's target path,
+// "Control.field=" a field of that control of the wizard's active dialog (text, style, value,
+// help, image, icon, highlighted; enabled, visible and checked as yes or no; items: the
+// values of its items, or its tree's features with their states, separated by ", "), and
+// "said=" the expected text when a message holds it (else every message). Each line starts
+// with a line break, as asLines writes what is expected.
 std::string factsOf(const msi::Session& session, const KeptMessages& host, const std::vector<std::string>& facts,
                     const msi::dialogs::Wizard* wizard = nullptr);
 std::string asLines(const std::vector<std::string>& facts);
+// Passes when every one of `facts` holds; a failure shows what the session has.
+::testing::AssertionResult hasFacts(const msi::Session& session, const KeptMessages& host,
+                                    const std::vector<std::string>& facts, const msi::dialogs::Wizard* wizard = nullptr);
 
 // Runs the package's InstallUISequence (up to ExecuteAction) with the walk answering its
 // dialogs.
