@@ -15,12 +15,11 @@ using msi::dialogs::OperationError;
 using msi::dialogs::Wizard;
 
 // The package of packages/control_events.txt named `name` (by default like the running test),
-// over its dialogs A, B, C, Child and Progress; `events`, when given, are its ControlEvent rows
-// instead.
+// over its dialogs A, B, C, Child and Progress.
 struct Fixture {
-  explicit Fixture(const std::string& events = "", const std::string& name = "") {
+  explicit Fixture(const std::string& name = "") {
     const std::string file = "dialogs/packages/control_events.txt";
-    auto tables = events.empty() ? packageRows(file, name) : std::map<std::string, std::string>{{"ControlEvent", events}};
+    auto tables = packageRows(file, name);
     for (const auto& [table, rows] : packageRows(file, "dialogs")) tables[table] = rows + tables[table];
     session = openSession(rowsPackage(tables), host);
   }
@@ -31,7 +30,7 @@ struct Fixture {
 TEST(ControlEvents, PressesEndAsTheirTableSays) {
   for (const auto& c : caseRows(sourcePath("tests/dialogs/packages/control_events.txt"), "presses")) {
     SCOPED_TRACE(c.at(0) + ": " + c.at(1));
-    Fixture f("", c[0]);
+    Fixture f(c[0]);
     Wizard w(*f.session, "A");
     std::istringstream buttons(c[1]);
     for (std::string button; buttons >> button;) w.press(button);
@@ -43,23 +42,9 @@ TEST(ControlEvents, PressesEndAsTheirTableSays) {
   }
 }
 
-TEST(ControlEvents, EndDialogArgumentsEndTheWizardAsTheInstallerMapsThem) {
-  const std::pair<const char*, ActionStatus> cases[] = {
-      {"Exit", ActionStatus::UserExit}, {"Retry", ActionStatus::Suspend}, {"Ignore", ActionStatus::Finished},
-      {"Sideways", ActionStatus::Failure}};
-  for (const auto& [argument, status] : cases) {
-    Fixture f("A\tGo\tSpawnDialog\tChild\t1\t1\nChild\tGo\tEndDialog\t" + std::string(argument) + "\t1\t1\n");
-    Wizard w(*f.session, "A");
-    w.press("Go");
-    w.press("Go");  // in the child: ends the whole wizard, whatever dialog spawned it
-    EXPECT_TRUE(w.finished()) << argument;
-    EXPECT_EQ(w.result(), status) << argument;
-  }
-}
-
 // A wizard on a modeless dialog does not wait; one on a missing dialog fails, naming it.
 TEST(ControlEvents, AWizardOnAModelessOrMissingDialogEndsAtOnce) {
-  Fixture f("A\tGo\tNewDialog\tB\t1\t1\n");
+  Fixture f("ModelessDialogsDoNotWait");
   Wizard modeless(*f.session, "Progress");
   EXPECT_TRUE(modeless.finished());
   EXPECT_EQ(modeless.result(), ActionStatus::Success);
@@ -149,17 +134,9 @@ TEST(PublishedEvents, AModelessDialogFollowsTheRunningActions) {
                                           "Computing space requirements | Property: FOUND, Signature: NoSuchSignature"};
   EXPECT_EQ(runner.shown, expected) << host.all();
 
-  // Progress in units of 512 ticks: a reset, moves, more to do, ticks per record, a countdown.
-  struct Report {
-    int type;
-    long long first, second;
-    int percent;  // the bar afterwards
-  };
-  for (const Report& r : {Report{0, 512 * 10, 0, 0}, Report{2, 512 * 5, 0, 50}, Report{3, 512 * 10, 0, 25},
-                          Report{2, 512 * 100, 0, 100}, Report{0, 512 * 4, 1, 100}, Report{2, 512, 0, 75},
-                          Report{1, 512 * 2, 1, 75}}) {
-    session->reportProgress(r.type, r.first, r.second);
-    EXPECT_EQ(runner.bar(), r.percent) << r.type << " " << r.first;
+  for (const auto& r : caseRows(sourcePath("tests/dialogs/packages/control_events.txt"), "progress")) {
+    session->reportProgress(std::stoi(r.at(0)), std::stoll(r.at(1)), std::stoll(r.at(2)));
+    EXPECT_EQ(std::to_string(runner.bar()), r.at(3)) << r[0] << " " << r[1];
   }
   session->reportActionData({"", "A", "B"});  // each record moves the bar by the ticks given
   EXPECT_EQ(runner.bar(), 25);
