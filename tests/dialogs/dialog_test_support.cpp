@@ -1,7 +1,7 @@
 #include "tests/dialogs/dialog_test_support.h"
 
-#include <algorithm>
 #include <fstream>
+#include <set>
 
 #include "engine/idt/idt.h"
 #include "tests/support/fixtures.h"
@@ -9,22 +9,6 @@
 
 namespace fennick::test {
 namespace fs = std::filesystem;
-namespace {
-
-void writeFile(const fs::path& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-}
-
-std::vector<std::string> demoArchives() {
-  std::vector<std::string> files;
-  for (const auto& e : fs::directory_iterator(sourcePath("examples/demo")))
-    if (e.path().extension() == ".idt") files.push_back(e.path().filename().string());
-  std::sort(files.begin(), files.end());
-  return files;
-}
-
-}  // namespace
 
 fs::path sourcePath(const std::string& relative) {
   return fs::path(__FILE__).parent_path().parent_path().parent_path() / relative;
@@ -32,9 +16,13 @@ fs::path sourcePath(const std::string& relative) {
 
 namespace {
 
+// The demo package built in `dir` from its archives, imported in the order of their names.
 std::shared_ptr<msi::Database> buildDemo(const fs::path& dir) {
   std::shared_ptr<msi::Database> db = msi::Database::open(dir / "demo.msi", msi::OpenMode::Create);
-  for (const std::string& file : demoArchives()) msi::idt::importTable(*db, sourcePath("examples/demo"), file);
+  std::set<std::string> files;
+  for (const auto& e : fs::directory_iterator(sourcePath("examples/demo")))
+    if (e.path().extension() == ".idt") files.insert(e.path().filename().string());
+  for (const std::string& file : files) msi::idt::importTable(*db, sourcePath("examples/demo"), file);
   return db;
 }
 
@@ -62,7 +50,7 @@ std::shared_ptr<msi::Database> rowsPackage(const std::map<std::string, std::stri
     }
     text += rows;
     if (!text.empty() && text.back() != '\n') text += '\n';
-    writeFile(folder / (table + ".idt"), text);
+    std::ofstream(folder / (table + ".idt"), std::ios::binary) << text;
     msi::idt::importTable(*db, folder, table + ".idt");
   }
   return db;
