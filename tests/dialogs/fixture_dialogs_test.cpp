@@ -141,24 +141,5 @@ TEST(FixtureDialogs, TheDefaultButtonIsOneTheUserCanPress) {
   }
 }
 
-// VolumeCostList column widths come after the list's text style, when it names one.
-TEST(FixtureDialogs, VolumeCostColumnsAreReadAfterTheTextStyle) {
-  FENNICK_REQUIRE_FIXTURES();
-  for (const auto& c : caseRows(sourcePath("tests/dialogs/fixture_cases.txt"), "VolumeCostColumnsAreReadAfterTheTextStyle")) {
-    SCOPED_TRACE(c[0] + " " + c[1]);
-    KeptMessages host;
-    auto session = costedSession(c[0], host);
-    Wizard w(*session, c[1]);
-    ASSERT_FALSE(w.finished()) << host.all();
-    const auto* list = w.active().find(c[2]);
-    ASSERT_NE(list, nullptr);
-    std::string widths;
-    for (int width : list->columnWidths) widths += (widths.empty() ? "" : " ") + std::to_string(width);
-    EXPECT_EQ(widths, c[3]);
-    EXPECT_EQ(list->columnHeaders,
-              (std::vector<std::string>{"Volume", "Disk Size", "Available", "Required", "Difference"}));
-  }
-}
-
 }  // namespace
 }  // namespace fennick::test
