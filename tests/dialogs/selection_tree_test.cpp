@@ -74,9 +74,12 @@ TEST(SelectionTree, ChoicesChangeRequestsAndAbsentTakesTheSubtree) {
   EXPECT_TRUE(demo.has({"&Complete=3", "Preselected="}));
 }
 
+// Hidden and disabled features are not listed; the tree offers what a feature's attributes allow.
 TEST(SelectionTree, FeatureAttributesLimitTheChoices) {
   CostedDemo demo(true);
   Wizard w(*demo.session, "FeaturesDlg");
+  EXPECT_TRUE(demo.has({"Tree.items=Complete:3, Docs:3, Extras:2, Core:3"}, &w));
+  EXPECT_THROW(w.setFeatureState("UnderHidden", FeatureChoice::Absent), OperationError);
   EXPECT_EQ(messageOf<OperationError>([&] { w.setFeatureState("Core", FeatureChoice::Absent); }),
             "dialog `FeaturesDlg`: feature `Core` cannot be left out (UIDisallowAbsent)");
   EXPECT_THROW(w.setFeatureState("Core", FeatureChoice::Advertise), OperationError);
@@ -112,14 +115,6 @@ TEST(SelectionTree, ComponentsDecideBetweenLocalAndSource) {
   EXPECT_THROW(w.setFeatureState("LocalOnly", FeatureChoice::Source), OperationError);
   w.setFeatureState("SourceOnly", FeatureChoice::Source);
   EXPECT_TRUE(demo.has({"&SourceOnly=4"}));
-}
-
-// Hidden and disabled features are not listed.
-TEST(SelectionTree, HiddenAndDisabledFeaturesAreNotListed) {
-  CostedDemo demo(true);
-  Wizard w(*demo.session, "FeaturesDlg");
-  EXPECT_TRUE(demo.has({"Tree.items=Complete:3, Docs:3, Extras:2"}, &w));
-  EXPECT_THROW(w.setFeatureState("UnderHidden", FeatureChoice::Absent), OperationError);
 }
 
 TEST(SelectionTree, ButtonsPublishFeatureEventsAndInstallLevels) {
