@@ -61,15 +61,6 @@ TEST(Walk, NamesAndValuesThatNeedQuotesReadBackAsWritten) {
                                       "3 dialog \"Quoted\" []", "4 feature  [local]"}));
 }
 
-TEST(Walk, TakingStepsReportsWhereThePlayerIs) {
-  Walk walk = Walk::parse("\npress Next\n", "w");
-  EXPECT_EQ(walk.where(), "w:2");
-  EXPECT_EQ(walk.take().target, "Next");
-  EXPECT_EQ(walk.peek(), nullptr);
-  EXPECT_EQ(walk.where(), "w: end of walk");
-  EXPECT_THROW(walk.take(), WalkError);
-}
-
 TEST(Walk, ByteOrderMarkAndEveryLineEnd) {
   // CR alone (old Mac editors), LF and CRLF, mixed; line numbers count each.
   const Walk walk = Walk::parse("\xEF\xBB\xBFpress A\rpress B\r\n\npress C\npress \"D\"\r", "w");
