@@ -10,7 +10,6 @@
 namespace fennick::test {
 namespace {
 
-using msi::InstallState;
 using msi::dialogs::FeatureChoice;
 using msi::dialogs::OperationError;
 using msi::dialogs::Wizard;
