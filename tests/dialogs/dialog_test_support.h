@@ -55,7 +55,6 @@ struct PlayedRun {
   msi::SequenceResult sequence;
   KeptMessages host;
 
-  std::string property(const std::string& name) const { return session->property(name); }
   // Passes when the walk fitted and was played to its end.
   ::testing::AssertionResult playedThrough() const;
   // How the sequence ended ("success", "user exit", ...), then the facts as factsOf writes
