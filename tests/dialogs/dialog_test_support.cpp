@@ -40,15 +40,9 @@ std::shared_ptr<msi::Database> rowsPackage(const std::map<std::string, std::stri
   if (!overDemo && !all.contains("Property")) all["Property"] = "ProductName\tRows\n";
   for (const auto& [table, rows] : all) {
     static const std::map<std::string, std::string> headers = packageRows("dialogs/packages/headers.txt", "headers");
-    std::string text = headers.at(table);
-    // Over the demo, the demo's own rows come first: importing replaces a table's rows.
-    if (overDemo && fs::exists(sourcePath("examples/demo/" + table + ".idt"))) {
-      std::ifstream in(sourcePath("examples/demo/" + table + ".idt"), std::ios::binary);
-      std::string line;
-      for (int n = 0; std::getline(in, line); ++n)
-        if (n >= 3 && !line.empty()) text += line + "\n";
-    }
-    text += rows;
+    // Over the demo, the demo's own archive comes first: importing replaces a table's rows.
+    const std::string demo = overDemo ? ReadText(sourcePath("examples/demo/" + table + ".idt")) : "";
+    std::string text = (demo.empty() ? headers.at(table) : demo) + rows;
     if (!text.empty() && text.back() != '\n') text += '\n';
     std::ofstream(folder / (table + ".idt"), std::ios::binary) << text;
     msi::idt::importTable(*db, folder, table + ".idt");
