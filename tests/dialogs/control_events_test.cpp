@@ -1,8 +1,11 @@
 // Pressing buttons: which ControlEvent rows run, in what order, and how dialogs change.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "engine/dialogs/wizard.h"
 #include "tests/dialogs/dialog_test_support.h"
+#include "tests/support/table_sections.h"
 
 namespace fennick::test {
 namespace {
@@ -11,12 +14,12 @@ using msi::ActionStatus;
 using msi::dialogs::OperationError;
 using msi::dialogs::Wizard;
 
-// The package of packages/control_events.txt named like the running test, over its dialogs
-// A, B, C, Child and Progress; `events`, when given, are its ControlEvent rows instead.
+// The package of packages/control_events.txt named `name` (by default like the running test),
+// over its dialogs A, B, C, Child and Progress.
 struct Fixture {
-  explicit Fixture(const std::string& events = "") {
+  explicit Fixture(const std::string& name = "") {
     const std::string file = "dialogs/packages/control_events.txt";
-    auto tables = events.empty() ? packageRows(file) : std::map<std::string, std::string>{{"ControlEvent", events}};
+    auto tables = packageRows(file, name);
     for (const auto& [table, rows] : packageRows(file, "dialogs")) tables[table] = rows + tables[table];
     session = openSession(rowsPackage(tables), host);
   }
@@ -24,114 +27,26 @@ struct Fixture {
   std::unique_ptr<msi::Session> session;
 };
 
-TEST(ControlEvents, PropertyRowsRunBeforeTheDialogChangesWhateverTheirOrdering) {
-  Fixture f;
-  Wizard w(*f.session, "A");
-  w.press("Go");
-  ASSERT_FALSE(w.finished());
-  EXPECT_EQ(w.active().name, "B");
-  // B's text was formatted as it appeared: after the property row.
-  EXPECT_EQ(w.active().find("Shown")->text, "set by A");
-}
-
-TEST(ControlEvents, EachConditionSeesTheRowsBeforeIt) {
-  Fixture f;
-  Wizard w(*f.session, "A");
-  w.press("Go");
-  EXPECT_EQ(w.active().name, "B");
-}
-
-TEST(ControlEvents, OnlyTheLastDialogChangeCounts) {
-  Fixture f;
-  {
+TEST(ControlEvents, PressesEndAsTheirTableSays) {
+  for (const auto& c : caseRows(sourcePath("tests/dialogs/packages/control_events.txt"), "presses")) {
+    SCOPED_TRACE(c.at(0) + ": " + c.at(1));
+    Fixture f(c[0]);
     Wizard w(*f.session, "A");
-    w.press("Go");
-    EXPECT_EQ(w.active().name, "C");
-  }
-  Wizard w(*f.session, "A");
-  w.press("Other");
-  EXPECT_TRUE(w.finished());
-  EXPECT_EQ(w.result(), ActionStatus::Success);
-}
-
-TEST(ControlEvents, ABlankConditionRunsOnlyWhenNoOtherRowIsTrue) {
-  Fixture f;
-  Wizard w(*f.session, "A");
-  w.press("Go");
-  EXPECT_EQ(f.session->property("PICKED"), "last blank");
-  EXPECT_EQ(f.session->property("OTHER"), "");
-  f.session->setProperty("PICKED", "");
-  w.press("Other");
-  EXPECT_EQ(f.session->property("PICKED"), "");
-  EXPECT_EQ(f.session->property("OTHER"), "x");
-}
-
-TEST(ControlEvents, PropertyRowsFormatTheirValueAndBracesUnsetIt) {
-  Fixture f;
-  Wizard w(*f.session, "A");
-  w.press("Go");
-  EXPECT_EQ(f.session->property("COPY"), "Rows too");
-  EXPECT_EQ(f.session->property("GONE"), "");
-  EXPECT_TRUE(f.host.said("event `[BAD` is neither an event nor a `[PROPERTY]`"));
-}
-
-TEST(ControlEvents, SpawnedChildReturnsToItsParent) {
-  Fixture f;
-  Wizard w(*f.session, "A");
-  w.press("Go");
-  ASSERT_EQ(w.dialogs().size(), 2u);
-  EXPECT_EQ(w.dialogs()[0]->name, "A");
-  EXPECT_EQ(w.active().name, "Child");
-  w.press("Go");  // the child's button: it takes the input
-  EXPECT_EQ(f.session->property("SHOWN"), "from child");
-  ASSERT_EQ(w.dialogs().size(), 1u);
-  EXPECT_EQ(w.active().name, "A");
-  w.press("Other");
-  EXPECT_EQ(w.result(), ActionStatus::Success);
-}
-
-TEST(ControlEvents, EndDialogArgumentsEndTheWizardAsTheInstallerMapsThem) {
-  const std::pair<const char*, ActionStatus> cases[] = {
-      {"Exit", ActionStatus::UserExit}, {"Retry", ActionStatus::Suspend}, {"Ignore", ActionStatus::Finished},
-      {"Sideways", ActionStatus::Failure}};
-  for (const auto& [argument, status] : cases) {
-    Fixture f("A\tGo\tSpawnDialog\tChild\t1\t1\nChild\tGo\tEndDialog\t" + std::string(argument) + "\t1\t1\n");
-    Wizard w(*f.session, "A");
-    w.press("Go");
-    w.press("Go");  // in the child: ends the whole wizard, whatever dialog spawned it
-    EXPECT_TRUE(w.finished()) << argument;
-    EXPECT_EQ(w.result(), status) << argument;
+    std::istringstream buttons(c[1]);
+    for (std::string button; buttons >> button;) w.press(button);
+    std::string shown;
+    for (const auto* d : w.dialogs()) shown += (shown.empty() ? "" : " ") + d->name;
+    if (w.finished()) shown = msi::actionStatusName(w.result());
+    const std::vector<std::string> facts(c.begin() + 3, c.end());
+    EXPECT_EQ(shown + factsOf(*f.session, f.host, facts, &w), c.at(2) + asLines(facts));
   }
 }
 
-TEST(ControlEvents, ModelessDialogsDoNotWait) {
-  Fixture f;
-  {
-    Wizard w(*f.session, "Progress");
-    EXPECT_TRUE(w.finished());
-    EXPECT_EQ(w.result(), ActionStatus::Success);
-    EXPECT_THROW(w.press("Go"), OperationError);
-  }
-  Wizard w(*f.session, "A");
-  w.press("Other");
-  EXPECT_FALSE(w.finished());
-  EXPECT_EQ(w.active().name, "A");
-  w.press("Go");
-  EXPECT_EQ(w.result(), ActionStatus::Success);
-}
-
-TEST(ControlEvents, AMissingDialogEndsWithFailureNamingIt) {
-  Fixture f;
-  {
-    Wizard w(*f.session, "Absent");
-    EXPECT_EQ(w.result(), ActionStatus::Failure);
-    EXPECT_TRUE(f.host.said("dialog `Absent` is not in the Dialog table"));
-  }
-  Wizard w(*f.session, "A");
-  w.press("Go");
-  EXPECT_EQ(w.result(), ActionStatus::Failure);
-  EXPECT_TRUE(f.host.said(
-      "dialog `A` control `Go`: NewDialog names dialog `Nowhere`, which is not in the Dialog table"));
+TEST(ControlEvents, AWizardOnAMissingDialogFailsNamingIt) {
+  Fixture f("ModelessDialogsDoNotWait");
+  Wizard missing(*f.session, "Absent");
+  EXPECT_EQ(missing.result(), ActionStatus::Failure);
+  EXPECT_TRUE(f.host.said("dialog `Absent` is not in the Dialog table"));
 }
 
 TEST(ControlEvents, ResetUndoesWhatChangedSinceTheDialogAppeared) {
@@ -144,28 +59,6 @@ TEST(ControlEvents, ResetUndoesWhatChangedSinceTheDialogAppeared) {
   EXPECT_EQ(f.session->property("NAME"), "original");
   EXPECT_EQ(f.session->property("ADDED"), "");
   EXPECT_EQ(w.active().find("Name")->value, "original");
-}
-
-TEST(ControlEvents, DoActionRunsTheActionAndUnknownEventsArePassedOver) {
-  Fixture f;
-  Wizard w(*f.session, "A");
-  w.press("Go");
-  EXPECT_EQ(f.session->property("DONE"), "yes Rows");
-  EXPECT_TRUE(f.host.said("dialog `A` control `Go`: event `Teleport` is not supported here"));
-  EXPECT_FALSE(w.finished());
-}
-
-TEST(ControlEvents, ACheckTargetPathThatFailsStopsTheRemainingRows) {
-  Fixture f;
-  Wizard w(*f.session, "A");
-  w.press("Go");
-  EXPECT_EQ(w.active().name, "A");
-  EXPECT_EQ(f.session->property("AFTER"), "");
-  EXPECT_TRUE(f.host.said("CheckTargetPath: `Q:\\Nope\\` is on drive Q:, which this machine does not have"));
-  f.session->setProperty("TARGET", "C:\\Fine\\");
-  w.press("Go");
-  EXPECT_EQ(w.active().name, "B");
-  EXPECT_EQ(f.session->property("AFTER"), "ran");
 }
 
 TEST(ControlEvents, CancelAndEnterPressTheDialogsButtons) {
@@ -236,17 +129,9 @@ TEST(PublishedEvents, AModelessDialogFollowsTheRunningActions) {
                                           "Computing space requirements | Property: FOUND, Signature: NoSuchSignature"};
   EXPECT_EQ(runner.shown, expected) << host.all();
 
-  // Progress in units of 512 ticks: a reset, moves, more to do, ticks per record, a countdown.
-  struct Report {
-    int type;
-    long long first, second;
-    int percent;  // the bar afterwards
-  };
-  for (const Report& r : {Report{0, 512 * 10, 0, 0}, Report{2, 512 * 5, 0, 50}, Report{3, 512 * 10, 0, 25},
-                          Report{2, 512 * 100, 0, 100}, Report{0, 512 * 4, 1, 100}, Report{2, 512, 0, 75},
-                          Report{1, 512 * 2, 1, 75}}) {
-    session->reportProgress(r.type, r.first, r.second);
-    EXPECT_EQ(runner.bar(), r.percent) << r.type << " " << r.first;
+  for (const auto& r : caseRows(sourcePath("tests/dialogs/packages/control_events.txt"), "progress")) {
+    session->reportProgress(std::stoi(r.at(0)), std::stoll(r.at(1)), std::stoll(r.at(2)));
+    EXPECT_EQ(std::to_string(runner.bar()), r.at(3)) << r[0] << " " << r[1];
   }
   session->reportActionData({"", "A", "B"});  // each record moves the bar by the ticks given
   EXPECT_EQ(runner.bar(), 25);

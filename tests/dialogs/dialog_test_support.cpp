@@ -1,7 +1,7 @@
 #include "tests/dialogs/dialog_test_support.h"
 
-#include <algorithm>
 #include <fstream>
+#include <set>
 
 #include "engine/idt/idt.h"
 #include "tests/support/fixtures.h"
@@ -9,22 +9,6 @@
 
 namespace fennick::test {
 namespace fs = std::filesystem;
-namespace {
-
-void writeFile(const fs::path& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-}
-
-std::vector<std::string> demoArchives() {
-  std::vector<std::string> files;
-  for (const auto& e : fs::directory_iterator(sourcePath("examples/demo")))
-    if (e.path().extension() == ".idt") files.push_back(e.path().filename().string());
-  std::sort(files.begin(), files.end());
-  return files;
-}
-
-}  // namespace
 
 fs::path sourcePath(const std::string& relative) {
   return fs::path(__FILE__).parent_path().parent_path().parent_path() / relative;
@@ -32,9 +16,13 @@ fs::path sourcePath(const std::string& relative) {
 
 namespace {
 
+// The demo package built in `dir` from its archives, imported in the order of their names.
 std::shared_ptr<msi::Database> buildDemo(const fs::path& dir) {
   std::shared_ptr<msi::Database> db = msi::Database::open(dir / "demo.msi", msi::OpenMode::Create);
-  for (const std::string& file : demoArchives()) msi::idt::importTable(*db, sourcePath("examples/demo"), file);
+  std::set<std::string> files;
+  for (const auto& e : fs::directory_iterator(sourcePath("examples/demo")))
+    if (e.path().extension() == ".idt") files.insert(e.path().filename().string());
+  for (const std::string& file : files) msi::idt::importTable(*db, sourcePath("examples/demo"), file);
   return db;
 }
 
@@ -52,17 +40,11 @@ std::shared_ptr<msi::Database> rowsPackage(const std::map<std::string, std::stri
   if (!overDemo && !all.contains("Property")) all["Property"] = "ProductName\tRows\n";
   for (const auto& [table, rows] : all) {
     static const std::map<std::string, std::string> headers = packageRows("dialogs/packages/headers.txt", "headers");
-    std::string text = headers.at(table);
-    // Over the demo, the demo's own rows come first: importing replaces a table's rows.
-    if (overDemo && fs::exists(sourcePath("examples/demo/" + table + ".idt"))) {
-      std::ifstream in(sourcePath("examples/demo/" + table + ".idt"), std::ios::binary);
-      std::string line;
-      for (int n = 0; std::getline(in, line); ++n)
-        if (n >= 3 && !line.empty()) text += line + "\n";
-    }
-    text += rows;
+    // Over the demo, the demo's own archive comes first: importing replaces a table's rows.
+    const std::string demo = overDemo ? ReadText(sourcePath("examples/demo/" + table + ".idt")) : "";
+    std::string text = (demo.empty() ? headers.at(table) : demo) + rows;
     if (!text.empty() && text.back() != '\n') text += '\n';
-    writeFile(folder / (table + ".idt"), text);
+    std::ofstream(folder / (table + ".idt"), std::ios::binary) << text;
     msi::idt::importTable(*db, folder, table + ".idt");
   }
   return db;
@@ -90,21 +72,86 @@ std::unique_ptr<msi::Session> openSession(std::shared_ptr<msi::Database> db, msi
   return msi::Session::open(std::move(db), std::move(options));
 }
 
-msi::InstallState PlayedRun::request(const std::string& feature) const {
-  const msi::FeatureTree* tree = session->featureTree();
-  const auto i = tree ? tree->find(feature) : std::nullopt;
-  if (!i) throw msi::Error("feature `" + feature + "` is not in the tree");
-  const msi::InstallState request = tree->entries()[*i].request;
-  return request == msi::InstallState::Unknown ? msi::InstallState::Absent : request;
-}
-
-::testing::AssertionResult PlayedRun::endedWith(msi::ActionStatus status) const {
+::testing::AssertionResult PlayedRun::playedThrough() const {
   if (player->mismatch()) return ::testing::AssertionFailure() << player->mismatch()->what();
-  if (sequence.status != status)
-    return ::testing::AssertionFailure() << "the sequence ended with status " << static_cast<int>(sequence.status)
-                                         << "; messages:\n" << host.all();
   if (walk->peek()) return ::testing::AssertionFailure() << "the walk goes on at " << walk->where();
   return ::testing::AssertionSuccess();
+}
+
+std::string PlayedRun::outcome(const std::vector<std::string>& facts) const {
+  std::string out(msi::actionStatusName(sequence.status));
+  for (const std::string& fact : facts) {
+    if (!fact.starts_with("dialogs=")) {
+      out += factsOf(*session, host, {fact});
+      continue;
+    }
+    out += "\ndialogs=";
+    for (const auto& step : sequence.steps)
+      if (step.kind == msi::SequenceStep::Kind::Ran && session->actionKind(step.action) == msi::Session::ActionKind::Dialog)
+        out += (out.ends_with("=") ? "" : " ") + step.action + ":" + std::string(msi::actionStatusName(step.status));
+  }
+  return out;
+}
+
+namespace {
+
+std::string controlField(const msi::dialogs::Control& c, const std::string& field) {
+  const auto yesNo = [](bool b) { return std::string(b ? "yes" : "no"); };
+  if (field == "text") return c.text;
+  if (field == "style") return c.textStyle;
+  if (field == "value") return c.value;
+  if (field == "help") return c.help;
+  if (field == "image") return c.image;
+  if (field == "icon") return c.selectionIcon;
+  if (field == "highlighted") return c.highlightedFeature;
+  if (field == "enabled") return yesNo(c.enabled);
+  if (field == "visible") return yesNo(c.visible);
+  if (field == "checked") return yesNo(c.checked);
+  std::string out;
+  for (const auto& item : c.items) out += (out.empty() ? "" : ", ") + item.value;
+  for (const auto& item : c.tree)
+    out += (out.empty() ? "" : ", ") + item.feature + ":" + std::to_string(static_cast<int>(item.state));
+  return field == "items" ? out : "(no field `" + field + "`)";
+}
+
+}  // namespace
+
+std::string factsOf(const msi::Session& session, const KeptMessages& host, const std::vector<std::string>& facts,
+                    const msi::dialogs::Wizard* wizard) {
+  std::string out;
+  for (const std::string& fact : facts) {
+    const std::string name = fact.substr(0, fact.find('='));
+    std::string value;
+    if (name.starts_with("&")) {
+      const msi::FeatureTree* tree = session.featureTree();
+      const auto i = tree ? tree->find(name.substr(1)) : std::nullopt;
+      value = i ? std::to_string(static_cast<int>(tree->entries()[*i].request)) : "(not in the tree)";
+    } else if (name.starts_with("[") && name.ends_with("]")) {
+      value = session.targetPath(name.substr(1, name.size() - 2)).value_or("(none)");
+    } else if (wizard && name.find('.') != std::string::npos) {
+      const msi::dialogs::Control* control = wizard->active().find(name.substr(0, name.rfind('.')));
+      value = control ? controlField(*control, name.substr(name.rfind('.') + 1)) : "(no such control)";
+    } else if (name == "said") {
+      value = host.said(fact.substr(5)) ? fact.substr(5) : host.all();
+    } else {
+      value = session.property(name);
+    }
+    out += "\n" + name + "=" + value;
+  }
+  return out;
+}
+
+std::string asLines(const std::vector<std::string>& facts) {
+  std::string out;
+  for (const std::string& fact : facts) out += "\n" + fact;
+  return out;
+}
+
+::testing::AssertionResult hasFacts(const msi::Session& session, const KeptMessages& host,
+                                    const std::vector<std::string>& facts, const msi::dialogs::Wizard* wizard) {
+  const std::string have = factsOf(session, host, facts, wizard);
+  if (have == asLines(facts)) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "the session has:" << have << "\nnot:" << asLines(facts);
 }
 
 std::unique_ptr<PlayedRun> playWalk(std::shared_ptr<msi::Database> db, msi::dialogs::Walk walk,

@@ -55,12 +55,27 @@ struct PlayedRun {
   msi::SequenceResult sequence;
   KeptMessages host;
 
-  std::string property(const std::string& name) const { return session->property(name); }
-  // Passes when the walk fitted, was played to its end, and the sequence ended with `status`.
-  ::testing::AssertionResult endedWith(msi::ActionStatus status) const;
-  // The feature's request state; a feature nothing selected (Unknown) reads as Absent.
-  msi::InstallState request(const std::string& feature) const;
+  // Passes when the walk fitted and was played to its end.
+  ::testing::AssertionResult playedThrough() const;
+  // How the sequence ended ("success", "user exit", ...), then the facts as factsOf writes
+  // them; "dialogs=" is the dialog actions that ran, with their results.
+  std::string outcome(const std::vector<std::string>& facts) const;
 };
+
+// For each of `facts` (each "NAME=..." with what is expected after the `=`), a line with what
+// the session has: "NAME=" a property's value, "&Feature=" the feature's request state as its
+// number, "[DIR]=" a directory's target path,
+// "Control.field=" a field of that control of the wizard's active dialog (text, style, value,
+// help, image, icon, highlighted; enabled, visible and checked as yes or no; items: the
+// values of its items, or its tree's features with their states, separated by ", "), and
+// "said=" the expected text when a message holds it (else every message). Each line starts
+// with a line break, as asLines writes what is expected.
+std::string factsOf(const msi::Session& session, const KeptMessages& host, const std::vector<std::string>& facts,
+                    const msi::dialogs::Wizard* wizard = nullptr);
+std::string asLines(const std::vector<std::string>& facts);
+// Passes when every one of `facts` holds; a failure shows what the session has.
+::testing::AssertionResult hasFacts(const msi::Session& session, const KeptMessages& host,
+                                    const std::vector<std::string>& facts, const msi::dialogs::Wizard* wizard = nullptr);
 
 // Runs the package's InstallUISequence (up to ExecuteAction) with the walk answering its
 // dialogs.

@@ -10,7 +10,6 @@
 namespace fennick::test {
 namespace {
 
-using msi::InstallState;
 using msi::dialogs::FeatureChoice;
 using msi::dialogs::OperationError;
 using msi::dialogs::Wizard;
@@ -23,8 +22,8 @@ struct CostedDemo {
     for (const char* action : {"CostInitialize", "FileCost", "CostFinalize"})
       EXPECT_EQ(session->doAction(action), msi::ActionStatus::Success) << action;
   }
-  InstallState request(const std::string& feature) const {
-    return session->featureTree()->entries()[*session->featureTree()->find(feature)].request;
+  ::testing::AssertionResult has(const std::vector<std::string>& facts, const Wizard* w = nullptr) const {
+    return hasFacts(*session, host, facts, w);
   }
   KeptMessages host;
   std::unique_ptr<msi::Session> session;
@@ -33,36 +32,27 @@ struct CostedDemo {
 TEST(SelectionTree, ListsTheFeaturesInDisplayOrderUnderTheirParents) {
   CostedDemo demo;
   Wizard w(*demo.session, "FeaturesDlg");
-  const auto& tree = *w.active().find("Tree");
-  ASSERT_EQ(tree.tree.size(), 3u);
-  EXPECT_EQ(tree.tree[0].feature, "Complete");
-  EXPECT_EQ(tree.tree[0].depth, 0);
-  EXPECT_TRUE(tree.tree[0].expanded);  // Display 1 is odd
-  EXPECT_EQ(tree.tree[1].feature, "Docs");
-  EXPECT_EQ(tree.tree[1].title, "Documentation");
-  EXPECT_EQ(tree.tree[1].depth, 1);
-  EXPECT_FALSE(tree.tree[1].expanded);
-  EXPECT_EQ(tree.tree[1].state, InstallState::Local);
-  EXPECT_EQ(tree.tree[2].feature, "Extras");
-  EXPECT_EQ(tree.tree[2].state, InstallState::Absent);
+  std::vector<std::string> listed;
+  for (const auto& i : w.active().find("Tree")->tree)
+    listed.push_back(std::string(i.depth, ' ') + i.feature + " `" + i.title + "` " +
+                     std::to_string(static_cast<int>(i.state)) + (i.expanded ? " expanded" : ""));
+  // An odd Display value is expanded; Docs is local, Extras absent.
+  EXPECT_EQ(listed, (std::vector<std::string>{"Complete `Fennick Demo` 3 expanded", " Docs `Documentation` 3",
+                                              " Extras `Extras` 2 expanded"}));
 }
 
 TEST(SelectionTree, TheHighlightedFeatureIsPublishedToItsSubscribers) {
   CostedDemo demo(true);
   Wizard w(*demo.session, "FeaturesDlg");
-  EXPECT_EQ(w.active().find("StateIcon")->selectionIcon, "local");  // the highlighted feature's state
-  // The first feature is highlighted as the dialog appears.
-  EXPECT_EQ(w.active().find("Tree")->highlightedFeature, "Complete");
-  EXPECT_EQ(w.active().find("ItemDescription")->text, "The whole program.");
+  // The first feature is highlighted as the dialog appears; the icon shows its state.
+  EXPECT_TRUE(demo.has({"StateIcon.icon=local", "Tree.highlighted=Complete", "ItemDescription.text=The whole program.",
+                        "_BrowseProperty=INSTALLDIR"}, &w));
   EXPECT_NE(w.active().find("ItemSize")->text.find("1 of 2"), std::string::npos) << w.active().find("ItemSize")->text;
-  EXPECT_EQ(demo.session->property("_BrowseProperty"), "INSTALLDIR");
   w.choose("Tree", "Docs");
-  EXPECT_EQ(w.active().find("ItemDescription")->text, "Manuals and examples.");
-  EXPECT_EQ(demo.session->property("_BrowseProperty"), "DocsDir");
+  EXPECT_TRUE(demo.has({"ItemDescription.text=Manuals and examples.", "_BrowseProperty=DocsDir"}, &w));
   w.choose("Tree", "Extras");
-  EXPECT_EQ(demo.session->property("_BrowseProperty"), "");  // Extras has no folder of its own
   EXPECT_THROW(w.choose("Tree", "Nothing"), OperationError);
-  EXPECT_EQ(w.active().find("StateIcon")->selectionIcon, "absent");
+  EXPECT_TRUE(demo.has({"_BrowseProperty=", "StateIcon.icon=absent"}, &w));  // Extras has no folder of its own
   w.setFeatureState("Extras", FeatureChoice::Local);  // a change of state changes the icon
   EXPECT_EQ(w.active().find("StateIcon")->selectionIcon, "local");
 }
@@ -71,43 +61,38 @@ TEST(SelectionTree, ChoicesChangeRequestsAndAbsentTakesTheSubtree) {
   CostedDemo demo;
   Wizard w(*demo.session, "FeaturesDlg");
   w.setFeatureState("Extras", FeatureChoice::Local);
-  EXPECT_EQ(demo.request("Extras"), InstallState::Local);
-  EXPECT_EQ(w.active().find("Tree")->tree[2].state, InstallState::Local);
-  EXPECT_EQ(w.active().find("Tree")->highlightedFeature, "Extras");
+  EXPECT_TRUE(demo.has({"&Extras=3", "Tree.items=Complete:3, Docs:3, Extras:3", "Tree.highlighted=Extras"}, &w));
   EXPECT_NE(w.active().find("ItemDescription")->text.find("Sample data"), std::string::npos);
   w.setFeatureState("Docs", FeatureChoice::Advertise);
-  EXPECT_EQ(demo.request("Docs"), InstallState::Advertised);
+  EXPECT_TRUE(demo.has({"&Docs=1"}));
   w.setFeatureState("Complete", FeatureChoice::Absent);
-  EXPECT_EQ(demo.request("Complete"), InstallState::Absent);
-  EXPECT_EQ(demo.request("Docs"), InstallState::Absent);
-  EXPECT_EQ(demo.request("Extras"), InstallState::Absent);
-  // Installing a child installs its parent again.
+  EXPECT_TRUE(demo.has({"&Complete=2", "&Docs=2", "&Extras=2"}));
+  // Installing a child installs its parent again; nothing of this is a Preselected choice.
   w.setFeatureState("Docs", FeatureChoice::Local);
-  EXPECT_EQ(demo.request("Complete"), InstallState::Local);
-  // Nothing of this is a Preselected choice of the tree.
-  EXPECT_EQ(demo.session->property("Preselected"), "");
+  EXPECT_TRUE(demo.has({"&Complete=3", "Preselected="}));
 }
 
+// Hidden and disabled features are not listed; the tree offers what a feature's attributes allow.
 TEST(SelectionTree, FeatureAttributesLimitTheChoices) {
   CostedDemo demo(true);
   Wizard w(*demo.session, "FeaturesDlg");
+  EXPECT_TRUE(demo.has({"Tree.items=Complete:3, Docs:3, Extras:2, Core:3"}, &w));
+  EXPECT_THROW(w.setFeatureState("UnderHidden", FeatureChoice::Absent), OperationError);
   EXPECT_EQ(messageOf<OperationError>([&] { w.setFeatureState("Core", FeatureChoice::Absent); }),
             "dialog `FeaturesDlg`: feature `Core` cannot be left out (UIDisallowAbsent)");
   EXPECT_THROW(w.setFeatureState("Core", FeatureChoice::Advertise), OperationError);
-  EXPECT_EQ(demo.request("Core"), InstallState::Local);
+  EXPECT_TRUE(demo.has({"&Core=3"}));
   w.setFeatureState("Core", FeatureChoice::Source);
-  EXPECT_EQ(demo.request("Core"), InstallState::Source);
+  EXPECT_TRUE(demo.has({"&Core=4"}));
 }
 
 TEST(SelectionTree, EntireFeatureChoicesTakeEverythingBelow) {
   CostedDemo demo;
   Wizard w(*demo.session, "FeaturesDlg");
-  ASSERT_NE(demo.request("Extras"), InstallState::Local);
   w.setFeatureState("Complete", FeatureChoice::Local);
-  EXPECT_NE(demo.request("Extras"), InstallState::Local);
+  EXPECT_TRUE(demo.has({"&Extras=-1"}));  // as it was: nothing selected it
   w.setFeatureState("Complete", FeatureChoice::AllLocal);
-  EXPECT_EQ(demo.request("Extras"), InstallState::Local);
-  EXPECT_EQ(demo.request("Docs"), InstallState::Local);
+  EXPECT_TRUE(demo.has({"&Extras=3", "&Docs=3"}));
   EXPECT_EQ(messageOf<OperationError>([&] { w.setFeatureState("Docs", FeatureChoice::AllLocal); }),
             "dialog `FeaturesDlg`: feature `Docs` has no features below it");
 }
@@ -127,32 +112,18 @@ TEST(SelectionTree, ComponentsDecideBetweenLocalAndSource) {
   EXPECT_EQ(offered["Complete"], (Names{"local", "all-local", "advertise", "absent"}));
   EXPECT_THROW(w.setFeatureState("LocalOnly", FeatureChoice::Source), OperationError);
   w.setFeatureState("SourceOnly", FeatureChoice::Source);
-  EXPECT_EQ(demo.request("SourceOnly"), InstallState::Source);
-}
-
-TEST(SelectionTree, HiddenAndDisabledFeaturesAreNotListed) {
-  CostedDemo demo(true);
-  Wizard w(*demo.session, "FeaturesDlg");
-  std::vector<std::string> listed;
-  for (const auto& item : w.active().find("Tree")->tree) listed.push_back(item.feature);
-  EXPECT_EQ(listed, (std::vector<std::string>{"Complete", "Docs", "Extras"}));
-  EXPECT_THROW(w.setFeatureState("UnderHidden", FeatureChoice::Absent), OperationError);
+  EXPECT_TRUE(demo.has({"&SourceOnly=4"}));
 }
 
 TEST(SelectionTree, ButtonsPublishFeatureEventsAndInstallLevels) {
   CostedDemo demo(true);
   Wizard w(*demo.session, "FeaturesDlg");
   w.press("None");
-  EXPECT_EQ(demo.request("Complete"), InstallState::Absent);
-  EXPECT_EQ(demo.request("Docs"), InstallState::Absent);
-  EXPECT_EQ(demo.session->property("Preselected"), "1");
-  EXPECT_EQ(w.active().find("Tree")->tree[0].state, InstallState::Absent);
+  EXPECT_TRUE(demo.has({"&Complete=2", "&Docs=2", "Preselected=1", "Tree.items=Complete:2, Docs:2, Extras:2"}, &w));
   w.press("All");
-  EXPECT_EQ(demo.request("Docs"), InstallState::Local);
-  EXPECT_EQ(demo.request("Complete"), InstallState::Local);
+  EXPECT_TRUE(demo.has({"&Docs=3", "&Complete=3"}));
   w.press("More");
-  EXPECT_EQ(demo.session->property("INSTALLLEVEL"), "10");
-  EXPECT_EQ(demo.request("Extras"), InstallState::Local);
+  EXPECT_TRUE(demo.has({"INSTALLLEVEL=10", "&Extras=3"}));
   w.press("Bad");
   EXPECT_TRUE(demo.host.said("dialog `FeaturesDlg` control `Bad`: SetInstallLevel: install level 0 is outside"));
 }
@@ -163,9 +134,7 @@ TEST(SelectionTree, SetTargetPathPublishesTheNewPath) {
   EXPECT_EQ(w.active().find("PathShown")->text, "");
   w.setValue("Folder", "C:\\Fresh\\");
   w.press("Apply");
-  EXPECT_EQ(demo.session->targetPath("INSTALLDIR").value_or(""), "C:\\Fresh\\");
-  EXPECT_EQ(demo.session->targetPath("DocsDir").value_or(""), "C:\\Fresh\\Docs\\");
-  EXPECT_EQ(w.active().find("PathShown")->text, "C:\\Fresh\\");
+  EXPECT_TRUE(demo.has({"[INSTALLDIR]=C:\\Fresh\\", "[DocsDir]=C:\\Fresh\\Docs\\", "PathShown.text=C:\\Fresh\\"}, &w));
 }
 
 }  // namespace

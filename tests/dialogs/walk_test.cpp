@@ -18,25 +18,26 @@ using msi::dialogs::Walk;
 using msi::dialogs::WalkError;
 using msi::dialogs::WalkStep;
 
+// Each step as read: its line, its operation, target and [value], and whether it cancels.
+std::vector<std::string> stepsOf(const Walk& walk) {
+  std::vector<std::string> out;
+  for (const WalkStep& s : walk.steps())
+    out.push_back(std::to_string(s.line) + " " + s.describe().substr(0, s.describe().find(' ')) + " " + s.target + " [" +
+                  s.value + "]" + (s.cancel ? " cancel" : ""));
+  return out;
+}
+
 TEST(Walk, ReadsEveryOperationWithCommentsBlanksAndEscapes) {
   const Walk walk = Walk::parse(
       "# a walk\r\n\n  dialog InstallDirDlg   # the folder\r\nset Folder \"C:\\\\A \\\"b\\\"\\\\\"\n"
       "set Accept on\nchoose Kind \"Custom # not a comment\"\nfeature Docs absent\npress Next\nsave \"out.mst\"\n"
       "save cancel\nsave \"cancel\"\n",
       "w");
-  ASSERT_EQ(walk.steps().size(), 9u);
-  EXPECT_EQ(walk.steps()[0].kind, WalkStep::Kind::Dialog);
-  EXPECT_EQ(walk.steps()[0].target, "InstallDirDlg");
-  EXPECT_EQ(walk.steps()[0].line, 3u);
-  EXPECT_EQ(walk.steps()[1].value, "C:\\A \"b\"\\");
-  EXPECT_EQ(walk.steps()[2].value, "on");
-  EXPECT_EQ(walk.steps()[3].value, "Custom # not a comment");
-  EXPECT_EQ(walk.steps()[4].kind, WalkStep::Kind::Feature);
-  EXPECT_EQ(walk.steps()[5].kind, WalkStep::Kind::Press);
-  EXPECT_FALSE(walk.steps()[6].cancel);
-  EXPECT_TRUE(walk.steps()[7].cancel);
-  EXPECT_FALSE(walk.steps()[8].cancel);  // a quoted "cancel" is a file name
-  EXPECT_EQ(walk.steps()[8].value, "cancel");
+  // A quoted "cancel" is a file name.
+  EXPECT_EQ(stepsOf(walk), (std::vector<std::string>{"3 dialog InstallDirDlg []", "4 set Folder [C:\\A \"b\"\\]",
+                                                     "5 set Accept [on]", "6 choose Kind [Custom # not a comment]",
+                                                     "7 feature Docs [absent]", "8 press Next []", "9 save  [out.mst]",
+                                                     "10 save  [] cancel", "11 save  [cancel]"}));
   // What the recorder writes reads back as the same steps.
   EXPECT_EQ(Walk::parse(walk.text(), "again").text(), walk.text());
 }
@@ -55,32 +56,15 @@ TEST(Walk, NamesAndValuesThatNeedQuotesReadBackAsWritten) {
   walk.append(WalkStep{WalkStep::Kind::Feature, "", "local"});
   EXPECT_EQ(walk.text(),
             "set Notes \"two\\nlines\\r\\n\"\npress \"Odd # name\"\ndialog \"\\\"Quoted\\\"\"\nfeature \"\" local\n");
-  const Walk again = Walk::parse(walk.text(), "again");
-  ASSERT_EQ(again.steps().size(), 4u);
-  EXPECT_EQ(again.steps()[0].value, "two\nlines\r\n");
-  EXPECT_EQ(again.steps()[1].target, "Odd # name");
-  EXPECT_EQ(again.steps()[2].target, "\"Quoted\"");
-  EXPECT_EQ(again.steps()[3].target, "");
-}
-
-TEST(Walk, TakingStepsReportsWhereThePlayerIs) {
-  Walk walk = Walk::parse("\npress Next\n", "w");
-  EXPECT_EQ(walk.where(), "w:2");
-  EXPECT_EQ(walk.take().target, "Next");
-  EXPECT_EQ(walk.peek(), nullptr);
-  EXPECT_EQ(walk.where(), "w: end of walk");
-  EXPECT_THROW(walk.take(), WalkError);
+  EXPECT_EQ(stepsOf(Walk::parse(walk.text(), "again")),
+            (std::vector<std::string>{"1 set Notes [two\nlines\r\n]", "2 press Odd # name []",
+                                      "3 dialog \"Quoted\" []", "4 feature  [local]"}));
 }
 
 TEST(Walk, ByteOrderMarkAndEveryLineEnd) {
   // CR alone (old Mac editors), LF and CRLF, mixed; line numbers count each.
   const Walk walk = Walk::parse("\xEF\xBB\xBFpress A\rpress B\r\n\npress C\npress \"D\"\r", "w");
-  ASSERT_EQ(walk.steps().size(), 4u);
-  const std::pair<std::string, std::size_t> expected[] = {{"A", 1}, {"B", 2}, {"C", 4}, {"D", 5}};
-  for (std::size_t i = 0; i < 4; ++i) {
-    EXPECT_EQ(walk.steps()[i].target, expected[i].first);
-    EXPECT_EQ(walk.steps()[i].line, expected[i].second);
-  }
+  EXPECT_EQ(stepsOf(walk), (std::vector<std::string>{"1 press A []", "2 press B []", "4 press C []", "5 press D []"}));
   // Only a leading mark is one; elsewhere its bytes are text.
   EXPECT_THROW(Walk::parse("press A\n\xEF\xBB\xBFpress B\n", "w"), WalkError);
 }

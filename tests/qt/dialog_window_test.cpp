@@ -6,13 +6,11 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTimer>
-#include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
@@ -32,8 +30,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using msi::ActionStatus;
-using msi::InstallState;
-using msi::dialogs::FeatureChoice;
 using msi::dialogs::Walk;
 using msi::qt::DialogWindow;
 
@@ -96,140 +92,131 @@ void click(DialogWindow& window, const std::string& button) {
   if (auto* b = widgetOf<QPushButton>(window, button)) b->click();
 }
 
-TEST(DialogWindow, WidgetsSitWhereTheControlRowsPutThem) {
-  qtApplication();
+// A dialog of the package in a window of its own, on a session of the fixed machine.
+struct Opened {
+  Opened(std::shared_ptr<msi::Database> db, const std::string& dialog)
+      : session(openSession(std::move(db), host)), wizard(*session, dialog), window(wizard) {}
+  QApplication& app = qtApplication();
   KeptMessages host;
-  auto session = openSession(demoPackage(), host);
-  msi::dialogs::Wizard wizard(*session, "InstallDirDlg");
-  DialogWindow window(wizard);
-  EXPECT_EQ(window.windowTitle(), "Fennick Demo Setup");
+  std::unique_ptr<msi::Session> session;
+  msi::dialogs::Wizard wizard;
+  DialogWindow window;
+};
+
+TEST(DialogWindow, WidgetsSitWhereTheControlRowsPutThem) {
+  Opened o(demoPackage(), "InstallDirDlg");
+  EXPECT_EQ(o.window.windowTitle(), "Fennick Demo Setup");
   // 370 x 270 units at 4/3 pixel a unit, as at 96 DPI.
-  EXPECT_EQ(window.size(), QSize(493, 360));
+  EXPECT_EQ(o.window.size(), QSize(493, 360));
   // Rows: Next 212 243 56 17; Folder 20 76 320 18; Shortcut 20 110 320 18.
-  EXPECT_EQ(window.controlWidget("Next")->geometry(), QRect(283, 324, 75, 23));
-  EXPECT_EQ(window.controlWidget("Folder")->geometry(), QRect(27, 101, 427, 24));
-  EXPECT_EQ(window.controlWidget("Shortcut")->geometry(), QRect(27, 147, 427, 24));
-  for (const auto& control : wizard.active().controls) {
-    QWidget* w = window.controlWidget(control.name);
+  EXPECT_EQ(o.window.controlWidget("Next")->geometry(), QRect(283, 324, 75, 23));
+  EXPECT_EQ(o.window.controlWidget("Folder")->geometry(), QRect(27, 101, 427, 24));
+  EXPECT_EQ(o.window.controlWidget("Shortcut")->geometry(), QRect(27, 147, 427, 24));
+  for (const auto& control : o.wizard.active().controls) {
+    QWidget* w = o.window.controlWidget(control.name);
     ASSERT_NE(w, nullptr) << control.name;
     EXPECT_EQ(w->geometry().topLeft(), msi::qt::toPixels(control.rect).topLeft()) << control.name;
     EXPECT_EQ(w->isHidden(), !control.visible) << control.name;
     EXPECT_EQ(w->isEnabled(), control.enabled) << control.name;
   }
   // Texts: formatted, access keys kept (a label's focuses the control after it), the title styled.
-  EXPECT_EQ(widgetOf<QLabel>(window, "FolderLabel")->text(), "&Install Fennick Demo to:");
-  EXPECT_EQ(widgetOf<QLabel>(window, "FolderLabel")->buddy(), window.controlWidget("Folder"));
-  EXPECT_EQ(widgetOf<QPushButton>(window, "Next")->text(), "&Next");
-  EXPECT_TRUE(widgetOf<QLabel>(window, "Title")->font().bold());
-  EXPECT_FALSE(widgetOf<QLabel>(window, "FolderLabel")->font().bold());
-  EXPECT_EQ(widgetOf<QLineEdit>(window, "Folder")->text().toStdString(), session->property("INSTALLDIR"));
-  EXPECT_TRUE(widgetOf<QCheckBox>(window, "Shortcut")->isChecked());
-  EXPECT_TRUE(widgetOf<QPushButton>(window, "Next")->isDefault());
-  EXPECT_FALSE(widgetOf<QPushButton>(window, "Back")->isDefault());
+  EXPECT_EQ(widgetOf<QLabel>(o.window, "FolderLabel")->text(), "&Install Fennick Demo to:");
+  EXPECT_EQ(widgetOf<QLabel>(o.window, "FolderLabel")->buddy(), o.window.controlWidget("Folder"));
+  EXPECT_EQ(widgetOf<QPushButton>(o.window, "Next")->text(), "&Next");
+  EXPECT_TRUE(widgetOf<QLabel>(o.window, "Title")->font().bold());
+  EXPECT_FALSE(widgetOf<QLabel>(o.window, "FolderLabel")->font().bold());
+  EXPECT_EQ(widgetOf<QLineEdit>(o.window, "Folder")->text().toStdString(), o.session->property("INSTALLDIR"));
+  EXPECT_TRUE(widgetOf<QCheckBox>(o.window, "Shortcut")->isChecked());
+  EXPECT_TRUE(widgetOf<QPushButton>(o.window, "Next")->isDefault());
+  EXPECT_FALSE(widgetOf<QPushButton>(o.window, "Back")->isDefault());
 }
 
 TEST(DialogWindow, ClicksMoveThroughTheDialogsAndEditsComeBeforePresses) {
-  qtApplication();
-  KeptMessages host;
-  auto session = openSession(demoPackage(), host);
-  msi::dialogs::Wizard wizard(*session, "WelcomeDlg");
-  DialogWindow window(wizard);
-  click(window, "Next");
-  ASSERT_EQ(window.dialogName(), "InstallDirDlg");
+  Opened o(demoPackage(), "WelcomeDlg");
+  click(o.window, "Next");
+  ASSERT_EQ(o.window.dialogName(), "InstallDirDlg");
   // Typed but not yet confirmed: the press takes the text first.
-  widgetOf<QLineEdit>(window, "Folder")->setText("C:\\Typed\\");
-  click(window, "Back");
-  ASSERT_EQ(window.dialogName(), "WelcomeDlg");
-  EXPECT_EQ(session->property("INSTALLDIR"), "C:\\Typed\\");
-  click(window, "Next");
-  EXPECT_EQ(widgetOf<QLineEdit>(window, "Folder")->text(), "C:\\Typed\\");
+  widgetOf<QLineEdit>(o.window, "Folder")->setText("C:\\Typed\\");
+  click(o.window, "Back");
+  ASSERT_EQ(o.window.dialogName(), "WelcomeDlg");
+  EXPECT_EQ(o.session->property("INSTALLDIR"), "C:\\Typed\\");
+  click(o.window, "Next");
+  EXPECT_EQ(widgetOf<QLineEdit>(o.window, "Folder")->text(), "C:\\Typed\\");
   // A refused value leaves the dialog and says why.
-  widgetOf<QLineEdit>(window, "Folder")->setText("Demo");
-  click(window, "Next");
-  EXPECT_EQ(window.dialogName(), "InstallDirDlg");
-  EXPECT_NE(window.lastRefusal().find("control `Folder` takes an absolute path"), std::string::npos)
-      << window.lastRefusal();
-  EXPECT_EQ(session->property("INSTALLDIR"), "C:\\Typed\\");
+  widgetOf<QLineEdit>(o.window, "Folder")->setText("Demo");
+  click(o.window, "Next");
+  EXPECT_EQ(o.window.dialogName(), "InstallDirDlg");
+  EXPECT_NE(o.window.lastRefusal().find("control `Folder` takes an absolute path"), std::string::npos)
+      << o.window.lastRefusal();
+  EXPECT_EQ(o.session->property("INSTALLDIR"), "C:\\Typed\\");
   // The check box's click is the property's change.
-  widgetOf<QLineEdit>(window, "Folder")->setText("C:\\Typed\\");
-  widgetOf<QCheckBox>(window, "Shortcut")->click();
-  EXPECT_EQ(session->property("DESKTOPSHORTCUT"), "");
-  EXPECT_TRUE(window.lastRefusal().empty()) << window.lastRefusal();
+  widgetOf<QLineEdit>(o.window, "Folder")->setText("C:\\Typed\\");
+  widgetOf<QCheckBox>(o.window, "Shortcut")->click();
+  EXPECT_EQ(o.session->property("DESKTOPSHORTCUT"), "");
+  EXPECT_TRUE(o.window.lastRefusal().empty()) << o.window.lastRefusal();
   // Closing the window is the dialog's Cancel.
-  window.reject();
-  EXPECT_TRUE(wizard.finished());
-  EXPECT_EQ(wizard.result(), ActionStatus::UserExit);
-  EXPECT_EQ(window.dialogName(), "");
+  o.window.reject();
+  EXPECT_TRUE(o.wizard.finished());
+  EXPECT_EQ(o.wizard.result(), ActionStatus::UserExit);
+  EXPECT_EQ(o.window.dialogName(), "");
 }
 
 // A spawned dialog opens in a window of its own, modal and centred over the wizard's window,
 // which stays in sight; closing it brings the wizard's window back to the input.
 TEST(DialogWindow, ChildDialogsOpenInWindowsOfTheirOwn) {
   FENNICK_REQUIRE_FIXTURES();
-  qtApplication();
-  KeptMessages host;
-  auto session = openSession(openFixture("ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi"), host);
-  msi::dialogs::Wizard wizard(*session, "WelcomeDlg");
-  DialogWindow window(wizard);
-  window.setAttribute(Qt::WA_DontShowOnScreen);
-  window.show();
-  click(window, "Cancel");
-  ASSERT_EQ(window.dialogName(), "CancelDlg") << host.all();
-  QWidget* child = window.activeWindow();
-  ASSERT_NE(child, &window);
+  Opened o(openFixture("ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi"), "WelcomeDlg");
+  o.window.setAttribute(Qt::WA_DontShowOnScreen);
+  o.window.show();
+  click(o.window, "Cancel");
+  ASSERT_EQ(o.window.dialogName(), "CancelDlg") << o.host.all();
+  QWidget* child = o.window.activeWindow();
+  ASSERT_NE(child, &o.window);
   EXPECT_TRUE(child->isWindow());
   EXPECT_TRUE(child->isVisible());
-  EXPECT_TRUE(window.isVisible());
-  EXPECT_EQ(child->parentWidget(), &window);
+  EXPECT_TRUE(o.window.isVisible());
+  EXPECT_EQ(child->parentWidget(), &o.window);
   EXPECT_EQ(child->windowModality(), Qt::WindowModal);
-  EXPECT_LE((child->geometry().center() - window.geometry().center()).manhattanLength(), 8);  // frames aside
-  EXPECT_EQ(child->size(), QSize(msi::qt::unitsToPixelsX(wizard.active().width),
-                                 msi::qt::unitsToPixelsY(wizard.active().height)));
+  EXPECT_LE((child->geometry().center() - o.window.geometry().center()).manhattanLength(), 8);  // frames aside
+  EXPECT_EQ(child->size(), QSize(msi::qt::unitsToPixelsX(o.wizard.active().width),
+                                 msi::qt::unitsToPixelsY(o.wizard.active().height)));
   // The wizard's dialog is still drawn in its window, under the child.
-  EXPECT_NE(window.findChild<QWidget*>("WelcomeDlg"), nullptr);
-  click(window, "No");
-  EXPECT_EQ(window.dialogName(), "WelcomeDlg");
-  EXPECT_EQ(window.activeWindow(), &window);
-  EXPECT_TRUE(window.isVisible());
-  EXPECT_FALSE(wizard.finished());
+  EXPECT_NE(o.window.findChild<QWidget*>("WelcomeDlg"), nullptr);
+  click(o.window, "No");
+  EXPECT_EQ(o.window.dialogName(), "WelcomeDlg");
+  EXPECT_EQ(o.window.activeWindow(), &o.window);
+  EXPECT_TRUE(o.window.isVisible());
+  EXPECT_FALSE(o.wizard.finished());
 }
 
 // A dialog authored without a title keeps an empty title bar: an empty title would make the
 // window system show the application's name instead.
 TEST(DialogWindow, AnEmptyTitleStaysEmpty) {
-  qtApplication();
-  KeptMessages host;
-  auto session = openSession(rowsPackage(packageRows("qt/packages.txt")), host);
-  msi::dialogs::Wizard wizard(*session, "Bare");
-  DialogWindow window(wizard);
-  ASSERT_EQ(window.dialogName(), "Bare") << host.all();
-  EXPECT_TRUE(window.windowTitle().trimmed().isEmpty());
-  EXPECT_FALSE(window.windowTitle().isEmpty());
+  Opened o(rowsPackage(packageRows("qt/packages.txt")), "Bare");
+  ASSERT_EQ(o.window.dialogName(), "Bare") << o.host.all();
+  EXPECT_TRUE(o.window.windowTitle().trimmed().isEmpty());
+  EXPECT_FALSE(o.window.windowTitle().isEmpty());
 }
 
 // A product key typed into its template: the literals are in place from the start, an
 // untouched field sets nothing, a full one sets the shown text, a partial one is refused.
 TEST(DialogWindow, MaskedEditsTakeTheirTemplate) {
-  qtApplication();
-  KeptMessages host;
-  auto session = openSession(rowsPackage(packageRows("qt/packages.txt")), host);
-  msi::dialogs::Wizard wizard(*session, "D");
-  DialogWindow window(wizard);
-  auto* key = widgetOf<QLineEdit>(window, "Key");
+  Opened o(rowsPackage(packageRows("qt/packages.txt")), "D");
+  auto* key = widgetOf<QLineEdit>(o.window, "Key");
   ASSERT_NE(key, nullptr);
   EXPECT_EQ(key->displayText(), "___-_______");
-  click(window, "Ok");
-  EXPECT_TRUE(window.lastRefusal().empty()) << window.lastRefusal();
-  EXPECT_EQ(session->property("PIDKEY"), "");
+  click(o.window, "Ok");
+  EXPECT_TRUE(o.window.lastRefusal().empty()) << o.window.lastRefusal();
+  EXPECT_EQ(o.session->property("PIDKEY"), "");
   key->setText("123-4567890");
   EXPECT_TRUE(key->hasAcceptableInput());
-  click(window, "Ok");
-  EXPECT_EQ(session->property("PIDKEY"), "123-4567890");
+  click(o.window, "Ok");
+  EXPECT_EQ(o.session->property("PIDKEY"), "123-4567890");
   key->setText("12");
-  click(window, "Ok");
-  EXPECT_NE(window.lastRefusal().find("takes a value of the form `###-#######`"), std::string::npos)
-      << window.lastRefusal();
-  EXPECT_EQ(session->property("PIDKEY"), "123-4567890");
+  click(o.window, "Ok");
+  EXPECT_NE(o.window.lastRefusal().find("takes a value of the form `###-#######`"), std::string::npos)
+      << o.window.lastRefusal();
+  EXPECT_EQ(o.session->property("PIDKEY"), "123-4567890");
 }
 
 // A modeless dialog stays on screen while the sequence runs on, and the next dialog takes
@@ -313,13 +300,7 @@ TEST(QtDialogRunner, DrivesTheDemoToTheEndAndRecordsTheWalk) {
   EXPECT_EQ(result.status, ActionStatus::Success) << host.all();
   EXPECT_EQ(script.next, script.steps.size());
   EXPECT_EQ(script.seen, (std::vector<std::string>{"WelcomeDlg", "InstallDirDlg", "FeaturesDlg", "ReadyDlg"}));
-  EXPECT_EQ(session->property("INSTALLDIR"), "C:\\Demo\\");
-  EXPECT_EQ(session->property("DESKTOPSHORTCUT"), "");
-  const msi::FeatureTree* features = session->featureTree();
-  ASSERT_NE(features, nullptr);
-  auto request = [&](const std::string& f) { return features->entries()[features->find(f).value()].request; };
-  EXPECT_EQ(request("Extras"), InstallState::Local);
-  EXPECT_EQ(request("Docs"), InstallState::Absent);
+  EXPECT_TRUE(hasFacts(*session, host, {"INSTALLDIR=C:\\Demo\\", "DESKTOPSHORTCUT=", "&Extras=3", "&Docs=2"}));
 
   // The same walk as the example's, which ends with the save answer the tool records.
   Walk expected = Walk::parse("", "expected.walk");

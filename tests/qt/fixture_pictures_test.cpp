@@ -31,30 +31,20 @@ class EveryDialogRunner : public msi::DialogRunner {
   msi::ActionStatus runDialog(msi::Session& session, std::string_view dialog) override {
     drawModeless();
     auto wizard = std::make_unique<msi::dialogs::Wizard>(session, dialog);
-    if (wizard->dialogs().empty()) {
-      failed.push_back(std::string(dialog));
-      return wizard->result();
+    if (!wizard->finished() || wizard->dialogs().empty()) {
+      draw(*wizard, std::string(dialog));
+      return wizard->finished() ? wizard->result() : msi::ActionStatus::Success;
     }
-    if (wizard->finished()) {
-      modeless_ = std::move(wizard);  // stays on screen while the sequence runs on
-      return msi::ActionStatus::Success;
-    }
-    draw(*wizard);
+    modeless_ = std::move(wizard);  // stays on screen while the sequence runs on
     return msi::ActionStatus::Success;
   }
 
   void drawTheRest(msi::Session& session) {
     drawModeless();
     msi::TableRows table(*session.database(), "Dialog", {"Dialog"});
-    for (std::size_t r = 0; r < table.size(); ++r) {
-      const std::string name = table.text(r, 0);
-      if (std::find(drawn.begin(), drawn.end(), name) != drawn.end()) continue;
-      msi::dialogs::Wizard wizard(session, name);
-      if (wizard.dialogs().empty())
-        failed.push_back(name);
-      else
-        draw(wizard);
-    }
+    for (std::size_t r = 0; r < table.size(); ++r)
+      if (std::find(drawn.begin(), drawn.end(), table.text(r, 0)) == drawn.end())
+        draw(msi::dialogs::Wizard(session, table.text(r, 0)), table.text(r, 0));
   }
 
   std::vector<std::string> drawn, failed;
@@ -62,10 +52,12 @@ class EveryDialogRunner : public msi::DialogRunner {
 
  private:
   void drawModeless() {
-    if (modeless_) draw(*modeless_);
+    if (modeless_) draw(*modeless_, modeless_->dialogs().back()->name);
     modeless_.reset();
   }
-  void draw(const msi::dialogs::Wizard& wizard) {
+  // Draws the wizard's dialog `name`, or notes that it could not be shown.
+  void draw(const msi::dialogs::Wizard& wizard, const std::string& name) {
+    if (wizard.dialogs().empty()) return failed.push_back(name);
     const msi::dialogs::Dialog& dialog = *wizard.dialogs().back();
     const QImage image = msi::qt::dialogImage(wizard);
     image.save(QString::fromStdString(picturePath(stem_ + "-" + dialog.name).string()), "PNG");

@@ -7,7 +7,9 @@
 
 #include "engine/qt/rtf_rich_text.h"
 #include "engine/qt/rtf_text.h"
+#include "tests/dialogs/dialog_test_support.h"
 #include "tests/qt/qt_test_support.h"
+#include "tests/support/table_sections.h"
 
 namespace msi::qt {
 namespace {
@@ -34,26 +36,13 @@ TEST(RtfRichText, FontsSizesEmphasisAndParagraphs) {
   // The same text as the plain reading, paragraph for paragraph.
   EXPECT_EQ(doc.toPlainText().toStdString(), rtfToPlainText(rtf));
 
-  struct Case {
-    const char* text;
-    const char* family;
-    double points;
-    bool bold, italic, underline;
-  };
-  const Case cases[] = {
-      {"Licence", "Tahoma", 10, true, false, false},  {"Use it", "Tahoma", 10, false, false, false},
-      {"freely", "Tahoma", 10, false, true, false},   {"exactly", "Courier New", 8, false, false, false},
-      {"so", "Tahoma", 10, false, false, true},       {"Centred", "Tahoma", 14, false, false, false},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
-    const QTextCharFormat f = formatAt(doc, c.text);
-    ASSERT_FALSE(f.fontFamilies().toStringList().isEmpty());
-    EXPECT_EQ(f.fontFamilies().toStringList().first().toStdString(), c.family);
-    EXPECT_DOUBLE_EQ(f.fontPointSize(), c.points);
-    EXPECT_EQ(f.fontWeight() == QFont::Bold, c.bold);
-    EXPECT_EQ(f.fontItalic(), c.italic);
-    EXPECT_EQ(f.fontUnderline(), c.underline);
+  const auto yesNo = [](bool b) { return std::string(b ? "yes" : "no"); };
+  for (const auto& c : fennick::test::caseRows(fennick::test::sourcePath("tests/qt/rtf_formats.txt"))) {
+    const QTextCharFormat f = formatAt(doc, QString::fromStdString(c.at(0)));
+    const std::vector<std::string> shown{f.fontFamilies().toStringList().value(0).toStdString(),
+                                         QString::number(f.fontPointSize()).toStdString(), yesNo(f.fontWeight() == QFont::Bold),
+                                         yesNo(f.fontItalic()), yesNo(f.fontUnderline())};
+    EXPECT_EQ(shown, std::vector<std::string>(c.begin() + 1, c.end())) << c[0];
   }
   // \sa200 is 10 points after each paragraph until \pard; \qc centres the last one.
   EXPECT_DOUBLE_EQ(doc.begin().blockFormat().bottomMargin(), 10);

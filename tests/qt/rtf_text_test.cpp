@@ -6,15 +6,13 @@
 namespace msi::qt {
 namespace {
 
-TEST(RtfText, KeepsParagraphsAndDropsHeaderGroups) {
+TEST(RtfText, KeepsParagraphsAndEscapedCharactersAndDropsHeaderGroups) {
   const std::string rtf =
       "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fnil Tahoma;}}{\\colortbl ;\\red0\\green0\\blue0;}"
       "{\\*\\generator Riched20;}\\viewkind4\\uc1\\pard\\b\\f0\\fs20 Licence\\b0\\par\n"
       "Use it \\'e0 volont\\'e9.\\par You may \\{not\\} copy\\tab it.\\par}";
   EXPECT_EQ(rtfToPlainText(rtf), "Licence\nUse it \xC3\xA0 volont\xC3\xA9.\nYou may {not} copy\tit.");
-}
-
-TEST(RtfText, UnicodeEscapesSkipTheirFallback) {
+  // Unicode escapes skip their fallback character.
   EXPECT_EQ(rtfToPlainText("{\\rtf1 caf\\u233?s \\u-3971?}"), "caf\xC3\xA9s \xEF\x81\xBD");
 }
 
