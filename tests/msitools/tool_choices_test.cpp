@@ -20,7 +20,7 @@ namespace fennick::test {
 namespace {
 
 namespace fs = std::filesystem;
-using peer::runProcess;
+using peer::outputOf;
 
 // What a run chose, read back from its table dump: each feature's request state when
 // ExecuteAction was reached, and each watched property's value after the run.
@@ -59,28 +59,22 @@ ToolRun Replay(const fs::path& scratch, const fs::path& package, std::string wal
   return run;
 }
 
-// The transform applied by Wine's installer service, and its session before ExecuteAction.
-peer::WineSession AskWine(const fs::path& scratch, const fs::path& package, const fs::path& mst,
-                          const Choices& choices) {
-  const fs::path applied = scratch / "wine-applied.msi";
-  const auto apply = peer::runProbe(
-      {"apply", package.string(), mst.string(), applied.string(), (scratch / "wine-export").string()}, scratch);
-  EXPECT_EQ(apply.exitCode, 0) << apply.out << apply.err;
-  std::vector<std::string> args;
-  for (const auto& [name, value] : choices.properties) args.insert(args.end(), {"--property", name});
-  return peer::runSession(applied, args, scratch);
-}
-
 // A feature state of the dump as Wine's probe writes it.
 std::string ActionWord(int state) { return peer::stateWord(static_cast<msi::InstallState>(state)); }
 
-// Wine must end with every feature state and every property value the walk changed.
+// The transform applied by Wine's installer service: Wine's session before ExecuteAction must
+// end with every feature state and every property value the walk changed.
 void ExpectWineReproduces(const fs::path& scratch, const fs::path& package, const ToolRun& run) {
   if (const std::string why = peer::probeUnavailable(); !why.empty()) {
     std::cout << "[ SKIPPED  ] the Wine half: " << why << "\n";
     return;
   }
-  const peer::WineSession wine = AskWine(scratch, package, run.transform, run.choices);
+  const fs::path applied = scratch / "wine-applied.msi";
+  peer::probeOutput({"apply", package.string(), run.transform.string(), applied.string(), (scratch / "wine-export").string()},
+                    scratch);
+  std::vector<std::string> args;
+  for (const auto& [name, value] : run.choices.properties) args.insert(args.end(), {"--property", name});
+  const peer::WineSession wine = peer::runSession(applied, args, scratch);
   for (const auto& [feature, state] : run.choices.features) {
     const std::string word = wine.features.count(feature) ? wine.features.at(feature) : "missing";
     if (state == -1 || state == 2)  // not to be installed: a fresh install does nothing with it
@@ -137,9 +131,9 @@ TEST_P(DemoChoices, WineReproducesTheWalk) {
     ASSERT_TRUE(run.choices.changed.count(name)) << name << " not recorded as changed";
     EXPECT_EQ(run.choices.changed.at(name), value) << name;
   }
-  const auto show = runProcess({FENNICK_MSI_CLI, "transform", "show", run.transform.string(), package.string()}, scratch);
-  for (const auto& line : c.shown) EXPECT_NE(show.out.find(line), std::string::npos) << line << "\n" << show.out;
-  for (const auto& text : c.notShown) EXPECT_EQ(show.out.find(text), std::string::npos) << text << "\n" << show.out;
+  const auto show = outputOf({FENNICK_MSI_CLI, "transform", "show", run.transform.string(), package.string()}, scratch);
+  for (const auto& line : c.shown) EXPECT_NE(show.find(line), std::string::npos) << line << "\n" << show;
+  for (const auto& text : c.notShown) EXPECT_EQ(show.find(text), std::string::npos) << text << "\n" << show;
   ExpectWineReproduces(scratch, package, run);
 }
 
@@ -277,11 +271,10 @@ TEST(ToolChoices, FixtureWalksAreReproducedByWineAndByTheCheck) {
     ExpectWineReproduces(scratch, fixture(package), run);
 
     // The same check for scripts: the session the package with the transform yields.
-    const auto check = runProcess({FENNICK_MSI_CLI, "transform", "check", fixture(package).string(),
-                                   run.transform.string()}, scratch);
-    EXPECT_EQ(check.exitCode, 0) << check.err;
+    const auto check = outputOf({FENNICK_MSI_CLI, "transform", "check", fixture(package).string(),
+                                 run.transform.string()}, scratch);
     std::map<std::string, std::string> states;
-    for (const std::string& line : lines(check.out))
+    for (const std::string& line : lines(check))
       if (const auto f = split(line, '\t'); f.size() == 3 && f[0] == "feature") states[f[1]] = f[2];
     for (const auto& [feature, state] : run.choices.features)
       EXPECT_EQ(states[feature], ActionWord(state == 2 ? -1 : state)) << feature;

@@ -80,9 +80,7 @@ void foldBinaryCells(const Exported& e, const std::string& table, std::vector<st
       if (types[col].empty() || (types[col][0] != 'v' && types[col][0] != 'V') || c[col].empty())
         continue;
       const std::string stream = table + "." + c[col];
-      const ProcessResult extracted = runProcess({"msiinfo", "extract", e.pkg.string(), stream}, e.scratch);
-      EXPECT_EQ(extracted.exitCode, 0) << e.pkgName << ": msiinfo extract " << stream;
-      EXPECT_TRUE(ReadText(e.wineDir / table / c[col]) == extracted.out)
+      EXPECT_TRUE(ReadText(e.wineDir / table / c[col]) == outputOf({"msiinfo", "extract", e.pkg.string(), stream}, e.scratch))
           << e.pkgName << ": stream " << stream << " differs from Wine's " << table << "/" << c[col];
       c[col] = stream;
     }
@@ -110,9 +108,7 @@ void compareSummary(const Exported& e, const std::vector<std::string>& msitools)
 }
 
 void compareTable(const Exported& e, const std::string& table) {
-  const ProcessResult ref = runProcess({"msiinfo", "export", e.pkg.string(), table}, e.scratch);
-  ASSERT_EQ(ref.exitCode, 0) << e.pkgName << ": msiinfo export " << table << ": " << ref.err;
-  std::string refText = ref.out;
+  std::string refText = outputOf({"msiinfo", "export", e.pkg.string(), table}, e.scratch);
   if (table == "_ForceCodepage" && !refText.empty() && refText.back() == '\0') refText.pop_back();
   const std::vector<std::string> msitools = lines(refText);
   if (table == "_SummaryInformation") return compareSummary(e, msitools);
@@ -135,16 +131,12 @@ TEST(ExportPeer, EveryTableOfEveryPackageMatchesMsitools) {
     Exported e{pkg.parent_path().filename().string() + "/" + pkg.filename().string(), pkg,
                scratch / (pkg.parent_path().filename().string() + "-" + pkg.stem().string()),
                scratch / "run"};
-    const ProcessResult probe = runProbe({"export", pkg.string(), e.wineDir.string()}, e.scratch);
-    ASSERT_EQ(probe.exitCode, 0) << e.pkgName << ": " << probe.err;
-
-    const ProcessResult tables = runProcess({"msiinfo", "tables", pkg.string()}, e.scratch);
-    ASSERT_EQ(tables.exitCode, 0) << e.pkgName << ": msiinfo tables: " << tables.err;
+    const std::string probe = probeOutput({"export", pkg.string(), e.wineDir.string()}, e.scratch);
     std::set<std::string> expected;
-    for (const auto& t : lines(tables.out))
+    for (const auto& t : lines(outputOf({"msiinfo", "tables", pkg.string()}, e.scratch)))
       if (!t.empty()) expected.insert(t);
     std::set<std::string> exported;
-    for (const auto& r : recordsOf(parseRecords(probe.out), "table")) exported.insert(r.at(0));
+    for (const auto& r : recordsOf(parseRecords(probe), "table")) exported.insert(r.at(0));
     EXPECT_EQ(exported, expected) << e.pkgName << ": tables exported";
 
     for (const std::string& table : expected) compareTable(e, table);
@@ -158,16 +150,11 @@ TEST(ExportPeer, NonAsciiTextReadsExactly) {
   // must carry the same characters msitools decodes.
   const fs::path pkg = fixture("odd-wix3-testdata/he-il-codepage1255.msi");
   const fs::path scratch = scratchDir();
-  const ProcessResult probe =
-      runProbe({"query", pkg.string(), "SELECT `Feature`, `Description` FROM `Feature`"}, scratch);
-  ASSERT_EQ(probe.exitCode, 0) << probe.err;
-  const auto rows = parseRecords(probe.out);
-  ASSERT_EQ(rows.size(), 2u) << probe.out;
+  const auto rows = parseRecords(probeOutput({"query", pkg.string(), "SELECT `Feature`, `Description` FROM `Feature`"}, scratch));
+  ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0], (fennick::peer::Record{"Feature", "Description"}));
 
-  const ProcessResult ref = runProcess({"msiinfo", "export", pkg.string(), "Feature"}, scratch);
-  ASSERT_EQ(ref.exitCode, 0) << ref.err;
-  const auto refLines = lines(ref.out);
+  const auto refLines = lines(outputOf({"msiinfo", "export", pkg.string(), "Feature"}, scratch));
   ASSERT_EQ(refLines.size(), 4u);
   const auto refCells = split(refLines[3], '\t');
   EXPECT_EQ(rows[1], (fennick::peer::Record{refCells.at(0), refCells.at(3)}));
@@ -180,14 +167,11 @@ TEST(ExportPeer, QueryShowsBinaryCellsAsStreamSizes) {
   FENNICK_REQUIRE_PROBE();
   const fs::path pkg = fixture("ui-wix3-minimal-gaze/GazeToolbarInstall.msi");
   const fs::path scratch = scratchDir();
-  const ProcessResult probe = runProbe({"query", pkg.string(), "SELECT * FROM `Binary`"}, scratch);
-  ASSERT_EQ(probe.exitCode, 0) << probe.err;
-  const auto rows = parseRecords(probe.out);
+  const auto rows = parseRecords(probeOutput({"query", pkg.string(), "SELECT * FROM `Binary`"}, scratch));
   ASSERT_GT(rows.size(), 1u);
   for (size_t i = 1; i < rows.size(); ++i) {
-    const ProcessResult stream = runProcess({"msiinfo", "extract", pkg.string(), "Binary." + rows[i].at(0)}, scratch);
-    ASSERT_EQ(stream.exitCode, 0) << stream.err;
-    EXPECT_EQ(rows[i].at(1), "binary:" + std::to_string(stream.out.size())) << rows[i].at(0);
+    const std::string stream = outputOf({"msiinfo", "extract", pkg.string(), "Binary." + rows[i].at(0)}, scratch);
+    EXPECT_EQ(rows[i].at(1), "binary:" + std::to_string(stream.size())) << rows[i].at(0);
   }
 }
 

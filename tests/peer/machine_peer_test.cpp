@@ -7,6 +7,7 @@
 // The shared prefix stays as it is: the test runs Wine in a prefix of its own whose registry
 // files are copies and whose drive C: links to the shared one's folders beside a folder of
 // the test's own.
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -22,6 +23,7 @@
 #include "tests/peer/probe.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/msitools.h"
+#include "tests/support/table_sections.h"
 
 namespace fennick::test {
 using namespace fennick::peer;
@@ -60,8 +62,7 @@ fs::path OwnPrefix(const fs::path& scratch) {
   std::ofstream(to / "drive_c/FennickProbe/probe.ini", std::ios::binary) << kIniText;
   for (const auto& [path, size] : kFiles) {
     std::string unix = path;
-    for (char& c : unix)
-      if (c == '\\') c = '/';
+    std::replace(unix.begin(), unix.end(), '\\', '/');
     fs::create_directories((to / "drive_c" / unix).parent_path());
     std::ofstream(to / "drive_c" / unix, std::ios::binary) << std::string(size, 'x');
   }
@@ -116,9 +117,6 @@ fs::path LocatorPackage(const fs::path& dir) {
   return dir / "locators.msi";
 }
 
-// AppSearch results, feature states and directories of one side.
-using Outcome = WineSession;
-
 std::vector<std::string> AppSearchProperties(const fs::path& pkg) {
   auto db = msi::Database::open(pkg, msi::OpenMode::ReadOnly);
   const msi::TableRows rows(*db, "AppSearch", {"Property"});
@@ -127,15 +125,16 @@ std::vector<std::string> AppSearchProperties(const fs::path& pkg) {
   return names;
 }
 
-Outcome Wine(const fs::path& pkg, const std::vector<std::string>& properties, const fs::path& scratch) {
+WineSession Wine(const fs::path& pkg, const std::vector<std::string>& properties, const fs::path& scratch) {
   std::vector<std::string> args;
   for (const std::string& p : properties) args.insert(args.end(), {"--property", p});
   return runSession(pkg, args, scratch);
 }
 
-Outcome Ours(const fs::path& pkg, const std::vector<std::string>& properties, const msi::EmulatedMachine& machine) {
+// Our session's AppSearch results, feature states and directories, as the probe reports Wine's.
+WineSession Ours(const fs::path& pkg, const std::vector<std::string>& properties, const msi::EmulatedMachine& machine) {
   const auto session = ourSession(pkg, machine);
-  Outcome ours;
+  WineSession ours;
   for (const std::string& p : properties) ours.properties[p] = session->property(p);
   if (const msi::FeatureTree* tree = session->featureTree())
     for (const auto& f : tree->entries()) ours.features[f.name] = stateWord(session->featureRequestState(f.name));
@@ -146,7 +145,7 @@ Outcome Ours(const fs::path& pkg, const std::vector<std::string>& properties, co
 
 // Differences between the two outcomes; directories only where one side's path starts with
 // a value AppSearch found (the rest is compared by the session peer test).
-std::string Differences(const std::string& name, const Outcome& ours, const Outcome& wine) {
+std::string Differences(const std::string& name, const WineSession& ours, const WineSession& wine) {
   std::ostringstream out;
   for (const auto& [p, value] : ours.properties) {
     const std::string theirs = wine.properties.count(p) ? wine.properties.at(p) : "<none>";
@@ -173,8 +172,7 @@ TEST(MachinePeer, RegistryFilesAndFoldersAreSearchedAsWineSearchesThem) {
   PrefixScope scope(prefix);
   std::string regPath = "Z:" + (scratch / "probe.reg").string();
   const msi::EmulatedMachine machine = msi::loadMachine(MachineFile(scratch));
-  for (char& c : regPath)
-    if (c == '/') c = '\\';
+  std::replace(regPath.begin(), regPath.end(), '/', '\\');
   const ProcessResult imported = runProcess(
       {fennick::peer::wineRunPath().string(), "regedit", "/S", regPath}, scratch);
   ASSERT_EQ(imported.exitCode, 0) << imported.err;
@@ -184,17 +182,12 @@ TEST(MachinePeer, RegistryFilesAndFoldersAreSearchedAsWineSearchesThem) {
   fs::create_directories(built);
   const fs::path pkg = LocatorPackage(built);
   const auto properties = AppSearchProperties(pkg);
-  const Outcome ours = Ours(pkg, properties, machine);
-  const Outcome wine = Wine(pkg, properties, scratch);
+  const WineSession ours = Ours(pkg, properties, machine);
+  const WineSession wine = Wine(pkg, properties, scratch);
   std::string differences = Differences("locators.msi", ours, wine);
   // What the package's searches are meant to find, so that agreement is not agreement on
   // finding nothing.
-  for (const std::string& line : lines(ReadText(kLocators / "found.txt"))) {
-    const auto f = split(line, '\t');
-    if (!line.starts_with("#")) {
-      EXPECT_EQ(ours.properties.at(f[0]), f.at(1)) << f[0];
-    }
-  }
+  for (const auto& f : caseRows(kLocators / "found.txt")) EXPECT_EQ(ours.properties.at(f[0]), f.at(1)) << f[0];
   EXPECT_EQ(ours.features.at("Found"), "local");
 
   // Every fixture, on the same machine.
@@ -204,7 +197,7 @@ TEST(MachinePeer, RegistryFilesAndFoldersAreSearchedAsWineSearchesThem) {
     auto db = msi::Database::open(fixture, msi::OpenMode::ReadOnly);
     if (!db->hasTable("AppSearch")) continue;
     const auto names = AppSearchProperties(fixture);
-    const Outcome fixtureOurs = Ours(fixture, names, machine);
+    const WineSession fixtureOurs = Ours(fixture, names, machine);
     for (const auto& [p, value] : fixtureOurs.properties) searched += !value.empty();
     differences += Differences(fixture.filename().string(), fixtureOurs, Wine(fixture, names, scratch));
   }

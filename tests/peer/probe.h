@@ -25,6 +25,8 @@ std::string probeUnavailable();
 // Runs `msiprobe ARGS...` under Wine. Paths may be Unix paths. `scratch` is a folder the
 // caller owns (the captured output goes there).
 ProcessResult runProbe(const std::vector<std::string>& args, const std::filesystem::path& scratch);
+// runProbe for a run that must succeed (see outputOf); returns what the probe printed.
+std::string probeOutput(const std::vector<std::string>& args, const std::filesystem::path& scratch);
 
 // One line of the probe's output, split at TAB, each field unescaped (\\ \t \n \r).
 using Record = std::vector<std::string>;

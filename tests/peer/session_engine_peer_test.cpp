@@ -72,35 +72,22 @@ const char* word(msi::ConditionResult r) {
   }
 }
 
-// Wine's session of a package with every condition evaluated.
+// Wine's session of a package with every condition evaluated, `args` given to every run. The
+// command line of a Windows program is limited: the conditions go in batches.
 WineSession probe(const fs::path& pkg, const std::vector<std::string>& conditions,
-                  const std::vector<std::string>& folderProperties, const fs::path& scratch,
-                  const std::vector<std::pair<std::string, std::string>>& set = {}) {
-  // The command line of a Windows program is limited; send the conditions in batches.
-  std::vector<std::vector<std::string>> batches(1);
-  std::size_t length = 0;
-  for (const std::string& c : conditions) {
-    if (length + c.size() > 6000 && !batches.back().empty()) {
-      batches.emplace_back();
-      length = 0;
-    }
-    batches.back().push_back(c);
-    length += c.size() + 3;
-  }
+                  const std::vector<std::string>& args, const fs::path& scratch) {
   WineSession wine;
-  for (std::size_t b = 0; b < batches.size(); ++b) {
-    std::vector<std::string> args;
-    for (const auto& [name, value] : set) args.insert(args.end(), {"--set", name + "=" + value});
-    if (b == 0)
-      for (const std::string& p : folderProperties) args.insert(args.end(), {"--property", p});
-    args.insert(args.end(), batches[b].begin(), batches[b].end());
-    WineSession batch = runSession(pkg, args, scratch);
-    if (b == 0) {
-      wine = std::move(batch);
-    } else {
-      wine.evals.merge(batch.evals);
+  std::size_t i = 0;
+  do {
+    std::vector<std::string> batch = args;
+    for (std::size_t length = 0; i < conditions.size() && (length == 0 || length + conditions[i].size() <= 6000); ++i) {
+      length += conditions[i].size() + 3;
+      batch.push_back(conditions[i]);
     }
-  }
+    WineSession run = runSession(pkg, batch, scratch);
+    run.evals.merge(wine.evals);
+    wine = std::move(run);
+  } while (i < conditions.size());
   return wine;
 }
 
@@ -158,11 +145,12 @@ TEST(SessionEnginePeer, ConditionsFeaturesAndDirectoriesAgreeWithWine) {
     SCOPED_TRACE(pkg.string());
     const std::string name = pkg.filename().string();
     const auto conditions = conditionsOf(pkg);
-    std::vector<std::string> folderProperties = kAllUsersFolders;
-    folderProperties.push_back("ALLUSERS");
     const auto set = kPackageProperties.count(name) ? kPackageProperties.at(name)
                                                     : std::vector<std::pair<std::string, std::string>>{};
-    const WineSession wine = probe(pkg, conditions, folderProperties, scratch, set);
+    std::vector<std::string> args = {"--property", "ALLUSERS"};
+    for (const std::string& f : kAllUsersFolders) args.insert(args.end(), {"--property", f});
+    for (const auto& [property, value] : set) args.insert(args.end(), {"--set", property + "=" + value});
+    const WineSession wine = probe(pkg, conditions, args, scratch);
     msi::ActionStatus status = msi::ActionStatus::NoAction;
     auto ours = ourSession(pkg, msi::EmulatedMachine::forCurrentUser(), set, &status);
     EXPECT_EQ(status, msi::ActionStatus::Success) << "our UI sequence";
