@@ -11,7 +11,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
-#include <sstream>
 
 #include <gtest/gtest.h>
 
@@ -143,26 +142,20 @@ WineSession Ours(const fs::path& pkg, const std::vector<std::string>& properties
   return ours;
 }
 
-// Differences between the two outcomes; directories only where one side's path starts with
-// a value AppSearch found (the rest is compared by the session peer test).
+// Differences between the two sides; directories only where our path starts with a value
+// AppSearch found (the rest is compared by the session peer test).
 std::string Differences(const std::string& name, const WineSession& ours, const WineSession& wine) {
-  std::ostringstream out;
-  for (const auto& [p, value] : ours.properties) {
-    const std::string theirs = wine.properties.count(p) ? wine.properties.at(p) : "<none>";
-    if (theirs != value) out << "\n  " << name << ": " << p << " = `" << value << "`, Wine `" << theirs << "`";
-  }
-  for (const auto& [f, state] : ours.features) {
-    const std::string theirs = wine.features.count(f) ? wine.features.at(f) : "<none>";
-    if (theirs != state) out << "\n  " << name << ": feature " << f << " " << state << ", Wine " << theirs;
-  }
-  for (const auto& [d, path] : ours.directories) {
-    bool found = false;
+  std::map<std::string, std::string> searched, found, wineFound;  // Wine reports the Property table too
+  for (const auto& [p, value] : ours.properties)
+    if (wine.properties.count(p)) searched[p] = wine.properties.at(p);
+  for (const auto& [d, path] : ours.directories)
     for (const auto& [p, value] : ours.properties)
-      found |= !value.empty() && value.find('\\') != std::string::npos && path.starts_with(value);
-    const std::string theirs = wine.directories.count(d) ? wine.directories.at(d) : "<none>";
-    if (found && theirs != path) out << "\n  " << name << ": directory " << d << " " << path << ", Wine " << theirs;
-  }
-  return out.str();
+      if (!value.empty() && value.find('\\') != std::string::npos && path.starts_with(value)) {
+        found[d] = path;
+        if (wine.directories.count(d)) wineFound[d] = wine.directories.at(d);
+      }
+  return differencesOf(name, "property", ours.properties, searched) +
+         differencesOf(name, "feature", ours.features, wine.features) + differencesOf(name, "directory", found, wineFound);
 }
 
 TEST(MachinePeer, RegistryFilesAndFoldersAreSearchedAsWineSearchesThem) {

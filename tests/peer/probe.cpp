@@ -98,4 +98,17 @@ WineSession runSession(const fs::path& pkg, const std::vector<std::string>& args
   return wine;
 }
 
+std::string differencesOf(const std::string& where, const std::string& what,
+                          const std::map<std::string, std::string>& ours,
+                          const std::map<std::string, std::string>& wine) {
+  std::map<std::string, std::pair<std::string, std::string>> both;
+  for (const auto& [name, value] : ours) both[name] = {value, "nothing"};
+  for (const auto& [name, value] : wine) both.try_emplace(name, "nothing", "").first->second.second = value;
+  std::string out;
+  for (const auto& [name, values] : both)
+    if (values.first != values.second)
+      out += "\n  " + where + ": " + what + " " + name + " is " + values.first + ", Wine says " + values.second;
+  return out;
+}
+
 }  // namespace fennick::peer

@@ -41,6 +41,11 @@ struct WineSession {
 };
 WineSession runSession(const std::filesystem::path& pkg, const std::vector<std::string>& args,
                        const std::filesystem::path& scratch);
+// Each name whose value differs between our side and Wine's, as lines "\n  WHERE: WHAT NAME is
+// OURS, Wine says WINE" ("nothing" for a side that lacks the name).
+std::string differencesOf(const std::string& where, const std::string& what,
+                          const std::map<std::string, std::string>& ours,
+                          const std::map<std::string, std::string>& wine);
 
 }  // namespace fennick::peer
 
