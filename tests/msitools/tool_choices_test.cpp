@@ -4,16 +4,14 @@
 // feature states and property values the walk chose.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <fstream>
 #include <functional>
 #include <map>
-#include <regex>
 
 #include "tests/support/msitools.h"
 #include "tests/peer/our_session.h"
 #include "tests/peer/probe.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/table_sections.h"
 #include "tests/support/tool_runs.h"
 
 namespace fennick::test {
@@ -106,91 +104,43 @@ std::string DemoWalk() {
   return walk.substr(0, walk.find("save "));
 }
 
-struct DemoCase {
-  const char* name;
-  std::function<void(Archives&)> edit;
-  std::string walk;
-  // Beyond Wine's agreement: what the dump must show the run chose.
-  std::map<std::string, std::string> changed;
-  // Lines `transform show` must list, and texts it must not hold.
-  std::vector<std::string> shown = {}, notShown = {};
-};
+class DemoChoices : public ::testing::TestWithParam<std::string> {};
 
-class DemoChoices : public ::testing::TestWithParam<DemoCase> {};
-
+// A walk of demo-choices.txt over the demo package changed as the case says.
 TEST_P(DemoChoices, WineReproducesTheWalk) {
-  const DemoCase& c = GetParam();
+  const fs::path cases = fs::path(FENNICK_SOURCE_DIR) / "tests/msitools/demo-choices.txt";
+  auto c = tableSections(cases, GetParam());
   const auto scratch = scratchDir();
   Archives archives = demoArchives();
-  c.edit(archives);
+  for (const auto& [part, rows] : c)
+    for (const std::string& row : rows) {
+      if (part == "archives") addArchives(archives, cases.parent_path() / row);
+      if (part.starts_with("without ")) replaceIn(archives, part.substr(8), row + "\r\n", "");
+    }
+  for (const auto& [part, rows] : c)  // rows added after those taken out
+    if (part.ends_with(".idt") && !part.starts_with("without "))
+      for (const std::string& row : rows) archives[part] += row + "\r\n";
   if (HasFailure()) return;
   const fs::path package = buildPackage(scratch, archives);
-  const ToolRun run = Replay(scratch, package, c.walk);
+  std::string walk = c.count("walk") ? "" : DemoWalk();
+  for (const std::string& line : c["walk"]) walk += line + "\n";
+  const ToolRun run = Replay(scratch, package, walk);
   ExpectReproducedByOurCheck(run);
-  for (const auto& [name, value] : c.changed) {
-    ASSERT_TRUE(run.choices.changed.count(name)) << name << " not recorded as changed";
-    EXPECT_EQ(run.choices.changed.at(name), value) << name;
+  for (const std::string& row : c["changed"]) {
+    const auto f = split(row, '\t');
+    ASSERT_TRUE(run.choices.changed.count(f[0])) << f[0] << " not recorded as changed";
+    EXPECT_EQ(run.choices.changed.at(f[0]), f.at(1)) << f[0];
   }
   const auto show = outputOf({FENNICK_MSI_CLI, "transform", "show", run.transform.string(), package.string()}, scratch);
-  for (const auto& line : c.shown) EXPECT_NE(show.find(line), std::string::npos) << line << "\n" << show;
-  for (const auto& text : c.notShown) EXPECT_EQ(show.find(text), std::string::npos) << text << "\n" << show;
+  for (const auto& line : c["shown"]) EXPECT_NE(show.find(line), std::string::npos) << line << "\n" << show;
+  for (const auto& text : c["not shown"]) EXPECT_EQ(show.find(text), std::string::npos) << text << "\n" << show;
   ExpectWineReproduces(scratch, package, run);
 }
 
-// A setup-type dialog as WiX's Mondo UI has it: buttons that set the install level, with no
-// INSTALLLEVEL in the Property table; Docs needs level 3, Extras 1000 (the dialog in
-// mondo-setup-type/).
-void MondoSetupType(Archives& a) {
-  replaceIn(a, "Property.idt", "INSTALLLEVEL\t3\r\n", "");
-  replaceIn(a, "Feature.idt", "Manuals and examples.\t2\t1\t", "Manuals and examples.\t2\t3\t");
-  replaceIn(a, "Feature.idt", "not installed by default.\t3\t4\t", "not installed by default.\t3\t1000\t");
-  addArchives(a, fs::path(FENNICK_SOURCE_DIR) / "tests/msitools/mondo-setup-type");
-  replaceIn(a, "ControlEvent.idt", "WelcomeDlg\tNext\tNewDialog\tInstallDirDlg\t1\t1\r\n",
-          "WelcomeDlg\tNext\tNewDialog\tSetupTypeDlg\t1\t1\r\n");
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Tool, DemoChoices,
-    ::testing::Values(
-        // The folder, an unticked check box (its property cleared, its row deleted), features.
-        DemoCase{"DemoWalk", [](Archives&) {}, DemoWalk(), {{"INSTALLDIR", "C:\\Demo\\"}, {"DESKTOPSHORTCUT", ""}}},
-        DemoCase{"MondoTypical", MondoSetupType, "press Next\ndialog SetupTypeDlg\npress Typical\npress Install\n",
-                 {{"INSTALLLEVEL", "3"}}},
-        DemoCase{"MondoComplete", MondoSetupType, "press Next\ndialog SetupTypeDlg\npress Complete\npress Install\n",
-                 {{"INSTALLLEVEL", "1000"}}},
-        // An installation context set by a button's [ALLUSERS] event, not in the Property table.
-        DemoCase{"AllUsersEvent",
-                 [](Archives& a) {
-                   replaceIn(a, "Property.idt", "ALLUSERS\t1\r\n", "");
-                   a["ControlEvent.idt"] += "WelcomeDlg\tNext\t[ALLUSERS]\t2\t1\t0\r\n";
-                 },
-                 "press Next\npress Next\npress Next\npress Install\n", {{"ALLUSERS", "2"}}},
-        // A feature the package disables stays disabled; a feature name with a quote is found
-        // as itself.
-        DemoCase{"DisabledAndQuotedFeatures",
-                 [](Archives& a) {
-                   a["Feature.idt"] += "Hidden\tComplete\tHidden\tNever offered.\t0\t0\t\t0\r\n"
-                                       "Docs'Old\tComplete\tOld docs\tKept for reference.\t4\t1\t\t0\r\n";
-                 },
-                 "press Next\npress Next\nfeature \"Docs'Old\" absent\npress Next\npress Install\n", {},
-                 // Left out: one above the install level 3; the disabled one keeps its level 0.
-                 {"Feature\tDocs'Old\tLevel\t1\t4"}, {"\tHidden\t"}},
-        // The whole tree below a feature installed at once: Extras, off by default, comes too.
-        DemoCase{"EntireFeature", [](Archives&) {},
-                 "press Next\npress Next\nfeature Complete all-local\npress Next\npress Install\n", {}},
-        // A feature installed when required.
-        DemoCase{"Advertise", [](Archives&) {}, "press Next\npress Next\nfeature Docs advertise\npress Next\npress Install\n",
-                 {}},
-        // A product key typed into a masked edit.
-        DemoCase{"ProductKey",
-                 [](Archives& a) {
-                   a["Control.idt"] +=
-                       "InstallDirDlg\tKey\tMaskedEdit\t20\t130\t200\t18\t3\tPIDKEY\t[PIDTemplate]\t\t\r\n";
-                   a["Property.idt"] += "PIDTemplate\t12345<###-#######>@@@@@\r\n";
-                 },
-                 "press Next\nset Key \"123-4567890\"\npress Next\npress Next\npress Install\n",
-                 {{"PIDKEY", "123-4567890"}}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Tool, DemoChoices,
+                         ::testing::Values("DemoWalk", "MondoTypical", "MondoComplete", "AllUsersEvent",
+                                           "DisabledAndQuotedFeatures", "EntireFeature", "Advertise", "ProductKey"),
+                         [](const auto& info) { return info.param; });
 
 // Packages that lack a table the tool reads: the run goes on.
 TEST(ToolChoices, MissingTablesAreEmptyListsNotFailures) {
