@@ -1,5 +1,8 @@
 // The tool's working tables, dumped after a headless run, against what msitools reads from
-// the same packages (those without a user interface among them), and packages it cannot open.
+// the same packages (those without a user interface among them); packages it cannot open; and
+// replays through the demo package's dialogs that stop: walks that do not fit, cancels, bad walk
+// files, and a package that grows a property without bound. (What a walk's transform does,
+// applied by Wine's installer service: tool_choices_test.cpp.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -61,26 +64,22 @@ TEST(ToolDump, WorkingTablesMatchWhatMsitoolsReads) {
     EXPECT_EQ(sortedUI, expectedUI);
 
     // A table the package lacks adds nothing to the watched properties; the run goes on.
-    const auto has = [&](const char* table) { return std::count(tables.begin(), tables.end(), table) > 0; };
     EXPECT_EQ(run.err.find("unknown table"), std::string::npos) << run.err;
 
     // lvProperty: the Property table with its values, INSTALLDIR, TARGETDIR, every non-blank
     // control-bound property, the install level and context, and every property a
     // ControlEvent sets, one row each, sorted by name.
     std::map<std::string, std::string> expected;
-    if (has("Property"))
-      for (auto& row : msiinfoRows(pkg, "Property")) expected[row[0]] = row.size() > 1 ? row[1] : "";
+    for (auto& row : msiinfoRows(pkg, "Property")) expected[row[0]] = row.size() > 1 ? row[1] : "";
     std::set<std::string> names;
     for (auto& [name, value] : expected) names.insert(name);
     for (const char* always : {"INSTALLDIR", "TARGETDIR", "INSTALLLEVEL", "ALLUSERS", "MSIINSTALLPERUSER"})
       names.insert(always);
-    if (has("Control"))
-      for (auto& row : msiinfoRows(pkg, "Control"))
-        if (row.size() > 8 && row[8].find_first_not_of(' ') != std::string::npos) names.insert(row[8]);
-    if (has("ControlEvent"))
-      for (auto& row : msiinfoRows(pkg, "ControlEvent"))
-        if (row.size() > 2 && row[2].size() > 2 && row[2].front() == '[' && row[2].back() == ']')
-          names.insert(row[2].substr(1, row[2].size() - 2));
+    for (auto& row : msiinfoRows(pkg, "Control"))
+      if (row.size() > 8 && row[8].find_first_not_of(' ') != std::string::npos) names.insert(row[8]);
+    for (auto& row : msiinfoRows(pkg, "ControlEvent"))
+      if (row.size() > 2 && row[2].size() > 2 && row[2].front() == '[' && row[2].back() == ']')
+        names.insert(row[2].substr(1, row[2].size() - 2));
     auto& props = dump["lvProperty"];
     std::vector<std::string> order;
     for (auto& row : props) {
@@ -135,6 +134,66 @@ TEST(ToolDump, HelpAndUsage) {
   EXPECT_NE(help.out.find("--replay WALK"), std::string::npos);
   EXPECT_EQ(runProcess({FENNICK_TOOL, "--bogus"}, scratch).exitCode, 2);
   EXPECT_EQ(runProcess({FENNICK_TOOL, "--replay", "/no/such.walk", "x.msi"}, scratch).exitCode, 2);
+}
+
+TEST(ToolWalk, WalksThatDoNotFitAreCancelledOrCannotBeReadStopWithTheirStatus) {
+  const auto scratch = scratchDir();
+  const fs::path demo = buildPackage(scratch, demoArchives(), "demo.msi");
+  const std::string toSave = "press Next\npress Next\npress Next\npress Install\n";
+  const std::string folder = scratch.string(), longWalk = folder + "/long.walk", after = folder + "/after.walk";
+  std::ofstream(longWalk) << "press Next\npress \"" + std::string(70000, 'x') + "\"\n";
+  std::ofstream(after) << toSave + "save cancel\npress Next\n";
+  const fs::path mst = scratch / "out.mst";
+  struct Case {
+    std::string walk, file;  // the walk's text, or a file to read it from
+    int status;
+    std::string err, out;  // what standard error holds; standard output exactly, where given
+  };
+  const Case cases[] = {
+      {"dialog WelcomeDlg\npress Next\ndialog FeaturesDlg\n", "", 2, "walk.txt:3", ""},
+      {"dialog WelcomeDlg\npress Cancel\n", "", 4,
+       "fennick: DoAction Error: An error occured executing action: WelcomeDlg\r\n\r\n"
+       "IDCANCEL, user terminated prematurely.",
+       "no transform written: an action failed or the package's dialogs were exited (see the message above)\n"},
+      {toSave + "save cancel\n", "", 5, "fennick: Transform Cancelled: Transform creation cancelled by user",
+       "no transform written: the save prompt was cancelled (see the message above)\n"},
+      {"", folder, 2, "fennick: " + folder + ": is a directory", ""},
+      {"", "/dev/zero", 2, "fennick: /dev/zero: is not a regular file", ""},
+      {"", longWalk, 2, "fennick: " + longWalk + ":2: the line is longer than 64 KiB", ""},
+      {"", after, 2, "fennick: " + after + ":6: the walk goes on after `save cancel` with `press Next`", ""},
+      // The save answer loses its spaces, as the interactive prompt's does.
+      {toSave + "save \"  " + mst.string() + "  \"\n", "", 0, "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file.empty() ? c.walk : c.file);
+    const auto run = c.file.empty() ? replay(scratch, demo, c.walk)
+                                    : runProcess({FENNICK_TOOL, "--replay", c.file, demo.string()}, scratch);
+    EXPECT_EQ(run.exitCode, c.status) << run.err;
+    EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
+    if (!c.out.empty()) {
+      EXPECT_EQ(run.out, c.out);
+    }
+  }
+  EXPECT_TRUE(fs::exists(mst));
+}
+
+TEST(ToolWalk, ADoublingPropertyStopsTheRunWithStatusOne) {
+  // The demo with 24 custom actions that each double X: unbounded, 16 bytes would become 256 MiB.
+  Archives archives = demoArchives();
+  archives["CustomAction.idt"] = "Action\tType\tSource\tTarget\r\ns72\ti2\tS72\tS255\r\nCustomAction\tAction\r\n";
+  for (int i = 1; i <= 24; ++i) {
+    archives["CustomAction.idt"] += "Grow" + std::to_string(i) + "\t51\tX\t[X][X]\r\n";
+    archives["InstallUISequence.idt"] += "Grow" + std::to_string(i) + "\t\t" + std::to_string(100 + i) + "\r\n";
+  }
+  archives["Property.idt"] += "X\t0123456789abcdef\r\n";
+  const auto scratch = scratchDir();
+  const auto run = replay(scratch, buildPackage(scratch, archives), "save \"out.mst\"\n");
+  EXPECT_EQ(run.exitCode, 1) << run.err;
+  EXPECT_NE(run.err.find("fennick: property `X` set by action `Grow17`: a value of 2097152 bytes is more than a "
+                         "property may hold (1 MiB); the session stops\n"),
+            std::string::npos)
+      << run.err;
+  EXPECT_FALSE(fs::exists(scratch / "out.mst"));
 }
 
 }  // namespace
