@@ -29,18 +29,10 @@ using namespace fennick::peer;
 namespace {
 namespace fs = std::filesystem;
 
-// The registry both sides search (as UTF-8; written as UTF-16 below) and the package built
-// here with a locator search of every kind, as table archives.
+// The registry both sides search (as UTF-8; written as UTF-16 below), the machine with the files
+// and .ini values on both disks, and the package built here with a locator search of every kind,
+// as table archives.
 const fs::path kLocators = fs::absolute(fs::path(__FILE__).parent_path() / "locators");
-
-// Files on both disks: path under C:\ and size.
-const std::vector<std::pair<std::string, std::size_t>> kFiles = {
-    {"FennickProbe\\a\\b\\tool.exe", 32}, {"FennickProbe\\a\\small.dat", 50}};
-// An .ini file on both: its text for Wine, its values for our machine file.
-const char* const kIniText = "[Paths]\r\nRaw=one, two,three\r\nDir=C:\\FennickProbe\\a\r\n";
-const char* const kIniLines =
-    "ini C:\\FennickProbe\\probe.ini Paths Raw=one, two,three\n"
-    "ini C:\\FennickProbe\\probe.ini Paths Dir=C:\\FennickProbe\\a\n";
 
 // A prefix for this test: copies of the registry files, drive C: linking to the shared
 // prefix's folders beside the test's own folder.
@@ -58,11 +50,13 @@ fs::path OwnPrefix(const fs::path& scratch) {
   fs::create_directory_symlink("../drive_c", to / "dosdevices" / "c:");
   fs::create_directory_symlink("/", to / "dosdevices" / "z:");
   fs::create_directories(to / "drive_c/FennickProbe");
-  std::ofstream(to / "drive_c/FennickProbe/probe.ini", std::ios::binary) << kIniText;
-  for (const auto& [path, size] : kFiles) {
-    std::string unix = path;
+  fs::copy_file(kLocators / "probe.ini", to / "drive_c/FennickProbe/probe.ini");
+  for (const std::string& line : lines(ReadText(kLocators / "probe.machine"))) {
+    if (!line.starts_with("file C:\\")) continue;
+    std::string unix = line.substr(8, line.find(" size ") - 8);
     std::replace(unix.begin(), unix.end(), '\\', '/');
     fs::create_directories((to / "drive_c" / unix).parent_path());
+    const std::size_t size = std::stoul(line.substr(line.find(" size ") + 6));
     std::ofstream(to / "drive_c" / unix, std::ios::binary) << std::string(size, 'x');
   }
   return to;
@@ -98,10 +92,7 @@ std::string MachineFile(const fs::path& scratch) {
   std::string exported = "\xFF\xFE";
   for (const char c : ReadText(kLocators / "probe.reg")) exported += {c, '\0'};
   std::ofstream(scratch / "probe.reg", std::ios::binary) << exported;
-  std::string text = "machine win10-x64\nregistry probe.reg\n";
-  for (const auto& [path, size] : kFiles) text += "file C:\\" + path + " size " + std::to_string(size) + "\n";
-  text += kIniLines;
-  std::ofstream(scratch / "probe.machine") << text;
+  fs::copy_file(kLocators / "probe.machine", scratch / "probe.machine");
   return (scratch / "probe.machine").string();
 }
 
