@@ -110,6 +110,17 @@ fs::path roundTrip(const fs::path& dir, const fs::path& base, const std::functio
   return dir;
 }
 
+// A package whose pool needs 3-byte references (more than 65535 strings), made from a real
+// one with our engine.
+fs::path bigPackage(const fs::path& dir) {
+  auto db = openCopy(fixture(kMinimal), dir / "big.msi");
+  db->createTable(msi::Schema{"FennickBig", {col("Id", "s16", true), col("Text", "S0")}, false});
+  msi::Table& t = db->table("FennickBig");
+  for (int i = 0; i < 34000; ++i) t.insert({Value("k" + std::to_string(i)), Value("text " + std::to_string(i))});
+  db->commit();
+  return dir / "big.msi";
+}
+
 // The case of roundtrips.txt named as the running test.
 void roundTripCase() {
   std::map<std::string, std::vector<std::string>> c;
@@ -120,7 +131,7 @@ void roundTripCase() {
     for (const std::string& sql : c[kind]) msi::View::open(db, sql)->execute();
   };
   const fs::path dir = scratchDir();
-  fs::path base = fixture(c["package"].at(0));
+  fs::path base = c["package"].at(0) == "big.msi" ? bigPackage(dir) : fixture(c["package"].at(0));
   if (c.count("base")) {
     auto copy = openCopy(base, dir / "base.msi");
     execute(*copy, "base");
@@ -147,6 +158,7 @@ TEST_F(TransformRoundTripPeer, NewColumn) { roundTripCase(); }
 TEST_F(TransformRoundTripPeer, ChangePastTheSixteenthColumn) { roundTripCase(); }
 TEST_F(TransformRoundTripPeer, HebrewCodepage1255) { roundTripCase(); }
 TEST_F(TransformRoundTripPeer, DroppedTable) { roundTripCase(); }
+TEST_F(TransformRoundTripPeer, PackageWithThreeByteStringReferences) { roundTripCase(); }
 
 TEST_F(TransformRoundTripPeer, ChangedAndNewBinaryStreams) {
   const std::string banner = "a new banner, not really a bitmap";
@@ -183,28 +195,6 @@ TEST_F(TransformRoundTripPeer, LongStrings) {
         setProperty(db, "FENNICKHUGE", huge);  // past 64 KiB: a long-string pool entry
       },
       {{"SELECT `Property`, `Value` FROM `Property` WHERE `Property` = 'FENNICKHUGE'"}, {}});
-}
-
-// A package whose pool needs 3-byte references (more than 65535 strings), made from a real
-// one with our engine.
-fs::path bigPackage(const fs::path& dir) {
-  auto db = openCopy(fixture(kMinimal), dir / "big.msi");
-  db->createTable(msi::Schema{"FennickBig", {col("Id", "s16", true), col("Text", "S0")}, false});
-  msi::Table& t = db->table("FennickBig");
-  for (int i = 0; i < 34000; ++i) t.insert({Value("k" + std::to_string(i)), Value("text " + std::to_string(i))});
-  db->commit();
-  return dir / "big.msi";
-}
-
-TEST_F(TransformRoundTripPeer, PackageWithThreeByteStringReferences) {
-  const fs::path dir = scratchDir();
-  roundTrip(dir, bigPackage(dir), [](msi::Database& db) {
-    setProperty(db, "ProductName", "Renamed");
-    msi::Table& t = db.table("FennickBig");
-    t.update(*t.find({Value("k5")}), {Value("k5"), Value("changed five")});
-    t.erase(*t.find({Value("k6")}));
-    t.insert({Value("new"), Value("text 7")});
-  });
 }
 
 TEST_F(TransformRoundTripPeer, TransformWithThreeByteStringReferences) {
