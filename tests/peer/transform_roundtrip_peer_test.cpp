@@ -241,31 +241,6 @@ std::set<std::string> msitoolsRows(const fs::path& pkg, const std::string& table
 const std::set<std::string> kDirectoryAfter = {
     "TARGETDIR\t\tSourceDir", "Modified\t\tnew value", "Foo\t\t.", "Added\t\t."};
 
-struct Applied {
-  ProcessResult probe;
-  fs::path outPkg;
-  fs::path outDir;
-};
-
-// Applies MST to Example.msi with the error conditions given, exporting the committed result.
-Applied apply(const std::string& mst, const std::string& conditions, const fs::path& scratch) {
-  Applied a{{}, scratch / "out.msi", scratch / "tables"};
-  a.probe = runProbe({"apply", fixture(std::string(kDir) + "Example.msi").string(),
-                      fixture(kDir + mst).string(), a.outPkg.string(), a.outDir.string(), conditions},
-                     scratch / "run");
-  return a;
-}
-
-// Wine creates the table named by the transform's _Tables record for "AppId" with no columns,
-// so it cannot export it: the probe reports that one table and exits 1.
-void expectOnlyAppIdFailed(const Applied& a) {
-  const auto records = parseRecords(a.probe.out);
-  EXPECT_EQ(a.probe.exitCode, 1) << a.probe.out << a.probe.err;
-  EXPECT_EQ(recordsOf(records, "apply"), (std::vector<Record>{{"0"}}));
-  EXPECT_EQ(recordsOf(records, "commit"), (std::vector<Record>{{"0"}}));
-  EXPECT_EQ(recordsOf(records, "failed"), (std::vector<Record>{{"AppId", "1615"}}));
-}
-
 // The view of each transform as the probe writes it to a file, as Wine 8 lists it:
 // transform-views/MST.txt. Wine lists the _Tables record as CREATE although its mask is that of
 // a delete; the Japanese one's ProductName テストプロダクト comes from its codepage-932 pool.
@@ -288,7 +263,10 @@ TEST(TransformPeer, ViewListsTheChangesOfEachTransform) {
   }
 }
 
-// Each transform with its own error conditions (the low word of its summary CharCount).
+// Each transform applied to Example.msi with its own error conditions (the low word of its
+// summary CharCount), the committed result exported. Wine creates the table named by the
+// transform's _Tables record for "AppId" with no columns, so it cannot export it: the probe
+// reports that one table and exits 1.
 TEST(TransformPeer, ApplyingEachTransformChangesWhatItHolds) {
   FENNICK_REQUIRE_FIXTURES();
   FENNICK_REQUIRE_PROBE();
@@ -296,12 +274,19 @@ TEST(TransformPeer, ApplyingEachTransformChangesWhatItHolds) {
   const fs::path base = fixture(std::string(kDir) + "Example.msi");
   for (const auto& [mst, conditions] : {std::pair{"Example.mst", "0x1F"}, std::pair{"Example.jpn.mst", "0x3F"}}) {
     SCOPED_TRACE(mst);
-    const Applied a = apply(mst, conditions, scratch / mst);
-    expectOnlyAppIdFailed(a);
-    EXPECT_EQ(idtRows(ReadText(a.outDir / "Directory.idt")), kDirectoryAfter);
+    const fs::path outPkg = scratch / mst / "out.msi", outDir = scratch / mst / "tables";
+    const ProcessResult probe = runProbe(
+        {"apply", base.string(), fixture(kDir + std::string(mst)).string(), outPkg.string(), outDir.string(), conditions},
+        scratch / mst / "run");
+    const auto records = parseRecords(probe.out);
+    EXPECT_EQ(probe.exitCode, 1) << probe.out << probe.err;
+    EXPECT_EQ(recordsOf(records, "apply"), (std::vector<Record>{{"0"}}));
+    EXPECT_EQ(recordsOf(records, "commit"), (std::vector<Record>{{"0"}}));
+    EXPECT_EQ(recordsOf(records, "failed"), (std::vector<Record>{{"AppId", "1615"}}));
+    EXPECT_EQ(idtRows(ReadText(outDir / "Directory.idt")), kDirectoryAfter);
     // msitools reads the package Wine committed the same way.
-    EXPECT_EQ(msitoolsRows(a.outPkg, "Directory"), kDirectoryAfter);
-    const auto property = idtRows(ReadText(a.outDir / "Property.idt"));
+    EXPECT_EQ(msitoolsRows(outPkg, "Directory"), kDirectoryAfter);
+    const auto property = idtRows(ReadText(outDir / "Property.idt"));
     if (mst == std::string("Example.jpn.mst")) {
       EXPECT_TRUE(property.count("ProductLanguage\t1041"));
       // Example.msi has the neutral codepage 0, which Wine writes as its ANSI codepage (1252)
@@ -311,10 +296,10 @@ TEST(TransformPeer, ApplyingEachTransformChangesWhatItHolds) {
       continue;
     }
     // Every other table is the base's, row for row.
-    for (const Record& t : recordsOf(parseRecords(a.probe.out), "table")) {
+    for (const Record& t : recordsOf(records, "table")) {
       const std::string& table = t.at(0);
       if (table == "Directory" || table.front() == '_') continue;
-      EXPECT_EQ(idtRows(ReadText(a.outDir / (table + ".idt"))), msitoolsRows(base, table)) << "table " << table;
+      EXPECT_EQ(idtRows(ReadText(outDir / (table + ".idt"))), msitoolsRows(base, table)) << "table " << table;
     }
   }
 }
