@@ -19,31 +19,14 @@ namespace {
 namespace fs = std::filesystem;
 using peer::outputOf;
 
-// What a run chose, read back from its table dump: each feature's request state when
+// A replay and what it chose, read back from its table dump: each feature's request state when
 // ExecuteAction was reached, and each watched property's value after the run.
-struct Choices {
-  std::vector<std::pair<std::string, int>> features;
-  std::map<std::string, std::string> properties;  // watched, final values
-  std::map<std::string, std::string> changed;     // the subset that differs from the package
-};
-
-Choices ReadChoices(const Dump& dump) {
-  Choices choices;
-  for (const auto& [section, rows] : dump)
-    for (const auto& f : rows) {
-      if (f.size() < 2) continue;
-      if (section == "lvProperty") choices.properties[f[0]] = f[1];
-      if (section == "lvPropertyChanged") choices.changed[f[0]] = f[1];
-      if (section == "lvFeatureChanged") choices.features.emplace_back(f[0], std::stoi(f[1]));
-    }
-  for (const auto& [name, value] : choices.changed) choices.properties[name] = value;
-  return choices;
-}
-
 struct ToolRun {
   peer::ProcessResult process;
   fs::path transform;
-  Choices choices;
+  std::vector<std::pair<std::string, int>> features;
+  std::map<std::string, std::string> properties;  // watched, final values
+  std::map<std::string, std::string> changed;     // the subset that differs from the package
 };
 
 // Replays `walk` (a `save` line is added when it has none) with a table dump.
@@ -52,7 +35,14 @@ ToolRun Replay(const fs::path& scratch, const fs::path& package, std::string wal
   run.transform = scratch / "choices.mst";
   if (walk.find("\nsave ") == std::string::npos) walk += "\nsave \"" + run.transform.string() + "\"\n";
   run.process = replay(scratch, package, walk, {"--dump-tables", (scratch / "dump.txt").string()});
-  run.choices = ReadChoices(readDump(scratch / "dump.txt"));
+  for (const auto& [section, rows] : readDump(scratch / "dump.txt"))
+    for (const auto& f : rows) {
+      if (f.size() < 2) continue;
+      if (section == "lvProperty") run.properties[f[0]] = f[1];
+      if (section == "lvPropertyChanged") run.changed[f[0]] = f[1];
+      if (section == "lvFeatureChanged") run.features.emplace_back(f[0], std::stoi(f[1]));
+    }
+  for (const auto& [name, value] : run.changed) run.properties[name] = value;
   return run;
 }
 
@@ -70,16 +60,16 @@ void ExpectWineReproduces(const fs::path& scratch, const fs::path& package, cons
   peer::probeOutput({"apply", package.string(), run.transform.string(), applied.string(), (scratch / "wine-export").string()},
                     scratch);
   std::vector<std::string> args;
-  for (const auto& [name, value] : run.choices.properties) args.insert(args.end(), {"--property", name});
+  for (const auto& [name, value] : run.properties) args.insert(args.end(), {"--property", name});
   const peer::WineSession wine = peer::runSession(applied, args, scratch);
-  for (const auto& [feature, state] : run.choices.features) {
+  for (const auto& [feature, state] : run.features) {
     const std::string word = wine.features.count(feature) ? wine.features.at(feature) : "missing";
     if (state == -1 || state == 2)  // not to be installed: a fresh install does nothing with it
       EXPECT_TRUE(word == "unknown" || word == "absent") << feature << " chosen " << state << ", Wine " << word;
     else
       EXPECT_EQ(word, ActionWord(state)) << feature;
   }
-  for (const auto& [name, value] : run.choices.changed) {
+  for (const auto& [name, value] : run.changed) {
     const std::string got = wine.properties.count(name) ? wine.properties.at(name) : "<none>";
     // ALLUSERS 2 lets the installer choose the context; Wine runs as an administrator.
     if (name == "ALLUSERS" && value == "2")
@@ -134,8 +124,8 @@ TEST_P(DemoChoices, WineReproducesTheWalk) {
   ExpectReproducedByOurCheck(run);
   for (const std::string& row : c["changed"]) {
     const auto f = split(row, '\t');
-    ASSERT_TRUE(run.choices.changed.count(f[0])) << f[0] << " not recorded as changed";
-    EXPECT_EQ(run.choices.changed.at(f[0]), f.at(1)) << f[0];
+    ASSERT_TRUE(run.changed.count(f[0])) << f[0] << " not recorded as changed";
+    EXPECT_EQ(run.changed.at(f[0]), f.at(1)) << f[0];
   }
   const auto show = outputOf({FENNICK_MSI_CLI, "transform", "show", run.transform.string(), package.string()}, scratch);
   for (const auto& line : c["shown"]) EXPECT_NE(show.find(line), std::string::npos) << line << "\n" << show;
@@ -197,7 +187,7 @@ TEST(ToolChoices, FixtureWalksAreReproducedByWineAndByTheCheck) {
       EXPECT_EQ(run.process.exitCode, 0) << run.process.err;
       EXPECT_NE(run.process.err.find("property TARGETDIRX: chosen \"C:\\PythonX\\\""), std::string::npos)
           << run.process.err;
-      EXPECT_EQ(run.choices.changed.count("ALLUSERS") ? run.choices.changed.at("ALLUSERS") : "", "1");
+      EXPECT_EQ(run.changed.count("ALLUSERS") ? run.changed.at("ALLUSERS") : "", "1");
     } else {
       ExpectReproducedByOurCheck(run);
     }
@@ -209,7 +199,7 @@ TEST(ToolChoices, FixtureWalksAreReproducedByWineAndByTheCheck) {
     std::map<std::string, std::string> states;
     for (const std::string& line : lines(check))
       if (const auto f = split(line, '\t'); f.size() == 3 && f[0] == "feature") states[f[1]] = f[2];
-    for (const auto& [feature, state] : run.choices.features)
+    for (const auto& [feature, state] : run.features)
       EXPECT_EQ(states[feature], ActionWord(state == 2 ? -1 : state)) << feature;
   }
   // A walk that keeps every default leaves nothing to write.
