@@ -2,10 +2,9 @@
 // archives exported by us and imported into a new database read back identically by msitools.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
+#include <algorithm>
+#include <map>
 #include <set>
-#include <sstream>
 
 #include "engine/db/codepage.h"
 #include "tests/support/msitools.h"
@@ -16,7 +15,7 @@ namespace fennick::test {
 namespace {
 
 namespace fs = std::filesystem;
-using peer::runProcess;
+using peer::outputOf;
 
 const std::string kCli = FENNICK_MSI_CLI;
 
@@ -71,24 +70,36 @@ TEST(MsitoolsPeer, TablesExportsAndImportsAgreeWithMsitools) {
   for (const auto& pkg : fixturePackages()) {
     SCOPED_TRACE(pkg.filename().string());
     const auto tables = msiinfoTables(pkg);
-    const auto listed = runProcess({kCli, "tables", pkg.string()}, scratch);
-    ASSERT_EQ(listed.exitCode, 0) << listed.err;
-    EXPECT_EQ(lines(listed.out), tables);
+    EXPECT_EQ(lines(outputOf({kCli, "tables", pkg.string()}, scratch)), tables);
+
+    // Our stream list and extract: the names msiinfo lists, each stream's size and bytes.
+    std::map<std::string, std::string> streams;  // what msiinfo extracts, by name
+    for (const auto& name : lines(msiinfo("streams", pkg)))
+      streams[name] = outputOf({"msiinfo", "extract", pkg.string(), name}, scratch);
+    std::set<std::string> names;
+    for (const auto& line : lines(outputOf({kCli, "streams", pkg.string()}, scratch))) {
+      const auto fields = split(line, '\t');
+      ASSERT_EQ(fields.size(), 2u) << line;
+      ASSERT_TRUE(streams.count(fields[0])) << fields[0] << ": not a stream msiinfo lists";
+      names.insert(fields[0]);
+      const std::string& expected = streams.at(fields[0]);
+      EXPECT_EQ(fields[1], std::to_string(expected.size())) << fields[0];
+      const fs::path file = scratch / "stream.bin";
+      outputOf({kCli, "extract", pkg.string(), fields[0], file.string()}, scratch);
+      EXPECT_TRUE(ReadText(file) == expected) << fields[0];
+      EXPECT_TRUE(outputOf({kCli, "extract", pkg.string(), fields[0]}, scratch) == expected) << fields[0];
+    }
+    EXPECT_EQ(names.size(), streams.size()) << "streams msiinfo lists and we do not";
 
     const fs::path dir = scratch / pkg.filename();
-    const auto exported = runProcess({kCli, "export", pkg.string(), dir.string()}, scratch);
-    ASSERT_EQ(exported.exitCode, 0) << exported.err;
+    outputOf({kCli, "export", pkg.string(), dir.string()}, scratch);
     for (const auto& table : tables) {
       SCOPED_TRACE(table);
-      const std::string theirs = runProcess({"msiinfo", "export", pkg.string(), table}, scratch).out;
       std::vector<std::pair<std::string, std::string>> blobs;
-      EXPECT_EQ(AsMsitoolsWould(ReadText(dir / (table + ".idt")), dir, &blobs), theirs);
-      for (const auto& [stream, bytes] : blobs) {
-        auto r = runProcess({"msiinfo", "extract", pkg.string(), stream}, scratch);
-        ASSERT_EQ(r.exitCode, 0) << stream;
-        EXPECT_TRUE(r.out == bytes) << stream << ": " << r.out.size() << " bytes in the package, " << bytes.size()
-                                    << " exported";
-      }
+      EXPECT_EQ(AsMsitoolsWould(ReadText(dir / (table + ".idt")), dir, &blobs), msiinfo("export", pkg, table));
+      for (const auto& [stream, bytes] : blobs)
+        EXPECT_TRUE(streams.count(stream) && streams.at(stream) == bytes)
+            << stream << ": " << bytes.size() << " bytes exported, not the package's stream";
     }
 
     std::vector<std::string> files;
@@ -98,8 +109,7 @@ TEST(MsitoolsPeer, TablesExportsAndImportsAgreeWithMsitools) {
     const fs::path copy = scratch / (pkg.stem().string() + "-copy.msi");
     std::vector<std::string> argv = {kCli, "import", copy.string(), dir.string()};
     argv.insert(argv.end(), files.begin(), files.end());
-    auto imported = runProcess(argv, scratch);
-    ASSERT_EQ(imported.exitCode, 0) << imported.err;
+    outputOf(argv, scratch);
     auto copiedTables = msiinfoTables(copy);
     EXPECT_EQ(std::set<std::string>(copiedTables.begin(), copiedTables.end()),
               std::set<std::string>(tables.begin(), tables.end()));
@@ -111,40 +121,15 @@ TEST(MsitoolsPeer, TablesExportsAndImportsAgreeWithMsitools) {
       return rows;
     };
     for (const auto& table : tables) EXPECT_EQ(rowsOf(copy, table), rowsOf(pkg, table)) << table;
-    EXPECT_EQ(runProcess({"msiinfo", "suminfo", copy.string()}, scratch).out,
-              runProcess({"msiinfo", "suminfo", pkg.string()}, scratch).out);
+    EXPECT_EQ(msiinfo("suminfo", copy), msiinfo("suminfo", pkg));
     // Binary streams behind table cells come back byte for byte. (Streams that no cell names,
     // such as embedded cabinets, are not part of any table archive.)
     const std::set<std::string> tableSet(tables.begin(), tables.end());
-    const auto streams = lines(runProcess({"msiinfo", "streams", pkg.string()}, scratch).out);
-    for (const auto& stream : streams) {
+    for (const auto& [stream, bytes] : streams) {
       const auto dot = stream.find('.');
       if (dot == std::string::npos || !tableSet.count(stream.substr(0, dot))) continue;
-      auto a = runProcess({"msiinfo", "extract", pkg.string(), stream}, scratch);
-      auto b = runProcess({"msiinfo", "extract", copy.string(), stream}, scratch);
-      EXPECT_EQ(b.exitCode, 0) << stream;
-      EXPECT_TRUE(a.out == b.out) << stream;
+      EXPECT_TRUE(outputOf({"msiinfo", "extract", copy.string(), stream}, scratch) == bytes) << stream;
     }
-
-    // Our stream list and extract: the names msiinfo lists, each stream's size and bytes.
-    const auto ours = runProcess({kCli, "streams", pkg.string()}, scratch);
-    ASSERT_EQ(ours.exitCode, 0) << ours.err;
-    std::set<std::string> names;
-    for (const auto& line : lines(ours.out)) {
-      const auto fields = split(line, '\t');
-      ASSERT_EQ(fields.size(), 2u) << line;
-      names.insert(fields[0]);
-      const auto expected = runProcess({"msiinfo", "extract", pkg.string(), fields[0]}, scratch);
-      ASSERT_EQ(expected.exitCode, 0) << fields[0];
-      EXPECT_EQ(fields[1], std::to_string(expected.out.size())) << fields[0];
-      const fs::path file = scratch / "stream.bin";
-      const auto toFile = runProcess({kCli, "extract", pkg.string(), fields[0], file.string()}, scratch);
-      ASSERT_EQ(toFile.exitCode, 0) << toFile.err;
-      EXPECT_TRUE(ReadText(file) == expected.out) << fields[0];
-      const auto toStdout = runProcess({kCli, "extract", pkg.string(), fields[0]}, scratch);
-      EXPECT_TRUE(toStdout.out == expected.out) << fields[0];
-    }
-    EXPECT_EQ(names, std::set<std::string>(streams.begin(), streams.end()));
   }
 }
 

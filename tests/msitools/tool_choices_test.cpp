@@ -4,49 +4,29 @@
 // feature states and property values the walk chose.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <fstream>
-#include <functional>
 #include <map>
-#include <regex>
 
 #include "tests/support/msitools.h"
 #include "tests/peer/our_session.h"
 #include "tests/peer/probe.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/table_sections.h"
 #include "tests/support/tool_runs.h"
 
 namespace fennick::test {
 namespace {
 
 namespace fs = std::filesystem;
-using peer::runProcess;
+using peer::outputOf;
 
-// What a run chose, read back from its table dump: each feature's request state when
+// A replay and what it chose, read back from its table dump: each feature's request state when
 // ExecuteAction was reached, and each watched property's value after the run.
-struct Choices {
-  std::vector<std::pair<std::string, int>> features;
-  std::map<std::string, std::string> properties;  // watched, final values
-  std::map<std::string, std::string> changed;     // the subset that differs from the package
-};
-
-Choices ReadChoices(const Dump& dump) {
-  Choices choices;
-  for (const auto& [section, rows] : dump)
-    for (const auto& f : rows) {
-      if (f.size() < 2) continue;
-      if (section == "lvProperty") choices.properties[f[0]] = f[1];
-      if (section == "lvPropertyChanged") choices.changed[f[0]] = f[1];
-      if (section == "lvFeatureChanged") choices.features.emplace_back(f[0], std::stoi(f[1]));
-    }
-  for (const auto& [name, value] : choices.changed) choices.properties[name] = value;
-  return choices;
-}
-
 struct ToolRun {
   peer::ProcessResult process;
   fs::path transform;
-  Choices choices;
+  std::vector<std::pair<std::string, int>> features;
+  std::map<std::string, std::string> properties;  // watched, final values
+  std::map<std::string, std::string> changed;     // the subset that differs from the package
 };
 
 // Replays `walk` (a `save` line is added when it has none) with a table dump.
@@ -55,40 +35,41 @@ ToolRun Replay(const fs::path& scratch, const fs::path& package, std::string wal
   run.transform = scratch / "choices.mst";
   if (walk.find("\nsave ") == std::string::npos) walk += "\nsave \"" + run.transform.string() + "\"\n";
   run.process = replay(scratch, package, walk, {"--dump-tables", (scratch / "dump.txt").string()});
-  run.choices = ReadChoices(readDump(scratch / "dump.txt"));
+  for (const auto& [section, rows] : readDump(scratch / "dump.txt"))
+    for (const auto& f : rows) {
+      if (f.size() < 2) continue;
+      if (section == "lvProperty") run.properties[f[0]] = f[1];
+      if (section == "lvPropertyChanged") run.changed[f[0]] = f[1];
+      if (section == "lvFeatureChanged") run.features.emplace_back(f[0], std::stoi(f[1]));
+    }
+  for (const auto& [name, value] : run.changed) run.properties[name] = value;
   return run;
-}
-
-// The transform applied by Wine's installer service, and its session before ExecuteAction.
-peer::WineSession AskWine(const fs::path& scratch, const fs::path& package, const fs::path& mst,
-                          const Choices& choices) {
-  const fs::path applied = scratch / "wine-applied.msi";
-  const auto apply = peer::runProbe(
-      {"apply", package.string(), mst.string(), applied.string(), (scratch / "wine-export").string()}, scratch);
-  EXPECT_EQ(apply.exitCode, 0) << apply.out << apply.err;
-  std::vector<std::string> args;
-  for (const auto& [name, value] : choices.properties) args.insert(args.end(), {"--property", name});
-  return peer::runSession(applied, args, scratch);
 }
 
 // A feature state of the dump as Wine's probe writes it.
 std::string ActionWord(int state) { return peer::stateWord(static_cast<msi::InstallState>(state)); }
 
-// Wine must end with every feature state and every property value the walk changed.
+// The transform applied by Wine's installer service: Wine's session before ExecuteAction must
+// end with every feature state and every property value the walk changed.
 void ExpectWineReproduces(const fs::path& scratch, const fs::path& package, const ToolRun& run) {
   if (const std::string why = peer::probeUnavailable(); !why.empty()) {
     std::cout << "[ SKIPPED  ] the Wine half: " << why << "\n";
     return;
   }
-  const peer::WineSession wine = AskWine(scratch, package, run.transform, run.choices);
-  for (const auto& [feature, state] : run.choices.features) {
+  const fs::path applied = scratch / "wine-applied.msi";
+  peer::probeOutput({"apply", package.string(), run.transform.string(), applied.string(), (scratch / "wine-export").string()},
+                    scratch);
+  std::vector<std::string> args;
+  for (const auto& [name, value] : run.properties) args.insert(args.end(), {"--property", name});
+  const peer::WineSession wine = peer::runSession(applied, args, scratch);
+  for (const auto& [feature, state] : run.features) {
     const std::string word = wine.features.count(feature) ? wine.features.at(feature) : "missing";
     if (state == -1 || state == 2)  // not to be installed: a fresh install does nothing with it
       EXPECT_TRUE(word == "unknown" || word == "absent") << feature << " chosen " << state << ", Wine " << word;
     else
       EXPECT_EQ(word, ActionWord(state)) << feature;
   }
-  for (const auto& [name, value] : run.choices.changed) {
+  for (const auto& [name, value] : run.changed) {
     const std::string got = wine.properties.count(name) ? wine.properties.at(name) : "<none>";
     // ALLUSERS 2 lets the installer choose the context; Wine runs as an administrator.
     if (name == "ALLUSERS" && value == "2")
@@ -112,132 +93,68 @@ std::string DemoWalk() {
   return walk.substr(0, walk.find("save "));
 }
 
-struct DemoCase {
-  const char* name;
-  std::function<void(Archives&)> edit;
-  std::string walk;
-  // Beyond Wine's agreement: what the dump must show the run chose.
-  std::map<std::string, std::string> changed;
-  // Lines `transform show` must list, and texts it must not hold.
-  std::vector<std::string> shown = {}, notShown = {};
-};
+const fs::path kCases = fs::path(FENNICK_SOURCE_DIR) / "tests/msitools/demo-choices.txt";
 
-class DemoChoices : public ::testing::TestWithParam<DemoCase> {};
+// The demo package changed as case `c` of demo-choices.txt says, and the case's walk.
+fs::path EditedDemo(const fs::path& scratch, std::map<std::string, std::vector<std::string>>& c, std::string& walk) {
+  Archives archives = demoArchives();
+  for (const auto& [part, rows] : c)
+    for (const std::string& row : rows) {
+      if (part == "archives") addArchives(archives, kCases.parent_path() / row);
+      if (part == "dropped") archives[row].clear();
+      if (part.starts_with("without ")) replaceIn(archives, part.substr(8), row + "\r\n", "");
+    }
+  for (const auto& [part, rows] : c)  // rows added after those taken out
+    if (part.ends_with(".idt") && !part.starts_with("without "))
+      for (const std::string& row : rows) archives[part] += row + "\r\n";
+  walk = c.count("walk") ? "" : DemoWalk();
+  for (const std::string& line : c["walk"]) walk += line + "\n";
+  return buildPackage(scratch, archives);
+}
+
+class DemoChoices : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(DemoChoices, WineReproducesTheWalk) {
-  const DemoCase& c = GetParam();
+  auto c = tableSections(kCases, GetParam());
   const auto scratch = scratchDir();
-  Archives archives = demoArchives();
-  c.edit(archives);
+  std::string walk;
+  const fs::path package = EditedDemo(scratch, c, walk);
   if (HasFailure()) return;
-  const fs::path package = buildPackage(scratch, archives);
-  const ToolRun run = Replay(scratch, package, c.walk);
+  const ToolRun run = Replay(scratch, package, walk);
   ExpectReproducedByOurCheck(run);
-  for (const auto& [name, value] : c.changed) {
-    ASSERT_TRUE(run.choices.changed.count(name)) << name << " not recorded as changed";
-    EXPECT_EQ(run.choices.changed.at(name), value) << name;
+  for (const std::string& row : c["changed"]) {
+    const auto f = split(row, '\t');
+    ASSERT_TRUE(run.changed.count(f[0])) << f[0] << " not recorded as changed";
+    EXPECT_EQ(run.changed.at(f[0]), f.at(1)) << f[0];
   }
-  const auto show = runProcess({FENNICK_MSI_CLI, "transform", "show", run.transform.string(), package.string()}, scratch);
-  for (const auto& line : c.shown) EXPECT_NE(show.out.find(line), std::string::npos) << line << "\n" << show.out;
-  for (const auto& text : c.notShown) EXPECT_EQ(show.out.find(text), std::string::npos) << text << "\n" << show.out;
+  const auto show = outputOf({FENNICK_MSI_CLI, "transform", "show", run.transform.string(), package.string()}, scratch);
+  for (const auto& line : c["shown"]) EXPECT_NE(show.find(line), std::string::npos) << line << "\n" << show;
+  for (const auto& text : c["not shown"]) EXPECT_EQ(show.find(text), std::string::npos) << text << "\n" << show;
   ExpectWineReproduces(scratch, package, run);
 }
 
-// A setup-type dialog as WiX's Mondo UI has it: buttons that set the install level, with no
-// INSTALLLEVEL in the Property table; Docs needs level 3, Extras 1000 (the dialog in
-// mondo-setup-type/).
-void MondoSetupType(Archives& a) {
-  replaceIn(a, "Property.idt", "INSTALLLEVEL\t3\r\n", "");
-  replaceIn(a, "Feature.idt", "Manuals and examples.\t2\t1\t", "Manuals and examples.\t2\t3\t");
-  replaceIn(a, "Feature.idt", "not installed by default.\t3\t4\t", "not installed by default.\t3\t1000\t");
-  addArchives(a, fs::path(FENNICK_SOURCE_DIR) / "tests/msitools/mondo-setup-type");
-  replaceIn(a, "ControlEvent.idt", "WelcomeDlg\tNext\tNewDialog\tInstallDirDlg\t1\t1\r\n",
-          "WelcomeDlg\tNext\tNewDialog\tSetupTypeDlg\t1\t1\r\n");
-}
+INSTANTIATE_TEST_SUITE_P(Tool, DemoChoices,
+                         ::testing::Values("DemoWalk", "MondoTypical", "MondoComplete", "AllUsersEvent",
+                                           "DisabledAndQuotedFeatures", "EntireFeature", "Advertise", "ProductKey"),
+                         [](const auto& info) { return info.param; });
 
-INSTANTIATE_TEST_SUITE_P(
-    Tool, DemoChoices,
-    ::testing::Values(
-        // The folder, an unticked check box (its property cleared, its row deleted), features.
-        DemoCase{"DemoWalk", [](Archives&) {}, DemoWalk(), {{"INSTALLDIR", "C:\\Demo\\"}, {"DESKTOPSHORTCUT", ""}}},
-        DemoCase{"MondoTypical", MondoSetupType, "press Next\ndialog SetupTypeDlg\npress Typical\npress Install\n",
-                 {{"INSTALLLEVEL", "3"}}},
-        DemoCase{"MondoComplete", MondoSetupType, "press Next\ndialog SetupTypeDlg\npress Complete\npress Install\n",
-                 {{"INSTALLLEVEL", "1000"}}},
-        // An installation context set by a button's [ALLUSERS] event, not in the Property table.
-        DemoCase{"AllUsersEvent",
-                 [](Archives& a) {
-                   replaceIn(a, "Property.idt", "ALLUSERS\t1\r\n", "");
-                   a["ControlEvent.idt"] += "WelcomeDlg\tNext\t[ALLUSERS]\t2\t1\t0\r\n";
-                 },
-                 "press Next\npress Next\npress Next\npress Install\n", {{"ALLUSERS", "2"}}},
-        // A feature the package disables stays disabled; a feature name with a quote is found
-        // as itself.
-        DemoCase{"DisabledAndQuotedFeatures",
-                 [](Archives& a) {
-                   a["Feature.idt"] += "Hidden\tComplete\tHidden\tNever offered.\t0\t0\t\t0\r\n"
-                                       "Docs'Old\tComplete\tOld docs\tKept for reference.\t4\t1\t\t0\r\n";
-                 },
-                 "press Next\npress Next\nfeature \"Docs'Old\" absent\npress Next\npress Install\n", {},
-                 // Left out: one above the install level 3; the disabled one keeps its level 0.
-                 {"Feature\tDocs'Old\tLevel\t1\t4"}, {"\tHidden\t"}},
-        // The whole tree below a feature installed at once: Extras, off by default, comes too.
-        DemoCase{"EntireFeature", [](Archives&) {},
-                 "press Next\npress Next\nfeature Complete all-local\npress Next\npress Install\n", {}},
-        // A feature installed when required.
-        DemoCase{"Advertise", [](Archives&) {}, "press Next\npress Next\nfeature Docs advertise\npress Next\npress Install\n",
-                 {}},
-        // A product key typed into a masked edit.
-        DemoCase{"ProductKey",
-                 [](Archives& a) {
-                   a["Control.idt"] +=
-                       "InstallDirDlg\tKey\tMaskedEdit\t20\t130\t200\t18\t3\tPIDKEY\t[PIDTemplate]\t\t\r\n";
-                   a["Property.idt"] += "PIDTemplate\t12345<###-#######>@@@@@\r\n";
-                 },
-                 "press Next\nset Key \"123-4567890\"\npress Next\npress Next\npress Install\n",
-                 {{"PIDKEY", "123-4567890"}}}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-// Packages that lack a table the tool reads: the run goes on.
+// Packages that lack a table the tool reads: the run goes on (the cases of demo-choices.txt that
+// say how it ends).
 TEST(ToolChoices, MissingTablesAreEmptyListsNotFailures) {
-  const auto noDialogs = [](Archives& a) {
-    for (const char* table : {"Control.idt", "ControlEvent.idt", "ControlCondition.idt", "Dialog.idt",
-                              "EventMapping.idt", "TextStyle.idt", "UIText.idt"})
-      a[table].clear();
-    replaceIn(a, "InstallUISequence.idt", "WelcomeDlg\tNOT Installed\t1230\r\n", "");
-  };
-  struct Case {
-    const char* name;
-    std::function<void(Archives&)> edit;
-    const char* walk;
-    int status;
-    const char* message;
-  };
-  const Case cases[] = {
-      {"no dialogs", noDialogs, "", 6, "Your answers leave the package unchanged; no transform was written."},
-      {"no dialogs, no features",
-       [&](Archives& a) {
-         noDialogs(a);
-         a["Feature.idt"].clear();
-         a["FeatureComponents.idt"].clear();
-       },
-       "", 6, "Your answers leave the package unchanged; no transform was written."},
-      // Without a Property table there is no ProductCode, which a transform must carry.
-      {"no Property table", [](Archives& a) { a["Property.idt"].clear(); },
-       "press Next\nset Folder \"C:\\\\Demo\\\\\"\npress Next\npress Next\npress Install\n", 1, "ProductCode"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    const auto scratch = scratchDir() / c.name;
+  for (const char* name : {"NoDialogs", "NoDialogsNoFeatures", "NoPropertyTable"}) {
+    SCOPED_TRACE(name);
+    auto c = tableSections(kCases, name);
+    const auto scratch = scratchDir() / name;
     fs::create_directories(scratch);
-    Archives archives = demoArchives();
-    c.edit(archives);
-    const ToolRun run = Replay(scratch, buildPackage(scratch, archives), c.walk);
-    EXPECT_EQ(run.process.exitCode, c.status) << run.process.err;
-    EXPECT_NE(run.process.err.find(c.message), std::string::npos) << run.process.err;
+    std::string walk;
+    const fs::path package = EditedDemo(scratch, c, walk);
+    const ToolRun run = Replay(scratch, package, walk);
+    const auto ends = split(c.at("ends").at(0), '\t');
+    EXPECT_EQ(std::to_string(run.process.exitCode), ends.at(0)) << run.process.err;
+    EXPECT_NE(run.process.err.find(ends.at(1)), std::string::npos) << run.process.err;
     EXPECT_EQ(run.process.err.find("unknown table"), std::string::npos) << run.process.err;
     EXPECT_FALSE(fs::exists(run.transform));
-    if (c.status == 6) {
+    if (ends.at(0) == "6") {
       EXPECT_EQ(run.process.out, "no transform written: your answers leave the package unchanged\n");
     }
   }
@@ -270,20 +187,19 @@ TEST(ToolChoices, FixtureWalksAreReproducedByWineAndByTheCheck) {
       EXPECT_EQ(run.process.exitCode, 0) << run.process.err;
       EXPECT_NE(run.process.err.find("property TARGETDIRX: chosen \"C:\\PythonX\\\""), std::string::npos)
           << run.process.err;
-      EXPECT_EQ(run.choices.changed.count("ALLUSERS") ? run.choices.changed.at("ALLUSERS") : "", "1");
+      EXPECT_EQ(run.changed.count("ALLUSERS") ? run.changed.at("ALLUSERS") : "", "1");
     } else {
       ExpectReproducedByOurCheck(run);
     }
     ExpectWineReproduces(scratch, fixture(package), run);
 
     // The same check for scripts: the session the package with the transform yields.
-    const auto check = runProcess({FENNICK_MSI_CLI, "transform", "check", fixture(package).string(),
-                                   run.transform.string()}, scratch);
-    EXPECT_EQ(check.exitCode, 0) << check.err;
+    const auto check = outputOf({FENNICK_MSI_CLI, "transform", "check", fixture(package).string(),
+                                 run.transform.string()}, scratch);
     std::map<std::string, std::string> states;
-    for (const std::string& line : lines(check.out))
+    for (const std::string& line : lines(check))
       if (const auto f = split(line, '\t'); f.size() == 3 && f[0] == "feature") states[f[1]] = f[2];
-    for (const auto& [feature, state] : run.choices.features)
+    for (const auto& [feature, state] : run.features)
       EXPECT_EQ(states[feature], ActionWord(state == 2 ? -1 : state)) << feature;
   }
   // A walk that keeps every default leaves nothing to write.

@@ -109,46 +109,40 @@ TEST(ToolFiles, ScratchFolderThatIsNotPrivateIsRefused) {
   EXPECT_FALSE(fs::exists(scratch / "x.mst"));
 }
 
+// A failed save too leaves the file that stood at its path.
 TEST(ToolFiles, OutputsNeverReplaceTheirInputsOrDevices) {
   const auto scratch = scratchDir();
   const fs::path package = BuildDemo(scratch, "self.msi");
   const std::string before = ReadText(package);
+  // Without ProductCode the transform's summary cannot be made.
+  const fs::path nocode = BuildDemo(scratch, "nocode.msi", WithoutProductCode), kept = scratch / "kept.mst";
+  std::ofstream(kept) << "an earlier transform";
   struct Case {
     const char* name;
-    fs::path save;
+    fs::path package, save;
     std::vector<std::string> options;
     const char* message;
   };
   const Case cases[] = {
-      {"save over the package", package, {}, "which this run reads"},
-      {"save over a folder", scratch, {}, "is a folder"},
-      {"save to a device", "/dev/null", {}, "not a regular file"},
-      {"dump over the package", scratch / "t.mst", {"--dump-tables", package.string()}, "which this run reads"},
+      {"save over the package", package, package, {}, "which this run reads"},
+      {"save over a folder", package, scratch, {}, "is a folder"},
+      {"save to a device", package, "/dev/null", {}, "not a regular file"},
+      {"dump over the package", package, scratch / "t.mst", {"--dump-tables", package.string()}, "which this run reads"},
+      {"failed save", nocode, kept, {}, "ProductCode"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const auto run = Replay(scratch, scratch, DemoWalk("X", c.save), package, c.options);
+    const auto run = Replay(scratch, scratch, DemoWalk("X", c.save), c.package, c.options);
     EXPECT_EQ(run.exitCode, 1) << run.err;
     EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
     EXPECT_EQ(ReadText(package), before);
   }
+  EXPECT_EQ(ReadText(kept), "an earlier transform");
+  for (const auto& e : fs::directory_iterator(scratch))
+    EXPECT_EQ(e.path().filename().string().find(".kept.mst."), std::string::npos) << "left behind: " << e.path();
   struct stat info {};
   ASSERT_EQ(::stat("/dev/null", &info), 0);
   EXPECT_TRUE(S_ISCHR(info.st_mode));
-}
-
-TEST(ToolFiles, FailedSaveLeavesTheFileThatStoodThere) {
-  const auto scratch = scratchDir();
-  // Without ProductCode the transform's summary cannot be made.
-  const fs::path package = BuildDemo(scratch, "nocode.msi", WithoutProductCode);
-  const fs::path save = scratch / "kept.mst";
-  std::ofstream(save) << "an earlier transform";
-  const auto run = Replay(scratch, scratch, DemoWalk("X", save), package);
-  EXPECT_EQ(run.exitCode, 1) << run.err;
-  EXPECT_NE(run.err.find("ProductCode"), std::string::npos) << run.err;
-  EXPECT_EQ(ReadText(save), "an earlier transform");
-  for (const auto& e : fs::directory_iterator(scratch))
-    EXPECT_EQ(e.path().filename().string().find(".kept.mst."), std::string::npos) << "left behind: " << e.path();
 }
 
 TEST(ToolFiles, EngineCommandsRefuseAnInputAsTheirOutput) {

@@ -7,7 +7,7 @@
 //    compared with `msiinfo extract` instead.
 //  - text outside ASCII (foldNonAscii): msitools writes UTF-8; Wine writes its ANSI codepage
 //    (1252 in our prefix), '?' for characters that lacks. The exact text is checked through
-//    the probe's UTF-8 query output instead (NonAsciiTextReadsExactly).
+//    the probe's UTF-8 query output instead (QueryOutputReadsTextExactly...).
 //  - _ForceCodepage: msitools ends the file with a NUL byte (dropped).
 //  - _SummaryInformation: Wine 8 writes only the properties whose id is below the number of
 //    properties present (its loop counts properties but indexes by id); the probe's
@@ -27,12 +27,6 @@ namespace fennick::test {
 using namespace fennick::peer;
 namespace {
 namespace fs = std::filesystem;
-
-std::string join(const std::vector<std::string>& parts) {
-  std::string out;
-  for (size_t i = 0; i < parts.size(); ++i) out += (i ? "\t" : "") + parts[i];
-  return out;
-}
 
 // One '?' per character outside ASCII: a UTF-8 sequence (msitools) or a byte (Wine).
 std::string foldNonAscii(std::string_view s, bool utf8) {
@@ -75,18 +69,18 @@ void foldBinaryCells(const Exported& e, const std::string& table, std::vector<st
   if (wine.size() < 3) return;
   const std::vector<std::string> types = split(wine[1], '\t');
   for (size_t row = 3; row < wine.size(); ++row) {
-    std::vector<std::string> c = split(wine[row], '\t');
-    for (size_t col = 0; col < c.size() && col < types.size(); ++col) {
-      if (types[col].empty() || (types[col][0] != 'v' && types[col][0] != 'V') || c[col].empty())
-        continue;
+    const std::vector<std::string> c = split(wine[row], '\t');
+    std::string folded;
+    for (size_t col = 0; col < c.size(); ++col) {
+      const bool binary = col < types.size() && (types[col].starts_with('v') || types[col].starts_with('V')) && !c[col].empty();
       const std::string stream = table + "." + c[col];
-      const ProcessResult extracted = runProcess({"msiinfo", "extract", e.pkg.string(), stream}, e.scratch);
-      EXPECT_EQ(extracted.exitCode, 0) << e.pkgName << ": msiinfo extract " << stream;
-      EXPECT_TRUE(ReadText(e.wineDir / table / c[col]) == extracted.out)
-          << e.pkgName << ": stream " << stream << " differs from Wine's " << table << "/" << c[col];
-      c[col] = stream;
+      if (binary) {
+        EXPECT_TRUE(ReadText(e.wineDir / table / c[col]) == outputOf({"msiinfo", "extract", e.pkg.string(), stream}, e.scratch))
+            << e.pkgName << ": stream " << stream << " differs from Wine's " << table << "/" << c[col];
+      }
+      folded += (col ? "\t" : "") + (binary ? stream : c[col]);
     }
-    wine[row] = join(c);
+    wine[row] = folded;
   }
 }
 
@@ -110,9 +104,7 @@ void compareSummary(const Exported& e, const std::vector<std::string>& msitools)
 }
 
 void compareTable(const Exported& e, const std::string& table) {
-  const ProcessResult ref = runProcess({"msiinfo", "export", e.pkg.string(), table}, e.scratch);
-  ASSERT_EQ(ref.exitCode, 0) << e.pkgName << ": msiinfo export " << table << ": " << ref.err;
-  std::string refText = ref.out;
+  std::string refText = outputOf({"msiinfo", "export", e.pkg.string(), table}, e.scratch);
   if (table == "_ForceCodepage" && !refText.empty() && refText.back() == '\0') refText.pop_back();
   const std::vector<std::string> msitools = lines(refText);
   if (table == "_SummaryInformation") return compareSummary(e, msitools);
@@ -135,59 +127,42 @@ TEST(ExportPeer, EveryTableOfEveryPackageMatchesMsitools) {
     Exported e{pkg.parent_path().filename().string() + "/" + pkg.filename().string(), pkg,
                scratch / (pkg.parent_path().filename().string() + "-" + pkg.stem().string()),
                scratch / "run"};
-    const ProcessResult probe = runProbe({"export", pkg.string(), e.wineDir.string()}, e.scratch);
-    ASSERT_EQ(probe.exitCode, 0) << e.pkgName << ": " << probe.err;
-
-    const ProcessResult tables = runProcess({"msiinfo", "tables", pkg.string()}, e.scratch);
-    ASSERT_EQ(tables.exitCode, 0) << e.pkgName << ": msiinfo tables: " << tables.err;
+    const std::string probe = probeOutput({"export", pkg.string(), e.wineDir.string()}, e.scratch);
     std::set<std::string> expected;
-    for (const auto& t : lines(tables.out))
+    for (const auto& t : lines(outputOf({"msiinfo", "tables", pkg.string()}, e.scratch)))
       if (!t.empty()) expected.insert(t);
     std::set<std::string> exported;
-    for (const auto& r : recordsOf(parseRecords(probe.out), "table")) exported.insert(r.at(0));
+    for (const auto& r : recordsOf(parseRecords(probe), "table")) exported.insert(r.at(0));
     EXPECT_EQ(exported, expected) << e.pkgName << ": tables exported";
 
     for (const std::string& table : expected) compareTable(e, table);
   }
 }
 
-TEST(ExportPeer, NonAsciiTextReadsExactly) {
+// The probe's query output against what msitools reads: a Hebrew feature description in a
+// codepage-1255 package carries the same characters in Wine's UTF-8 as msitools decodes, and
+// binary cells show as the sizes of their streams.
+TEST(ExportPeer, QueryOutputReadsTextExactlyAndBinaryCellsAsStreamSizes) {
   FENNICK_REQUIRE_FIXTURES();
   FENNICK_REQUIRE_PROBE();
-  // A Hebrew feature description in a codepage-1255 package: Wine's query output (UTF-8)
-  // must carry the same characters msitools decodes.
-  const fs::path pkg = fixture("odd-wix3-testdata/he-il-codepage1255.msi");
   const fs::path scratch = scratchDir();
-  const ProcessResult probe =
-      runProbe({"query", pkg.string(), "SELECT `Feature`, `Description` FROM `Feature`"}, scratch);
-  ASSERT_EQ(probe.exitCode, 0) << probe.err;
-  const auto rows = parseRecords(probe.out);
-  ASSERT_EQ(rows.size(), 2u) << probe.out;
+  const fs::path hebrew = fixture("odd-wix3-testdata/he-il-codepage1255.msi");
+  const auto rows = parseRecords(probeOutput({"query", hebrew.string(), "SELECT `Feature`, `Description` FROM `Feature`"}, scratch));
+  ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0], (fennick::peer::Record{"Feature", "Description"}));
-
-  const ProcessResult ref = runProcess({"msiinfo", "export", pkg.string(), "Feature"}, scratch);
-  ASSERT_EQ(ref.exitCode, 0) << ref.err;
-  const auto refLines = lines(ref.out);
+  const auto refLines = lines(outputOf({"msiinfo", "export", hebrew.string(), "Feature"}, scratch));
   ASSERT_EQ(refLines.size(), 4u);
   const auto refCells = split(refLines[3], '\t');
   EXPECT_EQ(rows[1], (fennick::peer::Record{refCells.at(0), refCells.at(3)}));
   EXPECT_NE(rows[1].at(1).find("\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D"), std::string::npos)  // shalom
       << rows[1].at(1);
-}
 
-TEST(ExportPeer, QueryShowsBinaryCellsAsStreamSizes) {
-  FENNICK_REQUIRE_FIXTURES();
-  FENNICK_REQUIRE_PROBE();
-  const fs::path pkg = fixture("ui-wix3-minimal-gaze/GazeToolbarInstall.msi");
-  const fs::path scratch = scratchDir();
-  const ProcessResult probe = runProbe({"query", pkg.string(), "SELECT * FROM `Binary`"}, scratch);
-  ASSERT_EQ(probe.exitCode, 0) << probe.err;
-  const auto rows = parseRecords(probe.out);
-  ASSERT_GT(rows.size(), 1u);
-  for (size_t i = 1; i < rows.size(); ++i) {
-    const ProcessResult stream = runProcess({"msiinfo", "extract", pkg.string(), "Binary." + rows[i].at(0)}, scratch);
-    ASSERT_EQ(stream.exitCode, 0) << stream.err;
-    EXPECT_EQ(rows[i].at(1), "binary:" + std::to_string(stream.out.size())) << rows[i].at(0);
+  const fs::path gaze = fixture("ui-wix3-minimal-gaze/GazeToolbarInstall.msi");
+  const auto binary = parseRecords(probeOutput({"query", gaze.string(), "SELECT * FROM `Binary`"}, scratch));
+  ASSERT_GT(binary.size(), 1u);
+  for (size_t i = 1; i < binary.size(); ++i) {
+    const std::string stream = outputOf({"msiinfo", "extract", gaze.string(), "Binary." + binary[i].at(0)}, scratch);
+    EXPECT_EQ(binary[i].at(1), "binary:" + std::to_string(stream.size())) << binary[i].at(0);
   }
 }
 

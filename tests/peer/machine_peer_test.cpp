@@ -7,10 +7,10 @@
 // The shared prefix stays as it is: the test runs Wine in a prefix of its own whose registry
 // files are copies and whose drive C: links to the shared one's folders beside a folder of
 // the test's own.
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <map>
-#include <sstream>
 
 #include <gtest/gtest.h>
 
@@ -22,24 +22,17 @@
 #include "tests/peer/probe.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/msitools.h"
+#include "tests/support/table_sections.h"
 
 namespace fennick::test {
 using namespace fennick::peer;
 namespace {
 namespace fs = std::filesystem;
 
-// The registry both sides search (as UTF-8; written as UTF-16 below) and the package built
-// here with a locator search of every kind, as table archives.
+// The registry both sides search (as UTF-8; written as UTF-16 below), the machine with the files
+// and .ini values on both disks, and the package built here with a locator search of every kind,
+// as table archives.
 const fs::path kLocators = fs::absolute(fs::path(__FILE__).parent_path() / "locators");
-
-// Files on both disks: path under C:\ and size.
-const std::vector<std::pair<std::string, std::size_t>> kFiles = {
-    {"FennickProbe\\a\\b\\tool.exe", 32}, {"FennickProbe\\a\\small.dat", 50}};
-// An .ini file on both: its text for Wine, its values for our machine file.
-const char* const kIniText = "[Paths]\r\nRaw=one, two,three\r\nDir=C:\\FennickProbe\\a\r\n";
-const char* const kIniLines =
-    "ini C:\\FennickProbe\\probe.ini Paths Raw=one, two,three\n"
-    "ini C:\\FennickProbe\\probe.ini Paths Dir=C:\\FennickProbe\\a\n";
 
 // A prefix for this test: copies of the registry files, drive C: linking to the shared
 // prefix's folders beside the test's own folder.
@@ -57,12 +50,13 @@ fs::path OwnPrefix(const fs::path& scratch) {
   fs::create_directory_symlink("../drive_c", to / "dosdevices" / "c:");
   fs::create_directory_symlink("/", to / "dosdevices" / "z:");
   fs::create_directories(to / "drive_c/FennickProbe");
-  std::ofstream(to / "drive_c/FennickProbe/probe.ini", std::ios::binary) << kIniText;
-  for (const auto& [path, size] : kFiles) {
-    std::string unix = path;
-    for (char& c : unix)
-      if (c == '\\') c = '/';
+  fs::copy_file(kLocators / "probe.ini", to / "drive_c/FennickProbe/probe.ini");
+  for (const std::string& line : lines(ReadText(kLocators / "probe.machine"))) {
+    if (!line.starts_with("file C:\\")) continue;
+    std::string unix = line.substr(8, line.find(" size ") - 8);
+    std::replace(unix.begin(), unix.end(), '\\', '/');
     fs::create_directories((to / "drive_c" / unix).parent_path());
+    const std::size_t size = std::stoul(line.substr(line.find(" size ") + 6));
     std::ofstream(to / "drive_c" / unix, std::ios::binary) << std::string(size, 'x');
   }
   return to;
@@ -98,10 +92,7 @@ std::string MachineFile(const fs::path& scratch) {
   std::string exported = "\xFF\xFE";
   for (const char c : ReadText(kLocators / "probe.reg")) exported += {c, '\0'};
   std::ofstream(scratch / "probe.reg", std::ios::binary) << exported;
-  std::string text = "machine win10-x64\nregistry probe.reg\n";
-  for (const auto& [path, size] : kFiles) text += "file C:\\" + path + " size " + std::to_string(size) + "\n";
-  text += kIniLines;
-  std::ofstream(scratch / "probe.machine") << text;
+  fs::copy_file(kLocators / "probe.machine", scratch / "probe.machine");
   return (scratch / "probe.machine").string();
 }
 
@@ -116,9 +107,6 @@ fs::path LocatorPackage(const fs::path& dir) {
   return dir / "locators.msi";
 }
 
-// AppSearch results, feature states and directories of one side.
-using Outcome = WineSession;
-
 std::vector<std::string> AppSearchProperties(const fs::path& pkg) {
   auto db = msi::Database::open(pkg, msi::OpenMode::ReadOnly);
   const msi::TableRows rows(*db, "AppSearch", {"Property"});
@@ -127,15 +115,16 @@ std::vector<std::string> AppSearchProperties(const fs::path& pkg) {
   return names;
 }
 
-Outcome Wine(const fs::path& pkg, const std::vector<std::string>& properties, const fs::path& scratch) {
+WineSession Wine(const fs::path& pkg, const std::vector<std::string>& properties, const fs::path& scratch) {
   std::vector<std::string> args;
   for (const std::string& p : properties) args.insert(args.end(), {"--property", p});
   return runSession(pkg, args, scratch);
 }
 
-Outcome Ours(const fs::path& pkg, const std::vector<std::string>& properties, const msi::EmulatedMachine& machine) {
+// Our session's AppSearch results, feature states and directories, as the probe reports Wine's.
+WineSession Ours(const fs::path& pkg, const std::vector<std::string>& properties, const msi::EmulatedMachine& machine) {
   const auto session = ourSession(pkg, machine);
-  Outcome ours;
+  WineSession ours;
   for (const std::string& p : properties) ours.properties[p] = session->property(p);
   if (const msi::FeatureTree* tree = session->featureTree())
     for (const auto& f : tree->entries()) ours.features[f.name] = stateWord(session->featureRequestState(f.name));
@@ -144,26 +133,20 @@ Outcome Ours(const fs::path& pkg, const std::vector<std::string>& properties, co
   return ours;
 }
 
-// Differences between the two outcomes; directories only where one side's path starts with
-// a value AppSearch found (the rest is compared by the session peer test).
-std::string Differences(const std::string& name, const Outcome& ours, const Outcome& wine) {
-  std::ostringstream out;
-  for (const auto& [p, value] : ours.properties) {
-    const std::string theirs = wine.properties.count(p) ? wine.properties.at(p) : "<none>";
-    if (theirs != value) out << "\n  " << name << ": " << p << " = `" << value << "`, Wine `" << theirs << "`";
-  }
-  for (const auto& [f, state] : ours.features) {
-    const std::string theirs = wine.features.count(f) ? wine.features.at(f) : "<none>";
-    if (theirs != state) out << "\n  " << name << ": feature " << f << " " << state << ", Wine " << theirs;
-  }
-  for (const auto& [d, path] : ours.directories) {
-    bool found = false;
+// Differences between the two sides; directories only where our path starts with a value
+// AppSearch found (the rest is compared by the session peer test).
+std::string Differences(const std::string& name, const WineSession& ours, const WineSession& wine) {
+  std::map<std::string, std::string> searched, found, wineFound;  // Wine reports the Property table too
+  for (const auto& [p, value] : ours.properties)
+    if (wine.properties.count(p)) searched[p] = wine.properties.at(p);
+  for (const auto& [d, path] : ours.directories)
     for (const auto& [p, value] : ours.properties)
-      found |= !value.empty() && value.find('\\') != std::string::npos && path.starts_with(value);
-    const std::string theirs = wine.directories.count(d) ? wine.directories.at(d) : "<none>";
-    if (found && theirs != path) out << "\n  " << name << ": directory " << d << " " << path << ", Wine " << theirs;
-  }
-  return out.str();
+      if (!value.empty() && value.find('\\') != std::string::npos && path.starts_with(value)) {
+        found[d] = path;
+        if (wine.directories.count(d)) wineFound[d] = wine.directories.at(d);
+      }
+  return differencesOf(name, "property", ours.properties, searched) +
+         differencesOf(name, "feature", ours.features, wine.features) + differencesOf(name, "directory", found, wineFound);
 }
 
 TEST(MachinePeer, RegistryFilesAndFoldersAreSearchedAsWineSearchesThem) {
@@ -173,8 +156,7 @@ TEST(MachinePeer, RegistryFilesAndFoldersAreSearchedAsWineSearchesThem) {
   PrefixScope scope(prefix);
   std::string regPath = "Z:" + (scratch / "probe.reg").string();
   const msi::EmulatedMachine machine = msi::loadMachine(MachineFile(scratch));
-  for (char& c : regPath)
-    if (c == '/') c = '\\';
+  std::replace(regPath.begin(), regPath.end(), '/', '\\');
   const ProcessResult imported = runProcess(
       {fennick::peer::wineRunPath().string(), "regedit", "/S", regPath}, scratch);
   ASSERT_EQ(imported.exitCode, 0) << imported.err;
@@ -184,17 +166,12 @@ TEST(MachinePeer, RegistryFilesAndFoldersAreSearchedAsWineSearchesThem) {
   fs::create_directories(built);
   const fs::path pkg = LocatorPackage(built);
   const auto properties = AppSearchProperties(pkg);
-  const Outcome ours = Ours(pkg, properties, machine);
-  const Outcome wine = Wine(pkg, properties, scratch);
+  const WineSession ours = Ours(pkg, properties, machine);
+  const WineSession wine = Wine(pkg, properties, scratch);
   std::string differences = Differences("locators.msi", ours, wine);
   // What the package's searches are meant to find, so that agreement is not agreement on
   // finding nothing.
-  for (const std::string& line : lines(ReadText(kLocators / "found.txt"))) {
-    const auto f = split(line, '\t');
-    if (!line.starts_with("#")) {
-      EXPECT_EQ(ours.properties.at(f[0]), f.at(1)) << f[0];
-    }
-  }
+  for (const auto& f : caseRows(kLocators / "found.txt")) EXPECT_EQ(ours.properties.at(f[0]), f.at(1)) << f[0];
   EXPECT_EQ(ours.features.at("Found"), "local");
 
   // Every fixture, on the same machine.
@@ -204,7 +181,7 @@ TEST(MachinePeer, RegistryFilesAndFoldersAreSearchedAsWineSearchesThem) {
     auto db = msi::Database::open(fixture, msi::OpenMode::ReadOnly);
     if (!db->hasTable("AppSearch")) continue;
     const auto names = AppSearchProperties(fixture);
-    const Outcome fixtureOurs = Ours(fixture, names, machine);
+    const WineSession fixtureOurs = Ours(fixture, names, machine);
     for (const auto& [p, value] : fixtureOurs.properties) searched += !value.empty();
     differences += Differences(fixture.filename().string(), fixtureOurs, Wine(fixture, names, scratch));
   }

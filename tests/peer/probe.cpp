@@ -31,6 +31,12 @@ std::string checkUnavailable() {
   return {};
 }
 
+std::vector<std::string> probeCommand(const std::vector<std::string>& args) {
+  std::vector<std::string> argv{wineRunPath().string(), msiprobePath().string()};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return argv;
+}
+
 }  // namespace
 
 fs::path msiprobePath() { return fromEnv("FENNICK_MSIPROBE", FENNICK_MSIPROBE_DEFAULT); }
@@ -43,9 +49,11 @@ std::string probeUnavailable() {
 }
 
 ProcessResult runProbe(const std::vector<std::string>& args, const fs::path& scratch) {
-  std::vector<std::string> argv{wineRunPath().string(), msiprobePath().string()};
-  argv.insert(argv.end(), args.begin(), args.end());
-  return runProcess(argv, scratch);
+  return runProcess(probeCommand(args), scratch);
+}
+
+std::string probeOutput(const std::vector<std::string>& args, const fs::path& scratch) {
+  return outputOf(probeCommand(args), scratch);
 }
 
 std::vector<Record> parseRecords(std::string_view text) {
@@ -81,15 +89,26 @@ std::vector<Record> recordsOf(const std::vector<Record>& records, std::string_vi
 WineSession runSession(const fs::path& pkg, const std::vector<std::string>& args, const fs::path& scratch) {
   std::vector<std::string> argv{"session", pkg.string()};
   argv.insert(argv.end(), args.begin(), args.end());
-  const ProcessResult run = runProbe(argv, scratch);
-  EXPECT_EQ(run.exitCode, 0) << pkg << ": " << run.err;
   WineSession wine;
-  const auto records = parseRecords(run.out);
+  const auto records = parseRecords(probeOutput(argv, scratch));
   for (const Record& r : recordsOf(records, "eval")) wine.evals[r.at(1)] = r.at(0);
   for (const Record& r : recordsOf(records, "feature")) wine.features[r.at(0)] = r.at(1);
   for (const Record& r : recordsOf(records, "directory")) wine.directories[r.at(0)] = r.at(1);
   for (const Record& r : recordsOf(records, "property")) wine.properties[r.at(0)] = r.at(1);
   return wine;
+}
+
+std::string differencesOf(const std::string& where, const std::string& what,
+                          const std::map<std::string, std::string>& ours,
+                          const std::map<std::string, std::string>& wine) {
+  std::map<std::string, std::pair<std::string, std::string>> both;
+  for (const auto& [name, value] : ours) both[name] = {value, "nothing"};
+  for (const auto& [name, value] : wine) both.try_emplace(name, "nothing", "").first->second.second = value;
+  std::string out;
+  for (const auto& [name, values] : both)
+    if (values.first != values.second)
+      out += "\n  " + where + ": " + what + " " + name + " is " + values.first + ", Wine says " + values.second;
+  return out;
 }
 
 }  // namespace fennick::peer

@@ -25,6 +25,8 @@ std::string probeUnavailable();
 // Runs `msiprobe ARGS...` under Wine. Paths may be Unix paths. `scratch` is a folder the
 // caller owns (the captured output goes there).
 ProcessResult runProbe(const std::vector<std::string>& args, const std::filesystem::path& scratch);
+// runProbe for a run that must succeed (see outputOf); returns what the probe printed.
+std::string probeOutput(const std::vector<std::string>& args, const std::filesystem::path& scratch);
 
 // One line of the probe's output, split at TAB, each field unescaped (\\ \t \n \r).
 using Record = std::vector<std::string>;
@@ -39,6 +41,11 @@ struct WineSession {
 };
 WineSession runSession(const std::filesystem::path& pkg, const std::vector<std::string>& args,
                        const std::filesystem::path& scratch);
+// Each name whose value differs between our side and Wine's, as lines "\n  WHERE: WHAT NAME is
+// OURS, Wine says WINE" ("nothing" for a side that lacks the name).
+std::string differencesOf(const std::string& where, const std::string& what,
+                          const std::map<std::string, std::string>& ours,
+                          const std::map<std::string, std::string>& wine);
 
 }  // namespace fennick::peer
 

@@ -11,6 +11,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include <gtest/gtest.h>
+
 #include "tests/support/fixtures.h"
 
 extern char** environ;
@@ -58,6 +60,14 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const fs::path& s
   result.out = test::ReadText(outFile);
   result.err = test::ReadText(errFile);
   return result;
+}
+
+std::string outputOf(const std::vector<std::string>& argv, const fs::path& scratch) {
+  const ProcessResult run = runProcess(argv, scratch);
+  std::string command;
+  for (const std::string& arg : argv) command += (command.empty() ? "" : " ") + arg;
+  EXPECT_EQ(run.exitCode, 0) << command << ": " << run.err;
+  return run.out;
 }
 
 }  // namespace fennick::peer

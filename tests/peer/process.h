@@ -17,5 +17,8 @@ struct ProcessResult {
 // Output goes through files in `scratch` (a folder the caller owns), so a program that prints
 // much cannot block on a full pipe.
 ProcessResult runProcess(const std::vector<std::string>& argv, const std::filesystem::path& scratch);
+// runProcess for a run that must succeed: another exit status is a test failure that names the
+// command and shows its standard error. Returns the standard output.
+std::string outputOf(const std::vector<std::string>& argv, const std::filesystem::path& scratch);
 
 }  // namespace fennick::peer

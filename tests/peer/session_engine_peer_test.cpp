@@ -5,7 +5,7 @@
 // and 51 only).
 //
 // Where the two differ by design, the difference is listed below with its reason:
-// - Machine properties that differ by design (kMachineDepartures: the version numbers of
+// - Machine properties that differ by design ("machine" in session-departures.txt: the version numbers of
 //   Windows 10 against the prefix's Windows 7, RedirectedDllSupport): conditions on them may
 //   differ.
 // - Per-machine installations (ALLUSERS=1) get the all-users Desktop, Start menu, Programs,
@@ -13,14 +13,13 @@
 //   user's. Directories below those folders compare by the folder they hang from.
 // - Profile folders name the user (C:\users\root\ in Wine, C:\Users\root\ here): compared
 //   without the profile root.
-// - Conditions marked "docs" or "choice" in conditions.txt, and those in kCorpusDepartures,
+// - Conditions marked "docs" or "choice" in conditions.txt, and the "corpus" departures,
 //   follow the documentation or our documented choice where Wine departs (see
 //   engine/session/condition.h).
 #include <cstdlib>
 #include <fstream>
 #include <map>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -34,31 +33,20 @@
 #include "tests/session/corpus_file.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/msitools.h"
+#include "tests/support/table_sections.h"
 
 namespace fennick::test {
 using namespace fennick::peer;
 namespace {
 namespace fs = std::filesystem;
 
-// Properties of the machine whose values differ by design; conditions on them may differ.
-const std::map<std::string, std::string> kMachineDepartures = {
-    {"VersionNT", "Windows 10 is reported as 603; the Wine prefix is Windows 7 (601)"},
-    {"VersionNT64", "Windows 10 is reported as 603; the Wine prefix is Windows 7 (601)"},
-    {"WindowsBuild", "Windows 10 is reported as build 9600; the Wine prefix says 7601"},
-    {"ServicePackLevel", "Windows 10 has no service pack; the Wine prefix says 1"},
-    {"RedirectedDllSupport", "the service sets it where isolated components work (2); Wine never does"},
-};
-// Corpus cases where Wine departs without the corpus marking it.
-const std::map<std::string, std::string> kCorpusDepartures = {
-    {"Huge = 2147483647",
-     "a property value beyond 32 bits saturates here (engine/session/condition.h); Wine's "
-     "parser overflows and wraps around"},
-};
-// Properties both sides get as on a command line, per package.
-const std::map<std::string, std::vector<std::pair<std::string, std::string>>> kPackageProperties = {
-    // Its launch condition stops any run not started by its own setup program, which sets this.
-    {"MyProduct.msi", {{"CUSTOM_UI", "true"}}},
-};
+// The departures of session-departures.txt of one kind: what departs, and the rest of its row.
+std::map<std::string, std::vector<std::string>> departures(const std::string& kind) {
+  std::map<std::string, std::vector<std::string>> out;
+  for (const auto& row : caseRows(fs::path(__FILE__).parent_path() / "session-departures.txt"))
+    if (row.at(0) == kind) out[row.at(1)] = {row.begin() + 2, row.end()};
+  return out;
+}
 const std::vector<std::string> kAllUsersFolders = {"DesktopFolder", "ProgramMenuFolder",
                                                    "StartMenuFolder", "StartupFolder",
                                                    "TemplateFolder", "AdminToolsFolder"};
@@ -72,35 +60,22 @@ const char* word(msi::ConditionResult r) {
   }
 }
 
-// Wine's session of a package with every condition evaluated.
+// Wine's session of a package with every condition evaluated, `args` given to every run. The
+// command line of a Windows program is limited: the conditions go in batches.
 WineSession probe(const fs::path& pkg, const std::vector<std::string>& conditions,
-                  const std::vector<std::string>& folderProperties, const fs::path& scratch,
-                  const std::vector<std::pair<std::string, std::string>>& set = {}) {
-  // The command line of a Windows program is limited; send the conditions in batches.
-  std::vector<std::vector<std::string>> batches(1);
-  std::size_t length = 0;
-  for (const std::string& c : conditions) {
-    if (length + c.size() > 6000 && !batches.back().empty()) {
-      batches.emplace_back();
-      length = 0;
-    }
-    batches.back().push_back(c);
-    length += c.size() + 3;
-  }
+                  const std::vector<std::string>& args, const fs::path& scratch) {
   WineSession wine;
-  for (std::size_t b = 0; b < batches.size(); ++b) {
-    std::vector<std::string> args;
-    for (const auto& [name, value] : set) args.insert(args.end(), {"--set", name + "=" + value});
-    if (b == 0)
-      for (const std::string& p : folderProperties) args.insert(args.end(), {"--property", p});
-    args.insert(args.end(), batches[b].begin(), batches[b].end());
-    WineSession batch = runSession(pkg, args, scratch);
-    if (b == 0) {
-      wine = std::move(batch);
-    } else {
-      wine.evals.merge(batch.evals);
+  std::size_t i = 0;
+  do {
+    std::vector<std::string> batch = args;
+    for (std::size_t length = 0; i < conditions.size() && (length == 0 || length + conditions[i].size() <= 6000); ++i) {
+      length += conditions[i].size() + 3;
+      batch.push_back(conditions[i]);
     }
-  }
+    WineSession run = runSession(pkg, batch, scratch);
+    run.evals.merge(wine.evals);
+    wine = std::move(run);
+  } while (i < conditions.size());
   return wine;
 }
 
@@ -122,7 +97,7 @@ std::vector<std::string> conditionsOf(const fs::path& pkg) {
 }
 
 bool mentionsDeparture(const std::string& condition) {
-  for (const auto& [property, reason] : kMachineDepartures)
+  for (const auto& [property, reason] : departures("machine"))
     if (condition.find(property) != std::string::npos) return true;
   return false;
 }
@@ -151,81 +126,62 @@ TEST(SessionEnginePeer, ConditionsFeaturesAndDirectoriesAgreeWithWine) {
   FENNICK_REQUIRE_FIXTURES();
   FENNICK_REQUIRE_PROBE();
   const fs::path scratch = fennick::test::scratchDir();
-  std::ostringstream differences;
-  int conditionsCompared = 0, featuresCompared = 0, directoriesCompared = 0;
+  const auto packageProperties = departures("set");
+  std::string differences;
+  std::size_t conditionsCompared = 0, featuresCompared = 0, directoriesCompared = 0;
   for (const fs::path& pkg : fixturePackages()) {
     if (pkg.extension() != ".msi") continue;  // merge modules have no session
     SCOPED_TRACE(pkg.string());
     const std::string name = pkg.filename().string();
     const auto conditions = conditionsOf(pkg);
-    std::vector<std::string> folderProperties = kAllUsersFolders;
-    folderProperties.push_back("ALLUSERS");
-    const auto set = kPackageProperties.count(name) ? kPackageProperties.at(name)
-                                                    : std::vector<std::pair<std::string, std::string>>{};
-    const WineSession wine = probe(pkg, conditions, folderProperties, scratch, set);
+    std::vector<std::pair<std::string, std::string>> set;
+    std::vector<std::string> args = {"--property", "ALLUSERS"};
+    for (const std::string& f : kAllUsersFolders) args.insert(args.end(), {"--property", f});
+    if (packageProperties.count(name)) {
+      const std::string assignment = packageProperties.at(name).at(0);
+      set.emplace_back(assignment.substr(0, assignment.find('=')), assignment.substr(assignment.find('=') + 1));
+      args.insert(args.end(), {"--set", assignment});
+    }
+    WineSession wine = probe(pkg, conditions, args, scratch);
     msi::ActionStatus status = msi::ActionStatus::NoAction;
-    auto ours = ourSession(pkg, msi::EmulatedMachine::forCurrentUser(), set, &status);
+    auto session = ourSession(pkg, msi::EmulatedMachine::forCurrentUser(), set, &status);
     EXPECT_EQ(status, msi::ActionStatus::Success) << "our UI sequence";
 
+    WineSession ours;
     for (const std::string& c : conditions) {
-      const std::string mine = word(ours->evaluateCondition(c));
-      const auto theirs = wine.evals.find(c);
-      ++conditionsCompared;
-      if (theirs == wine.evals.end()) {
-        differences << "\n  " << name << ": no result from Wine for `" << c << "`";
-      } else if (theirs->second != mine && !mentionsDeparture(c)) {
-        differences << "\n  " << name << ": `" << c << "` is " << mine << ", Wine says "
-                    << theirs->second;
+      if (mentionsDeparture(c)) {
+        wine.evals.erase(c);
+      } else {
+        ours.evals[c] = word(session->evaluateCondition(c));
       }
     }
-
-    if (const msi::FeatureTree* features = ours->featureTree()) {
-      for (const auto& f : features->entries()) {
-        ++featuresCompared;
-        const std::string mine = stateWord(ours->featureRequestState(f.name));
-        const auto theirs = wine.features.find(f.name);
-        if (theirs == wine.features.end() || theirs->second != mine)
-          differences << "\n  " << name << ": feature " << f.name << " is " << mine
-                      << ", Wine says "
-                      << (theirs == wine.features.end() ? "nothing" : theirs->second);
-      }
-      EXPECT_EQ(wine.features.size(), features->entries().size()) << "features Wine has and we lack";
-    } else {
-      EXPECT_TRUE(wine.features.empty());
-    }
-
-    // Folders the comparison may read a directory by: the documented all-users folders of a
-    // per-machine installation, and the profile root.
-    const bool perMachine = ours->property("ALLUSERS") == "1";
-    std::map<std::string, std::string> ourFolders, wineFolders;
-    if (perMachine)
-      for (const std::string& f : kAllUsersFolders) {
-        ourFolders[f] = ours->property(f);
-        wineFolders[f] = wine.properties.count(f) ? wine.properties.at(f) : "";
-      }
-    const std::string ourProfile = ours->machine().profileFolder();
-    const std::string wineProfile = "C:\\users\\" + ours->machine().userName + "\\";
-    if (const msi::DirectoryTree* directories = ours->directoryTree()) {
-      for (const auto& d : directories->entries()) {
-        ++directoriesCompared;
-        const std::string mine =
-            withoutProfile(byFolder(ours->targetPath(d.key).value_or("?"), ourFolders), ourProfile);
-        const auto theirs = wine.directories.find(d.key);
-        const std::string wineText =
-            theirs == wine.directories.end()
-                ? "nothing"
-                : withoutProfile(byFolder(theirs->second, wineFolders), wineProfile);
-        if (mine != wineText)
-          differences << "\n  " << name << ": directory " << d.key << " is " << mine
-                      << ", Wine says " << wineText;
-      }
-      EXPECT_EQ(wine.directories.size(), directories->entries().size()) << "directories Wine has and we lack";
-    }
+    if (const msi::FeatureTree* features = session->featureTree())
+      for (const auto& f : features->entries()) ours.features[f.name] = stateWord(session->featureRequestState(f.name));
+    if (const msi::DirectoryTree* directories = session->directoryTree())
+      for (const auto& d : directories->entries()) ours.directories[d.key] = session->targetPath(d.key).value_or("?");
+    // Directories are read by the folder they hang from (the documented all-users folders of a
+    // per-machine installation) and without the profile root.
+    const bool perMachine = session->property("ALLUSERS") == "1";
+    for (const std::string& f : kAllUsersFolders) ours.properties[f] = session->property(f);
+    const auto normalise = [&](WineSession& side, const std::string& profile) {
+      std::map<std::string, std::string> folders;
+      if (perMachine)
+        for (const std::string& f : kAllUsersFolders) folders[f] = side.properties[f];
+      for (auto& [key, path] : side.directories) path = withoutProfile(byFolder(path, folders), profile);
+    };
+    normalise(ours, session->machine().profileFolder());
+    normalise(wine, "C:\\users\\" + session->machine().userName + "\\");
+    differences += differencesOf(name, "condition", ours.evals, wine.evals) +
+                   differencesOf(name, "feature", ours.features, wine.features) +
+                   differencesOf(name, "directory", ours.directories, wine.directories);
+    conditionsCompared += ours.evals.size();
+    featuresCompared += ours.features.size();
+    directoriesCompared += ours.directories.size();
   }
-  EXPECT_TRUE(differences.str().empty()) << "differences:" << differences.str();
-  EXPECT_GT(conditionsCompared, 100);
-  EXPECT_GT(featuresCompared, 10);
-  EXPECT_GT(directoriesCompared, 20);
+  EXPECT_TRUE(differences.empty()) << "differences:" << differences;
+  EXPECT_GT(conditionsCompared, 100u);
+  EXPECT_GT(featuresCompared, 10u);
+  EXPECT_GT(directoriesCompared, 20u);
 }
 
 // --- the condition corpus -------------------------------------------------------------------
@@ -273,27 +229,20 @@ TEST(SessionEnginePeer, TheConditionCorpusAgreesWithWine) {
   auto ours = ourSession(pkg, machine);
   ASSERT_EQ(ours->featureRequestState("FeatLocal"), msi::InstallState::Local);
 
-  std::ostringstream differences;
-  int compared = 0, marked = 0;
+  const auto corpusDepartures = departures("corpus");
+  WineSession mine;  // the marked cases take Wine's result, when there is one
+  int marked = 0;
   for (const auto& c : corpus.cases) {
     if (!reproducible(c.second)) continue;
-    const std::string mine = word(ours->evaluateCondition(c.second));
-    const auto theirs = wine.evals.find(c.second);
-    if (theirs == wine.evals.end()) {
-      differences << "\n  conditions.txt:" << c.line << ": no result from Wine for `" << c.second << "`";
-      continue;
-    }
-    ++compared;
-    if (c.marked || kCorpusDepartures.count(c.second)) {
+    if (c.marked || corpusDepartures.count(c.second)) {
       ++marked;
-      continue;
+      mine.evals[c.second] = wine.evals.count(c.second) ? wine.evals.at(c.second) : "a result";
+    } else {
+      mine.evals[c.second] = word(ours->evaluateCondition(c.second));
     }
-    if (theirs->second != mine)
-      differences << "\n  conditions.txt:" << c.line << ": `" << c.second << "` is " << mine << ", Wine says "
-                  << theirs->second;
   }
-  EXPECT_TRUE(differences.str().empty()) << "differences:" << differences.str();
-  EXPECT_GT(compared, 300);
+  EXPECT_EQ(differencesOf("conditions.txt", "condition", mine.evals, wine.evals), "");
+  EXPECT_GT(mine.evals.size(), 300u);
   EXPECT_GT(marked, 0);
 }
 

@@ -3,20 +3,33 @@
 // package is generated, msiprobe applies it to the package, and every table Wine then exports
 // must equal what Wine exports from our changed copy (the same reader on both sides, binary
 // cells as files). Wine's apply is lax (it reports success for records it skips), so the
-// tables are compared, not only the status.
+// tables are compared, not only the status. Changes that SQL states are cases of roundtrips.txt.
+//
+// Wine applies the two real transforms made on Windows for Example.msi, and lists their
+// changes in its view-transform mode. The expected changes are those decoded byte by byte from
+// the transforms (Directory: update "Modified", insert "Foo" and "Added", delete "Deleted";
+// Property in the Japanese one: ProductLanguage and ProductName; _Tables: a record for "AppId").
+// The resulting tables stay in the test's scratch folder for engine tests to compare with.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <map>
 #include <set>
+#include <string>
+#include <vector>
 
 #include "engine/cfb/compound_file.h"
 #include "engine/db/database.h"
 #include "engine/db/stream_name.h"
 #include "engine/mst/transform.h"
+#include "engine/sql/view.h"
 #include "tests/peer/probe.h"
 #include "tests/support/db_builders.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/msitools.h"
+#include "tests/support/table_sections.h"
 
 namespace fennick::test {
 using namespace fennick::peer;
@@ -26,9 +39,7 @@ using msi::Row;
 using msi::Value;
 
 const char* const kGaze = "ui-wix3-minimal-gaze/GazeToolbarInstall.msi";
-const char* const kPutty = "ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi";
 const char* const kMinimal = "noui-wix311-nofeature-jsign/minimal.msi";
-const char* const kHebrew = "odd-wix3-testdata/he-il-codepage1255.msi";
 
 // Relative paths of the files under `dir`, without the summary information (Wine's commit
 // writes its own save time) .
@@ -65,16 +76,6 @@ void expectSameExports(const fs::path& applied, const fs::path& expected, const 
   }
 }
 
-void updateCell(msi::Database& db, const std::string& table, const std::string& key, const std::string& column,
-                Value value) {
-  msi::Table& t = db.table(table);
-  const auto i = t.find({Value(key)});
-  ASSERT_TRUE(i) << table << " has no row " << key;
-  Row row = t.row(*i);
-  row[*t.schema().indexOf(column)] = std::move(value);
-  t.update(*i, row);
-}
-
 // Makes the changed copy of `base`, generates the transform, lets Wine apply it and compares.
 // `queries` are also run on both sides, for exact text (the archives hold ANSI text).
 // Returns the folder of the run (changed.msi, t.mst, applied/, expected/).
@@ -95,111 +96,18 @@ fs::path roundTrip(const fs::path& dir, const fs::path& base, const std::functio
     auto reference = msi::Database::open(base, msi::OpenMode::ReadOnly);
     EXPECT_TRUE(msi::mst::generateTransform(*changed, *reference, dir / "t.mst"));
   }
-  const ProcessResult applied = runProbe(
+  const auto records = parseRecords(probeOutput(
       {"apply", base.string(), (dir / "t.mst").string(), (dir / "applied.msi").string(), (dir / "applied").string()},
-      dir / "run");
-  EXPECT_EQ(applied.exitCode, 0) << applied.out << applied.err;
-  const auto records = parseRecords(applied.out);
+      dir / "run"));
   EXPECT_EQ(recordsOf(records, "apply"), (std::vector<Record>{{"0"}}));
   EXPECT_EQ(recordsOf(records, "commit"), (std::vector<Record>{{"0"}}));
-  const ProcessResult expected =
-      runProbe({"export", (dir / "changed.msi").string(), (dir / "expected").string()}, dir / "run");
-  EXPECT_EQ(expected.exitCode, 0) << expected.out << expected.err;
+  probeOutput({"export", (dir / "changed.msi").string(), (dir / "expected").string()}, dir / "run");
   expectSameExports(dir / "applied", dir / "expected", options.uncompared);
-  for (const auto& sql : options.queries) {
-    const ProcessResult a = runProbe({"query", (dir / "applied.msi").string(), sql}, dir / "run");
-    const ProcessResult e = runProbe({"query", (dir / "changed.msi").string(), sql}, dir / "run");
-    EXPECT_EQ(a.exitCode, 0) << a.err;
-    EXPECT_EQ(a.out, e.out) << sql;
-  }
+  for (const auto& sql : options.queries)
+    EXPECT_EQ(probeOutput({"query", (dir / "applied.msi").string(), sql}, dir / "run"),
+              probeOutput({"query", (dir / "changed.msi").string(), sql}, dir / "run"))
+        << sql;
   return dir;
-}
-
-class TransformRoundTripPeer : public ::testing::Test {
- protected:
-  void SetUp() override {
-    FENNICK_REQUIRE_FIXTURES();
-    FENNICK_REQUIRE_PROBE();
-  }
-};
-
-TEST_F(TransformRoundTripPeer, PropertyChangesRowInsertsAndDeletes) {
-  roundTrip(scratchDir(), fixture(kGaze), [](msi::Database& db) {
-    setProperty(db, "Manufacturer", "Fennick Test");
-    setProperty(db, "FENNICKCHOICE", "yes");
-    msi::Table& p = db.table("Property");
-    p.erase(*p.find({Value("ARPNOMODIFY")}));
-    msi::Table& ui = db.table("UIText");
-    ui.erase(*ui.find({Value("AbsentPath")}));
-  });
-}
-
-TEST_F(TransformRoundTripPeer, FeatureLevelAndAttributes) {
-  roundTrip(scratchDir(), fixture(kPutty), [](msi::Database& db) {
-    updateCell(db, "Feature", "DesktopFeature", "Level", Value(1));
-    updateCell(db, "Feature", "DesktopFeature", "Attributes", Value(16));
-    updateCell(db, "Feature", "PathFeature", "Level", Value(3));
-  });
-}
-
-TEST_F(TransformRoundTripPeer, NewTable) {
-  roundTrip(scratchDir(), fixture(kMinimal), [](msi::Database& db) {
-    db.createTable(msi::Schema{"FennickChoice",
-                               {col("Name", "s72", true), col("Value", "L0"), col("Count", "I4"),
-                                col("Flag", "i2")},
-                               false});
-    msi::Table& t = db.table("FennickChoice");
-    t.insert({Value("first"), Value("one"), Value(100000), Value(1)});
-    t.insert({Value("second"), Value(), Value(), Value(-2)});
-    t.insert({Value("third"), Value("three"), Value(-7), Value(0)});
-  });
-}
-
-TEST_F(TransformRoundTripPeer, NewColumn) {
-  roundTrip(scratchDir(), fixture(kPutty), [](msi::Database& db) {
-    db.addColumn("Feature", col("FennickNote", "S64"));
-    updateCell(db, "Feature", "PathFeature", "FennickNote", Value("chosen"));
-    updateCell(db, "Feature", "FilesFeature", "Level", Value(2));
-  });
-}
-
-TEST_F(TransformRoundTripPeer, ChangedAndNewBinaryStreams) {
-  const std::string banner = "a new banner, not really a bitmap";
-  const fs::path dir = roundTrip(
-      scratchDir(), fixture(kGaze),
-      [&](msi::Database& db) {
-        updateCell(db, "Binary", "WixUI_Bmp_Banner", "Data", blob(banner));
-        db.table("Binary").insert({Value("FennickExtra"), blob(std::string(5000, 'z'))});
-      },
-      {{}, {"Binary/WixUI_Bmp_Banner"}});
-  // Wine 8 cannot replace a stream that exists: it writes a changed binary cell as an insert
-  // into _Streams, which refuses the existing name, and reports success. The Windows-made
-  // Example.mst encodes its change of Binary.Modified the same way, and Wine keeps the old
-  // data there too. Wine still reads our record as a change of that cell:
-  auto base = msi::Database::open(fixture(kGaze), msi::OpenMode::ReadOnly);
-  msi::Table& binary = base->table("Binary");
-  const auto& old = binary.row(*binary.find({Value("WixUI_Bmp_Banner")}))[1].asBlob().bytes();
-  EXPECT_TRUE(ReadText(dir / "applied/Binary/WixUI_Bmp_Banner") == std::string(old.begin(), old.end()));
-  const ProcessResult view =
-      runProbe({"viewtransform", fixture(kGaze).string(), (dir / "t.mst").string(), (dir / "view").string()},
-               dir / "run");
-  ASSERT_EQ(view.exitCode, 0) << view.err;
-  bool listed = false;
-  for (const Record& r : parseRecords(view.out))
-    listed = listed || (r.size() >= 3 && r[0] == "Binary" && r[1] == "Data" && r[2] == "WixUI_Bmp_Banner");
-  EXPECT_TRUE(listed) << view.out;
-}
-
-TEST_F(TransformRoundTripPeer, LongStrings) {
-  std::string huge;
-  for (int i = 0; huge.size() < 70000; ++i) huge += "segment " + std::to_string(i) + "; ";
-  roundTrip(
-      scratchDir(), fixture(kMinimal),
-      [&](msi::Database& db) {
-        setProperty(db, "FENNICKLONG", std::string(300, 'L'));
-        setProperty(db, "FENNICKHUGE", huge);  // past 64 KiB: a long-string pool entry
-      },
-      {{"SELECT `Property`, `Value` FROM `Property` WHERE `Property` = 'FENNICKHUGE'"}, {}});
 }
 
 // A package whose pool needs 3-byte references (more than 65535 strings), made from a real
@@ -213,15 +121,80 @@ fs::path bigPackage(const fs::path& dir) {
   return dir / "big.msi";
 }
 
-TEST_F(TransformRoundTripPeer, PackageWithThreeByteStringReferences) {
+// The case of roundtrips.txt named as the running test.
+void roundTripCase() {
+  std::map<std::string, std::vector<std::string>> c;
+  const fs::path cases = fs::path(__FILE__).parent_path() / "roundtrips.txt";
+  for (const auto& row : caseRows(cases, ::testing::UnitTest::GetInstance()->current_test_info()->name()))
+    c[row.at(0)].push_back(row.at(1));
+  const auto execute = [&](msi::Database& db, const std::string& kind) {
+    for (const std::string& sql : c[kind]) msi::View::open(db, sql)->execute();
+  };
   const fs::path dir = scratchDir();
-  roundTrip(dir, bigPackage(dir), [](msi::Database& db) {
-    setProperty(db, "ProductName", "Renamed");
-    msi::Table& t = db.table("FennickBig");
-    t.update(*t.find({Value("k5")}), {Value("k5"), Value("changed five")});
-    t.erase(*t.find({Value("k6")}));
-    t.insert({Value("new"), Value("text 7")});
-  });
+  fs::path base = c["package"].at(0) == "big.msi" ? bigPackage(dir) : fixture(c["package"].at(0));
+  if (c.count("base")) {
+    auto copy = openCopy(base, dir / "base.msi");
+    execute(*copy, "base");
+    copy->commit();
+    base = dir / "base.msi";
+  }
+  ASSERT_FALSE(c["change"].empty());
+  roundTrip(dir, base, [&](msi::Database& db) { execute(db, "change"); }, {c["compare"], {}});
+}
+
+class TransformRoundTripPeer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    FENNICK_REQUIRE_FIXTURES();
+    FENNICK_REQUIRE_PROBE();
+  }
+};
+
+// The changes of roundtrips.txt.
+TEST_F(TransformRoundTripPeer, PropertyChangesRowInsertsAndDeletes) { roundTripCase(); }
+TEST_F(TransformRoundTripPeer, FeatureLevelAndAttributes) { roundTripCase(); }
+TEST_F(TransformRoundTripPeer, NewTable) { roundTripCase(); }
+TEST_F(TransformRoundTripPeer, NewColumn) { roundTripCase(); }
+TEST_F(TransformRoundTripPeer, ChangePastTheSixteenthColumn) { roundTripCase(); }
+TEST_F(TransformRoundTripPeer, HebrewCodepage1255) { roundTripCase(); }
+TEST_F(TransformRoundTripPeer, DroppedTable) { roundTripCase(); }
+TEST_F(TransformRoundTripPeer, PackageWithThreeByteStringReferences) { roundTripCase(); }
+
+TEST_F(TransformRoundTripPeer, ChangedAndNewBinaryStreams) {
+  const std::string banner = "a new banner, not really a bitmap";
+  const fs::path dir = roundTrip(
+      scratchDir(), fixture(kGaze),
+      [&](msi::Database& db) {
+        msi::Table& binary = db.table("Binary");
+        binary.update(*binary.find({Value("WixUI_Bmp_Banner")}), {Value("WixUI_Bmp_Banner"), blob(banner)});
+        binary.insert({Value("FennickExtra"), blob(std::string(5000, 'z'))});
+      },
+      {{}, {"Binary/WixUI_Bmp_Banner"}});
+  // Wine 8 cannot replace a stream that exists: it writes a changed binary cell as an insert
+  // into _Streams, which refuses the existing name, and reports success. The Windows-made
+  // Example.mst encodes its change of Binary.Modified the same way, and Wine keeps the old
+  // data there too. Wine still reads our record as a change of that cell:
+  auto base = msi::Database::open(fixture(kGaze), msi::OpenMode::ReadOnly);
+  msi::Table& binary = base->table("Binary");
+  const auto& old = binary.row(*binary.find({Value("WixUI_Bmp_Banner")}))[1].asBlob().bytes();
+  EXPECT_TRUE(ReadText(dir / "applied/Binary/WixUI_Bmp_Banner") == std::string(old.begin(), old.end()));
+  const std::string view =
+      probeOutput({"viewtransform", fixture(kGaze).string(), (dir / "t.mst").string(), (dir / "view").string()},
+                  dir / "run");
+  using ::testing::_;
+  EXPECT_THAT(parseRecords(view), ::testing::Contains(::testing::ElementsAre("Binary", "Data", "WixUI_Bmp_Banner", _, _)));
+}
+
+TEST_F(TransformRoundTripPeer, LongStrings) {
+  std::string huge;
+  for (int i = 0; huge.size() < 70000; ++i) huge += "segment " + std::to_string(i) + "; ";
+  roundTrip(
+      scratchDir(), fixture(kMinimal),
+      [&](msi::Database& db) {
+        setProperty(db, "FENNICKLONG", std::string(300, 'L'));
+        setProperty(db, "FENNICKHUGE", huge);  // past 64 KiB: a long-string pool entry
+      },
+      {{"SELECT `Property`, `Value` FROM `Property` WHERE `Property` = 'FENNICKHUGE'"}, {}});
 }
 
 TEST_F(TransformRoundTripPeer, TransformWithThreeByteStringReferences) {
@@ -249,44 +222,86 @@ TEST_F(TransformRoundTripPeer, TransformWithThreeByteStringReferences) {
   EXPECT_TRUE(pool[3] & 0x80);
 }
 
-TEST_F(TransformRoundTripPeer, ChangePastTheSixteenthColumn) {
-  // An update mask has 16 bits; a change in column 19 is written as delete + insert.
-  const fs::path dir = scratchDir();
-  {
-    auto db = openCopy(fixture(kMinimal), dir / "wide.msi");
-    std::vector<msi::Column> columns{col("Id", "s16", true)};
-    for (int c = 1; c < 20; ++c) columns.push_back(col("C" + std::to_string(c), "I4"));
-    db->createTable(msi::Schema{"FennickWide", columns, false});
-    for (const char* id : {"a", "b"}) {
-      Row row{Value(id)};
-      for (int c = 1; c < 20; ++c) row.emplace_back(static_cast<std::int32_t>(c));
-      db->table("FennickWide").insert(std::move(row));
-    }
-    db->commit();
+// --- the transforms made on Windows ---------------------------------------------------------
+
+const char* const kDir = "noui-wix37-with-transforms-psmsi/";
+
+// Rows of an .idt archive (lines after the three header lines).
+std::set<std::string> idtRows(const std::string& text) {
+  const auto all = fennick::test::lines(text);
+  return {all.begin() + std::min<std::size_t>(3, all.size()), all.end()};
+}
+
+std::set<std::string> msitoolsRows(const fs::path& pkg, const std::string& table) {
+  return idtRows(fennick::test::msiinfo("export", pkg, table));
+}
+
+// Directory after either transform: the base's TARGETDIR, "Modified" (its update found no row,
+// so Wine inserts it), "Foo" and "Added"; the delete of the missing "Deleted" changes nothing.
+const std::set<std::string> kDirectoryAfter = {
+    "TARGETDIR\t\tSourceDir", "Modified\t\tnew value", "Foo\t\t.", "Added\t\t."};
+
+// The view of each transform as the probe writes it to a file, as Wine 8 lists it:
+// transform-views/MST.txt. Wine lists the _Tables record as CREATE although its mask is that of
+// a delete; the Japanese one's ProductName テストプロダクト comes from its codepage-932 pool.
+TEST(TransformPeer, ViewListsTheChangesOfEachTransform) {
+  FENNICK_REQUIRE_FIXTURES();
+  FENNICK_REQUIRE_PROBE();
+  const fs::path scratch = scratchDir();
+  const fs::path base = fixture(std::string(kDir) + "Example.msi");
+  // Current values are the base's, as msitools reads them.
+  const auto baseProperty = msitoolsRows(base, "Property");
+  ASSERT_TRUE(baseProperty.count("ProductLanguage\t1033") && baseProperty.count("ProductName\tTEST"));
+  for (const std::string mst : {"Example.mst", "Example.jpn.mst"}) {
+    SCOPED_TRACE(mst);
+    const std::string printed = probeOutput(
+        {"viewtransform", base.string(), fixture(kDir + mst).string(), (scratch / mst).string()}, scratch / "run");
+    const std::string view = ReadText(scratch / mst / "_TransformView.txt");
+    EXPECT_EQ(view, ReadText(fs::path(__FILE__).parent_path() / "transform-views" / (mst + ".txt")));
+    // The same listing is printed on standard output.
+    EXPECT_EQ(parseRecords(printed).size(), parseRecords(view).size() + 1);
   }
-  roundTrip(dir, dir / "wide.msi", [](msi::Database& db) {
-    updateCell(db, "FennickWide", "a", "C19", Value(1900));
-    updateCell(db, "FennickWide", "b", "C3", Value(300));
-  });
 }
 
-TEST_F(TransformRoundTripPeer, HebrewCodepage1255) {
-  // Strings end in a Hebrew letter: glibc's converter holds a final letter back (a combining
-  // mark might follow), and a decoder that does not flush it reads them one letter short.
-  roundTrip(
-      scratchDir(), fixture(kHebrew),
-      [](msi::Database& db) {
-        ASSERT_EQ(db.codepage(), 1255);
-        updateCell(db, "Feature", "MyFeature", "Description", Value("\xD7\x91\xD7\x97\xD7\x99\xD7\xA8\xD7\x94"));
-        setProperty(db, "FENNICKHEBREW", "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D");
-      },
-      {{"SELECT `Feature`, `Description` FROM `Feature`",
-        "SELECT `Value` FROM `Property` WHERE `Property` = 'FENNICKHEBREW'"},
-       {}});
-}
-
-TEST_F(TransformRoundTripPeer, DroppedTable) {
-  roundTrip(scratchDir(), fixture(kPutty), [](msi::Database& db) { db.dropTable("Environment"); });
+// Each transform applied to Example.msi with its own error conditions (the low word of its
+// summary CharCount), the committed result exported. Wine creates the table named by the
+// transform's _Tables record for "AppId" with no columns, so it cannot export it: the probe
+// reports that one table and exits 1.
+TEST(TransformPeer, ApplyingEachTransformChangesWhatItHolds) {
+  FENNICK_REQUIRE_FIXTURES();
+  FENNICK_REQUIRE_PROBE();
+  const fs::path scratch = scratchDir();
+  const fs::path base = fixture(std::string(kDir) + "Example.msi");
+  for (const auto& [mst, conditions] : {std::pair{"Example.mst", "0x1F"}, std::pair{"Example.jpn.mst", "0x3F"}}) {
+    SCOPED_TRACE(mst);
+    const fs::path outPkg = scratch / mst / "out.msi", outDir = scratch / mst / "tables";
+    const ProcessResult probe = runProbe(
+        {"apply", base.string(), fixture(kDir + std::string(mst)).string(), outPkg.string(), outDir.string(), conditions},
+        scratch / mst / "run");
+    const auto records = parseRecords(probe.out);
+    EXPECT_EQ(probe.exitCode, 1) << probe.out << probe.err;
+    EXPECT_EQ(recordsOf(records, "apply"), (std::vector<Record>{{"0"}}));
+    EXPECT_EQ(recordsOf(records, "commit"), (std::vector<Record>{{"0"}}));
+    EXPECT_EQ(recordsOf(records, "failed"), (std::vector<Record>{{"AppId", "1615"}}));
+    EXPECT_EQ(idtRows(ReadText(outDir / "Directory.idt")), kDirectoryAfter);
+    // msitools reads the package Wine committed the same way.
+    EXPECT_EQ(msitoolsRows(outPkg, "Directory"), kDirectoryAfter);
+    const auto property = idtRows(ReadText(outDir / "Property.idt"));
+    if (mst == std::string("Example.jpn.mst")) {
+      EXPECT_TRUE(property.count("ProductLanguage\t1041"));
+      // Example.msi has the neutral codepage 0, which Wine writes as its ANSI codepage (1252)
+      // on commit: the eight Japanese characters survive only as '?'.
+      EXPECT_TRUE(property.count("ProductName\t????????"));
+      EXPECT_FALSE(property.count("ProductName\tTEST"));
+      continue;
+    }
+    // Every other table is the base's, row for row.
+    for (const Record& t : recordsOf(records, "table")) {
+      const std::string& table = t.at(0);
+      if (table == "Directory" || table.front() == '_') continue;
+      EXPECT_EQ(idtRows(ReadText(outDir / (table + ".idt"))), msitoolsRows(base, table)) << "table " << table;
+    }
+  }
 }
 
 }  // namespace
