@@ -49,12 +49,7 @@ class Generate : public ::testing::Test {
     return streamWords(dir / "t.mst");
   }
 
-  std::vector<std::string> show() {
-    std::vector<std::string> out;
-    for (const auto& c : msi::mst::describeTransform(dir / "t.mst", base.get()))
-      out.push_back(msi::mst::formatChange(c));
-    return out;
-  }
+  std::vector<std::string> show() { return changeLines(dir / "t.mst", base.get()); }
 
   fs::path dir;
   std::unique_ptr<msi::Database> base, changed;
