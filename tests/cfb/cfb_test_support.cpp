@@ -2,7 +2,6 @@
 
 #include "tests/support/msitools.h"
 
-#include <csignal>
 #include <fstream>
 #include <iterator>
 #include <regex>
@@ -101,19 +100,6 @@ std::string msitoolsView(const std::filesystem::path& package) {
   // Warnings carry a process id and a time: keep only what they say.
   static const std::regex noise(R"(\(msiinfo:[0-9]+\): ([A-Za-z-]+) \*\*: [0-9:.]+:)");
   return std::regex_replace(out, noise, "(msiinfo): $1:");
-}
-
-FileSizeLimit::FileSizeLimit(rlim_t bytes) {
-  getrlimit(RLIMIT_FSIZE, &saved_);
-  previous_ = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit limit = saved_;
-  limit.rlim_cur = bytes;
-  setrlimit(RLIMIT_FSIZE, &limit);
-}
-
-FileSizeLimit::~FileSizeLimit() {
-  setrlimit(RLIMIT_FSIZE, &saved_);
-  std::signal(SIGXFSZ, previous_);
 }
 
 }  // namespace cfbtest

@@ -2,8 +2,6 @@
 // damaged files, and msitools as the independent reader of what we write.
 #pragma once
 
-#include <sys/resource.h>
-
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -35,18 +33,5 @@ std::string contentListing(const msi::cfb::Reader& reader, const Path& storage =
 
 // What msitools reads from a package: table list, every table exported, stream list, summary.
 std::string msitoolsView(const std::filesystem::path& package);
-
-// While in scope, writes past `bytes` fail with EFBIG, as on a full disk.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes);
-  ~FileSizeLimit();
-  FileSizeLimit(const FileSizeLimit&) = delete;
-  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
- private:
-  rlimit saved_{};
-  void (*previous_)(int) = nullptr;
-};
 
 }  // namespace cfbtest
