@@ -167,26 +167,36 @@ TEST(InPlaceCommit, RepeatedCommitsReuseFreedSectors) {
   EXPECT_EQ(r->read({u"other"}), pattern(1000, 10));
 }
 
+// Past the header's 109 FAT sectors the FAT is listed in DIFAT sectors, in place and in a
+// whole write; msitools reads both, and removing the stream again gives the old content.
 TEST(InPlaceCommit, GrowingPastTheFatIntoDifatSectors) {
   FENNICK_REQUIRE_FIXTURES();
-  const auto pkg = scratchCopy("odd-wix3-testdata/he-il-codepage1255.msi", "grow.msi");  // v3, 1 FAT sector
+  const auto original = fennick::test::fixture("odd-wix3-testdata/he-il-codepage1255.msi");  // v3, 1 FAT sector
+  const auto pkg = scratchCopy("odd-wix3-testdata/he-il-codepage1255.msi", "grow.msi");
+  const auto whole = pkg.parent_path() / "whole.msi";
   const std::string content = cfbtest::contentListing(*Reader::open(pkg));
   Editor ed(Reader::open(pkg));
   const Bytes big = pattern(8 << 20, 1);
   ed.putStream({u"Huge"}, big);
   ed.commit(pkg);
-  const Bytes file = cfbtest::readFile(pkg);
-  EXPECT_GT(cfbtest::u32(file, 0x48), 0u);
-  const auto r = Reader::open(pkg);
-  EXPECT_EQ(r->read({u"Huge"}), big);
+  Editor(Reader::open(pkg)).commit(whole);
+  for (const auto& file : {pkg, whole}) {
+    SCOPED_TRACE(file.filename().string());
+    EXPECT_GT(cfbtest::u32(cfbtest::readFile(file), 0x48), 0u);
+    EXPECT_EQ(Reader::open(file)->read({u"Huge"}), big);
+    if (!fennick::test::haveMsitools()) continue;
+    EXPECT_TRUE(fennick::test::msiinfo("extract", file, "Huge") == std::string(big.begin(), big.end()));
+    std::string view = cfbtest::msitoolsView(file);
+    ASSERT_NE(view.find("\nHuge\n"), std::string::npos);
+    EXPECT_EQ(view.erase(view.find("\nHuge\n"), 5), cfbtest::msitoolsView(original));
+  }
 
-  Editor shrink(r);
+  Editor shrink(Reader::open(pkg));
   shrink.remove({u"Huge"});
   shrink.commit(pkg);
   EXPECT_EQ(cfbtest::contentListing(*Reader::open(pkg)), content);
   if (fennick::test::haveMsitools()) {
-    EXPECT_EQ(cfbtest::msitoolsView(pkg),
-              cfbtest::msitoolsView(fennick::test::fixture("odd-wix3-testdata/he-il-codepage1255.msi")));
+    EXPECT_EQ(cfbtest::msitoolsView(pkg), cfbtest::msitoolsView(original));
   }
 }
 
