@@ -36,31 +36,66 @@ std::size_t bytesThatDiffer(const Bytes& before, const Bytes& after) {
   return n;
 }
 
-TEST(InPlaceCommit, ChangingOneStreamCostsAboutThatStreamAndMsitoolsSeesIt) {
+// The largest root stream of a package: a multi-sector stream to patch.
+EntryInfo largestStream(const fs::path& pkg) {
+  EntryInfo best;
+  for (const auto& e : Reader::open(pkg)->list())
+    if (e.kind == EntryKind::Stream && e.size > best.size) best = e;
+  return best;
+}
+
+// In a 2.8 MB package, replacing one stream and then patching another each cost about that
+// stream: the file grows by the new data plus a few allocation and directory sectors, and
+// only the header and those sectors change inside the old extent. msitools reads the new
+// content and the same tables.
+TEST(InPlaceCommit, ReplacingOrPatchingOneStreamCostsAboutThatStream) {
   FENNICK_REQUIRE_MSITOOLS();
-  const std::string relative = "ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi";
-  const auto pkg = scratchCopy(relative, "putty.msi");
+  const auto pkg = scratchCopy("ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi", "putty.msi");
   const std::u16string bitmap = streamNamed(pkg, "Binary.WixUI_Bmp_Up");
+  const EntryInfo big = largestStream(pkg);
   ASSERT_FALSE(bitmap.empty());
-  const Bytes before = cfbtest::readFile(pkg);
+  ASSERT_GT(big.size, 20000u);
   const std::string tablesBefore = cfbtest::msitoolsView(pkg);
+  Bytes before = cfbtest::readFile(pkg);
   const Bytes replacement = pattern(20000, 5);
 
   Editor ed(Reader::open(pkg));
   ed.putStream({bitmap}, replacement);
   ed.commit(pkg);
   EXPECT_FALSE(ed.hasChanges());
-
-  const Bytes after = cfbtest::readFile(pkg);
-  // 2.8 MB file: it grows by the new stream plus a few allocation and directory sectors, and
-  // only the header and sectors that were free change inside the old extent.
+  Bytes after = cfbtest::readFile(pkg);
   EXPECT_GE(after.size(), before.size());
   EXPECT_LE(after.size(), before.size() + replacement.size() + 8 * 512);
   EXPECT_LE(bytesThatDiffer(before, after), 8u * 512);
-  const std::string extracted =
-      fennick::test::msiinfo("extract", pkg, "Binary.WixUI_Bmp_Up");
+  const std::string extracted = fennick::test::msiinfo("extract", pkg, "Binary.WixUI_Bmp_Up");
   EXPECT_TRUE(extracted == std::string(replacement.begin(), replacement.end()));
-  EXPECT_EQ(cfbtest::msitoolsView(pkg), tablesBefore);  // same stream list, same tables
+
+  // Patches write at most three data sectors, the FAT sectors that map them, and the header.
+  before = after;
+  Bytes expected = Reader::open(pkg)->read({big.name});
+  const std::uint64_t middle = big.size / 2 - 1;  // may straddle two sectors
+  const Bytes first = {0xDE, 0xAD, 0xBE, 0xEF}, last = {0x42, 0x43};
+  ed.patchStream({big.name}, middle, first);
+  ed.patchStream({big.name}, big.size - last.size(), last);
+  ed.patchStream({big.name}, middle + 1, {0x77});  // later patches win
+  std::copy(first.begin(), first.end(), expected.begin() + static_cast<std::ptrdiff_t>(middle));
+  std::copy(last.begin(), last.end(), expected.end() - static_cast<std::ptrdiff_t>(last.size()));
+  expected[middle + 1] = 0x77;
+  ed.commit(pkg);
+  after = cfbtest::readFile(pkg);
+  EXPECT_LE(bytesThatDiffer(before, after), 8u * 512);
+  EXPECT_LE(after.size(), before.size() + 8 * 512);
+  EXPECT_EQ(Reader::open(pkg)->read({big.name}), expected);
+  EXPECT_EQ(cfbtest::msitoolsView(pkg), tablesBefore) << "binary streams may change, tables may not";
+
+  // The same patch committed into another file writes it whole, patch included.
+  const auto other = pkg.parent_path() / "patch-copy.msi";
+  Editor again(Reader::open(pkg));
+  again.patchStream({big.name}, 0, {1, 2, 3});
+  again.commit(other);
+  expected[0] = 1, expected[1] = 2, expected[2] = 3;
+  EXPECT_EQ(Reader::open(other)->read({big.name}), expected);
+  EXPECT_NE(Reader::open(pkg)->read({big.name}), expected);
 }
 
 TEST(InPlaceCommit, ReadersOpenedBeforeTheCommitKeepTheOldContent) {
@@ -233,55 +268,6 @@ TEST(InPlaceCommit, ChangingTheVersionRewritesTheWholeFile) {
   EXPECT_EQ(r->version(), 3);
   EXPECT_EQ(cfbtest::contentListing(*r), content);
   EXPECT_EQ(ed.base()->version(), 3);
-}
-
-}  // namespace
-
-namespace {
-
-// The largest root stream of a package: a multi-sector stream to patch.
-EntryInfo largestStream(const fs::path& pkg) {
-  EntryInfo best;
-  for (const auto& e : Reader::open(pkg)->list())
-    if (e.kind == EntryKind::Stream && e.size > best.size) best = e;
-  return best;
-}
-
-TEST(InPlaceCommit, PatchingALargeStreamWritesOnlyTheSectorsItTouches) {
-  FENNICK_REQUIRE_MSITOOLS();
-  const auto pkg = scratchCopy("ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi", "patch.msi");
-  const auto other = pkg.parent_path() / "patch-copy.msi";
-  const EntryInfo big = largestStream(pkg);
-  ASSERT_GT(big.size, 20000u);
-  const Bytes before = cfbtest::readFile(pkg);
-  const std::string tablesBefore = cfbtest::msitoolsView(pkg);
-
-  Bytes expected = Reader::open(pkg)->read({big.name});
-  const std::uint64_t middle = big.size / 2 - 1;  // may straddle two sectors
-  const Bytes first = {0xDE, 0xAD, 0xBE, 0xEF}, last = {0x42, 0x43};
-  Editor ed(Reader::open(pkg));
-  ed.patchStream({big.name}, middle, first);
-  ed.patchStream({big.name}, big.size - last.size(), last);
-  ed.patchStream({big.name}, middle + 1, {0x77});  // later patches win
-  std::copy(first.begin(), first.end(), expected.begin() + static_cast<std::ptrdiff_t>(middle));
-  std::copy(last.begin(), last.end(), expected.end() - static_cast<std::ptrdiff_t>(last.size()));
-  expected[middle + 1] = 0x77;
-  ed.commit(pkg);
-
-  // At most three data sectors, the FAT sectors that map them, and the header.
-  const Bytes after = cfbtest::readFile(pkg);
-  EXPECT_LE(bytesThatDiffer(before, after), 8u * 512);
-  EXPECT_LE(after.size(), before.size() + 8 * 512);
-  EXPECT_EQ(Reader::open(pkg)->read({big.name}), expected);
-  EXPECT_EQ(cfbtest::msitoolsView(pkg), tablesBefore) << "a binary stream may change, tables may not";
-
-  // The same patch committed into another file writes it whole, patch included.
-  Editor again(Reader::open(pkg));
-  again.patchStream({big.name}, 0, {1, 2, 3});
-  again.commit(other);
-  expected[0] = 1, expected[1] = 2, expected[2] = 3;
-  EXPECT_EQ(Reader::open(other)->read({big.name}), expected);
-  EXPECT_NE(Reader::open(pkg)->read({big.name}), expected);
 }
 
 TEST(InPlaceCommit, PatchesOfSmallStreamsAndBadPatches) {
