@@ -15,12 +15,6 @@ Bytes readFile(const std::filesystem::path& path) {
   return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 
-void writeFile(const std::filesystem::path& path, const Bytes& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  if (!out) throw std::runtime_error("cannot write " + path.string());
-}
-
 Bytes pattern(std::size_t size, unsigned seed) {
   Bytes out(size);
   std::uint32_t x = 2463534242u ^ (seed * 0x9E3779B9u);

@@ -14,7 +14,6 @@ using msi::cfb::Bytes;
 using msi::cfb::Path;
 
 Bytes readFile(const std::filesystem::path& path);
-void writeFile(const std::filesystem::path& path, const Bytes& bytes);
 // `size` bytes of a repeatable pattern, different for each `seed`.
 Bytes pattern(std::size_t size, unsigned seed);
 
