@@ -12,15 +12,12 @@
 #include "engine/db/stream_name.h"
 #include "engine/mst/transform.h"
 #include "tests/mst/mst_test_support.h"
-#include "tests/support/error_text.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/table_sections.h"
 
 namespace {
 namespace fs = std::filesystem;
 using fennick::test::fixture;
-using fennick::test::errorOf;
-using fennick::test::holds;
 using fennick::test::scratchDir;
 using namespace fennick::mst_test;
 using msi::Row;
@@ -64,15 +61,6 @@ TEST(SampleTransform, ShowListsTheDecodedChanges) {
   const auto lines = expected();
   EXPECT_EQ(changeLines(sample("Example.mst"), nullptr), lines.at("Example.mst"));
   EXPECT_EQ(changeLines(sample("Example.jpn.mst"), base.get()), lines.at("Example.jpn.mst with Example.msi"));
-}
-
-TEST(SampleTransform, ApplyingToExampleMsiFailsOnTheMissingBinaryTableAndChangesNothing) {
-  FENNICK_REQUIRE_FIXTURES();
-  const fs::path dir = scratchDir();
-  auto db = openCopy(sample("Example.msi"), dir / "Example.msi");
-  const Snapshot before = snapshot(*db);
-  EXPECT_TRUE(holds(errorOf([&] { msi::mst::applyTransform(*db, sample("Example.mst"), 0x1F); }), {"table `Binary`"}));
-  EXPECT_EQ(snapshot(*db), before);
 }
 
 // Each transform changes the tables of its section, drops AppId, and leaves every other table
@@ -130,12 +118,6 @@ TEST(SampleTransform, RegeneratingFromTheAppliedDatabaseGivesTheSameRecords) {
   // No _Columns stream in either: no schema change besides the dropped table.
   EXPECT_EQ(ours.count("_Columns"), 0u);
   EXPECT_EQ(theirs.count("_Columns"), 0u);
-}
-
-TEST(SampleTransform, StoredErrorConditionsAreTheLowWord) {
-  FENNICK_REQUIRE_FIXTURES();
-  EXPECT_EQ(msi::mst::storedErrorConditions(sample("Example.mst")), 0x1F);
-  EXPECT_EQ(msi::mst::storedErrorConditions(sample("Example.jpn.mst")), 0x3F);
 }
 
 }  // namespace
