@@ -55,15 +55,6 @@ class Generate : public ::testing::Test {
   std::unique_ptr<msi::Database> base, changed;
 };
 
-TEST_F(Generate, PropertyValueChangeIsAnUpdateOfThatColumnOnly) {
-  setProperty(*changed, "ALLUSERS", "2");
-  const auto s = generate();
-  // Pool: ALLUSERS (1), 2 (2); update mask bit 1 = Value.
-  EXPECT_EQ(s.at("Property"), "0002 0001 0002");
-  EXPECT_EQ(s.count("Feature"), 0u);
-  EXPECT_EQ(show(), (std::vector<std::string>{"update\tProperty\tALLUSERS\tValue\t1\t2"}));
-}
-
 TEST_F(Generate, FeatureLevelAndAttributesUpdatesCarryOnlyTheChangedColumns) {
   msi::Table& f = changed->table("Feature");
   Row docs = f.row(*f.find({Value("Docs")}));
