@@ -83,8 +83,6 @@ TEST(HostileFat, MiniChainsAreCheckedToo) {
 
   expectDamage(good, [&](Bytes& f) { setU32(f, miniFat + 4 * (c + 3), c); },
                "stream `c`: mini sector chain loops at mini sector " + std::to_string(c));
-  expectDamage(good, [&](Bytes& f) { setU32(f, miniFat + 4 * (c + 3), 5000); },
-               "mini sector chain leads to sector id 5000, out of range");
   expectDamage(good, [&](Bytes& f) { setU32(f, entryOffset(f, 1) + 0x74, 70000); },
                "stream `a`: mini sector chain leads to sector id 70000");
 }
@@ -123,8 +121,6 @@ TEST(HostileDirectory, CyclesOutOfRangeLinksAndBadEntries) {
   // Sibling tree of the root: c (3) at the top, b (2) left of it, a (1) left of b, S (4) right.
   ASSERT_EQ(u32(good, entryOffset(good, 0) + 0x4C), 3u);
 
-  // a's right sibling is the tree's top
-  expectDamage(good, [&](Bytes& f) { setU32(f, entryOffset(f, 1) + 0x48, 3); }, "entry 3 is linked twice");
   // a storage whose child tree holds the storage itself
   expectDamage(good, [&](Bytes& f) { setU32(f, entryOffset(f, 5) + 0x44, 4); }, "entry 4 is linked twice");
   expectDamage(good, [&](Bytes& f) { setU32(f, entryOffset(f, 0) + 0x4C, 999); },
@@ -145,9 +141,6 @@ TEST(HostileSizes, HugeDeclaredSizesFailBeforeAllocating) {
   // a mini stream larger than the file
   expectDamage(sample(3), [&](Bytes& f) { setU32(f, entryOffset(f, 0) + 0x78, 0x7FFFFFFF); },
                "mini stream declares 2147483647 bytes");
-  // fits the file, but the chain is shorter than the size says
-  expectDamage(sample(3), [&](Bytes& f) { setU32(f, entryOffset(f, 2) + 0x78, 12000); },
-               "sector chain ends after 20 of 24 sectors");
 }
 
 TEST(HostileSizes, Version3IgnoresTheHighDwordOfSizes) {
@@ -176,9 +169,6 @@ TEST(HostileTruncation, EveryCutGivesAnErrorOrTheRightContent) {
     }
     EXPECT_GT(errors, 10u);
   }
-  // the big stream is last: its end is gone
-  expectDamage(sample(3), [&](Bytes& f) { f.resize(f.size() - 1024); },
-               "stream `b`: sector chain leads to sector id");
   expectFailure(Bytes(300, 0), "not a compound file");
 }
 
