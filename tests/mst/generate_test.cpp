@@ -66,17 +66,6 @@ TEST_F(Generate, FeatureLevelAndAttributesUpdatesCarryOnlyTheChangedColumns) {
   EXPECT_EQ(s.at("Feature"), "00a0 0001 80c8 8010");
 }
 
-TEST_F(Generate, InsertsInTableOrderThenDeletesWithNullsAsZero) {
-  msi::Table& p = changed->table("Property");
-  p.erase(*p.find({Value("ALLUSERS")}));
-  p.insert({Value("NEWPROP"), Value("x")});
-  msi::Table& f = changed->table("Feature");
-  f.insert({Value("Extra"), Value(), Value(), Value(), Value(), Value(1), Value(), Value(0)});
-  const auto s = generate();
-  EXPECT_EQ(s.at("Property"), "0201 0001 0002 0000 0003");  // insert NEWPROP=x, delete ALLUSERS
-  EXPECT_EQ(s.at("Feature"), "0801 0004 0000 0000 0000 0000 8001 0000 8000");
-}
-
 TEST_F(Generate, IdenticalDatabasesGiveNoFile) {
   changed->commit();
   EXPECT_FALSE(msi::mst::generateTransform(*changed, *base, dir / "none.mst"));
