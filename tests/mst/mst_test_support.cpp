@@ -9,6 +9,7 @@
 #include "engine/cfb/compound_file.h"
 #include "engine/db/stream_name.h"
 #include "engine/mst/transform.h"
+#include "tests/support/table_sections.h"
 
 namespace fennick::mst_test {
 
@@ -69,6 +70,10 @@ Snapshot snapshot(msi::Database& db) {
     out[name] = std::move(lines);
   }
   return out;
+}
+
+std::map<std::string, std::vector<std::string>> expected(const std::string& test) {
+  return test::tableSections(std::filesystem::path(__FILE__).parent_path() / "expected.txt", test);
 }
 
 std::vector<std::string> changeLines(const std::filesystem::path& mst, msi::Database* base) {

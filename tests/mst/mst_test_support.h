@@ -37,6 +37,9 @@ std::unique_ptr<msi::Database> generateFromCopy(const std::filesystem::path& dir
 using Snapshot = std::map<std::string, std::vector<std::string>>;
 Snapshot snapshot(msi::Database& db);
 
+// The tables of section `test` (by default the running test's name) of tests/mst/expected.txt.
+std::map<std::string, std::vector<std::string>> expected(const std::string& test = "");
+
 // The changes describeTransform lists, each as formatChange gives it.
 std::vector<std::string> changeLines(const std::filesystem::path& mst, msi::Database* base);
 

@@ -13,7 +13,6 @@
 #include "engine/mst/transform.h"
 #include "tests/mst/mst_test_support.h"
 #include "tests/support/fixtures.h"
-#include "tests/support/table_sections.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -26,11 +25,6 @@ using msi::Value;
 const std::string kDir = "noui-wix37-with-transforms-psmsi/";
 
 fs::path sample(const std::string& name) { return fixture(kDir + name); }
-
-// What the tests below expect, as "[test]" sections of tables of lines.
-std::map<std::string, std::vector<std::string>> expected(const std::string& section = "") {
-  return fennick::test::tableSections(fs::path(__FILE__).parent_path() / "sample_transforms.txt", section);
-}
 
 // Example.msi plus what the transforms expect to find: Binary rows "Modified" and "Deleted",
 // Directory rows of the same names, and an AppId table. A Property row names "NewBinary" first
