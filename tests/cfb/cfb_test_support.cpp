@@ -36,11 +36,6 @@ void setU32(Bytes& b, std::size_t at, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) b.at(at + i) = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
-void setU64(Bytes& b, std::size_t at, std::uint64_t v) {
-  setU32(b, at, static_cast<std::uint32_t>(v));
-  setU32(b, at + 4, static_cast<std::uint32_t>(v >> 32));
-}
-
 namespace {
 std::size_t sectorSize(const Bytes& file) { return std::size_t{1} << (file.at(0x1E) | (file.at(0x1F) << 8)); }
 }  // namespace

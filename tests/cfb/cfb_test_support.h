@@ -19,7 +19,6 @@ Bytes pattern(std::size_t size, unsigned seed);
 
 std::uint32_t u32(const Bytes& b, std::size_t at);
 void setU32(Bytes& b, std::size_t at, std::uint32_t v);
-void setU64(Bytes& b, std::size_t at, std::uint64_t v);
 // Byte offset of sector `id` and of directory entry `id` (the directory chain is followed).
 std::size_t sectorOffset(const Bytes& file, std::uint32_t id);
 std::size_t entryOffset(const Bytes& file, std::uint32_t id);

