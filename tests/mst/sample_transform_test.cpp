@@ -7,9 +7,7 @@
 // original base from Example.msi (reconstructedBase) to replay and regenerate them.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 
-#include "engine/db/stream_name.h"
 #include "engine/mst/transform.h"
 #include "tests/mst/mst_test_support.h"
 #include "tests/support/fixtures.h"
