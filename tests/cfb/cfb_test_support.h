@@ -13,6 +13,10 @@ namespace cfbtest {
 using msi::cfb::Bytes;
 using msi::cfb::Path;
 
+// The root classes of installer databases and of transforms.
+inline constexpr msi::cfb::Clsid kDatabaseClsid = {0x84, 0x10, 0x0C, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46};
+inline constexpr msi::cfb::Clsid kTransformClsid = {0x82, 0x10, 0x0C, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46};
+
 Bytes readFile(const std::filesystem::path& path);
 // `size` bytes of a repeatable pattern, different for each `seed`.
 Bytes pattern(std::size_t size, unsigned seed);

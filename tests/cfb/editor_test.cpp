@@ -10,10 +10,8 @@
 namespace {
 
 using namespace msi::cfb;
+using cfbtest::kDatabaseClsid;
 using cfbtest::pattern;
-
-constexpr Clsid kDatabaseClsid = {0x84, 0x10, 0x0C, 0x00, 0x00, 0x00, 0x00, 0x00,
-                                  0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
 
 TEST(EditorNewFile, EverySizeAroundTheSectorAndCutoffBoundariesRoundTrips) {
   const std::size_t sizes[] = {0, 1, 63, 64, 65, 511, 512, 513, 4095, 4096, 4097, 70000};

@@ -14,11 +14,8 @@ namespace {
 using namespace msi::cfb;
 using fennick::test::fixture;
 using fennick::test::fixturePackages;
-
-constexpr Clsid kDatabaseClsid = {0x84, 0x10, 0x0C, 0x00, 0x00, 0x00, 0x00, 0x00,
-                                  0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
-constexpr Clsid kTransformClsid = {0x82, 0x10, 0x0C, 0x00, 0x00, 0x00, 0x00, 0x00,
-                                   0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+using cfbtest::kDatabaseClsid;
+using cfbtest::kTransformClsid;
 
 // Walks every storage, reads every stream, and checks what a reader promises about each.
 void checkTree(const Reader& r, const Path& storage, std::size_t& streams) {

@@ -7,7 +7,6 @@
 // original base from Example.msi (reconstructedBase) to replay and regenerate them.
 #include <gtest/gtest.h>
 
-
 #include "engine/mst/transform.h"
 #include "tests/mst/mst_test_support.h"
 #include "tests/support/fixtures.h"
@@ -17,7 +16,6 @@ namespace fs = std::filesystem;
 using fennick::test::fixture;
 using fennick::test::scratchDir;
 using namespace fennick::mst_test;
-using msi::Row;
 using msi::Value;
 
 const std::string kDir = "noui-wix37-with-transforms-psmsi/";

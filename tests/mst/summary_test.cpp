@@ -17,7 +17,6 @@ using fennick::test::errorOf;
 using fennick::test::holds;
 using fennick::test::scratchDir;
 using namespace fennick::mst_test;
-using msi::Value;
 
 msi::SummaryInfo summaryOf(const fs::path& file) {
   const auto reader = msi::cfb::Reader::open(file);
