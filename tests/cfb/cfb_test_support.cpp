@@ -2,7 +2,6 @@
 
 #include "tests/support/msitools.h"
 
-#include <csignal>
 #include <fstream>
 #include <iterator>
 #include <regex>
@@ -14,12 +13,6 @@ Bytes readFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path.string());
   return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeFile(const std::filesystem::path& path, const Bytes& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  if (!out) throw std::runtime_error("cannot write " + path.string());
 }
 
 Bytes pattern(std::size_t size, unsigned seed) {
@@ -41,11 +34,6 @@ std::uint32_t u32(const Bytes& b, std::size_t at) {
 
 void setU32(Bytes& b, std::size_t at, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) b.at(at + i) = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
-void setU64(Bytes& b, std::size_t at, std::uint64_t v) {
-  setU32(b, at, static_cast<std::uint32_t>(v));
-  setU32(b, at + 4, static_cast<std::uint32_t>(v >> 32));
 }
 
 namespace {
@@ -101,19 +89,6 @@ std::string msitoolsView(const std::filesystem::path& package) {
   // Warnings carry a process id and a time: keep only what they say.
   static const std::regex noise(R"(\(msiinfo:[0-9]+\): ([A-Za-z-]+) \*\*: [0-9:.]+:)");
   return std::regex_replace(out, noise, "(msiinfo): $1:");
-}
-
-FileSizeLimit::FileSizeLimit(rlim_t bytes) {
-  getrlimit(RLIMIT_FSIZE, &saved_);
-  previous_ = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit limit = saved_;
-  limit.rlim_cur = bytes;
-  setrlimit(RLIMIT_FSIZE, &limit);
-}
-
-FileSizeLimit::~FileSizeLimit() {
-  setrlimit(RLIMIT_FSIZE, &saved_);
-  std::signal(SIGXFSZ, previous_);
 }
 
 }  // namespace cfbtest

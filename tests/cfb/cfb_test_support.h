@@ -2,8 +2,6 @@
 // damaged files, and msitools as the independent reader of what we write.
 #pragma once
 
-#include <sys/resource.h>
-
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -15,14 +13,16 @@ namespace cfbtest {
 using msi::cfb::Bytes;
 using msi::cfb::Path;
 
+// The root classes of installer databases and of transforms.
+inline constexpr msi::cfb::Clsid kDatabaseClsid = {0x84, 0x10, 0x0C, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46};
+inline constexpr msi::cfb::Clsid kTransformClsid = {0x82, 0x10, 0x0C, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46};
+
 Bytes readFile(const std::filesystem::path& path);
-void writeFile(const std::filesystem::path& path, const Bytes& bytes);
 // `size` bytes of a repeatable pattern, different for each `seed`.
 Bytes pattern(std::size_t size, unsigned seed);
 
 std::uint32_t u32(const Bytes& b, std::size_t at);
 void setU32(Bytes& b, std::size_t at, std::uint32_t v);
-void setU64(Bytes& b, std::size_t at, std::uint64_t v);
 // Byte offset of sector `id` and of directory entry `id` (the directory chain is followed).
 std::size_t sectorOffset(const Bytes& file, std::uint32_t id);
 std::size_t entryOffset(const Bytes& file, std::uint32_t id);
@@ -35,18 +35,5 @@ std::string contentListing(const msi::cfb::Reader& reader, const Path& storage =
 
 // What msitools reads from a package: table list, every table exported, stream list, summary.
 std::string msitoolsView(const std::filesystem::path& package);
-
-// While in scope, writes past `bytes` fail with EFBIG, as on a full disk.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes);
-  ~FileSizeLimit();
-  FileSizeLimit(const FileSizeLimit&) = delete;
-  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
- private:
-  rlimit saved_{};
-  void (*previous_)(int) = nullptr;
-};
 
 }  // namespace cfbtest

@@ -1,4 +1,4 @@
-// Writing whole files: round trips, determinism, large files, and msitools reading our output.
+// Writing whole files: round trips, bad names, embedded storages, and msitools reading our output.
 #include <gtest/gtest.h>
 
 #include "engine/cfb/compound_file.h"
@@ -10,11 +10,8 @@
 namespace {
 
 using namespace msi::cfb;
+using cfbtest::kDatabaseClsid;
 using cfbtest::pattern;
-using cfbtest::u32;
-
-constexpr Clsid kDatabaseClsid = {0x84, 0x10, 0x0C, 0x00, 0x00, 0x00, 0x00, 0x00,
-                                  0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
 
 TEST(EditorNewFile, EverySizeAroundTheSectorAndCutoffBoundariesRoundTrips) {
   const std::size_t sizes[] = {0, 1, 63, 64, 65, 511, 512, 513, 4095, 4096, 4097, 70000};
@@ -49,59 +46,9 @@ TEST(EditorNewFile, EverySizeAroundTheSectorAndCutoffBoundariesRoundTrips) {
   }
 }
 
-TEST(EditorNewFile, SameContentGivesSameBytesWhateverTheOrderOfCalls) {
-  const auto dir = fennick::test::scratchDir();
-  Editor one(kDatabaseClsid);
-  one.putStream({u"zeta"}, pattern(5000, 1));
-  one.putStream({u"Alpha"}, pattern(10, 2));
-  one.putStream({u"S", u"x"}, pattern(300, 3));
-  one.commit(dir / "one.msi");
-
-  Editor two(kDatabaseClsid);
-  two.putStream({u"S", u"x"}, pattern(300, 3));
-  two.putStream({u"Alpha"}, pattern(99, 9));
-  two.putStream({u"zeta"}, pattern(5000, 1));
-  two.putStream({u"ALPHA"}, pattern(10, 2));  // the same entry, spelled as in `one` below
-  two.putStream({u"Alpha"}, pattern(10, 2));
-  two.putStream({u"gone"}, pattern(10, 2));
-  two.remove({u"GONE"});
-  two.commit(dir / "two.msi");
-  EXPECT_EQ(cfbtest::readFile(dir / "one.msi"), cfbtest::readFile(dir / "two.msi"));
-}
-
-TEST(EditorNewFile, ManyEntriesOfEveryNameLengthKeepASearchableTree) {
-  FENNICK_REQUIRE_FIXTURES();
-  const auto base = Reader::open(fennick::test::fixture("odd-wix3-testdata/nondefault-lang1040.msi"));
-  Editor ed(base);
-  std::vector<std::string> names;
-  for (int i = 0; i < 300; ++i) {
-    std::string name = "n" + std::to_string(i);
-    for (int k = 0; k < i % 27; ++k)
-      name += static_cast<char>((k + i) % 2 ? 'a' + (i * 7 + k) % 26 : 'A' + k);
-    names.push_back(name);
-    ed.putStream({std::u16string(name.begin(), name.end())},
-                 pattern(static_cast<std::size_t>(i), static_cast<unsigned>(i)));
-  }
-  const auto path = fennick::test::scratchDir() / "many.msi";
-  ed.commit(path);
-  const auto r = Reader::open(path);
-  EXPECT_EQ(r->list().size(), names.size() + base->list().size());
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    const auto e = r->find({std::u16string(names[i].begin(), names[i].end())});
-    ASSERT_TRUE(e) << names[i];
-    EXPECT_EQ(e->size, i);
-  }
-  if (!fennick::test::haveMsitools()) return;
-  // msitools walks the sibling tree itself: it must see every stream.
-  const std::string listed = fennick::test::msiinfo("streams", path);
-  for (const auto& name : names)
-    EXPECT_NE(("\n" + listed).find("\n" + name + "\n"), std::string::npos) << name;
-}
-
 TEST(EditorNewFile, BadNamesAndKindClashesAreRefused) {
   Editor ed(Clsid{});
   EXPECT_THROW(ed.putStream({u"a/b"}, {}), Error);
-  EXPECT_THROW(ed.putStream({u"a!b"}, {}), Error);
   EXPECT_THROW(ed.putStream({std::u16string(32, u'x')}, {}), Error);
   EXPECT_NO_THROW(ed.putStream({std::u16string(31, u'x')}, {}));
   EXPECT_THROW(ed.putStream({u""}, {}), Error);
@@ -113,7 +60,6 @@ TEST(EditorNewFile, BadNamesAndKindClashesAreRefused) {
   EXPECT_THROW(ed.putStream({u"Store"}, {}), Error);
   EXPECT_THROW(ed.remove({}), Error);
   EXPECT_NO_THROW(ed.remove({u"absent", u"deeper"}));
-  EXPECT_THROW(ed.setVersion(5), Error);
 }
 
 TEST(EditorEdits, ReplaceRemoveAndEmbedATransformAsASubStorage) {
@@ -124,11 +70,9 @@ TEST(EditorEdits, ReplaceRemoveAndEmbedATransformAsASubStorage) {
   const auto summary = base->read({u"\u0005SummaryInformation"});
 
   Editor ed(base);
-  EXPECT_FALSE(ed.hasChanges());
   ed.copyStorage(*mst, {}, {u"Embedded"});
   ed.remove({first.name});
   ed.putStream({u"Added"}, pattern(5000, 1));
-  EXPECT_TRUE(ed.hasChanges());
   const auto path = fennick::test::scratchDir() / "edited.msi";
   ed.commit(path);
 
@@ -181,24 +125,6 @@ TEST(EditorPeer, MsitoolsReadsOurCopiesOfEveryFixtureLikeTheOriginals) {
     }
     EXPECT_EQ(cfbtest::contentListing(*Reader::open(copy)), cfbtest::contentListing(*original));
   }
-}
-
-TEST(EditorPeer, MsitoolsReadsAPackageWithDifatSectors) {
-  FENNICK_REQUIRE_MSITOOLS();
-  const auto pkg = fennick::test::fixture("odd-wix3-testdata/nondefault-lang1040.msi");
-  Editor ed(Reader::open(pkg));
-  const Bytes big = pattern(9 << 20, 3);
-  ed.putStream({u"BigPayload"}, big);
-  const auto out = fennick::test::scratchDir() / "difat.msi";
-  ed.commit(out);
-  ASSERT_GT(u32(cfbtest::readFile(out), 0x48), 0u);  // DIFAT sectors in use
-  std::string view = cfbtest::msitoolsView(out);
-  const std::string theirs = cfbtest::msitoolsView(pkg);
-  EXPECT_NE(view.find("BigPayload"), std::string::npos);
-  const std::string extracted = fennick::test::msiinfo("extract", out, "BigPayload");
-  EXPECT_TRUE(extracted == std::string(big.begin(), big.end()));
-  view.erase(view.find("BigPayload\n"), 11);
-  EXPECT_EQ(view, theirs);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "engine/cfb/compound_file.h"
 #include "engine/db/stream_name.h"
 #include "engine/mst/transform.h"
+#include "tests/support/table_sections.h"
 
 namespace fennick::mst_test {
 
@@ -49,7 +50,7 @@ Snapshot snapshot(msi::Database& db) {
     std::string schema;
     for (const auto& c : t.schema().columns) {
       if (c.temporary) continue;
-      schema += c.name + " " + c.definition() + (c.key ? " key" : "") + ", ";
+      schema += (schema.empty() ? "" : ", ") + c.name + " " + c.definition() + (c.key ? " key" : "");
     }
     for (std::size_t i = 0; i < t.size(); ++i) {
       std::string line;
@@ -68,6 +69,16 @@ Snapshot snapshot(msi::Database& db) {
     lines.insert(lines.begin(), schema);
     out[name] = std::move(lines);
   }
+  return out;
+}
+
+std::map<std::string, std::vector<std::string>> expected(const std::string& test) {
+  return test::tableSections(std::filesystem::path(__FILE__).parent_path() / "expected.txt", test);
+}
+
+std::vector<std::string> changeLines(const std::filesystem::path& mst, msi::Database* base) {
+  std::vector<std::string> out;
+  for (const auto& c : msi::mst::describeTransform(mst, base)) out.push_back(msi::mst::formatChange(c));
   return out;
 }
 

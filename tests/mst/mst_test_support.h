@@ -32,10 +32,16 @@ void addTable(msi::Database& db, const std::string& name, std::vector<msi::Colum
 std::unique_ptr<msi::Database> generateFromCopy(const std::filesystem::path& dir,
                                                 const std::function<void(msi::Database&)>& change);
 
-// Every persistent table: schema line ("Name s72 key, ...") and rows as text, binary cells as
-// "<binary:content>", sorted; plus the codepage.
+// Every persistent table: schema line ("Name s72 key, Value l0") and rows as text, binary cells
+// as "<binary:content>", sorted; plus the codepage.
 using Snapshot = std::map<std::string, std::vector<std::string>>;
 Snapshot snapshot(msi::Database& db);
+
+// The tables of section `test` (by default the running test's name) of tests/mst/expected.txt.
+std::map<std::string, std::vector<std::string>> expected(const std::string& test = "");
+
+// The changes describeTransform lists, each as formatChange gives it.
+std::vector<std::string> changeLines(const std::filesystem::path& mst, msi::Database* base);
 
 // Every table stream of a compound file as 16-bit words in hex ("0201 0001 0001 ..."), by
 // table name; other streams (binary cells) by name as their text.

@@ -17,11 +17,16 @@ using fennick::test::errorOf;
 using fennick::test::holds;
 using fennick::test::scratchDir;
 using namespace fennick::mst_test;
-using msi::Value;
 
 msi::SummaryInfo summaryOf(const fs::path& file) {
   const auto reader = msi::cfb::Reader::open(file);
   return msi::SummaryInfo::parse(reader->read({u"\u0005SummaryInformation"}), file.string());
+}
+
+std::string text(const msi::SummaryValue& value) {
+  if (const auto* s = std::get_if<std::string>(&value)) return *s;
+  if (const auto* t = std::get_if<msi::FileTime>(&value)) return "time " + std::to_string(t->ticks);
+  return std::to_string(std::get<std::int32_t>(value));
 }
 
 std::unique_ptr<msi::Database> product(const fs::path& path, const std::string& code, const std::string& version,
@@ -52,21 +57,9 @@ TEST(TransformSummary, FieldsFollowTheWindowsMadeTransforms) {
   ASSERT_TRUE(msi::mst::generateTransform(*changed, *base, dir / "t.mst"));
   msi::mst::createTransformSummaryInfo(*changed, *base, dir / "t.mst", 0x1F, 0x0922, msi::FileTime{130000000000000000ull});
   const auto p = summaryOf(dir / "t.mst").properties;
-  EXPECT_EQ(std::get<std::string>(p.at(msi::PID_TEMPLATE)), "Intel;1033");
-  EXPECT_EQ(std::get<std::string>(p.at(msi::PID_LASTAUTHOR)), "Intel;1041");
-  EXPECT_EQ(std::get<std::string>(p.at(msi::PID_REVNUMBER)),
-            "{11111111-1111-1111-1111-111111111111}1.0.0;{22222222-2222-2222-2222-222222222222}1.0.1;"
-            "{99999999-9999-9999-9999-999999999999}");
-  EXPECT_EQ(std::get<std::int32_t>(p.at(msi::PID_PAGECOUNT)), 300);
-  EXPECT_EQ(std::get<std::int32_t>(p.at(msi::PID_CHARCOUNT)), 0x0922001F);
-  EXPECT_EQ(std::get<std::int32_t>(p.at(msi::PID_SECURITY)), 4);
-  EXPECT_EQ(std::get<std::int32_t>(p.at(msi::PID_CODEPAGE)), 1252);
-  EXPECT_EQ(std::get<std::string>(p.at(msi::PID_TITLE)), "Installation Database");
-  EXPECT_EQ(std::get<std::string>(p.at(msi::PID_SUBJECT)), "Demo");
-  EXPECT_EQ(std::get<msi::FileTime>(p.at(msi::PID_CREATE_DTM)).ticks, 130000000000000000ull);
-  // As in the Windows-made ones: no word count, no last-saved time.
-  EXPECT_EQ(p.count(msi::PID_WORDCOUNT), 0u);
-  EXPECT_EQ(p.count(msi::PID_LASTSAVE_DTM), 0u);
+  std::vector<std::string> fields;
+  for (const auto& [pid, value] : p) fields.push_back(std::to_string(pid) + " " + text(value));
+  EXPECT_EQ(fields, expected().at("summary"));
   EXPECT_EQ(msi::mst::storedErrorConditions(dir / "t.mst"), 0x1F);
   // The same fields as a Windows-made transform, no more and no fewer.
   if (!fennick::test::fixturesDir().empty()) {

@@ -35,9 +35,18 @@ class FaultyFileSystem final : public msi::cfb::FileSystem {
   int remove(const std::filesystem::path& path) override;
   int syncFolder(const std::filesystem::path& folder) override;
 
-  // What happens to the next write: Pass it on, Fail it, or Drop it.
-  enum class Verdict { Pass, Fail, Drop };
-  Verdict next();
+  // Runs the next write: `write` when it passes; when it is the one to fail, `partial` (what a
+  // failing write still does) and the error; after a stop, nothing.
+  template <typename Write, typename Partial = void (*)()>
+  int call(const Write& write, const Partial& partial = [] {}) {
+    const std::size_t index = count_++;
+    if (fault_ == Fault::None || index < at_) return write();
+    if (index == at_) struck_ = true;
+    if (fault_ == Fault::Stop) return 0;
+    if (index != at_) return write();
+    partial();
+    return error_;
+  }
   int error() const { return error_; }
 
  private:

@@ -164,4 +164,25 @@ TEST(InterruptedWrite, EveryWriteCutShortLeavesTheOldFileOrTheNew) {
   }
 }
 
+// A commit into the base file that fails part-way takes back the sectors it appended, and the
+// same Editor, still holding its changes, commits once there is room.
+TEST(InterruptedWrite, AFailedInPlaceCommitKeepsTheOldFileAndTheChanges) {
+  FENNICK_REQUIRE_FIXTURES();
+  const fs::path pkg = scratchCopy("ui-vsinstaller-filetype-small/fixture.msi", "full.msi");
+  const std::string before = ReadText(pkg);
+  const msi::cfb::Bytes payload(300000, 1);
+  msi::cfb::Editor ed(msi::cfb::Reader::open(pkg));
+  ed.putStream({u"Payload"}, payload);
+  FaultyFileSystem full(Fault::Fail, 0);  // the new sectors' write stops half-way: the disk is full
+  EXPECT_TRUE(holds(errorOf([&] { ed.commit(pkg, full); }), {pkg.string() + ": ", std::strerror(ENOSPC)}));
+  EXPECT_TRUE(full.struck());
+  EXPECT_TRUE(ReadText(pkg) == before);
+  EXPECT_TRUE(ed.hasChanges());
+  ed.commit(pkg);
+  EXPECT_EQ(msi::cfb::Reader::open(pkg)->read({u"Payload"}), payload);
+  if (haveMsitools()) {
+    EXPECT_EQ(run("msiinfo tables " + shellQuote(pkg.string())).status, 0);
+  }
+}
+
 }  // namespace
