@@ -1,6 +1,7 @@
-// Runs every case of queries.txt (rows a query returns, or the error opening it gives) and
-// reports all mismatches at once.
+// Runs every case of queries.txt (rows a query returns, its columns, or the error opening or
+// running it gives) and reports all mismatches at once.
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -27,6 +28,7 @@ TEST(QueryCorpus, EveryCaseGivesItsExpectedRowsOrError) {
   ASSERT_TRUE(in) << file;
   const auto db = newDatabase();
   std::ostringstream mismatches;
+  std::optional<msi::Record> params;  // for the next case only
   int cases = 0, lineNumber = 0;
   for (std::string line; std::getline(in, line);) {
     ++lineNumber;
@@ -55,18 +57,38 @@ TEST(QueryCorpus, EveryCaseGivesItsExpectedRowsOrError) {
           row.emplace_back(value);
       }
       table.insert(row);
+    } else if (word == "@params") {  // @params<TAB>VALUE...: 'text', a number, or NULL
+      params.emplace(fields.size() - 1);
+      for (std::size_t i = 1; i < fields.size(); ++i) {
+        if (fields[i].starts_with("'"))
+          params->setField(i, msi::Value(fields[i].substr(1, fields[i].size() - 2)));
+        else if (fields[i] != "NULL")
+          params->setField(i, msi::Value(std::stoi(fields[i])));
+      }
     } else {
       ASSERT_GE(fields.size(), 2u) << "queries.txt:" << lineNumber << ": no tab";
       const std::string expected = fields[0], sql = line.substr(expected.size() + 1);
       ++cases;
+      const std::string prefix = "query `" + sql + "`: ";
+      const auto cause = [&](const std::string& error) {
+        return error.starts_with(prefix) ? error.substr(prefix.size()) : error;
+      };
       std::string got;
-      if (expected.starts_with("!")) {
-        const std::string error = errorOf([&] { msi::View::open(*db, sql); });
-        got = "!" + (error.starts_with("query `" + sql + "`: ") ? error.substr(sql.size() + 10) : error);
+      if (expected.starts_with("!") && !expected.starts_with("!!")) {
+        got = "!" + cause(errorOf([&] { msi::View::open(*db, sql); }));
+      } else if (expected.starts_with("=")) {
+        const std::string error = errorOf([&] {
+          const auto view = msi::View::open(*db, sql);
+          const auto names = view->columnNames(), definitions = view->columnDefinitions();
+          got = "=";
+          for (std::size_t i = 0; i < names.size(); ++i) got += (i ? "," : "") + names[i] + ":" + definitions[i];
+        });
+        if (!error.empty()) got = "!" + cause(error);
       } else {
-        const std::string error = errorOf([&] { got = written(queryRows(*db, sql)); });
-        if (!error.empty()) got = "error: " + error;
+        const std::string error = errorOf([&] { got = written(queryRows(*db, sql, params ? &*params : nullptr)); });
+        if (!error.empty()) got = "!!" + cause(error);
       }
+      params.reset();
       if (got != expected)
         mismatches << "\n  queries.txt:" << lineNumber << ": `" << sql << "` gave `" << got << "`";
     }

@@ -107,12 +107,6 @@ TEST_F(SqlSelect, ExecuteFetchCloseCycle) {
   EXPECT_EQ(view->fetch()->stringData(1), "Exit");
 }
 
-TEST_F(SqlSelect, ColumnInformation) {
-  auto view = msi::View::open(db, "SELECT `Control`, 'X', `Dialog`.`Title` FROM `Control`, `Dialog`");
-  EXPECT_EQ(view->columnNames(), (std::vector<std::string>{"Control", "X", "Title"}));
-  EXPECT_EQ(view->columnDefinitions(), (std::vector<std::string>{"s50", "i2", "L128"}));
-}
-
 TEST_F(SqlSelect, ADroppedTableFailsTheNextExecuteCleanly) {
   auto view = msi::View::open(db, "SELECT * FROM `Dialog`");
   db.dropTable("Dialog");
