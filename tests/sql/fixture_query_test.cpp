@@ -15,25 +15,13 @@
 namespace fennick::test {
 namespace {
 
-// The rows after the three header lines. Rows end in CR LF and values are written raw, so
-// a table with a line break inside a value cannot be split reliably: nullopt then.
+// The rows msitools exports, or nullopt when a value holds a line break (rows end in CR LF
+// and values are written raw, so such a table cannot be split reliably).
 std::optional<TextRows> exportedRows(const std::filesystem::path& pkg, const std::string& table,
                                      std::size_t columns) {
-  const std::string out = msiinfo("export", pkg, table);
-  std::size_t pos = 0;
-  for (int i = 0; i < 3; ++i) {
-    pos = out.find('\n', pos);
-    if (pos == std::string::npos) return TextRows{};
-    ++pos;
-  }
-  TextRows rows;
-  while (pos < out.size()) {
-    std::size_t end = out.find("\r\n", pos);
-    if (end == std::string::npos) end = out.size();
-    rows.push_back(split(out.substr(pos, end - pos), '\t'));
-    if (rows.back().size() != columns) return std::nullopt;
-    pos = end + 2;
-  }
+  TextRows rows = msiinfoRows(pkg, table);
+  const auto split = [&](const auto& row) { return row.size() != columns; };
+  if (std::any_of(rows.begin(), rows.end(), split)) return std::nullopt;
   return rows;
 }
 
