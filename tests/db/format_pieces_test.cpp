@@ -3,9 +3,7 @@
 // published examples or built by hand here.
 #include <gtest/gtest.h>
 
-#include <map>
 #include <tuple>
-#include <random>
 
 #include "engine/db/codepage.h"
 #include "engine/db/string_index.h"
@@ -182,52 +180,23 @@ TEST(SummaryInfo, RejectsDamagedSets) {
   EXPECT_THROW(msi::SummaryInfo::parse(bytes, "s"), msi::Error);
 }
 
-}  // namespace
-
-namespace {
-
 // Texts laid out as a pool holds them: one block of bytes and a span per id.
 struct LaidOut {
   std::string bytes;
   std::vector<msi::TextSpan> spans;
   explicit LaidOut(std::initializer_list<std::string> texts) {
-    for (const std::string& t : texts) add(t);
-  }
-  void add(const std::string& t) {
-    spans.push_back({static_cast<std::uint32_t>(bytes.size()), static_cast<std::uint32_t>(t.size())});
-    bytes += t;
+    for (const std::string& t : texts) {
+      spans.push_back({static_cast<std::uint32_t>(bytes.size()), static_cast<std::uint32_t>(t.size())});
+      bytes += t;
+    }
   }
   msi::PoolTexts texts() const { return msi::PoolTexts(bytes.data(), spans); }
 };
 
-// Random adds and removes with many colliding home slots, checked against a plain map.
-TEST(StringIndex, FindsWhatItHoldsThroughGrowthAndRemovals) {
-  msi::StringIndex index;
-  LaidOut texts{std::string()};
-  std::map<std::string, std::uint32_t> model;
-  std::mt19937 rng(7);
-  for (int step = 0; step < 20000; ++step) {
-    const std::string text = "s" + std::to_string(rng() % 3000);
-    if (rng() % 3 != 0) {
-      texts.add(text);
-      const auto id = static_cast<std::uint32_t>(texts.spans.size() - 1);
-      const std::uint32_t holder = index.insert(id, texts.texts());
-      const auto it = model.find(text);
-      EXPECT_EQ(holder, it == model.end() ? id : it->second);
-      model.emplace(text, holder);
-    } else if (const auto it = model.find(text); it != model.end()) {
-      index.erase(it->second, texts.texts());
-      model.erase(it);
-    }
-  }
-  for (int n = 0; n < 3000; ++n) {
-    const std::string text = "s" + std::to_string(n);
-    const auto it = model.find(text);
-    EXPECT_EQ(index.find(text, texts.texts()), it == model.end() ? 0u : it->second) << text;
-  }
-  EXPECT_EQ(index.find("", texts.texts()), 0u);
-
-  // Built in one go, a repeated text stays with its first id; holes are skipped.
+// Growth and removals are checked through the pool (StringPool tests above); building in
+// one go is checked here: a repeated text stays with its first id, holes are skipped, and
+// the result says whether any text repeats.
+TEST(StringIndex, BuildKeepsTheFirstIdOfARepeatedText) {
   const LaidOut pool{"", "a", "", "b", "a", "c", "b"};
   msi::StringIndex built;
   EXPECT_TRUE(built.build(pool.texts()));
