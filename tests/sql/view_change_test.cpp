@@ -1,4 +1,7 @@
-// View::modify: every mode, and failures that leave the tables as they were.
+// Changes through views: View::modify in every mode, and failures that leave the tables as
+// they were; and statements beyond the query corpus (queries.txt: what INSERT, UPDATE,
+// DELETE, CREATE, ALTER and DROP change, their columns and the causes of their refusals):
+// temporary rows, refusals part-way through, views opened before a change.
 #include <gtest/gtest.h>
 
 #include "tests/sql/refusing_database.h"
@@ -239,6 +242,46 @@ TEST_F(SqlModify, UnsupportedModesSaySo) {
   msi::Record shortRecord(1);
   EXPECT_TRUE(holds(refusal(*view, ModifyMode::Insert, shortRecord),
                     {"the record has 1 fields but the view has 3 columns"}));
+}
+
+using SqlStatements = SqlModify;
+
+TEST_F(SqlStatements, InsertTemporaryMakesATemporaryRow) {
+  run(db, "INSERT INTO `Property` (`Property`, `Value`) VALUES ('SCRATCH', 'x') TEMPORARY");
+  EXPECT_TRUE(property().isTemporaryRow(*property().find({Value("SCRATCH")})));
+}
+
+TEST_F(SqlStatements, AFailedUpdateOrDeleteChangesNothing) {
+  const auto before = snapshot();
+  // Refusals part-way: the rows already written or removed are put back.
+  property().failWrite(1);
+  EXPECT_TRUE(holds(errorOf([&] { run(db, "UPDATE `Property` SET `Value` = 'T'"); }), {"write refused"}));
+  EXPECT_EQ(snapshot(), before);
+  property().failWrite(1);
+  EXPECT_TRUE(holds(errorOf([&] { run(db, "DELETE FROM `Property` WHERE `Order` > 0"); }), {"write refused"}));
+  EXPECT_EQ(snapshot(), before);
+}
+
+TEST_F(SqlStatements, FetchingFromAStatementBeforeExecuteIsRefused) {
+  auto view = msi::View::open(db, "DELETE FROM `Property` WHERE `Order` = 99");
+  EXPECT_TRUE(holds(errorOf([&] { view->fetch(); }), {"fetch before execute"}));
+}
+
+TEST_F(SqlStatements, ATableOfMoreThan32ColumnsIsRefusedWhenOpened) {
+  std::string wide = "CREATE TABLE t (";
+  for (int i = 0; i < 32; ++i) wide += "c" + std::to_string(i) + " SHORT, ";
+  // A long query is shortened in the message; the offset is that of the 33rd column.
+  EXPECT_NE(errorOf([&] { msi::View::open(db, wide + "c32 SHORT, PRIMARY KEY c0)"); })
+                .find("a table has at most 32 columns at offset " + std::to_string(wide.size())),
+            std::string::npos);
+}
+
+TEST_F(SqlStatements, AViewOpenedBeforeAlterTableSeesTheNewColumn) {
+  auto all = msi::View::open(db, "SELECT * FROM `Property`");
+  run(db, "ALTER TABLE `Property` ADD `Extra` CHAR(20)");
+  all->execute();
+  EXPECT_EQ(all->columnNames().back(), "Extra");
+  EXPECT_EQ(all->fetch()->fieldCount(), 4u);
 }
 
 }  // namespace
