@@ -1,5 +1,6 @@
-// Damaged and hostile databases give errors that name the file and table, never a crash;
-// opening reads only the catalogue, so one broken table does not hide the others.
+// Damaged and hostile databases, and packages shortened while we read them, give errors
+// that name the file and table, never a crash; opening reads only the catalogue, so one
+// broken table does not hide the others.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -13,8 +14,8 @@
 
 namespace {
 
-using fennick::test::errorOf;
-using fennick::test::holds;
+using namespace fennick::test;
+namespace fs = std::filesystem;
 using msi::Bytes;
 
 void put16(Bytes& b, unsigned v) {
@@ -91,7 +92,7 @@ TEST(HostileInput, BrokenTablesAreReportedWhenReadAndHideNoOther) {
     SCOPED_TRACE(c.name);
     RawDb raw = twoTables();
     c.damage(raw);
-    const auto path = raw.write(fennick::test::scratchDir() / (std::string(c.name) + ".msi"));
+    const auto path = raw.write(scratchDir() / (std::string(c.name) + ".msi"));
     auto db = msi::Database::open(path, msi::OpenMode::ReadOnly);  // opening does not read tables
     EXPECT_EQ(db->tableNames(), (std::vector<std::string>{"Good", "Bad"}));
     EXPECT_EQ(db->table("Good").row(0)[0].asString(), "Value");
@@ -103,13 +104,13 @@ TEST(HostileInput, AnUnreadTableWithBadStringIdsBlocksACommit) {
   // Unread, the table still blocks a commit that would renumber strings under it.
   RawDb raw = twoTables();
   raw.tableStreams["Bad"] = Bytes{0xE7, 0x03, 0x01, 0x80};  // key id 999
-  auto db = msi::Database::open(raw.write(fennick::test::scratchDir() / "ids.msi"), msi::OpenMode::Transact);
+  auto db = msi::Database::open(raw.write(scratchDir() / "ids.msi"), msi::OpenMode::Transact);
   db->table("Good").insert({"New"});
   EXPECT_TRUE(holds(errorOf([&] { db->commit(); }), {"table `Bad`"}));
 }
 
 TEST(HostileInput, UnreadableCatalogueOrPoolFailsTheOpen) {
-  const auto dir = fennick::test::scratchDir();
+  const auto dir = scratchDir();
   RawDb pool = twoTables();
   pool.brokenPool = true;
   const auto p = pool.write(dir / "pool.msi");
@@ -131,9 +132,34 @@ TEST(HostileInput, DamagedSummaryInformationDoesNotHideTables) {
   RawDb raw = twoTables();
   raw.tableStreams["Bad"] = Bytes{4, 0, 1, 0x80};
   raw.extra[u"\u0005SummaryInformation"] = Bytes{0xFE, 0xFF, 0, 0};
-  auto db = msi::Database::open(raw.write(fennick::test::scratchDir() / "si.msi"), msi::OpenMode::ReadOnly);
+  auto db = msi::Database::open(raw.write(scratchDir() / "si.msi"), msi::OpenMode::ReadOnly);
   EXPECT_THROW(db->summaryInfo(), msi::Error);
   EXPECT_EQ(db->table("Bad").row(0), (msi::Row{"Value", 1}));
+}
+
+// Reads every cell of every table; returns the first error, or "" when all read.
+std::string readEveryTable(msi::Database& db) {
+  return errorOf([&] {
+    for (const auto& name : db.tableNames()) {
+      const msi::Table& t = db.table(name);
+      for (std::size_t r = 0; r < t.size(); ++r)
+        for (const auto& cell : t.row(r)) (void)cell.text();
+    }
+  });
+}
+
+TEST(HostileInput, PackageShortenedWhileOpenGivesAnErrorNamingItNotACrash) {
+  FENNICK_REQUIRE_FIXTURES();
+  const fs::path source = fixture("ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi");
+  // Cut inside the tables, just after the header, and to nothing.
+  for (const std::uintmax_t size : {fs::file_size(source) / 2, std::uintmax_t{4096}, std::uintmax_t{0}}) {
+    SCOPED_TRACE("shortened to " + std::to_string(size) + " bytes");
+    const fs::path pkg = scratchDir() / "shortened.msi";
+    fs::copy_file(source, pkg);
+    auto db = msi::Database::open(pkg, msi::OpenMode::ReadOnly);
+    fs::resize_file(pkg, size);
+    EXPECT_TRUE(holds(readEveryTable(*db), {pkg.string(), "shortened"}));
+  }
 }
 
 }  // namespace

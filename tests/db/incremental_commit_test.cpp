@@ -233,4 +233,40 @@ TEST(IncrementalCommit, ReleasedTablesAndRowsMadeLateReadBackWhatTheFileHolds) {
   EXPECT_FALSE(db->release("Control")) << "a temporary column is not in the file";
 }
 
+// Packages whose last sector ends in zeros past the last stream, with 512- and 4096-byte
+// sectors, as several authoring tools write them.
+TEST(IncrementalCommit, InPlaceCommitIntoAFileWithAShortLastSector) {
+  FENNICK_REQUIRE_MSITOOLS();
+  for (const std::string name :
+       {"ui-vsinstaller-winget/AppInstallerTestMsiInstaller.msi", "noui-wix37-with-transforms-psmsi/Example.msi"}) {
+    SCOPED_TRACE(name);
+    const fs::path pkg = scratchDir() / "short.msi";
+    fs::copy_file(fixture(name), pkg);
+    // Drop the zeros that end the last sector (all but one byte of it, when it is all zeros).
+    const std::string bytes = ReadText(pkg);
+    ASSERT_GT(bytes.size(), 512u);
+    const std::uintmax_t sectorSize = std::uintmax_t{1} << static_cast<unsigned char>(bytes[30]);
+    std::uintmax_t size = bytes.size();
+    while (size > bytes.size() - sectorSize + 1 && bytes[size - 1] == 0) --size;
+    ASSERT_NE(size % sectorSize, 0u) << "the last sector ends in data: pick another package";
+    fs::resize_file(pkg, size);
+    const auto tablesBefore = msiinfoTables(pkg);
+    const auto filesBefore = msiinfoRows(pkg, "File");
+    // Still the same package to msitools.
+    ASSERT_EQ(tablesBefore, msiinfoTables(fixture(name)));
+    ASSERT_EQ(filesBefore, msiinfoRows(fixture(name), "File"));
+
+    auto db = msi::Database::open(pkg, msi::OpenMode::Transact);
+    msi::Table& props = db->table("Property");
+    msi::Row row = props.row(0);
+    row[1] = msi::Value("set in a file with a short last sector");
+    props.update(0, row);
+    db->commit();
+    EXPECT_EQ(fs::file_size(pkg) % sectorSize, 0u);
+    EXPECT_TRUE(theirRows(pkg, "Property").count(joined(row)));
+    EXPECT_EQ(msiinfoTables(pkg), tablesBefore);
+    EXPECT_EQ(msiinfoRows(pkg, "File"), filesBefore);
+  }
+}
+
 }  // namespace
