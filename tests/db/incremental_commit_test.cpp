@@ -96,8 +96,7 @@ TEST(IncrementalCommit, RowChangesOnARealPackageStayExactAcrossCommits) {
   // counts every reference anew, finds nothing to write.
   db.reset();
   const std::string before = ReadText(pkg);
-  auto reopened = msi::Database::open(pkg, msi::OpenMode::Transact);
-  reopened->commit();
+  msi::Database::open(pkg, msi::OpenMode::Transact)->commit();
   EXPECT_EQ(ReadText(pkg), before);
 }
 

@@ -88,9 +88,8 @@ TEST_F(SqlModify, UpdateConvertsTextForIntegerColumns) {
   EXPECT_EQ(property().row(2)[2], Value(42));
   const auto before = snapshot();
   r.setStringData(2, "forty");
-  EXPECT_EQ(refusal(*view, ModifyMode::Update, r),
-            "query `SELECT `Property`, `Order` FROM `Property``: modify Update: column "
-            "`Order`: 'forty' is not an integer");
+  EXPECT_TRUE(holds(refusal(*view, ModifyMode::Update, r),
+                    {"modify Update: column `Order`: 'forty' is not an integer"}));
   EXPECT_EQ(snapshot(), before);
 }
 
@@ -109,9 +108,8 @@ TEST_F(SqlModify, InsertAndInsertTemporary) {
 
   const auto before = snapshot();
   msi::Record dup = recordOf({Value("ALLUSERS"), Value("2")});
-  EXPECT_EQ(refusal(*view, ModifyMode::Insert, dup),
-            "query `SELECT `Property`, `Value` FROM `Property``: modify Insert: table "
-            "`Property` already has a row with the key ('ALLUSERS')");
+  EXPECT_TRUE(holds(refusal(*view, ModifyMode::Insert, dup),
+                    {"modify Insert: table `Property` already has a row with the key ('ALLUSERS')"}));
   // The database's own refusal (here: a null key) surfaces with the query named.
   msi::Record nullKey(2);
   EXPECT_TRUE(holds(refusal(*view, ModifyMode::Insert, nullKey), {"cannot be null"}));
@@ -138,9 +136,8 @@ TEST_F(SqlModify, MergeInsertsOrAcceptsOnlyAnIdenticalRow) {
   EXPECT_TRUE(property().find({Value("MERGED")}));
   const auto before = snapshot();
   msi::Record differs = recordOf({Value("ALLUSERS"), Value("2"), Value(1)});
-  EXPECT_EQ(refusal(*view, ModifyMode::Merge, differs),
-            "query `SELECT `Property`, `Value`, `Order` FROM `Property``: modify Merge: the row "
-            "('ALLUSERS') of table `Property` differs in column `Value`");
+  EXPECT_TRUE(holds(refusal(*view, ModifyMode::Merge, differs),
+                    {"modify Merge: the row ('ALLUSERS') of table `Property` differs in column `Value`"}));
   EXPECT_EQ(snapshot(), before);
 }
 
@@ -150,9 +147,8 @@ TEST_F(SqlModify, DeleteRemovesTheFetchedRowAndFetchingGoesOn) {
   view->modify(ModifyMode::Delete, *first);
   EXPECT_FALSE(property().find({Value("ALLUSERS")}));
   EXPECT_EQ(view->fetch()->stringData(1), "INSTALLDIR");
-  EXPECT_EQ(errorOf([&] { view->modify(ModifyMode::Delete, *first); }),
-            "query `SELECT `Property` FROM `Property``: modify Delete: the row ('ALLUSERS') of "
-            "table `Property` no longer exists");
+  EXPECT_TRUE(holds(refusal(*view, ModifyMode::Delete, *first),
+                    {"modify Delete: the row ('ALLUSERS') of table `Property` no longer exists"}));
 }
 
 TEST_F(SqlModify, RefreshRereadsAndSeekFindsByKey) {
@@ -230,9 +226,7 @@ TEST_F(SqlModify, JoinedViewsUpdateEachTableAndUndoOnFailure) {
 TEST_F(SqlModify, UnsupportedModesSaySo) {
   auto view = executed("SELECT * FROM `Property`");
   msi::Record r = *view->fetch();
-  EXPECT_EQ(refusal(*view, ModifyMode::Validate, r),
-            "query `SELECT * FROM `Property``: modify Validate: validation against _Validation "
-            "is not supported");
+  EXPECT_TRUE(holds(refusal(*view, ModifyMode::Validate, r), {"validation against _Validation is not supported"}));
   EXPECT_TRUE(holds(refusal(*view, static_cast<ModifyMode>(99), r), {"unknown mode 99"}));
   auto distinct = executed("SELECT DISTINCT `Value` FROM `Property`");
   msi::Record d = *distinct->fetch();
