@@ -70,13 +70,8 @@ TEST(DatabaseWrite, NewDatabaseIsReadByMsitoolsAndTheSameEveryTime) {
             "Manufacturer\tFennick tests\r\n");
   EXPECT_EQ(msiinfo("extract", pkg, "Binary.Icon"), "not really an icon");
   // Each property under the name msitools gives its number.
-  EXPECT_TRUE(holds(run("TZ=UTC msiinfo suminfo " + shellQuote(pkg.string())).out,
-                    {"Title: Installation Database\n", "Subject: Sample\n", "Author: Author\n", "Keywords: Keywords\n",
-                     "Comments: Comments\n", "Template: Intel;1033\n", "Last author: Last author\n",
-                     "Revision number (UUID): {11111111-2222-3333-4444-555555555555}\n",
-                     "Created: Thu Jan  2 03:04:05 2020\n", "Last saved: Thu Jan  2 03:04:06 2020\n",
-                     "Last printed: Thu Jan  2 03:04:07 2020\n", "Version: 200 ", "Source: 2 ",
-                     "Application: Application\n", "Security: 4 "}));
+  EXPECT_EQ(run("TZ=UTC msiinfo suminfo " + shellQuote(pkg.string())).out,
+            ReadText(fs::path(__FILE__).parent_path() / "sample-suminfo.txt"));
 
   // The root carries the package class, so installers recognise the file.
   const auto reader = msi::cfb::Reader::open(pkg);

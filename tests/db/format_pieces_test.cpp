@@ -73,8 +73,8 @@ Bytes poolBytes(std::uint32_t header, std::initializer_list<std::pair<std::uint1
   return b;
 }
 
-TEST(StringPool, ReadsIdsHolesAndFlags) {
-  const auto pool = msi::StringPool::parse(poolBytes(0x800004E4, {{3, 2}, {0, 0}, {4, 7}}), bytesOf("FooQuux"), "t.msi");
+TEST(StringPool, ReadsIdsHolesAndFlagsThenInternsIntoHolesAndWritesExactCounts) {
+  auto pool = msi::StringPool::parse(poolBytes(0x800004E4, {{3, 2}, {0, 0}, {4, 7}}), bytesOf("FooQuux"), "t.msi");
   EXPECT_EQ(pool.codepage(), 1252);
   EXPECT_TRUE(pool.longRefs());
   EXPECT_EQ(pool.at(1), "Foo");
@@ -82,6 +82,17 @@ TEST(StringPool, ReadsIdsHolesAndFlags) {
   EXPECT_EQ(pool.at(3), "Quux");
   EXPECT_EQ(pool.find("Quux"), 3u);
   EXPECT_EQ(pool.find("nope"), 0u);
+  EXPECT_EQ(pool.intern("Quux"), 3u) << "known strings keep their id";
+  EXPECT_EQ(pool.intern("new"), 2u) << "the lowest hole is reused";
+  EXPECT_EQ(pool.intern("newer"), 4u);
+  EXPECT_EQ(pool.intern(""), 0u);
+  // Id 1 unused, id 3 used 70000 times (saturates), id 4 unused and trailing: dropped.
+  const auto s = pool.serialize({0, 0, 2, 70000, 0}, false, "p");
+  EXPECT_EQ(s.pool, poolBytes(1252, {{0, 0}, {3, 2}, {4, 0xFFFF}}));
+  EXPECT_EQ(s.data, bytesOf("newQuux"));
+  pool.release(2);
+  EXPECT_EQ(pool.find("new"), 0u);
+  EXPECT_EQ(pool.intern("again"), 2u);
 }
 
 TEST(StringPool, ReadsLongStringsInEitherLayout) {
@@ -121,21 +132,6 @@ TEST(StringPool, RejectsPoolsThatDisagreeWithTheirData) {
   EXPECT_THROW(msi::StringPool::parse(Bytes{1, 2, 3, 4, 5}, {}, "x"), msi::Error) << "not whole slots";
   EXPECT_THROW(msi::StringPool::parse(poolBytes(1252, {{0, 1}}), {}, "x"), msi::Error) << "cut long entry";
   EXPECT_THROW(msi::StringPool::parse(poolBytes(4242, {}), {}, "x"), msi::Error) << "unknown codepage";
-}
-
-TEST(StringPool, InternFillsHolesAndWritesExactCounts) {
-  auto pool = msi::StringPool::parse(poolBytes(1252, {{1, 1}, {0, 0}, {1, 1}}), bytesOf("ab"), "p");
-  EXPECT_EQ(pool.intern("b"), 3u) << "known strings keep their id";
-  EXPECT_EQ(pool.intern("new"), 2u) << "the lowest hole is reused";
-  EXPECT_EQ(pool.intern("newer"), 4u);
-  EXPECT_EQ(pool.intern(""), 0u);
-  // Id 1 unused, id 3 used 70000 times (saturates), id 4 unused and trailing: dropped.
-  const auto s = pool.serialize({0, 0, 2, 70000, 0}, false, "p");
-  EXPECT_EQ(s.pool, poolBytes(1252, {{0, 0}, {3, 2}, {1, 0xFFFF}}));
-  EXPECT_EQ(s.data, bytesOf("newb"));
-  pool.release(2);
-  EXPECT_EQ(pool.find("new"), 0u);
-  EXPECT_EQ(pool.intern("again"), 2u);
 }
 
 TEST(TableStream, SizesThatDoNotFitTheColumns) {
