@@ -70,13 +70,8 @@ TEST(DatabaseWrite, NewDatabaseIsReadByMsitoolsAndTheSameEveryTime) {
             "Manufacturer\tFennick tests\r\n");
   EXPECT_EQ(msiinfo("extract", pkg, "Binary.Icon"), "not really an icon");
   // Each property under the name msitools gives its number.
-  EXPECT_TRUE(holds(run("TZ=UTC msiinfo suminfo " + shellQuote(pkg.string())).out,
-                    {"Title: Installation Database\n", "Subject: Sample\n", "Author: Author\n", "Keywords: Keywords\n",
-                     "Comments: Comments\n", "Template: Intel;1033\n", "Last author: Last author\n",
-                     "Revision number (UUID): {11111111-2222-3333-4444-555555555555}\n",
-                     "Created: Thu Jan  2 03:04:05 2020\n", "Last saved: Thu Jan  2 03:04:06 2020\n",
-                     "Last printed: Thu Jan  2 03:04:07 2020\n", "Version: 200 ", "Source: 2 ",
-                     "Application: Application\n", "Security: 4 "}));
+  EXPECT_EQ(run("TZ=UTC msiinfo suminfo " + shellQuote(pkg.string())).out,
+            ReadText(fs::path(__FILE__).parent_path() / "sample-suminfo.txt"));
 
   // The root carries the package class, so installers recognise the file.
   const auto reader = msi::cfb::Reader::open(pkg);
@@ -117,16 +112,12 @@ TEST(DatabaseWrite, CopyOfEveryFixtureExportsIdentically) {
     EXPECT_EQ(dstTables, srcTables);
     // Rows come out in string-id order, and the copy numbers its strings afresh, so the rows
     // are compared as sets; the three header lines must be identical.
-    for (const auto& name : in->tableNames()) {
-      auto ours = lines(msiinfo("export", dst, name));
-      auto theirs = lines(msiinfo("export", src, name));
-      ASSERT_GE(ours.size(), 3u) << name;
-      ASSERT_GE(theirs.size(), 3u) << name;
-      EXPECT_TRUE(std::equal(ours.begin(), ours.begin() + 3, theirs.begin(), theirs.begin() + 3)) << name;
-      std::sort(ours.begin() + 3, ours.end());
-      std::sort(theirs.begin() + 3, theirs.end());
-      EXPECT_EQ(ours, theirs) << name;
-    }
+    const auto exported = [&](const fs::path& pkg, const std::string& name) {
+      auto all = lines(msiinfo("export", pkg, name));
+      std::sort(all.begin() + std::min<std::size_t>(3, all.size()), all.end());
+      return all;
+    };
+    for (const auto& name : in->tableNames()) EXPECT_EQ(exported(dst, name), exported(src, name)) << name;
     EXPECT_EQ(msiinfo("suminfo", dst),
               msiinfo("suminfo", src));
     auto theirs = lines(msiinfo("streams", src));
@@ -170,13 +161,15 @@ TEST(DatabaseWrite, CodepageTranslatesAtTheFileBoundary) {
   EXPECT_EQ(msiinfoRows(pkg, "Property").size(), 1u) << "a failed commit leaves the file";
 }
 
-TEST(DatabaseWrite, ManyStringsUseThreeByteReferences) {
+TEST(DatabaseWrite, ManyStringsUseThreeByteReferencesAndLongStringsTwoSlots) {
   const fs::path pkg = scratchDir() / "big.msi";
   constexpr int kRows = 70000;
+  const std::string longText(70000, 'x');  // longer than a slot's 16-bit length
   {
     auto db = msi::Database::open(pkg, msi::OpenMode::Create);
     db->createTable({"Big", {col("Key", "s72", true), col("Number", "i4"), col("Text", "S0")}});
     auto& t = db->table("Big");
+    t.insert({"long", -1, longText});  // every string after it has a later id
     for (int i = 0; i < kRows; ++i) t.insert({"k" + std::to_string(i), i, i % 7 ? msi::Value("same") : msi::Value()});
     db->commit();
   }
@@ -184,26 +177,14 @@ TEST(DatabaseWrite, ManyStringsUseThreeByteReferences) {
   ASSERT_GE(pool.size(), 4u);
   EXPECT_TRUE(pool[3] & 0x80) << "long-reference flag";
   const auto rows = msiinfoRows(pkg, "Big");
-  ASSERT_EQ(rows.size(), static_cast<std::size_t>(kRows));
-  EXPECT_EQ(rows[0], (std::vector<std::string>{"k0", "0", ""}));
-  EXPECT_EQ(rows[kRows - 1], (std::vector<std::string>{"k69999", "69999", "same"}));
+  ASSERT_EQ(rows.size(), static_cast<std::size_t>(kRows) + 1);
+  EXPECT_EQ(rows[0], (std::vector<std::string>{"long", "-1", longText}));
+  EXPECT_EQ(rows[1], (std::vector<std::string>{"k0", "0", ""}));
+  EXPECT_EQ(rows[kRows], (std::vector<std::string>{"k69999", "69999", "same"}));
   auto db = msi::Database::open(pkg, msi::OpenMode::ReadOnly);
   const auto& t = db->table("Big");
-  ASSERT_EQ(t.size(), static_cast<std::size_t>(kRows));
+  ASSERT_EQ(t.size(), static_cast<std::size_t>(kRows) + 1);
   EXPECT_EQ(t.row(*t.find({"k65600"}))[1], msi::Value(65600));
-}
-
-TEST(DatabaseWrite, LongStringsAreReadByMsitools) {
-  const fs::path pkg = scratchDir() / "long.msi";
-  const std::string longText(70000, 'x');
-  {
-    auto db = msi::Database::open(pkg, msi::OpenMode::Create);
-    db->createTable({"T", {col("K", "s72", true), col("V", "S0")}});
-    db->table("T").insert({"a", longText});
-    db->table("T").insert({"b", "short"});
-    db->commit();
-  }
-  EXPECT_EQ(msiinfoRows(pkg, "T"), (std::vector<std::vector<std::string>>{{"a", longText}, {"b", "short"}}));
 }
 
 TEST(DatabaseWrite, TemporaryDataIsNeverWritten) {
@@ -235,16 +216,13 @@ TEST(DatabaseWrite, StreamsTableAddsReplacesAndRemovesStreams) {
   EXPECT_THROW(streams.insert({"other", msi::Blob(bytesOf("again"))}), msi::Error);
   EXPECT_THROW(streams.insert({std::string(70, 'n'), msi::Blob(bytesOf("x"))}), msi::Error) << "name too long";
   db->commit();
-  const auto extract = [&](const char* s) {
-    return msiinfo("extract", pkg, s);
-  };
-  EXPECT_EQ(extract("cab1.cab"), "first");
+  EXPECT_EQ(msiinfo("extract", pkg, "cab1.cab"), "first");
   const auto i = streams.find({"cab1.cab"});
   ASSERT_TRUE(i);
   streams.update(*i, {"cab1.cab", msi::Blob(bytesOf("replaced"))});
   streams.erase(*streams.find({"other"}));
   db->commit();
-  EXPECT_EQ(extract("cab1.cab"), "replaced");
+  EXPECT_EQ(msiinfo("extract", pkg, "cab1.cab"), "replaced");
   EXPECT_EQ(lines(msiinfo("streams", pkg)), std::vector<std::string>{"cab1.cab"});
 }
 

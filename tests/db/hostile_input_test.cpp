@@ -1,6 +1,9 @@
-// Damaged and hostile databases give errors that name the file and table, never a crash;
-// opening reads only the catalogue, so one broken table does not hide the others.
+// Damaged and hostile databases, and packages shortened while we read them, give errors
+// that name the file and table, never a crash; opening reads only the catalogue, so one
+// broken table does not hide the others.
 #include <gtest/gtest.h>
+
+#include <functional>
 
 #include "engine/cfb/compound_file.h"
 #include "engine/db/database.h"
@@ -11,8 +14,8 @@
 
 namespace {
 
-using fennick::test::errorOf;
-using fennick::test::holds;
+using namespace fennick::test;
+namespace fs = std::filesystem;
 using msi::Bytes;
 
 void put16(Bytes& b, unsigned v) {
@@ -65,60 +68,49 @@ RawDb twoTables() {
   return db;
 }
 
-TEST(HostileInput, BrokenTableStreamsAreReportedWhenRead) {
-  const auto dir = fennick::test::scratchDir();
-  RawDb raw = twoTables();
-  raw.tableStreams["Bad"] = Bytes(4 * 3 + 5, 1);  // rows of 4 bytes, 5 left over
-  const auto path = raw.write(dir / "size.msi");
-  auto db = msi::Database::open(path, msi::OpenMode::ReadOnly);  // opening does not read tables
-  EXPECT_EQ(db->tableNames(), (std::vector<std::string>{"Good", "Bad"}));
-  EXPECT_EQ(db->table("Good").row(0)[0].asString(), "Value");
-  EXPECT_TRUE(holds(errorOf([&] { db->table("Bad"); }), {path.string(), "table `Bad`"}));
+TEST(HostileInput, BrokenTablesAreReportedWhenReadAndHideNoOther) {
+  struct Case {
+    const char* name;
+    std::function<void(RawDb&)> damage;
+    const char* says;
+  };
+  const Case cases[] = {
+      // Rows of 4 bytes, 5 left over.
+      {"size", [](RawDb& d) { d.tableStreams["Bad"] = Bytes(4 * 3 + 5, 1); }, "table `Bad`"},
+      {"ids", [](RawDb& d) { d.tableStreams["Bad"] = Bytes{0xE7, 0x03, 0x01, 0x80}; }, "999"},  // key id 999
+      {"gap", [](RawDb& d) { d.columns[2][1] = 3; }, "table `Bad`: column numbers"},  // Bad's 2nd column numbered 3
+      {"wide",
+       [](RawDb& d) {
+         d.strings.push_back("C");
+         for (unsigned n = 2; n <= 40; ++n) d.columns.push_back({3, n + 1, 5, 0x1502});
+       },
+       "at most 32"},
+      {"width", [](RawDb& d) { d.columns[2][3] = 0x0503; }, "width 3"},  // a 3-byte integer
+      {"none", [](RawDb& d) { d.columns.resize(1); }, "no columns"},    // Bad has no columns at all
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RawDb raw = twoTables();
+    c.damage(raw);
+    const auto path = raw.write(scratchDir() / (std::string(c.name) + ".msi"));
+    auto db = msi::Database::open(path, msi::OpenMode::ReadOnly);  // opening does not read tables
+    EXPECT_EQ(db->tableNames(), (std::vector<std::string>{"Good", "Bad"}));
+    EXPECT_EQ(db->table("Good").row(0)[0].asString(), "Value");
+    EXPECT_TRUE(holds(errorOf([&] { db->table("Bad"); }), {path.string(), "table `Bad`", c.says}));
+  }
 }
 
-TEST(HostileInput, StringIdsOutsideThePool) {
+TEST(HostileInput, AnUnreadTableWithBadStringIdsBlocksACommit) {
+  // Unread, the table still blocks a commit that would renumber strings under it.
   RawDb raw = twoTables();
-  Bytes bad;
-  put16(bad, 999), put16(bad, 0x8001);  // key id 999, Value 1
-  raw.tableStreams["Bad"] = bad;
-  auto db = msi::Database::open(raw.write(fennick::test::scratchDir() / "ids.msi"), msi::OpenMode::ReadOnly);
-  EXPECT_TRUE(holds(errorOf([&] { db->table("Bad"); }), {"table `Bad`", "999"}));
-
-  // Unread, the same table still blocks a commit that would renumber strings under it.
-  const auto copy = fennick::test::scratchDir() / "ids2.msi";
-  raw.write(copy);
-  auto rw = msi::Database::open(copy, msi::OpenMode::Transact);
-  rw->table("Good").insert({"New"});
-  EXPECT_TRUE(holds(errorOf([&] { rw->commit(); }), {"table `Bad`"}));
-}
-
-TEST(HostileInput, BrokenDefinitions) {
-  const auto dir = fennick::test::scratchDir();
-  RawDb gap = twoTables();
-  gap.columns[2][1] = 3;  // Bad's second column numbered 3
-  auto a = msi::Database::open(gap.write(dir / "gap.msi"), msi::OpenMode::ReadOnly);
-  EXPECT_TRUE(holds(errorOf([&] { a->table("Bad"); }), {"table `Bad`: column numbers"}));
-  EXPECT_EQ(a->table("Good").size(), 1u);
-
-  RawDb wide = twoTables();
-  wide.strings.push_back("C");
-  for (unsigned n = 2; n <= 40; ++n) wide.columns.push_back({3, n + 1, 5, 0x1502});
-  auto b = msi::Database::open(wide.write(dir / "wide.msi"), msi::OpenMode::ReadOnly);
-  EXPECT_TRUE(holds(errorOf([&] { b->table("Bad"); }), {"at most 32"}));
-
-  RawDb width = twoTables();
-  width.columns[2][3] = 0x0503;  // a 3-byte integer
-  auto c = msi::Database::open(width.write(dir / "width.msi"), msi::OpenMode::ReadOnly);
-  EXPECT_TRUE(holds(errorOf([&] { c->table("Bad"); }), {"width 3"}));
-
-  RawDb none = twoTables();
-  none.columns.resize(1);  // Bad has no columns at all
-  auto d = msi::Database::open(none.write(dir / "none.msi"), msi::OpenMode::ReadOnly);
-  EXPECT_TRUE(holds(errorOf([&] { d->table("Bad"); }), {"no columns"}));
+  raw.tableStreams["Bad"] = Bytes{0xE7, 0x03, 0x01, 0x80};  // key id 999
+  auto db = msi::Database::open(raw.write(scratchDir() / "ids.msi"), msi::OpenMode::Transact);
+  db->table("Good").insert({"New"});
+  EXPECT_TRUE(holds(errorOf([&] { db->commit(); }), {"table `Bad`"}));
 }
 
 TEST(HostileInput, UnreadableCatalogueOrPoolFailsTheOpen) {
-  const auto dir = fennick::test::scratchDir();
+  const auto dir = scratchDir();
   RawDb pool = twoTables();
   pool.brokenPool = true;
   const auto p = pool.write(dir / "pool.msi");
@@ -140,9 +132,34 @@ TEST(HostileInput, DamagedSummaryInformationDoesNotHideTables) {
   RawDb raw = twoTables();
   raw.tableStreams["Bad"] = Bytes{4, 0, 1, 0x80};
   raw.extra[u"\u0005SummaryInformation"] = Bytes{0xFE, 0xFF, 0, 0};
-  auto db = msi::Database::open(raw.write(fennick::test::scratchDir() / "si.msi"), msi::OpenMode::ReadOnly);
+  auto db = msi::Database::open(raw.write(scratchDir() / "si.msi"), msi::OpenMode::ReadOnly);
   EXPECT_THROW(db->summaryInfo(), msi::Error);
   EXPECT_EQ(db->table("Bad").row(0), (msi::Row{"Value", 1}));
+}
+
+// Reads every cell of every table; returns the first error, or "" when all read.
+std::string readEveryTable(msi::Database& db) {
+  return errorOf([&] {
+    for (const auto& name : db.tableNames()) {
+      const msi::Table& t = db.table(name);
+      for (std::size_t r = 0; r < t.size(); ++r)
+        for (const auto& cell : t.row(r)) (void)cell.text();
+    }
+  });
+}
+
+TEST(HostileInput, PackageShortenedWhileOpenGivesAnErrorNamingItNotACrash) {
+  FENNICK_REQUIRE_FIXTURES();
+  const fs::path source = fixture("ui-wix3-putty-installdir-featuretree/putty-0.68-installer.msi");
+  // Cut inside the tables, just after the header, and to nothing.
+  for (const std::uintmax_t size : {fs::file_size(source) / 2, std::uintmax_t{4096}, std::uintmax_t{0}}) {
+    SCOPED_TRACE("shortened to " + std::to_string(size) + " bytes");
+    const fs::path pkg = scratchDir() / "shortened.msi";
+    fs::copy_file(source, pkg);
+    auto db = msi::Database::open(pkg, msi::OpenMode::ReadOnly);
+    fs::resize_file(pkg, size);
+    EXPECT_TRUE(holds(readEveryTable(*db), {pkg.string(), "shortened"}));
+  }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // What tables accept and refuse: keys, nulls, types, ranges, schema changes. A refused change
-// leaves everything as it was.
+// leaves everything as it was. (Key order, lookups by key and the catalogue tables:
+// tests/sql/queries.txt.)
 #include <gtest/gtest.h>
 
 #include "engine/db/database.h"
@@ -42,29 +43,6 @@ TEST(TableRules, InsertRefusesBadRowsAndChangesNothing) {
   EXPECT_EQ(t.size(), 2u);
 }
 
-TEST(TableRules, RowsStayInKeyOrderAndAreFoundByKey) {
-  Fixture f;
-  auto& t = f.feature();
-  // String keys sort by pool id: strings met first sort first, as the installer stores them.
-  t.insert({"Zeta", msi::Value(), 1, msi::Value()});
-  t.insert({"Alpha", msi::Value(), 1, msi::Value()});
-  ASSERT_EQ(t.size(), 3u);
-  EXPECT_EQ(t.row(0)[0].asString(), "Main");
-  EXPECT_EQ(t.row(1)[0].asString(), "Zeta");
-  EXPECT_EQ(t.row(2)[0].asString(), "Alpha");
-  EXPECT_EQ(t.find({"Alpha"}), std::optional<std::size_t>(2));
-  EXPECT_EQ(t.find({"Nothing"}), std::nullopt);
-
-  f.db->createTable({"Seq", {col("Action", "s72", true), col("Order", "I2", true)}});
-  auto& s = f.db->table("Seq");
-  for (int n : {30, -5, 10, 20}) s.insert({"A", n});
-  std::vector<int> order;
-  for (std::size_t i = 0; i < s.size(); ++i) order.push_back(s.row(i)[1].asInt());
-  EXPECT_EQ(order, (std::vector<int>{-5, 10, 20, 30})) << "integer keys sort as signed numbers";
-  EXPECT_EQ(s.find({"A", 20}), std::optional<std::size_t>(2));
-  EXPECT_EQ(s.find({"A", 21}), std::nullopt);
-}
-
 TEST(TableRules, UpdateKeepsKeysAndEraseRemoves) {
   Fixture f;
   auto& t = f.feature();
@@ -97,20 +75,6 @@ TEST(TableRules, SchemaChanges) {
   expectError([&] { f.db->dropTable("_Tables"); }, {"_Tables"});
   expectError([&] { f.db->table("Missing"); }, {"no table `Missing`"});
   EXPECT_EQ(f.db->tableNames(), std::vector<std::string>{"Feature"});
-}
-
-TEST(TableRules, CatalogueTablesDescribeTheSchema) {
-  Fixture f;
-  auto& tables = f.db->table("_Tables");
-  ASSERT_EQ(tables.size(), 1u);
-  EXPECT_EQ(tables.row(0)[0].asString(), "Feature");
-  auto& columns = f.db->table("_Columns");
-  ASSERT_EQ(columns.size(), 4u);
-  EXPECT_EQ(columns.row(2), (msi::Row{"Feature", 3, "Level", 0x0502}));
-  EXPECT_THROW(tables.insert({"Sneaky"}), msi::Error);
-  f.db->createTable({"Second", {col("K", "s72", true)}});
-  EXPECT_EQ(tables.size(), 2u) << "views follow schema changes";
-  EXPECT_TRUE(columns.find({"Second", 1}));
 }
 
 }  // namespace

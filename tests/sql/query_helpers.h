@@ -58,12 +58,6 @@ inline void run(msi::Database& db, std::string_view sql, const msi::Record* para
   msi::View::open(db, sql)->execute(params);
 }
 
-// Each query fails to open with "query `SQL`: CAUSE".
-inline void expectOpenErrors(msi::Database& db, const std::vector<std::pair<std::string, std::string>>& cases) {
-  for (const auto& [sql, cause] : cases)
-    EXPECT_EQ(errorOf([&] { msi::View::open(db, sql); }), "query `" + sql + "`: " + cause);
-}
-
 // A record of text and integer fields; "" stays null.
 inline msi::Record recordOf(const std::vector<msi::Value>& values) {
   msi::Record r(values.size());

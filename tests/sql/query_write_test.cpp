@@ -58,8 +58,7 @@ TEST(SqlWrites, StatementsWriteWhatMsibuildWrites) {
 
 TEST(SqlWrites, ModifiedRowsSurviveACommit) {
   FENNICK_REQUIRE_FIXTURES();
-  const fs::path pkg = scratchDir() / "copy.msi";
-  fs::copy_file(fixture("ui-wix3-minimal-gaze/GazeToolbarInstall.msi"), pkg);
+  const fs::path pkg = scratchCopy("ui-wix3-minimal-gaze/GazeToolbarInstall.msi", "copy.msi");
   {
     auto db = msi::Database::open(pkg, msi::OpenMode::Transact);
     auto view = msi::View::open(*db, "SELECT `Property`, `Value` FROM `Property`");

@@ -1,4 +1,7 @@
-// View::modify: every mode, and failures that leave the tables as they were.
+// Changes through views: View::modify in every mode, and failures that leave the tables as
+// they were; and statements beyond the query corpus (queries.txt: what INSERT, UPDATE,
+// DELETE, CREATE, ALTER and DROP change, their columns and the causes of their refusals):
+// temporary rows, refusals part-way through, views opened before a change.
 #include <gtest/gtest.h>
 
 #include "tests/sql/refusing_database.h"
@@ -85,9 +88,8 @@ TEST_F(SqlModify, UpdateConvertsTextForIntegerColumns) {
   EXPECT_EQ(property().row(2)[2], Value(42));
   const auto before = snapshot();
   r.setStringData(2, "forty");
-  EXPECT_EQ(refusal(*view, ModifyMode::Update, r),
-            "query `SELECT `Property`, `Order` FROM `Property``: modify Update: column "
-            "`Order`: 'forty' is not an integer");
+  EXPECT_TRUE(holds(refusal(*view, ModifyMode::Update, r),
+                    {"modify Update: column `Order`: 'forty' is not an integer"}));
   EXPECT_EQ(snapshot(), before);
 }
 
@@ -106,9 +108,8 @@ TEST_F(SqlModify, InsertAndInsertTemporary) {
 
   const auto before = snapshot();
   msi::Record dup = recordOf({Value("ALLUSERS"), Value("2")});
-  EXPECT_EQ(refusal(*view, ModifyMode::Insert, dup),
-            "query `SELECT `Property`, `Value` FROM `Property``: modify Insert: table "
-            "`Property` already has a row with the key ('ALLUSERS')");
+  EXPECT_TRUE(holds(refusal(*view, ModifyMode::Insert, dup),
+                    {"modify Insert: table `Property` already has a row with the key ('ALLUSERS')"}));
   // The database's own refusal (here: a null key) surfaces with the query named.
   msi::Record nullKey(2);
   EXPECT_TRUE(holds(refusal(*view, ModifyMode::Insert, nullKey), {"cannot be null"}));
@@ -135,9 +136,8 @@ TEST_F(SqlModify, MergeInsertsOrAcceptsOnlyAnIdenticalRow) {
   EXPECT_TRUE(property().find({Value("MERGED")}));
   const auto before = snapshot();
   msi::Record differs = recordOf({Value("ALLUSERS"), Value("2"), Value(1)});
-  EXPECT_EQ(refusal(*view, ModifyMode::Merge, differs),
-            "query `SELECT `Property`, `Value`, `Order` FROM `Property``: modify Merge: the row "
-            "('ALLUSERS') of table `Property` differs in column `Value`");
+  EXPECT_TRUE(holds(refusal(*view, ModifyMode::Merge, differs),
+                    {"modify Merge: the row ('ALLUSERS') of table `Property` differs in column `Value`"}));
   EXPECT_EQ(snapshot(), before);
 }
 
@@ -147,9 +147,8 @@ TEST_F(SqlModify, DeleteRemovesTheFetchedRowAndFetchingGoesOn) {
   view->modify(ModifyMode::Delete, *first);
   EXPECT_FALSE(property().find({Value("ALLUSERS")}));
   EXPECT_EQ(view->fetch()->stringData(1), "INSTALLDIR");
-  EXPECT_EQ(errorOf([&] { view->modify(ModifyMode::Delete, *first); }),
-            "query `SELECT `Property` FROM `Property``: modify Delete: the row ('ALLUSERS') of "
-            "table `Property` no longer exists");
+  EXPECT_TRUE(holds(refusal(*view, ModifyMode::Delete, *first),
+                    {"modify Delete: the row ('ALLUSERS') of table `Property` no longer exists"}));
 }
 
 TEST_F(SqlModify, RefreshRereadsAndSeekFindsByKey) {
@@ -227,9 +226,7 @@ TEST_F(SqlModify, JoinedViewsUpdateEachTableAndUndoOnFailure) {
 TEST_F(SqlModify, UnsupportedModesSaySo) {
   auto view = executed("SELECT * FROM `Property`");
   msi::Record r = *view->fetch();
-  EXPECT_EQ(refusal(*view, ModifyMode::Validate, r),
-            "query `SELECT * FROM `Property``: modify Validate: validation against _Validation "
-            "is not supported");
+  EXPECT_TRUE(holds(refusal(*view, ModifyMode::Validate, r), {"validation against _Validation is not supported"}));
   EXPECT_TRUE(holds(refusal(*view, static_cast<ModifyMode>(99), r), {"unknown mode 99"}));
   auto distinct = executed("SELECT DISTINCT `Value` FROM `Property`");
   msi::Record d = *distinct->fetch();
@@ -239,6 +236,46 @@ TEST_F(SqlModify, UnsupportedModesSaySo) {
   msi::Record shortRecord(1);
   EXPECT_TRUE(holds(refusal(*view, ModifyMode::Insert, shortRecord),
                     {"the record has 1 fields but the view has 3 columns"}));
+}
+
+using SqlStatements = SqlModify;
+
+TEST_F(SqlStatements, InsertTemporaryMakesATemporaryRow) {
+  run(db, "INSERT INTO `Property` (`Property`, `Value`) VALUES ('SCRATCH', 'x') TEMPORARY");
+  EXPECT_TRUE(property().isTemporaryRow(*property().find({Value("SCRATCH")})));
+}
+
+TEST_F(SqlStatements, AFailedUpdateOrDeleteChangesNothing) {
+  const auto before = snapshot();
+  // Refusals part-way: the rows already written or removed are put back.
+  property().failWrite(1);
+  EXPECT_TRUE(holds(errorOf([&] { run(db, "UPDATE `Property` SET `Value` = 'T'"); }), {"write refused"}));
+  EXPECT_EQ(snapshot(), before);
+  property().failWrite(1);
+  EXPECT_TRUE(holds(errorOf([&] { run(db, "DELETE FROM `Property` WHERE `Order` > 0"); }), {"write refused"}));
+  EXPECT_EQ(snapshot(), before);
+}
+
+TEST_F(SqlStatements, FetchingFromAStatementBeforeExecuteIsRefused) {
+  auto view = msi::View::open(db, "DELETE FROM `Property` WHERE `Order` = 99");
+  EXPECT_TRUE(holds(errorOf([&] { view->fetch(); }), {"fetch before execute"}));
+}
+
+TEST_F(SqlStatements, ATableOfMoreThan32ColumnsIsRefusedWhenOpened) {
+  std::string wide = "CREATE TABLE t (";
+  for (int i = 0; i < 32; ++i) wide += "c" + std::to_string(i) + " SHORT, ";
+  // A long query is shortened in the message; the offset is that of the 33rd column.
+  EXPECT_NE(errorOf([&] { msi::View::open(db, wide + "c32 SHORT, PRIMARY KEY c0)"); })
+                .find("a table has at most 32 columns at offset " + std::to_string(wide.size())),
+            std::string::npos);
+}
+
+TEST_F(SqlStatements, AViewOpenedBeforeAlterTableSeesTheNewColumn) {
+  auto all = msi::View::open(db, "SELECT * FROM `Property`");
+  run(db, "ALTER TABLE `Property` ADD `Extra` CHAR(20)");
+  all->execute();
+  EXPECT_EQ(all->columnNames().back(), "Extra");
+  EXPECT_EQ(all->fetch()->fieldCount(), 4u);
 }
 
 }  // namespace
