@@ -161,22 +161,18 @@ TEST(BuiltInMachines, ReportOnlyWhatTheirRegistryAgreesWith) {
     // .NET Framework: the version the service reports is the one the registry holds, in
     // both views.
     for (bool bits64 : {false, true}) {
-      const auto version = m.registry.value(RegRoot::LocalMachine,
-                                            "SOFTWARE\\Microsoft\\NET Framework Setup\\NDP\\v4\\Full",
-                                            "Version", m.registryView(bits64));
-      ASSERT_TRUE(version);
-      const std::string v = version->text();  // "4.8.04084"
+      auto hklm = [&](const std::string& key, const char* name) {
+        const auto v = m.registry.value(RegRoot::LocalMachine, "SOFTWARE\\Microsoft\\" + key, name, m.registryView(bits64));
+        return v ? v->text() : std::string("<none>");
+      };
+      const std::string v = hklm("NET Framework Setup\\NDP\\v4\\Full", "Version");  // "4.8.04084"
       const std::string reported = p.at("MsiNetAssemblySupport");  // "4.8.4084.0"
       EXPECT_EQ(reported.substr(0, 4), v.substr(0, 4));
       EXPECT_NE(reported.find(v.substr(v.rfind('.') + 2)), std::string::npos) << v << " vs " << reported;
-      const auto dir = m.registry.value(RegRoot::LocalMachine,
-                                        "SOFTWARE\\Microsoft\\NET Framework Setup\\NDP\\v4\\Full",
-                                        "InstallPath", m.registryView(bits64));
-      EXPECT_TRUE(msi::EmulatedDisk(m).exists(dir->text())) << dir->text();
-      const auto programFiles = m.registry.value(
-          RegRoot::LocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir",
-          m.registryView(bits64));
-      EXPECT_EQ(programFiles->text() + "\\", p.at(bits64 && m.is64Bit() ? "ProgramFiles64Folder" : "ProgramFilesFolder"));
+      const std::string dir = hklm("NET Framework Setup\\NDP\\v4\\Full", "InstallPath");
+      EXPECT_TRUE(msi::EmulatedDisk(m).exists(dir)) << dir;
+      EXPECT_EQ(hklm("Windows\\CurrentVersion", "ProgramFilesDir") + "\\",
+                p.at(bits64 && m.is64Bit() ? "ProgramFiles64Folder" : "ProgramFilesFolder"));
     }
   }
   EXPECT_THROW(msi::EmulatedMachine::builtIn("win7-x64"), msi::Error);
