@@ -8,10 +8,7 @@
 
 namespace {
 
-using fennick::test::answers;
-using fennick::test::RecordingHost;
-using fennick::test::TestPackage;
-using fennick::test::testOptions;
+using namespace fennick::test;
 using msi::ActionStatus;
 using msi::MessageKind;
 
@@ -100,7 +97,7 @@ TEST(CustomActions, DataTypesRunNativeCodeIsSkippedAndOptionBitsCount) {
 
 TEST(CustomActions, DotNetRuntimeCheckReadsTheMachinesRuntimes) {
   TestPackage pkg;
-  pkg.property("VSDNETCOREVERSIONREQUIRED", "8.0.0");
+  pkg.add("Property", {{"VSDNETCOREVERSIONREQUIRED", "8.0.0"}});
   pkg.add("CustomAction", {{"DIRCA_CheckNETCore", 1, "MSVBDPCADLL", "CheckNETCore"}});
   pkg.add("_VsdLaunchCondition", {{"RUNTIME_OK", "[VSDNETCOREMSG]", {}}});
   const std::string key =

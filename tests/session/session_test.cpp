@@ -12,11 +12,7 @@
 
 namespace {
 
-using fennick::test::answers;
-using fennick::test::fixture;
-using fennick::test::PropertyValues;
-using fennick::test::TestPackage;
-using fennick::test::testOptions;
+using namespace fennick::test;
 
 TEST(SessionOpen, SetsTheServicePropertiesOfAWindows10Machine) {
   FENNICK_REQUIRE_FIXTURES();
@@ -43,7 +39,7 @@ TEST(SessionOpen, SetsTheServicePropertiesOfAWindows10Machine) {
 TEST(SessionOpen, TheInstallationContextChoosesTheFolders) {
   for (const PropertyValues& given : {PropertyValues{}, {{"MSIINSTALLPERUSER", "1"}}, {{"ALLUSERS", ""}}}) {
     TestPackage pkg;
-    pkg.property("ALLUSERS", "2");
+    pkg.add("Property", {{"ALLUSERS", "2"}});
     auto options = testOptions();
     options.properties = given;
     EXPECT_TRUE(answers(*pkg.open(options), given.empty() ? "as packaged" : given[0].first + "=" + given[0].second));
@@ -52,7 +48,7 @@ TEST(SessionOpen, TheInstallationContextChoosesTheFolders) {
 
 TEST(SessionProperties, SetRemoveAndHoldLongValues) {
   TestPackage pkg;
-  pkg.property("Existing", "one");
+  pkg.add("Property", {{"Existing", "one"}});
   auto options = testOptions();
   options.properties = {{"Existing", "two"}, {"VersionNT", "500"}};
   auto session = pkg.open(options);

@@ -53,20 +53,9 @@ TestPackage& TestPackage::addText(const std::string& file, const std::string& na
   return *this;
 }
 
-TestPackage& TestPackage::property(const std::string& name, const std::string& value) {
-  return add("Property", {{msi::Value(name), msi::Value(value)}});
-}
-
-TestPackage& TestPackage::templateText(const std::string& text) {
-  db->summaryInfo().properties[msi::PID_TEMPLATE] = text;
-  return *this;
-}
-
 std::unique_ptr<msi::Session> TestPackage::open(msi::SessionOptions options) const {
   return msi::Session::open(db, std::move(options));
 }
-
-std::unique_ptr<msi::Session> TestPackage::open() const { return open(testOptions()); }
 
 std::string RecordingHost::all(msi::MessageKind kind) const {
   std::string out;

@@ -14,6 +14,9 @@
 
 namespace fennick::test {
 
+// Options with the fixed machine and `host`.
+msi::SessionOptions testOptions(msi::SessionHost* host = nullptr);
+
 class TestPackage {
  public:
   TestPackage();  // an empty database in the test's scratch folder; nothing is written
@@ -25,12 +28,9 @@ class TestPackage {
   // Adds the tables of package `name` (by default the running test's) in `file` beside these
   // tests, as tableSections reads it: an empty cell is null.
   TestPackage& addText(const std::string& file, const std::string& name = "");
-  TestPackage& property(const std::string& name, const std::string& value);
-  TestPackage& templateText(const std::string& text);  // summary Template ("x64;1033")
 
   // A session on the package; the machine defaults to the fixed EmulatedMachine{}.
-  std::unique_ptr<msi::Session> open(msi::SessionOptions options) const;
-  std::unique_ptr<msi::Session> open() const;
+  std::unique_ptr<msi::Session> open(msi::SessionOptions options = testOptions()) const;
 
   std::shared_ptr<msi::Database> db;
 };
@@ -44,9 +44,6 @@ class RecordingHost : public msi::SessionHost {
   std::string all(msi::MessageKind kind) const;
   std::vector<std::pair<msi::MessageKind, std::string>> messages;
 };
-
-// Options with the fixed machine and `host`.
-msi::SessionOptions testOptions(msi::SessionHost* host = nullptr);
 
 // A session on the package with `properties` set as on a command line, after CostInitialize and
 // CostFinalize (a failure of either fails the test).
