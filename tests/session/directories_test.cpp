@@ -8,13 +8,7 @@
 
 namespace {
 
-using fennick::test::answers;
-using fennick::test::costed;
-using fennick::test::errorOf;
-using fennick::test::holds;
-using fennick::test::RecordingHost;
-using fennick::test::TestPackage;
-using fennick::test::testOptions;
+using namespace fennick::test;
 using msi::Value;
 
 TestPackage typicalTree() {

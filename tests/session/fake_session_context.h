@@ -22,10 +22,7 @@ class FakeSessionContext : public msi::SessionContext {
   std::map<std::string, std::string, std::less<>> fileShortNames;
   std::map<std::string, std::string, std::less<>> componentDirectories;
 
-  std::string property(std::string_view name) const override {
-    auto it = properties.find(name);
-    return it == properties.end() ? std::string() : it->second;
-  }
+  std::string property(std::string_view name) const override { return find(properties, name).value_or(""); }
   std::optional<std::string> environment(std::string_view name) const override {
     std::string upper(name);
     std::transform(upper.begin(), upper.end(), upper.begin(),

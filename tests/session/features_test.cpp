@@ -8,17 +8,8 @@
 
 namespace {
 
-using fennick::test::answers;
-using fennick::test::costed;
-using fennick::test::RecordingHost;
-using fennick::test::TestPackage;
-using fennick::test::testOptions;
+using namespace fennick::test;
 using msi::InstallState;
-
-constexpr InstallState kNone = InstallState::Unknown;
-constexpr InstallState kLocal = InstallState::Local;
-constexpr InstallState kSource = InstallState::Source;
-constexpr InstallState kAdvertised = InstallState::Advertised;
 
 TestPackage featurePackage() {
   TestPackage pkg;
@@ -26,13 +17,11 @@ TestPackage featurePackage() {
   return pkg;
 }
 
-// Every feature's request, with the properties and conditions that follow from them.
-TEST(FeatureRequests, FreshInstallFollowsLevelsAttributesParentsAndTheConditionTable) {
+// Every feature's request, with the properties and conditions that follow from them; the
+// override properties apply in order and install parents.
+TEST(FeatureRequests, FreshInstallFollowsLevelsAttributesParentsConditionsAndOverrides) {
   EXPECT_TRUE(answers(*costed(featurePackage())));
   EXPECT_TRUE(answers(*costed(featurePackage(), {{"INSTALLLEVEL", "3"}}), "INSTALLLEVEL=3"));
-}
-
-TEST(FeatureRequests, OverridePropertiesApplyInOrderAndInstallParents) {
   EXPECT_TRUE(answers(*costed(featurePackage(), {{"ADDLOCAL", "DocsChild"}}), "ADDLOCAL=DocsChild"));
   EXPECT_TRUE(answers(*costed(featurePackage(), {{"ADDLOCAL", "ALL"}, {"ADDSOURCE", "Main"}, {"REMOVE", "Adv"}}),
                       "ADDLOCAL=ALL ADDSOURCE=Main REMOVE=Adv"));
@@ -42,26 +31,26 @@ TEST(FeatureRequests, OverridePropertiesApplyInOrderAndInstallParents) {
 
 TEST(FeatureRequests, UserChoicesPropagateThroughTheTree) {
   auto session = costed(featurePackage());
-  session->setFeatureRequestState("DocsChild", kLocal);
-  EXPECT_EQ(session->featureRequestState("Docs"), kLocal);
+  session->setFeatureRequestState("DocsChild", InstallState::Local);
+  EXPECT_EQ(session->featureRequestState("Docs"), InstallState::Local);
   session->setFeatureRequestState("Docs", InstallState::Absent);
-  EXPECT_EQ(session->featureRequestState("DocsChild"), kNone);
+  EXPECT_EQ(session->featureRequestState("DocsChild"), InstallState::Unknown);
   session->setFeatureRequestState("Src", InstallState::Absent);
-  EXPECT_EQ(session->featureRequestState("Follow"), kNone);
-  session->setFeatureRequestState("Src", kLocal);
-  EXPECT_EQ(session->featureRequestState("Follow"), kNone);  // absent children stay absent
-  session->setFeatureRequestState("Docs", kSource, /*wholeSubtree=*/true);
-  EXPECT_EQ(session->featureRequestState("DocsChild"), kSource);
+  EXPECT_EQ(session->featureRequestState("Follow"), InstallState::Unknown);
+  session->setFeatureRequestState("Src", InstallState::Local);
+  EXPECT_EQ(session->featureRequestState("Follow"), InstallState::Unknown);  // absent children stay absent
+  session->setFeatureRequestState("Docs", InstallState::Source, /*wholeSubtree=*/true);
+  EXPECT_EQ(session->featureRequestState("DocsChild"), InstallState::Source);
 
-  EXPECT_THROW(session->setFeatureRequestState("NoAdv", kAdvertised), msi::Error);
-  EXPECT_THROW(session->setFeatureRequestState("OffChild", kLocal), msi::Error);
-  EXPECT_THROW(session->setFeatureRequestState("Nope", kLocal), msi::Error);
+  EXPECT_THROW(session->setFeatureRequestState("NoAdv", InstallState::Advertised), msi::Error);
+  EXPECT_THROW(session->setFeatureRequestState("OffChild", InstallState::Local), msi::Error);
+  EXPECT_THROW(session->setFeatureRequestState("Nope", InstallState::Local), msi::Error);
   EXPECT_THROW(session->setFeatureRequestState("Main", InstallState::Broken), msi::Error);
 
   session->setInstallLevel(3);
   EXPECT_EQ(session->property("INSTALLLEVEL"), "3");
-  EXPECT_EQ(session->featureRequestState("DocsChild"), kLocal);
-  EXPECT_EQ(session->featureRequestState("Src"), kSource);  // recomputed from the levels
+  EXPECT_EQ(session->featureRequestState("DocsChild"), InstallState::Local);
+  EXPECT_EQ(session->featureRequestState("Src"), InstallState::Source);  // recomputed from the levels
   EXPECT_THROW(session->setInstallLevel(0), msi::Error);
 }
 
@@ -108,7 +97,7 @@ TEST(FeatureTable, BrokenTreesFailCostInitializeWithTheFeatureNamed) {
   deep.pop_back();
   TestPackage ok;
   ok.add("Feature", deep);
-  EXPECT_EQ(costed(ok)->featureRequestState("F15"), kLocal);
+  EXPECT_EQ(costed(ok)->featureRequestState("F15"), InstallState::Local);
 }
 
 }  // namespace

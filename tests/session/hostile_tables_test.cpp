@@ -9,12 +9,7 @@
 
 namespace {
 
-using fennick::test::answers;
-using fennick::test::col;
-using fennick::test::costed;
-using fennick::test::RecordingHost;
-using fennick::test::TestPackage;
-using fennick::test::testOptions;
+using namespace fennick::test;
 using msi::ActionStatus;
 
 TEST(HostileTables, ComponentsWithoutADirectoryTableCostNothingAndResolveToNothing) {

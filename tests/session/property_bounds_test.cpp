@@ -8,10 +8,7 @@
 
 namespace {
 
-using fennick::test::messageOf;
-using fennick::test::RecordingHost;
-using fennick::test::TestPackage;
-using fennick::test::testOptions;
+using namespace fennick::test;
 using msi::ActionStatus;
 
 // A dialog that catches the engine's errors and ends with Failure, as the wizard does.
