@@ -31,18 +31,15 @@ bool Less(const std::string& a, const std::string& b) {
 class FakeRecord : public installer::Record {
  public:
   explicit FakeRecord(std::vector<std::string> fields) : fields_(std::move(fields)) {}
-  std::string StringData(int field) const override {
-    if (field < 1 || field > static_cast<int>(fields_.size()))
-      throw installer::Error("record has no field " + std::to_string(field));
-    return fields_[field - 1];
-  }
-  void StringData(int field, std::string_view value) override {
-    if (field < 1 || field > static_cast<int>(fields_.size()))
-      throw installer::Error("record has no field " + std::to_string(field));
-    fields_[field - 1] = std::string(value);
-  }
+  std::string StringData(int field) const override { return fields_[Index(field)]; }
+  void StringData(int field, std::string_view value) override { fields_[Index(field)] = std::string(value); }
 
  private:
+  std::size_t Index(int field) const {
+    if (field < 1 || field > static_cast<int>(fields_.size()))
+      throw installer::Error("record has no field " + std::to_string(field));
+    return static_cast<std::size_t>(field - 1);
+  }
   std::vector<std::string> fields_;
 };
 
