@@ -8,6 +8,7 @@
 #include "engine/db/database.h"
 #include "engine/mst/transform.h"
 #include "src/installer/engine_installer.h"
+#include "tests/support/db_builders.h"
 #include "tests/support/fixtures.h"
 
 namespace {
@@ -26,18 +27,14 @@ TEST(EngineBackend, ATransformAppliedToAReadOnlyOpenLeavesTheSessionsPackageAlon
   const auto package = dir / "shared.msi", changed = dir / "changed.msi", mst = dir / "change.mst";
   {
     auto db = msi::Database::open(package, msi::OpenMode::Create);
-    msi::Column key = msi::Column::fromDefinition("Property", "s72");
-    key.key = true;
-    db->createTable({"Property", {key, msi::Column::fromDefinition("Value", "l0")}});
-    db->table("Property").insert({"ProductCode", "{6A4B1E55-2C3D-4E8F-9A10-7B2C3D4E5F60}"});
-    db->table("Property").insert({"COLOR", "red"});
+    db->createTable({"Property", {test::col("Property", "s72", true), test::col("Value", "l0")}});
+    test::setProperty(*db, "ProductCode", "{6A4B1E55-2C3D-4E8F-9A10-7B2C3D4E5F60}");
+    test::setProperty(*db, "COLOR", "red");
     db->commit();
   }
-  std::filesystem::copy_file(package, changed, std::filesystem::copy_options::overwrite_existing);
   {
-    auto db = msi::Database::open(changed, msi::OpenMode::Transact);
-    msi::Table& properties = db->table("Property");
-    properties.update(*properties.find({"COLOR"}), {"COLOR", "blue"});
+    auto db = test::openCopy(package, changed);
+    test::setProperty(*db, "COLOR", "blue");
     db->commit();
     auto base = msi::Database::open(package, msi::OpenMode::ReadOnly);
     ASSERT_TRUE(msi::mst::generateTransform(*db, *base, mst));
