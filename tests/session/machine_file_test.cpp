@@ -67,14 +67,6 @@ TEST(RegFile, ReadsEveryValueKindAsTheRegistryEditorWritesIt) {
   EXPECT_EQ(r.value(RegRoot::ClassesRoot, ".XYZ", "", RegView::Bits32)->text(), "xyzfile");
 }
 
-TEST(RegFile, Regedit4WritesExpandableAndMultiStringsAsAnsi) {
-  msi::Registry r;
-  msi::applyRegText("REGEDIT4\n[HKEY_CURRENT_USER\\Software\\A]\n\"P\"=hex(2):25,41,e9,25,00\n",
-                    "old.reg", r);
-  EXPECT_EQ(r.value(RegRoot::CurrentUser, "Software\\A", "P", RegView::Bits64),
-            RegValue::string("%A\xC3\xA9%", msi::kRegExpandString));
-}
-
 TEST(Registry, ThirtyTwoBitProgramsSeeSoftwareThroughWow6432NodeOnA64BitMachine) {
   msi::Registry r;
   msi::applyRegText(machineText("views.reg"), "views.reg", r);
@@ -118,6 +110,9 @@ TEST(MachineFile, DescribesTheMachineOverABuiltInOne) {
   ASSERT_EQ(m.iniValues.size(), 1u);
   EXPECT_EQ(m.iniValues[0].value, "fast, safe");
   EXPECT_EQ(m.registry.value(RegRoot::CurrentUser, "Software\\X", "a", RegView::Bits32)->number(), 1u);
+  // extra.reg is in the older format, whose expandable strings are ANSI bytes.
+  EXPECT_EQ(m.registry.value(RegRoot::CurrentUser, "Software\\X", "P", RegView::Bits32),
+            RegValue::string("%A\xC3\xA9%", msi::kRegExpandString));
   EXPECT_EQ(m.registry.value(RegRoot::LocalMachine, "SOFTWARE\\Inline", "k", RegView::Bits32)->text(), "v");
   // The built-in machine's own keys are still there.
   EXPECT_TRUE(m.registry.keyExists(RegRoot::LocalMachine,
