@@ -13,6 +13,7 @@
 #include <map>
 #include <set>
 
+#include "tests/support/error_text.h"
 #include "tests/support/msitools.h"
 #include "tests/peer/process.h"
 #include "tests/support/fixtures.h"
@@ -297,9 +298,8 @@ TEST(ToolMachine, VisualStudioLaunchConditionsStopTheRunWhereWindowsWould) {
     fs::remove(scratch / "out.mst");
     const auto stopped = Replay(scratch, pkg, walk, {"--machine", noFramework.string()});
     EXPECT_EQ(stopped.exitCode, 4) << stopped.err;
-    EXPECT_NE(stopped.err.find("This setup requires the .NET Framework version 4.7.2."), std::string::npos)
-        << stopped.err;
-    EXPECT_NE(stopped.err.find("http://go.microsoft.com/fwlink/?LinkId=863262"), std::string::npos);
+    EXPECT_TRUE(holds(stopped.err, {"This setup requires the .NET Framework version 4.7.2.",
+                                    "http://go.microsoft.com/fwlink/?LinkId=863262"}));
     EXPECT_FALSE(fs::exists(scratch / "out.mst"));
   }
   // 4.8.1 is on Windows 11, not on Windows 10.
