@@ -113,8 +113,7 @@ TEST(SqlFixtures, ControlDialogJoinMatchesAHandJoin) {
       for (const auto& c : *controls)
         if (c[0] == d[0]) mine.push_back({c[1], c[type]});
       const msi::Record key = recordOf({msi::Value(d[0])});
-      EXPECT_EQ(queryRows(*pkg.db, "SELECT `Control`, `Type` FROM `Control` WHERE `Dialog_` = ?", &key),
-                mine);
+      EXPECT_EQ(queryRows(*pkg.db, "SELECT `Control`, `Type` FROM `Control` WHERE `Dialog_` = ?", &key), mine);
     }
     ++checked;
   }

@@ -205,8 +205,7 @@ TEST_F(SqlModify, JoinedViewsUpdateEachTableAndUndoOnFailure) {
   RefusingTable& control = db.table("Control");
   dialog.insert({Value("D"), Value("Old title")});
   control.insert({Value("D"), Value("C"), Value("Old text")});
-  auto view = executed(
-      "SELECT `Dialog`.`Title`, `Control`.`Text` FROM `Dialog`, `Control` WHERE `Dialog` = `Dialog_`");
+  auto view = executed("SELECT `Dialog`.`Title`, `Control`.`Text` FROM `Dialog`, `Control` WHERE `Dialog` = `Dialog_`");
   msi::Record r = *view->fetch();
   r.setStringData(1, "New title");
   r.setStringData(2, "New text");
