@@ -160,12 +160,10 @@ TEST_F(Controls, FoldersAreBrowsedOnTheEmulatedMachine) {
   EXPECT_THROW(w.choose("Volume", "D:\\"), OperationError);
 }
 
-TEST_F(Controls, ImagesNameTheirBinaryRows) {
+// Pictures name their Binary rows; a type the engine does not know shows nothing and takes no input.
+TEST_F(Controls, ImagesNameTheirBinaryRowsAndUnknownTypesTakeNoInput) {
   EXPECT_TRUE(p.has({"Banner.image=BannerBmp", "UpButton.image=UpIcon", "UpButton.text="}, &w));
   EXPECT_TRUE(w.binary("BannerBmp").empty());  // no Binary table in this package
-}
-
-TEST_F(Controls, UnknownTypesAreShownAsNothingAndTakeNoInput) {
   EXPECT_EQ(w.active().find("Odd")->type, ControlType::Unknown);
   EXPECT_EQ(w.active().find("Odd")->typeName, "Hologram");
   EXPECT_EQ(messageOf<OperationError>([&] { w.setValue("Odd", "1"); }),
