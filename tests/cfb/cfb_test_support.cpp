@@ -28,8 +28,7 @@ Bytes pattern(std::size_t size, unsigned seed) {
 }
 
 std::uint32_t u32(const Bytes& b, std::size_t at) {
-  return b.at(at) | (b.at(at + 1) << 8) | (b.at(at + 2) << 16) |
-         (static_cast<std::uint32_t>(b.at(at + 3)) << 24);
+  return b.at(at) | (b.at(at + 1) << 8) | (b.at(at + 2) << 16) | (static_cast<std::uint32_t>(b.at(at + 3)) << 24);
 }
 
 void setU32(Bytes& b, std::size_t at, std::uint32_t v) {

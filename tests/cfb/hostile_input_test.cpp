@@ -87,8 +87,7 @@ TEST(HostileHeader, CountsAndGeometryOutOfRange) {
 
   expectDamage(good, [&](Bytes& f) { setU32(f, 0x2C, 0x00FFFFFF); },
                "header declares 16777215 FAT sectors but the file has only");
-  expectDamage(good, [&](Bytes& f) { setU32(f, 0x4C, 4000); },
-               "FAT sector 0 is at sector id 4000, out of range");
+  expectDamage(good, [&](Bytes& f) { setU32(f, 0x4C, 4000); }, "FAT sector 0 is at sector id 4000, out of range");
   expectDamage(good, [&](Bytes& f) { f[0x1E] = 20; }, "unsupported sector size 2^20");
   expectDamage(good, [&](Bytes& f) { f[0x1A] = 7; }, "unsupported format version 7");
   expectDamage(good, [&](Bytes& f) { f[3] ^= 0xFF; }, "not a compound file");
@@ -121,8 +120,7 @@ TEST(HostileDirectory, CyclesOutOfRangeLinksAndBadEntries) {
   expectDamage(good, [&](Bytes& f) { setU32(f, entryOffset(f, 0) + 0x4C, 999); },
                "root storage links to entry 999, out of range");
   expectDamage(good, [&](Bytes& f) { f[entryOffset(f, 3) + 0x42] = 0; }, "entry 3 in root storage is unused");
-  expectDamage(good, [&](Bytes& f) { f[entryOffset(f, 0) + 0x42] = 1; },
-               "directory entry 0 is not the root storage");
+  expectDamage(good, [&](Bytes& f) { f[entryOffset(f, 0) + 0x42] = 1; }, "directory entry 0 is not the root storage");
   expectDamage(good, [&](Bytes& f) { f[entryOffset(f, 2) + 0x40] = 77; }, "bad name length");
   // "a" renamed to "B": two entries of the same name, ignoring case
   expectDamage(good, [&](Bytes& f) { f[entryOffset(f, 1)] = 'B'; }, "root storage holds two entries named");

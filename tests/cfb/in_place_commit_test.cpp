@@ -154,8 +154,7 @@ TEST(InPlaceCommit, SameContentAsAWholeWriteForEveryKindOfChange) {
     EXPECT_EQ(r->find({u"Bare"})->clsid, Clsid{7});
     if (fennick::test::haveMsitools()) {
       EXPECT_EQ(tablesView(pkg), tablesView(original));
-      EXPECT_EQ(fennick::test::msiinfo("suminfo", pkg),
-                fennick::test::msiinfo("suminfo", original));
+      EXPECT_EQ(fennick::test::msiinfo("suminfo", pkg), fennick::test::msiinfo("suminfo", original));
     }
     fs::remove(whole);
     fs::remove(pkg);

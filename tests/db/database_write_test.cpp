@@ -33,15 +33,12 @@ void buildSample(msi::Database& db) {
   db.table("Binary").insert({"Icon", msi::Blob(bytesOf("not really an icon"))});
   auto& si = db.summaryInfo();
   si.properties[msi::PID_CODEPAGE] = 1252;
-  si.properties[msi::PID_TITLE] = std::string("Installation Database");
-  si.properties[msi::PID_SUBJECT] = std::string("Sample");
-  si.properties[msi::PID_TEMPLATE] = std::string("Intel;1033");
-  si.properties[msi::PID_REVNUMBER] = std::string("{11111111-2222-3333-4444-555555555555}");
-  si.properties[msi::PID_AUTHOR] = std::string("Author");
-  si.properties[msi::PID_KEYWORDS] = std::string("Keywords");
-  si.properties[msi::PID_COMMENTS] = std::string("Comments");
-  si.properties[msi::PID_LASTAUTHOR] = std::string("Last author");
-  si.properties[msi::PID_APPNAME] = std::string("Application");
+  for (const auto& [pid, text] : std::initializer_list<std::pair<std::uint32_t, const char*>>{
+           {msi::PID_TITLE, "Installation Database"}, {msi::PID_SUBJECT, "Sample"}, {msi::PID_TEMPLATE, "Intel;1033"},
+           {msi::PID_REVNUMBER, "{11111111-2222-3333-4444-555555555555}"}, {msi::PID_AUTHOR, "Author"},
+           {msi::PID_KEYWORDS, "Keywords"}, {msi::PID_COMMENTS, "Comments"}, {msi::PID_LASTAUTHOR, "Last author"},
+           {msi::PID_APPNAME, "Application"}})
+    si.properties[pid] = std::string(text);
   si.properties[msi::PID_CREATE_DTM] = msi::FileTime{132224078450000000ull};  // 2020-01-02 03:04:05
   si.properties[msi::PID_LASTSAVE_DTM] = msi::FileTime{132224078460000000ull};
   si.properties[msi::PID_LASTPRINTED] = msi::FileTime{132224078470000000ull};
@@ -118,8 +115,7 @@ TEST(DatabaseWrite, CopyOfEveryFixtureExportsIdentically) {
       return all;
     };
     for (const auto& name : in->tableNames()) EXPECT_EQ(exported(dst, name), exported(src, name)) << name;
-    EXPECT_EQ(msiinfo("suminfo", dst),
-              msiinfo("suminfo", src));
+    EXPECT_EQ(msiinfo("suminfo", dst), msiinfo("suminfo", src));
     auto theirs = lines(msiinfo("streams", src));
     auto ours = lines(msiinfo("streams", dst));
     // A package may hold the same decoded name twice (compressed and plain); one copy is kept.

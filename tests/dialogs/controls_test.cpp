@@ -29,9 +29,13 @@ struct Package {
   std::unique_ptr<msi::Session> session;
 };
 
-TEST(Controls, TextsAreFormattedWithTheirStyleParsedOff) {
+// The running test's package with its dialog `D` shown.
+struct Controls : ::testing::Test {
   Package p;
-  Wizard w(*p.session, "D");
+  Wizard w{*p.session, "D"};
+};
+
+TEST_F(Controls, TextsAreFormattedWithTheirStyleParsedOff) {
   const auto& d = w.active();
   EXPECT_EQ(d.title, "Rows options");
   EXPECT_EQ(d.width, 300);
@@ -49,9 +53,7 @@ TEST(Controls, TextsAreFormattedWithTheirStyleParsedOff) {
   EXPECT_EQ(w.textStyle("Nope"), nullptr);
 }
 
-TEST(Controls, ControlConditionsFollowTheProperties) {
-  Package p;
-  Wizard w(*p.session, "D");
+TEST_F(Controls, ControlConditionsFollowTheProperties) {
   EXPECT_TRUE(p.has({"Next.enabled=no"}, &w));
   EXPECT_EQ(w.active().defaultControl, "Ok");
   EXPECT_EQ(messageOf<OperationError>([&] { w.press("Next"); }), "dialog `D`: control `Next` is disabled");
@@ -63,9 +65,7 @@ TEST(Controls, ControlConditionsFollowTheProperties) {
   EXPECT_TRUE(p.has({"AGREE=", "Next.enabled=no", "Note.visible=no"}, &w));
 }
 
-TEST(Controls, CheckBoxValuesComeFromTheCheckBoxTableOrTheProperty) {
-  Package p;
-  Wizard w(*p.session, "D");
+TEST_F(Controls, CheckBoxValuesComeFromTheCheckBoxTableOrTheProperty) {
   EXPECT_TRUE(p.has({"Table.checked=no", "Kept.checked=yes"}, &w));
   w.setChecked("Table", true);
   EXPECT_EQ(p.session->property("FROMTABLE"), "yes-Rows");
@@ -82,9 +82,7 @@ TEST(Controls, CheckBoxValuesComeFromTheCheckBoxTableOrTheProperty) {
   EXPECT_THROW(w.setValue("Plain", "1"), OperationError);
 }
 
-TEST(Controls, RadioGroupsAndListsTakeOnlyTheirItems) {
-  Package p;
-  Wizard w(*p.session, "D");
+TEST_F(Controls, RadioGroupsAndListsTakeOnlyTheirItems) {
   const auto& full = w.active().find("Kind")->items.at(1);
   EXPECT_EQ(full.text + " | " + full.textStyle + " | " + full.help, "&Full Rows | Big | All of it");
   EXPECT_EQ(full.rect, (msi::dialogs::Rect{0, 20, 100, 15}));
@@ -104,7 +102,7 @@ TEST(Controls, RadioGroupsAndListsTakeOnlyTheirItems) {
   EXPECT_THROW(w.choose("Ok", "x"), OperationError);
 }
 
-TEST(Controls, EditsKeepTheirLimits) {
+TEST(ControlEdits, EditsKeepTheirLimits) {
   Package p(PropertyValues{{"PIDTemplate", "12345<### - %%%%%%&=>@@@@@"}});
   Wizard w(*p.session, "D");
   EXPECT_EQ(w.active().find("Name")->maxLength, 5);
@@ -130,9 +128,7 @@ TEST(Controls, EditsKeepTheirLimits) {
   EXPECT_EQ(p.session->property("PIDKEY"), "");
 }
 
-TEST(Controls, IndirectControlsEditThePropertyTheirPropertyNames) {
-  Package p;
-  Wizard w(*p.session, "D");
+TEST_F(Controls, IndirectControlsEditThePropertyTheirPropertyNames) {
   EXPECT_EQ(w.active().find("Path")->property, "TARGET");
   EXPECT_TRUE(p.has({"Path.value=C:\\Old\\"}, &w));
   w.setValue("Path", "C:\\New\\");
@@ -141,9 +137,7 @@ TEST(Controls, IndirectControlsEditThePropertyTheirPropertyNames) {
   EXPECT_EQ(p.session->property("TARGET"), "C:\\New\\");
 }
 
-TEST(Controls, FoldersAreBrowsedOnTheEmulatedMachine) {
-  Package p;
-  Wizard w(*p.session, "D");
+TEST_F(Controls, FoldersAreBrowsedOnTheEmulatedMachine) {
   const auto& list = *w.active().find("List");
   EXPECT_TRUE(std::any_of(list.items.begin(), list.items.end(), [](const auto& i) { return i.value == "Common Files"; }));
   EXPECT_TRUE(p.has({"Combo.items=C:\\, C:\\Program Files\\"}, &w));
@@ -166,16 +160,10 @@ TEST(Controls, FoldersAreBrowsedOnTheEmulatedMachine) {
   EXPECT_THROW(w.choose("Volume", "D:\\"), OperationError);
 }
 
-TEST(Controls, ImagesNameTheirBinaryRows) {
-  Package p;
-  Wizard w(*p.session, "D");
+// Pictures name their Binary rows; a type the engine does not know shows nothing and takes no input.
+TEST_F(Controls, ImagesNameTheirBinaryRowsAndUnknownTypesTakeNoInput) {
   EXPECT_TRUE(p.has({"Banner.image=BannerBmp", "UpButton.image=UpIcon", "UpButton.text="}, &w));
   EXPECT_TRUE(w.binary("BannerBmp").empty());  // no Binary table in this package
-}
-
-TEST(Controls, UnknownTypesAreShownAsNothingAndTakeNoInput) {
-  Package p;
-  Wizard w(*p.session, "D");
   EXPECT_EQ(w.active().find("Odd")->type, ControlType::Unknown);
   EXPECT_EQ(w.active().find("Odd")->typeName, "Hologram");
   EXPECT_EQ(messageOf<OperationError>([&] { w.setValue("Odd", "1"); }),

@@ -40,8 +40,7 @@ std::vector<std::string> dialogNames(const std::filesystem::path& package) {
 }
 
 TEST(FixtureDialogs, EveryDialogMatchesWhatMsitoolsReads) {
-  FENNICK_REQUIRE_FIXTURES();
-  if (run("msiinfo --version").status != 0) GTEST_SKIP() << "msiinfo is not installed";
+  FENNICK_REQUIRE_MSITOOLS();
   for (const char* package : kUIPackages) {
     SCOPED_TRACE(package);
     KeptMessages host;
@@ -86,8 +85,7 @@ TEST(FixtureDialogs, EveryDialogMatchesWhatMsitoolsReads) {
 }
 
 TEST(FixtureDialogs, EveryButtonOfEveryDialogCanBePressed) {
-  FENNICK_REQUIRE_FIXTURES();
-  if (run("msiinfo --version").status != 0) GTEST_SKIP() << "msiinfo is not installed";
+  FENNICK_REQUIRE_MSITOOLS();
   for (const char* package : kUIPackages) {
     SCOPED_TRACE(package);
     int pressed = 0;

@@ -29,9 +29,16 @@ struct CostedDemo {
   std::unique_ptr<msi::Session> session;
 };
 
-TEST(SelectionTree, ListsTheFeaturesInDisplayOrderUnderTheirParents) {
-  CostedDemo demo;
-  Wizard w(*demo.session, "FeaturesDlg");
+// The demo, with the running test's rows added when `Added`, on its FeaturesDlg.
+template <bool Added>
+struct OnFeatures : ::testing::Test {
+  CostedDemo demo{Added};
+  Wizard w{*demo.session, "FeaturesDlg"};
+};
+using SelectionTree = OnFeatures<false>;
+using SelectionTreeRows = OnFeatures<true>;
+
+TEST_F(SelectionTree, ListsTheFeaturesInDisplayOrderUnderTheirParents) {
   std::vector<std::string> listed;
   for (const auto& i : w.active().find("Tree")->tree)
     listed.push_back(std::string(i.depth, ' ') + i.feature + " `" + i.title + "` " +
@@ -41,9 +48,7 @@ TEST(SelectionTree, ListsTheFeaturesInDisplayOrderUnderTheirParents) {
                                               " Extras `Extras` 2 expanded"}));
 }
 
-TEST(SelectionTree, TheHighlightedFeatureIsPublishedToItsSubscribers) {
-  CostedDemo demo(true);
-  Wizard w(*demo.session, "FeaturesDlg");
+TEST_F(SelectionTreeRows, TheHighlightedFeatureIsPublishedToItsSubscribers) {
   // The first feature is highlighted as the dialog appears; the icon shows its state.
   EXPECT_TRUE(demo.has({"StateIcon.icon=local", "Tree.highlighted=Complete", "ItemDescription.text=The whole program.",
                         "_BrowseProperty=INSTALLDIR"}, &w));
@@ -57,9 +62,7 @@ TEST(SelectionTree, TheHighlightedFeatureIsPublishedToItsSubscribers) {
   EXPECT_EQ(w.active().find("StateIcon")->selectionIcon, "local");
 }
 
-TEST(SelectionTree, ChoicesChangeRequestsAndAbsentTakesTheSubtree) {
-  CostedDemo demo;
-  Wizard w(*demo.session, "FeaturesDlg");
+TEST_F(SelectionTree, ChoicesChangeRequestsAndAbsentTakesTheSubtree) {
   w.setFeatureState("Extras", FeatureChoice::Local);
   EXPECT_TRUE(demo.has({"&Extras=3", "Tree.items=Complete:3, Docs:3, Extras:3", "Tree.highlighted=Extras"}, &w));
   EXPECT_NE(w.active().find("ItemDescription")->text.find("Sample data"), std::string::npos);
@@ -73,9 +76,7 @@ TEST(SelectionTree, ChoicesChangeRequestsAndAbsentTakesTheSubtree) {
 }
 
 // Hidden and disabled features are not listed; the tree offers what a feature's attributes allow.
-TEST(SelectionTree, FeatureAttributesLimitTheChoices) {
-  CostedDemo demo(true);
-  Wizard w(*demo.session, "FeaturesDlg");
+TEST_F(SelectionTreeRows, FeatureAttributesLimitTheChoices) {
   EXPECT_TRUE(demo.has({"Tree.items=Complete:3, Docs:3, Extras:2, Core:3"}, &w));
   EXPECT_THROW(w.setFeatureState("UnderHidden", FeatureChoice::Absent), OperationError);
   EXPECT_EQ(messageOf<OperationError>([&] { w.setFeatureState("Core", FeatureChoice::Absent); }),
@@ -86,9 +87,7 @@ TEST(SelectionTree, FeatureAttributesLimitTheChoices) {
   EXPECT_TRUE(demo.has({"&Core=4"}));
 }
 
-TEST(SelectionTree, EntireFeatureChoicesTakeEverythingBelow) {
-  CostedDemo demo;
-  Wizard w(*demo.session, "FeaturesDlg");
+TEST_F(SelectionTree, EntireFeatureChoicesTakeEverythingBelow) {
   w.setFeatureState("Complete", FeatureChoice::Local);
   EXPECT_TRUE(demo.has({"&Extras=-1"}));  // as it was: nothing selected it
   w.setFeatureState("Complete", FeatureChoice::AllLocal);
@@ -99,9 +98,7 @@ TEST(SelectionTree, EntireFeatureChoicesTakeEverythingBelow) {
 
 // Where a feature's components may run decides between local and source (Component
 // attributes: 0 local only, 1 source only, 2 either).
-TEST(SelectionTree, ComponentsDecideBetweenLocalAndSource) {
-  CostedDemo demo(true);
-  Wizard w(*demo.session, "FeaturesDlg");
+TEST_F(SelectionTreeRows, ComponentsDecideBetweenLocalAndSource) {
   std::map<std::string, std::vector<std::string>> offered;
   for (const auto& item : w.active().find("Tree")->tree)
     for (FeatureChoice c : msi::dialogs::treeChoices(item)) offered[item.feature].emplace_back(featureChoiceName(c));
@@ -115,9 +112,7 @@ TEST(SelectionTree, ComponentsDecideBetweenLocalAndSource) {
   EXPECT_TRUE(demo.has({"&SourceOnly=4"}));
 }
 
-TEST(SelectionTree, ButtonsPublishFeatureEventsAndInstallLevels) {
-  CostedDemo demo(true);
-  Wizard w(*demo.session, "FeaturesDlg");
+TEST_F(SelectionTreeRows, ButtonsPublishFeatureEventsAndInstallLevels) {
   w.press("None");
   EXPECT_TRUE(demo.has({"&Complete=2", "&Docs=2", "Preselected=1", "Tree.items=Complete:2, Docs:2, Extras:2"}, &w));
   w.press("All");
@@ -128,7 +123,7 @@ TEST(SelectionTree, ButtonsPublishFeatureEventsAndInstallLevels) {
   EXPECT_TRUE(demo.host.said("dialog `FeaturesDlg` control `Bad`: SetInstallLevel: install level 0 is outside"));
 }
 
-TEST(SelectionTree, SetTargetPathPublishesTheNewPath) {
+TEST(SelectionTreePaths, SetTargetPathPublishesTheNewPath) {
   CostedDemo demo(true);
   Wizard w(*demo.session, "InstallDirDlg");
   EXPECT_EQ(w.active().find("PathShown")->text, "");

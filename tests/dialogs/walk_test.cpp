@@ -43,9 +43,8 @@ TEST(Walk, ReadsEveryOperationWithCommentsBlanksAndEscapes) {
 }
 
 TEST(Walk, ErrorsNameTheFileAndLine) {
-  for (const auto& c : caseRows(sourcePath("tests/dialogs/walks/parse-errors.txt"))) {
+  for (const auto& c : caseRows(sourcePath("tests/dialogs/walks/parse-errors.txt")))
     EXPECT_EQ(messageOf<WalkError>([&] { Walk::parse(c.at(0), "w"); }), c.at(1));
-  }
 }
 
 TEST(Walk, NamesAndValuesThatNeedQuotesReadBackAsWritten) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <tuple>
 
 #include "engine/cfb/compound_file.h"
 #include "engine/db/stream_name.h"
@@ -80,26 +81,23 @@ class Apply : public ::testing::Test {
 bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 TEST_F(Apply, EachErrorConditionSuppressesItsOwnErrorOnly) {
-  // strings: 1 A, 2 x, 3 Missing
-  HandMade addExisting{{"A", "x"}, {{"Property", words({0x0201, 1, 2})}}};
-  HandMade deleteMissing{{"A", "x", "Missing"}, {{"Property", words({0x0000, 3})}}};
-  HandMade updateMissing{{"A", "x", "Missing"}, {{"Property", words({0x0002, 3, 2})}}};
-  HandMade addTable{{"Feature"}, {{"_Tables", words({0x0101, 1})}}};
-  HandMade dropMissing{{"Nope"}, {{"_Tables", words({0x0000, 1})}}};
-
-  EXPECT_TRUE(has(apply(addExisting), "row `A` is added but already exists (error condition 0x01"));
-  EXPECT_TRUE(has(apply(deleteMissing), "row `Missing` is deleted but does not exist (error condition 0x02"));
-  EXPECT_TRUE(has(apply(addTable), "table `Feature` is added but already exists (error condition 0x04"));
-  EXPECT_TRUE(has(apply(dropMissing), "table `Nope` is dropped but does not exist (error condition 0x08"));
-  EXPECT_TRUE(has(apply(updateMissing), "row `Missing` is updated but does not exist (error condition 0x10"));
-  EXPECT_FALSE(apply(addExisting, 0x3F ^ 0x01).empty());
-
-  // Suppressed, the record is skipped: the row keeps its value, no row appears.
-  EXPECT_EQ(apply(addExisting, 0x01), "");
-  EXPECT_EQ(apply(deleteMissing, 0x02), "");
-  EXPECT_EQ(apply(updateMissing, 0x10), "");
-  EXPECT_EQ(apply(addTable, 0x04), "");
-  EXPECT_EQ(apply(dropMissing, 0x08), "");
+  // Each transform meets one condition; its strings get ids 1, 2, 3 in order.
+  const std::tuple<HandMade, int, std::string> cases[] = {
+      {{{"A", "x"}, {{"Property", words({0x0201, 1, 2})}}}, 0x01, "row `A` is added but already exists (error condition 0x01"},
+      {{{"A", "x", "Missing"}, {{"Property", words({0x0000, 3})}}}, 0x02,
+       "row `Missing` is deleted but does not exist (error condition 0x02"},
+      {{{"Feature"}, {{"_Tables", words({0x0101, 1})}}}, 0x04, "table `Feature` is added but already exists (error condition 0x04"},
+      {{{"Nope"}, {{"_Tables", words({0x0000, 1})}}}, 0x08, "table `Nope` is dropped but does not exist (error condition 0x08"},
+      {{{"A", "x", "Missing"}, {{"Property", words({0x0002, 3, 2})}}}, 0x10,
+       "row `Missing` is updated but does not exist (error condition 0x10"},
+  };
+  for (const auto& [t, condition, message] : cases) {
+    SCOPED_TRACE(message);
+    EXPECT_TRUE(has(apply(t), message));
+    EXPECT_FALSE(apply(t, 0x3F ^ condition).empty());
+    // Suppressed, the record is skipped: the row keeps its value, no row appears.
+    EXPECT_EQ(apply(t, condition), "");
+  }
   EXPECT_EQ(snapshot(*db), before);
 }
 

@@ -113,8 +113,7 @@ TEST_F(Generate, SchemaChangesATransformCannotCarryAreRefused) {
   changed->dropTable("Feature");
   addTable(*changed, "Feature", {col("Feature", "s38", true), col("Level", "i4")});
   changed->commit();
-  EXPECT_TRUE(holds(errorOf([&] { msi::mst::generateTransform(*changed, *base, dir / "t.mst"); }),
-                    {"table `Feature`"}));
+  EXPECT_TRUE(holds(errorOf([&] { msi::mst::generateTransform(*changed, *base, dir / "t.mst"); }), {"table `Feature`"}));
   EXPECT_FALSE(fs::exists(dir / "t.mst"));
 }
 

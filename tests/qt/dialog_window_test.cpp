@@ -277,8 +277,7 @@ TEST(QtDialogRunner, DrivesTheDemoToTheEndAndRecordsTheWalk) {
          std::unique_ptr<QMenu> extras(tree->menuFor("Extras"));
          std::unique_ptr<QMenu> docs(tree->menuFor("Docs"));
          ASSERT_TRUE(complete && extras && docs);
-         EXPECT_EQ(actionNames(*complete),
-                   (QStringList{"local", "all-local", "advertise", "absent"}));
+         EXPECT_EQ(actionNames(*complete), (QStringList{"local", "all-local", "advertise", "absent"}));
          EXPECT_EQ(actionNames(*docs), (QStringList{"local", "advertise", "absent"}));
          chooseFrom(*extras, "local");
          docs.reset(tree->menuFor("Docs"));  // the tree was refreshed; menus are made afresh

@@ -17,8 +17,7 @@ namespace {
 
 // The rows msitools exports, or nullopt when a value holds a line break (rows end in CR LF
 // and values are written raw, so such a table cannot be split reliably).
-std::optional<TextRows> exportedRows(const std::filesystem::path& pkg, const std::string& table,
-                                     std::size_t columns) {
+std::optional<TextRows> exportedRows(const std::filesystem::path& pkg, const std::string& table, std::size_t columns) {
   TextRows rows = msiinfoRows(pkg, table);
   const auto split = [&](const auto& row) { return row.size() != columns; };
   if (std::any_of(rows.begin(), rows.end(), split)) return std::nullopt;
@@ -113,8 +112,7 @@ TEST(SqlFixtures, ControlDialogJoinMatchesAHandJoin) {
       for (const auto& c : *controls)
         if (c[0] == d[0]) mine.push_back({c[1], c[type]});
       const msi::Record key = recordOf({msi::Value(d[0])});
-      EXPECT_EQ(queryRows(*pkg.db, "SELECT `Control`, `Type` FROM `Control` WHERE `Dialog_` = ?", &key),
-                mine);
+      EXPECT_EQ(queryRows(*pkg.db, "SELECT `Control`, `Type` FROM `Control` WHERE `Dialog_` = ?", &key), mine);
     }
     ++checked;
   }

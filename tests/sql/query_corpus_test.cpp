@@ -105,8 +105,7 @@ std::string parseError(std::string_view sql) {
 }
 
 TEST(SqlParser, DeepNestingIsRefusedNotOverflowed) {
-  std::string deep = "SELECT a FROM t WHERE " + std::string(10000, '(') + "a = 1" +
-                     std::string(10000, ')');
+  std::string deep = "SELECT a FROM t WHERE " + std::string(10000, '(') + "a = 1" + std::string(10000, ')');
   EXPECT_NE(parseError(deep).find("parentheses nest too deeply"), std::string::npos);
   std::string fine = "SELECT a FROM t WHERE " + std::string(30, '(') + "a = 1" + std::string(30, ')');
   EXPECT_EQ(parseError(fine), "");
@@ -120,8 +119,7 @@ TEST(SqlParser, LongQueriesAreShortenedInMessages) {
   const std::string sql = "SELECT " + std::string(500, 'x') + " FROM";
   const std::string message = parseError(sql);
   EXPECT_LT(message.size(), 400u);
-  EXPECT_NE(message.find("...`: expected a table name, found end of query at offset 512"),
-            std::string::npos);
+  EXPECT_NE(message.find("...`: expected a table name, found end of query at offset 512"), std::string::npos);
 }
 
 }  // namespace

@@ -40,8 +40,7 @@ inline std::vector<msi::Row> rowsOf(const msi::Table& table) {
 }
 
 // Every row of the query, each field as Record::stringData gives it.
-inline TextRows queryRows(msi::Database& db, std::string_view sql,
-                          const msi::Record* params = nullptr) {
+inline TextRows queryRows(msi::Database& db, std::string_view sql, const msi::Record* params = nullptr) {
   auto view = msi::View::open(db, sql);
   view->execute(params);
   TextRows rows;

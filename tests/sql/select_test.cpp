@@ -37,8 +37,7 @@ TEST_F(SqlSelect, LargeEqualityJoinsAreHashedNotQuadratic) {
 
 TEST_F(SqlSelect, ExecuteFetchCloseCycle) {
   auto view = msi::View::open(db, "SELECT `Dialog` FROM `Dialog` WHERE `Dialog` <> ?");
-  EXPECT_EQ(errorOf([&] { view->fetch(); }),
-            "query `SELECT `Dialog` FROM `Dialog` WHERE `Dialog` <> ?`: fetch before execute");
+  EXPECT_EQ(errorOf([&] { view->fetch(); }), "query `SELECT `Dialog` FROM `Dialog` WHERE `Dialog` <> ?`: fetch before execute");
   const msi::Record exit = recordOf({Value("Exit")});
   view->execute(&exit);
   auto record = view->fetch();
@@ -60,8 +59,7 @@ TEST_F(SqlSelect, ExecuteFetchCloseCycle) {
 TEST_F(SqlSelect, ADroppedTableFailsTheNextExecuteCleanly) {
   auto view = msi::View::open(db, "SELECT * FROM `Dialog`");
   db.dropTable("Dialog");
-  EXPECT_EQ(errorOf([&] { view->execute(); }),
-            "query `SELECT * FROM `Dialog``: unknown table `Dialog` at offset 14");
+  EXPECT_EQ(errorOf([&] { view->execute(); }), "query `SELECT * FROM `Dialog``: unknown table `Dialog` at offset 14");
 }
 
 // Records: text and integer views of a field, fields beyond the count.
@@ -84,8 +82,7 @@ TEST(SqlRecord, TextAndIntegerViewsOfFields) {
 
 TEST(SqlRecord, FieldsBeyondTheCountAreErrors) {
   msi::Record r(2);
-  EXPECT_EQ(errorOf([&] { r.field(3); }),
-            "record: field 3 is out of range (the record has 2 fields)");
+  EXPECT_EQ(errorOf([&] { r.field(3); }), "record: field 3 is out of range (the record has 2 fields)");
   EXPECT_NE(errorOf([&] { r.setStringData(9, "x"); }), "");
   EXPECT_NE(errorOf([] { msi::Record().stringData(1); }), "");
 }
