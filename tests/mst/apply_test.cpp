@@ -33,7 +33,7 @@ msi::Bytes words(std::initializer_list<std::uint16_t> w) {
 struct HandMade {
   std::vector<std::string> strings;
   std::map<std::string, msi::Bytes> tables;   // table stream contents by table name
-  std::map<std::string, msi::Bytes> streams;  // binary-cell streams by name
+  std::map<std::string, msi::Bytes> streams = {};  // binary-cell streams by name
   int codepage = 0;
   msi::cfb::Clsid clsid = kTransform;
 
