@@ -126,10 +126,7 @@ WineSession Ours(const fs::path& pkg, const std::vector<std::string>& properties
   const auto session = ourSession(pkg, machine);
   WineSession ours;
   for (const std::string& p : properties) ours.properties[p] = session->property(p);
-  if (const msi::FeatureTree* tree = session->featureTree())
-    for (const auto& f : tree->entries()) ours.features[f.name] = stateWord(session->featureRequestState(f.name));
-  if (const msi::DirectoryTree* tree = session->directoryTree())
-    for (const auto& d : tree->entries()) ours.directories[d.key] = session->targetPath(d.key).value_or("");
+  readStates(*session, ours, "");
   return ours;
 }
 

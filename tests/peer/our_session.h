@@ -11,6 +11,7 @@
 
 #include "engine/session/sequence_runner.h"
 #include "engine/session/session.h"
+#include "tests/peer/probe.h"
 
 namespace fennick::peer {
 
@@ -41,6 +42,15 @@ inline std::string stateWord(msi::InstallState s) {
     case msi::InstallState::Source: return "source";
     default: return std::to_string(static_cast<int>(s));
   }
+}
+
+// Our session's feature request states and target paths, in the probe's words, into the
+// same fields Wine's are read into; `noPath` stands for a directory without a target path.
+inline void readStates(const msi::Session& session, WineSession& ours, const std::string& noPath) {
+  if (const msi::FeatureTree* tree = session.featureTree())
+    for (const auto& f : tree->entries()) ours.features[f.name] = stateWord(session.featureRequestState(f.name));
+  if (const msi::DirectoryTree* tree = session.directoryTree())
+    for (const auto& d : tree->entries()) ours.directories[d.key] = session.targetPath(d.key).value_or(noPath);
 }
 
 }  // namespace fennick::peer

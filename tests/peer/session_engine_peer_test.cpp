@@ -155,10 +155,7 @@ TEST(SessionEnginePeer, ConditionsFeaturesAndDirectoriesAgreeWithWine) {
         ours.evals[c] = word(session->evaluateCondition(c));
       }
     }
-    if (const msi::FeatureTree* features = session->featureTree())
-      for (const auto& f : features->entries()) ours.features[f.name] = stateWord(session->featureRequestState(f.name));
-    if (const msi::DirectoryTree* directories = session->directoryTree())
-      for (const auto& d : directories->entries()) ours.directories[d.key] = session->targetPath(d.key).value_or("?");
+    readStates(*session, ours, "?");
     // Directories are read by the folder they hang from (the documented all-users folders of a
     // per-machine installation) and without the profile root.
     const bool perMachine = session->property("ALLUSERS") == "1";
